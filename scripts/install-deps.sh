@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs everything Kvalor needs to build, test and run, from Debian packages only.
+# Safe to run again: packages already present are left alone.
+set -euo pipefail
+
+packages=(
+  g++ cmake make pkg-config git
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6network6
+  zlib1g-dev libgsf-1-dev libxlsxwriter-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  python3 python3-olefile
+  adwaita-icon-theme fonts-dejavu-core
+  xvfb xauth imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
