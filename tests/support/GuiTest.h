@@ -1,0 +1,34 @@
+#pragma once
+
+#include <ostream>
+
+#include <QPoint>
+#include <QString>
+#include <Qt>
+
+class QAbstractButton;
+class QAction;
+class QWidget;
+
+// Readable QStrings in the messages of failed assertions.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace kvalor {
+
+// Lets pending events run, deferred deletes included (windows that free themselves on closing).
+void processEvents();
+
+// Clicks the button as a user would and lets the events run. Fails the test instead when the
+// button is disabled or hidden, since a user could not click it.
+void click(QAbstractButton* button);
+// Triggers the action as its menu item or tool button would. Fails the test when it is disabled.
+void trigger(QAction* action);
+// Sends a key press and release to the widget.
+void pressKey(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+              const QString& text = QString());
+// Presses and releases the left mouse button at pos (the centre when pos is null).
+void mouseClick(QWidget* target, QPoint pos = QPoint());
+
+}  // namespace kvalor
