@@ -1,0 +1,372 @@
+#include "model/ExaminerCollection.h"
+
+#include <algorithm>
+
+#include "model/Answers.h"
+#include "model/CollectionHelpers.h"
+#include "model/ItemFactories.h"
+#include "model/Question.h"
+#include "model/Questions.h"
+#include "model/TypeIds.h"
+#include "util/Error.h"
+
+namespace kvalor {
+
+namespace {
+
+const char* const kIncompatibleContainer = "Несовместимые типы объекта и контейнера";
+
+}  // namespace
+
+TExaminerCollection::TExaminerCollection(std::uint8_t kind, std::optional<Guid> id,
+                                         Ownership ownership)
+    : ownership_(ownership), id_(id ? *id : Guid::create()), kind_(kind) {}
+
+// The entries free themselves through their deleters; the hooks are not called while the
+// collection is being destroyed.
+TExaminerCollection::~TExaminerCollection() = default;
+
+void TExaminerCollection::NewId() {
+    id_ = Guid::create();
+}
+
+void TExaminerCollection::FixClassIdentity(const Guid& typeId) {
+    typeId_ = typeId;
+    fixedIdentity_ = true;
+}
+
+void TExaminerCollection::SetKind(std::uint8_t kind) {
+    if (kind != kind_ && !entries_.empty()) {
+        throw KvalorError("Невозможно изменить значение Kind");
+    }
+    kind_ = kind;
+}
+
+IExaminerItem& TExaminerCollection::SetParent(TExaminerCollection* parent) {
+    parent_ = parent;
+    return *this;
+}
+
+bool TExaminerCollection::HoldsCollections() const {
+    return kind_ == 3 || kind_ == kQuestionsKind || kind_ == kUsersGroupKind;
+}
+
+IExaminerItem* TExaminerCollection::Items(int index) const {
+    if (index < 0 || index >= Count()) {
+        return nullptr;
+    }
+    return entries_[static_cast<std::size_t>(index)].get();
+}
+
+TExaminerElement* TExaminerCollection::ElementAt(int index) const {
+    auto* item = Items(index);
+    // IsCollection is final in both base classes, so it tells the two apart safely.
+    return item && !item->IsCollection() ? static_cast<TExaminerElement*>(item) : nullptr;
+}
+
+TExaminerCollection* TExaminerCollection::CollectionAt(int index) const {
+    auto* item = Items(index);
+    return item && item->IsCollection() ? static_cast<TExaminerCollection*>(item) : nullptr;
+}
+
+int TExaminerCollection::IndexOf(const IExaminerItem* item) const {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].get() == item) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+bool TExaminerCollection::Accepts(const TExaminerElement&) const {
+    return true;
+}
+
+void TExaminerCollection::Adopt(TExaminerElement& element) {
+    if (!IsView()) {
+        element.SetParent(this);
+    }
+}
+
+void TExaminerCollection::requireOwning() const {
+    if (IsView()) {
+        throw KvalorError("Выполнение невозможно");
+    }
+}
+
+void TExaminerCollection::requireEntry(const IExaminerItem* entry) {
+    if (!entry) {
+        throw KvalorError("Объект отсутствует в коллекции");
+    }
+}
+
+int TExaminerCollection::insertEntry(int index, IExaminerItem& item) {
+    const int at = std::clamp(index, 0, Count());
+    entries_.reserve(entries_.size() + 1);
+    // Cannot throw after the reserve: the entry is never owned twice.
+    entries_.emplace(entries_.begin() + at, &item, EntryDeleter{!IsView()});
+    return at;
+}
+
+int TExaminerCollection::insertElement(int index, TExaminerElement& element) {
+    if (!Accepts(element)) {
+        throw KvalorError(kIncompatibleContainer);
+    }
+    int at = IndexOf(&element);
+    if (at < 0) {
+        at = insertEntry(index, element);
+        Adopt(element);
+        EntriesChanged();
+    } else {
+        Adopt(element);
+    }
+    return at;
+}
+
+int TExaminerCollection::insertOwnedElement(int index, TExaminerElement* element) {
+    requireOwning();
+    requireEntry(element);
+    return insertElement(index, *element);
+}
+
+int TExaminerCollection::insertOwnedCollection(int index, TExaminerCollection* collection) {
+    requireOwning();
+    requireEntry(collection);
+    if (!HoldsCollections()) {
+        throw KvalorError(kIncompatibleContainer);
+    }
+    int at = IndexOf(collection);
+    if (at < 0) {
+        at = insertEntry(index, *collection);
+        EntriesChanged();
+    }
+    collection->SetParent(this);
+    return at;
+}
+
+int TExaminerCollection::AddReference(TExaminerElement& element) {
+    if (!IsView()) {
+        throw KvalorError("Выполнение невозможно");
+    }
+    return insertElement(Count(), element);
+}
+
+TExaminerCollection::Entry TExaminerCollection::takeEntry(int index) {
+    auto position = entries_.begin() + index;
+    Entry entry = std::move(*position);
+    entries_.erase(position);
+    EntryRemoved(*entry);
+    if (entry->Parent() == this) {
+        entry->SetParent(nullptr);
+    }
+    EntriesChanged();
+    return entry;
+}
+
+template <class T>
+std::unique_ptr<T> TExaminerCollection::extractEntry(T& entry) {
+    requireOwning();
+    const int index = IndexOf(&entry);
+    if (index < 0) {
+        return nullptr;
+    }
+    std::unique_ptr<T> result(&entry);
+    takeEntry(index).release();
+    return result;
+}
+
+std::unique_ptr<TExaminerElement> TExaminerCollection::Extract(TExaminerElement& entry) {
+    return extractEntry(entry);
+}
+
+std::unique_ptr<TExaminerCollection> TExaminerCollection::Extract(TExaminerCollection& entry) {
+    return extractEntry(entry);
+}
+
+void TExaminerCollection::ForgetEntry(const IExaminerItem& entry) {
+    if (!IsView()) {
+        throw KvalorError("Выполнение невозможно");
+    }
+    const int index = IndexOf(&entry);
+    if (index >= 0) {
+        takeEntry(index);
+    }
+}
+
+void TExaminerCollection::Clear() {
+    if (entries_.empty()) {
+        return;
+    }
+    std::vector<Entry> removed;
+    removed.swap(entries_);
+    for (auto& entry : removed) {
+        EntryRemoved(*entry);
+        if (entry->Parent() == this) {
+            entry->SetParent(nullptr);
+        }
+    }
+    removed.clear();
+    EntriesChanged();
+}
+
+void TExaminerCollection::MoveEntry(int from, int to) {
+    if (from < 0 || from >= Count() || to < 0 || to >= Count() || from == to) {
+        return;
+    }
+    auto first = entries_.begin();
+    if (from < to) {
+        std::rotate(first + from, first + from + 1, first + to + 1);
+    } else {
+        std::rotate(first + to, first + from, first + from + 1);
+    }
+    EntriesChanged();
+}
+
+void TExaminerCollection::SortEntries(
+    const std::function<bool(const IExaminerItem&, const IExaminerItem&)>& less) {
+    std::stable_sort(entries_.begin(), entries_.end(),
+                     [&less](const Entry& a, const Entry& b) { return less(*a, *b); });
+    EntriesChanged();
+}
+
+TExaminerElement* TExaminerCollection::FindItem(const Guid& id) const {
+    for (auto* element : CollectItems(*this, {}, true)) {
+        if (element->Id() == id) {
+            return element;
+        }
+    }
+    return nullptr;
+}
+
+TExaminerCollection* TExaminerCollection::FindCollection(const Guid& id) {
+    for (auto* collection : CollectCollections(*this, {})) {
+        if (collection->Id() == id) {
+            return collection;
+        }
+    }
+    return nullptr;
+}
+
+void TExaminerCollection::Renumber() {
+    std::int32_t number = 0;
+    for (auto* element : CollectItems(*this, {}, true)) {
+        element->SetNumber(++number);
+    }
+    RenumberCollections();
+}
+
+void TExaminerCollection::RenumberCollections() {
+    std::int32_t number = 0;
+    for (auto& entry : entries_) {
+        if (entry->IsCollection()) {
+            auto& sub = static_cast<TExaminerCollection&>(*entry);
+            sub.SetNumber(++number);
+            sub.RenumberCollections();
+        }
+    }
+}
+
+void TExaminerCollection::SaveToStream(ByteStream& stream) const {
+    stream.writeGuid(typeId_);
+    stream.writeGuid(id_);
+    stream.writeU8(flag_);
+    stream.writeU8(kind_);
+    stream.writeI32(number_);
+    stream.writeString(name_);
+    stream.writeI32(Count());
+    for (const auto& entry : entries_) {
+        if (entry->IsCollection()) {
+            const auto& sub = static_cast<const TExaminerCollection&>(*entry);
+            stream.writeU8(sub.GetKind() | kCollectionTagBit);
+            sub.SaveToStream(stream);
+        } else {
+            const auto& element = static_cast<const TExaminerElement&>(*entry);
+            stream.writeU8(element.GetKind());
+            element.SaveToStream(stream);
+        }
+    }
+}
+
+void TExaminerCollection::LoadFromStream(ByteStream& stream, const ReadContext& context) {
+    const Guid typeId = stream.readGuid();
+    const Guid id = stream.readGuid();
+    const std::uint8_t flag = stream.readU8();
+    const std::uint8_t kind = stream.readU8();
+    const std::int32_t number = stream.readI32();
+    std::string name = stream.readString();
+    const std::int32_t count = stream.readCount(kMinEntryBytes);
+
+    if (!fixedIdentity_) {
+        typeId_ = typeId;
+        kind_ = kind;
+    }
+    id_ = id;
+    flag_ = flag;
+    number_ = number;
+    name_ = std::move(name);
+    for (std::int32_t i = 0; i < count; ++i) {
+        readEntry(stream, context);
+    }
+}
+
+// Entries are created by their type id; the tag and the kind come from the data and are
+// trusted only where the type id leaves the class open.
+void TExaminerCollection::readEntry(ByteStream& stream, const ReadContext& context) {
+    const std::uint8_t tag = stream.readU8();
+    const Guid typeId = stream.peekGuid();
+
+    if (tag & kCollectionTagBit) {
+        if (!HoldsCollections()) {
+            throw ReadError(kIncompatibleContainer);
+        }
+        const auto kind = static_cast<std::uint8_t>(tag & ~kCollectionTagBit);
+        std::unique_ptr<TExaminerCollection> sub;
+        if (typeId == QuestionsTypeId()) {
+            sub = std::make_unique<TQuestions>(kGroupKindSimpleTest, Guid());
+        } else if (typeId.isNull() && kind == kUsersGroupKind) {
+            sub = createUsersGroup();
+        } else {
+            // An answers list belongs to a question and is never an entry of its own; such
+            // a record is kept as a plain collection.
+            sub = std::make_unique<TExaminerCollection>(kind, Guid());
+        }
+        sub->LoadFromStream(stream, context);
+        AddCollection(std::move(sub));
+        return;
+    }
+
+    std::unique_ptr<TExaminerElement> element;
+    if (typeId == AnswerTypeId()) {
+        element = std::make_unique<TAnswer>(Guid());
+    } else if (typeId == QuestionTypeId()) {
+        element = std::make_unique<TQuestion>(Guid());
+    } else if (tag == kAccountKind) {
+        element = createAccountElement();
+    } else {
+        element = std::make_unique<TExaminerElement>(tag, Guid());
+    }
+    element->LoadFromStream(stream, context);
+    if (tag == kAccountKind && element->Id().isNull()) {
+        element->NewId();
+    }
+    if (!Accepts(*element)) {
+        throw ReadError(kIncompatibleContainer);
+    }
+    AddItem(std::move(element));
+}
+
+void TExaminerCollection::Assign(const TExaminerCollection& source) {
+    if (source.kind_ != kind_) {
+        throw KvalorError("Несовместимые типы объектов");
+    }
+    if (!fixedIdentity_) {
+        typeId_ = source.typeId_;
+    }
+    parent_ = source.parent_;
+    name_ = source.name_;
+    number_ = source.number_;
+    flag_ = source.flag_;
+    NewId();
+}
+
+}  // namespace kvalor

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "util/Guid.h"
+
+namespace kvalor {
+
+class TExaminerCollection;
+
+// What elements and collections have in common, so that tree views can walk leaves and
+// containers alike. Containers own their items; the interface never keeps anything alive.
+class IExaminerItem {
+public:
+    IExaminerItem() = default;
+    IExaminerItem(const IExaminerItem&) = delete;
+    IExaminerItem& operator=(const IExaminerItem&) = delete;
+    virtual ~IExaminerItem() = default;
+
+    virtual void SetName(const std::string& name) = 0;
+    virtual void SetKind(std::uint8_t kind) = 0;
+    virtual const std::string& GetName() const = 0;
+    // Editable for an element, Flag for a collection.
+    virtual std::uint8_t GetEditable() const = 0;
+    virtual std::uint8_t GetKind() const = 0;
+    virtual std::int32_t GetNumber() const = 0;
+    virtual IExaminerItem& SetParent(TExaminerCollection* parent) = 0;
+    virtual bool IsCollection() const = 0;
+
+    // The class name that CollectItems and CollectCollections filter by ("TQuestion", ...).
+    virtual std::string_view ClassName() const = 0;
+    virtual const Guid& Id() const = 0;
+    virtual TExaminerCollection* Parent() const = 0;
+};
+
+}  // namespace kvalor

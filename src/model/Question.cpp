@@ -1,0 +1,111 @@
+#include "model/Question.h"
+
+#include "model/Questions.h"
+#include "model/TypeIds.h"
+#include "util/TextUtils.h"
+
+namespace kvalor {
+
+TQuestion::TQuestion(std::optional<Guid> id)
+    : TExaminerElement(kQuestionKind, id), answers_(std::make_unique<TAnswers>(this)) {
+    FixClassIdentity(QuestionTypeId());
+}
+
+TQuestion::~TQuestion() = default;
+
+void TQuestion::SetQuestionType(std::uint8_t questionType) {
+    if (questionType == questionType_) {
+        return;
+    }
+    questionType_ = questionType;
+    answers_->questionTypeChanged();
+}
+
+bool TQuestion::IsValid() const {
+    if (TrimText(GetName()).empty()) {
+        return false;
+    }
+    const auto& answers = *answers_;
+    for (int i = 0; i < answers.Count(); ++i) {
+        if (TrimText(answers.AnswerAt(i)->GetName()).empty()) {
+            return false;
+        }
+    }
+    switch (questionType_) {
+        case kSingleAnswer:
+            return answers.CheckedCount() == 1;
+        case kSequence:
+            return true;
+        default:
+            return answers.CheckedCount() >= 1;
+    }
+}
+
+bool TQuestion::IsAnsweredRight() const {
+    const auto& answers = *answers_;
+    for (int i = 0; i < answers.Count(); ++i) {
+        const auto* answer = answers.AnswerAt(i);
+        if (questionType_ == kSequence) {
+            if (answers.Presentation()->IndexOf(answer) != answer->CorrectPosition()) {
+                return false;
+            }
+        } else if (answer->Checked() != answer->Correct()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TQuestions* TQuestion::OwnerTest() const {
+    for (auto* collection = Parent(); collection; collection = collection->Parent()) {
+        auto* group = dynamic_cast<TQuestions*>(collection);
+        if (group && group->GroupKind() == kGroupKindSimpleTest) {
+            return group;
+        }
+    }
+    return nullptr;
+}
+
+void TQuestion::SaveToStream(ByteStream& stream) const {
+    TExaminerElement::SaveToStream(stream);
+    stream.writeU8(questionType_);
+    answers_->SaveToStream(stream);
+    stream.writeBool(answers_->AllowMix());
+}
+
+void TQuestion::LoadFromStream(ByteStream& stream, const ReadContext& context) {
+    TExaminerElement::LoadFromStream(stream, context);
+    questionType_ = stream.readU8();
+    answers_->LoadFromStream(stream, context);
+    // Files of version 0 have no AllowMix byte: their answers may be mixed.
+    if (context.version >= 1) {
+        answers_->SetAllowMix(stream.readBool());
+    }
+}
+
+void TQuestion::LoadAsCopy(ByteStream& stream, const ReadContext& context) {
+    LoadFromStream(stream, context);
+    NewId();
+    for (int i = 0; i < answers_->Count(); ++i) {
+        answers_->AnswerAt(i)->NewId();
+    }
+    answers_->Presentation()->Clear();
+}
+
+void TQuestion::Assign(const TExaminerElement& source) {
+    TExaminerElement::Assign(source);
+    const auto* question = dynamic_cast<const TQuestion*>(&source);
+    if (!question || question == this) {
+        return;
+    }
+    questionType_ = question->questionType_;
+    answers_->Clear();
+    const auto& sourceAnswers = *question->answers_;
+    for (int i = 0; i < sourceAnswers.Count(); ++i) {
+        auto answer = std::make_unique<TAnswer>();
+        answer->Assign(*sourceAnswers.AnswerAt(i));
+        answers_->AddItem(std::move(answer));
+    }
+}
+
+}  // namespace kvalor

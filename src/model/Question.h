@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "model/Answers.h"
+#include "model/ExaminerCollection.h"
+#include "model/ExaminerElement.h"
+#include "util/ByteStream.h"
+#include "util/Guid.h"
+
+namespace kvalor {
+
+class TQuestions;
+
+// A question: its text is its Name, Number its running number within its simple test. It
+// owns its answers.
+class TQuestion : public TExaminerElement {
+public:
+    // Element record, QuestionType, the answers' collection record (AllowMix is optional).
+    static constexpr std::size_t kMinRecordBytes =
+        TExaminerElement::kMinRecordBytes + 1 + TExaminerCollection::kMinRecordBytes;
+
+    explicit TQuestion(std::optional<Guid> id = std::nullopt);
+    ~TQuestion() override;
+
+    std::string_view ClassName() const override { return "TQuestion"; }
+
+    TAnswers& Answers() const { return *answers_; }
+    // kSingleAnswer, kMultipleAnswers or kSequence.
+    std::uint8_t QuestionType() const { return questionType_; }
+    // Adapts the marks to the new type (one answer: exactly the first mark, or the first
+    // answer when none is marked; sequence: no marks) and notifies the answers' handler.
+    void SetQuestionType(std::uint8_t questionType);
+
+    // What the editor requires before leaving a question: a text, texts for all answers and
+    // marks that fit the type.
+    bool IsValid() const;
+    // Choice questions: every mark equals the key; sequences: every answer's place in the
+    // presentation list equals its CorrectPosition. A question without answers is right.
+    bool IsAnsweredRight() const;
+    // The nearest enclosing simple test (group kind 2), or nullptr.
+    TQuestions* OwnerTest() const;
+
+    void SaveToStream(ByteStream& stream) const override;
+    void LoadFromStream(ByteStream& stream, const ReadContext& context) override;
+    // Reads the record, then gives the question and each answer a new id and empties the
+    // presentation list: a pasted question is a new one.
+    void LoadAsCopy(ByteStream& stream, const ReadContext& context);
+    // The base copy plus, from a question, QuestionType and copies of its answers (new ids).
+    // AllowMix stays as it was.
+    void Assign(const TExaminerElement& source) override;
+
+private:
+    std::unique_ptr<TAnswers> answers_;
+    std::uint8_t questionType_ = 0;
+};
+
+}  // namespace kvalor
