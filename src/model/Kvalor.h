@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <memory>
+
+namespace kvalor {
+
+class TCompetitor;
+class TCompetitors;
+class TQuestions;
+class TStudyList;
+class TTaskList;
+
+// The single root of the data model: it owns the two test roots, the users list, the tasks of
+// the complex tests and the journal of studies, knows the logged-in account and carries the
+// few global options. Every window reaches the data through `kvalorRoot()`.
+class TKvalor {
+public:
+    enum StateFlag : std::uint8_t { Loading = 1, Saving = 2, Synchronizing = 4 };
+
+    TKvalor();
+    ~TKvalor();
+    TKvalor(const TKvalor&) = delete;
+    TKvalor& operator=(const TKvalor&) = delete;
+
+    TQuestions& ComplexTests() const { return *complexTests_; }
+    TQuestions& SimpleTests() const { return *simpleTests_; }
+    TCompetitors& Users() const { return *users_; }
+    TTaskList& Tasks() const { return *tasks_; }
+    TStudyList& Studies() const { return *studies_; }
+
+    TCompetitor* CurrentUser() const { return currentUser_; }
+    void SetCurrentUser(TCompetitor* account) { currentUser_ = account; }
+
+    std::uint8_t State() const { return state_; }
+    std::uint8_t Option1() const { return option1_; }
+    std::uint8_t Option2() const { return option2_; }
+    void SetOption1(std::uint8_t value) { option1_ = value; }
+    void SetOption2(std::uint8_t value) { option2_ = value; }
+    std::int32_t FontSize() const { return fontSize_; }
+    void SetFontSize(std::int32_t points) { fontSize_ = points; }
+    bool AutoSplitName() const { return autoSplitName_; }
+    void SetAutoSplitName(bool on) { autoSplitName_ = on; }
+
+    // Makes no account current and empties tests, users, tasks and studies; the options stay.
+    void Clear();
+
+    // The data file (implemented with the storage code).
+    void LoadFromFile(const QString& fileName, bool withFixups);
+    void SaveToFile(const QString& fileName);
+
+    // Resolves the references of the studies and tasks after a load, dropping studies whose
+    // account or test is gone.
+    void LinkStudies();
+    // Merges results files into the journal, then links every study again.
+    void ImportStudies(const QStringList& fileNames);
+    // Links the studies of the list to questions, tests and accounts, dropping none.
+    void SynchronizeStudies(TStudyList& list);
+
+private:
+    std::unique_ptr<TQuestions> complexTests_;
+    std::unique_ptr<TQuestions> simpleTests_;
+    std::unique_ptr<TCompetitors> users_;
+    std::unique_ptr<TTaskList> tasks_;
+    std::unique_ptr<TStudyList> studies_;
+    TCompetitor* currentUser_ = nullptr;
+    std::uint8_t state_ = 0;
+    std::uint8_t option1_ = 0;
+    std::uint8_t option2_ = 0;
+    std::int32_t fontSize_ = 8;
+    bool autoSplitName_ = true;
+};
+
+// The process's one root object, created on first use and living until the process ends.
+TKvalor& kvalorRoot();
+
+}  // namespace kvalor
