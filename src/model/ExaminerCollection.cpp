@@ -132,7 +132,7 @@ int TExaminerCollection::insertOwnedElement(int index, TExaminerElement* element
 int TExaminerCollection::insertOwnedCollection(int index, TExaminerCollection* collection) {
     requireOwning();
     requireEntry(collection);
-    if (!HoldsCollections()) {
+    if (!HoldsCollections() || !AcceptsCollection(*collection)) {
         throw KvalorError(kIncompatibleContainer);
     }
     int at = IndexOf(collection);
@@ -329,6 +329,9 @@ void TExaminerCollection::readEntry(ByteStream& stream, const ReadContext& conte
             // An answers list belongs to a question and is never an entry of its own; such
             // a record is kept as a plain collection.
             sub = std::make_unique<TExaminerCollection>(kind, Guid());
+        }
+        if (!AcceptsCollection(*sub)) {
+            throw ReadError(kIncompatibleContainer);
         }
         sub->LoadFromStream(stream, context);
         AddCollection(std::move(sub));

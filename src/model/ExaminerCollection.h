@@ -136,6 +136,9 @@ protected:
 
     // Whether an element may be added (AddItem, InsertItem, AddReference, reading).
     virtual bool Accepts(const TExaminerElement& element) const;
+    // Whether a sub-collection may be added (AddCollection, InsertCollection, reading), once
+    // the kind allows sub-collections at all.
+    virtual bool AcceptsCollection(const TExaminerCollection&) const { return true; }
     // Links a newly added (or re-added) element to the collection; an owning collection
     // becomes its Parent.
     virtual void Adopt(TExaminerElement& element);

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/ExaminerElement.h"
+#include "util/ByteStream.h"
+#include "util/Guid.h"
+
+namespace kvalor {
+
+// A user account: the account fields (surname, first name, ...), the password and the role.
+// The record is the element record followed by the role, the enciphered password and the fields.
+class TCompetitor : public TExaminerElement {
+public:
+    // Every account has at least this many fields.
+    static constexpr int kFieldCount = 10;
+
+    // Kind 1, the null id (readers and callers give it one), empty fields and password,
+    // applicant role.
+    TCompetitor();
+    // An account with a given id (the built-in accounts have fixed ones).
+    explicit TCompetitor(const Guid& id);
+
+    // An empty string for an index out of range.
+    const std::string& GetField(int index) const;
+    // Extends the list with empty fields as needed.
+    void SetField(int index, const std::string& value);
+    void ClearFields();
+    const std::vector<std::string>& Fields() const { return fields_; }
+
+    const std::string& Password() const { return password_; }
+    void SetPassword(const std::string& password) { password_ = password; }
+    bool HasNoPassword() const { return password_.empty(); }
+
+    std::uint8_t Role() const { return role_; }
+    void SetRole(std::uint8_t role) { role_ = role; }
+
+    std::string_view ClassName() const override { return "TCompetitor"; }
+
+    void SaveToStream(ByteStream& stream) const override;
+    void LoadFromStream(ByteStream& stream, const ReadContext& context) override;
+    // Copies the element part (with a new id), the fields and the role; never the password.
+    void Assign(const TExaminerElement& source) override;
+
+private:
+    std::vector<std::string> fields_;
+    std::string password_;
+    std::uint8_t role_ = 0;
+};
+
+}  // namespace kvalor

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "cipher/KVTEACrypt.h"
+#include "model/Authorization.h"
+#include "model/Competitor.h"
+#include "model/ExaminerCollection.h"
+#include "util/ByteStream.h"
+
+namespace kvalor {
+
+// The users list of the root object and every group of users in it: accounts and groups,
+// the three built-in accounts at the head of the list.
+class TCompetitors : public TExaminerCollection {
+public:
+    // Kind 5 with the null id: a group gets its id when the data file is loaded again.
+    TCompetitors();
+
+    std::string_view ClassName() const override { return "TCompetitors"; }
+
+    // True while the content is being read; AddCompetitor then takes every account.
+    bool Loading() const { return loading_; }
+    void SetLoading(bool loading) { loading_ = loading; }
+
+    // Adds the account and returns its index; an account with the null id gets a new one.
+    // Outside loading a built-in account raises "Выполнение невозможно", and an account that
+    // already has an id is refused with -1 when requireNewId is set. A refused account stays
+    // with the caller.
+    int AddCompetitor(std::unique_ptr<TCompetitor>&& account, bool requireNewId);
+
+    // Creates any of the three built-in accounts that is missing anywhere in the tree, at its
+    // place 0, 1 or 2 of this list (appended when the list is shorter).
+    void EnsureBuiltins();
+
+    // The first and the second entry when they are accounts (the built-in administrator and
+    // teacher once EnsureBuiltins and Sort have run), else nullptr.
+    TCompetitor* Administrator() const;
+    TCompetitor* Teacher() const;
+    // The built-in applicant account anywhere in the tree, or nullptr.
+    TCompetitor* Applicant() const;
+
+    // All accounts of the tree by name, the built-in ones first. A view: it owns nothing.
+    std::vector<TCompetitor*> SortedAccounts() const;
+
+    // Accounts before groups, each by name; the groups directly under this list are sorted
+    // the same way; then the built-in accounts of this list go to the places 0, 1 and 2.
+    void Sort();
+
+    // The login entries of every account in the order of SortedAccounts, after EnsureBuiltins.
+    TAuthorizations BuildAuthorizations();
+
+    // Whether the account exists and its password equals the deciphered bytes exactly.
+    bool CheckPassword(const Guid& userId, const THash& enciphered) const;
+    // Sets the new password when the old one matches the account's exactly.
+    bool ChangePassword(TCompetitor& account, const THash& oldBytes, const THash& newBytes);
+
+    // Reading sets Loading for its own duration, so that a group read as part of a record
+    // is loading while it reads.
+    void LoadFromStream(ByteStream& stream, const ReadContext& context) override;
+
+protected:
+    bool Accepts(const TExaminerElement& element) const override;
+    bool AcceptsCollection(const TExaminerCollection& collection) const override;
+
+private:
+    TCompetitor* findAccount(const Guid& id) const;
+
+    bool loading_ = false;
+};
+
+// Makes the collection reader create a TCompetitor for an account entry and a TCompetitors
+// for a users group. The root object installs them; so do tests of the reader.
+void installUsersFactories();
+
+}  // namespace kvalor

@@ -1,0 +1,199 @@
+#include "model/Kvalor.h"
+
+#include <unordered_map>
+
+#include "model/CollectionHelpers.h"
+#include "model/Competitor.h"
+#include "model/Competitors.h"
+#include "model/Question.h"
+#include "model/Questions.h"
+#include "model/Study.h"
+#include "model/StudyList.h"
+#include "model/TaskList.h"
+#include "model/TypeIds.h"
+#include "util/Codepage.h"
+#include "util/Error.h"
+
+namespace kvalor {
+
+namespace {
+
+// Objects of a flattened tree by id; the first in depth-first order wins, as a search would.
+template <class T>
+std::unordered_map<Guid, T*> indexById(const std::vector<T*>& objects) {
+    std::unordered_map<Guid, T*> index;
+    index.reserve(objects.size());
+    for (T* object : objects) {
+        index.emplace(object->Id(), object);
+    }
+    return index;
+}
+
+template <class T>
+T* lookUp(const std::unordered_map<Guid, T*>& index, const Guid& id) {
+    const auto it = index.find(id);
+    return it == index.end() ? nullptr : it->second;
+}
+
+template <class T>
+std::vector<T*> downcast(const std::vector<TExaminerElement*>& elements) {
+    std::vector<T*> result;
+    result.reserve(elements.size());
+    for (TExaminerElement* element : elements) {
+        if (auto* object = dynamic_cast<T*>(element)) {
+            result.push_back(object);
+        }
+    }
+    return result;
+}
+
+std::vector<TQuestions*> questionGroups(TQuestions& root) {
+    std::vector<TQuestions*> groups;
+    for (TExaminerCollection* collection : CollectCollections(root, "TQuestions")) {
+        if (auto* group = dynamic_cast<TQuestions*>(collection)) {
+            groups.push_back(group);
+        }
+    }
+    return groups;
+}
+
+// Runs of equal ids, given as the index of each run's first entry: calls link(first, end) for
+// every run, so that each id is looked up once however many records carry it.
+template <class Link>
+void forEachRun(const std::vector<int>& starts, std::size_t total, Link link) {
+    for (std::size_t run = 0; run < starts.size(); ++run) {
+        const auto first = static_cast<std::size_t>(starts[run]);
+        const std::size_t end =
+            run + 1 < starts.size() ? static_cast<std::size_t>(starts[run + 1]) : total;
+        link(first, end);
+    }
+}
+
+// Clears the synchronising mark however the linking ends, so that one failure does not
+// refuse every later import.
+class SynchronizingMark {
+public:
+    SynchronizingMark(std::uint8_t& state) : state_(state) {
+        state_ |= TKvalor::Synchronizing;
+    }
+    ~SynchronizingMark() { state_ &= static_cast<std::uint8_t>(~TKvalor::Synchronizing); }
+    SynchronizingMark(const SynchronizingMark&) = delete;
+    SynchronizingMark& operator=(const SynchronizingMark&) = delete;
+
+private:
+    std::uint8_t& state_;
+};
+
+}  // namespace
+
+TKvalor::TKvalor()
+    : complexTests_(std::make_unique<TQuestions>(kGroupKindRoot)),
+      simpleTests_(std::make_unique<TQuestions>(kGroupKindRoot)),
+      users_(std::make_unique<TCompetitors>()),
+      tasks_(std::make_unique<TTaskList>()),
+      studies_(std::make_unique<TStudyList>()) {
+    installUsersFactories();
+    complexTests_->SetName(toCp1251(QString::fromUtf8("Комплексные тесты")));
+    simpleTests_->SetName(toCp1251(QString::fromUtf8("Простые тесты")));
+}
+
+// Studies refer to tests and accounts, so they go first.
+TKvalor::~TKvalor() {
+    currentUser_ = nullptr;
+    studies_.reset();
+    complexTests_.reset();
+    simpleTests_.reset();
+    users_.reset();
+    tasks_.reset();
+}
+
+void TKvalor::Clear() {
+    SetCurrentUser(nullptr);
+    studies_->Clear();
+    simpleTests_->Clear();
+    complexTests_->Clear();
+    users_->Clear();
+    tasks_->Clear();
+}
+
+void TKvalor::LinkStudies() {
+    SynchronizeStudies(*studies_);
+
+    // Tasks: their sources among the groups of the simple tests, their complex tests among
+    // the complex tests. The task list keeps its stored order.
+    const auto sources = indexById(questionGroups(*simpleTests_));
+    const TaskGroups bySource = tasks_->GroupBySource();
+    forEachRun(bySource.starts, bySource.tasks.size(), [&](std::size_t first, std::size_t end) {
+        TQuestions* source = lookUp(sources, bySource.tasks[first]->SourceId);
+        for (std::size_t i = first; i < end; ++i) {
+            bySource.tasks[i]->Source = source;
+        }
+    });
+    const auto complexTests = indexById(questionGroups(*complexTests_));
+    const TaskGroups byTest = tasks_->GroupByComplexTest();
+    forEachRun(byTest.starts, byTest.tasks.size(), [&](std::size_t first, std::size_t end) {
+        TQuestions* test = lookUp(complexTests, byTest.tasks[first]->ComplexTestId);
+        for (std::size_t i = first; i < end; ++i) {
+            byTest.tasks[i]->ComplexTest = test;
+        }
+    });
+
+    // A study whose account or test is gone can be neither shown nor scored.
+    for (int i = studies_->Count() - 1; i >= 0; --i) {
+        const TStudy& study = studies_->StudyAt(i);
+        if (study.User() == nullptr || study.Test() == nullptr) {
+            studies_->Delete(i);
+        }
+    }
+}
+
+void TKvalor::SynchronizeStudies(TStudyList& list) {
+    if (state_ & Synchronizing) {
+        throw KvalorError("Синхронизация.\nВыполнение невозможно");
+    }
+    SynchronizingMark mark(state_);
+
+    const auto questions =
+        indexById(downcast<TQuestion>(CollectItems(*simpleTests_, "TQuestion", true)));
+    const QuestionRecordGroups records = list.CollectQuestionRecords();
+    forEachRun(records.starts, records.records.size(), [&](std::size_t first, std::size_t end) {
+        TQuestion* question = lookUp(questions, records.records[first]->QuestionId);
+        for (std::size_t i = first; i < end; ++i) {
+            records.records[i]->Question = question;
+        }
+    });
+
+    const auto simpleGroups = indexById(questionGroups(*simpleTests_));
+    const auto complexTests = indexById(questionGroups(*complexTests_));
+    const std::vector<int> byTest = list.GroupByTest();
+    forEachRun(byTest, static_cast<std::size_t>(list.Count()),
+               [&](std::size_t first, std::size_t end) {
+                   const Guid& id = list.StudyAt(static_cast<int>(first)).TestId();
+                   TQuestions* test = lookUp(simpleGroups, id);
+                   if (test == nullptr) {
+                       test = lookUp(complexTests, id);
+                   }
+                   for (std::size_t i = first; i < end; ++i) {
+                       list.StudyAt(static_cast<int>(i)).SetTest(test);
+                   }
+               });
+
+    const auto accounts =
+        indexById(downcast<TCompetitor>(CollectItems(*users_, "TCompetitor", true)));
+    const std::vector<int> byUser = list.GroupByUser();
+    forEachRun(byUser, static_cast<std::size_t>(list.Count()),
+               [&](std::size_t first, std::size_t end) {
+                   TCompetitor* user =
+                       lookUp(accounts, list.StudyAt(static_cast<int>(first)).UserId());
+                   for (std::size_t i = first; i < end; ++i) {
+                       list.StudyAt(static_cast<int>(i)).SetUser(user);
+                   }
+               });
+}
+
+TKvalor& kvalorRoot() {
+    static TKvalor root;
+    return root;
+}
+
+}  // namespace kvalor

@@ -1,0 +1,318 @@
+#include "model/Study.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "model/Answers.h"
+#include "model/BuiltinAccounts.h"
+#include "model/Question.h"
+#include "model/QuestionDraw.h"
+#include "model/Questions.h"
+#include "model/TypeIds.h"
+#include "util/Error.h"
+
+namespace kvalor {
+
+namespace {
+
+bool contains(const std::vector<std::int32_t>& values, std::int32_t value) {
+    return std::ranges::find(values, value) != values.end();
+}
+
+// Exactly as the question window records the answer: choice questions by the marked authoring
+// indexes, sequences by the place of each answer (right when every answer is in its own place).
+bool isAnsweredRight(const TExamineQuestion& record) {
+    if (!record.Question) {
+        return false;
+    }
+    const auto& given = record.Given;
+    const TAnswers& answers = record.Question->Answers();
+    switch (record.Question->QuestionType()) {
+        case kSingleAnswer:
+            return given.size() == 1 && given[0] >= 0 && given[0] < answers.Count() &&
+                   answers.AnswerAt(given[0])->Correct();
+        case kMultipleAnswers:
+            if (given.empty()) {
+                return false;
+            }
+            for (int j = 0; j < answers.Count(); ++j) {
+                if (answers.AnswerAt(j)->Correct() != contains(given, j)) {
+                    return false;
+                }
+            }
+            return true;
+        case kSequence:
+            if (given.empty()) {
+                return false;
+            }
+            for (std::size_t i = 0; i < given.size(); ++i) {
+                if (given[i] != static_cast<std::int32_t>(i)) {
+                    return false;
+                }
+            }
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Whether count of n questions (n > 0) is at least percent of n, decided exactly: count * 100
+// >= percent * n on integers. The running sum of the per-question share can fall just short of
+// a threshold that the count reaches exactly (51 of 102 sums to 49.999999999999936).
+bool countReachesExactly(std::int32_t count, int n, double percent) {
+    if (std::isnan(percent)) {
+        return false;
+    }
+    if (percent <= 0.0) {
+        return true;
+    }
+    if (count <= 0 || std::isinf(percent)) {
+        return false;
+    }
+    // percent = mantissa * 2^shift with a 53-bit integer mantissa.
+    int exponent = 0;
+    const double fraction = std::frexp(percent, &exponent);
+    const auto mantissa = static_cast<unsigned __int128>(std::ldexp(fraction, 53));
+    const int shift = exponent - 53;
+    const auto left = static_cast<unsigned __int128>(count) * 100u;   // below 2^39
+    const auto right = mantissa * static_cast<unsigned __int128>(n);  // below 2^84
+    if (shift >= 0) {
+        // percent is at least 2^52, far beyond any count * 100.
+        return false;
+    }
+    if (-shift >= 88) {
+        return true;  // left << 88 exceeds every right
+    }
+    return (left << -shift) >= right;
+}
+
+}  // namespace
+
+long double RoundedRightCount(int n, double percent) {
+    const long double count =
+        (static_cast<long double>(n) / 100.0L) * static_cast<long double>(percent);
+    // The default rounding mode rounds halves to the even neighbour.
+    return std::nearbyint(count);
+}
+
+void TStudy::SetState(std::uint8_t state) {
+    if (state == state_) {
+        return;
+    }
+    state_ = state;
+    if (onStateChange_) {
+        onStateChange_(*this);
+    }
+}
+
+bool TStudy::Score() {
+    if (!test_) {
+        throw KvalorError("Не определена группа вопросов");
+    }
+    const int n = questions_.Count();
+    // Without records there is no share: nothing is right, grade 1, and only a pass mark of
+    // 0 % (or less) is met.
+    const double share = n > 0 ? 100.0 / n : 0.0;
+    passPercent_ = test_->PassPercent();
+    percent_ = 0.0;
+    correctCount_ = 0;
+    for (int i = 0; i < n; ++i) {
+        auto& record = questions_.Items(i);
+        record.Right = isAnsweredRight(record);
+        if (record.Right) {
+            percent_ += share;
+            ++correctCount_;
+        }
+    }
+    // While a question is worth more than one percent, the rounded count absorbs the rounding
+    // of the running sum; beyond that the exact comparison does.
+    const auto countRule = [&](double threshold) {
+        return n > 0 && share > 1.0 &&
+               static_cast<long double>(correctCount_) >= RoundedRightCount(n, threshold);
+    };
+    const auto exactRule = [&](double threshold) {
+        return n > 0 && countReachesExactly(correctCount_, n, threshold);
+    };
+
+    grade_ = 1;
+    if (test_->GradingMethod() == 1) {
+        const auto& thresholds = test_->LevelThresholds();
+        const int levels = static_cast<int>(thresholds.size());
+        for (int i = levels - 1; n > 0 && i >= 0; --i) {
+            const double threshold = thresholds[static_cast<std::size_t>(i)];
+            if (percent_ >= threshold || countRule(threshold) || exactRule(threshold)) {
+                grade_ = i + 1;
+                break;
+            }
+        }
+        passed_ = levels % 2 == 1 ? grade_ >= levels / 2 + 1 : grade_ >= levels / 2;
+    } else {
+        passed_ = percent_ >= passPercent_;
+        if (!passed_ && countRule(passPercent_)) {
+            passed_ = true;
+            percent_ = passPercent_;
+        } else if (!passed_) {
+            passed_ = exactRule(passPercent_);
+        }
+    }
+    return passed_;
+}
+
+void TStudy::SetAnswers(const TQuestion& question, std::vector<std::int32_t> indexes) {
+    for (int i = 0; i < questions_.Count(); ++i) {
+        auto& record = questions_.Items(i);
+        if (record.Question == &question) {
+            record.Given = std::move(indexes);
+            return;
+        }
+    }
+}
+
+bool TStudy::InCategory(const TExamineQuestion& record, int category) {
+    switch (category) {
+        case kAnsweredRight:
+            return record.Right;
+        case kAnsweredWrong:
+            return !record.Right && !record.Given.empty();
+        case kNotAnswered:
+            return record.Given.empty();
+        case kAllQuestions:
+            return true;
+        default:
+            return false;
+    }
+}
+
+ExamineQuestionView TStudy::SelectQuestions(int category) const {
+    ExamineQuestionView view;
+    for (int i = 0; i < questions_.Count(); ++i) {
+        auto& record = questions_.Items(i);
+        if (InCategory(record, category)) {
+            view.push_back(&record);
+        }
+    }
+    return view;
+}
+
+bool TStudy::HasQuestions(int category) const {
+    if (state_ == kStudyInProgress) {
+        return false;
+    }
+    for (int i = 0; i < questions_.Count(); ++i) {
+        if (InCategory(questions_.Items(i), category)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void TStudy::Assign(const TStudy& source) {
+    if (&source == this) {
+        return;
+    }
+    date_ = source.date_;
+    mode_ = source.mode_;
+    userId_ = source.userId_;
+    testId_ = source.testId_;
+    user_ = source.user_;
+    test_ = source.test_;
+    questions_.Clear();
+    for (int i = 0; i < source.questions_.Count(); ++i) {
+        questions_.AddCopy(source.questions_.Items(i));
+    }
+    passPercent_ = source.passPercent_;
+    percent_ = source.percent_;
+    correctCount_ = source.correctCount_;
+    grade_ = source.grade_;
+    passed_ = source.passed_;
+    state_ = source.state_;
+}
+
+namespace {
+
+void writeArray(ByteStream& stream, const std::vector<std::int32_t>& values) {
+    stream.writeI32(static_cast<std::int32_t>(values.size()));
+    for (auto value : values) {
+        stream.writeI32(value);
+    }
+}
+
+std::vector<std::int32_t> readArray(ByteStream& stream) {
+    std::vector<std::int32_t> values(static_cast<std::size_t>(stream.readCount(4)));
+    for (auto& value : values) {
+        value = stream.readI32();
+    }
+    return values;
+}
+
+}  // namespace
+
+void TStudy::SaveToStream(ByteStream& stream) const {
+    stream.writeDouble(date_);
+    stream.writeU8(mode_);
+    stream.writeGuid(userId_);
+    stream.writeGuid(testId_);
+    stream.writeI32(questions_.Count());
+    for (int i = 0; i < questions_.Count(); ++i) {
+        const auto& record = questions_.Items(i);
+        stream.writeGuid(record.QuestionId);
+        writeArray(stream, record.Given);
+        stream.writeBool(record.Right);
+        writeArray(stream, record.Order);
+    }
+    stream.writeDouble(passPercent_);
+    stream.writeDouble(percent_);
+    stream.writeI32(correctCount_);
+    stream.writeI32(grade_);
+    stream.writeBool(passed_);
+    stream.writeU8(state_);
+}
+
+void TStudy::LoadFromStream(ByteStream& stream) {
+    const double date = stream.readDouble();
+    const std::uint8_t mode = stream.readU8();
+    Guid userId = stream.readGuid();
+    const Guid testId = stream.readGuid();
+    const std::int32_t count = stream.readCount(kMinQuestionRecordBytes);
+    TExamineQuestions questions;
+    for (std::int32_t i = 0; i < count; ++i) {
+        auto& record = questions.Items(questions.AddEmpty());
+        record.QuestionId = stream.readGuid();
+        record.Given = readArray(stream);
+        record.Right = stream.readBool();
+        record.Order = readArray(stream);
+    }
+    const double passPercent = stream.readDouble();
+    const double percent = stream.readDouble();
+    const std::int32_t correctCount = stream.readI32();
+    const std::int32_t grade = stream.readI32();
+    const bool passed = stream.readBool();
+    const std::uint8_t state = stream.readU8();
+
+    if (userId.isNull()) {
+        userId = ApplicantAccountId();
+    }
+    date_ = date;
+    mode_ = mode;
+    userId_ = userId;
+    testId_ = testId;
+    user_ = nullptr;
+    test_ = nullptr;
+    questions_ = std::move(questions);
+    passPercent_ = passPercent;
+    percent_ = percent;
+    correctCount_ = correctCount;
+    grade_ = grade;
+    passed_ = passed;
+    state_ = state;
+}
+
+void TStudy::DrawQuestions(const TTaskList& tasks, int maximum) {
+    if (!test_) {
+        throw KvalorError("Не определена группа вопросов");
+    }
+    questions_ = DrawExamineQuestions(*test_, tasks, maximum);
+}
+
+}  // namespace kvalor

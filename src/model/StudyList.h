@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "model/ExamineQuestions.h"
+#include "model/Study.h"
+#include "util/ByteStream.h"
+
+namespace kvalor {
+
+class TCompetitor;
+class TQuestions;
+
+// A selection of studies owned by a study list (a filtered journal, the studies of one test).
+using StudyView = std::vector<TStudy*>;
+
+// Every question record of a list of studies sorted by the text of QuestionId, with the index
+// of the first record of each run of equal ids. The records stay owned by their studies.
+struct QuestionRecordGroups {
+    ExamineQuestionView records;
+    std::vector<int> starts;
+};
+
+// The journal: an owning list of studies, plus the flags that refuse a file operation on the
+// list while another one runs.
+class TStudyList {
+public:
+    // The version byte and the study count.
+    static constexpr std::uint8_t kStreamVersion = 3;
+
+    TStudyList() = default;
+    TStudyList(const TStudyList&) = delete;
+    TStudyList& operator=(const TStudyList&) = delete;
+
+    int Count() const { return static_cast<int>(studies_.size()); }
+    // The index must be below Count.
+    TStudy& StudyAt(int index) const { return *studies_.at(static_cast<std::size_t>(index)); }
+    int IndexOf(const TStudy* study) const;
+    // Takes the study over; returns its index.
+    int Append(std::unique_ptr<TStudy> study);
+    // Hands the study back to the caller, or nullptr when it is not in the list.
+    std::unique_ptr<TStudy> Remove(TStudy& study);
+    // Frees the study at the index; an index out of range does nothing.
+    void Delete(int index);
+    void Clear() { studies_.clear(); }
+    StudyView View() const;
+
+    // A new study of the run about to start, not yet in any list.
+    static std::unique_ptr<TStudy> NewStudy(std::uint8_t mode, TCompetitor& user, TQuestions& test,
+                                            double date);
+
+    // The studies whose Test is that very test, in list order.
+    StudyView StudiesOfTest(const TQuestions& test) const;
+    // Frees every study of the user (when given) and every study of the test (when given).
+    void DeleteStudiesOf(const TCompetitor* user, const TQuestions* test);
+
+    // Sort the list itself (stably) by the text of UserId or TestId and return the index of the
+    // first study of each run of equal ids, for the linking after a load.
+    std::vector<int> GroupByUser();
+    std::vector<int> GroupByTest();
+    QuestionRecordGroups CollectQuestionRecords() const;
+
+    // The study list stream: version byte 3, the count, the study records.
+    void SaveToStream(ByteStream& stream) const;
+    // Merges the studies of the stream into the list: a study with the key of one already in the
+    // list (the first with equal Date, Mode, UserId and TestId, Date compared as a number)
+    // overwrites it, any other is appended. A damaged stream raises ReadError; the studies
+    // merged before stay.
+    void LoadFromStream(ByteStream& stream);
+
+    // Set for the duration of a file operation of the list.
+    bool Reading() const { return reading_; }
+    void SetReading(bool reading) { reading_ = reading; }
+    bool Writing() const { return writing_; }
+    void SetWriting(bool writing) { writing_ = writing; }
+
+private:
+    std::vector<std::unique_ptr<TStudy>> studies_;
+    bool reading_ = false;
+    bool writing_ = false;
+};
+
+}  // namespace kvalor

@@ -1,0 +1,132 @@
+#include "model/TaskList.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+namespace kvalor {
+
+namespace {
+
+// The bytes in the order their hexadecimal digits appear in the canonical text: the 32-bit
+// and the two 16-bit words are stored little-endian but written most significant first.
+constexpr std::array<std::size_t, 16> kTextOrder = {3, 2, 1,  0,  5,  4,  7,  6,
+                                                    8, 9, 10, 11, 12, 13, 14, 15};
+
+TaskGroups groupTasks(const std::vector<std::unique_ptr<TTask>>& tasks,
+                      const Guid& (*idOf)(TTask*)) {
+    TaskGroups groups;
+    groups.tasks.reserve(tasks.size());
+    for (const auto& task : tasks) {
+        groups.tasks.push_back(task.get());
+    }
+    groups.starts = SortByIdText(groups.tasks, idOf);
+    return groups;
+}
+
+}  // namespace
+
+std::array<std::uint8_t, 16> IdTextKey(const Guid& id) {
+    std::array<std::uint8_t, 16> key;
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        key[i] = id.bytes()[kTextOrder[i]];
+    }
+    return key;
+}
+
+int TTaskList::AddTask(TQuestions& complexTest, TQuestions& source) {
+    auto task = std::make_unique<TTask>();
+    task->ComplexTestId = complexTest.Id();
+    task->SourceId = source.Id();
+    task->ComplexTest = &complexTest;
+    task->Source = &source;
+    tasks_.push_back(std::move(task));
+    return Count() - 1;
+}
+
+std::vector<TTask*> TTaskList::TasksOf(const TQuestions& complexTest) const {
+    std::vector<TTask*> result;
+    for (const auto& task : tasks_) {
+        if (task->ComplexTest == &complexTest) {
+            result.push_back(task.get());
+        }
+    }
+    return result;
+}
+
+std::vector<TTask*> TTaskList::TasksFrom(const TQuestions& source) const {
+    std::vector<TTask*> result;
+    for (const auto& task : tasks_) {
+        if (task->Source == &source) {
+            result.push_back(task.get());
+        }
+    }
+    return result;
+}
+
+TTask* TTaskList::FindTask(const TQuestions& complexTest, const TQuestions& source) const {
+    for (const auto& task : tasks_) {
+        if (task->ComplexTest == &complexTest && task->Source == &source) {
+            return task.get();
+        }
+    }
+    return nullptr;
+}
+
+int TTaskList::RemoveTask(const TQuestions& complexTest, const TQuestions& source) {
+    for (std::size_t i = 0; i < tasks_.size(); ++i) {
+        if (tasks_[i]->ComplexTest == &complexTest && tasks_[i]->Source == &source) {
+            tasks_.erase(tasks_.begin() + static_cast<std::ptrdiff_t>(i));
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+bool TTaskList::IsSourceUsed(const TQuestions* complexTest, const TQuestions* source) const {
+    return std::ranges::any_of(tasks_, [&](const auto& task) {
+        return (complexTest && task->ComplexTest == complexTest) ||
+               (source && task->Source == source);
+    });
+}
+
+int TTaskList::ComplexTestQuestionCount(const TQuestions& complexTest) const {
+    // Counts come from the data file: a damaged one must not overflow the sum.
+    std::int64_t sum = 0;
+    for (const auto* task : TasksOf(complexTest)) {
+        sum += task->QuestionCount;
+    }
+    return static_cast<int>(std::clamp<std::int64_t>(sum, std::numeric_limits<int>::min(),
+                                                     std::numeric_limits<int>::max()));
+}
+
+TaskGroups TTaskList::GroupByComplexTest() const {
+    return groupTasks(tasks_, [](TTask* task) -> const Guid& { return task->ComplexTestId; });
+}
+
+TaskGroups TTaskList::GroupBySource() const {
+    return groupTasks(tasks_, [](TTask* task) -> const Guid& { return task->SourceId; });
+}
+
+void TTaskList::SaveToStream(ByteStream& stream) const {
+    stream.writeI32(Count());
+    for (const auto& task : tasks_) {
+        stream.writeGuid(task->ComplexTestId);
+        stream.writeGuid(task->SourceId);
+        stream.writeI32(task->QuestionCount);
+    }
+}
+
+void TTaskList::LoadFromStream(ByteStream& stream) {
+    const std::int32_t count = stream.readCount(kTaskRecordBytes);
+    tasks_.reserve(tasks_.size() + static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) {
+        auto task = std::make_unique<TTask>();
+        task->ComplexTestId = stream.readGuid();
+        task->SourceId = stream.readGuid();
+        task->QuestionCount = stream.readI32();
+        tasks_.push_back(std::move(task));
+    }
+}
+
+}  // namespace kvalor
