@@ -139,12 +139,8 @@ void TKvalor::LinkStudies() {
     });
 
     // A study whose account or test is gone can be neither shown nor scored.
-    for (int i = studies_->Count() - 1; i >= 0; --i) {
-        const TStudy& study = studies_->StudyAt(i);
-        if (study.User() == nullptr || study.Test() == nullptr) {
-            studies_->Delete(i);
-        }
-    }
+    studies_->DeleteWhere(
+        [](const TStudy& study) { return study.User() == nullptr || study.Test() == nullptr; });
 }
 
 void TKvalor::SynchronizeStudies(TStudyList& list) {

@@ -109,9 +109,14 @@ StudyView TStudyList::StudiesOfTest(const TQuestions& test) const {
 }
 
 void TStudyList::DeleteStudiesOf(const TCompetitor* user, const TQuestions* test) {
-    std::erase_if(studies_, [&](const std::unique_ptr<TStudy>& study) {
-        return (user && study->User() == user) || (test && study->Test() == test);
+    DeleteWhere([&](const TStudy& study) {
+        return (user && study.User() == user) || (test && study.Test() == test);
     });
+}
+
+void TStudyList::DeleteWhere(const std::function<bool(const TStudy&)>& condition) {
+    std::erase_if(studies_,
+                  [&](const std::unique_ptr<TStudy>& study) { return condition(*study); });
 }
 
 std::vector<int> TStudyList::GroupByUser() {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -56,6 +57,8 @@ public:
     StudyView StudiesOfTest(const TQuestions& test) const;
     // Frees every study of the user (when given) and every study of the test (when given).
     void DeleteStudiesOf(const TCompetitor* user, const TQuestions* test);
+    // Frees every study the condition holds for, in one pass; the others keep their order.
+    void DeleteWhere(const std::function<bool(const TStudy&)>& condition);
 
     // Sort the list itself (stably) by the text of UserId or TestId and return the index of the
     // first study of each run of equal ids, for the linking after a load.
