@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,15 @@ public:
     bool CheckPassword(const Guid& userId, const THash& enciphered) const;
     // Sets the new password when the old one matches the account's exactly.
     bool ChangePassword(TCompetitor& account, const THash& oldBytes, const THash& newBytes);
+
+    // The user exchange file: the whole list, passwords enciphered.
+    void SaveToFile(const QString& fileName);
+    // Replaces every entry but the first (the built-in administrator account, which keeps its
+    // password) with the accounts and groups of the file, then sorts the list. A file that
+    // cannot be read whole leaves the list exactly as it was. Accounts referred to from
+    // outside the list may be freed: the root object's ImportUsers links again what refers
+    // to them.
+    void LoadFromFile(const QString& fileName);
 
     // Reading sets Loading for its own duration, so that a group read as part of a record
     // is loading while it reads.

@@ -333,7 +333,10 @@ void TExaminerCollection::readEntry(ByteStream& stream, const ReadContext& conte
         if (!AcceptsCollection(*sub)) {
             throw ReadError(kIncompatibleContainer);
         }
-        sub->LoadFromStream(stream, context);
+        if (context.depth >= kMaxRecordNesting) {
+            throw ReadError(kDamagedDataMessage);
+        }
+        sub->LoadFromStream(stream, ReadContext{context.version, context.depth + 1});
         AddCollection(std::move(sub));
         return;
     }

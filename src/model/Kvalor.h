@@ -47,14 +47,23 @@ public:
     // Makes no account current and empties tests, users, tasks and studies; the options stay.
     void Clear();
 
-    // The data file (implemented with the storage code).
+    // The data file (implemented with the storage code). Loading replaces the whole content;
+    // with fix-ups the studies are linked, the built-in accounts ensured, the tests numbered
+    // and the users sorted. A load that fails after the file was opened leaves what was read
+    // so far, unlinked, and no current user. Options 1 and 2 are 1 after every load.
     void LoadFromFile(const QString& fileName, bool withFixups);
+    // Replaces the file only once everything is written: a failed save keeps the old one.
     void SaveToFile(const QString& fileName);
+
+    // Imports the user exchange file into the users list and links the studies and the
+    // current user to the accounts again by id, so that nothing points to a freed account.
+    void ImportUsers(const QString& fileName);
 
     // Resolves the references of the studies and tasks after a load, dropping studies whose
     // account or test is gone.
     void LinkStudies();
-    // Merges results files into the journal, then links every study again.
+    // Merges results files into the journal, then links every study again, also when a file
+    // fails (the error is raised afterwards): no study is left unlinked.
     void ImportStudies(const QStringList& fileNames);
     // Links the studies of the list to questions, tests and accounts, dropping none.
     void SynchronizeStudies(TStudyList& list);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -73,6 +74,13 @@ public:
     // overwrites it, any other is appended. A damaged stream raises ReadError; the studies
     // merged before stay.
     void LoadFromStream(ByteStream& stream);
+
+    // The Studies file: the study list stream, packed, in the storage "Studies". Refused while
+    // another file operation of the list runs.
+    void SaveToFile(const QString& fileName);
+    // Merges the file's studies into the list as LoadFromStream does. Any file holding a
+    // storage "Studies" (a data file too) will do.
+    void LoadFromFile(const QString& fileName);
 
     // Set for the duration of a file operation of the list.
     bool Reading() const { return reading_; }

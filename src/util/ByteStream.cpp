@@ -10,7 +10,7 @@ namespace kvalor {
 namespace {
 
 [[noreturn]] void throwTruncated() {
-    throw ReadError("Ошибка чтения потока: данные повреждены или неполны");
+    throw ReadError(kDamagedDataMessage);
 }
 
 }  // namespace

@@ -11,10 +11,16 @@ namespace kvalor {
 // The format version that new files are written with.
 inline constexpr int kCurrentFormatVersion = 3;
 
+// How deep collections may nest in stored records. Authors nest a few groups; a deeper record is
+// damaged, and reading it would exhaust the stack of every recursive walk over the tree.
+inline constexpr int kMaxRecordNesting = 256;
+
 // What a reader needs to know about the data it reads. The version decides which optional
-// fields a record has; it travels with the read, never through a global.
+// fields a record has; it travels with the read, never through a global. The depth counts the
+// collections the record being read is nested in.
 struct ReadContext {
     int version = kCurrentFormatVersion;
+    int depth = 0;
 };
 
 // A growable byte buffer with a position and little-endian read and write helpers.

@@ -24,4 +24,8 @@ public:
     using KvalorError::KvalorError;
 };
 
+// What the readers say of a record that ends early or cannot be what it claims.
+inline constexpr const char* kDamagedDataMessage =
+    "Ошибка чтения потока: данные повреждены или неполны";
+
 }  // namespace kvalor

@@ -23,6 +23,7 @@
 #include <QCryptographicHash>
 #include <QTemporaryDir>
 
+#include "StorageTestSupport.h"
 #include "storage/CompoundFile.h"
 
 namespace kvalor {
@@ -34,6 +35,9 @@ void PrintTo(StorageResult code, std::ostream* out) {
 }  // namespace kvalor
 
 using namespace kvalor;
+using storagetest::fileBytes;
+using storagetest::ForeignReader;
+using storagetest::writeBytes;
 namespace fs = std::filesystem;
 
 namespace {
@@ -118,15 +122,6 @@ std::optional<StorageResult> createError(const std::string& path) {
     return errorOf([&] { CompoundFileWriter writer(QString::fromStdString(path)); });
 }
 
-std::string fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 std::set<std::string> folderEntries(const std::string& folder) {
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder)) {
@@ -178,78 +173,6 @@ std::uint32_t inChildProcess(const std::function<void()>& body, bool unprivilege
     return result;
 }
 
-// Another process that has the file open through a CompoundFileReader until released.
-class ForeignReader {
-public:
-    explicit ForeignReader(const std::string& path) {
-        int ready[2];
-        if (::pipe(ready) != 0 || ::pipe(release_) != 0) {
-            throw std::runtime_error("pipe");
-        }
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(ready[0]);
-            ::close(release_[1]);
-            char status = 'E';
-            try {
-                const CompoundFileReader reader(QString::fromStdString(path));
-                status = 'R';
-                (void)!::write(ready[1], &status, 1);
-                char ignored;
-                (void)!::read(release_[0], &ignored, 1);  // returns once the parent closes it
-            } catch (...) {
-                (void)!::write(ready[1], &status, 1);
-            }
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(release_[0]);
-        char status = 'E';
-        (void)!::read(ready[0], &status, 1);
-        ::close(ready[0]);
-        holding_ = status == 'R';
-    }
-    ~ForeignReader() { release(); }
-
-    bool holding() const { return holding_; }
-    void release() {
-        if (pid_ > 0) {
-            ::close(release_[1]);
-            ::waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-    }
-
-private:
-    int release_[2] = {-1, -1};
-    pid_t pid_ = -1;
-    bool holding_ = false;
-};
-
-// The elements of the file as the independent reader sees them (tests/storage/olefile_dump.py);
-// nullopt when the interpreter or olefile is missing.
-std::optional<std::string> independentListing(const std::string& python, const std::string& file) {
-    const std::string script = std::string(KVALOR_TEST_DATA_DIR) + "/../storage/olefile_dump.py";
-    FILE* pipe = ::popen((python + " '" + script + "' '" + file + "' 2>&1").c_str(), "r");
-    if (pipe == nullptr) {
-        return std::nullopt;
-    }
-    std::string output;
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
-        output.append(chunk, n);
-    }
-    const int status = ::pclose(pipe);
-    if (WIFEXITED(status) && (WEXITSTATUS(status) == 77 || WEXITSTATUS(status) == 127)) {
-        return std::nullopt;
-    }
-    // Any other failure of the reader is a finding, shown in place of the listing.
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        output = "olefile failed: " + output;
-    }
-    return output;
-}
-
 class CompoundFileTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
@@ -288,14 +211,8 @@ TEST_F(CompoundFileTest, RoundTripThroughOwnAndIndependentReader) {
     ASSERT_TRUE(kept.has_value());
     EXPECT_EQ(kept->readAll(), kTests);  // a stream outlives the reader it came from
 
-    // The Debian package installs olefile for the system interpreter.
-    std::optional<std::string> listing;
-    for (const char* python : {"/usr/bin/python3", "python3"}) {
-        listing = independentListing(python, file);
-        if (listing) {
-            break;
-        }
-    }
+    const std::optional<std::string> listing =
+        storagetest::runOlefileScript("olefile_dump.py", file);
     if (!listing) {
         GTEST_SKIP() << "python3 with olefile is not available";
     }

@@ -1,0 +1,119 @@
+// The data file: every list of the root object in one compound file.
+
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "model/BuiltinAccounts.h"
+#include "model/Competitor.h"
+#include "model/Competitors.h"
+#include "model/Kvalor.h"
+#include "model/Questions.h"
+#include "model/StudyList.h"
+#include "model/TaskList.h"
+#include "storage/CompoundFile.h"
+#include "storage/DataStreams.h"
+#include "util/Codepage.h"
+#include "util/Error.h"
+
+namespace kvalor {
+
+namespace {
+
+// The field of an account that holds its last name.
+constexpr int kLastNameField = 1;
+
+// Sets a flag of the root object's state for the duration of a file operation. The flag goes
+// again however the operation ends: it tells observers what is running, and a load that
+// failed is no longer running.
+class StateMark {
+public:
+    StateMark(std::uint8_t& state, std::uint8_t flag) : state_(state), flag_(flag) {
+        state_ |= flag_;
+    }
+    ~StateMark() { state_ &= static_cast<std::uint8_t>(~flag_); }
+    StateMark(const StateMark&) = delete;
+    StateMark& operator=(const StateMark&) = delete;
+
+private:
+    std::uint8_t& state_;
+    std::uint8_t flag_;
+};
+
+}  // namespace
+
+void TKvalor::LoadFromFile(const QString& fileName, bool withFixups) {
+    RequireExistingFile(fileName);
+    // The container's errors carry "Ошибка чтения $<code>".
+    auto file = std::make_unique<const CompoundFileReader>(fileName);
+    const CompoundStorageReader& root = file->root();
+    const StateMark loading(state_, Loading);
+    Clear();
+
+    // The options stored beside the version are not used: every load sets both to 1.
+    const ReadContext context{ReadFormatVersion(root)};
+    option1_ = 1;
+    option2_ = 1;
+
+    const auto dataOf = [&root, &context](const std::string& storage) {
+        return ReadDataStream(RequireStorage(root, storage), context.version);
+    };
+    ByteStream stream = dataOf(kSimpleTestsStorage);
+    LoadTestsStream(*simpleTests_, stream, context);
+    stream = dataOf(kComplexTestsStorage);
+    LoadTestsStream(*complexTests_, stream, context);
+    stream = dataOf(kCompetitorsStorage);
+    LoadUsersStream(*users_, stream, context);
+    stream = dataOf(kComplexTasksStorage);
+    tasks_->LoadFromStream(stream);
+    stream = dataOf(kStudiesStorage);
+    studies_->LoadFromStream(stream);
+    file.reset();
+
+    if (!withFixups) {
+        return;
+    }
+    LinkStudies();
+    users_->EnsureBuiltins();
+    if (auto* administrator =
+            dynamic_cast<TCompetitor*>(users_->FindItem(AdministratorAccountId()))) {
+        const std::string name = toCp1251(QString::fromUtf8("Администратор"));
+        administrator->SetName(name);
+        administrator->SetField(kLastNameField, name);
+    }
+    simpleTests_->Renumber();
+    complexTests_->Renumber();
+    users_->Sort();
+}
+
+void TKvalor::SaveToFile(const QString& fileName) {
+    // The container's errors carry "Ошибка записи $<code>"; until commit the file on disk
+    // stays as it was.
+    CompoundFileWriter file(fileName);
+    const StateMark saving(state_, Saving);
+    CompoundStorageWriter& root = file.root();
+
+    const char version[] = {static_cast<char>(kCurrentFormatVersion), static_cast<char>(option1_),
+                            static_cast<char>(option2_)};
+    root.writeStream(kVersionStream, std::string_view(version, sizeof version));
+
+    ByteStream simpleTests;
+    SaveTestsStream(*simpleTests_, simpleTests);
+    WriteDataStream(root, kSimpleTestsStorage, std::move(simpleTests));
+    ByteStream complexTests;
+    SaveTestsStream(*complexTests_, complexTests);
+    WriteDataStream(root, kComplexTestsStorage, std::move(complexTests));
+    ByteStream users;
+    SaveUsersStream(*users_, users);
+    WriteDataStream(root, kCompetitorsStorage, std::move(users));
+    ByteStream tasks;
+    tasks_->SaveToStream(tasks);
+    WriteDataStream(root, kComplexTasksStorage, std::move(tasks));
+    ByteStream studies;
+    studies_->SaveToStream(studies);
+    WriteDataStream(root, kStudiesStorage, std::move(studies));
+
+    file.commit();
+}
+
+}  // namespace kvalor

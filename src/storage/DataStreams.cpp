@@ -1,0 +1,147 @@
+#include "storage/DataStreams.h"
+
+#include <QFileInfo>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "model/BuiltinAccounts.h"
+#include "model/Competitor.h"
+#include "model/Competitors.h"
+#include "model/Questions.h"
+#include "model/TypeIds.h"
+#include "storage/Packing.h"
+#include "util/Error.h"
+
+namespace kvalor {
+
+namespace {
+
+constexpr std::uint8_t kAccountEntry = 0;
+constexpr std::uint8_t kGroupEntry = 1;
+
+// zlib's documented limit: deflate never expands data more than 1032 times.
+constexpr std::size_t kMaxDeflateRatio = 1032;
+
+std::size_t unpackLimit(std::size_t packedSize) {
+    if (packedSize > kMaxUnpackedSize / kMaxDeflateRatio) {
+        return kMaxUnpackedSize;
+    }
+    return packedSize * kMaxDeflateRatio;
+}
+
+// Marks the users list as loading for the duration of a read, whatever way the read ends.
+class UsersLoading {
+public:
+    explicit UsersLoading(TCompetitors& users) : users_(users), was_(users.Loading()) {
+        users_.SetLoading(true);
+    }
+    ~UsersLoading() { users_.SetLoading(was_); }
+    UsersLoading(const UsersLoading&) = delete;
+    UsersLoading& operator=(const UsersLoading&) = delete;
+
+private:
+    TCompetitors& users_;
+    bool was_;
+};
+
+}  // namespace
+
+void RequireExistingFile(const QString& fileName) {
+    if (!QFileInfo::exists(fileName)) {
+        throw KvalorError(QString::fromUtf8("Файл ") + fileName + QString::fromUtf8(" не найден"));
+    }
+}
+
+CompoundStorageReader RequireStorage(const CompoundStorageReader& root, const std::string& name) {
+    std::optional<CompoundStorageReader> storage = root.findStorage(name);
+    if (!storage) {
+        throw KvalorError(QString::fromUtf8("Ошибка чтения ") + QString::fromStdString(name));
+    }
+    return std::move(*storage);
+}
+
+int ReadFormatVersion(const CompoundStorageReader& root) {
+    const std::optional<CompoundStreamReader> version = root.findStream(kVersionStream);
+    if (!version) {
+        return 0;
+    }
+    const std::string bytes = version->readAll();
+    return bytes.empty() ? 0 : static_cast<unsigned char>(bytes[0]);
+}
+
+ByteStream ReadDataStream(const CompoundStorageReader& storage, int version) {
+    ByteStream stream(storage.stream(kDataStream).readAll());
+    // Versions 0 and 1 stored the records as they are.
+    if (version > 1) {
+        UnpackStream(stream, version, unpackLimit(stream.size()));
+    }
+    return stream;
+}
+
+void WriteDataStream(CompoundStorageWriter& parent, const std::string& storageName,
+                     ByteStream content) {
+    PackStream(content, kCurrentFormatVersion);
+    parent.createStorage(storageName).writeStream(kDataStream, content.data());
+}
+
+void SaveTestsStream(const TQuestions& root, ByteStream& stream) {
+    stream.writeI32(root.Count());
+    // A root of tests accepts no elements: every entry is a test.
+    for (int i = 0; i < root.Count(); ++i) {
+        root.CollectionAt(i)->SaveToStream(stream);
+    }
+}
+
+void LoadTestsStream(TQuestions& root, ByteStream& stream, const ReadContext& context) {
+    const std::int32_t count = stream.readCount(TQuestions::kMinRecordBytes);
+    for (std::int32_t number = 1; number <= count; ++number) {
+        // The record sets the real group kind.
+        auto test = std::make_unique<TQuestions>(kGroupKindSimpleTest, Guid());
+        test->LoadFromStream(stream, context);
+        TQuestions& added = *test;
+        root.AddCollection(std::move(test));
+        added.SetNumber(number);
+    }
+}
+
+void SaveUsersStream(const TCompetitors& users, ByteStream& stream) {
+    stream.writeI32(users.Count());
+    for (int i = 0; i < users.Count(); ++i) {
+        if (const TExaminerCollection* group = users.CollectionAt(i)) {
+            stream.writeU8(kGroupEntry);
+            group->SaveToStream(stream);
+        } else {
+            stream.writeU8(kAccountEntry);
+            users.ElementAt(i)->SaveToStream(stream);
+        }
+    }
+}
+
+void LoadUsersStream(TCompetitors& users, ByteStream& stream, const ReadContext& context,
+                     StoredAdministrator administrator) {
+    const UsersLoading loading(users);
+    // An entry of an unknown tag is the tag byte alone.
+    const std::int32_t count = stream.readCount(1);
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::uint8_t tag = stream.readU8();
+        if (tag == kAccountEntry) {
+            auto account = std::make_unique<TCompetitor>();
+            account->LoadFromStream(stream, context);
+            if (administrator == StoredAdministrator::Discard &&
+                account->Id() == AdministratorAccountId()) {
+                continue;
+            }
+            users.AddCompetitor(std::move(account), true);
+        } else if (tag == kGroupEntry) {
+            auto group = std::make_unique<TCompetitors>();
+            group->LoadFromStream(stream, context);
+            if (group->Id().isNull()) {
+                group->NewId();
+            }
+            users.AddCollection(std::move(group));
+        }
+    }
+}
+
+}  // namespace kvalor

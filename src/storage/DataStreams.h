@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <string>
+
+#include "storage/CompoundFile.h"
+#include "util/ByteStream.h"
+
+namespace kvalor {
+
+class TCompetitors;
+class TQuestions;
+
+// The parts that the data file, the user exchange file and the Studies file share: a root
+// stream "Version" whose first byte is the format version, and one storage per list holding
+// the list in a stream "Data", packed from version 2 on.
+
+inline const std::string kVersionStream = "Version";
+inline const std::string kDataStream = "Data";
+inline const std::string kSimpleTestsStorage = "SimpleTests";
+inline const std::string kComplexTestsStorage = "ComplexTests";
+inline const std::string kCompetitorsStorage = "Competitors";
+inline const std::string kComplexTasksStorage = "ComplexTasks";
+inline const std::string kStudiesStorage = "Studies";
+
+// "Файл <name> не найден" unless a file of that name exists.
+void RequireExistingFile(const QString& fileName);
+
+// The storage of that name under the root; "Ошибка чтения <name>" when there is none.
+CompoundStorageReader RequireStorage(const CompoundStorageReader& root, const std::string& name);
+
+// The first byte of the root stream "Version"; 0 for a file without one (or an empty one).
+int ReadFormatVersion(const CompoundStorageReader& root);
+
+// The whole stream "Data" of the storage, unpacked when the version asks for it. Unpacking is
+// capped at what deflate can possibly produce from the stored bytes, so the memory a damaged
+// stream costs is bounded by the size of the file.
+ByteStream ReadDataStream(const CompoundStorageReader& storage, int version);
+
+// Creates the storage under the parent with the content, packed for the current version, as
+// its stream "Data".
+void WriteDataStream(CompoundStorageWriter& parent, const std::string& storageName,
+                     ByteStream content);
+
+// The tests of a root of tests: a 4-byte count, then each test's record without tag byte.
+// Reading appends the tests and numbers them 1, 2, 3 ... in stream order.
+void SaveTestsStream(const TQuestions& root, ByteStream& stream);
+void LoadTestsStream(TQuestions& root, ByteStream& stream, const ReadContext& context);
+
+// The users list: a 4-byte count, then per entry tag 0 and an account record or tag 1 and a
+// group record. Reading appends the entries; entries of other tags are passed over without
+// reading anything. The user exchange file discards an account of the built-in
+// administrator found at the top of the list (the importing installation keeps its own).
+enum class StoredAdministrator { Keep, Discard };
+void SaveUsersStream(const TCompetitors& users, ByteStream& stream);
+void LoadUsersStream(TCompetitors& users, ByteStream& stream, const ReadContext& context,
+                     StoredAdministrator administrator = StoredAdministrator::Keep);
+
+}  // namespace kvalor

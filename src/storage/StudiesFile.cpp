@@ -1,0 +1,90 @@
+// The Studies file: a copy of the journal that other installations import.
+
+#include <QString>
+#include <memory>
+#include <string_view>
+
+#include "model/Kvalor.h"
+#include "model/StudyList.h"
+#include "storage/CompoundFile.h"
+#include "storage/DataStreams.h"
+#include "util/Error.h"
+
+namespace kvalor {
+
+namespace {
+
+// Sets one of the list's file-operation flags for the duration of the operation, whatever way
+// it ends.
+class ListFlag {
+public:
+    using Setter = void (TStudyList::*)(bool);
+    ListFlag(TStudyList& list, Setter set) : list_(list), set_(set) { (list_.*set_)(true); }
+    ~ListFlag() { (list_.*set_)(false); }
+    ListFlag(const ListFlag&) = delete;
+    ListFlag& operator=(const ListFlag&) = delete;
+
+private:
+    TStudyList& list_;
+    Setter set_;
+};
+
+// This file's container errors read "<operation> <code>", without the dollar sign of the data
+// file's.
+KvalorError containerError(const char* operation, const StorageError& error) {
+    return KvalorError(QString::fromUtf8(operation) + QLatin1Char(' ') +
+                       formatResultCode(error.code()));
+}
+
+}  // namespace
+
+void TStudyList::SaveToFile(const QString& fileName) {
+    if (reading_ || writing_) {
+        throw KvalorError("Запись в файл.\nВыполнение невозможно");
+    }
+    try {
+        CompoundFileWriter file(fileName);
+        const ListFlag writing(*this, &TStudyList::SetWriting);
+        const char version = static_cast<char>(kCurrentFormatVersion);
+        file.root().writeStream(kVersionStream, std::string_view(&version, 1));
+        ByteStream studies;
+        SaveToStream(studies);
+        WriteDataStream(file.root(), kStudiesStorage, std::move(studies));
+        file.commit();
+    } catch (const StorageError& error) {
+        throw containerError("Ошибка записи", error);
+    }
+}
+
+void TStudyList::LoadFromFile(const QString& fileName) {
+    RequireExistingFile(fileName);
+    if (reading_ || writing_) {
+        throw KvalorError("Чтение из файла.\nВыполнение невозможно");
+    }
+    try {
+        const CompoundFileReader file(fileName);
+        const ListFlag reading(*this, &TStudyList::SetReading);
+        const int version = ReadFormatVersion(file.root());
+        // A missing storage "Studies" or stream "Data" is the container's "not found".
+        ByteStream studies = ReadDataStream(file.root().storage(kStudiesStorage), version);
+        LoadFromStream(studies);
+    } catch (const StorageError& error) {
+        throw containerError("Ошибка чтения", error);
+    }
+}
+
+void TKvalor::ImportStudies(const QStringList& fileNames) {
+    // Studies merged before a failing file stay; they are linked all the same, so that none
+    // is left without the references the others have.
+    try {
+        for (const QString& fileName : fileNames) {
+            Studies().LoadFromFile(fileName);
+        }
+    } catch (...) {
+        SynchronizeStudies(Studies());
+        throw;
+    }
+    SynchronizeStudies(Studies());
+}
+
+}  // namespace kvalor

@@ -1,0 +1,141 @@
+// The user exchange file: the users list alone, carried from one installation to another.
+
+#include <QString>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "model/BuiltinAccounts.h"
+#include "model/CollectionHelpers.h"
+#include "model/Competitor.h"
+#include "model/Competitors.h"
+#include "model/Kvalor.h"
+#include "model/Study.h"
+#include "model/StudyList.h"
+#include "storage/CompoundFile.h"
+#include "storage/DataStreams.h"
+#include "util/Error.h"
+
+namespace kvalor {
+
+namespace {
+
+// One entry taken out of a users list, to be put into another.
+using UsersEntry =
+    std::variant<std::unique_ptr<TExaminerElement>, std::unique_ptr<TExaminerCollection>>;
+
+UsersEntry takeUsersEntry(TCompetitors& list, int index) {
+    if (TExaminerElement* element = list.ElementAt(index)) {
+        return list.Extract(*element);
+    }
+    return list.Extract(*list.CollectionAt(index));
+}
+
+void putUsersEntry(TCompetitors& list, int index, UsersEntry&& entry) {
+    if (auto* element = std::get_if<std::unique_ptr<TExaminerElement>>(&entry)) {
+        list.InsertItem(index, std::move(*element));
+    } else {
+        list.InsertCollection(index,
+                              std::move(std::get<std::unique_ptr<TExaminerCollection>>(entry)));
+    }
+}
+
+// The users of an exchange file, read whole before anything of the list that the import is
+// for changes, so that a damaged file leaves that list as it was.
+std::unique_ptr<TCompetitors> readExchangeFile(const QString& fileName) {
+    RequireExistingFile(fileName);
+    // The container's errors carry "Ошибка чтения $<code>".
+    const CompoundFileReader file(fileName);
+    const ReadContext context{ReadFormatVersion(file.root())};
+    ByteStream stream =
+        ReadDataStream(RequireStorage(file.root(), kCompetitorsStorage), context.version);
+    auto users = std::make_unique<TCompetitors>();
+    LoadUsersStream(*users, stream, context, StoredAdministrator::Discard);
+    return users;
+}
+
+// Links the studies and the current user to the accounts of the users list by id.
+void linkAccounts(TKvalor& root, const Guid& currentId) {
+    std::unordered_map<Guid, TCompetitor*> accounts;
+    for (TExaminerElement* element : CollectItems(root.Users(), "TCompetitor", true)) {
+        if (auto* account = dynamic_cast<TCompetitor*>(element)) {
+            accounts.emplace(account->Id(), account);
+        }
+    }
+    const auto find = [&accounts](const Guid& id) -> TCompetitor* {
+        const auto it = accounts.find(id);
+        return it == accounts.end() ? nullptr : it->second;
+    };
+    // A study whose account is not in the list keeps none.
+    for (int i = 0; i < root.Studies().Count(); ++i) {
+        TStudy& study = root.Studies().StudyAt(i);
+        study.SetUser(find(study.UserId()));
+    }
+
+    TCompetitor* current = currentId.isNull() ? nullptr : find(currentId);
+    // A run mode chosen as the teacher or the applicant stays with that built-in account
+    // when the file lacks it: it is created again, as the next login would do.
+    if (current == nullptr &&
+        (currentId == TeacherAccountId() || currentId == ApplicantAccountId())) {
+        root.Users().EnsureBuiltins();
+        current = dynamic_cast<TCompetitor*>(root.Users().FindItem(currentId));
+    }
+    root.SetCurrentUser(current);
+}
+
+}  // namespace
+
+void TCompetitors::SaveToFile(const QString& fileName) {
+    // The container's errors carry "Ошибка записи $<code>".
+    CompoundFileWriter file(fileName);
+    const char version = static_cast<char>(kCurrentFormatVersion);
+    file.root().writeStream(kVersionStream, std::string_view(&version, 1));
+    ByteStream users;
+    SaveUsersStream(*this, users);
+    WriteDataStream(file.root(), kCompetitorsStorage, std::move(users));
+    file.commit();
+}
+
+void TCompetitors::LoadFromFile(const QString& fileName) {
+    std::unique_ptr<TCompetitors> imported = readExchangeFile(fileName);
+
+    // The first entry, the built-in administrator account, stays with its password; the
+    // file's entries take the place of all others.
+    std::vector<UsersEntry> entries;
+    entries.reserve(static_cast<std::size_t>(imported->Count()) + 1);
+    while (imported->Count() > 0) {
+        entries.push_back(takeUsersEntry(*imported, imported->Count() - 1));
+    }
+    if (Count() > 0) {
+        entries.push_back(takeUsersEntry(*this, 0));
+    }
+    Clear();
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        putUsersEntry(*this, Count(), std::move(*entry));
+    }
+    // Sorted with the administrator in place, so that the teacher and the applicant take the
+    // places 1 and 2 behind it rather than one place further.
+    Sort();
+}
+
+void TKvalor::ImportUsers(const QString& fileName) {
+    // Nothing may point into the list while its accounts are replaced; the links are made
+    // again by id afterwards, also when the import fails and the list stays as it was.
+    const Guid currentId = CurrentUser() ? CurrentUser()->Id() : Guid();
+    SetCurrentUser(nullptr);
+    for (int i = 0; i < Studies().Count(); ++i) {
+        Studies().StudyAt(i).SetUser(nullptr);
+    }
+    try {
+        Users().LoadFromFile(fileName);
+    } catch (...) {
+        linkAccounts(*this, currentId);
+        throw;
+    }
+    linkAccounts(*this, currentId);
+}
+
+}  // namespace kvalor
