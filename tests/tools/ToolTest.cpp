@@ -1,0 +1,417 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+
+#include <QByteArray>
+#include <QDate>
+#include <QDateTime>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTime>
+
+#include "model/BuiltinAccounts.h"
+#include "model/CollectionHelpers.h"
+#include "model/Competitor.h"
+#include "model/Competitors.h"
+#include "model/Kvalor.h"
+#include "model/Question.h"
+#include "model/Questions.h"
+#include "model/Study.h"
+#include "model/StudyList.h"
+#include "model/TypeIds.h"
+#include "storage/CompoundFile.h"
+#include "util/Codepage.h"
+#include "util/DateTime.h"
+
+using namespace kvalor;
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+
+ToolRun runTool(const QStringList& args) {
+    QProcess process;
+    process.start(QString::fromUtf8(KVALOR_BINARY_DIR "/tools/kvalor-tool"), args);
+    ToolRun run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
+        ADD_FAILURE() << "kvalor-tool did not finish: " << args.join(' ').toStdString();
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QString u(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QByteArray fileBytes(const QString& name) {
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class ToolTest : public ::testing::Test {
+protected:
+    QString path(const char* name) const { return dir_.filePath(QString::fromUtf8(name)); }
+
+    QString initFile(const char* name = "KvalorData.exd") const {
+        const QString file = path(name);
+        const ToolRun run = runTool({"init", file});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        return file;
+    }
+
+    static QJsonObject dump(const QString& file) {
+        const ToolRun run = runTool({"dump", file});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(run.out, &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+        return document.object();
+    }
+
+    QTemporaryDir dir_;
+};
+
+// Every question of a dumped group and its nested groups, depth first.
+void collectQuestions(const QJsonObject& group, QJsonArray& questions) {
+    for (const QJsonValue& entry : group["entries"].toArray()) {
+        if (entry["entry"] == "question") {
+            questions.append(entry);
+        } else {
+            collectQuestions(entry.toObject(), questions);
+        }
+    }
+}
+
+TEST_F(ToolTest, InitWritesTheStarterContent) {
+    const QJsonObject data = dump(initFile());
+    EXPECT_EQ(data["file"], "data");
+    EXPECT_EQ(data["version"], 3);
+    EXPECT_EQ(data["options"], (QJsonArray{1, 1}));
+    EXPECT_TRUE(data["studies"].toArray().isEmpty());
+
+    // The built-in accounts lead the list, without passwords; then the class with two
+    // applicants whose name parts are filled in.
+    const QJsonArray users = data["users"].toArray();
+    ASSERT_EQ(users.size(), 4);
+    const QString builtinIds[] = {AdministratorAccountId().toQString(),
+                                  TeacherAccountId().toQString(), ApplicantAccountId().toQString()};
+    const int builtinRoles[] = {kRoleAdministrator, kRoleTeacher, kRoleApplicant};
+    const QString builtinNames[] = {u("Администратор"), u("Преподаватель"), u("Соискатель")};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(users[i]["entry"], "account");
+        EXPECT_EQ(users[i]["id"], builtinIds[i]);
+        EXPECT_EQ(users[i]["role"], builtinRoles[i]);
+        EXPECT_EQ(users[i]["name"], builtinNames[i]);
+        EXPECT_EQ(users[i]["fields"][1], builtinNames[i]);
+        EXPECT_EQ(users[i]["hasPassword"], false);
+    }
+    const QJsonObject group = users[3].toObject();
+    EXPECT_EQ(group["entry"], "group");
+    EXPECT_EQ(group["name"], u("10 А класс"));
+    EXPECT_NE(group["id"], Guid().toQString());
+    const QJsonArray applicants = group["entries"].toArray();
+    ASSERT_EQ(applicants.size(), 2);
+    for (const QJsonValue& applicant : applicants) {
+        EXPECT_EQ(applicant["entry"], "account");
+        EXPECT_EQ(applicant["role"], kRoleApplicant);
+        EXPECT_EQ(applicant["hasPassword"], false);
+        EXPECT_EQ(applicant["fields"].toArray().size(), TCompetitor::kFieldCount);
+        for (int field = 0; field < 3; ++field) {
+            EXPECT_FALSE(applicant["fields"][field].toString().isEmpty()) << field;
+        }
+    }
+
+    // The simple test: two groups, questions of all three types with their keys, numbered
+    // through the whole test.
+    const QJsonArray simpleTests = data["simpleTests"].toArray();
+    ASSERT_EQ(simpleTests.size(), 1);
+    const QJsonObject simple = simpleTests[0].toObject();
+    EXPECT_EQ(simple["name"], u("Демонстрационный тест"));
+    EXPECT_EQ(simple["groupKind"], kGroupKindSimpleTest);
+    EXPECT_GT(simple["duration"].toInt(), 0);
+    EXPECT_EQ(simple["gradingMethod"], 0);
+    EXPECT_EQ(simple["passPercent"], 50.0);
+    const QJsonArray groups = simple["entries"].toArray();
+    ASSERT_EQ(groups.size(), 2);
+    std::set<QString> groupIds;
+    for (const QJsonValue& g : groups) {
+        EXPECT_EQ(g["entry"], "group");
+        EXPECT_EQ(g["groupKind"], kGroupKindSubgroup);
+        EXPECT_FALSE(g["entries"].toArray().isEmpty());
+        groupIds.insert(g["id"].toString());
+    }
+    QJsonArray questions;
+    collectQuestions(simple, questions);
+    std::set<int> types;
+    for (int i = 0; i < questions.size(); ++i) {
+        const QJsonValue question = questions[i];
+        EXPECT_EQ(question["number"], i + 1);
+        EXPECT_FALSE(question["text"].toString().isEmpty());
+        const QJsonArray answers = question["answers"].toArray();
+        ASSERT_GE(answers.size(), 2);
+        const int type = question["questionType"].toInt();
+        types.insert(type);
+        int correct = 0;
+        for (int a = 0; a < answers.size(); ++a) {
+            correct += answers[a]["correct"].toBool() ? 1 : 0;
+            if (type == kSequence) {
+                EXPECT_EQ(answers[a]["correctPosition"], a);
+            }
+        }
+        if (type == kSingleAnswer) {
+            EXPECT_EQ(correct, 1) << i;
+        } else if (type == kMultipleAnswers) {
+            EXPECT_GE(correct, 1) << i;
+            EXPECT_LT(correct, answers.size()) << i;
+        }
+    }
+    EXPECT_EQ(types, (std::set<int>{kSingleAnswer, kMultipleAnswers, kSequence}));
+
+    // The complex test draws from both groups, never more questions than a group holds.
+    const QJsonArray complexTests = data["complexTests"].toArray();
+    ASSERT_EQ(complexTests.size(), 1);
+    const QJsonObject complex = complexTests[0].toObject();
+    EXPECT_EQ(complex["groupKind"], kGroupKindComplexTest);
+    const QJsonArray tasks = data["tasks"].toArray();
+    ASSERT_EQ(tasks.size(), 2);
+    std::set<QString> sources;
+    for (const QJsonValue& task : tasks) {
+        EXPECT_EQ(task["complexTestId"], complex["id"]);
+        EXPECT_EQ(task["complexTestName"], complex["name"]);
+        sources.insert(task["sourceId"].toString());
+        const auto source = std::find_if(groups.begin(), groups.end(), [&](const QJsonValue& g) {
+            return g["id"] == task["sourceId"];
+        });
+        ASSERT_NE(source, groups.end());
+        const QJsonObject sourceGroup = source->toObject();
+        EXPECT_EQ(task["sourceName"], sourceGroup["name"]);
+        EXPECT_GT(task["questionCount"].toInt(), 0);
+        EXPECT_LE(task["questionCount"].toInt(), sourceGroup["entries"].toArray().size());
+    }
+    EXPECT_EQ(sources, groupIds);
+}
+
+TEST_F(ToolTest, ResaveKeepsEverything) {
+    const QString original = initFile();
+    const QString copy = path("copy.exd");
+    const ToolRun run = runTool({"resave", original, copy});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+    const QJsonObject before = dump(original);
+    EXPECT_FALSE(before.isEmpty());
+    EXPECT_EQ(dump(copy), before);
+}
+
+// A finished run of the applicant Иванов through the demonstration test, every question
+// answered with the key, written as a results file through the model.
+struct StoredRun {
+    QString userId;
+    QString testId;
+    double date = 0.0;
+    int questionCount = 0;
+};
+
+StoredRun writeResultsFile(const QString& dataFile, const QString& resultsFile) {
+    TKvalor root;
+    root.LoadFromFile(dataFile, true);
+    TCompetitor* user = nullptr;
+    for (TExaminerElement* element : CollectItems(root.Users(), "TCompetitor", true)) {
+        if (element->GetName() == toCp1251(u("Иванов П.С."))) {
+            user = dynamic_cast<TCompetitor*>(element);
+        }
+    }
+    auto* test = dynamic_cast<TQuestions*>(root.SimpleTests().CollectionAt(0));
+    if (user == nullptr || test == nullptr) {
+        ADD_FAILURE() << "the starter data lack the applicant or the test";
+        return {};
+    }
+    const double date = toStoredDateTime(QDateTime(QDate(2024, 5, 17), QTime(10, 30, 15, 250)));
+    auto study = TStudyList::NewStudy(kModeTesting, *user, *test, date);
+    for (TExaminerElement* element : CollectItems(*test, "TQuestion", true)) {
+        auto& question = dynamic_cast<TQuestion&>(*element);
+        TExamineQuestion& record = study->Questions().Items(study->Questions().AddEmpty());
+        record.QuestionId = question.Id();
+        record.Question = &question;
+        for (int i = 0; i < question.Answers().Count(); ++i) {
+            const TAnswer& answer = *question.Answers().AnswerAt(i);
+            record.Order.push_back(i);
+            if (question.QuestionType() == kSequence) {
+                record.Given.push_back(answer.CorrectPosition());
+            } else if (answer.Correct()) {
+                record.Given.push_back(i);
+            }
+        }
+    }
+    study->SetState(kStudyFinished);
+    study->Score();
+    StoredRun stored{user->Id().toQString(), test->Id().toQString(), date,
+                     study->Questions().Count()};
+    TStudyList list;
+    list.Append(std::move(study));
+    list.SaveToFile(resultsFile);
+    return stored;
+}
+
+TEST_F(ToolTest, ImportStudiesAddsTheRunToTheDataFile) {
+    const QString data = initFile();
+    const QString results = path("Studies.exd");
+    const StoredRun stored = writeResultsFile(data, results);
+    ASSERT_GT(stored.questionCount, 0);
+
+    // The results file alone: the study as stored, nothing to name its user or test by.
+    const QJsonObject resultsDump = dump(results);
+    EXPECT_EQ(resultsDump["file"], "studies");
+    ASSERT_EQ(resultsDump["studies"].toArray().size(), 1);
+    EXPECT_EQ(resultsDump["studies"][0]["userId"], stored.userId);
+    EXPECT_TRUE(resultsDump["studies"][0]["userName"].isNull());
+
+    // Importing the same run twice keeps one study.
+    for (int round = 0; round < 2; ++round) {
+        const ToolRun run = runTool({"import-studies", data, results});
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    }
+    const QJsonArray studies = dump(data)["studies"].toArray();
+    ASSERT_EQ(studies.size(), 1);
+    const QJsonObject study = studies[0].toObject();
+    EXPECT_EQ(study["userId"], stored.userId);
+    EXPECT_EQ(study["userName"], u("Иванов П.С."));
+    EXPECT_EQ(study["testId"], stored.testId);
+    EXPECT_EQ(study["testName"], u("Демонстрационный тест"));
+    EXPECT_EQ(study["dateValue"].toDouble(), stored.date);
+    EXPECT_EQ(study["date"], "2024-05-17T10:30:15.250");
+    EXPECT_EQ(study["mode"], kModeTesting);
+    EXPECT_EQ(study["state"], kStudyFinished);
+    EXPECT_EQ(study["correctCount"], stored.questionCount);
+    EXPECT_EQ(study["percent"], 100.0);
+    EXPECT_EQ(study["passed"], true);
+    const QJsonArray records = study["questions"].toArray();
+    ASSERT_EQ(records.size(), stored.questionCount);
+    for (const QJsonValue& record : records) {
+        EXPECT_EQ(record["right"], true);
+        EXPECT_FALSE(record["given"].toArray().isEmpty());
+        EXPECT_FALSE(record["order"].toArray().isEmpty());
+    }
+}
+
+TEST_F(ToolTest, PasswordsAreNeverShown) {
+    const QString data = initFile();
+    const QString users = path("users.exd");
+    const std::string password = "Sekret-42";
+    {
+        TKvalor root;
+        root.LoadFromFile(data, true);
+        auto* teacher = root.Users().Teacher();
+        ASSERT_NE(teacher, nullptr);
+        teacher->SetPassword(password);
+        root.SaveToFile(data);
+        root.Users().SaveToFile(users);
+    }
+    for (const QString& file : {data, users}) {
+        const ToolRun run = runTool({"dump", file});
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_FALSE(run.out.contains(QByteArray::fromStdString(password)));
+        const QJsonObject content = QJsonDocument::fromJson(run.out).object();
+        const QJsonArray entries = content["users"].toArray();
+        // Shown as stored: an import would drop the exchange file's administrator.
+        ASSERT_FALSE(entries.isEmpty());
+        EXPECT_EQ(entries[0]["id"], AdministratorAccountId().toQString());
+        const auto teacher = std::find_if(entries.begin(), entries.end(), [](const QJsonValue& e) {
+            return e["id"] == TeacherAccountId().toQString();
+        });
+        ASSERT_NE(teacher, entries.end()) << file.toStdString();
+        EXPECT_EQ(teacher->toObject()["hasPassword"], true);
+        EXPECT_EQ(content["file"], file == users ? "users" : "data");
+    }
+}
+
+TEST_F(ToolTest, FailuresGiveTheProgramsMessages) {
+    const QString missing = path("missing.exd");
+    for (const QStringList& args :
+         {QStringList{"dump", missing}, QStringList{"resave", missing, path("out.exd")},
+          QStringList{"import-studies", missing, missing}}) {
+        const ToolRun run = runTool(args);
+        EXPECT_EQ(run.exitCode, 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(u("Файл %1 не найден").arg(missing))) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(path("out.exd")));
+
+    const QString text = path("text.exd");
+    {
+        QFile file(text);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+    }
+    for (const QStringList& args :
+         {QStringList{"dump", text}, QStringList{"resave", text, path("out.exd")}}) {
+        const ToolRun run = runTool(args);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains(u("Ошибка чтения $800300FB"))) << run.err.toStdString();
+    }
+
+    // A compound file of none of the three kinds.
+    const QString other = path("other.exd");
+    {
+        CompoundFileWriter writer(other);
+        writer.root().writeStream("Version", std::string(1, '\3'));
+        writer.root().createStorage("Something");
+        writer.commit();
+    }
+    const ToolRun unknown = runTool({"dump", other});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_TRUE(unknown.err.contains(other)) << unknown.err.toStdString();
+
+    const ToolRun nowhere = runTool({"init", path("no-such-folder/KvalorData.exd")});
+    EXPECT_EQ(nowhere.exitCode, 1);
+    EXPECT_TRUE(nowhere.err.contains(u("Ошибка записи"))) << nowhere.err.toStdString();
+}
+
+TEST_F(ToolTest, AFailedImportLeavesTheDataFileAsItWas) {
+    const QString data = initFile();
+    const QString results = path("Studies.exd");
+    writeResultsFile(data, results);
+    const QByteArray before = fileBytes(data);
+    ASSERT_FALSE(before.isEmpty());
+    // The first file would import; the second does not exist.
+    const ToolRun run = runTool({"import-studies", data, results, path("missing.exd")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(u("не найден"))) << run.err.toStdString();
+    EXPECT_EQ(fileBytes(data), before);
+    EXPECT_TRUE(dump(data)["studies"].toArray().isEmpty());
+}
+
+TEST_F(ToolTest, WrongArgumentsGiveTheUsage) {
+    const QString file = path("KvalorData.exd");
+    for (const QStringList& args :
+         {QStringList{}, QStringList{"frobnicate", file}, QStringList{"init"},
+          QStringList{"init", file, file}, QStringList{"dump"}, QStringList{"resave", file},
+          QStringList{"import-studies", file}}) {
+        const ToolRun run = runTool(args);
+        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains("kvalor-tool init")) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(file));
+
+    const ToolRun help = runTool({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("import-studies"));
+}
+
+}  // namespace

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+namespace kvalor {
+
+// The whole content of a data file, a Studies file or a user exchange file, told apart by
+// their storages, as JSON. Data and exchange files are shown as stored: read without the
+// fix-ups of a program start or the rules of an import, so nothing is linked, sorted, added or
+// dropped; the names of the tests, accounts and sources that studies and tasks refer to are
+// looked up by id (null when this file has no such object). Passwords are never shown, only
+// whether an account has one.
+QJsonObject DumpFile(const QString& fileName);
+
+}  // namespace kvalor

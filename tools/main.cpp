@@ -1,0 +1,111 @@
+// kvalor-tool: the administrator's command-line companion. It writes a starter data file,
+// shows any of the program's files as JSON, saves a data file again and imports results.
+
+#include <cstdio>
+#include <exception>
+
+#include <QByteArray>
+#include <QFile>
+#include <QJsonDocument>
+#include <QString>
+#include <QStringList>
+
+#include "JsonDump.h"
+#include "StarterData.h"
+#include "model/Kvalor.h"
+#include "util/Error.h"
+
+using namespace kvalor;
+
+namespace {
+
+constexpr int kFailure = 1;
+constexpr int kUsageError = 2;
+
+const char kUsage[] =
+    "Использование:\n"
+    "  kvalor-tool init ФАЙЛ\n"
+    "      записать начальный файл данных: встроенные учётные записи без паролей, группа из\n"
+    "      двух соискателей, демонстрационный простой и комплексный тесты;\n"
+    "      существующий файл заменяется\n"
+    "  kvalor-tool dump ФАЙЛ\n"
+    "      вывести содержимое файла данных, файла результатов или файла пользователей в JSON;\n"
+    "      файл данных показывается так, как он хранится (без исправлений при загрузке),\n"
+    "      пароли не выводятся\n"
+    "  kvalor-tool resave ФАЙЛ НОВЫЙ_ФАЙЛ\n"
+    "      прочитать файл данных так, как его читает программа, и записать в НОВЫЙ_ФАЙЛ\n"
+    "  kvalor-tool import-studies ФАЙЛ_ДАННЫХ ФАЙЛ_РЕЗУЛЬТАТОВ...\n"
+    "      добавить результаты тестов из файлов в файл данных; при ошибке файл данных\n"
+    "      не меняется\n";
+
+void write(std::FILE* stream, const QByteArray& bytes) {
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+}
+
+void fail(const QString& message) {
+    write(stderr, "kvalor-tool: " + message.toUtf8() + "\n");
+}
+
+void init(const QString& fileName) {
+    TKvalor root;
+    BuildStarterData(root);
+    root.SaveToFile(fileName);
+}
+
+bool dump(const QString& fileName) {
+    write(stdout, QJsonDocument(DumpFile(fileName)).toJson(QJsonDocument::Indented));
+    // A full disk or a closed pipe must not pass for a complete dump.
+    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
+
+void resave(const QString& from, const QString& to) {
+    TKvalor root;
+    root.LoadFromFile(from, true);
+    root.SaveToFile(to);
+}
+
+// The save replaces the file only once it is complete, so a failing import leaves it as it was.
+void importStudies(const QString& dataFile, const QStringList& resultsFiles) {
+    TKvalor root;
+    root.LoadFromFile(dataFile, true);
+    root.ImportStudies(resultsFiles);
+    root.SaveToFile(dataFile);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i) {
+        args.append(QFile::decodeName(argv[i]));
+    }
+    const QString command = args.value(0);
+    if (command == "help" || command == "--help" || command == "-h") {
+        write(stdout, kUsage);
+        return 0;
+    }
+    try {
+        if (command == "init" && args.size() == 2) {
+            init(args[1]);
+        } else if (command == "dump" && args.size() == 2) {
+            if (!dump(args[1])) {
+                fail(QString::fromUtf8("не удалось вывести результат"));
+                return kFailure;
+            }
+        } else if (command == "resave" && args.size() == 3) {
+            resave(args[1], args[2]);
+        } else if (command == "import-studies" && args.size() >= 3) {
+            importStudies(args[1], args.mid(2));
+        } else {
+            write(stderr, kUsage);
+            return kUsageError;
+        }
+    } catch (const KvalorError& error) {
+        fail(error.message());
+        return kFailure;
+    } catch (const std::exception& error) {
+        fail(QString::fromLocal8Bit(error.what()));
+        return kFailure;
+    }
+    return 0;
+}
