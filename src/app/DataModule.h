@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+
+#include <QObject>
+#include <QString>
+
+namespace kvalor {
+
+// The folder that holds the files of a run ("KvalorCfg.ini", "KvalorData.exd", "Studies.exd"):
+// the folder of the executable unless set otherwise, so that tests work in folders of their own.
+QString programFolder();
+// An empty folder goes back to the folder of the executable.
+void setProgramFolder(const QString& folder);
+// The full name of a file in the program folder.
+QString programFile(const QString& fileName);
+
+inline constexpr const char* kSettingsFileName = "KvalorCfg.ini";
+inline constexpr const char* kDataFileName = "KvalorData.exd";
+inline constexpr const char* kStudiesFileName = "Studies.exd";
+
+// Run modes: who works with the program and with which rights.
+inline constexpr std::uint8_t kRunModeNone = 0;
+inline constexpr std::uint8_t kRunModeTesting = 1;
+inline constexpr std::uint8_t kRunModeAdministrator = 2;
+inline constexpr std::uint8_t kRunModeTeacher = 3;
+
+// The data module: reads the settings and the data file at the start of a run, writes them back
+// at its end, and holds the run mode that the windows read to decide what the user may do.
+class TDM : public QObject {
+    Q_OBJECT
+public:
+    // True exactly when the data file was read at start; only then is it written at the end.
+    bool DataLoaded() const { return dataLoaded_; }
+
+    std::uint8_t RunMode() const { return runMode_; }
+    void SetRunMode(std::uint8_t mode);
+
+    // Reads the font size from the settings file (the menu font size when it has none), loads
+    // the data file with its fix-ups and sets the run mode to 0. A data file that cannot be
+    // read is reported in a box "Ошибка чтения базы"; the run goes on with what was read.
+    void DataModuleCreate();
+    // Writes the font size to the settings file and, when the data file was read at start,
+    // saves it and then the results file. Runs after the event loop, so a failed save is shown
+    // here; the previous file stays as it was.
+    void DataModuleDestroy();
+
+signals:
+    // The windows enable their actions from the run mode.
+    void runModeChanged(std::uint8_t mode);
+
+private:
+    bool dataLoaded_ = false;
+    std::uint8_t runMode_ = kRunModeNone;
+};
+
+// The program's one data module.
+TDM& dataModule();
+
+}  // namespace kvalor

@@ -1,0 +1,393 @@
+#include "app/MainWindow.h"
+
+#include <algorithm>
+#include <map>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QScreen>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "app/Authorization.h"
+#include "app/DataModule.h"
+#include "app/RunMode.h"
+#include "app/Settings.h"
+#include "model/BuiltinAccounts.h"
+#include "model/Competitors.h"
+#include "model/Kvalor.h"
+#include "ui/ErrorGuard.h"
+#include "ui/Icons.h"
+#include "ui/Prompts.h"
+#include "util/Error.h"
+
+namespace kvalor {
+
+namespace {
+
+struct WorkingWindowKind {
+    TfmKvalor::WorkingWindowFactory factory;
+    TfmKvalor::WorkingWindowRefresh refresh;
+};
+
+// Class names compare without regard to letter case, so the registry keys are lower case.
+std::map<QString, WorkingWindowKind>& workingWindowKinds() {
+    static std::map<QString, WorkingWindowKind> kinds;
+    return kinds;
+}
+
+const WorkingWindowKind* findKind(const QString& className) {
+    const auto& kinds = workingWindowKinds();
+    const auto found = kinds.find(className.toLower());
+    return found == kinds.end() ? nullptr : &found->second;
+}
+
+// The class name as the program names its windows: the namespace does not count.
+QString plainClassName(const QWidget& window) {
+    const QString name = QString::fromLatin1(window.metaObject()->className());
+    const qsizetype separator = name.lastIndexOf(QLatin1String("::"));
+    return separator < 0 ? name : name.mid(separator + 2);
+}
+
+QAction* makeAction(QObject* parent, const QString& caption, ActionIcon icon) {
+    return new QAction(actionIcon(icon), caption, parent);
+}
+
+}  // namespace
+
+void TfmKvalor::registerWorkingWindow(const QString& className, WorkingWindowFactory factory,
+                                      WorkingWindowRefresh refresh) {
+    workingWindowKinds()[className.toLower()] = {std::move(factory), std::move(refresh)};
+}
+
+TfmKvalor::TfmKvalor()
+    : mdiArea_(new QMdiArea),
+      actEditTests_(makeAction(this, QStringLiteral("Тесты"), ActionIcon::Tests)),
+      actEditUsers_(makeAction(this, QStringLiteral("Соискатели"), ActionIcon::Users)),
+      actTest_(makeAction(this, QStringLiteral("Тестирование"), ActionIcon::Examination)),
+      actConnect_(makeAction(this, QStringLiteral("Режим работы"), ActionIcon::RunMode)),
+      actJournal_(makeAction(this, QStringLiteral("Журнал"), ActionIcon::Journal)),
+      actSetting_(makeAction(this, QStringLiteral("Настройка"), ActionIcon::Settings)),
+      actClose_(makeAction(this, QStringLiteral("Завершение работы"), ActionIcon::Exit)),
+      actInportStudies_(
+          makeAction(this, QStringLiteral("Импорт результатов тестов"), ActionIcon::Import)) {
+    setWindowTitle(QStringLiteral("Квалор"));
+    setWindowIcon(actionIcon(ActionIcon::Examination));
+    // The working windows never scroll the frame.
+    mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setCentralWidget(mdiArea_);
+    buildToolBar();
+
+    const std::pair<QAction*, void (TfmKvalor::*)()> handlers[] = {
+        {actEditTests_, &TfmKvalor::actEditTestsExecute},
+        {actEditUsers_, &TfmKvalor::actEditUsersExecute},
+        {actTest_, &TfmKvalor::actTestExecute},
+        {actConnect_, &TfmKvalor::actConnectExecute},
+        {actJournal_, &TfmKvalor::actJournalExecute},
+        {actSetting_, &TfmKvalor::actSettingExecute},
+        {actClose_, &TfmKvalor::actCloseExecute},
+        {actInportStudies_, &TfmKvalor::actInportStudiesExecute},
+    };
+    for (const auto& [action, handler] : handlers) {
+        connect(action, &QAction::triggered, this, guard([this, handler] { (this->*handler)(); }));
+    }
+
+    // The long-lived dialogs of the program.
+    authorization_ = new TfmAuthorization(this);
+    runMode_ = new TfmRunMode(*this, *authorization_);
+    setting_ = new TfmSetting(this);
+
+    TDM& module = dataModule();
+    connect(&module, &TDM::runModeChanged, this, [this] { updateActions(); });
+    module.SetRunMode(kRunModeNone);
+
+    qApp->installEventFilter(this);
+    // Coming back to the program counts as an activation of its main window.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state == Qt::ApplicationActive && isVisible()) {
+                    QTimer::singleShot(0, this, guard([this] { FormActivate(); }));
+                }
+            });
+}
+
+TfmKvalor::~TfmKvalor() {
+    qApp->removeEventFilter(this);
+}
+
+void TfmKvalor::buildToolBar() {
+    auto* fileMenu = new QMenu(QStringLiteral("Файл"), this);
+    fileMenu->addAction(actConnect_);
+    fileMenu->addAction(actInportStudies_);
+    fileMenu->addSeparator();
+    fileMenu->addAction(actSetting_);
+    fileMenu->addSeparator();
+    fileMenu->addAction(actClose_);
+
+    auto* fileButton = new QToolButton;
+    fileButton->setText(QStringLiteral("Файл"));
+    fileButton->setMenu(fileMenu);
+    fileButton->setPopupMode(QToolButton::InstantPopup);
+    fileButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    fileButton->setAutoRaise(true);
+
+    tbMainMenu_ = new QToolBar(QStringLiteral("Главное меню"), this);
+    tbMainMenu_->setObjectName(QStringLiteral("tbMainMenu"));
+    tbMainMenu_->setMovable(false);
+    tbMainMenu_->setFloatable(false);
+    tbMainMenu_->setIconSize(QSize(32, 32));
+    tbMainMenu_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    tbMainMenu_->toggleViewAction()->setEnabled(false);
+    tbMainMenu_->addWidget(fileButton);
+    for (QAction* action : {actTest_, actEditTests_, actEditUsers_, actJournal_}) {
+        tbMainMenu_->addSeparator();
+        tbMainMenu_->addAction(action);
+    }
+    addToolBar(Qt::TopToolBarArea, tbMainMenu_);
+}
+
+void TfmKvalor::updateActions() {
+    const std::uint8_t mode = dataModule().RunMode();
+    const bool chosen =
+        mode == kRunModeTesting || mode == kRunModeAdministrator || mode == kRunModeTeacher;
+    const bool staff = mode == kRunModeAdministrator || mode == kRunModeTeacher;
+    actEditTests_->setEnabled(mode == kRunModeAdministrator);
+    actEditUsers_->setEnabled(staff);
+    actInportStudies_->setEnabled(staff);
+    actJournal_->setEnabled(chosen);
+    actTest_->setEnabled(chosen);
+    actConnect_->setEnabled(true);
+    actSetting_->setEnabled(true);
+    actClose_->setEnabled(true);
+}
+
+QWidget* TfmKvalor::FindHosted(const QString& className) const {
+    for (QMdiSubWindow* sub : mdiArea_->subWindowList(QMdiArea::CreationOrder)) {
+        // A window that was closed is hidden until it is freed.
+        QWidget* window = sub->widget();
+        if (!sub->isHidden() && window &&
+            plainClassName(*window).compare(className, Qt::CaseInsensitive) == 0) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+bool TfmKvalor::IsHosted(const QString& className) const {
+    return FindHosted(className) != nullptr;
+}
+
+void TfmKvalor::ActivateHosted(const QString& className) {
+    if (QWidget* window = FindHosted(className)) {
+        BringForward(*window);
+    }
+}
+
+void TfmKvalor::BringForward(QWidget& window) {
+    auto* sub = qobject_cast<QMdiSubWindow*>(window.parentWidget());
+    if (!sub) {
+        return;
+    }
+    if (sub->isMinimized()) {
+        sub->showNormal();
+    }
+    mdiArea_->setActiveSubWindow(sub);
+    sub->raise();
+    sub->update();
+}
+
+QMdiSubWindow* TfmKvalor::HostWorkingWindow(QWidget* window) {
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    // A window that chose its size keeps it inside the frame.
+    const QSize ownSize = window->testAttribute(Qt::WA_Resized) ? window->size() : QSize();
+    QMdiSubWindow* sub = mdiArea_->addSubWindow(window);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    // A working window that closes itself takes its frame with it. Queued, so that a frame
+    // which is itself being freed (and frees the window) is never called.
+    connect(window, &QObject::destroyed, sub, &QMdiSubWindow::close, Qt::QueuedConnection);
+    sub->show();
+    if (ownSize.isValid()) {
+        sub->resize(ownSize + sub->size() - window->size());
+    }
+    return sub;
+}
+
+QWidget* TfmKvalor::ShowWorkingWindow(const QString& className) {
+    const WorkingWindowKind* kind = findKind(className);
+    QWidget* window = FindHosted(className);
+    if (!window) {
+        if (!kind || !kind->factory) {
+            return nullptr;
+        }
+        window = kind->factory(*this);
+        if (!window) {
+            return nullptr;
+        }
+        HostWorkingWindow(window);
+    }
+    if (kind && kind->refresh) {
+        kind->refresh(*window);
+    }
+    BringForward(*window);
+    return window;
+}
+
+void TfmKvalor::CloseAllWorkingWindows() {
+    for (QMdiSubWindow* sub : mdiArea_->subWindowList(QMdiArea::CreationOrder)) {
+        sub->close();
+    }
+}
+
+void TfmKvalor::FormActivate() {
+    // While another dialog is up the frame itself cannot become active.
+    if (dataModule().RunMode() != kRunModeNone || runMode_->isVisible() ||
+        QApplication::activeModalWidget()) {
+        return;
+    }
+    // The frame fills the screen behind the dialog even where nothing maximises it.
+    if (!isMaximized() && !isFullScreen()) {
+        if (const QScreen* screen = this->screen()) {
+            resize(screen->availableGeometry().size());
+        }
+    }
+    prompts().runModal(*runMode_);
+    if (dataModule().RunMode() == kRunModeTesting) {
+        actTestExecute();
+    }
+}
+
+void TfmKvalor::BringToFront() {
+    if (!isVisible()) {
+        return;
+    }
+    if (isMinimized()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    }
+    QWidget* target = QApplication::activeModalWidget();
+    if (!target) {
+        target = this;
+    }
+    target->raise();
+    target->activateWindow();
+}
+
+void TfmKvalor::closeEvent(QCloseEvent* event) {
+    if (!closingAllowed_ && !runMode_->isVisible()) {
+        guarded([this] { prompts().runModal(*runMode_); });
+    }
+    // "Завершение работы" on the run-mode dialog allows the very close it answers.
+    event->setAccepted(closingAllowed_);
+    if (closingAllowed_) {
+        QCoreApplication::quit();
+    }
+}
+
+void TfmKvalor::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!shownBefore_) {
+        shownBefore_ = true;
+        QTimer::singleShot(0, this, guard([this] { FormActivate(); }));
+    }
+}
+
+bool TfmKvalor::eventFilter(QObject* watched, QEvent* event) {
+    // Screenshots must not carry questions out of the program.
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Print) {
+        QGuiApplication::clipboard()->clear();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfmKvalor::actEditTestsExecute() {
+    ShowWorkingWindow(QStringLiteral("TfmTestsEdit"));
+}
+
+void TfmKvalor::actEditUsersExecute() {
+    ShowWorkingWindow(QStringLiteral("TfmCompetitors"));
+}
+
+void TfmKvalor::actTestExecute() {
+    ShowWorkingWindow(QStringLiteral("TfmExamineSettings"));
+}
+
+void TfmKvalor::actConnectExecute() {
+    dataModule().SetRunMode(kRunModeNone);
+    prompts().runModal(*runMode_);
+    if (dataModule().RunMode() == kRunModeTesting) {
+        actTestExecute();
+    }
+}
+
+void TfmKvalor::actJournalExecute() {
+    JournalAccess();
+}
+
+void TfmKvalor::actSettingExecute() {
+    prompts().runModal(*setting_);
+}
+
+void TfmKvalor::actCloseExecute() {
+    CloseAllWorkingWindows();
+    // A working window that refused to close keeps the program running.
+    const auto subWindows = mdiArea_->subWindowList();
+    if (std::any_of(subWindows.begin(), subWindows.end(),
+                    [](const QMdiSubWindow* sub) { return !sub->isHidden(); })) {
+        return;
+    }
+    closingAllowed_ = true;
+    close();
+}
+
+void TfmKvalor::actInportStudiesExecute() {
+    const QStringList files = prompts().openFiles(QStringLiteral("Импорт результатов тестов"),
+                                                  QStringLiteral("Файлы *.exd (*.exd)"), {});
+    if (!files.isEmpty()) {
+        CloseAllWorkingWindows();
+        kvalorRoot().ImportStudies(files);
+    }
+    JournalAccess();
+}
+
+void TfmKvalor::JournalAccess() {
+    TKvalor& root = kvalorRoot();
+    TCompetitors& users = root.Users();
+    root.SetCurrentUser(users.Applicant());
+    bool loggedIn = false;
+    const std::uint8_t mode = dataModule().RunMode();
+    if (mode == kRunModeAdministrator) {
+        root.SetCurrentUser(users.Administrator());
+    } else if (mode == kRunModeTeacher) {
+        root.SetCurrentUser(users.Teacher());
+    } else {
+        authorization_->SetFixedList(false);
+        authorization_->SetEntries(users.BuildAuthorizations());
+        if (prompts().runModal(*authorization_) == QDialog::Accepted) {
+            const TAuthorization* chosen = authorization_->selectedEntry();
+            root.SetCurrentUser(chosen ? dynamic_cast<TCompetitor*>(users.FindItem(chosen->UserId))
+                                       : nullptr);
+            loggedIn = true;
+        } else {
+            root.SetCurrentUser(users.Applicant());
+        }
+    }
+    // The anonymous testing account has no journal; nor has a run without any account.
+    const TCompetitor* current = root.CurrentUser();
+    if (!current || current->Id() == ApplicantAccountId()) {
+        if (loggedIn) {
+            throw KvalorError("Функция недоступна");
+        }
+        return;
+    }
+    ShowWorkingWindow(QStringLiteral("TfmJournal"));
+}
+
+}  // namespace kvalor

@@ -1,0 +1,124 @@
+#include "app/RunMode.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/Authorization.h"
+#include "app/DataModule.h"
+#include "app/MainWindow.h"
+#include "model/BuiltinAccounts.h"
+#include "model/Competitors.h"
+#include "model/Kvalor.h"
+#include "ui/ErrorGuard.h"
+#include "ui/Icons.h"
+#include "ui/Prompts.h"
+
+namespace kvalor {
+
+namespace {
+
+constexpr QSize kButtonSize(240, 44);
+
+QPushButton* modeButton(const QString& caption, ActionIcon icon) {
+    auto* button = new QPushButton(actionIcon(icon), caption);
+    button->setIconSize(QSize(24, 24));
+    button->setFixedSize(kButtonSize);
+    button->setAutoDefault(false);
+    return button;
+}
+
+TAuthorization staffEntry(const TCompetitor& account) {
+    TAuthorization entry;
+    entry.UserName = account.GetName().substr(0, kAuthorizationNameLength);
+    entry.UserId = account.Id();
+    return entry;
+}
+
+}  // namespace
+
+TfmRunMode::TfmRunMode(TfmKvalor& mainWindow, TfmAuthorization& login)
+    : QDialog(&mainWindow),
+      mainWindow_(mainWindow),
+      login_(login),
+      btnSetting_(modeButton(QStringLiteral("Настройка"), ActionIcon::Settings)),
+      btnAdministration_(modeButton(QStringLiteral("Администрирование"), ActionIcon::RunMode)),
+      btnTesting_(modeButton(QStringLiteral("Тестирование"), ActionIcon::Examination)),
+      btnClose_(modeButton(QStringLiteral("Завершение работы"), ActionIcon::Exit)) {
+    setWindowTitle(QStringLiteral("Режим загрузки"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setSpacing(8);
+    layout->setContentsMargins(16, 16, 16, 16);
+    for (QPushButton* button : {btnSetting_, btnAdministration_, btnTesting_, btnClose_}) {
+        layout->addWidget(button);
+    }
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(btnSetting_, &QPushButton::clicked, mainWindow_.actSetting(), &QAction::trigger);
+    connect(btnAdministration_, &QPushButton::clicked, this,
+            guard([this] { btnAdministrationClick(); }));
+    connect(btnTesting_, &QPushButton::clicked, this, guard([this] { btnTestingClick(); }));
+    connect(btnClose_, &QPushButton::clicked, this, guard([this] { btnCloseClick(); }));
+}
+
+void TfmRunMode::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    guarded([this] { mainWindow_.CloseAllWorkingWindows(); });
+}
+
+void TfmRunMode::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        guarded([this] { mainWindow_.CloseAllWorkingWindows(); });
+    }
+}
+
+void TfmRunMode::btnTestingClick() {
+    TDM& module = dataModule();
+    TKvalor& root = kvalorRoot();
+    module.SetRunMode(kRunModeTesting);
+    TCompetitor* applicant = root.Users().Applicant();
+    root.SetCurrentUser(applicant);
+    if (!applicant) {
+        module.SetRunMode(kRunModeNone);
+    }
+    accept();
+}
+
+void TfmRunMode::btnAdministrationClick() {
+    TKvalor& root = kvalorRoot();
+    TCompetitors& users = root.Users();
+    users.EnsureBuiltins();
+    // Without both staff accounts at the head of the list nobody can log in here; the empty
+    // login then leaves only "Cancel".
+    TAuthorizations entries;
+    TCompetitor* administrator = users.Administrator();
+    TCompetitor* teacher = users.Teacher();
+    if (administrator && teacher) {
+        entries = {staffEntry(*administrator), staffEntry(*teacher)};
+    }
+    login_.SetFixedList(true);
+    login_.SetEntries(entries);
+    if (prompts().runModal(login_) != QDialog::Accepted) {
+        return;
+    }
+    const TAuthorization* chosen = login_.selectedEntry();
+    auto* account = chosen ? dynamic_cast<TCompetitor*>(users.FindItem(chosen->UserId)) : nullptr;
+    root.SetCurrentUser(account);
+    if (account && account->Role() == kRoleAdministrator) {
+        dataModule().SetRunMode(kRunModeAdministrator);
+    } else if (account && account->Role() == kRoleTeacher) {
+        dataModule().SetRunMode(kRunModeTeacher);
+    }
+    accept();
+}
+
+void TfmRunMode::btnCloseClick() {
+    reject();
+    mainWindow_.actClose()->trigger();
+}
+
+}  // namespace kvalor

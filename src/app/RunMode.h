@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDialog>
+
+class QPushButton;
+
+namespace kvalor {
+
+class TfmAuthorization;
+class TfmKvalor;
+
+// The run-mode dialog "Режим загрузки": testing at once as the built-in applicant account, or
+// administration after the login of a built-in staff account. The main window reads the run
+// mode once the dialog has closed; the dialog's result means nothing.
+class TfmRunMode : public QDialog {
+    Q_OBJECT
+public:
+    TfmRunMode(TfmKvalor& mainWindow, TfmAuthorization& login);
+
+    QPushButton* btnSetting() const { return btnSetting_; }
+    QPushButton* btnAdministration() const { return btnAdministration_; }
+    QPushButton* btnTesting() const { return btnTesting_; }
+    QPushButton* btnClose() const { return btnClose_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    // Run mode 1 with the built-in applicant account current; without that account no account
+    // is current and the run mode stays 0.
+    void btnTestingClick();
+    // The login of the built-in administrator or teacher account; run mode 2 or 3.
+    void btnAdministrationClick();
+    void btnCloseClick();
+
+    TfmKvalor& mainWindow_;
+    TfmAuthorization& login_;
+    QPushButton* btnSetting_;
+    QPushButton* btnAdministration_;
+    QPushButton* btnTesting_;
+    QPushButton* btnClose_;
+};
+
+}  // namespace kvalor

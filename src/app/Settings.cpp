@@ -1,0 +1,129 @@
+#include "app/Settings.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "model/Kvalor.h"
+#include "ui/ErrorGuard.h"
+
+namespace kvalor {
+
+namespace {
+
+QLabel* boldCaption(const QString& text) {
+    auto* label = new QLabel(text);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+}  // namespace
+
+TfmSetting::TfmSetting(QWidget* parent)
+    : QDialog(parent),
+      pcSettings_(new QTabWidget),
+      edFontSize_(new QLineEdit),
+      chbAutoSplitName_(new QCheckBox(QStringLiteral("автоматически разносить ФИО"))),
+      chbNetworkMode_(new QCheckBox(QStringLiteral("сетевой режим"))),
+      edAddress_(new QLineEdit),
+      edPort_(new QLineEdit),
+      btnOk_(new QPushButton(QStringLiteral("Ok"))) {
+    setWindowTitle(QStringLiteral("Установки"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    auto* lblFontSize = new QLabel(QStringLiteral("Размер шрифта "));
+    lblFontSize->setBuddy(edFontSize_);
+    edFontSize_->setMaximumWidth(60);
+    auto* fontRow = new QHBoxLayout;
+    fontRow->addSpacing(16);
+    fontRow->addWidget(lblFontSize);
+    fontRow->addWidget(edFontSize_);
+    fontRow->addStretch();
+
+    auto* splitRow = new QHBoxLayout;
+    splitRow->addSpacing(16);
+    splitRow->addWidget(chbAutoSplitName_);
+    splitRow->addStretch();
+
+    auto* divider = new QFrame;
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+
+    // The network connection has no function; its controls are shown but never enabled.
+    auto* network = new QWidget;
+    auto* lblAddress = new QLabel(QStringLiteral("Адрес"));
+    auto* lblPort = new QLabel(QStringLiteral("Порт"));
+    lblAddress->setBuddy(edAddress_);
+    lblPort->setBuddy(edPort_);
+    edPort_->setMaximumWidth(60);
+    chbNetworkMode_->setChecked(true);
+    auto* networkFields = new QGridLayout(network);
+    networkFields->setContentsMargins(0, 0, 0, 0);
+    networkFields->addWidget(boldCaption(QStringLiteral("Подключение к базе данных")), 0, 0, 1, 5);
+    networkFields->addWidget(chbNetworkMode_, 1, 1, 1, 4);
+    networkFields->addWidget(lblAddress, 2, 1);
+    networkFields->addWidget(edAddress_, 2, 2);
+    networkFields->addWidget(lblPort, 2, 3);
+    networkFields->addWidget(edPort_, 2, 4);
+    networkFields->setColumnMinimumWidth(0, 16);
+    networkFields->setColumnStretch(2, 1);
+    network->setEnabled(false);
+
+    auto* general = new QWidget;
+    auto* page = new QVBoxLayout(general);
+    page->addWidget(boldCaption(QStringLiteral("Форма тестирования")));
+    page->addLayout(fontRow);
+    page->addSpacing(6);
+    page->addWidget(boldCaption(QStringLiteral("Форма редактирования соискателя")));
+    page->addLayout(splitRow);
+    page->addSpacing(6);
+    page->addWidget(divider);
+    page->addWidget(network);
+    page->addStretch();
+    pcSettings_->addTab(general, QStringLiteral("Общие"));
+
+    btnOk_->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnOk_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(pcSettings_);
+    layout->addLayout(buttons);
+    setFixedSize(sizeHint().expandedTo(QSize(380, 0)));
+
+    connect(btnOk_, &QPushButton::clicked, this, guard([this] { btnOkClick(); }));
+}
+
+void TfmSetting::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    TKvalor& root = kvalorRoot();
+    if (root.FontSize() == 0) {
+        root.SetFontSize(font().pointSize());
+    }
+    edFontSize_->setText(QString::number(root.FontSize()));
+    chbAutoSplitName_->setChecked(root.AutoSplitName());
+    pcSettings_->setCurrentIndex(0);
+}
+
+void TfmSetting::btnOkClick() {
+    bool isNumber = false;
+    const int size = edFontSize_->text().trimmed().toInt(&isNumber);
+    if (isNumber) {
+        TKvalor& root = kvalorRoot();
+        root.SetFontSize(size);
+        root.SetAutoSplitName(chbAutoSplitName_->isChecked());
+        emit fontSizeChanged(size);
+    }
+    accept();
+}
+
+}  // namespace kvalor

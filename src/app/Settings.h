@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace kvalor {
+
+// The settings dialog "Установки": the font size of the testing forms and the automatic
+// splitting of full names in the user editor, both held by the root object.
+class TfmSetting : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfmSetting(QWidget* parent = nullptr);
+
+    QTabWidget* pcSettings() const { return pcSettings_; }
+    QLineEdit* edFontSize() const { return edFontSize_; }
+    QCheckBox* chbAutoSplitName() const { return chbAutoSplitName_; }
+    QCheckBox* chbNetworkMode() const { return chbNetworkMode_; }
+    QLineEdit* edAddress() const { return edAddress_; }
+    QLineEdit* edPort() const { return edPort_; }
+    QPushButton* btnOk() const { return btnOk_; }
+
+signals:
+    // "Ok" stored a new font size. A window that follows the setting while it is open (the
+    // examination setup) connects here and applies the size when its own differs.
+    void fontSizeChanged(int pointSize);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Stores both settings when the font size is a whole number; anything else is dropped
+    // without a word. The dialog closes either way.
+    void btnOkClick();
+
+    QTabWidget* pcSettings_;
+    QLineEdit* edFontSize_;
+    QCheckBox* chbAutoSplitName_;
+    QCheckBox* chbNetworkMode_;
+    QLineEdit* edAddress_;
+    QLineEdit* edPort_;
+    QPushButton* btnOk_;
+};
+
+}  // namespace kvalor

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+
+namespace kvalor {
+
+// The picture on screen while the program starts: a borderless window centred on the screen.
+class TfmSplashScreen : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 635;
+    static constexpr int kHeight = 328;
+
+    explicit TfmSplashScreen(QWidget* parent = nullptr);
+
+    // The picture, drawn once: the program's name beside its emblem.
+    const QPixmap& picture() const { return picture_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPixmap picture_;
+};
+
+}  // namespace kvalor

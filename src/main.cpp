@@ -1,0 +1,67 @@
+// The start and the end of a run of Kvalor.
+#include <QApplication>
+#include <QEventLoop>
+#include <QScreen>
+#include <QTimer>
+
+#include "app/DataModule.h"
+#include "app/MainWindow.h"
+#include "app/SingleInstance.h"
+#include "app/SplashScreen.h"
+#include "ui/Icons.h"
+
+namespace {
+
+// The splash stays on screen this long after the windows are made.
+constexpr int kSplashDelayMs = 2000;
+
+void waitWithEvents(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace kvalor;
+
+    // A second copy only wakes the first and ends before it builds anything.
+    SingleInstance instance(SingleInstance::defaultName());
+    if (!instance.tryClaim()) {
+        instance.askFirstToActivate();
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    // Only the main window ends the run (it quits when it is allowed to close); a box closed
+    // while the splash is up must not.
+    QApplication::setQuitOnLastWindowClosed(false);
+    initIconTheme();
+    instance.listen();
+
+    TfmSplashScreen splash;
+    splash.show();
+    splash.repaint();
+    QApplication::processEvents();
+
+    QApplication::setApplicationName(QStringLiteral("Квалор"));
+
+    TDM& module = dataModule();
+    module.DataModuleCreate();
+    TfmKvalor mainWindow;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &mainWindow,
+                     &TfmKvalor::BringToFront);
+
+    waitWithEvents(kSplashDelayMs);
+    splash.close();
+
+    // The whole screen also where no window manager maximises it.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        mainWindow.setGeometry(screen->availableGeometry());
+    }
+    mainWindow.showMaximized();
+    const int result = QApplication::exec();
+    module.DataModuleDestroy();
+    return result;
+}

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "AppTest.h"
+#include "app/Authorization.h"
+#include "model/BuiltinAccounts.h"
+#include "support/GuiTest.h"
+#include "support/ScriptedPrompts.h"
+
+namespace kvalor::apptest {
+namespace {
+
+TAuthorization entry(const QString& user, const QString& group, const Guid& userId,
+                     const Guid& groupId) {
+    return {toCp1251(user), toCp1251(group), userId, groupId};
+}
+
+class AuthorizationTest : public AppTest {
+protected:
+    const Guid groupA = Guid::create();
+    const Guid groupB = Guid::create();
+    const Guid groupC = Guid::create();
+    // Built-in accounts first, then the others in name order, as the users list hands them out.
+    const TAuthorizations entries = {
+        entry("Администратор", "", AdministratorAccountId(), Guid()),
+        entry("Преподаватель", "", TeacherAccountId(), Guid()),
+        entry("Соискатель", "Вечерние", ApplicantAccountId(), groupB),
+        entry("Борисов", "вечерние", Guid::create(), groupC),
+        entry("Веселов", "Вечерние", Guid::create(), groupB),
+        entry("Гусев", "Архив", Guid::create(), groupA),
+        entry("Дёмин", "", Guid::create(), Guid()),
+    };
+};
+
+TEST_F(AuthorizationTest, FillingLeavesOutTheAnonymousAccountAndSortsTheGroups) {
+    TfmAuthorization login;
+    EXPECT_TRUE(login.FixedList());
+    login.SetFixedList(false);
+    EXPECT_TRUE(login.cbGroup()->isEnabled());
+    EXPECT_TRUE(login.lblGroup()->isEnabled());
+    login.edPassword()->setText("старый");
+    login.SetEntries(entries);
+    EXPECT_EQ(lines(login.cbUser()), (QStringList{"Администратор", "Преподаватель", "Борисов",
+                                                  "Веселов", "Гусев", "Дёмин"}));
+    // One line per group name whatever its letter case; the first spelling stays.
+    EXPECT_EQ(lines(login.cbGroup()), (QStringList{"Архив", "вечерние"}));
+    EXPECT_EQ(login.cbGroup()->currentIndex(), -1);
+    EXPECT_EQ(login.cbUser()->currentIndex(), -1);
+    EXPECT_TRUE(login.edPassword()->text().isEmpty());
+    EXPECT_EQ(login.edPassword()->echoMode(), QLineEdit::Password);
+    EXPECT_FALSE(login.btnOk()->isEnabled());
+    EXPECT_EQ(login.selectedEntry(), nullptr);
+    EXPECT_TRUE(login.btnOk()->isDefault());
+    EXPECT_EQ(login.btnCancel()->text(), "Cancel");
+
+    login.SetEntries({});
+    EXPECT_EQ(login.cbUser()->count(), 0);
+    EXPECT_EQ(login.cbGroup()->count(), 0);
+    EXPECT_FALSE(login.btnOk()->isEnabled());
+}
+
+TEST_F(AuthorizationTest, ChoosingAGroupNarrowsTheUsersByExactGroupName) {
+    TfmAuthorization login;
+    login.SetFixedList(false);
+    login.SetEntries(entries);
+    chooseLine(login.cbUser(), "Гусев");
+    EXPECT_TRUE(login.btnOk()->isEnabled());
+
+    chooseLine(login.cbGroup(), "вечерние");
+    // Letter case counts here, and the anonymous account is not left out.
+    EXPECT_EQ(lines(login.cbUser()), QStringList{"Борисов"});
+    EXPECT_EQ(login.cbUser()->currentIndex(), -1);
+    EXPECT_FALSE(login.btnOk()->isEnabled());
+
+    login.SetEntries({entries[2], entries[4], entries[5]});
+    chooseLine(login.cbGroup(), "Вечерние");
+    EXPECT_EQ(lines(login.cbUser()), (QStringList{"Соискатель", "Веселов"}));
+    chooseLine(login.cbUser(), "Веселов");
+    ASSERT_TRUE(login.selectedEntry());
+    EXPECT_EQ(login.selectedEntry()->UserId, entries[4].UserId);
+
+    // Delete takes back the group choice only; the users stay as the group left them.
+    pressKey(login.cbGroup(), Qt::Key_Delete);
+    EXPECT_EQ(login.cbGroup()->currentIndex(), -1);
+    EXPECT_EQ(lines(login.cbUser()), (QStringList{"Соискатель", "Веселов"}));
+    EXPECT_TRUE(login.btnOk()->isEnabled());
+
+    // Without a group line the choice of group fills the whole list again.
+    login.GroupChosen();
+    EXPECT_EQ(lines(login.cbUser()), (QStringList{"Веселов", "Гусев"}));
+    EXPECT_FALSE(login.btnOk()->isEnabled());
+}
+
+TEST_F(AuthorizationTest, PreselectedEntryWaitsForThePassword) {
+    TCompetitor& student = addAccount("Гусев", "мой пароль");
+    TfmAuthorization login;
+    login.SetFixedList(true);
+    login.SetEntries({entry("Гусев", "", student.Id(), Guid())});
+    login.PreselectEntry(0);
+    EXPECT_EQ(login.cbUser()->currentText(), "Гусев");
+    EXPECT_TRUE(login.btnOk()->isEnabled());
+
+    ScriptedPrompts prompts;
+    prompts.expectModal<TfmAuthorization>([](TfmAuthorization& dialog) {
+        processEvents();
+        EXPECT_EQ(dialog.focusWidget(), dialog.edPassword());
+        dialog.edPassword()->setText("мой пароль");
+        click(dialog.btnOk());
+    });
+    EXPECT_EQ(prompts.runModal(login), QDialog::Accepted);
+    ASSERT_TRUE(login.selectedEntry());
+    EXPECT_EQ(login.selectedEntry()->UserId, student.Id());
+
+    // An entry of an account that does not exist never logs in.
+    login.SetEntries({entry("Призрак", "", Guid::create(), Guid())});
+    login.PreselectEntry(0);
+    prompts.expectModal<TfmAuthorization>([&prompts](TfmAuthorization& dialog) {
+        prompts.expectInform("Пароль задан неверно");
+        click(dialog.btnOk());
+        click(dialog.btnCancel());
+    });
+    EXPECT_EQ(prompts.runModal(login), QDialog::Rejected);
+}
+
+}  // namespace
+}  // namespace kvalor::apptest

@@ -1,0 +1,219 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QFile>
+#include <QMdiArea>
+#include <QPushButton>
+#include <QSettings>
+
+#include "AppTest.h"
+#include "app/Authorization.h"
+#include "app/MainWindow.h"
+#include "app/RunMode.h"
+#include "app/Settings.h"
+#include "model/AccountMessages.h"
+#include "model/BuiltinAccounts.h"
+#include "support/GuiTest.h"
+#include "support/ScriptedPrompts.h"
+
+namespace kvalor::apptest {
+namespace {
+
+class DataModuleTest : public AppTest {
+protected:
+    void TearDown() override {
+        setAccountMessageHandler({});
+        AppTest::TearDown();
+    }
+
+    QByteArray contents(const char* name) const {
+        QFile file(folderFile(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    void writeSettings(const QByteArray& text) const {
+        QFile file(folderFile(kSettingsFileName));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+
+    // A data file with the built-in accounts, written by the program itself.
+    void writeDataFile() const {
+        kvalorRoot().Clear();
+        kvalorRoot().Users().EnsureBuiltins();
+        kvalorRoot().SaveToFile(folderFile(kDataFileName));
+        kvalorRoot().Clear();
+    }
+
+    QString missingDataMessage() const {
+        return QStringLiteral("Файл %1 не найден").arg(folderFile(kDataFileName));
+    }
+};
+
+TEST_F(DataModuleTest, FontSizeSurvivesARestart) {
+    ScriptedPrompts prompts;
+    writeDataFile();
+    TDM& module = dataModule();
+    module.DataModuleCreate();
+    ASSERT_TRUE(module.DataLoaded());
+    // No settings file: the size of the menu font.
+    EXPECT_EQ(kvalorRoot().FontSize(), QApplication::font("QMenu").pointSize());
+
+    kvalorRoot().SetFontSize(17);
+    module.DataModuleDestroy();
+    QSettings written(folderFile(kSettingsFileName), QSettings::IniFormat);
+    EXPECT_EQ(written.value("Setting/FormFont").toString(), "17");
+
+    kvalorRoot().SetFontSize(5);
+    module.DataModuleCreate();
+    EXPECT_EQ(kvalorRoot().FontSize(), 17);
+    EXPECT_EQ(module.RunMode(), kRunModeNone);
+
+    // A value that is no number is passed over in silence.
+    writeSettings("[Setting]\nFormFont=крупный\n");
+    module.DataModuleCreate();
+    EXPECT_EQ(kvalorRoot().FontSize(), QApplication::font("QMenu").pointSize());
+    writeSettings("[Setting]\nFormFont=21\n");
+    module.DataModuleCreate();
+    EXPECT_EQ(kvalorRoot().FontSize(), 21);
+    EXPECT_TRUE(prompts.seen().empty());
+}
+
+TEST_F(DataModuleTest, AFailedLoadIsReportedAndNeverSaved) {
+    ScriptedPrompts prompts;
+    prompts.expectInform(missingDataMessage())
+        .caption("Ошибка чтения базы")
+        .icon(QMessageBox::Critical);
+    TDM& module = dataModule();
+    dataModule().SetRunMode(kRunModeTeacher);
+    module.DataModuleCreate();
+    EXPECT_FALSE(module.DataLoaded());
+    EXPECT_EQ(module.RunMode(), kRunModeNone);
+    EXPECT_TRUE(prompts.finished());
+
+    module.DataModuleDestroy();
+    EXPECT_TRUE(QFile::exists(folderFile(kSettingsFileName)));
+    EXPECT_FALSE(QFile::exists(folderFile(kDataFileName)));
+    EXPECT_FALSE(QFile::exists(folderFile(kStudiesFileName)));
+}
+
+TEST_F(DataModuleTest, ADamagedDataFileIsKeptAsItWas) {
+    const QByteArray damaged("not a compound file at all");
+    {
+        QFile file(folderFile(kDataFileName));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(damaged);
+    }
+    ScriptedPrompts prompts;
+    prompts.expectInform("Ошибка чтения $800300FB").caption("Ошибка чтения базы");
+    dataModule().DataModuleCreate();
+    EXPECT_FALSE(dataModule().DataLoaded());
+    addAccount("Новиков");
+    dataModule().DataModuleDestroy();
+    EXPECT_EQ(contents(kDataFileName), damaged);
+    EXPECT_FALSE(QFile::exists(folderFile(kStudiesFileName)));
+}
+
+TEST_F(DataModuleTest, EveryActionWorksAfterAFailedLoad) {
+    registerDummyWindows();
+    ScriptedPrompts prompts;
+    prompts.expectInform(missingDataMessage());
+    // As at the start of a run: nothing read, not even the built-in accounts.
+    kvalorRoot().Clear();
+    dataModule().DataModuleCreate();
+    TfmKvalor window;
+
+    // Testing needs the built-in applicant account; the failure is silent.
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
+    trigger(window.actConnect());
+    EXPECT_EQ(dataModule().RunMode(), kRunModeNone);
+    EXPECT_EQ(kvalorRoot().CurrentUser(), nullptr);
+
+    // The administration login brings the built-in accounts back.
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
+    prompts.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
+        EXPECT_EQ(lines(login.cbUser()), (QStringList{"Администратор", "Преподаватель"}));
+        chooseLine(login.cbUser(), "Администратор");
+        click(login.btnOk());
+    });
+    trigger(window.actConnect());
+    ASSERT_EQ(dataModule().RunMode(), kRunModeAdministrator);
+
+    trigger(window.actEditTests());
+    trigger(window.actEditUsers());
+    trigger(window.actTest());
+    trigger(window.actJournal());
+    EXPECT_EQ(window.mdiArea()->subWindowList().size(), 4);
+    prompts.expectOpenFiles({});
+    trigger(window.actInportStudies());
+    prompts.expectModal<TfmSetting>([](TfmSetting& dialog) { click(dialog.btnOk()); });
+    trigger(window.actSetting());
+
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
+    trigger(window.actConnect());
+    EXPECT_EQ(dataModule().RunMode(), kRunModeTesting);
+    EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Applicant());
+    trigger(window.actClose());
+    EXPECT_TRUE(window.ClosingAllowed());
+    EXPECT_TRUE(prompts.finished());
+
+    dataModule().DataModuleDestroy();
+    EXPECT_FALSE(QFile::exists(folderFile(kDataFileName)));
+    EXPECT_FALSE(QFile::exists(folderFile(kStudiesFileName)));
+}
+
+TEST_F(DataModuleTest, ALoadedRunIsSavedAtItsEnd) {
+    ScriptedPrompts prompts;
+    writeDataFile();
+    dataModule().DataModuleCreate();
+    ASSERT_TRUE(dataModule().DataLoaded());
+    addAccount("Новиков");
+    dataModule().DataModuleDestroy();
+    EXPECT_TRUE(QFile::exists(folderFile(kStudiesFileName)));
+
+    dataModule().DataModuleCreate();
+    const auto accounts = kvalorRoot().Users().SortedAccounts();
+    ASSERT_EQ(accounts.size(), 4u);
+    EXPECT_EQ(accounts[3]->GetName(), toCp1251("Новиков"));
+    EXPECT_TRUE(prompts.seen().empty());
+}
+
+TEST_F(DataModuleTest, ASaveErrorAtTheEndIsShownAndKeepsThePreviousFile) {
+    ScriptedPrompts prompts;
+    writeDataFile();
+    dataModule().DataModuleCreate();
+    ASSERT_TRUE(dataModule().DataLoaded());
+    addAccount("Новиков");
+    const QByteArray before = contents(kDataFileName);
+
+    // Another program holds the data file.
+    const int held = ::open(QFile::encodeName(folderFile(kDataFileName)).constData(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    prompts.expectError("Ошибка записи $80030020.");
+    dataModule().DataModuleDestroy();
+    ::close(held);
+
+    EXPECT_TRUE(prompts.finished());
+    EXPECT_EQ(contents(kDataFileName), before);
+    // The results of the run still reach the results file.
+    EXPECT_TRUE(QFile::exists(folderFile(kStudiesFileName)));
+    EXPECT_TRUE(QFile::exists(folderFile(kSettingsFileName)));
+}
+
+TEST_F(DataModuleTest, AccountMessagesAppearInABox) {
+    ScriptedPrompts prompts;
+    writeDataFile();
+    dataModule().DataModuleCreate();
+    prompts.expectInform("Ошибка чтения информации о соискателе Иванов")
+        .caption("Ошибка")
+        .icon(QMessageBox::Critical);
+    reportAccountMessage(QStringLiteral("Ошибка чтения информации о соискателе Иванов"));
+    EXPECT_TRUE(prompts.finished());
+}
+
+}  // namespace
+}  // namespace kvalor::apptest

@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "AppTest.h"
+#include "app/Authorization.h"
+#include "app/MainWindow.h"
+#include "app/RunMode.h"
+#include "app/Settings.h"
+#include "model/BuiltinAccounts.h"
+#include "support/GuiTest.h"
+#include "support/ScriptedPrompts.h"
+
+namespace kvalor::apptest {
+namespace {
+
+using RunModeTest = AppTest;
+
+TEST_F(RunModeTest, TestingMakesTheBuiltInApplicantCurrent) {
+    TfmKvalor window;
+    ScriptedPrompts prompts;
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
+    prompts.runModal(window.RunModeDialog());
+    EXPECT_EQ(dataModule().RunMode(), kRunModeTesting);
+    ASSERT_TRUE(kvalorRoot().CurrentUser());
+    EXPECT_EQ(kvalorRoot().CurrentUser()->Id(), ApplicantAccountId());
+    EXPECT_EQ(kvalorRoot().CurrentUser()->GetName(), toCp1251("Соискатель"));
+    EXPECT_FALSE(window.RunModeDialog().isVisible());
+
+    // Without the built-in applicant account the choice fails without a word.
+    TCompetitor* applicant = kvalorRoot().Users().Applicant();
+    ASSERT_TRUE(applicant);
+    kvalorRoot().Users().Extract(*applicant).reset();
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
+    prompts.runModal(window.RunModeDialog());
+    EXPECT_EQ(dataModule().RunMode(), kRunModeNone);
+    EXPECT_EQ(kvalorRoot().CurrentUser(), nullptr);
+    EXPECT_FALSE(window.RunModeDialog().isVisible());
+}
+
+TEST_F(RunModeTest, AdministrationLogsInTheBuiltInStaffOnly) {
+    TfmKvalor window;
+    addAccount("Иванов", "", "Группа 1");
+    ScriptedPrompts prompts;
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
+    prompts.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
+        EXPECT_EQ(login.windowTitle(), "Авторизация");
+        EXPECT_FALSE(login.cbGroup()->isEnabled());
+        EXPECT_FALSE(login.lblGroup()->isEnabled());
+        EXPECT_EQ(login.cbGroup()->count(), 0);
+        EXPECT_EQ(lines(login.cbUser()), (QStringList{"Администратор", "Преподаватель"}));
+        EXPECT_FALSE(login.btnOk()->isEnabled());
+        chooseLine(login.cbUser(), "Администратор");
+        EXPECT_TRUE(login.btnOk()->isEnabled());
+        // The built-in administrator has no password: an empty field is accepted.
+        click(login.btnOk());
+    });
+    prompts.runModal(window.RunModeDialog());
+    EXPECT_EQ(dataModule().RunMode(), kRunModeAdministrator);
+    EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Administrator());
+    EXPECT_FALSE(window.RunModeDialog().isVisible());
+}
+
+TEST_F(RunModeTest, PasswordsCompareExactly) {
+    TfmKvalor window;
+    kvalorRoot().Users().Teacher()->SetPassword(toCp1251("Пароль7"));
+    ScriptedPrompts prompts;
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) {
+        click(dialog.btnAdministration());
+        // Cancelling the login leaves the choice open.
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(dataModule().RunMode(), kRunModeNone);
+        click(dialog.btnAdministration());
+    });
+    prompts.expectModal<TfmAuthorization>(QDialog::Rejected);
+    prompts.expectModal<TfmAuthorization>([&prompts](TfmAuthorization& login) {
+        chooseLine(login.cbUser(), "Преподаватель");
+        for (const char* wrong : {"", "пароль7", "ПАРОЛЬ7", "Пароль7 "}) {
+            login.edPassword()->setText(QString::fromUtf8(wrong));
+            prompts.expectInform("Пароль задан неверно")
+                .caption("Ошибка")
+                .icon(QMessageBox::Critical);
+            click(login.btnOk());
+            // The dialog stays with the choice and the text for another try.
+            EXPECT_TRUE(login.isVisible());
+            EXPECT_EQ(login.cbUser()->currentText(), "Преподаватель");
+            EXPECT_EQ(login.edPassword()->text(), QString::fromUtf8(wrong));
+        }
+        login.edPassword()->setText("Пароль7");
+        click(login.btnOk());
+    });
+    prompts.runModal(window.RunModeDialog());
+    EXPECT_EQ(dataModule().RunMode(), kRunModeTeacher);
+    EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Teacher());
+    EXPECT_TRUE(prompts.finished());
+}
+
+TEST_F(RunModeTest, RunModeDialogReachesTheSettings) {
+    TfmKvalor window;
+    kvalorRoot().SetFontSize(11);
+    ScriptedPrompts prompts;
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) {
+        click(dialog.btnSetting());
+        dialog.reject();
+    });
+    prompts.expectModal<TfmSetting>([](TfmSetting& settings) {
+        EXPECT_EQ(settings.edFontSize()->text(), "11");
+        settings.reject();
+    });
+    prompts.runModal(window.RunModeDialog());
+    EXPECT_TRUE(prompts.finished());
+}
+
+}  // namespace
+}  // namespace kvalor::apptest
