@@ -8,6 +8,7 @@
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "app/SplashScreen.h"
+#include "examination/ExamineSettings.h"
 #include "ui/Icons.h"
 
 namespace {
@@ -49,6 +50,7 @@ int main(int argc, char** argv) {
 
     TDM& module = dataModule();
     module.DataModuleCreate();
+    registerExamineSettings();
     TfmKvalor mainWindow;
     QObject::connect(&instance, &SingleInstance::activationRequested, &mainWindow,
                      &TfmKvalor::BringToFront);

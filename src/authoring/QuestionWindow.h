@@ -1,0 +1,200 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <QDateTime>
+#include <QDialog>
+
+class QAction;
+class QButtonGroup;
+class QGroupBox;
+class QLabel;
+class QTextEdit;
+class QTimer;
+class QVBoxLayout;
+
+namespace kvalor {
+
+class TAnswer;
+class TAnswers;
+class TExaminerCollection;
+class TfmAuthorization;
+class TfmKvalor;
+class TfrAnswer;
+class TQuestion;
+class TStudy;
+
+// Window modes of the question window; the caption is the mode's name.
+inline constexpr std::uint8_t kWindowModeEditing = 0;  // "Редактирование тестов"
+inline constexpr std::uint8_t kWindowModePreparation = 1;  // "Проверка"
+inline constexpr std::uint8_t kWindowModeTesting = 2;      // "Тестирование"
+inline constexpr std::uint8_t kWindowModeReview = 3;  // "Просмотр результатов"
+
+// Verdicts on the question shown.
+inline constexpr std::uint8_t kVerdictNoAnswer = 0;
+inline constexpr std::uint8_t kVerdictRight = 1;
+inline constexpr std::uint8_t kVerdictWrong = 2;
+
+// The question window: one question at a time with its answer variants. During an examination
+// (preparation and testing) the applicant pages through the drawn questions, marks or reorders
+// answers, and every answer is recorded into the study while a countdown runs; preparation
+// judges the answer on screen at once. Review shows a finished study's recorded answers.
+// (The editing mode shares the window and the answer frames; its panels are reserved here.)
+//
+// Callers prepare it in this order, then show it modally through prompts().runModal:
+//
+//     window.SetMode(kWindowModeTesting);
+//     window.SetQuestionList(&questions);   // a view, e.g. TQuestions(..., Ownership::View)
+//     window.SetStudy(&study);
+//     window.SetTimeAllowance(test.Duration());
+//     window.ShowQuestion(first);
+//     window.Start();
+//
+// The window keeps pointers to the list and the study until it closes (or is given others);
+// a caller that frees either first detaches it with SetQuestionList(nullptr) / SetStudy(nullptr).
+class TfmQuestion : public QDialog {
+    Q_OBJECT
+public:
+    // login: the dialog in which a staff account confirms an extension of the time.
+    explicit TfmQuestion(TfmAuthorization& login, QWidget* parent = nullptr);
+    ~TfmQuestion() override;
+
+    std::uint8_t Mode() const { return mode_; }
+    // Arranges the panels for the mode; in any case resets the verdict and the time allowance.
+    void SetMode(std::uint8_t mode);
+    TExaminerCollection* QuestionList() const { return questionList_; }
+    // Leaves the current question.
+    void SetQuestionList(TExaminerCollection* list);
+    TStudy* Study() const { return study_; }
+    // Follows the study's state; in preparation and testing its MinutesUsed start at 0.
+    void SetStudy(TStudy* study);
+    // Minutes of the countdown.
+    int TimeAllowance() const { return timeAllowance_; }
+    void SetTimeAllowance(int minutes) { timeAllowance_ = minutes; }
+
+    TQuestion* CurrentQuestion() const { return currentQuestion_; }
+    // Shows the question (nullptr: none) with its recorded answer. Raises "Не задан список
+    // вопросов" for a question without a question list.
+    void ShowQuestion(TQuestion* question);
+    // Sets the caption; in preparation and testing starts the countdown with one tick at once
+    // (which may find the time already up).
+    void Start();
+
+    // Hands the marks or the order of the current question to the study (preparation and
+    // testing only).
+    void RecordAnswer();
+    // One countdown tick: the remaining time from the clock, or the expiry with its prompts.
+    void CountdownTick();
+    // Enables paging and finishing from the mode, the study and the question shown.
+    void UpdateActions();
+
+    std::uint8_t Verdict() const { return verdict_; }
+    bool Touched() const { return touched_; }
+    bool Modified() const { return modified_; }
+    const QDateTime& CountdownStart() const { return countdownStart_; }
+    const std::vector<TfrAnswer*>& Frames() const { return frames_; }
+
+    QAction* actFinish() const { return actFinish_; }
+    QAction* actPrevious() const { return actPrevious_; }
+    QAction* actNext() const { return actNext_; }
+    QTimer* tmCountdown() const { return tmCountdown_; }
+    QWidget* pnLeft() const { return pnLeft_; }
+    QWidget* pnBottom() const { return pnBottom_; }
+    QWidget* pnEditing() const { return pnEditing_; }
+    QWidget* pnDontMix() const { return pnDontMix_; }
+    QLabel* lblQuestionNo() const { return lblQuestionNo_; }
+    QLabel* lblClockPicture() const { return lblClockPicture_; }
+    QLabel* lblCountdown() const { return lblCountdown_; }
+    QLabel* lblVerdictPicture() const { return lblVerdictPicture_; }
+    QLabel* lblVerdict() const { return lblVerdict_; }
+    // Index of the picture beside the verdict (0 to 3).
+    int VerdictPicture() const { return verdictPicture_; }
+    QLabel* lblQuestion() const { return lblQuestion_; }
+    QTextEdit* edQuestion() const { return edQuestion_; }
+    QGroupBox* gbAnswerType() const { return gbAnswerType_; }
+    QButtonGroup* bgAnswerType() const { return bgAnswerType_; }
+
+protected:
+    // Every way of closing passes here: the close confirmation, then the tidying up.
+    void done(int result) override;
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    // Question and answer texts read a little larger than the rest.
+    void EnlargeTexts();
+    void ArrangePanels();
+    bool Examining() const;
+
+    void LeaveQuestion();
+    void RebuildDisplay();
+    void AddFrame(TAnswers& answers, TAnswer& answer, int position);
+    void RemoveFrames();
+    void ProtectText(QTextEdit& text);
+    void AnswersChanged();
+    void FrameMoved(TfrAnswer* frame, int direction);
+
+    void ShowVerdict();
+    void SetVerdict(std::uint8_t verdict);
+    void SetVerdictPicture(int picture);
+    void StudyStateChanged(const TStudy& study);
+
+    void ShowRemaining(qint64 seconds);
+    void TimeIsUp();
+    void ExtendTime();
+    void CloseIfShowing();
+    bool CloseQuery();
+    void ResumeAfterRefusedClose();
+    void FormClose();
+
+    void actFinishExecute();
+    void actNextExecute();
+    void actPreviousExecute();
+    void Page(TQuestion* target);
+
+    TfmAuthorization& login_;
+    std::uint8_t mode_ = kWindowModeEditing;
+    TExaminerCollection* questionList_ = nullptr;
+    TStudy* study_ = nullptr;
+    TQuestion* currentQuestion_ = nullptr;
+    int timeAllowance_ = 0;
+    QDateTime countdownStart_;
+    std::uint8_t verdict_ = kVerdictNoAnswer;
+    int verdictPicture_ = 0;
+    bool touched_ = false;
+    bool modified_ = false;
+    // While the close confirmation is open the countdown runs on, but an expiry waits for
+    // the answer: the two prompts must not nest.
+    bool closeQuestionOpen_ = false;
+    std::vector<TfrAnswer*> frames_;
+
+    QAction* actFinish_;
+    QAction* actPrevious_;
+    QAction* actNext_;
+    QTimer* tmCountdown_;
+    QWidget* pnEditing_ = nullptr;
+    QWidget* pnLeft_ = nullptr;
+    QWidget* pnBottom_ = nullptr;
+    QWidget* pnDontMix_ = nullptr;
+    QLabel* lblQuestionNo_ = nullptr;
+    QLabel* lblClockPicture_ = nullptr;
+    QLabel* lblCountdown_ = nullptr;
+    QLabel* lblVerdictPicture_ = nullptr;
+    QLabel* lblVerdict_ = nullptr;
+    QLabel* lblQuestion_ = nullptr;
+    QTextEdit* edQuestion_ = nullptr;
+    QGroupBox* gbAnswerType_ = nullptr;
+    QButtonGroup* bgAnswerType_ = nullptr;
+    QLabel* lblAnswers_ = nullptr;
+    QWidget* pnFrames_ = nullptr;
+    QVBoxLayout* framesLayout_ = nullptr;
+};
+
+// The program's one question window, owned by the main window: created at the first call and
+// reused for every examination, review and edit.
+TfmQuestion& questionWindow(TfmKvalor& mainWindow);
+
+}  // namespace kvalor

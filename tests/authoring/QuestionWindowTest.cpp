@@ -1,0 +1,573 @@
+#include <memory>
+
+#include <gtest/gtest.h>
+#include <QButtonGroup>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+
+#include "ExamTestData.h"
+#include "app/Authorization.h"
+#include "authoring/AnswerFrame.h"
+#include "authoring/QuestionWindow.h"
+#include "authoring/QuestionWindowSupport.h"
+#include "support/FakeClock.h"
+#include "support/GuiTest.h"
+#include "support/ScriptedPrompts.h"
+#include "util/Error.h"
+
+namespace kvalor::examtest {
+namespace {
+
+const QString kTimeIsUp = "Время истекло. Завершить работу ?";
+
+QStringList frameTexts(const TfmQuestion& window) {
+    QStringList texts;
+    for (const TfrAnswer* frame : window.Frames()) {
+        texts << frame->edText()->toPlainText();
+    }
+    return texts;
+}
+
+bool shownIn(const QWidget* control, const QWidget& window) {
+    return control->isVisibleTo(&window);
+}
+
+class QuestionWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TKvalor& root = kvalorRoot();
+        root.Clear();
+        root.Users().EnsureBuiltins();
+        fontSize_ = root.FontSize();
+        applicant_ = &addApplicant("Петров");
+    }
+
+    void TearDown() override {
+        // The window lets go of the questions before the data goes.
+        window_.hide();
+        window_.SetQuestionList(nullptr);
+        window_.SetStudy(nullptr);
+        processEvents();
+        kvalorRoot().SetFontSize(fontSize_);
+        kvalorRoot().Clear();
+    }
+
+    // One question of each type: "2+2" (right: "4"), "Чётные" (right: "2" and "4"), and a
+    // sequence whose right order is the author's.
+    void makeTest(int minutes) {
+        test_ = &addTest(kGroupKindSimpleTest, "Арифметика", minutes);
+        single_ = &addQuestion(*test_, kSingleAnswer, "Сколько будет 2+2?", {"3", "4", "5"}, {1});
+        multiple_ = &addQuestion(*test_, kMultipleAnswers, "Какие числа чётные?",
+                                 {"1", "2", "3", "4"}, {1, 3});
+        sequence_ =
+            &addQuestion(*test_, kSequence, "Расположите по возрастанию", {"один", "два", "три"});
+    }
+
+    // Prepares and starts the window as the examination setup does.
+    void begin(std::uint8_t windowMode, int minutes) {
+        makeTest(minutes);
+        study_ = drawStudy(*applicant_, *test_,
+                           windowMode == kWindowModePreparation ? kModePreparation : kModeTesting);
+        view_ = questionView(*study_);
+        window_.SetMode(windowMode);
+        window_.SetQuestionList(view_.get());
+        window_.SetStudy(study_.get());
+        window_.SetTimeAllowance(minutes);
+        window_.ShowQuestion(single_);
+        window_.Start();
+    }
+
+    TfrAnswer* frame(int index) { return window_.Frames().at(static_cast<std::size_t>(index)); }
+    const std::vector<std::int32_t>& given(const TQuestion* question) {
+        return study_->Questions().Items(study_->Questions().IndexOfQuestion(*question)).Given;
+    }
+    void expectVerdict(const QString& text, const QColor& colour, int picture) {
+        EXPECT_EQ(window_.lblVerdict()->text(), text);
+        EXPECT_EQ(textColour(*window_.lblVerdict()), colour);
+        EXPECT_EQ(window_.VerdictPicture(), picture);
+    }
+
+    FakeClock clock_;
+    ScriptedPrompts prompts_;
+    int fontSize_ = 0;
+    TCompetitor* applicant_ = nullptr;
+    TQuestions* test_ = nullptr;
+    TQuestion* single_ = nullptr;
+    TQuestion* multiple_ = nullptr;
+    TQuestion* sequence_ = nullptr;
+    std::unique_ptr<TStudy> study_;
+    std::unique_ptr<TQuestions> view_;
+    TfmAuthorization login_;
+    TfmQuestion window_{login_};
+};
+
+TEST_F(QuestionWindowTest, CountdownReadsWithoutLeadingZeros) {
+    begin(kWindowModeTesting, 30);
+    EXPECT_EQ(window_.windowTitle(), "Тестирование");
+    EXPECT_TRUE(window_.tmCountdown()->isActive());
+    EXPECT_EQ(window_.tmCountdown()->interval(), 1000);
+    EXPECT_EQ(window_.lblCountdown()->text(), "0:30:0");
+    EXPECT_EQ(textColour(*window_.lblCountdown()), kNavyText);
+
+    clock_.advance(55);
+    window_.CountdownTick();
+    EXPECT_EQ(window_.lblCountdown()->text(), "0:29:5");
+    clock_.advance(6);
+    window_.CountdownTick();
+    EXPECT_EQ(window_.lblCountdown()->text(), "0:28:59");
+
+    window_.SetTimeAllowance(90);
+    window_.CountdownTick();
+    EXPECT_EQ(window_.lblCountdown()->text(), "1:28:59");
+    EXPECT_EQ(study_->State(), kStudyInProgress);
+}
+
+TEST_F(QuestionWindowTest, CountdownKeepsItsTimeAcrossMidnight) {
+    clock_.set(QDateTime(QDate(2024, 3, 1), QTime(23, 59, 30)));
+    begin(kWindowModeTesting, 30);
+    clock_.advance(60);
+    window_.CountdownTick();
+    EXPECT_EQ(window_.lblCountdown()->text(), "0:29:0");
+
+    // Thirty minutes after the start, not a day later.
+    clock_.set(QDateTime(QDate(2024, 3, 2), QTime(0, 29, 30)));
+    prompts_.expectAsk(kTimeIsUp, QMessageBox::Yes)
+        .caption("Предупреждение")
+        .icon(QMessageBox::Question)
+        .buttons(QMessageBox::Yes | QMessageBox::No);
+    window_.CountdownTick();
+    EXPECT_EQ(study_->State(), kStudyTimeIsUp);
+    EXPECT_EQ(study_->MinutesUsed(), 30);
+    EXPECT_EQ(window_.lblCountdown()->text(), "0:0:0");
+    EXPECT_EQ(textColour(*window_.lblCountdown()), kRedText);
+    EXPECT_FALSE(window_.tmCountdown()->isActive());
+    EXPECT_EQ(window_.TimeAllowance(), 0);
+    // The question is left, and the state is what the verdict panel tells.
+    EXPECT_EQ(window_.CurrentQuestion(), nullptr);
+    EXPECT_TRUE(window_.Frames().empty());
+    EXPECT_EQ(window_.lblVerdict()->text(), "время истекло");
+    EXPECT_EQ(textColour(*window_.lblVerdict()), kNavyText);
+    EXPECT_TRUE(window_.actFinish()->isEnabled());
+}
+
+TEST_F(QuestionWindowTest, ExtensionRestartsAtTheFirstUnansweredQuestion) {
+    begin(kWindowModeTesting, 10);
+    click(frame(1)->btnUpper());  // "4"
+    trigger(window_.actNext());   // "2+2" recorded
+    trigger(window_.actNext());   // "Какие числа чётные?" recorded without a mark
+    ASSERT_EQ(window_.CurrentQuestion(), sequence_);
+    click(frame(0)->btnLower());  // moved, but never recorded
+
+    clock_.advance(10 * 60);
+    prompts_.expectAsk(kTimeIsUp, QMessageBox::No);
+    prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
+        EXPECT_TRUE(login.FixedList());
+        EXPECT_FALSE(login.cbGroup()->isEnabled());
+        ASSERT_EQ(login.cbUser()->count(), 2);
+        EXPECT_EQ(login.cbUser()->itemText(0), "Администратор");
+        EXPECT_EQ(login.cbUser()->itemText(1), "Преподаватель");
+        login.cbUser()->setCurrentIndex(1);
+        click(login.btnOk());
+    });
+    prompts_.expectInputBox("Продление времени теста", "5")
+        .prompt("Дополнительное время (мин)")
+        .value("0");
+    window_.CountdownTick();
+
+    EXPECT_TRUE(prompts_.finished());
+    EXPECT_EQ(study_->State(), kStudyInProgress);
+    EXPECT_EQ(study_->MinutesUsed(), 10);
+    EXPECT_EQ(given(single_), (std::vector<std::int32_t>{1}));
+    EXPECT_TRUE(given(multiple_).empty());
+    EXPECT_TRUE(given(sequence_).empty());
+    EXPECT_EQ(window_.CurrentQuestion(), multiple_);
+    EXPECT_EQ(window_.lblQuestionNo()->text(), "Вопрос 2 из 3");
+    EXPECT_EQ(window_.lblCountdown()->text(), "0:5:0");
+    EXPECT_EQ(textColour(*window_.lblCountdown()), kNavyText);
+    EXPECT_EQ(window_.CountdownStart(), clock_.now());
+    EXPECT_TRUE(window_.tmCountdown()->isActive());
+    EXPECT_TRUE(window_.actNext()->isEnabled());
+    EXPECT_TRUE(window_.actPrevious()->isEnabled());
+
+    // Words instead of minutes give none: the time is up again at once.
+    clock_.advance(5 * 60);
+    prompts_.expectAsk(kTimeIsUp, QMessageBox::No);
+    prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
+        login.cbUser()->setCurrentIndex(0);
+        click(login.btnOk());
+    });
+    prompts_.expectInputBox("Продление времени теста", "пять").value("0");
+    prompts_.expectAsk(kTimeIsUp, QMessageBox::Yes);
+    window_.CountdownTick();
+    EXPECT_TRUE(prompts_.finished());
+    EXPECT_EQ(study_->State(), kStudyTimeIsUp);
+    EXPECT_EQ(study_->MinutesUsed(), 15);
+
+    // Without a staff login the time stays up.
+    window_.SetTimeAllowance(0);
+    study_->SetState(kStudyInProgress);
+    prompts_.expectAsk(kTimeIsUp, QMessageBox::No);
+    prompts_.expectModal<TfmAuthorization>(QDialog::Rejected);
+    window_.CountdownTick();
+    EXPECT_EQ(study_->State(), kStudyTimeIsUp);
+}
+
+TEST_F(QuestionWindowTest, PagingStopsAtTheEndsAndKeepsTheAnswers) {
+    begin(kWindowModeTesting, 10);
+    EXPECT_EQ(window_.lblQuestionNo()->text(), "Вопрос 1 из 3");
+    EXPECT_FALSE(window_.actPrevious()->isEnabled());
+    EXPECT_TRUE(window_.actNext()->isEnabled());
+
+    click(frame(2)->btnUpper());  // "5"
+    trigger(window_.actNext());
+    EXPECT_EQ(given(single_), (std::vector<std::int32_t>{2}));
+    EXPECT_EQ(window_.lblQuestionNo()->text(), "Вопрос 2 из 3");
+    EXPECT_TRUE(window_.actPrevious()->isEnabled());
+    EXPECT_TRUE(window_.actNext()->isEnabled());
+
+    click(frame(1)->btnUpper());
+    click(frame(2)->btnUpper());
+    trigger(window_.actNext());
+    EXPECT_EQ(given(multiple_), (std::vector<std::int32_t>{1, 2}));
+    EXPECT_EQ(window_.CurrentQuestion(), sequence_);
+    EXPECT_FALSE(window_.actNext()->isEnabled());
+    EXPECT_TRUE(window_.actPrevious()->isEnabled());
+
+    // A sequence is recorded as its order: the place of each answer in the author's order.
+    click(frame(0)->btnLower());
+    EXPECT_EQ(frameTexts(window_), (QStringList{"два", "один", "три"}));
+    trigger(window_.actPrevious());
+    EXPECT_EQ(given(sequence_), (std::vector<std::int32_t>{1, 0, 2}));
+    EXPECT_EQ(frame(1)->UpperPicture(), AnswerButtonPicture::CheckOn);
+    EXPECT_EQ(frame(2)->UpperPicture(), AnswerButtonPicture::CheckOn);
+    EXPECT_EQ(frame(0)->UpperPicture(), AnswerButtonPicture::CheckOff);
+    trigger(window_.actPrevious());
+    EXPECT_EQ(frame(2)->UpperPicture(), AnswerButtonPicture::RadioOn);
+    EXPECT_EQ(frame(1)->UpperPicture(), AnswerButtonPicture::RadioOff);
+    trigger(window_.actNext());
+    trigger(window_.actNext());
+    EXPECT_EQ(frameTexts(window_), (QStringList{"два", "один", "три"}));
+
+    clock_.advance(10 * 60);
+    prompts_.expectAsk(kTimeIsUp, QMessageBox::Yes);
+    window_.CountdownTick();
+    EXPECT_FALSE(window_.actNext()->isEnabled());
+    EXPECT_FALSE(window_.actPrevious()->isEnabled());
+}
+
+TEST_F(QuestionWindowTest, PreparationJudgesTheAnswerOnScreen) {
+    begin(kWindowModePreparation, 10);
+    EXPECT_EQ(window_.windowTitle(), "Проверка");
+    EXPECT_TRUE(shownIn(window_.lblVerdict(), window_));
+    expectVerdict("нет ответа", defaultTextColour(), 0);
+
+    click(frame(0)->btnUpper());  // "3"
+    expectVerdict("неверно", kMaroonText, 2);
+    click(frame(1)->btnUpper());  // "4"
+    expectVerdict("верно", kGreenText, 1);
+    EXPECT_EQ(window_.Verdict(), kVerdictRight);
+
+    trigger(window_.actNext());
+    expectVerdict("нет ответа", defaultTextColour(), 0);
+    click(frame(1)->btnUpper());
+    expectVerdict("неверно", kMaroonText, 2);
+    click(frame(3)->btnUpper());
+    expectVerdict("верно", kGreenText, 1);
+    click(frame(3)->btnUpper());
+    click(frame(1)->btnUpper());
+    expectVerdict("нет ответа", defaultTextColour(), 0);
+    click(frame(1)->btnUpper());
+    click(frame(3)->btnUpper());
+
+    // Shown in its right order, a sequence is not judged until something moves.
+    trigger(window_.actNext());
+    EXPECT_EQ(frameTexts(window_), (QStringList{"один", "два", "три"}));
+    expectVerdict("нет ответа", defaultTextColour(), 0);
+    click(frame(0)->btnLower());
+    EXPECT_EQ(frameTexts(window_), (QStringList{"два", "один", "три"}));
+    expectVerdict("неверно", kMaroonText, 2);
+    click(frame(1)->btnUpper());
+    EXPECT_EQ(frameTexts(window_), (QStringList{"один", "два", "три"}));
+    expectVerdict("верно", kGreenText, 1);
+
+    // Coming back to an answered question judges it at once.
+    trigger(window_.actPrevious());
+    expectVerdict("верно", kGreenText, 1);
+    trigger(window_.actPrevious());
+    expectVerdict("верно", kGreenText, 1);
+}
+
+TEST_F(QuestionWindowTest, PanelsFollowTheMode) {
+    begin(kWindowModeTesting, 10);
+    EXPECT_FALSE(shownIn(window_.lblVerdict(), window_));
+    EXPECT_FALSE(shownIn(window_.lblVerdictPicture(), window_));
+    EXPECT_TRUE(shownIn(window_.lblCountdown(), window_));
+    EXPECT_TRUE(shownIn(window_.pnBottom(), window_));
+    EXPECT_FALSE(shownIn(window_.pnEditing(), window_));
+    EXPECT_FALSE(shownIn(window_.pnDontMix(), window_));
+    EXPECT_FALSE(window_.gbAnswerType()->isEnabled());
+    EXPECT_EQ(window_.bgAnswerType()->checkedId(), kSingleAnswer);
+    EXPECT_EQ(window_.edQuestion()->toPlainText(), "Сколько будет 2+2?");
+    ASSERT_EQ(window_.Frames().size(), 3u);
+    EXPECT_EQ(frame(2)->lblTitle()->text(), "Вариант 3");
+    EXPECT_TRUE(frame(2)->edText()->isReadOnly());
+
+    // A new mode drops the verdict and the allowance.
+    window_.SetMode(kWindowModeReview);
+    EXPECT_EQ(window_.TimeAllowance(), 0);
+    EXPECT_FALSE(shownIn(window_.lblCountdown(), window_));
+    EXPECT_FALSE(shownIn(window_.lblClockPicture(), window_));
+    EXPECT_TRUE(shownIn(window_.lblVerdict(), window_));
+    window_.Start();
+    EXPECT_EQ(window_.windowTitle(), "Просмотр результатов");
+    EXPECT_FALSE(window_.tmCountdown()->isActive());
+
+    window_.SetMode(kWindowModeEditing);
+    EXPECT_FALSE(shownIn(window_.pnLeft(), window_));
+    EXPECT_FALSE(shownIn(window_.pnBottom(), window_));
+    EXPECT_TRUE(shownIn(window_.pnEditing(), window_));
+    EXPECT_TRUE(shownIn(window_.pnDontMix(), window_));
+    EXPECT_TRUE(window_.gbAnswerType()->isEnabled());
+    EXPECT_FALSE(window_.actFinish()->isEnabled());
+    EXPECT_FALSE(window_.actNext()->isEnabled());
+
+    window_.SetQuestionList(nullptr);
+    try {
+        window_.ShowQuestion(single_);
+        ADD_FAILURE() << "a question without a list was shown";
+    } catch (const KvalorError& error) {
+        EXPECT_EQ(error.message(), "Не задан список вопросов");
+    }
+    EXPECT_EQ(window_.CurrentQuestion(), nullptr);
+}
+
+TEST_F(QuestionWindowTest, ClosingAsksAndResumesTheCountdown) {
+    begin(kWindowModePreparation, 20);
+    window_.show();
+    const QDateTime started = window_.CountdownStart();
+
+    clock_.advance(90);
+    prompts_
+        .expectAsk("Результаты теста не будут сохранены.\nЗавершить тестирование?", QMessageBox::No)
+        .caption("Предупреждение")
+        .icon(QMessageBox::Warning)
+        .buttons(QMessageBox::Yes | QMessageBox::No);
+    window_.close();
+    EXPECT_TRUE(window_.isVisible());
+    EXPECT_EQ(study_->State(), kStudyInProgress);
+
+    click(frame(1)->btnUpper());
+    clock_.advance(120);
+    prompts_.expectAsk("Завершить тестирование?", QMessageBox::No);
+    trigger(window_.actFinish());
+    EXPECT_TRUE(window_.isVisible());
+    EXPECT_EQ(given(single_), (std::vector<std::int32_t>{1}));
+    EXPECT_EQ(study_->MinutesUsed(), 3);
+    // Resumed from the same start: the time in the dialogs counts.
+    EXPECT_EQ(study_->State(), kStudyInProgress);
+    EXPECT_TRUE(window_.tmCountdown()->isActive());
+    EXPECT_EQ(window_.CountdownStart(), started);
+    window_.CountdownTick();
+    EXPECT_EQ(window_.lblCountdown()->text(), "0:16:30");
+    expectVerdict("верно", kGreenText, 1);
+
+    prompts_.expectAsk("Завершить тестирование?", QMessageBox::Yes);
+    trigger(window_.actFinish());
+    EXPECT_FALSE(window_.isVisible());
+    EXPECT_EQ(study_->State(), kStudyFinished);
+    EXPECT_EQ(window_.Study(), nullptr);
+    EXPECT_EQ(window_.QuestionList(), nullptr);
+    EXPECT_EQ(window_.CurrentQuestion(), nullptr);
+    EXPECT_FALSE(window_.tmCountdown()->isActive());
+    EXPECT_EQ(window_.VerdictPicture(), 0);
+}
+
+TEST_F(QuestionWindowTest, ClosingLeavesTheStateByMode) {
+    // Preparation: the run stays in progress, to be discarded.
+    begin(kWindowModePreparation, 20);
+    window_.show();
+    click(frame(1)->btnUpper());
+    prompts_.expectAsk("Результаты теста не будут сохранены.\nЗавершить тестирование?",
+                       QMessageBox::Yes);
+    window_.close();
+    EXPECT_FALSE(window_.isVisible());
+    EXPECT_EQ(study_->State(), kStudyInProgress);
+    EXPECT_TRUE(given(single_).empty());
+    EXPECT_EQ(window_.Study(), nullptr);
+
+    // Testing: the run is over, the marks on the question shown are not recorded.
+    auto testing = drawStudy(*applicant_, *test_);
+    window_.SetMode(kWindowModeTesting);
+    window_.SetQuestionList(view_.get());
+    window_.SetStudy(testing.get());
+    window_.SetTimeAllowance(20);
+    window_.ShowQuestion(single_);
+    window_.Start();
+    window_.show();
+    click(frame(0)->btnUpper());
+    prompts_.expectAsk("Завершить тестирование?", QMessageBox::Yes).icon(QMessageBox::Warning);
+    window_.close();
+    EXPECT_EQ(testing->State(), kStudyFinished);
+    EXPECT_TRUE(testing->SelectQuestions(kNotAnswered).size() == 3u);
+    // No listener is left on the study.
+    testing->SetState(kStudyTimeIsUp);
+    EXPECT_NE(window_.lblVerdict()->text(), "время истекло");
+}
+
+TEST_F(QuestionWindowTest, AnswerTextsCannotBeSelectedOrCopied) {
+    begin(kWindowModeTesting, 10);
+    window_.show();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText("до");
+
+    QTextEdit* question = window_.edQuestion();
+    question->selectAll();
+    pressKey(question, Qt::Key_C, Qt::ControlModifier, "c");
+    EXPECT_EQ(clipboard->text(), "до");
+    EXPECT_EQ(window_.focusWidget(), window_.pnBottom());
+
+    question->moveCursor(QTextCursor::Start);
+    const QPointF inText(10, 10);
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, inText, question->mapToGlobal(inText),
+                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(question->viewport(), &doubleClick);
+    EXPECT_FALSE(question->textCursor().hasSelection());
+
+    // Clicking an answer's text neither selects it nor marks the answer.
+    window_.pnLeft()->setFocus();
+    mouseClick(frame(1)->edText()->viewport());
+    EXPECT_EQ(window_.focusWidget(), window_.pnBottom());
+    EXPECT_FALSE(frame(1)->Answer()->Checked());
+    EXPECT_EQ(frame(1)->UpperPicture(), AnswerButtonPicture::RadioOff);
+}
+
+TEST_F(QuestionWindowTest, FontSizeIsAppliedWhenShown) {
+    kvalorRoot().SetFontSize(14);
+    begin(kWindowModeTesting, 10);
+    window_.show();
+    EXPECT_EQ(window_.lblQuestion()->font().pointSize(), 14);
+    EXPECT_GT(window_.edQuestion()->font().pointSize(), 14);
+    EXPECT_TRUE(window_.lblCountdown()->font().bold());
+    EXPECT_GT(frame(0)->edText()->font().pointSize(), 14);
+    // Questions shown later take the size too.
+    trigger(window_.actNext());
+    EXPECT_EQ(frame(0)->lblTitle()->font().pointSize(), 14);
+    EXPECT_GT(frame(0)->edText()->font().pointSize(), 14);
+}
+
+TEST_F(QuestionWindowTest, WorksWithoutBuiltInAccounts) {
+    // A load that failed may leave no staff account to extend the time.
+    kvalorRoot().Users().Clear();
+    applicant_ = &addApplicant("Петров");
+    prompts_.expectAsk(kTimeIsUp, QMessageBox::No);
+    prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
+        EXPECT_EQ(login.cbUser()->count(), 0);
+        EXPECT_FALSE(login.btnOk()->isEnabled());
+        click(login.btnCancel());
+    });
+    begin(kWindowModeTesting, 0);
+    EXPECT_EQ(study_->State(), kStudyTimeIsUp);
+}
+
+// The answer frame on its own, bound to a presentation list as during an examination.
+class AnswerFrameTest : public QuestionWindowTest {
+protected:
+    std::vector<std::unique_ptr<TfrAnswer>> framesOf(TQuestion& question, bool inert = false) {
+        TAnswers& shown = *question.Answers().Presentation();
+        std::vector<std::unique_ptr<TfrAnswer>> frames;
+        for (int i = 0; i < shown.Count(); ++i) {
+            auto frame = std::make_unique<TfrAnswer>(shown, true);
+            frame->SetAnswer(shown.AnswerAt(i));
+            frame->SetPosition(i + 1);
+            frame->SetButtonsInert(inert);
+            frames.push_back(std::move(frame));
+        }
+        return frames;
+    }
+};
+
+TEST_F(AnswerFrameTest, ChoiceButtonsMarkByTheQuestionType) {
+    makeTest(10);
+    single_->Answers().PreparePresentation(false);
+    auto frames = framesOf(*single_);
+    EXPECT_EQ(frames[1]->lblTitle()->text(), "Вариант 2");
+    EXPECT_EQ(frames[1]->edText()->toPlainText(), "4");
+    EXPECT_TRUE(frames[1]->edText()->isReadOnly());
+    EXPECT_EQ(frames[1]->btnUpper()->size(), QSize(25, 25));
+    EXPECT_GT(frames[1]->edText()->font().pointSize(), frames[1]->font().pointSize());
+    EXPECT_EQ(frames[1]->UpperPicture(), AnswerButtonPicture::RadioOff);
+    EXPECT_FALSE(frames[1]->LowerPicture());
+    EXPECT_FALSE(frames[1]->btnLower()->isVisibleTo(frames[1].get()));
+
+    click(frames[0]->btnUpper());
+    click(frames[1]->btnUpper());
+    click(frames[1]->btnUpper());
+    for (auto& frame : frames) {
+        frame->UpdateButtons();
+    }
+    EXPECT_EQ(single_->Answers().CheckedIndexes(), (std::vector<int>{1}));
+    EXPECT_EQ(frames[1]->UpperPicture(), AnswerButtonPicture::RadioOn);
+    EXPECT_EQ(frames[0]->UpperPicture(), AnswerButtonPicture::RadioOff);
+
+    multiple_->Answers().PreparePresentation(false);
+    auto checks = framesOf(*multiple_);
+    EXPECT_EQ(checks[3]->UpperPicture(), AnswerButtonPicture::CheckOff);
+    click(checks[3]->btnUpper());
+    click(checks[1]->btnUpper());
+    click(checks[3]->btnUpper());
+    EXPECT_EQ(multiple_->Answers().CheckedIndexes(), (std::vector<int>{1}));
+    EXPECT_EQ(checks[1]->UpperPicture(), AnswerButtonPicture::CheckOn);
+    EXPECT_EQ(checks[3]->UpperPicture(), AnswerButtonPicture::CheckOff);
+
+    // A review shows the marks and changes nothing.
+    auto inert = framesOf(*multiple_, true);
+    click(inert[0]->btnUpper());
+    EXPECT_EQ(multiple_->Answers().CheckedIndexes(), (std::vector<int>{1}));
+}
+
+TEST_F(AnswerFrameTest, SequenceArrowsMoveWithinTheEnds) {
+    makeTest(10);
+    sequence_->Answers().PreparePresentation(false);
+    auto frames = framesOf(*sequence_);
+    TAnswers& shown = *sequence_->Answers().Presentation();
+    EXPECT_TRUE(frames[0]->btnLower()->isVisibleTo(frames[0].get()));
+    EXPECT_EQ(frames[0]->UpperPicture(), AnswerButtonPicture::UpDisabled);
+    EXPECT_EQ(frames[0]->LowerPicture(), AnswerButtonPicture::DownEnabled);
+    EXPECT_EQ(frames[1]->UpperPicture(), AnswerButtonPicture::UpEnabled);
+    EXPECT_EQ(frames[2]->LowerPicture(), AnswerButtonPicture::DownDisabled);
+    frames[1]->btnUpper()->setDown(true);
+    frames[1]->UpdateButtons();
+    EXPECT_EQ(frames[1]->UpperPicture(), AnswerButtonPicture::UpHeld);
+    frames[1]->btnUpper()->setDown(false);
+
+    int changes = 0;
+    int movesDown = 0;
+    QObject::connect(frames[0].get(), &TfrAnswer::FrameChanged, [&changes] { ++changes; });
+    QObject::connect(frames[0].get(), &TfrAnswer::OnMoveDown, [&](TfrAnswer* sender) {
+        EXPECT_EQ(sender, frames[0].get());
+        ++movesDown;
+    });
+    // Beyond the top nothing moves and nothing changes.
+    click(frames[0]->btnUpper());
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(shown.AnswerAt(0)->GetName(), toCp1251("один"));
+
+    click(frames[0]->btnLower());
+    EXPECT_EQ(movesDown, 1);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(shown.AnswerAt(0)->GetName(), toCp1251("два"));
+    EXPECT_EQ(shown.AnswerAt(1)->GetName(), toCp1251("один"));
+    EXPECT_FALSE(sequence_->IsAnsweredRight());
+}
+
+}  // namespace
+}  // namespace kvalor::examtest

@@ -1,0 +1,549 @@
+#include <memory>
+
+#include <gtest/gtest.h>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextEdit>
+#include <QToolButton>
+
+#include "app/Authorization.h"
+#include "app/DataModule.h"
+#include "app/MainWindow.h"
+#include "app/RunMode.h"
+#include "app/Settings.h"
+#include "authoring/AnswerFrame.h"
+#include "authoring/ExamTestData.h"
+#include "authoring/QuestionWindow.h"
+#include "authoring/QuestionWindowSupport.h"
+#include "examination/ExamineSettings.h"
+#include "support/FakeClock.h"
+#include "support/GuiTest.h"
+#include "support/ScriptedPrompts.h"
+#include "util/DateTime.h"
+
+namespace kvalor::examtest {
+namespace {
+
+const QString kFinish = "Завершить тестирование?";
+
+class ExamineSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TKvalor& root = kvalorRoot();
+        root.Clear();
+        root.Users().EnsureBuiltins();
+        fontSize_ = root.FontSize();
+        dataModule().SetRunMode(kRunModeNone);
+        registerExamineSettings();
+    }
+
+    void TearDown() override {
+        main_.reset();
+        processEvents();
+        kvalorRoot().SetFontSize(fontSize_);
+        kvalorRoot().Clear();
+        dataModule().SetRunMode(kRunModeNone);
+    }
+
+    // "Арифметика": "2+2" (right: "4"), "Какие числа чётные?" (right: "2", "4"), a sequence
+    // in its right order, "3+3" (right: "6").
+    TQuestions& arithmetic(int minutes = 10, double passPercent = 50.0) {
+        TQuestions& test = addTest(kGroupKindSimpleTest, "Арифметика", minutes, passPercent);
+        addQuestion(test, kSingleAnswer, "Сколько будет 2+2?", {"3", "4", "5"}, {1});
+        addQuestion(test, kMultipleAnswers, "Какие числа чётные?", {"1", "2", "3", "4"}, {1, 3});
+        addQuestion(test, kSequence, "Расположите по возрастанию", {"один", "два", "три"});
+        addQuestion(test, kSingleAnswer, "Сколько будет 3+3?", {"5", "6"}, {1});
+        return test;
+    }
+
+    // The main window, shown, in the run mode, with the examination setup open.
+    TfmExamineSettings& openSetup(std::uint8_t runMode) {
+        main_ = std::make_unique<TfmKvalor>();
+        dataModule().SetRunMode(runMode);
+        main_->show();
+        processEvents();
+        trigger(main_->actTest());
+        return setup();
+    }
+
+    TfmExamineSettings& setup() {
+        auto* window = qobject_cast<TfmExamineSettings*>(main_->FindHosted("TfmExamineSettings"));
+        EXPECT_NE(window, nullptr);
+        return *window;
+    }
+
+    TfmQuestion& question() { return questionWindow(*main_); }
+
+    // Starts the chosen test of the kind for the account without a password.
+    void choose(TfmExamineSettings& window, bool simple, const QString& test,
+                const QString& account) {
+        click(simple ? window.rbSimple() : window.rbComplex());
+        chooseLine(window.cbTestList(), test);
+        chooseLine(window.cbCompetitor(), account);
+    }
+
+    static TfrAnswer* frame(TfmQuestion& window, int index) {
+        return window.Frames().at(static_cast<std::size_t>(index));
+    }
+
+    static void expectResult(TfmExamineSettings& window, const QString& text, const QColor& colour,
+                             int indicator) {
+        EXPECT_EQ(window.lblExamineResult()->text(), text);
+        EXPECT_EQ(textColour(*window.lblExamineResult()), colour);
+        EXPECT_EQ(window.ResultIndicator(), indicator);
+    }
+
+    // Which of "правильные", "неправильные", "неотвеченные", "все", "список" are enabled.
+    static std::vector<bool> answerActions(const TfmExamineSettings& window) {
+        return {window.actValidAnswers()->isEnabled(), window.actInvalidAnswers()->isEnabled(),
+                window.actEmptyAnswers()->isEnabled(), window.actAllAnswers()->isEnabled(),
+                window.actAnswersList()->isEnabled()};
+    }
+
+    FakeClock clock_;
+    ScriptedPrompts prompts_;
+    int fontSize_ = 0;
+    std::unique_ptr<TfmKvalor> main_;
+};
+
+// One examination from the run-mode dialog to the journal, on the real windows.
+TEST_F(ExamineSettingsTest, TestingRunFromLoginToJournal) {
+    arithmetic();
+    TCompetitor& ivanov = addApplicant("Иванов", "секрет");
+    addApplicant("Андреев");
+
+    main_ = std::make_unique<TfmKvalor>();
+    prompts_.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
+    main_->show();
+    processEvents();
+    ASSERT_TRUE(prompts_.finished());
+    TfmExamineSettings& window = setup();
+    EXPECT_EQ(window.windowTitle(), "Тестирование");
+    EXPECT_EQ(window.lblDate()->text(), formatShortDate(clock_.now().date()));
+    EXPECT_FALSE(window.rbTesting()->isEnabled());
+    EXPECT_FALSE(window.actRun()->isEnabled());
+    EXPECT_EQ(linesOf(window.cbCompetitor()),
+              (QStringList{"Администратор", "Преподаватель", "Андреев", "Иванов"}));
+    expectResult(window, "неизвестен", defaultTextColour(), 0);
+
+    click(window.rbSimple());
+    chooseLine(window.cbTestList(), "Арифметика");
+    chooseLine(window.cbCompetitor(), "Иванов");
+    EXPECT_TRUE(window.actRun()->isEnabled());
+
+    prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
+        EXPECT_FALSE(login.cbGroup()->isEnabled());
+        ASSERT_EQ(linesOf(login.cbUser()), QStringList{"Иванов"});
+        EXPECT_EQ(login.cbUser()->currentIndex(), 0);
+        login.edPassword()->setText("секрет");
+        click(login.btnOk());
+    });
+    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
+        EXPECT_EQ(exam.windowTitle(), "Тестирование");
+        EXPECT_EQ(exam.lblQuestionNo()->text(), "Вопрос 1 из 4");
+        EXPECT_EQ(exam.lblCountdown()->text(), "0:10:0");
+        click(frame(exam, 1)->btnUpper());  // "4": right
+        trigger(exam.actNext());
+        click(frame(exam, 0)->btnUpper());  // "1" alone: wrong
+        trigger(exam.actNext());
+        click(frame(exam, 0)->btnLower());  // moved away and back: right
+        click(frame(exam, 1)->btnUpper());
+        trigger(exam.actNext());
+        EXPECT_FALSE(exam.actNext()->isEnabled());
+        trigger(exam.actFinish());  // "3+3" left out
+    });
+    prompts_.expectAsk(kFinish, QMessageBox::Yes);
+    trigger(window.actRun());
+
+    ASSERT_TRUE(prompts_.finished());
+    TStudyList& journal = kvalorRoot().Studies();
+    ASSERT_EQ(journal.Count(), 1);
+    TStudy& study = journal.StudyAt(0);
+    EXPECT_EQ(window.LastStudy(), &study);
+    EXPECT_EQ(study.User(), &ivanov);
+    EXPECT_EQ(study.Mode(), kModeTesting);
+    EXPECT_EQ(study.Date(), toStoredDateTime(clock_.now()));
+    EXPECT_EQ(study.State(), kStudyFinished);
+    ASSERT_EQ(study.Questions().Count(), 4);
+    EXPECT_EQ(study.Questions().Items(0).Given, (std::vector<std::int32_t>{1}));
+    EXPECT_EQ(study.Questions().Items(1).Given, (std::vector<std::int32_t>{0}));
+    EXPECT_EQ(study.Questions().Items(2).Given, (std::vector<std::int32_t>{0, 1, 2}));
+    EXPECT_TRUE(study.Questions().Items(3).Given.empty());
+    EXPECT_EQ(study.CorrectCount(), 2);
+    EXPECT_TRUE(study.Passed());
+    expectResult(window, "сдан (2 из 4)", kGreenText, 1);
+    EXPECT_EQ(answerActions(window), (std::vector<bool>{true, true, true, true, true}));
+    EXPECT_EQ(question().Study(), nullptr);
+    EXPECT_EQ(question().QuestionList(), nullptr);
+
+    // The results view is not part of the program yet: "список" opens nothing.
+    trigger(window.actAnswersList());
+    EXPECT_FALSE(main_->IsHosted("TfmResultsView"));
+}
+
+// Preparation, offered to staff only, judges at once and leaves nothing when given up.
+TEST_F(ExamineSettingsTest, PreparationRunClosedUnfinishedLeavesNoTrace) {
+    TQuestions& first = addTest(kGroupKindSimpleTest, "Сложение", 10);
+    addQuestion(first, kSingleAnswer, "1+1", {"1", "2"}, {1});
+    addQuestion(first, kSingleAnswer, "2+1", {"3", "4"}, {0});
+    TQuestions& second = addTest(kGroupKindSimpleTest, "Порядок", 10);
+    addQuestion(second, kMultipleAnswers, "Больше двух", {"1", "3", "5"}, {1, 2});
+    addQuestion(second, kSequence, "Алфавит", {"а", "б", "в"});
+    TQuestions& complex = addTest(kGroupKindComplexTest, "Итоговый", 15);
+    TTaskList& tasks = kvalorRoot().Tasks();
+    tasks.Task(tasks.AddTask(complex, first)).QuestionCount = 2;
+    tasks.Task(tasks.AddTask(complex, second)).QuestionCount = 2;
+    addApplicant("Андреев");
+
+    main_ = std::make_unique<TfmKvalor>();
+    prompts_.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
+    prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
+        login.cbUser()->setCurrentIndex(0);
+        click(login.btnOk());
+    });
+    main_->show();
+    processEvents();
+    ASSERT_TRUE(prompts_.finished());
+    ASSERT_EQ(dataModule().RunMode(), kRunModeAdministrator);
+    trigger(main_->actTest());
+    TfmExamineSettings& window = setup();
+
+    EXPECT_TRUE(window.rbTesting()->isEnabled());
+    EXPECT_TRUE(window.rbExamine()->font().bold());
+    click(window.rbTesting());
+    EXPECT_TRUE(window.rbTesting()->font().bold());
+    EXPECT_FALSE(window.rbExamine()->font().bold());
+    EXPECT_FALSE(window.chbSelectively()->isEnabled());
+    chooseLine(window.cbTestList(), "Итоговый");
+    chooseLine(window.cbCompetitor(), "Андреев");
+
+    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
+        EXPECT_EQ(exam.windowTitle(), "Проверка");
+        EXPECT_EQ(exam.lblQuestionNo()->text(), "Вопрос 1 из 4");
+        EXPECT_EQ(exam.edQuestion()->toPlainText(), "1+1");
+        EXPECT_EQ(exam.lblVerdict()->text(), "нет ответа");
+        click(frame(exam, 0)->btnUpper());
+        EXPECT_EQ(exam.lblVerdict()->text(), "неверно");
+        click(frame(exam, 1)->btnUpper());
+        EXPECT_EQ(exam.lblVerdict()->text(), "верно");
+        trigger(exam.actNext());
+        trigger(exam.actNext());
+        EXPECT_EQ(exam.edQuestion()->toPlainText(), "Больше двух");
+        click(frame(exam, 1)->btnUpper());
+        EXPECT_EQ(exam.lblVerdict()->text(), "неверно");
+        click(frame(exam, 2)->btnUpper());
+        EXPECT_EQ(exam.lblVerdict()->text(), "верно");
+        exam.close();
+    });
+    prompts_.expectAsk("Результаты теста не будут сохранены.\nЗавершить тестирование?",
+                       QMessageBox::Yes);
+    trigger(window.actRun());
+
+    ASSERT_TRUE(prompts_.finished());
+    EXPECT_EQ(kvalorRoot().Studies().Count(), 0);
+    EXPECT_EQ(window.LastStudy(), nullptr);
+    expectResult(window, "неизвестен", defaultTextColour(), 0);
+    EXPECT_EQ(answerActions(window), (std::vector<bool>{false, false, false, false, false}));
+    EXPECT_EQ(question().Study(), nullptr);
+}
+
+TEST_F(ExamineSettingsTest, ListsOfGroupsApplicantsAndTests) {
+    TCompetitors& users = kvalorRoot().Users();
+    TCompetitors& evening = addUsersGroup(users, "Вечерние");
+    TCompetitors& second = addUsersGroup(evening, "Вторая смена");
+    TCompetitors& distance = addUsersGroup(users, "Заочные");
+    addApplicant("Гусев", {}, &second);
+    addApplicant("Борисов", {}, &evening);
+    addApplicant("Алексеев", {}, &distance);
+    addApplicant("Дёмин");
+
+    arithmetic();
+    addTest(kGroupKindSimpleTest, "Пустой", 10);
+    TQuestions& nested = addTest(kGroupKindSimpleTest, "С группой", 10);
+    addQuestion(addGroup(nested, "Глава 1"), kSingleAnswer, "?", {"да", "нет"}, {0});
+    TQuestions& noTasks = addTest(kGroupKindComplexTest, "Без заданий", 10);
+    TQuestions& zero = addTest(kGroupKindComplexTest, "Ноль вопросов", 10);
+    TQuestions& complex = addTest(kGroupKindComplexTest, "Итоговый", 10);
+    TTaskList& tasks = kvalorRoot().Tasks();
+    tasks.AddTask(zero, nested);
+    tasks.Task(tasks.AddTask(complex, nested)).QuestionCount = 1;
+    (void)noTasks;
+
+    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    EXPECT_EQ(linesOf(window.cbCompetitorGroups()),
+              (QStringList{"Вечерние", "Вторая смена", "Заочные"}));
+    EXPECT_EQ(window.cbCompetitorGroups()->currentIndex(), -1);
+    const QStringList everyone{"Администратор", "Преподаватель", "Алексеев",
+                               "Борисов",       "Гусев",         "Дёмин"};
+    EXPECT_EQ(linesOf(window.cbCompetitor()), everyone);
+
+    chooseLine(window.cbCompetitorGroups(), "Вечерние");
+    EXPECT_EQ(linesOf(window.cbCompetitor()), (QStringList{"Борисов", "Гусев"}));
+    EXPECT_EQ(window.cbCompetitor()->currentIndex(), -1);
+    pressKey(window.cbCompetitorGroups(), Qt::Key_Delete);
+    EXPECT_EQ(window.cbCompetitorGroups()->currentIndex(), -1);
+    EXPECT_EQ(linesOf(window.cbCompetitor()), everyone);
+
+    // Only tests with questions, only the tests themselves.
+    EXPECT_TRUE(window.rbComplex()->isChecked());
+    EXPECT_TRUE(window.rbComplex()->font().bold());
+    EXPECT_EQ(linesOf(window.cbTestList()), QStringList{"Итоговый"});
+    EXPECT_FALSE(window.chbSelectively()->isEnabled());
+    chooseLine(window.cbTestList(), "Итоговый");
+    click(window.rbSimple());
+    EXPECT_TRUE(window.rbSimple()->font().bold());
+    EXPECT_FALSE(window.rbComplex()->font().bold());
+    EXPECT_TRUE(window.chbSelectively()->isEnabled());
+    EXPECT_EQ(linesOf(window.cbTestList()), (QStringList{"Арифметика", "С группой"}));
+    EXPECT_EQ(window.cbTestList()->currentIndex(), -1);
+
+    chooseLine(window.cbCompetitor(), "Дёмин");
+    EXPECT_FALSE(window.actRun()->isEnabled());
+    chooseLine(window.cbTestList(), "С группой");
+    EXPECT_TRUE(window.actRun()->isEnabled());
+}
+
+TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
+    TQuestions& test = addTest(kGroupKindSimpleTest, "Большой", 10);
+    for (int i = 0; i < 12; ++i) {
+        addQuestion(test, kSingleAnswer, QString("Вопрос %1").arg(i), {"да", "нет"}, {0});
+    }
+    addApplicant("Андреев");
+    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    choose(window, true, "Большой", "Андреев");
+    click(window.chbSelectively());
+
+    prompts_.expectInputBox("Укажите количество вопросов", "5").prompt("Количество").value("");
+    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
+        EXPECT_EQ(exam.lblQuestionNo()->text(), "Вопрос 1 из 5");
+        trigger(exam.actFinish());
+    });
+    prompts_.expectAsk(kFinish, QMessageBox::Yes);
+    trigger(window.actRun());
+    ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
+    EXPECT_EQ(kvalorRoot().Studies().StudyAt(0).Questions().Count(), 5);
+
+    // Not a number: nothing is started, the question window is not touched.
+    question().SetMode(kWindowModeReview);
+    prompts_.expectInputBox("Укажите количество вопросов", "пять");
+    prompts_.expectError("'пять' не является целым числом.");
+    trigger(window.actRun());
+    prompts_.expectInputBox("Укажите количество вопросов", std::nullopt);
+    prompts_.expectError("'' не является целым числом.");
+    trigger(window.actRun());
+    EXPECT_TRUE(prompts_.finished());
+    EXPECT_EQ(kvalorRoot().Studies().Count(), 1);
+    EXPECT_EQ(question().Mode(), kWindowModeReview);
+    EXPECT_NE(window.LastStudy(), nullptr);
+
+    // A count above the test's gives all of it.
+    prompts_.expectInputBox("Укажите количество вопросов", "50");
+    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
+        EXPECT_EQ(exam.lblQuestionNo()->text(), "Вопрос 1 из 12");
+        trigger(exam.actFinish());
+    });
+    prompts_.expectAsk(kFinish, QMessageBox::Yes);
+    trigger(window.actRun());
+    EXPECT_EQ(kvalorRoot().Studies().Count(), 2);
+}
+
+TEST_F(ExamineSettingsTest, NoTimeAllowedEndsBeforeTheWindowShows) {
+    arithmetic(0);
+    addApplicant("Андреев");
+    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    choose(window, true, "Арифметика", "Андреев");
+
+    prompts_.expectAsk("Время истекло. Завершить работу ?", QMessageBox::Yes);
+    trigger(window.actRun());
+    ASSERT_TRUE(prompts_.finished());
+    ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
+    const TStudy& study = kvalorRoot().Studies().StudyAt(0);
+    EXPECT_EQ(study.State(), kStudyTimeIsUp);
+    EXPECT_EQ(study.SelectQuestions(kNotAnswered).size(), 4u);
+    expectResult(window, "не сдан (0 из 4)", kRedText, 2);
+    EXPECT_EQ(answerActions(window), (std::vector<bool>{false, false, true, true, true}));
+    EXPECT_EQ(question().Study(), nullptr);
+    EXPECT_EQ(question().QuestionList(), nullptr);
+}
+
+TEST_F(ExamineSettingsTest, ReviewByCategory) {
+    arithmetic();
+    addApplicant("Андреев");
+    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    choose(window, true, "Арифметика", "Андреев");
+    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
+        click(frame(exam, 1)->btnUpper());  // right
+        trigger(exam.actNext());
+        click(frame(exam, 1)->btnUpper());  // "2" alone: wrong
+        trigger(exam.actNext());
+        click(frame(exam, 0)->btnLower());  // wrong order
+        trigger(exam.actNext());
+        click(frame(exam, 1)->btnUpper());  // marked, but the window is closed unrecorded
+        exam.close();
+    });
+    prompts_.expectAsk(kFinish, QMessageBox::Yes);
+    trigger(window.actRun());
+    ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
+    TStudy& study = kvalorRoot().Studies().StudyAt(0);
+    EXPECT_EQ(study.State(), kStudyFinished);
+    expectResult(window, "не сдан (1 из 4)", kRedText, 2);
+
+    prompts_.expectModal<TfmQuestion>([&window](TfmQuestion& review) {
+        EXPECT_EQ(review.windowTitle(), "Просмотр результатов");
+        // The answers cannot be reviewed twice at once.
+        EXPECT_FALSE(window.actAllAnswers()->isEnabled());
+        EXPECT_EQ(review.lblQuestionNo()->text(), "Вопрос 1 из 2");
+        EXPECT_EQ(review.lblQuestion()->text(), "Текст вопроса № 2");
+        EXPECT_EQ(review.lblVerdict()->text(), "неверно");
+        EXPECT_EQ(textColour(*review.lblVerdict()), kMaroonText);
+        EXPECT_EQ(frame(review, 1)->UpperPicture(), AnswerButtonPicture::CheckOn);
+        click(frame(review, 3)->btnUpper());
+        EXPECT_EQ(frame(review, 3)->UpperPicture(), AnswerButtonPicture::CheckOff);
+        EXPECT_FALSE(review.actPrevious()->isEnabled());
+        trigger(review.actNext());
+        EXPECT_EQ(review.lblQuestionNo()->text(), "Вопрос 2 из 2");
+        EXPECT_EQ(review.lblQuestion()->text(), "Текст вопроса № 3");
+        EXPECT_EQ(review.lblVerdict()->text(), "неверно");
+        EXPECT_FALSE(review.actNext()->isEnabled());
+        trigger(review.actFinish());
+    });
+    trigger(window.actInvalidAnswers());
+
+    prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
+        EXPECT_EQ(review.lblQuestion()->text(), "Текст вопроса № 1");
+        EXPECT_EQ(review.lblVerdict()->text(), "верно");
+        EXPECT_EQ(textColour(*review.lblVerdict()), kGreenText);
+        review.close();
+    });
+    trigger(window.actValidAnswers());
+
+    // The mark left unrecorded on the last question is not shown as an answer.
+    prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
+        EXPECT_EQ(review.lblQuestionNo()->text(), "Вопрос 1 из 1");
+        EXPECT_EQ(review.lblQuestion()->text(), "Текст вопроса № 4");
+        EXPECT_EQ(review.lblVerdict()->text(), "нет ответа");
+        EXPECT_EQ(frame(review, 1)->UpperPicture(), AnswerButtonPicture::RadioOff);
+        review.close();
+    });
+    trigger(window.actEmptyAnswers());
+
+    prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
+        EXPECT_EQ(review.lblQuestionNo()->text(), "Вопрос 1 из 4");
+        review.close();
+    });
+    trigger(window.actAllAnswers());
+
+    EXPECT_TRUE(prompts_.finished());
+    EXPECT_EQ(study.State(), kStudyFinished);
+    EXPECT_TRUE(study.Questions().Items(3).Given.empty());
+    EXPECT_EQ(study.CorrectCount(), 1);
+    EXPECT_EQ(question().Study(), nullptr);
+}
+
+TEST_F(ExamineSettingsTest, ResultTextsAndWhatResetsThem) {
+    TQuestions& test = addTest(kGroupKindSimpleTest, "Два вопроса", 10);
+    addQuestion(test, kSingleAnswer, "1+1", {"1", "2"}, {1});
+    addQuestion(test, kSingleAnswer, "2+2", {"4", "5"}, {0});
+    addApplicant("Андреев");
+    addApplicant("Борисов");
+    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    choose(window, true, "Два вопроса", "Андреев");
+    const auto allRight = [](TfmQuestion& exam) {
+        click(frame(exam, 1)->btnUpper());
+        trigger(exam.actNext());
+        click(frame(exam, 0)->btnUpper());
+        trigger(exam.actFinish());
+    };
+    prompts_.expectModal<TfmQuestion>(allRight);
+    prompts_.expectAsk(kFinish, QMessageBox::Yes);
+    trigger(window.actRun());
+    expectResult(window, "сдан (2 из 2)", kGreenText, 1);
+    EXPECT_EQ(answerActions(window), (std::vector<bool>{true, false, false, true, true}));
+
+    // Another applicant: the text goes, the answers of the last run stay at hand.
+    chooseLine(window.cbCompetitor(), "Борисов");
+    expectResult(window, "неизвестен", defaultTextColour(), 0);
+    EXPECT_EQ(answerActions(window), (std::vector<bool>{true, false, false, true, true}));
+
+    // Grades: two of two reach the top level of five.
+    test.SetGradingMethod(1);
+    for (int level = 0; level < 5; ++level) {
+        test.SetLevelThreshold(level, 20.0 * level);
+    }
+    prompts_.expectModal<TfmQuestion>(allRight);
+    prompts_.expectAsk(kFinish, QMessageBox::Yes);
+    trigger(window.actRun());
+    expectResult(window, "оценка 5 (2 из 2)", kGreenText, 1);
+
+    // Another kind of test forgets the last run.
+    click(window.rbComplex());
+    expectResult(window, "неизвестен", defaultTextColour(), 0);
+    EXPECT_EQ(window.LastStudy(), nullptr);
+    EXPECT_EQ(answerActions(window), (std::vector<bool>{false, false, false, false, false}));
+
+    // A last run deleted from the journal is forgotten too.
+    click(window.rbSimple());
+    chooseLine(window.cbTestList(), "Два вопроса");
+    prompts_.expectModal<TfmQuestion>(allRight);
+    prompts_.expectAsk(kFinish, QMessageBox::Yes);
+    trigger(window.actRun());
+    ASSERT_NE(window.LastStudy(), nullptr);
+    kvalorRoot().Studies().Clear();
+    window.UpdateActions();
+    EXPECT_EQ(window.LastStudy(), nullptr);
+    EXPECT_FALSE(window.actAllAnswers()->isEnabled());
+}
+
+TEST_F(ExamineSettingsTest, LoginRefusedStartsNothing) {
+    arithmetic();
+    addApplicant("Иванов", "секрет");
+    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    choose(window, true, "Арифметика", "Иванов");
+    question().SetMode(kWindowModeReview);
+    prompts_.expectModal<TfmAuthorization>(QDialog::Rejected);
+    trigger(window.actRun());
+    EXPECT_TRUE(prompts_.finished());
+    EXPECT_EQ(kvalorRoot().Studies().Count(), 0);
+    EXPECT_EQ(window.LastStudy(), nullptr);
+    EXPECT_EQ(question().Mode(), kWindowModeReview);
+}
+
+TEST_F(ExamineSettingsTest, FontSizeFollowsTheSettings) {
+    kvalorRoot().SetFontSize(10);
+    TfmExamineSettings& window = openSetup(kRunModeAdministrator);
+    EXPECT_EQ(window.cbTestList()->font().pointSize(), 10);
+
+    TfmSetting& settings = main_->SettingDialog();
+    settings.edFontSize()->setText("14");
+    click(settings.btnOk());
+    EXPECT_EQ(window.cbTestList()->font().pointSize(), 14);
+    EXPECT_EQ(window.lblExamineResult()->font().pointSize(), 14);
+    EXPECT_TRUE(window.lblExamineResult()->font().bold());
+}
+
+TEST_F(ExamineSettingsTest, WorksOnAPartialRoot) {
+    // A load that failed may leave neither built-in accounts nor anything else.
+    kvalorRoot().Clear();
+    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    EXPECT_EQ(window.cbCompetitor()->count(), 0);
+    EXPECT_EQ(window.cbTestList()->count(), 0);
+    EXPECT_FALSE(window.actRun()->isEnabled());
+
+    arithmetic();
+    addApplicant("Андреев");
+    window.FormShow();
+    choose(window, true, "Арифметика", "Андреев");
+    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) { trigger(exam.actFinish()); });
+    prompts_.expectAsk(kFinish, QMessageBox::Yes);
+    trigger(window.actRun());
+    EXPECT_EQ(kvalorRoot().Studies().Count(), 1);
+    expectResult(window, "не сдан (0 из 4)", kRedText, 2);
+}
+
+}  // namespace
+}  // namespace kvalor::examtest
