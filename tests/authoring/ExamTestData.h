@@ -142,4 +142,24 @@ inline void chooseLine(QComboBox* list, const QString& line) {
     }
 }
 
+// A test that starts with the root object cleared but for the built-in accounts, and leaves
+// it cleared, with the font size it found.
+class ExamTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TKvalor& root = kvalorRoot();
+        root.Clear();
+        root.Users().EnsureBuiltins();
+        fontSize_ = root.FontSize();
+    }
+
+    void TearDown() override {
+        kvalorRoot().SetFontSize(fontSize_);
+        kvalorRoot().Clear();
+    }
+
+private:
+    int fontSize_ = 0;
+};
+
 }  // namespace kvalor::examtest

@@ -31,13 +31,10 @@ namespace {
 
 const QString kFinish = "Завершить тестирование?";
 
-class ExamineSettingsTest : public ::testing::Test {
+class ExamineSettingsTest : public ExamTest {
 protected:
     void SetUp() override {
-        TKvalor& root = kvalorRoot();
-        root.Clear();
-        root.Users().EnsureBuiltins();
-        fontSize_ = root.FontSize();
+        ExamTest::SetUp();
         dataModule().SetRunMode(kRunModeNone);
         registerExamineSettings();
     }
@@ -45,8 +42,7 @@ protected:
     void TearDown() override {
         main_.reset();
         processEvents();
-        kvalorRoot().SetFontSize(fontSize_);
-        kvalorRoot().Clear();
+        ExamTest::TearDown();
         dataModule().SetRunMode(kRunModeNone);
     }
 
@@ -107,7 +103,6 @@ protected:
 
     FakeClock clock_;
     ScriptedPrompts prompts_;
-    int fontSize_ = 0;
     std::unique_ptr<TfmKvalor> main_;
 };
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -143,13 +144,7 @@ std::uint32_t le32(const std::string& bytes, std::size_t offset) {
 // account "nobody" first, so that file permissions apply to it.
 constexpr std::uint32_t kNoPrivilegeDrop = 1;
 std::uint32_t inChildProcess(const std::function<void()>& body, bool unprivileged = false) {
-    int report[2];
-    if (::pipe(report) != 0) {
-        throw std::runtime_error("pipe");
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(report[0]);
+    const std::optional<std::string> report = storagetest::childProcessReport([&] {
         std::uint32_t result = 0;
         if (unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
             result = kNoPrivilegeDrop;
@@ -162,27 +157,16 @@ std::uint32_t inChildProcess(const std::function<void()>& body, bool unprivilege
                 result = 2;
             }
         }
-        (void)!::write(report[1], &result, sizeof result);
-        ::_exit(0);
-    }
-    ::close(report[1]);
+        return std::string(reinterpret_cast<const char*>(&result), sizeof result);
+    });
     std::uint32_t result = 3;
-    (void)!::read(report[0], &result, sizeof result);
-    ::close(report[0]);
-    ::waitpid(pid, nullptr, 0);
+    if (report && report->size() == sizeof result) {
+        std::memcpy(&result, report->data(), sizeof result);
+    }
     return result;
 }
 
-class CompoundFileTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
-    std::string path(const std::string& name) const {
-        return dir_.filePath(name.c_str()).toStdString();
-    }
-    std::string folder() const { return dir_.path().toStdString(); }
-
-    QTemporaryDir dir_;
-};
+using CompoundFileTest = storagetest::StorageTest;
 
 }  // namespace
 
@@ -211,8 +195,7 @@ TEST_F(CompoundFileTest, RoundTripThroughOwnAndIndependentReader) {
     ASSERT_TRUE(kept.has_value());
     EXPECT_EQ(kept->readAll(), kTests);  // a stream outlives the reader it came from
 
-    const std::optional<std::string> listing =
-        storagetest::runOlefileScript("olefile_dump.py", file);
+    const std::optional<std::string> listing = storagetest::runOlefileList("digest", file);
     if (!listing) {
         GTEST_SKIP() << "python3 with olefile is not available";
     }

@@ -159,7 +159,7 @@ TEST_F(DataFileTest, IndependentReaderSeesTheElementsAndTheLayouts) {
 
     const std::string file = path("KvalorData.exd");
     root.SaveToFile(QString::fromStdString(file));
-    const std::optional<std::string> listing = runOlefileScript("olefile_hex.py", file);
+    const std::optional<std::string> listing = runOlefileList("hex", file);
     if (!listing) {
         GTEST_SKIP() << "python3 with olefile is not available";
     }

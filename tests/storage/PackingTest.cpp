@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "StorageTestSupport.h"
 #include "cipher/KVTEACrypt.h"
 #include "util/Error.h"
 
 namespace kvalor {
 namespace {
+
+using storagetest::zlibCompress;
 
 std::string sampleData(std::size_t length) {
     std::string data;
@@ -23,16 +26,6 @@ std::string zlibUncompress(const std::string& packed, std::size_t expectedSize) 
     uLongf outSize = out.size();
     EXPECT_EQ(uncompress(reinterpret_cast<Bytef*>(out.data()), &outSize,
                          reinterpret_cast<const Bytef*>(packed.data()), packed.size()),
-              Z_OK);
-    out.resize(outSize);
-    return out;
-}
-
-std::string zlibCompress(const std::string& data) {
-    std::string out(compressBound(data.size()), '\0');
-    uLongf outSize = out.size();
-    EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(out.data()), &outSize,
-                        reinterpret_cast<const Bytef*>(data.data()), data.size(), 9),
               Z_OK);
     out.resize(outSize);
     return out;

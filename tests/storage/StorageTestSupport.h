@@ -82,8 +82,9 @@ std::optional<std::string> errorText(Action&& action) {
     return std::nullopt;
 }
 
-// Runs body in a child process: "" when it succeeded, the text of its KvalorError otherwise.
-inline std::string messageInChildProcess(const std::function<void()>& body) {
+// Runs child in a forked process and returns the bytes it hands back; nullopt when the process
+// did not exit normally.
+inline std::optional<std::string> childProcessReport(const std::function<std::string()>& child) {
     int report[2];
     if (::pipe(report) != 0) {
         throw std::runtime_error("pipe");
@@ -91,30 +92,38 @@ inline std::string messageInChildProcess(const std::function<void()>& body) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(report[0]);
-        std::string message;
-        try {
-            body();
-        } catch (const kvalor::KvalorError& e) {
-            message = e.message().toStdString();
-        } catch (...) {
-            message = "unexpected exception";
-        }
-        (void)!::write(report[1], message.data(), message.size());
+        const std::string bytes = child();
+        (void)!::write(report[1], bytes.data(), bytes.size());
         ::_exit(0);
     }
     ::close(report[1]);
-    std::string message;
+    std::string bytes;
     char chunk[256];
     for (ssize_t n; (n = ::read(report[0], chunk, sizeof chunk)) > 0;) {
-        message.append(chunk, static_cast<std::size_t>(n));
+        bytes.append(chunk, static_cast<std::size_t>(n));
     }
     ::close(report[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
     if (!WIFEXITED(status)) {
-        return "child process crashed";
+        return std::nullopt;
     }
-    return message;
+    return bytes;
+}
+
+// Runs body in a child process: "" when it succeeded, the text of its KvalorError otherwise.
+inline std::string messageInChildProcess(const std::function<void()>& body) {
+    const std::optional<std::string> message = childProcessReport([&body] {
+        try {
+            body();
+        } catch (const kvalor::KvalorError& e) {
+            return e.message().toStdString();
+        } catch (...) {
+            return std::string("unexpected exception");
+        }
+        return std::string();
+    });
+    return message.value_or("child process crashed");
 }
 
 // Another process that has the file open through a CompoundFileReader until released.
@@ -167,16 +176,18 @@ private:
     bool holding_ = false;
 };
 
-// The output of one of the olefile scripts of this folder run on the file; nullopt when no
-// interpreter with olefile is available. A failure of the script is a finding and comes back
-// as its output, prefixed "olefile failed: ".
-inline std::optional<std::string> runOlefileScript(const std::string& script,
-                                                   const std::string& file) {
-    const std::string scriptPath = std::string(KVALOR_TESTS_SOURCE_DIR) + "/storage/" + script;
+// The listing of the file by olefile_list.py of this folder in the given mode ("digest" or
+// "hex"); nullopt when no interpreter with olefile is available. A failure of the script is a
+// finding and comes back as its output, prefixed "olefile failed: ".
+inline std::optional<std::string> runOlefileList(const std::string& mode, const std::string& file) {
+    const std::string scriptPath =
+        std::string(KVALOR_TESTS_SOURCE_DIR) + "/storage/olefile_list.py";
     // The Debian package installs olefile for the system interpreter.
     for (const char* python : {"/usr/bin/python3", "python3"}) {
-        FILE* pipe = ::popen(
-            (std::string(python) + " '" + scriptPath + "' '" + file + "' 2>&1").c_str(), "r");
+        FILE* pipe =
+            ::popen((std::string(python) + " '" + scriptPath + "' " + mode + " '" + file + "' 2>&1")
+                        .c_str(),
+                    "r");
         if (pipe == nullptr) {
             continue;
         }

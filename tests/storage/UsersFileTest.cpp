@@ -82,7 +82,7 @@ TEST_F(UsersFileTest, FileLayoutAndFilesWithoutAccounts) {
         EXPECT_EQ(data.substr(0, 2), "\x78\xDA");
     }
     if (const std::optional<std::string> listing =
-            runOlefileScript("olefile_hex.py", file.toStdString())) {
+            runOlefileList("hex", file.toStdString())) {
         std::istringstream lines(*listing);
         std::vector<std::string> heads;
         for (std::string kind, name, rest; lines >> kind >> name && std::getline(lines, rest);) {

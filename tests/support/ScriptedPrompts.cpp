@@ -160,6 +160,13 @@ ScriptedPrompts::Step& ScriptedPrompts::add(Kind kind, const QString& key) {
     return step;
 }
 
+ScriptedPrompts::Step& ScriptedPrompts::addText(Kind kind, const QString& key,
+                                                std::optional<QString> answer) {
+    Step& step = add(kind, key);
+    step.text_ = std::move(answer);
+    return step;
+}
+
 ScriptedPrompts::Step& ScriptedPrompts::addModal(const char* className,
                                                  std::function<void(QDialog&)> drive) {
     Step& step = add(Kind::RunModal, QString::fromLatin1(className));
@@ -184,16 +191,12 @@ ScriptedPrompts::Step& ScriptedPrompts::expectError(const QString& shownText) {
 
 ScriptedPrompts::Step& ScriptedPrompts::expectInputBox(const QString& caption,
                                                        std::optional<QString> answer) {
-    Step& step = add(Kind::InputBox, caption);
-    step.text_ = std::move(answer);
-    return step;
+    return addText(Kind::InputBox, caption, std::move(answer));
 }
 
 ScriptedPrompts::Step& ScriptedPrompts::expectPasswordInputBox(const QString& caption,
                                                                std::optional<QString> answer) {
-    Step& step = add(Kind::PasswordInputBox, caption);
-    step.text_ = std::move(answer);
-    return step;
+    return addText(Kind::PasswordInputBox, caption, std::move(answer));
 }
 
 ScriptedPrompts::Step& ScriptedPrompts::expectOpenFiles(const QStringList& answer) {
@@ -203,9 +206,7 @@ ScriptedPrompts::Step& ScriptedPrompts::expectOpenFiles(const QStringList& answe
 }
 
 ScriptedPrompts::Step& ScriptedPrompts::expectSaveFile(const QString& answer) {
-    Step& step = add(Kind::SaveFile, QString());
-    step.text_ = answer;
-    return step;
+    return addText(Kind::SaveFile, QString(), answer);
 }
 
 void ScriptedPrompts::verify() {

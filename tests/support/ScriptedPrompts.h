@@ -135,6 +135,8 @@ public:
 
 private:
     Step& add(Kind kind, const QString& key);
+    // A step answered with a text: an input box, or the name of the file to save.
+    Step& addText(Kind kind, const QString& key, std::optional<QString> answer);
     Step& addModal(const char* className, std::function<void(QDialog&)> drive);
     // Records the prompt and takes the next step if it is the one; nullopt fails the test.
     std::optional<Step> take(Prompt prompt);
