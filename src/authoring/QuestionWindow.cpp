@@ -744,6 +744,19 @@ void TfmQuestion::showEvent(QShowEvent* event) {
             }
             resize(wanted);
         }
+        // A larger font makes a larger window: it must still lie wholly on the screen, or
+        // "Завершить" and the paging buttons would be out of reach.
+        if (const QScreen* display = screen()) {
+            const QRect area = display->availableGeometry();
+            if (!area.contains(frameGeometry())) {
+                const QSize decoration = frameGeometry().size() - this->size();
+                resize(
+                    this->size().boundedTo(area.size() - decoration).expandedTo(minimumSizeHint()));
+                QRect placed(QPoint(), frameGeometry().size());
+                placed.moveCenter(area.center());
+                move(std::max(placed.left(), area.left()), std::max(placed.top(), area.top()));
+            }
+        }
     });
 }
 

@@ -1,6 +1,7 @@
 #include <memory>
 
 #include <gtest/gtest.h>
+
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QComboBox>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
@@ -41,13 +43,10 @@ bool shownIn(const QWidget* control, const QWidget& window) {
     return control->isVisibleTo(&window);
 }
 
-class QuestionWindowTest : public ::testing::Test {
+class QuestionWindowTest : public ExamTest {
 protected:
     void SetUp() override {
-        TKvalor& root = kvalorRoot();
-        root.Clear();
-        root.Users().EnsureBuiltins();
-        fontSize_ = root.FontSize();
+        ExamTest::SetUp();
         applicant_ = &addApplicant("Петров");
     }
 
@@ -57,8 +56,7 @@ protected:
         window_.SetQuestionList(nullptr);
         window_.SetStudy(nullptr);
         processEvents();
-        kvalorRoot().SetFontSize(fontSize_);
-        kvalorRoot().Clear();
+        ExamTest::TearDown();
     }
 
     // One question of each type: "2+2" (right: "4"), "Чётные" (right: "2" and "4"), and a
@@ -98,7 +96,6 @@ protected:
 
     FakeClock clock_;
     ScriptedPrompts prompts_;
-    int fontSize_ = 0;
     TCompetitor* applicant_ = nullptr;
     TQuestions* test_ = nullptr;
     TQuestion* single_ = nullptr;
@@ -462,6 +459,18 @@ TEST_F(QuestionWindowTest, FontSizeIsAppliedWhenShown) {
     trigger(window_.actNext());
     EXPECT_EQ(frame(0)->lblTitle()->font().pointSize(), 14);
     EXPECT_GT(frame(0)->edText()->font().pointSize(), 14);
+}
+
+TEST_F(QuestionWindowTest, LargerFontKeepsTheWindowOnTheScreen) {
+    const QRect area = window_.screen()->availableGeometry();
+    window_.move(area.right() - 100, area.bottom() - 100);
+    kvalorRoot().SetFontSize(12);
+    begin(kWindowModeTesting, 10);
+    window_.show();
+    // Otherwise "Завершить" and the paging buttons would be out of reach.
+    EXPECT_TRUE(area.contains(window_.frameGeometry()))
+        << window_.frameGeometry().x() << "," << window_.frameGeometry().y() << " "
+        << window_.frameGeometry().width() << "x" << window_.frameGeometry().height();
 }
 
 TEST_F(QuestionWindowTest, WorksWithoutBuiltInAccounts) {
