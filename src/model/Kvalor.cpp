@@ -73,9 +73,7 @@ void forEachRun(const std::vector<int>& starts, std::size_t total, Link link) {
 // refuse every later import.
 class SynchronizingMark {
 public:
-    SynchronizingMark(std::uint8_t& state) : state_(state) {
-        state_ |= TKvalor::Synchronizing;
-    }
+    SynchronizingMark(std::uint8_t& state) : state_(state) { state_ |= TKvalor::Synchronizing; }
     ~SynchronizingMark() { state_ &= static_cast<std::uint8_t>(~TKvalor::Synchronizing); }
     SynchronizingMark(const SynchronizingMark&) = delete;
     SynchronizingMark& operator=(const SynchronizingMark&) = delete;
@@ -177,14 +175,13 @@ void TKvalor::SynchronizeStudies(TStudyList& list) {
     const auto accounts =
         indexById(downcast<TCompetitor>(CollectItems(*users_, "TCompetitor", true)));
     const std::vector<int> byUser = list.GroupByUser();
-    forEachRun(byUser, static_cast<std::size_t>(list.Count()),
-               [&](std::size_t first, std::size_t end) {
-                   TCompetitor* user =
-                       lookUp(accounts, list.StudyAt(static_cast<int>(first)).UserId());
-                   for (std::size_t i = first; i < end; ++i) {
-                       list.StudyAt(static_cast<int>(i)).SetUser(user);
-                   }
-               });
+    forEachRun(
+        byUser, static_cast<std::size_t>(list.Count()), [&](std::size_t first, std::size_t end) {
+            TCompetitor* user = lookUp(accounts, list.StudyAt(static_cast<int>(first)).UserId());
+            for (std::size_t i = first; i < end; ++i) {
+                list.StudyAt(static_cast<int>(i)).SetUser(user);
+            }
+        });
 }
 
 TKvalor& kvalorRoot() {

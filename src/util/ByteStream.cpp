@@ -54,10 +54,9 @@ void ByteStream::writeU8(std::uint8_t value) {
 }
 
 void ByteStream::writeU32(std::uint32_t value) {
-    const unsigned char b[4] = {static_cast<unsigned char>(value),
-                                static_cast<unsigned char>(value >> 8),
-                                static_cast<unsigned char>(value >> 16),
-                                static_cast<unsigned char>(value >> 24)};
+    const unsigned char b[4] = {
+        static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
     writeBytes(b, 4);
 }
 

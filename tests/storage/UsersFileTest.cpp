@@ -81,8 +81,7 @@ TEST_F(UsersFileTest, FileLayoutAndFilesWithoutAccounts) {
         const std::string data = reader.root().storage("Competitors").stream("Data").readAll();
         EXPECT_EQ(data.substr(0, 2), "\x78\xDA");
     }
-    if (const std::optional<std::string> listing =
-            runOlefileList("hex", file.toStdString())) {
+    if (const std::optional<std::string> listing = runOlefileList("hex", file.toStdString())) {
         std::istringstream lines(*listing);
         std::vector<std::string> heads;
         for (std::string kind, name, rest; lines >> kind >> name && std::getline(lines, rest);) {

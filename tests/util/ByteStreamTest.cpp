@@ -13,11 +13,12 @@ TEST(ByteStream, WritesLittleEndianAndReadsBack) {
     out.writeI32(-2);
     out.writeDouble(1.5);
     out.writeString("\xC0\xE1");
-    const std::string expected("\xAB"
-                               "\xFE\xFF\xFF\xFF"
-                               "\x00\x00\x00\x00\x00\x00\xF8\x3F"
-                               "\x02\x00\x00\x00\xC0\xE1",
-                               19);
+    const std::string expected(
+        "\xAB"
+        "\xFE\xFF\xFF\xFF"
+        "\x00\x00\x00\x00\x00\x00\xF8\x3F"
+        "\x02\x00\x00\x00\xC0\xE1",
+        19);
     EXPECT_EQ(out.data(), expected);
 
     ByteStream in(expected);

@@ -22,7 +22,9 @@ TEST(Codepage, AllByteValuesSurviveTheRoundTrip) {
 
 TEST(Codepage, RussianTextMapsToItsLetters) {
     // "Ёжик №1" in Windows-1251
-    const std::string bytes("\xA8\xE6\xE8\xEA \xB9" "1");
+    const std::string bytes(
+        "\xA8\xE6\xE8\xEA \xB9"
+        "1");
     EXPECT_EQ(fromCp1251(bytes), QString::fromUtf8("Ёжик №1"));
     EXPECT_EQ(toCp1251(QString::fromUtf8("Ёжик №1")), bytes);
     // Characters outside the code page become "?", one per character.
@@ -30,11 +32,10 @@ TEST(Codepage, RussianTextMapsToItsLetters) {
 }
 
 TEST(Codepage, NamesSortInRussianAlphabetIgnoringCase) {
-    std::vector<std::string> names = {toCp1251(QString::fromUtf8("яков")),
-                                      toCp1251(QString::fromUtf8("Борис")),
-                                      toCp1251(QString::fromUtf8("ёлкин")),
-                                      toCp1251(QString::fromUtf8("Анна")),
-                                      toCp1251(QString::fromUtf8("Елена"))};
+    std::vector<std::string> names = {
+        toCp1251(QString::fromUtf8("яков")), toCp1251(QString::fromUtf8("Борис")),
+        toCp1251(QString::fromUtf8("ёлкин")), toCp1251(QString::fromUtf8("Анна")),
+        toCp1251(QString::fromUtf8("Елена"))};
     std::sort(names.begin(), names.end(),
               [](const auto& a, const auto& b) { return compareNames(a, b) < 0; });
     QStringList sorted;
@@ -42,6 +43,7 @@ TEST(Codepage, NamesSortInRussianAlphabetIgnoringCase) {
         sorted << fromCp1251(n);
     }
     EXPECT_EQ(sorted.join(u','), QString::fromUtf8("Анна,Борис,Елена,ёлкин,яков"));
-    EXPECT_TRUE(sameName(toCp1251(QString::fromUtf8("ИВАНОВ")), toCp1251(QString::fromUtf8("иванов"))));
+    EXPECT_TRUE(
+        sameName(toCp1251(QString::fromUtf8("ИВАНОВ")), toCp1251(QString::fromUtf8("иванов"))));
     EXPECT_FALSE(sameName("abc", "abd"));
 }

@@ -23,8 +23,7 @@ TEST(TextUtils, LenientNumbers) {
 }
 
 TEST(TextUtils, SplitAtCharsKeepsInnerEmptyLinesOnly) {
-    EXPECT_EQ(SplitAtChars("Petrov Ivan Ilyich", " "),
-              QStringList({"Petrov", "Ivan", "Ilyich"}));
+    EXPECT_EQ(SplitAtChars("Petrov Ivan Ilyich", " "), QStringList({"Petrov", "Ivan", "Ilyich"}));
     EXPECT_EQ(SplitAtChars("a,b.", ",."), QStringList({"a", "b"}));
     EXPECT_EQ(SplitAtChars(" a  b", " "), QStringList({"", "a", "", "b"}));
     EXPECT_TRUE(SplitAtChars("", " ").isEmpty());
