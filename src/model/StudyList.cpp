@@ -73,7 +73,32 @@ std::unique_ptr<TStudy> TStudyList::Remove(TStudy& study) {
 
 void TStudyList::Delete(int index) {
     if (index >= 0 && index < Count()) {
+        NotifyRemoval(*studies_[static_cast<std::size_t>(index)]);
         studies_.erase(studies_.begin() + index);
+    }
+}
+
+void TStudyList::Clear() {
+    for (const auto& study : studies_) {
+        NotifyRemoval(*study);
+    }
+    studies_.clear();
+}
+
+int TStudyList::AddRemovalObserver(RemovalObserver observer) {
+    removalObservers_.emplace_back(++nextObserverToken_, std::move(observer));
+    return nextObserverToken_;
+}
+
+void TStudyList::RemoveRemovalObserver(int token) {
+    std::erase_if(removalObservers_, [token](const auto& entry) { return entry.first == token; });
+}
+
+void TStudyList::NotifyRemoval(const TStudy& study) const {
+    // A copy: an observer may unregister itself (a window closing) while being told.
+    const auto observers = removalObservers_;
+    for (const auto& [token, observer] : observers) {
+        observer(study);
     }
 }
 
@@ -115,8 +140,13 @@ void TStudyList::DeleteStudiesOf(const TCompetitor* user, const TQuestions* test
 }
 
 void TStudyList::DeleteWhere(const std::function<bool(const TStudy&)>& condition) {
-    std::erase_if(studies_,
-                  [&](const std::unique_ptr<TStudy>& study) { return condition(*study); });
+    std::erase_if(studies_, [&](const std::unique_ptr<TStudy>& study) {
+        if (!condition(*study)) {
+            return false;
+        }
+        NotifyRemoval(*study);
+        return true;
+    });
 }
 
 std::vector<int> TStudyList::GroupByUser() {

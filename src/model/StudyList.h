@@ -30,6 +30,10 @@ struct QuestionRecordGroups {
 // list while another one runs.
 class TStudyList {
 public:
+    // Told of each study just before the list frees it (Delete, DeleteWhere, DeleteStudiesOf,
+    // Clear), so that a window showing the study lets go of it first.
+    using RemovalObserver = std::function<void(const TStudy&)>;
+
     // The version byte and the study count.
     static constexpr std::uint8_t kStreamVersion = 3;
 
@@ -47,7 +51,7 @@ public:
     std::unique_ptr<TStudy> Remove(TStudy& study);
     // Frees the study at the index; an index out of range does nothing.
     void Delete(int index);
-    void Clear() { studies_.clear(); }
+    void Clear();
     StudyView View() const;
 
     // A new study of the run about to start, not yet in any list.
@@ -82,6 +86,10 @@ public:
     // storage "Studies" (a data file too) will do.
     void LoadFromFile(const QString& fileName);
 
+    // Registers an observer of removals; the token unregisters it. See StudyRemovalWatch.
+    int AddRemovalObserver(RemovalObserver observer);
+    void RemoveRemovalObserver(int token);
+
     // Set for the duration of a file operation of the list.
     bool Reading() const { return reading_; }
     void SetReading(bool reading) { reading_ = reading; }
@@ -89,9 +97,27 @@ public:
     void SetWriting(bool writing) { writing_ = writing; }
 
 private:
+    void NotifyRemoval(const TStudy& study) const;
+
     std::vector<std::unique_ptr<TStudy>> studies_;
+    std::vector<std::pair<int, RemovalObserver>> removalObservers_;
+    int nextObserverToken_ = 0;
     bool reading_ = false;
     bool writing_ = false;
+};
+
+// Watches a study list for removals for as long as it lives.
+class StudyRemovalWatch {
+public:
+    StudyRemovalWatch(TStudyList& list, TStudyList::RemovalObserver observer)
+        : list_(list), token_(list.AddRemovalObserver(std::move(observer))) {}
+    ~StudyRemovalWatch() { list_.RemoveRemovalObserver(token_); }
+    StudyRemovalWatch(const StudyRemovalWatch&) = delete;
+    StudyRemovalWatch& operator=(const StudyRemovalWatch&) = delete;
+
+private:
+    TStudyList& list_;
+    int token_;
 };
 
 }  // namespace kvalor

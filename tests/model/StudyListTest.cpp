@@ -328,3 +328,29 @@ TEST(StudyList, NewStudyAndDeletionByReference) {
     EXPECT_EQ(list.Count(), 0);
     EXPECT_EQ(list.Remove(*removed), nullptr);
 }
+
+// Windows that show a study hold a plain pointer to it: every way of freeing studies must tell
+// them first, while the study can still be read.
+TEST(StudyListTest, RemovalObserversHearOfEveryFreedStudy) {
+    TStudyList list;
+    for (double date : {1.0, 2.0, 3.0, 4.0, 5.0}) {
+        list.Append(makeStudy({date, 1, kUserA, kTestA}));
+    }
+    std::vector<double> told;
+    auto watch = std::make_unique<StudyRemovalWatch>(
+        list, [&told](const TStudy& study) { told.push_back(study.Date()); });
+
+    list.Delete(1);
+    list.Delete(99);
+    list.DeleteWhere([](const TStudy& study) { return study.Date() > 3.5; });
+    auto kept = list.Remove(list.StudyAt(0));  // handed back, not freed: nobody is told
+    EXPECT_EQ(told, (std::vector<double>{2.0, 4.0, 5.0}));
+
+    list.Clear();
+    EXPECT_EQ(told, (std::vector<double>{2.0, 4.0, 5.0, 3.0}));
+
+    watch.reset();
+    list.Append(std::move(kept));
+    list.Clear();
+    EXPECT_EQ(told.size(), 4u);
+}
