@@ -1,5 +1,6 @@
 // kvalor-tool: the administrator's command-line companion. It writes a starter data file,
-// shows any of the program's files as JSON, saves a data file again and imports results.
+// shows any of the program's files as JSON, saves a data file again and imports results and
+// questions.
 
 #include <cstdio>
 #include <exception>
@@ -12,6 +13,7 @@
 
 #include "JsonDump.h"
 #include "StarterData.h"
+#include "exchange/QuestionImport.h"
 #include "model/Kvalor.h"
 #include "util/Error.h"
 
@@ -36,7 +38,11 @@ const char kUsage[] =
     "      прочитать файл данных так, как его читает программа, и записать в НОВЫЙ_ФАЙЛ\n"
     "  kvalor-tool import-studies ФАЙЛ_ДАННЫХ ФАЙЛ_РЕЗУЛЬТАТОВ...\n"
     "      добавить результаты тестов из файлов в файл данных; при ошибке файл данных\n"
-    "      не меняется\n";
+    "      не меняется\n"
+    "  kvalor-tool import-questions ФАЙЛ_ДАННЫХ ФАЙЛ_ВОПРОСОВ [--test ТЕСТ]\n"
+    "      добавить вопросы из текстового файла в формате GIFT или Aiken в простой тест ТЕСТ\n"
+    "      (новый, если такого нет; без --test новый тест называется по имени файла) и\n"
+    "      вывести отчёт; при ошибке файл данных не меняется\n";
 
 void write(std::FILE* stream, const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
@@ -72,6 +78,19 @@ void importStudies(const QString& dataFile, const QStringList& resultsFiles) {
     root.SaveToFile(dataFile);
 }
 
+// The data file is written only when questions came in.
+bool importQuestions(const QString& dataFile, const QString& textFile, const QString& testName) {
+    TKvalor root;
+    root.LoadFromFile(dataFile, true);
+    TQuestions* test = testName.isEmpty() ? nullptr : FindSimpleTest(root.SimpleTests(), testName);
+    const ImportReport report = ImportQuestionFile(textFile, root.SimpleTests(), test, testName);
+    if (report.imported > 0) {
+        root.SaveToFile(dataFile);
+    }
+    write(stdout, ReportLines(report).join(u'\n').toUtf8() + "\n");
+    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -96,6 +115,12 @@ int main(int argc, char** argv) {
             resave(args[1], args[2]);
         } else if (command == "import-studies" && args.size() >= 3) {
             importStudies(args[1], args.mid(2));
+        } else if (command == "import-questions" &&
+                   (args.size() == 3 || (args.size() == 5 && args[3] == "--test"))) {
+            if (!importQuestions(args[1], args[2], args.value(4))) {
+                fail(QString::fromUtf8("не удалось вывести отчёт"));
+                return kFailure;
+            }
         } else {
             write(stderr, kUsage);
             return kUsageError;
