@@ -144,8 +144,8 @@ QString cleanText(QStringView raw, TextFormat format) {
     return SimplifyText(text);
 }
 
-// "$course$/top/Алгебра/Дроби" → {"Алгебра", "Дроби"}: Moodle's context and its root "top"
-// are not groups; "//" stands for a "/" inside a name.
+// "$course$/top/Алгебра/Дроби" → {"Алгебра", "Дроби"}: the context and the root "top" of the
+// platform that exported the file are not groups; "//" stands for a "/" inside a name.
 QStringList categoryPath(QStringView spec) {
     QStringList path;
     QString name;

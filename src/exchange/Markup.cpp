@@ -29,11 +29,19 @@ bool decodeEntity(QStringView text, qsizetype at, QString& out, qsizetype& lengt
         return false;
     }
     const QStringView name = text.sliced(at + 1, end - 1);
+    // The entities of HTML editors' output; the rest are rare in questions.
     static const struct {
         QStringView name;
         char16_t value;
-    } kNamed[] = {{u"amp", u'&'},  {u"lt", u'<'},    {u"gt", u'>'},
-                  {u"quot", u'"'}, {u"apos", u'\''}, {u"nbsp", u'\u00A0'}};
+    } kNamed[] = {{u"amp", u'&'},         {u"lt", u'<'},          {u"gt", u'>'},
+                  {u"quot", u'"'},        {u"apos", u'\''},       {u"nbsp", u'\u00A0'},
+                  {u"mdash", u'\u2014'},  {u"ndash", u'\u2013'},  {u"laquo", u'\u00AB'},
+                  {u"raquo", u'\u00BB'},  {u"bdquo", u'\u201E'},  {u"ldquo", u'\u201C'},
+                  {u"rdquo", u'\u201D'},  {u"lsquo", u'\u2018'},  {u"rsquo", u'\u2019'},
+                  {u"hellip", u'\u2026'}, {u"deg", u'\u00B0'},    {u"plusmn", u'\u00B1'},
+                  {u"times", u'\u00D7'},  {u"divide", u'\u00F7'}, {u"middot", u'\u00B7'},
+                  {u"copy", u'\u00A9'},   {u"reg", u'\u00AE'},    {u"trade", u'\u2122'},
+                  {u"euro", u'\u20AC'},   {u"sect", u'\u00A7'},   {u"numero", u'\u2116'}};
     for (const auto& named : kNamed) {
         if (name == named.name) {
             out.append(QChar(named.value));

@@ -396,12 +396,79 @@ TEST_F(ToolTest, AFailedImportLeavesTheDataFileAsItWas) {
     EXPECT_TRUE(dump(data)["studies"].toArray().isEmpty());
 }
 
+// Names of the simple tests of a dump, and the question texts of one of them.
+QStringList simpleTestNames(const QJsonObject& data) {
+    QStringList names;
+    for (const QJsonValue& test : data["simpleTests"].toArray()) {
+        names << test["name"].toString();
+    }
+    return names;
+}
+
+QStringList questionTexts(const QJsonObject& data, const QString& testName) {
+    QStringList texts;
+    for (const QJsonValue& test : data["simpleTests"].toArray()) {
+        if (test["name"] == testName) {
+            QJsonArray questions;
+            collectQuestions(test.toObject(), questions);
+            for (const QJsonValue& question : questions) {
+                texts << question["text"].toString();
+            }
+        }
+    }
+    return texts;
+}
+
+TEST_F(ToolTest, ImportQuestionsReportsAndWritesOnlyWhatCameIn) {
+    const QString data = initFile();
+    const QString gift = path("Химия.gift");
+    {
+        QFile file(gift);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("Вода? {=H2O ~CO2}\n\nЭссе о воде {}\n");
+    }
+    const ToolRun fresh = runTool({"import-questions", data, gift});
+    EXPECT_EQ(fresh.exitCode, 0) << fresh.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(fresh.out),
+              u("Импортировано вопросов: 1 в новый тест «Химия»\nПропущено вопросов: 1\n"
+                "Строка 3: пропущено «Эссе о воде» — эссе: в Квалоре нет такого типа вопроса\n"));
+    EXPECT_EQ(simpleTestNames(dump(data)), QStringList({u("Демонстрационный тест"), u("Химия")}));
+
+    // Into a test found by name, letter case ignored.
+    const ToolRun named = runTool({"import-questions", data, gift, "--test", u("ХИМИЯ")});
+    EXPECT_EQ(named.exitCode, 0) << named.err.toStdString();
+    EXPECT_EQ(questionTexts(dump(data), u("Химия")), QStringList({u("Вода?"), u("Вода?")}));
+
+    // Nothing to import, or a file that is no text: the data file stays as it was.
+    const QByteArray before = fileBytes(data);
+    const QString essays = path("essays.gift");
+    const QString binary = path("binary.txt");
+    {
+        QFile file(essays);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("Эссе {}\n");
+        QFile noise(binary);
+        ASSERT_TRUE(noise.open(QIODevice::WriteOnly));
+        noise.write(QByteArray("\x01\x00\x02\x00", 4));
+    }
+    const ToolRun none = runTool({"import-questions", data, essays, "--test", u("Новый")});
+    EXPECT_EQ(none.exitCode, 0) << none.err.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(none.out).startsWith(u("Импортировано вопросов: 0\n")));
+    const ToolRun refused = runTool({"import-questions", data, binary});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err,
+              u("kvalor-tool: Файл «binary.txt» не является текстовым файлом вопросов\n"));
+    EXPECT_EQ(fileBytes(data), before);
+}
+
 TEST_F(ToolTest, WrongArgumentsGiveTheUsage) {
     const QString file = path("KvalorData.exd");
     for (const QStringList& args :
          {QStringList{}, QStringList{"frobnicate", file}, QStringList{"init"},
           QStringList{"init", file, file}, QStringList{"dump"}, QStringList{"resave", file},
-          QStringList{"import-studies", file}}) {
+          QStringList{"import-studies", file}, QStringList{"import-questions", file},
+          QStringList{"import-questions", file, file, "--test"},
+          QStringList{"import-questions", file, file, "--name", "x"}}) {
         const ToolRun run = runTool(args);
         EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains("kvalor-tool init")) << args.join(' ').toStdString();
