@@ -48,8 +48,9 @@ struct Option {
 // The question being read: its text lines, its options and the letter of the ANSWER line.
 struct AikenQuestion {
     int line = 0;
-    QStringList text;
+    QString text;
     std::vector<Option> options;
+    bool tooManyOptions = false;
     bool hasAnswer = false;
     QString answer;
 
@@ -62,9 +63,11 @@ void finish(QuestionFile& file, AikenQuestion& next) {
     if (!question.started()) {
         return;
     }
-    const QString text = question.text.join(u' ');
+    const QString& text = question.text;
     const auto skip = [&](const QString& reason) { file.Skip(question.line, text, reason); };
-    if (question.options.empty()) {
+    if (question.tooManyOptions) {
+        skip(TooManyAnswers());
+    } else if (question.options.empty()) {
         skip(QStringLiteral("нет вариантов ответа"));
     } else if (!question.hasAnswer) {
         skip(QStringLiteral("нет строки «ANSWER:»"));
@@ -109,12 +112,16 @@ QuestionFile ReadAiken(const QString& text) {
             question.hasAnswer = true;
             finish(file, question);
         } else if (optionLine(line, option.letter, option.text)) {
-            question.options.push_back(std::move(option));
+            if (question.options.size() == static_cast<std::size_t>(kMaxQuestionAnswers)) {
+                question.tooManyOptions = true;
+            } else {
+                question.options.push_back(std::move(option));
+            }
         } else if (question.options.empty()) {
-            question.text << line.toString();
+            question.text.append(u' ').append(line);
         } else {
             // A long option wrapped onto the next line.
-            question.options.back().text += u' ' + line.toString();
+            question.options.back().text.append(u' ').append(line);
         }
     });
     finish(file, question);

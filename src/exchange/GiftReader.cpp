@@ -145,11 +145,13 @@ QString cleanText(QStringView raw, TextFormat format) {
 }
 
 // "$course$/top/Алгебра/Дроби" → {"Алгебра", "Дроби"}: the context and the root "top" of the
-// platform that exported the file are not groups; "//" stands for a "/" inside a name.
+// platform that exported the file are not groups; "//" stands for a "/" inside a name. Names
+// beyond one level deeper than allowed are not collected: a line of slashes costs no memory.
 QStringList categoryPath(QStringView spec) {
+    constexpr int kMostCollected = kMaxCategoryDepth + 3;
     QStringList path;
     QString name;
-    for (qsizetype i = 0; i <= spec.size(); ++i) {
+    for (qsizetype i = 0; i <= spec.size() && path.size() < kMostCollected; ++i) {
         if (i < spec.size() && spec[i] == u'/' && i + 1 < spec.size() && spec[i + 1] == u'/') {
             name.append(u'/');
             ++i;
@@ -179,6 +181,9 @@ QString splitAnswers(QStringView list, std::vector<GiftAnswer>& answers) {
         return QStringLiteral("вариант ответа не начинается с «=» или «~»");
     }
     for (qsizetype at = 0; at < list.size();) {
+        if (answers.size() == static_cast<std::size_t>(kMaxQuestionAnswers)) {
+            return TooManyAnswers();
+        }
         qsizetype next = findUnescaped(list, at + 1, u"=~");
         if (next < 0) {
             next = list.size();

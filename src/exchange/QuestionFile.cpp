@@ -32,6 +32,10 @@ QString lostCharacters() {
 
 }  // namespace
 
+QString TooManyAnswers() {
+    return QStringLiteral("больше %1 вариантов ответа").arg(kMaxQuestionAnswers);
+}
+
 QString SimplifyText(const QString& text) {
     QString result;
     result.reserve(text.size());

@@ -52,6 +52,11 @@ struct ImportNote {
 // and a bank of questions that large is better split into several tests.
 inline constexpr int kMaxFileQuestions = 20000;
 
+// A question with more answers than this is left out: no window could show them, and the
+// readers stop collecting there.
+inline constexpr int kMaxQuestionAnswers = 100;
+QString TooManyAnswers();
+
 // What a reader made of a whole file: the questions to import and a note for every question
 // that was left out or altered. The rules both formats share live here: a question needs a
 // text and texts for all answers, and characters outside Windows-1251 become a visible "?".

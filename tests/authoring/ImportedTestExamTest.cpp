@@ -1,8 +1,5 @@
 // A test imported from a GIFT file, saved, loaded again and taken in the question window.
 
-#include <map>
-#include <memory>
-
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QHash>
@@ -78,23 +75,9 @@ QString generateGift(AnswerKey& key, int& leftOut) {
     return gift;
 }
 
-class ImportedTestExamTest : public ExamTest {
-protected:
-    void TearDown() override {
-        window_.hide();
-        window_.SetQuestionList(nullptr);
-        window_.SetStudy(nullptr);
-        processEvents();
-        ExamTest::TearDown();
-    }
-
-    FakeClock clock_;
-    ScriptedPrompts prompts_;
-    TfmAuthorization login_;
-    TfmQuestion window_{login_};
-};
-
-TEST_F(ImportedTestExamTest, ScoresAsTheKeysOfTheFileSay) {
+TEST_F(ExamTest, ImportedGiftTestScoresAsTheKeysOfTheFileSay) {
+    FakeClock clock;
+    ScriptedPrompts prompts;  // no prompt is expected on the way
     QTemporaryDir dir;
     AnswerKey key;
     int leftOut = 0;
@@ -124,25 +107,28 @@ TEST_F(ImportedTestExamTest, ScoresAsTheKeysOfTheFileSay) {
     auto study = drawStudy(applicant, *test);
     ASSERT_EQ(study->Questions().Count(), 200);
     auto view = questionView(*study);
-    window_.SetMode(kWindowModeTesting);
-    window_.SetQuestionList(view.get());
-    window_.SetStudy(study.get());
-    window_.SetTimeAllowance(test->Duration());
-    window_.ShowQuestion(study->Questions().Items(0).Question);
-    window_.Start();
+    // Made after the study and the list, so that it lets go of them first.
+    TfmAuthorization login;
+    TfmQuestion window(login);
+    window.SetMode(kWindowModeTesting);
+    window.SetQuestionList(view.get());
+    window.SetStudy(study.get());
+    window.SetTimeAllowance(test->Duration());
+    window.ShowQuestion(study->Questions().Items(0).Question);
+    window.Start();
 
     // Every seventh question is answered wrongly on purpose: one right answer too few, or a
     // wrong one instead.
     int wrongOnPurpose = 0;
     QSet<QString> seen;
     for (int page = 0; page < 200; ++page) {
-        const QString text = fromCp1251(window_.CurrentQuestion()->GetName());
+        const QString text = fromCp1251(window.CurrentQuestion()->GetName());
         ASSERT_TRUE(key.contains(text)) << text.toStdString();
         seen.insert(text);
         const QSet<QString>& right = key[text];
         const bool spoil = page % 7 == 3;
         bool spoiled = false;
-        for (TfrAnswer* frame : window_.Frames()) {
+        for (TfrAnswer* frame : window.Frames()) {
             const bool isRight = right.contains(frame->edText()->toPlainText());
             if (!spoil) {
                 if (isRight) {
@@ -162,11 +148,11 @@ TEST_F(ImportedTestExamTest, ScoresAsTheKeysOfTheFileSay) {
         }
         wrongOnPurpose += spoil ? 1 : 0;
         if (page < 199) {
-            trigger(window_.actNext());
+            trigger(window.actNext());
         }
     }
     EXPECT_EQ(seen.size(), 200);
-    trigger(window_.actFinish());
+    trigger(window.actFinish());
     ASSERT_EQ(study->State(), kStudyFinished);
 
     study->Score();
