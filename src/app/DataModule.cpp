@@ -11,6 +11,7 @@
 #include "model/Kvalor.h"
 #include "model/StudyList.h"
 #include "ui/ErrorGuard.h"
+#include "ui/Fonts.h"
 #include "ui/Prompts.h"
 #include "util/Error.h"
 
@@ -72,7 +73,8 @@ void TDM::DataModuleCreate() {
     if (isNumber) {
         fontSize = stored;
     }
-    root.SetFontSize(fontSize);
+    // A size edited by hand must not leave the windows unusable.
+    root.SetFontSize(BoundedFontSize(fontSize));
 
     dataLoaded_ = false;
     try {

@@ -25,7 +25,8 @@ QPushButton* modeButton(const QString& caption, ActionIcon icon) {
     auto* button = new QPushButton(actionIcon(icon), caption);
     button->setIconSize(QSize(24, 24));
     button->setFixedSize(kButtonSize);
-    button->setAutoDefault(false);
+    // Enter presses the button that has the focus, as Space does.
+    button->setAutoDefault(true);
     return button;
 }
 

@@ -12,6 +12,7 @@
 
 #include "model/Kvalor.h"
 #include "ui/ErrorGuard.h"
+#include "ui/Fonts.h"
 
 namespace kvalor {
 
@@ -112,11 +113,14 @@ void TfmSetting::showEvent(QShowEvent* event) {
     edFontSize_->setText(QString::number(root.FontSize()));
     chbAutoSplitName_->setChecked(root.AutoSplitName());
     pcSettings_->setCurrentIndex(0);
+    // The size is what one comes here for: typing replaces it at once.
+    edFontSize_->setFocus();
+    edFontSize_->selectAll();
 }
 
 void TfmSetting::btnOkClick() {
     bool isNumber = false;
-    const int size = edFontSize_->text().trimmed().toInt(&isNumber);
+    const int size = BoundedFontSize(edFontSize_->text().trimmed().toInt(&isNumber));
     if (isNumber) {
         TKvalor& root = kvalorRoot();
         root.SetFontSize(size);

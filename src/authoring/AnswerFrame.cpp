@@ -2,8 +2,10 @@
 
 #include <QEvent>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QToolButton>
 
 #include "authoring/FittingTextEdit.h"
@@ -53,6 +55,11 @@ TfrAnswer::TfrAnswer(TAnswers& answerList, bool testMode, QWidget* parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
     edText_->setReadOnly(testMode_);
+    if (testMode_) {
+        // The answer is chosen, not its text.
+        setFocusPolicy(Qt::StrongFocus);
+        edText_->setFocusPolicy(Qt::NoFocus);
+    }
     edText_->installEventFilter(this);
     edText_->viewport()->installEventFilter(this);
 
@@ -197,6 +204,42 @@ void TfrAnswer::ButtonClick(bool upper) {
 void TfrAnswer::mousePressEvent(QMouseEvent* event) {
     QFrame::mousePressEvent(event);
     emit OnSelect(this);
+}
+
+void TfrAnswer::keyPressEvent(QKeyEvent* event) {
+    const TQuestion* question = answerList_.Question();
+    if (!testMode_ || !question) {
+        QFrame::keyPressEvent(event);
+        return;
+    }
+    const bool sequence = question->QuestionType() == kSequence;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    const bool vertical = key == Qt::Key_Up || key == Qt::Key_Down;
+    if (key == Qt::Key_Space && modifiers == Qt::NoModifier && !sequence) {
+        guarded([this] { ButtonClick(true); });
+    } else if (vertical && modifiers == Qt::ControlModifier && sequence) {
+        guarded([this, key] { ButtonClick(key == Qt::Key_Up); });
+    } else if (vertical && modifiers == Qt::NoModifier) {
+        focusNextPrevChild(key == Qt::Key_Down);
+    } else {
+        QFrame::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void TfrAnswer::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);
+    // The frame that has the keyboard is outlined, so that Space and the arrows have a visible
+    // target.
+    if (hasFocus()) {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 3, 3);
+    }
 }
 
 bool TfrAnswer::eventFilter(QObject* watched, QEvent* event) {

@@ -20,6 +20,8 @@ class TAnswers;
 // the left, two buttons that mark the answer (radio button or check box, by the question type)
 // or move it up and down (sequence). The frame works on the list it is bound to: the
 // question's own answers in the editor, their presentation list during an examination.
+// During an examination the frame itself takes the keyboard: Space marks or unmarks a choice,
+// Ctrl+Up and Ctrl+Down move a sequence answer, Up and Down go to the neighbouring frame.
 class TfrAnswer : public QFrame {
     Q_OBJECT
 public:
@@ -64,6 +66,8 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

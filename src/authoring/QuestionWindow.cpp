@@ -88,6 +88,54 @@ void makeBold(QWidget& control) {
     control.setFont(font);
 }
 
+// Shows the type of the question, or none (type -1).
+void showAnswerType(QButtonGroup& types, int type) {
+    // An exclusive group would keep its last choice.
+    types.setExclusive(false);
+    for (QAbstractButton* button : types.buttons()) {
+        button->setChecked(types.id(button) == type);
+    }
+    types.setExclusive(true);
+}
+
+// Whether the entries are 0 .. count-1, each once.
+bool isPermutation(const std::vector<std::int32_t>& entries, int count) {
+    if (static_cast<int>(entries.size()) != count) {
+        return false;
+    }
+    std::vector<bool> seen(entries.size(), false);
+    for (const std::int32_t entry : entries) {
+        if (entry < 0 || entry >= count || seen[static_cast<std::size_t>(entry)]) {
+            return false;
+        }
+        seen[static_cast<std::size_t>(entry)] = true;
+    }
+    return true;
+}
+
+// Puts the answers in the order the record kept: a sequence as the applicant left it, any
+// other question as its answers were shown. A record that does not fit the question (it was
+// edited since) leaves the order as it is.
+void arrangeAsRecorded(TAnswers& answers, const TExamineQuestion& record, bool sequence) {
+    const int count = answers.Count();
+    std::vector<std::int32_t> order;
+    if (sequence && isPermutation(record.Given, count)) {
+        order.resize(record.Given.size());
+        for (int i = 0; i < count; ++i) {
+            order[static_cast<std::size_t>(record.Given[static_cast<std::size_t>(i)])] = i;
+        }
+    } else if (isPermutation(record.Order, count)) {
+        order = record.Order;
+    } else {
+        return;
+    }
+    TAnswers& shown = *answers.Presentation();
+    shown.Clear();
+    for (const std::int32_t index : order) {
+        shown.AddReference(*answers.AnswerAt(index));
+    }
+}
+
 }  // namespace
 
 TfmQuestion::TfmQuestion(TfmAuthorization& login, QWidget* parent)
@@ -102,6 +150,12 @@ TfmQuestion::TfmQuestion(TfmAuthorization& login, QWidget* parent)
     tmCountdown_->setInterval(kTickMs);
     BuildControls();
 
+    // Both pairs: Alt with the arrows reads "back" and "forward", the page keys are at hand.
+    actNext_->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Right), QKeySequence(Qt::Key_PageDown)});
+    actPrevious_->setShortcuts(
+        {QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_PageUp)});
+    actNext_->setToolTip(QStringLiteral("Следующий (Alt+→, PgDn)"));
+    actPrevious_->setToolTip(QStringLiteral("Предыдущий (Alt+←, PgUp)"));
     connect(tmCountdown_, &QTimer::timeout, this, guard([this] { CountdownTick(); }));
     connect(actFinish_, &QAction::triggered, this, guard([this] { actFinishExecute(); }));
     connect(actNext_, &QAction::triggered, this, guard([this] { actNextExecute(); }));
@@ -193,6 +247,8 @@ void TfmQuestion::BuildControls() {
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The frames take the keyboard and scroll into view themselves.
+    scroll->setFocusPolicy(Qt::NoFocus);
 
     auto* question = new QVBoxLayout;
     question->addWidget(lblQuestion_);
@@ -209,7 +265,8 @@ void TfmQuestion::BuildControls() {
 
     // Bottom: finishing on the left, paging on the right.
     pnBottom_ = new QWidget;
-    pnBottom_->setFocusPolicy(Qt::StrongFocus);
+    // The texts hand the focus here; it is no stop of its own for Tab.
+    pnBottom_->setFocusPolicy(Qt::ClickFocus);
     auto* bottom = new QHBoxLayout(pnBottom_);
     bottom->setContentsMargins(0, 4, 0, 0);
     const auto addButton = [bottom](QAction* action) {
@@ -252,8 +309,10 @@ void TfmQuestion::ArrangePanels() {
     const bool verdict = mode_ == kWindowModePreparation || mode_ == kWindowModeReview;
     lblVerdictPicture_->setVisible(verdict);
     lblVerdict_->setVisible(verdict);
-    // Only the editor changes the type of a question.
+    // Only the editor changes the type of a question. Elsewhere the texts are no stops for
+    // the keyboard: the answer frames are.
     gbAnswerType_->setEnabled(editing);
+    edQuestion_->setFocusPolicy(editing ? Qt::StrongFocus : Qt::NoFocus);
 }
 
 bool TfmQuestion::Examining() const {
@@ -305,10 +364,8 @@ void TfmQuestion::ShowQuestion(TQuestion* question) {
             throw KvalorError("Не задан список вопросов");
         }
         currentQuestion_ = question;
-        if (QAbstractButton* type = bgAnswerType_->button(question->QuestionType())) {
-            type->setChecked(true);
-        }
     }
+    showAnswerType(*bgAnswerType_, question ? question->QuestionType() : -1);
     RebuildDisplay();
     UpdateActions();
 }
@@ -324,6 +381,11 @@ void TfmQuestion::LeaveQuestion() {
 }
 
 void TfmQuestion::RemoveFrames() {
+    // The keyboard waits on the panel for the next frames, instead of wandering off to
+    // another control as each frame goes.
+    if (const QWidget* focused = focusWidget(); focused && pnFrames_->isAncestorOf(focused)) {
+        pnFrames_->setFocus();
+    }
     for (TfrAnswer* frame : frames_) {
         // A frame may be the sender of the signal that led here.
         frame->disconnect(this);
@@ -335,6 +397,9 @@ void TfmQuestion::RemoveFrames() {
 
 void TfmQuestion::RebuildDisplay() {
     RemoveFrames();
+    // The keyboard stays with the answers from one question to the next.
+    const QWidget* focused = focusWidget();
+    const bool focusOnAnswers = !focused || focused == pnFrames_;
     TQuestion* question = currentQuestion_;
 
     const int position = question && questionList_ ? questionList_->IndexOf(question) : -1;
@@ -361,7 +426,11 @@ void TfmQuestion::RebuildDisplay() {
         // The editor works on the author's order, an examination on the order shown.
         TAnswers& shown = mode_ == kWindowModeEditing ? answers : *answers.Presentation();
         const bool choice = question->QuestionType() != kSequence;
-        // A review shows exactly what was recorded, not marks left on the question since.
+        // A review shows exactly what was recorded, not marks or moves left on the question
+        // since.
+        if (mode_ == kWindowModeReview && record >= 0) {
+            arrangeAsRecorded(answers, study_->Questions().Items(record), !choice);
+        }
         if (mode_ == kWindowModeReview && choice) {
             answers.ClearChecked();
         }
@@ -376,6 +445,9 @@ void TfmQuestion::RebuildDisplay() {
         const auto changed = [this](TAnswers&) { guarded([this] { AnswersChanged(); }); };
         answers.SetOnChange(changed);
         answers.Presentation()->SetOnChange(changed);
+        if (focusOnAnswers && mode_ != kWindowModeEditing && !frames_.empty()) {
+            frames_.front()->setFocus();
+        }
     }
 
     if (touched_) {
@@ -398,6 +470,7 @@ void TfmQuestion::AddFrame(TAnswers& answers, TAnswer& answer, int position) {
     connect(frame, &TfrAnswer::FrameChanged, this, [this] { modified_ = true; });
     // Before the stretch that keeps the frames at the top.
     framesLayout_->insertWidget(framesLayout_->count() - 1, frame);
+    frame->show();
     frames_.push_back(frame);
 }
 
@@ -433,6 +506,10 @@ void TfmQuestion::FrameMoved(TfrAnswer* frame, int direction) {
     TAnswer* moved = frame->Answer();
     frame->SetAnswer(neighbour->Answer());
     neighbour->SetAnswer(moved);
+    // The keyboard moves the answer on, not the frame.
+    if (focusWidget() == frame) {
+        neighbour->setFocus();
+    }
     touched_ = true;
     modified_ = true;
     if (mode_ == kWindowModePreparation) {
@@ -447,7 +524,10 @@ void TfmQuestion::ShowVerdict() {
             if (currentQuestion_->IsAnsweredRight()) {
                 verdict = kVerdictRight;
             } else if (currentQuestion_->QuestionType() == kSequence) {
-                verdict = modified_ ? kVerdictWrong : kVerdictNoAnswer;
+                // A recorded order is an answer, though nothing has moved since it came back.
+                const TExamineQuestion* record = CurrentRecord();
+                verdict = modified_ || (record && !record->Given.empty()) ? kVerdictWrong
+                                                                          : kVerdictNoAnswer;
             } else {
                 verdict = currentQuestion_->Answers().CountChecked() > 0 ? kVerdictWrong
                                                                          : kVerdictNoAnswer;
@@ -456,19 +536,21 @@ void TfmQuestion::ShowVerdict() {
         SetVerdict(verdict);
     } else if (mode_ == kWindowModeReview) {
         std::uint8_t verdict = kVerdictNoAnswer;
-        const int record = currentQuestion_ && study_
-                               ? study_->Questions().IndexOfQuestion(*currentQuestion_)
-                               : -1;
-        if (record >= 0) {
-            const TExamineQuestion& recorded = study_->Questions().Items(record);
-            if (recorded.Right) {
+        if (const TExamineQuestion* recorded = CurrentRecord()) {
+            if (recorded->Right) {
                 verdict = kVerdictRight;
-            } else if (!recorded.Given.empty()) {
+            } else if (!recorded->Given.empty()) {
                 verdict = kVerdictWrong;
             }
         }
         SetVerdict(verdict);
     }
+}
+
+const TExamineQuestion* TfmQuestion::CurrentRecord() const {
+    const int record =
+        currentQuestion_ && study_ ? study_->Questions().IndexOfQuestion(*currentQuestion_) : -1;
+    return record >= 0 ? &study_->Questions().Items(record) : nullptr;
 }
 
 void TfmQuestion::SetVerdict(std::uint8_t verdict) {
@@ -640,9 +722,16 @@ void TfmQuestion::CloseIfShowing() {
 }
 
 void TfmQuestion::done(int result) {
-    if (isVisible() && !CloseQuery()) {
-        ResumeAfterRefusedClose();
-        return;
+    if (isVisible()) {
+        if (!CloseQuery()) {
+            ResumeAfterRefusedClose();
+            return;
+        }
+        // However the window is closed, a graded run ends as "Завершить" ends it: the answer on
+        // screen counts. (A preparation given up stays in progress, to be discarded.)
+        if (mode_ == kWindowModeTesting && study_ && study_->State() == kStudyInProgress) {
+            FinishStudy();
+        }
     }
     FormClose();
     QDialog::done(result);
@@ -658,8 +747,9 @@ bool TfmQuestion::CloseQuery() {
         discarded ? QStringLiteral("Результаты теста не будут сохранены.\nЗавершить тестирование?")
                   : QStringLiteral("Завершить тестирование?");
     closeQuestionOpen_ = true;
-    const auto answer =
-        prompts().ask(text, kCaption, QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No);
+    // Enter pressed by habit must not end the examination.
+    const auto answer = prompts().ask(text, kCaption, QMessageBox::Warning,
+                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     closeQuestionOpen_ = false;
     return answer == QMessageBox::Yes;
 }
@@ -688,13 +778,17 @@ void TfmQuestion::FormClose() {
 
 void TfmQuestion::actFinishExecute() {
     if (study_ && study_->State() != kStudyFinished && Examining()) {
-        tmCountdown_->stop();
-        RecordAnswer();
-        const qint64 minutes = countdownStart_.secsTo(appClock().now()) / 60;
-        study_->SetMinutesUsed(study_->MinutesUsed() + static_cast<std::int32_t>(minutes));
-        study_->SetState(kStudyFinished);
+        FinishStudy();
     }
     accept();
+}
+
+void TfmQuestion::FinishStudy() {
+    tmCountdown_->stop();
+    RecordAnswer();
+    const qint64 minutes = countdownStart_.secsTo(appClock().now()) / 60;
+    study_->SetMinutesUsed(study_->MinutesUsed() + static_cast<std::int32_t>(minutes));
+    study_->SetState(kStudyFinished);
 }
 
 void TfmQuestion::actNextExecute() {
@@ -744,25 +838,36 @@ void TfmQuestion::showEvent(QShowEvent* event) {
             }
             resize(wanted);
         }
-        // A larger font makes a larger window: it must still lie wholly on the screen, or
-        // "Завершить" and the paging buttons would be out of reach.
-        if (const QScreen* display = screen()) {
-            const QRect area = display->availableGeometry();
-            if (!area.contains(frameGeometry())) {
-                const QSize decoration = frameGeometry().size() - this->size();
-                resize(
-                    this->size().boundedTo(area.size() - decoration).expandedTo(minimumSizeHint()));
-                QRect placed(QPoint(), frameGeometry().size());
-                placed.moveCenter(area.center());
-                move(std::max(placed.left(), area.left()), std::max(placed.top(), area.top()));
-            }
-        }
+        PlaceOnScreen();
     });
 }
 
+void TfmQuestion::PlaceOnScreen() {
+    const QScreen* display = screen();
+    if (!display) {
+        return;
+    }
+    // A larger font makes a larger window: it must still lie wholly on the screen, or
+    // "Завершить" and the paging buttons would be out of reach.
+    const QRect area = display->availableGeometry();
+    const QSize decoration = frameGeometry().size() - size();
+    resize(size().boundedTo(area.size() - decoration).expandedTo(minimumSizeHint()));
+    // Over the main window, wherever that has been moved since the last time.
+    QRect placed(QPoint(), frameGeometry().size());
+    const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    placed.moveCenter(owner && owner->isVisible() ? owner->frameGeometry().center()
+                                                  : area.center());
+    const int left = std::clamp(placed.left(), area.left(),
+                                std::max(area.left(), area.right() + 1 - placed.width()));
+    const int top = std::clamp(placed.top(), area.top(),
+                               std::max(area.top(), area.bottom() + 1 - placed.height()));
+    move(left, top);
+}
+
 void TfmQuestion::keyPressEvent(QKeyEvent* event) {
-    // Questions must not leave the examination through the clipboard.
-    if (Examining() && event->matches(QKeySequence::Copy)) {
+    // Questions must not leave the examination through the clipboard, and Escape pressed by
+    // habit must not end it: only "Завершить", the close button and the time end it.
+    if (Examining() && (event->matches(QKeySequence::Copy) || event->key() == Qt::Key_Escape)) {
         event->accept();
         return;
     }

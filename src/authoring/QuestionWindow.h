@@ -18,6 +18,7 @@ namespace kvalor {
 
 class TAnswer;
 class TAnswers;
+struct TExamineQuestion;
 class TExaminerCollection;
 class TfmAuthorization;
 class TfmKvalor;
@@ -127,6 +128,8 @@ private:
     // Question and answer texts read a little larger than the rest.
     void EnlargeTexts();
     void ArrangePanels();
+    // Centred on the main window and wholly on the screen.
+    void PlaceOnScreen();
     bool Examining() const;
 
     void LeaveQuestion();
@@ -138,6 +141,8 @@ private:
     void FrameMoved(TfrAnswer* frame, int direction);
 
     void ShowVerdict();
+    // The record of the question shown in the study, or nullptr.
+    const TExamineQuestion* CurrentRecord() const;
     void SetVerdict(std::uint8_t verdict);
     void SetVerdictPicture(int picture);
     void StudyStateChanged(const TStudy& study);
@@ -151,6 +156,8 @@ private:
     void FormClose();
 
     void actFinishExecute();
+    // Records the answer on screen, adds the minutes used and sets the study finished.
+    void FinishStudy();
     void actNextExecute();
     void actPreviousExecute();
     void Page(TQuestion* target);

@@ -1,7 +1,10 @@
 #include "examination/ExamineSettings.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QFormLayout>
@@ -9,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QRadioButton>
@@ -224,9 +228,15 @@ void TfmExamineSettings::BuildControls() {
     tbActions_->addSeparator();
     tbActions_->addWidget(btnAnswers_);
 
-    actClose_->setShortcut(QKeySequence::Close);
-    actClose_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    addAction(actClose_);
+    // Starting is what the window is for: a key of its own, and a stop in the tab order,
+    // which tool bars otherwise leave out.
+    actRun_->setShortcut(QKeySequence(Qt::Key_F9));
+    actRun_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    actRun_->setToolTip(QStringLiteral("Начать тестирование (F9)"));
+    addAction(actRun_);
+    QWidget* runButton = tbActions_->widgetForAction(actRun_);
+    runButton->setFocusPolicy(Qt::TabFocus);
+    runButton->installEventFilter(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(people);
@@ -244,6 +254,8 @@ void TfmExamineSettings::BuildControls() {
 
 void TfmExamineSettings::ConnectControls() {
     connect(rbComplex_, &QRadioButton::clicked, this, guard([this] {
+                // A complex test is never taken selectively.
+                chbSelectively_->setChecked(false);
                 markChoice(*rbComplex_, *rbSimple_);
                 FillTests();
                 KindClicked();
@@ -288,7 +300,15 @@ void TfmExamineSettings::ConnectControls() {
 
 void TfmExamineSettings::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    guarded([this] { FormShow(); });
+    if (!shownSinceClose_) {
+        shownSinceClose_ = true;
+        guarded([this] { FormShow(); });
+    }
+}
+
+void TfmExamineSettings::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    shownSinceClose_ = false;
 }
 
 void TfmExamineSettings::FormShow() {
@@ -304,16 +324,32 @@ void TfmExamineSettings::FormShow() {
 void TfmExamineSettings::ApplyFontSetting(int pointSize) {
     if (pointSize > 0 && FontSizeDiffers(cbTestList_, pointSize)) {
         ApplyFontSize(this, pointSize);
-        // Larger texts need a larger frame; the main window does not resize its children.
+        // The frame follows the texts, larger or smaller; the main window does not resize its
+        // children. It stays within the main window, so that its tool bar stays in reach.
         if (auto* host = qobject_cast<QMdiSubWindow*>(parentWidget())) {
             layout()->activate();
             host->setMinimumSize(host->minimumSizeHint());
-            host->resize(host->size().expandedTo(host->sizeHint()));
+            QSize wanted = host->sizeHint();
+            if (const QMdiArea* area = host->mdiArea()) {
+                const QSize room = area->viewport()->size();
+                wanted = wanted.boundedTo(room).expandedTo(host->minimumSize());
+                host->move(std::clamp(host->x(), 0, std::max(0, room.width() - wanted.width())),
+                           std::clamp(host->y(), 0, std::max(0, room.height() - wanted.height())));
+            }
+            host->resize(wanted);
         }
     }
 }
 
 bool TfmExamineSettings::eventFilter(QObject* watched, QEvent* event) {
+    // A tool button answers Space only; Enter is what users press on a button.
+    if (watched == tbActions_->widgetForAction(actRun_) && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && actRun_->isEnabled()) {
+            actRun_->trigger();
+            return true;
+        }
+    }
     if (watched == cbCompetitorGroups_ && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
         // No group: every applicant again.

@@ -68,6 +68,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -98,6 +99,9 @@ private:
     // The last study while it is not in the journal.
     std::unique_ptr<TStudy> ownStudy_;
     int resultIndicator_ = 0;
+    // Restoring the window from its icon shows it again; only the first show after it was
+    // created or closed starts anew.
+    bool shownSinceClose_ = false;
 
     QLabel* lblDate_ = nullptr;
     QComboBox* cbCompetitorGroups_ = nullptr;

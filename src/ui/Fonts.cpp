@@ -1,5 +1,7 @@
 #include "ui/Fonts.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QMenu>
 #include <QSet>
@@ -62,6 +64,10 @@ void ApplyFontSize(QWidget* window, int pointSize) {
         return;
     }
     FontSizeWalk(pointSize).walkChildren(window);
+}
+
+int BoundedFontSize(int pointSize) {
+    return std::clamp(pointSize, kMinFontSize, kMaxFontSize);
 }
 
 bool FontSizeDiffers(const QWidget* control, int pointSize) {

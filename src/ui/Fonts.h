@@ -4,6 +4,13 @@ class QWidget;
 
 namespace kvalor {
 
+// The font sizes the windows are laid out for: below, texts cannot be read; above, the
+// examination windows no longer fit a screen.
+inline constexpr int kMinFontSize = 6;
+inline constexpr int kMaxFontSize = 36;
+// The size brought within those bounds.
+int BoundedFontSize(int pointSize);
+
 // Sets the point size of every control inside the window, keeping each one's other font
 // attributes (a bold caption stays bold). The window itself keeps its font, and so do other
 // windows it owns (dialogs); the menus of its tool buttons, menu bar and actions are included,

@@ -207,7 +207,8 @@ QString themeName(ActionIcon kind) {
         case ActionIcon::Users:
             return QStringLiteral("system-users");
         case ActionIcon::Examination:
-            return QStringLiteral("media-playback-start");
+            // The theme's play sign is a pale grey that reads as disabled: the drawn one.
+            return {};
         case ActionIcon::Journal:
             return QStringLiteral("x-office-address-book");
         case ActionIcon::Settings:
@@ -242,9 +243,12 @@ QString themeName(ActionIcon kind) {
     return {};
 }
 
+// The sizes of the program's tool bars, buttons and menus.
+constexpr int kIconSizes[] = {16, 24, 32, 48};
+
 QIcon drawnIcon(ActionIcon kind) {
     QIcon icon;
-    for (const int size : {16, 24, 32, 48}) {
+    for (const int size : kIconSizes) {
         icon.addPixmap(drawPicture(size, 32, [kind](QPainter& p) { drawAction(p, kind); }));
     }
     return icon;
@@ -346,9 +350,44 @@ QIcon actionIcon(ActionIcon kind) {
     return themeIcon(themeName(kind), kind);
 }
 
+// A theme has its pictures in a few sizes (many only in 24 and 48), and an icon never enlarges
+// one: a tool bar of 32 would show the 24 picture. Every size the program uses is therefore
+// made from the nearest picture of at least that size.
+QIcon sizedThemeIcon(const QIcon& theme) {
+    const QList<QSize> available = theme.availableSizes();
+    QIcon icon;
+    for (const int size : kIconSizes) {
+        // A scalable picture is drawn in any size; else the smallest that is large enough, or
+        // the largest there is.
+        QSize source(size, size);
+        QSize larger;
+        QSize largest;
+        for (const QSize& candidate : available) {
+            if (candidate.width() >= size &&
+                (!larger.isValid() || candidate.width() < larger.width())) {
+                larger = candidate;
+            }
+            if (!largest.isValid() || candidate.width() > largest.width()) {
+                largest = candidate;
+            }
+        }
+        if (larger.isValid()) {
+            source = larger;
+        } else if (largest.isValid()) {
+            source = largest;
+        }
+        QPixmap pixmap = theme.pixmap(source);
+        if (pixmap.size() != QSize(size, size)) {
+            pixmap = pixmap.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        }
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 QIcon themeIcon(const QString& themeName, ActionIcon fallback) {
-    if (QIcon::hasThemeIcon(themeName)) {
-        return QIcon::fromTheme(themeName);
+    if (!themeName.isEmpty() && QIcon::hasThemeIcon(themeName)) {
+        return sizedThemeIcon(QIcon::fromTheme(themeName));
     }
     return drawnIcon(fallback);
 }

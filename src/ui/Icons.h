@@ -34,7 +34,8 @@ void initIconTheme();
 
 // The theme picture that stands for the kind, or the drawn one.
 QIcon actionIcon(ActionIcon kind);
-// The theme icon of that name, or the drawn picture of the fallback kind.
+// The theme icon of that name, in every size the program uses, or the drawn picture of the
+// fallback kind.
 QIcon themeIcon(const QString& themeName, ActionIcon fallback);
 
 // The 48 by 48 pictures beside the verdict of the question window; the values are the picture

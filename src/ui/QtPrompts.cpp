@@ -17,8 +17,12 @@ QWidget* promptParent() {
 
 QMessageBox::StandardButton runMessageBox(const QString& text, const QString& caption,
                                           QMessageBox::Icon icon,
-                                          QMessageBox::StandardButtons buttons) {
+                                          QMessageBox::StandardButtons buttons,
+                                          QMessageBox::StandardButton defaultButton) {
     QMessageBox box(icon, caption, text, buttons, promptParent());
+    if (defaultButton != QMessageBox::NoButton) {
+        box.setDefaultButton(defaultButton);
+    }
     // Texts carry data (names, file names); a "<" in them must not turn them into markup.
     box.setTextFormat(Qt::PlainText);
     for (QAbstractButton* button : box.buttons()) {
@@ -80,12 +84,13 @@ void setRussianButtonTexts(QDialogButtonBox& buttons) {
 
 QMessageBox::StandardButton QtPrompts::ask(const QString& text, const QString& caption,
                                            QMessageBox::Icon icon,
-                                           QMessageBox::StandardButtons buttons) {
-    return runMessageBox(text, caption, icon, buttons);
+                                           QMessageBox::StandardButtons buttons,
+                                           QMessageBox::StandardButton defaultButton) {
+    return runMessageBox(text, caption, icon, buttons, defaultButton);
 }
 
 void QtPrompts::inform(const QString& text, const QString& caption, QMessageBox::Icon icon) {
-    runMessageBox(text, caption, icon, QMessageBox::Ok);
+    runMessageBox(text, caption, icon, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 std::optional<QString> QtPrompts::inputBox(const QString& caption, const QString& prompt,

@@ -12,8 +12,8 @@ namespace kvalor {
 class QtPrompts : public Prompts {
 public:
     QMessageBox::StandardButton ask(const QString& text, const QString& caption,
-                                    QMessageBox::Icon icon,
-                                    QMessageBox::StandardButtons buttons) override;
+                                    QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
+                                    QMessageBox::StandardButton defaultButton) override;
     void inform(const QString& text, const QString& caption, QMessageBox::Icon icon) override;
     std::optional<QString> inputBox(const QString& caption, const QString& prompt,
                                     const QString& defaultText) override;

@@ -79,6 +79,12 @@ TEST_F(DataModuleTest, FontSizeSurvivesARestart) {
     writeSettings("[Setting]\nFormFont=21\n");
     module.DataModuleCreate();
     EXPECT_EQ(kvalorRoot().FontSize(), 21);
+    // A size edited by hand is brought within what the windows can show.
+    for (const auto& [stored, used] : {std::pair{"60", 36}, {"2", 6}, {"-3", 6}}) {
+        writeSettings(QString("[Setting]\nFormFont=%1\n").arg(stored).toUtf8());
+        module.DataModuleCreate();
+        EXPECT_EQ(kvalorRoot().FontSize(), used) << stored;
+    }
     EXPECT_TRUE(prompts.seen().empty());
 }
 

@@ -39,6 +39,18 @@ TEST_F(RunModeTest, TestingMakesTheBuiltInApplicantCurrent) {
     EXPECT_FALSE(window.RunModeDialog().isVisible());
 }
 
+TEST_F(RunModeTest, EnterPressesTheButtonThatHasTheFocus) {
+    TfmKvalor window;
+    ScriptedPrompts prompts;
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) {
+        dialog.btnTesting()->setFocus();
+        pressKey(dialog.btnTesting(), Qt::Key_Return);
+    });
+    prompts.runModal(window.RunModeDialog());
+    EXPECT_EQ(dataModule().RunMode(), kRunModeTesting);
+    EXPECT_TRUE(prompts.finished());
+}
+
 TEST_F(RunModeTest, AdministrationLogsInTheBuiltInStaffOnly) {
     TfmKvalor window;
     addAccount("Иванов", "", "Группа 1");

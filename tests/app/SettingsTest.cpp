@@ -84,6 +84,31 @@ TEST_F(SettingsTest, NothingIsAppliedWithoutAWholeNumberOrWithoutOk) {
     EXPECT_EQ(prompts.seen().size(), 5u);
 }
 
+TEST_F(SettingsTest, FontFieldIsReadyForTypingAndTheSizeIsBounded) {
+    TfmKvalor window;
+    kvalorRoot().SetFontSize(10);
+    ScriptedPrompts prompts;
+    // The field has the keyboard with its text selected: typing replaces it.
+    prompts.expectModal<TfmSetting>([](TfmSetting& dialog) {
+        EXPECT_EQ(dialog.focusWidget(), dialog.edFontSize());
+        EXPECT_EQ(dialog.edFontSize()->selectedText(), "10");
+        pressKey(dialog.edFontSize(), Qt::Key_7, Qt::NoModifier, "7");
+        pressKey(dialog.edFontSize(), Qt::Key_Return);
+    });
+    trigger(window.actSetting());
+    EXPECT_EQ(kvalorRoot().FontSize(), 7);
+
+    for (const auto& [typed, stored] : {std::pair{"60", 36}, {"5", 6}, {"0", 6}, {"36", 36}}) {
+        prompts.expectModal<TfmSetting>([typed = typed](TfmSetting& dialog) {
+            dialog.edFontSize()->setText(typed);
+            click(dialog.btnOk());
+        });
+        trigger(window.actSetting());
+        EXPECT_EQ(kvalorRoot().FontSize(), stored) << typed;
+    }
+    EXPECT_TRUE(prompts.finished());
+}
+
 TEST_F(SettingsTest, UnsetFontSizeStartsFromTheDialogsOwn) {
     TfmSetting settings;
     kvalorRoot().SetFontSize(0);

@@ -151,6 +151,7 @@ TEST_F(QuestionWindowTest, CountdownKeepsItsTimeAcrossMidnight) {
     // The question is left, and the state is what the verdict panel tells.
     EXPECT_EQ(window_.CurrentQuestion(), nullptr);
     EXPECT_TRUE(window_.Frames().empty());
+    EXPECT_EQ(window_.bgAnswerType()->checkedId(), -1);
     EXPECT_EQ(window_.lblVerdict()->text(), "время истекло");
     EXPECT_EQ(textColour(*window_.lblVerdict()), kNavyText);
     EXPECT_TRUE(window_.actFinish()->isEnabled());
@@ -292,6 +293,11 @@ TEST_F(QuestionWindowTest, PreparationJudgesTheAnswerOnScreen) {
     click(frame(0)->btnLower());
     EXPECT_EQ(frameTexts(window_), (QStringList{"два", "один", "три"}));
     expectVerdict("неверно", kMaroonText, 2);
+    // Shown again, the recorded order is judged at once.
+    trigger(window_.actPrevious());
+    trigger(window_.actNext());
+    EXPECT_EQ(frameTexts(window_), (QStringList{"два", "один", "три"}));
+    expectVerdict("неверно", kMaroonText, 2);
     click(frame(1)->btnUpper());
     EXPECT_EQ(frameTexts(window_), (QStringList{"один", "два", "три"}));
     expectVerdict("верно", kGreenText, 1);
@@ -357,7 +363,8 @@ TEST_F(QuestionWindowTest, ClosingAsksAndResumesTheCountdown) {
         .expectAsk("Результаты теста не будут сохранены.\nЗавершить тестирование?", QMessageBox::No)
         .caption("Предупреждение")
         .icon(QMessageBox::Warning)
-        .buttons(QMessageBox::Yes | QMessageBox::No);
+        .buttons(QMessageBox::Yes | QMessageBox::No)
+        .defaultButton(QMessageBox::No);
     window_.close();
     EXPECT_TRUE(window_.isVisible());
     EXPECT_EQ(study_->State(), kStudyInProgress);
@@ -401,7 +408,7 @@ TEST_F(QuestionWindowTest, ClosingLeavesTheStateByMode) {
     EXPECT_TRUE(given(single_).empty());
     EXPECT_EQ(window_.Study(), nullptr);
 
-    // Testing: the run is over, the marks on the question shown are not recorded.
+    // Testing: the run ends as "Завершить" ends it, with the answer on screen and the minutes.
     auto testing = drawStudy(*applicant_, *test_);
     window_.SetMode(kWindowModeTesting);
     window_.SetQuestionList(view_.get());
@@ -410,14 +417,147 @@ TEST_F(QuestionWindowTest, ClosingLeavesTheStateByMode) {
     window_.ShowQuestion(single_);
     window_.Start();
     window_.show();
-    click(frame(0)->btnUpper());
-    prompts_.expectAsk("Завершить тестирование?", QMessageBox::Yes).icon(QMessageBox::Warning);
+    click(frame(1)->btnUpper());
+    trigger(window_.actNext());
+    click(frame(1)->btnUpper());
+    click(frame(3)->btnUpper());
+    clock_.advance(5 * 60 + 10);
+    prompts_.expectAsk("Завершить тестирование?", QMessageBox::Yes)
+        .icon(QMessageBox::Warning)
+        .defaultButton(QMessageBox::No);
     window_.close();
+    EXPECT_FALSE(window_.isVisible());
     EXPECT_EQ(testing->State(), kStudyFinished);
-    EXPECT_TRUE(testing->SelectQuestions(kNotAnswered).size() == 3u);
+    EXPECT_EQ(testing->MinutesUsed(), 5);
+    const TExamineQuestions& records = testing->Questions();
+    EXPECT_EQ(records.Items(records.IndexOfQuestion(*multiple_)).Given,
+              (std::vector<std::int32_t>{1, 3}));
+    testing->Score();
+    EXPECT_EQ(testing->CorrectCount(), 2);
     // No listener is left on the study.
     testing->SetState(kStudyTimeIsUp);
     EXPECT_NE(window_.lblVerdict()->text(), "время истекло");
+}
+
+TEST_F(QuestionWindowTest, EscapeClosesOnlyTheReview) {
+    // No question is asked: Escape is not a way out of an examination.
+    for (const std::uint8_t mode : {kWindowModePreparation, kWindowModeTesting}) {
+        begin(mode, 10);
+        window_.show();
+        pressKey(frame(0), Qt::Key_Escape);
+        pressKey(window_.pnBottom(), Qt::Key_Escape);
+        EXPECT_TRUE(window_.isVisible()) << int(mode);
+        EXPECT_EQ(study_->State(), kStudyInProgress) << int(mode);
+        window_.hide();
+        window_.SetQuestionList(nullptr);
+        window_.SetStudy(nullptr);
+    }
+    window_.SetMode(kWindowModeReview);
+    window_.SetQuestionList(view_.get());
+    window_.SetStudy(study_.get());
+    window_.ShowQuestion(single_);
+    window_.Start();
+    window_.show();
+    pressKey(frame(0), Qt::Key_Escape);
+    EXPECT_FALSE(window_.isVisible());
+}
+
+TEST_F(QuestionWindowTest, ReviewShowsTheAnswersAsRecorded) {
+    begin(kWindowModeTesting, 10);
+    trigger(window_.actNext());
+    trigger(window_.actNext());
+    click(frame(0)->btnLower());  // "два", "один", "три": recorded when left
+    trigger(window_.actPrevious());
+    trigger(window_.actNext());
+    click(frame(1)->btnUpper());  // the right order, but the time is up before it is recorded
+    clock_.advance(10 * 60);
+    prompts_.expectAsk(kTimeIsUp, QMessageBox::Yes);
+    window_.CountdownTick();
+    // Another examination has shown the answers of "2+2" in another order since.
+    TAnswers& answers = single_->Answers();
+    answers.Presentation()->MoveDown(*answers.AnswerAt(0));
+    study_->Score();
+
+    window_.SetMode(kWindowModeReview);
+    window_.SetQuestionList(view_.get());
+    window_.SetStudy(study_.get());
+    window_.ShowQuestion(single_);
+    window_.Start();
+    EXPECT_EQ(frameTexts(window_), (QStringList{"3", "4", "5"}));
+    trigger(window_.actNext());
+    trigger(window_.actNext());
+    EXPECT_EQ(frameTexts(window_), (QStringList{"два", "один", "три"}));
+    expectVerdict("неверно", kMaroonText, 2);
+    EXPECT_EQ(frame(0)->UpperPicture(), AnswerButtonPicture::UpDisabled);
+    EXPECT_EQ(frame(2)->LowerPicture(), AnswerButtonPicture::DownDisabled);
+}
+
+TEST_F(QuestionWindowTest, AnswersAndPagesFromTheKeyboard) {
+    begin(kWindowModeTesting, 10);
+    window_.show();
+    processEvents();
+    // The answers take the keyboard; the texts are no stops for it.
+    EXPECT_EQ(window_.focusWidget(), frame(0));
+    EXPECT_EQ(window_.edQuestion()->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(frame(0)->edText()->focusPolicy(), Qt::NoFocus);
+    pressKey(frame(0), Qt::Key_Down);
+    EXPECT_EQ(window_.focusWidget(), frame(1));
+    pressKey(frame(1), Qt::Key_Space, Qt::NoModifier, " ");
+    EXPECT_EQ(single_->Answers().CheckedIndexes(), (std::vector<int>{1}));
+    pressKey(frame(1), Qt::Key_PageDown);
+    EXPECT_EQ(given(single_), (std::vector<std::int32_t>{1}));
+    ASSERT_EQ(window_.CurrentQuestion(), multiple_);
+    EXPECT_EQ(window_.focusWidget(), frame(0));
+
+    // Space marks and unmarks.
+    pressKey(frame(0), Qt::Key_Space, Qt::NoModifier, " ");
+    pressKey(frame(0), Qt::Key_Space, Qt::NoModifier, " ");
+    pressKey(frame(0), Qt::Key_Down);
+    pressKey(frame(1), Qt::Key_Space, Qt::NoModifier, " ");
+    pressKey(frame(1), Qt::Key_Down);
+    pressKey(frame(2), Qt::Key_Down);
+    pressKey(frame(3), Qt::Key_Space, Qt::NoModifier, " ");
+    EXPECT_EQ(multiple_->Answers().CheckedIndexes(), (std::vector<int>{1, 3}));
+    pressKey(frame(3), Qt::Key_Right, Qt::AltModifier);
+    ASSERT_EQ(window_.CurrentQuestion(), sequence_);
+
+    // A sequence answer moves, and the keyboard goes with it; Space does nothing here.
+    pressKey(frame(0), Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(frameTexts(window_), (QStringList{"два", "один", "три"}));
+    EXPECT_EQ(window_.focusWidget(), frame(1));
+    pressKey(frame(1), Qt::Key_Down, Qt::ControlModifier);
+    pressKey(frame(2), Qt::Key_Down, Qt::ControlModifier);
+    pressKey(frame(2), Qt::Key_Space, Qt::NoModifier, " ");
+    EXPECT_EQ(frameTexts(window_), (QStringList{"два", "три", "один"}));
+    EXPECT_EQ(window_.focusWidget(), frame(2));
+    pressKey(frame(2), Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(frameTexts(window_), (QStringList{"два", "один", "три"}));
+    pressKey(frame(1), Qt::Key_PageUp);
+    EXPECT_EQ(given(sequence_), (std::vector<std::int32_t>{1, 0, 2}));
+    EXPECT_EQ(window_.CurrentQuestion(), multiple_);
+    pressKey(frame(0), Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(window_.CurrentQuestion(), single_);
+    EXPECT_EQ(given(multiple_), (std::vector<std::int32_t>{1, 3}));
+}
+
+TEST_F(QuestionWindowTest, ShownOverTheMainWindowEachTime) {
+    kvalorRoot().SetFontSize(0);
+    QWidget main;
+    main.setGeometry(100, 150, 500, 400);
+    main.show();
+    TfmQuestion window(login_, &main);
+    window.resize(400, 300);
+    // Once moved (to fit the screen, say), a dialog is no longer centred by itself.
+    window.move(0, 0);
+    for (const QPoint mainAt : {QPoint(100, 150), QPoint(280, 330)}) {
+        main.move(mainAt);
+        window.show();
+        processEvents();
+        EXPECT_LE(
+            (window.frameGeometry().center() - main.frameGeometry().center()).manhattanLength(), 1)
+            << window.x() << "," << window.y();
+        window.hide();
+    }
 }
 
 TEST_F(QuestionWindowTest, AnswerTextsCannotBeSelectedOrCopied) {

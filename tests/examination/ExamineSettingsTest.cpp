@@ -6,9 +6,11 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextEdit>
+#include <QToolBar>
 #include <QToolButton>
 
 #include "app/Authorization.h"
@@ -345,6 +347,11 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
     trigger(window.actRun());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 2);
+
+    // A complex test is never taken selectively: the box does not stay on, greyed.
+    click(window.rbComplex());
+    EXPECT_FALSE(window.chbSelectively()->isChecked());
+    EXPECT_FALSE(window.chbSelectively()->isEnabled());
 }
 
 TEST_F(ExamineSettingsTest, NoTimeAllowedEndsBeforeTheWindowShows) {
@@ -371,21 +378,23 @@ TEST_F(ExamineSettingsTest, ReviewByCategory) {
     addApplicant("Андреев");
     TfmExamineSettings& window = openSetup(kRunModeTesting);
     choose(window, true, "Арифметика", "Андреев");
-    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
+    prompts_.expectModal<TfmQuestion>([this](TfmQuestion& exam) {
         click(frame(exam, 1)->btnUpper());  // right
         trigger(exam.actNext());
         click(frame(exam, 1)->btnUpper());  // "2" alone: wrong
         trigger(exam.actNext());
         click(frame(exam, 0)->btnLower());  // wrong order
         trigger(exam.actNext());
-        click(frame(exam, 1)->btnUpper());  // marked, but the window is closed unrecorded
-        exam.close();
+        click(frame(exam, 1)->btnUpper());  // marked, but the time is up before it is recorded
+        clock_.advance(10 * 60);
+        exam.CountdownTick();
     });
+    prompts_.expectAsk("Время истекло. Завершить работу ?", QMessageBox::Yes);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
     trigger(window.actRun());
     ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
     TStudy& study = kvalorRoot().Studies().StudyAt(0);
-    EXPECT_EQ(study.State(), kStudyFinished);
+    EXPECT_EQ(study.State(), kStudyTimeIsUp);
     expectResult(window, "не сдан (1 из 4)", kRedText, 2);
 
     prompts_.expectModal<TfmQuestion>([&window](TfmQuestion& review) {
@@ -434,7 +443,7 @@ TEST_F(ExamineSettingsTest, ReviewByCategory) {
     trigger(window.actAllAnswers());
 
     EXPECT_TRUE(prompts_.finished());
-    EXPECT_EQ(study.State(), kStudyFinished);
+    EXPECT_EQ(study.State(), kStudyTimeIsUp);
     EXPECT_TRUE(study.Questions().Items(3).Given.empty());
     EXPECT_EQ(study.CorrectCount(), 1);
     EXPECT_EQ(question().Study(), nullptr);
@@ -511,6 +520,8 @@ TEST_F(ExamineSettingsTest, LoginRefusedStartsNothing) {
 TEST_F(ExamineSettingsTest, FontSizeFollowsTheSettings) {
     kvalorRoot().SetFontSize(10);
     TfmExamineSettings& window = openSetup(kRunModeAdministrator);
+    main_->resize(1280, 1024);
+    processEvents();
     EXPECT_EQ(window.cbTestList()->font().pointSize(), 10);
 
     TfmSetting& settings = main_->SettingDialog();
@@ -519,6 +530,79 @@ TEST_F(ExamineSettingsTest, FontSizeFollowsTheSettings) {
     EXPECT_EQ(window.cbTestList()->font().pointSize(), 14);
     EXPECT_EQ(window.lblExamineResult()->font().pointSize(), 14);
     EXPECT_TRUE(window.lblExamineResult()->font().bold());
+
+    // The frame follows the size both ways, and never leaves the main window.
+    QWidget* host = window.parentWidget();
+    const QSize at14 = host->size();
+    settings.edFontSize()->setText("36");
+    click(settings.btnOk());
+    const QSize at36 = host->size();
+    EXPECT_GT(at36.width(), at14.width());
+    EXPECT_TRUE(main_->mdiArea()->viewport()->rect().contains(host->geometry()));
+    settings.edFontSize()->setText("14");
+    click(settings.btnOk());
+    EXPECT_EQ(host->size(), at14);
+}
+
+TEST_F(ExamineSettingsTest, RestoredFromItsIconTheWindowKeepsItsState) {
+    arithmetic();
+    addApplicant("Андреев");
+    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    choose(window, true, "Арифметика", "Андреев");
+    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) { trigger(exam.actFinish()); });
+    prompts_.expectAsk(kFinish, QMessageBox::Yes);
+    trigger(window.actRun());
+    expectResult(window, "не сдан (0 из 4)", kRedText, 2);
+
+    QWidget* host = window.parentWidget();
+    host->showMinimized();
+    processEvents();
+    host->showNormal();
+    processEvents();
+    expectResult(window, "не сдан (0 из 4)", kRedText, 2);
+    EXPECT_EQ(window.cbCompetitor()->currentText(), "Андреев");
+    EXPECT_EQ(window.cbTestList()->currentText(), "Арифметика");
+    EXPECT_NE(window.LastStudy(), nullptr);
+    EXPECT_TRUE(window.actAllAnswers()->isEnabled());
+}
+
+TEST_F(ExamineSettingsTest, StartedAndClosedFromTheKeyboard) {
+    arithmetic();
+    addApplicant("Андреев");
+    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    click(window.rbSimple());
+    main_->activateWindow();
+    window.cbTestList()->setFocus();
+    chooseLine(window.cbTestList(), "Арифметика");
+    chooseLine(window.cbCompetitor(), "Андреев");
+
+    const auto finish = [](TfmQuestion& exam) { trigger(exam.actFinish()); };
+    prompts_.expectModal<TfmQuestion>(finish);
+    prompts_.expectAsk(kFinish, QMessageBox::Yes);
+    pressKey(window.cbTestList(), Qt::Key_F9);
+    EXPECT_EQ(kvalorRoot().Studies().Count(), 1);
+
+    // "Начать тестирование" is a stop for Tab, and Enter there starts.
+    QWidget* run = window.tbActions()->widgetForAction(window.actRun());
+    window.cbTestList()->setFocus();
+    for (int presses = 0; presses < 20 && window.focusWidget() != run; ++presses) {
+        pressKey(window.focusWidget(), Qt::Key_Tab);
+    }
+    ASSERT_EQ(window.focusWidget(), run);
+    prompts_.expectModal<TfmQuestion>(finish);
+    prompts_.expectAsk(kFinish, QMessageBox::Yes);
+    pressKey(run, Qt::Key_Return);
+    EXPECT_EQ(kvalorRoot().Studies().Count(), 2);
+
+    // Back from the examination, the frame is the active window again. Its own Ctrl+W closes
+    // the window, no other shortcut competing for the key.
+    main_->activateWindow();
+    window.cbCompetitor()->setFocus();
+    processEvents();
+    pressKey(window.cbCompetitor(), Qt::Key_W, Qt::ControlModifier);
+    processEvents();
+    EXPECT_EQ(main_->FindHosted("TfmExamineSettings"), nullptr);
+    EXPECT_TRUE(prompts_.finished());
 }
 
 TEST_F(ExamineSettingsTest, WorksOnAPartialRoot) {

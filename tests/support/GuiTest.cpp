@@ -4,8 +4,8 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTest>
 #include <QWidget>
 
 namespace kvalor {
@@ -48,10 +48,8 @@ void trigger(QAction* action) {
 }
 
 void pressKey(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers, const QString& text) {
-    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
-    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
-    QCoreApplication::sendEvent(target, &press);
-    QCoreApplication::sendEvent(target, &release);
+    // As typed: a shortcut of the window takes the key before the widget sees it.
+    QTest::sendKeyEvent(QTest::Click, target, key, text, modifiers);
     processEvents();
 }
 

@@ -25,7 +25,8 @@ void processEvents();
 void click(QAbstractButton* button);
 // Triggers the action as its menu item or tool button would. Fails the test when it is disabled.
 void trigger(QAction* action);
-// Sends a key press and release to the widget.
+// Sends a key press and release to the widget, as the keyboard does: the shortcuts of its
+// window come first.
 void pressKey(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
               const QString& text = QString());
 // Presses and releases the left mouse button at pos (the centre when pos is null).

@@ -96,6 +96,11 @@ ScriptedPrompts::Step& ScriptedPrompts::Step::buttons(QMessageBox::StandardButto
     return *this;
 }
 
+ScriptedPrompts::Step& ScriptedPrompts::Step::defaultButton(QMessageBox::StandardButton expected) {
+    defaultButton_ = expected;
+    return *this;
+}
+
 ScriptedPrompts::Step& ScriptedPrompts::Step::prompt(const QString& expected) {
     prompt_ = expected;
     return *this;
@@ -136,6 +141,7 @@ void ScriptedPrompts::Step::checkDetails(const Prompt& prompt) const {
     checkDetail("caption", caption_, prompt.caption, shown);
     checkDetail("icon", icon_, prompt.icon, shown);
     checkDetail("buttons", buttons_, prompt.buttons, shown);
+    checkDetail("default button", defaultButton_, prompt.defaultButton, shown);
     checkDetail("prompt", prompt_, prompt.text, shown);
     checkDetail("value", value_, prompt.value, shown);
     checkDetail("filter", filter_, prompt.filter, shown);
@@ -234,13 +240,15 @@ std::optional<ScriptedPrompts::Step> ScriptedPrompts::take(Prompt prompt) {
 
 QMessageBox::StandardButton ScriptedPrompts::ask(const QString& text, const QString& caption,
                                                  QMessageBox::Icon icon,
-                                                 QMessageBox::StandardButtons buttons) {
+                                                 QMessageBox::StandardButtons buttons,
+                                                 QMessageBox::StandardButton defaultButton) {
     Prompt prompt;
     prompt.kind = Kind::Ask;
     prompt.text = text;
     prompt.caption = caption;
     prompt.icon = icon;
     prompt.buttons = buttons;
+    prompt.defaultButton = defaultButton;
     const std::optional<Step> step = take(std::move(prompt));
     if (!step) {
         return cancellingButton(buttons);

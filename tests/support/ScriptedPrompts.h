@@ -42,6 +42,7 @@ public:
         QString caption;  // window caption
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QMessageBox::StandardButtons buttons;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
         QString value;  // default text, initial password, default file name
         QChar passwordChar;
         QString filter;
@@ -58,6 +59,7 @@ public:
         Step& caption(const QString& expected);
         Step& icon(QMessageBox::Icon expected);
         Step& buttons(QMessageBox::StandardButtons expected);
+        Step& defaultButton(QMessageBox::StandardButton expected);
         Step& prompt(const QString& expected);
         Step& value(const QString& expected);
         Step& filter(const QString& expected);
@@ -69,6 +71,7 @@ public:
         std::optional<QString> caption_, prompt_, value_, filter_;
         std::optional<QMessageBox::Icon> icon_;
         std::optional<QMessageBox::StandardButtons> buttons_;
+        std::optional<QMessageBox::StandardButton> defaultButton_;
         QMessageBox::StandardButton button_ = QMessageBox::NoButton;
         std::optional<QString> text_;
         QStringList files_;
@@ -120,8 +123,8 @@ public:
     void verify();
 
     QMessageBox::StandardButton ask(const QString& text, const QString& caption,
-                                    QMessageBox::Icon icon,
-                                    QMessageBox::StandardButtons buttons) override;
+                                    QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
+                                    QMessageBox::StandardButton defaultButton) override;
     void inform(const QString& text, const QString& caption, QMessageBox::Icon icon) override;
     std::optional<QString> inputBox(const QString& caption, const QString& prompt,
                                     const QString& defaultText) override;

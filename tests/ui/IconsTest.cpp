@@ -69,8 +69,38 @@ TEST(Icons, ActionsHaveThemeOrDrawnPictures) {
     expectDistinctPictures(drawn, 32);
 
     if (QDir("/usr/share/icons/Adwaita").exists()) {
-        EXPECT_EQ(actionIcon(ActionIcon::Exit).name(), "application-exit");
+        EXPECT_EQ(actionIcon(ActionIcon::Exit).pixmap(48).toImage(),
+                  QIcon::fromTheme("application-exit").pixmap(48).toImage());
     }
+}
+
+// The most saturated colour in the picture: grey pictures read as disabled.
+int strongestColour(const QImage& image) {
+    int strongest = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor colour = image.pixelColor(x, y);
+            if (colour.alpha() > 128) {
+                strongest = std::max(strongest, colour.hsvSaturation());
+            }
+        }
+    }
+    return strongest;
+}
+
+TEST(Icons, ToolBarPicturesFillTheirSizeAndLookEnabled) {
+    for (const ActionIcon kind : {ActionIcon::Examination, ActionIcon::Tests, ActionIcon::Users,
+                                  ActionIcon::Journal, ActionIcon::Settings, ActionIcon::Exit}) {
+        const QIcon icon = actionIcon(kind);
+        for (const int size : {16, 24, 32, 48}) {
+            EXPECT_EQ(icon.pixmap(size).size(), QSize(size, size))
+                << static_cast<int>(kind) << " at " << size;
+        }
+    }
+    // "Тестирование" starts the main work of the program: it must not look disabled.
+    const QIcon examination = actionIcon(ActionIcon::Examination);
+    EXPECT_GT(strongestColour(examination.pixmap(32).toImage()), 128);
+    EXPECT_NE(examination.pixmap(32).toImage(), examination.pixmap(32, QIcon::Disabled).toImage());
 }
 
 }  // namespace

@@ -125,6 +125,19 @@ TEST_F(QtPromptsTest, MessageBoxesSpeakRussianAndShowTextAsItIs) {
               QMessageBox::No);
 }
 
+TEST_F(QtPromptsTest, EnterAndEscapeAnswerNoWhenNoIsTheDefault) {
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        whenShown<QMessageBox>([key](QMessageBox& box) {
+            EXPECT_EQ(box.defaultButton(), box.button(QMessageBox::No));
+            pressKey(&box, key);
+        });
+        EXPECT_EQ(prompts().ask("Завершить тестирование?", "Предупреждение", QMessageBox::Warning,
+                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No),
+                  QMessageBox::No)
+            << key;
+    }
+}
+
 TEST(PasswordInputDialog, WithoutAPasswordCharacterTheTextShows) {
     PasswordInputDialog box("Пароль", "Пароль", "видно", QChar());
     EXPECT_EQ(box.edit()->echoMode(), QLineEdit::Normal);
