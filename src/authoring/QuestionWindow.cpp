@@ -851,6 +851,20 @@ void TfmQuestion::PlaceOnScreen() {
     // "Завершить" and the paging buttons would be out of reach.
     const QRect area = display->availableGeometry();
     const QSize decoration = frameGeometry().size() - size();
+    // At a large font the three answer types side by side would be wider than the screen.
+    if (auto* types = qobject_cast<QBoxLayout*>(gbAnswerType_->layout())) {
+        const auto arrange = [this, types](QBoxLayout::Direction direction) {
+            types->setDirection(direction);
+            // The window's layouts keep the box's last size until told, the nested ones too.
+            gbAnswerType_->updateGeometry();
+            layout()->invalidate();
+            layout()->activate();
+        };
+        arrange(QBoxLayout::LeftToRight);
+        if (layout()->totalMinimumSize().width() > area.width() - decoration.width()) {
+            arrange(QBoxLayout::TopToBottom);
+        }
+    }
     resize(size().boundedTo(area.size() - decoration).expandedTo(minimumSizeHint()));
     // Over the main window, wherever that has been moved since the last time.
     QRect placed(QPoint(), frameGeometry().size());

@@ -604,13 +604,29 @@ TEST_F(QuestionWindowTest, FontSizeIsAppliedWhenShown) {
 TEST_F(QuestionWindowTest, LargerFontKeepsTheWindowOnTheScreen) {
     const QRect area = window_.screen()->availableGeometry();
     window_.move(area.right() - 100, area.bottom() - 100);
-    kvalorRoot().SetFontSize(12);
     begin(kWindowModeTesting, 10);
-    window_.show();
-    // Otherwise "Завершить" and the paging buttons would be out of reach.
-    EXPECT_TRUE(area.contains(window_.frameGeometry()))
-        << window_.frameGeometry().x() << "," << window_.frameGeometry().y() << " "
-        << window_.frameGeometry().width() << "x" << window_.frameGeometry().height();
+    // At 24 points the three answer types side by side are wider than this screen.
+    for (const int size : {12, 24}) {
+        kvalorRoot().SetFontSize(size);
+        for (const std::uint8_t mode : {kWindowModeTesting, kWindowModeReview}) {
+            window_.SetMode(mode);
+            window_.SetQuestionList(view_.get());
+            window_.SetStudy(study_.get());
+            window_.SetTimeAllowance(10);
+            window_.ShowQuestion(single_);
+            window_.Start();
+            window_.show();
+            processEvents();
+            // Otherwise "Завершить" and the paging buttons would be out of reach.
+            const QRect placed = window_.frameGeometry();
+            EXPECT_TRUE(area.contains(placed))
+                << size << " " << int(mode) << ": " << placed.x() << "," << placed.y() << " "
+                << placed.width() << "x" << placed.height();
+            // Nor is anything squeezed: the position and the countdown read whole.
+            EXPECT_GE(window_.pnLeft()->width(), window_.pnLeft()->sizeHint().width()) << size;
+            window_.hide();
+        }
+    }
 }
 
 TEST_F(QuestionWindowTest, WorksWithoutBuiltInAccounts) {
