@@ -76,9 +76,14 @@ protected:
         study_ = drawStudy(*applicant_, *test_,
                            windowMode == kWindowModePreparation ? kModePreparation : kModeTesting);
         view_ = questionView(*study_);
+        prepare(windowMode, *study_, minutes);
+    }
+
+    // Hands the questions and the study to the window, shows the first question and starts.
+    void prepare(std::uint8_t windowMode, TStudy& study, int minutes) {
         window_.SetMode(windowMode);
         window_.SetQuestionList(view_.get());
-        window_.SetStudy(study_.get());
+        window_.SetStudy(&study);
         window_.SetTimeAllowance(minutes);
         window_.ShowQuestion(single_);
         window_.Start();
@@ -410,12 +415,7 @@ TEST_F(QuestionWindowTest, ClosingLeavesTheStateByMode) {
 
     // Testing: the run ends as "Завершить" ends it, with the answer on screen and the minutes.
     auto testing = drawStudy(*applicant_, *test_);
-    window_.SetMode(kWindowModeTesting);
-    window_.SetQuestionList(view_.get());
-    window_.SetStudy(testing.get());
-    window_.SetTimeAllowance(20);
-    window_.ShowQuestion(single_);
-    window_.Start();
+    prepare(kWindowModeTesting, *testing, 20);
     window_.show();
     click(frame(1)->btnUpper());
     trigger(window_.actNext());
@@ -452,11 +452,7 @@ TEST_F(QuestionWindowTest, EscapeClosesOnlyTheReview) {
         window_.SetQuestionList(nullptr);
         window_.SetStudy(nullptr);
     }
-    window_.SetMode(kWindowModeReview);
-    window_.SetQuestionList(view_.get());
-    window_.SetStudy(study_.get());
-    window_.ShowQuestion(single_);
-    window_.Start();
+    prepare(kWindowModeReview, *study_, 0);
     window_.show();
     pressKey(frame(0), Qt::Key_Escape);
     EXPECT_FALSE(window_.isVisible());
@@ -478,11 +474,7 @@ TEST_F(QuestionWindowTest, ReviewShowsTheAnswersAsRecorded) {
     answers.Presentation()->MoveDown(*answers.AnswerAt(0));
     study_->Score();
 
-    window_.SetMode(kWindowModeReview);
-    window_.SetQuestionList(view_.get());
-    window_.SetStudy(study_.get());
-    window_.ShowQuestion(single_);
-    window_.Start();
+    prepare(kWindowModeReview, *study_, 0);
     EXPECT_EQ(frameTexts(window_), (QStringList{"3", "4", "5"}));
     trigger(window_.actNext());
     trigger(window_.actNext());
@@ -609,12 +601,7 @@ TEST_F(QuestionWindowTest, LargerFontKeepsTheWindowOnTheScreen) {
     for (const int size : {12, 24}) {
         kvalorRoot().SetFontSize(size);
         for (const std::uint8_t mode : {kWindowModeTesting, kWindowModeReview}) {
-            window_.SetMode(mode);
-            window_.SetQuestionList(view_.get());
-            window_.SetStudy(study_.get());
-            window_.SetTimeAllowance(10);
-            window_.ShowQuestion(single_);
-            window_.Start();
+            prepare(mode, *study_, 10);
             window_.show();
             processEvents();
             // Otherwise "Завершить" and the paging buttons would be out of reach.
