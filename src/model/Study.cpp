@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include "model/Answers.h"
@@ -57,9 +58,8 @@ bool isAnsweredRight(const TExamineQuestion& record) {
     }
 }
 
-// Whether count of n questions (n > 0) is at least percent of n, decided exactly: count * 100
-// >= percent * n on integers. The running sum of the per-question share can fall just short of
-// a threshold that the count reaches exactly (51 of 102 sums to 49.999999999999936).
+// Whether count of n questions is at least percent of n, decided exactly: count * 100 >=
+// percent * n on integers. Without questions only a threshold of 0 % or less is reached.
 bool countReachesExactly(std::int32_t count, int n, double percent) {
     if (std::isnan(percent)) {
         return false;
@@ -89,13 +89,6 @@ bool countReachesExactly(std::int32_t count, int n, double percent) {
 
 }  // namespace
 
-long double RoundedRightCount(int n, double percent) {
-    const long double count =
-        (static_cast<long double>(n) / 100.0L) * static_cast<long double>(percent);
-    // The default rounding mode rounds halves to the even neighbour.
-    return std::nearbyint(count);
-}
-
 void TStudy::SetState(std::uint8_t state) {
     if (state == state_) {
         return;
@@ -111,49 +104,36 @@ bool TStudy::Score() {
         throw KvalorError("Не определена группа вопросов");
     }
     const int n = questions_.Count();
-    // Without records there is no share: nothing is right, grade 1, and only a pass mark of
-    // 0 % (or less) is met.
-    const double share = n > 0 ? 100.0 / n : 0.0;
     passPercent_ = test_->PassPercent();
-    percent_ = 0.0;
     correctCount_ = 0;
     for (int i = 0; i < n; ++i) {
         auto& record = questions_.Items(i);
         record.Right = isAnsweredRight(record);
         if (record.Right) {
-            percent_ += share;
             ++correctCount_;
         }
     }
-    // While a question is worth more than one percent, the rounded count absorbs the rounding
-    // of the running sum; beyond that the exact comparison does.
-    const auto countRule = [&](double threshold) {
-        return n > 0 && share > 1.0 &&
-               static_cast<long double>(correctCount_) >= RoundedRightCount(n, threshold);
-    };
-    const auto exactRule = [&](double threshold) {
-        return n > 0 && countReachesExactly(correctCount_, n, threshold);
-    };
+    // The share actually achieved, rounded once. Thresholds are decided on the count itself:
+    // a sum of per-question shares drifts, and a rounded count would pass 2 of 5 at 50 %.
+    percent_ = n > 0 ? correctCount_ * 100.0 / n : 0.0;
 
     grade_ = 1;
     if (test_->GradingMethod() == 1) {
         const auto& thresholds = test_->LevelThresholds();
         const int levels = static_cast<int>(thresholds.size());
         for (int i = levels - 1; n > 0 && i >= 0; --i) {
-            const double threshold = thresholds[static_cast<std::size_t>(i)];
-            if (percent_ >= threshold || countRule(threshold) || exactRule(threshold)) {
+            if (countReachesExactly(correctCount_, n, thresholds[static_cast<std::size_t>(i)])) {
                 grade_ = i + 1;
                 break;
             }
         }
         passed_ = levels % 2 == 1 ? grade_ >= levels / 2 + 1 : grade_ >= levels / 2;
     } else {
-        passed_ = percent_ >= passPercent_;
-        if (!passed_ && countRule(passPercent_)) {
-            passed_ = true;
-            percent_ = passPercent_;
-        } else if (!passed_) {
-            passed_ = exactRule(passPercent_);
+        passed_ = countReachesExactly(correctCount_, n, passPercent_);
+        // Whoever reads Percent against PassPercent must reach the same verdict: a share just
+        // below a mark that is no round number can round up onto it.
+        if (!passed_ && percent_ >= passPercent_) {
+            percent_ = std::nextafter(passPercent_, -std::numeric_limits<double>::infinity());
         }
     }
     return passed_;

@@ -30,10 +30,6 @@ inline constexpr std::uint8_t kStudyTimeIsUp = 2;
 inline constexpr std::uint8_t kModePreparation = 0;
 inline constexpr std::uint8_t kModeTesting = 1;
 
-// The number of right answers that percent of n questions amounts to: (n / 100) * percent in
-// 80-bit extended precision, rounded to the nearest integer with halves to even.
-long double RoundedRightCount(int n, double percent);
-
 // One test run: who took which test when, the questions put with their answer order and the
 // answers given, and the result. There is no study id: Date, Mode, UserId and TestId together
 // identify a run.
@@ -86,9 +82,10 @@ public:
     bool Passed() const { return passed_; }
 
     // Judges every record and computes PassPercent, Percent, CorrectCount, Grade and Passed
-    // from the test's settings; returns Passed. A count that reaches a threshold exactly
-    // reaches it, whatever the running sum of Percent. A study without records gets Percent 0
-    // and grade 1, and passes only a pass mark of 0 % (or a scale of one or two grades).
+    // from the test's settings; returns Passed. A threshold t is reached exactly when
+    // CorrectCount * 100 >= t * n in exact arithmetic, and Percent is the share achieved. A
+    // study without records gets Percent 0 and grade 1, and passes only a pass mark of 0 % (or
+    // a scale of one or two grades).
     // Raises "Не определена группа вопросов" without a test; a record without its question
     // counts as wrong.
     bool Score();

@@ -79,39 +79,49 @@ std::string studyRecord(const Guid& userId) {
 
 }  // namespace
 
-TEST(StudyScore, CountRuleWhileAQuestionIsWorthMoreThanOnePercent) {
-    Exam five;
-    five.test.SetPassPercent(50.0);
-    five.addChoices(2, 3);
-    EXPECT_TRUE(five.study.Score());
-    EXPECT_EQ(five.study.CorrectCount(), 2);
-    EXPECT_EQ(five.study.Percent(), 50.0);  // raised to the pass mark by the count rule
-    EXPECT_EQ(five.study.PassPercent(), 50.0);
-    EXPECT_EQ(five.study.Grade(), 1);
-    EXPECT_TRUE(five.study.Questions().Items(0).Right);
-    EXPECT_FALSE(five.study.Questions().Items(4).Right);
+// A threshold is reached exactly when right * 100 >= mark * n, and Percent is the share
+// achieved, whatever the number of questions.
+TEST(StudyScore, PassMarkIsReachedByTheExactShare) {
+    struct Case {
+        int right, wrong;
+        double passPercent;
+        bool passed;
+        double percent;
+    };
+    const Case cases[] = {
+        {2, 3, 50.0, false, 40.0},        // not raised to the mark by a rounded count
+        {1, 2, 50.0, false, 100.0 / 3},   //
+        {3, 3, 50.0, true, 50.0},         //
+        {4, 5, 50.0, false, 400.0 / 9},   // 44.4 % is below the mark
+        {51, 51, 50.0, true, 50.0},       // a sum of shares would fall just short
+        {50, 52, 50.0, false, 5000.0 / 102},
+        {3, 0, 100.0, true, 100.0},       //
+        {14, 98, 12.5, true, 12.5},       // a mark that is no whole percentage
+        {14, 98, std::nextafter(12.5, 13.0), false, 12.5},
+        {0, 4, 0.0, true, 0.0},           //
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.right << " of " << c.right + c.wrong << " at "
+                                        << c.passPercent);
+        Exam exam;
+        exam.test.SetPassPercent(c.passPercent);
+        exam.addChoices(c.right, c.wrong);
+        EXPECT_EQ(exam.study.Score(), c.passed);
+        EXPECT_EQ(exam.study.Passed(), c.passed);
+        EXPECT_EQ(exam.study.Percent(), c.percent);
+        EXPECT_EQ(exam.study.PassPercent(), c.passPercent);
+        EXPECT_EQ(exam.study.CorrectCount(), c.right);
+        EXPECT_EQ(exam.study.Grade(), 1);
+    }
 
-    Exam three;
-    three.test.SetPassPercent(50.0);
-    three.addChoices(1, 2);
-    EXPECT_FALSE(three.study.Score());
-    EXPECT_EQ(three.study.Percent(), 100.0 / 3);
-    EXPECT_EQ(three.study.CorrectCount(), 1);
-
-    Exam all;
-    all.test.SetPassPercent(100.0);
-    all.addChoices(3, 0);
-    EXPECT_TRUE(all.study.Score());
-    EXPECT_EQ(all.study.Percent(), 100.0);
-}
-
-TEST(StudyScore, RoundedCountUsesExtendedPrecisionAndHalvesToEven) {
-    EXPECT_EQ(RoundedRightCount(5, 50), 2);
-    EXPECT_EQ(RoundedRightCount(9, 50), 4);
-    EXPECT_EQ(RoundedRightCount(14, 75), 10);
-    EXPECT_EQ(RoundedRightCount(59, 50), 29);  // 0.59 is just below in 80 bits
-    EXPECT_EQ(RoundedRightCount(3, 50), 2);
-    EXPECT_EQ(RoundedRightCount(10, 75), 8);
+    // A share just below a mark that rounds up onto it is kept below, so that Percent and
+    // Passed never disagree: 1 of 3 is 33.33...3, the mark the double 33.333333333333336.
+    Exam third;
+    third.test.SetPassPercent(100.0 / 3);
+    third.addChoices(1, 2);
+    EXPECT_FALSE(third.study.Score());
+    EXPECT_LT(third.study.Percent(), third.study.PassPercent());
+    EXPECT_NEAR(third.study.Percent(), 100.0 / 3, 1e-13);
 }
 
 TEST(StudyScore, GradesFromThresholds) {
@@ -150,37 +160,23 @@ TEST(StudyScore, GradesFromThresholds) {
     four.grades({0, 90});
     EXPECT_TRUE(four.study.Score());
     EXPECT_EQ(four.study.Grade(), 1);
-}
 
-TEST(StudyScore, ACountThatReachesAThresholdExactlyPassesBeyondAHundredQuestions) {
+    // Two of three (66.7 %) is short of 80 %; 51 of 102 reaches 50 % exactly.
+    Exam twoThirds;
+    twoThirds.grades({0, 20, 40, 60, 80});
+    twoThirds.addChoices(2, 1);
+    EXPECT_TRUE(twoThirds.study.Score());
+    EXPECT_EQ(twoThirds.study.Grade(), 4);
+    EXPECT_EQ(twoThirds.study.Percent(), 200.0 / 3);
+
     Exam half;
-    half.test.SetPassPercent(50.0);
+    half.grades({0, 20, 40, 50, 80});
     half.addChoices(51, 51);
     EXPECT_TRUE(half.study.Score());
-    EXPECT_LT(half.study.Percent(), 50.0);  // the running sum is kept as computed
-    EXPECT_EQ(half.study.Percent(), 49.999999999999936);
-
-    Exam short_;
-    short_.test.SetPassPercent(50.0);
-    short_.addChoices(50, 52);
-    EXPECT_FALSE(short_.study.Score());
-
-    Exam graded;
-    graded.grades({0, 20, 40, 50, 80});
-    graded.addChoices(51, 51);
-    graded.study.Score();
-    EXPECT_EQ(graded.study.Grade(), 4);
-    EXPECT_TRUE(graded.study.Passed());
-
-    // A pass mark that is not a whole percentage is compared exactly as well: 14 of 112 sums
-    // to 12.499999999999998.
-    Exam eighth;
-    eighth.test.SetPassPercent(12.5);
-    eighth.addChoices(14, 98);
-    EXPECT_TRUE(eighth.study.Score());
-    EXPECT_LT(eighth.study.Percent(), 12.5);
-    eighth.test.SetPassPercent(std::nextafter(12.5, 13.0));
-    EXPECT_FALSE(eighth.study.Score());
+    EXPECT_EQ(half.study.Grade(), 4);
+    half.grades({0, 20, 40, 51, 80});
+    half.study.Score();
+    EXPECT_EQ(half.study.Grade(), 3);
 }
 
 TEST(StudyScore, AnEmptyExaminationDividesNothing) {
