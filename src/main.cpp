@@ -9,6 +9,9 @@
 #include "app/SingleInstance.h"
 #include "app/SplashScreen.h"
 #include "examination/ExamineSettings.h"
+#include "results/ExportSettings.h"
+#include "results/Journal.h"
+#include "results/ResultsView.h"
 #include "ui/Icons.h"
 
 namespace {
@@ -51,7 +54,10 @@ int main(int argc, char** argv) {
     TDM& module = dataModule();
     module.DataModuleCreate();
     registerExamineSettings();
+    registerJournal();
+    registerResultsView();
     TfmKvalor mainWindow;
+    exportSettingsDialog(mainWindow);
     QObject::connect(&instance, &SingleInstance::activationRequested, &mainWindow,
                      &TfmKvalor::BringToFront);
 

@@ -26,6 +26,7 @@
 #include "app/Settings.h"
 #include "authoring/QuestionWindow.h"
 #include "authoring/QuestionWindowSupport.h"
+#include "examination/QuestionWindowRun.h"
 #include "model/BuiltinAccounts.h"
 #include "model/CollectionHelpers.h"
 #include "model/Competitor.h"
@@ -37,6 +38,7 @@
 #include "model/StudyList.h"
 #include "model/TaskList.h"
 #include "model/TypeIds.h"
+#include "results/ResultsView.h"
 #include "ui/Clock.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
@@ -83,49 +85,6 @@ bool isWithin(const TCompetitor& account, const TCompetitors& group) {
     }
     return false;
 }
-
-// The question window works on a list of the questions of one run and on its study for as
-// long as it is shown; neither may outlive the run in its hands.
-class QuestionWindowRun {
-public:
-    QuestionWindowRun(TfmQuestion& window, TStudy& study, const ExamineQuestionView& records)
-        : window_(&window), study_(&study) {
-        for (const TExamineQuestion* record : records) {
-            if (record->Question) {
-                questions_.AddReference(*record->Question);
-            }
-        }
-    }
-    ~QuestionWindowRun() {
-        if (!window_) {
-            return;
-        }
-        if (window_->QuestionList() == &questions_) {
-            window_->SetQuestionList(nullptr);
-        }
-        if (window_->Study() == study_) {
-            window_->SetStudy(nullptr);
-        }
-    }
-    QuestionWindowRun(const QuestionWindowRun&) = delete;
-    QuestionWindowRun& operator=(const QuestionWindowRun&) = delete;
-
-    // Hands the list and the study to the window (whose mode is set), shows the first question
-    // and starts the window.
-    void Prepare(int timeAllowance) {
-        window_->SetQuestionList(&questions_);
-        window_->SetStudy(study_);
-        window_->SetTimeAllowance(timeAllowance);
-        window_->ShowQuestion(NextQuestion(questions_, nullptr));
-        window_->Start();
-    }
-
-private:
-    QPointer<TfmQuestion> window_;
-    TStudy* study_;
-    // A view: the questions stay where they are.
-    TQuestions questions_{kGroupKindSimpleTest, Guid(), Ownership::View};
-};
 
 }  // namespace
 
@@ -577,7 +536,12 @@ void TfmExamineSettings::Review(int category) {
 }
 
 void TfmExamineSettings::actAnswersListExecute() {
-    mainWindow_.ShowWorkingWindow(QStringLiteral("TfmResultsView"));
+    TStudy* study = LastStudy();
+    auto* view =
+        qobject_cast<TfmResultsView*>(mainWindow_.ShowWorkingWindow(QStringLiteral("TfmResultsView")));
+    if (study && view) {
+        view->ShowStudies({study});
+    }
 }
 
 void registerExamineSettings() {

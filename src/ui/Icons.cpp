@@ -474,4 +474,69 @@ QPixmap answerButtonPicture(AnswerButtonPicture picture) {
     });
 }
 
+QPixmap treePicture(int index) {
+    constexpr int kSize = 16;
+    switch (index) {
+        case 5:
+            return drawPicture(kSize, 48, drawRight);
+        case 6:
+            return drawPicture(kSize, 48, drawWrong);
+        case 8:
+            return drawPicture(kSize, 48, [](QPainter& p) {
+                drawBadge(p, kGrey);
+                p.setPen(Qt::NoPen);
+                p.setBrush(Qt::white);
+                p.drawRoundedRect(QRectF(12, 20, 24, 8), 2, 2);
+            });
+        default:
+            break;
+    }
+    if (index < 0 || index > 10 || index == 7) {
+        return {};
+    }
+    return drawPicture(kSize, 16, [index](QPainter& p) {
+        switch (index) {
+            case 0:
+            case 1:
+                p.setPen(QPen(kOutline, 1.2));
+                p.setBrush(Qt::white);
+                p.drawEllipse(QRectF(2.5, 2.5, 11, 11));
+                if (index == 1) {
+                    p.setPen(Qt::NoPen);
+                    p.setBrush(kGreen);
+                    p.drawEllipse(QRectF(5, 5, 6, 6));
+                }
+                break;
+            case 2:
+            case 3:
+                p.setPen(QPen(kOutline, 1.2));
+                p.setBrush(Qt::white);
+                p.drawRect(QRectF(2.5, 2.5, 11, 11));
+                if (index == 3) {
+                    p.setPen(roundPen(kGreen, 2));
+                    p.drawPolyline(QPolygonF({QPointF(5, 8), QPointF(7, 11), QPointF(11, 5)}));
+                }
+                break;
+            case 4:
+                p.setPen(Qt::NoPen);
+                for (int line = 0; line < 3; ++line) {
+                    p.setBrush(kNavy);
+                    p.drawRect(QRectF(2, 2.5 + line * 4.5, 2.5, 2.5));
+                    p.setBrush(kGrey);
+                    p.drawRect(QRectF(6, 3 + line * 4.5, 8, 1.5));
+                }
+                break;
+            case 9:
+                p.setPen(roundPen(kGreen, 2.5));
+                p.drawPolyline(QPolygonF({QPointF(3, 8.5), QPointF(6.5, 12), QPointF(13, 4)}));
+                break;
+            case 10:
+                drawCross(p, kRed, QRectF(4, 4, 8, 8), 2.5);
+                break;
+            default:
+                break;
+        }
+    });
+}
+
 }  // namespace kvalor

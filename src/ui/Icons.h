@@ -62,4 +62,10 @@ enum class AnswerButtonPicture {
 };
 QPixmap answerButtonPicture(AnswerButtonPicture picture);
 
+// The 16 by 16 pictures of the tree views, by index: 0 an answer of a one-answer question,
+// 1 its right answer, 2 an answer of a several-answers question, 3 its right answer, 4 an
+// answer of a sequence, 5 a question answered right, 6 answered wrong, 8 not answered, 9 a
+// choice that is right, 10 a choice that is wrong. Any other index gives a null pixmap.
+QPixmap treePicture(int index);
+
 }  // namespace kvalor

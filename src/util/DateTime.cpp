@@ -30,12 +30,41 @@ QDateTime fromStoredDateTime(double stored) {
     return QDateTime(date, QTime::fromMSecsSinceStartOfDay(std::min(ms, 86399999)));
 }
 
-QString formatShortDate(const QDate& date) {
+QLocale displayLocale() {
     QLocale locale;
     if (locale.language() == QLocale::C) {
         locale = QLocale(QLocale::Russian, QLocale::Russia);
     }
-    return locale.toString(date, QLocale::ShortFormat);
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
+}
+
+QString formatShortDate(const QDate& date) {
+    return displayLocale().toString(date, QLocale::ShortFormat);
+}
+
+QDate parseShortDate(const QString& text) {
+    const QLocale locale = displayLocale();
+    const QString trimmed = text.trimmed();
+    const QString format = locale.dateFormat(QLocale::ShortFormat);
+    QDate date = locale.toDate(trimmed, format);
+    if (!date.isValid()) {
+        // "1.2.2005" is as good a date as "01.02.2005".
+        QString lenient = format;
+        lenient.replace(QLatin1String("dd"), QLatin1String("d"));
+        lenient.replace(QLatin1String("MM"), QLatin1String("M"));
+        date = locale.toDate(trimmed, lenient);
+    }
+    return date;
+}
+
+QChar shortDateSeparator() {
+    for (const QChar c : displayLocale().dateFormat(QLocale::ShortFormat)) {
+        if (!c.isLetter() && c != QLatin1Char('\'') && !c.isSpace()) {
+            return c;
+        }
+    }
+    return QLatin1Char('.');
 }
 
 }  // namespace kvalor

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 
 namespace kvalor {
@@ -11,7 +12,15 @@ namespace kvalor {
 double toStoredDateTime(const QDateTime& dateTime);
 QDateTime fromStoredDateTime(double stored);
 
-// The system's short date format; Russian when the system locale is "C".
+// The locale of the dates and numbers the program shows: the system's, Russian when the
+// system locale is "C".
+QLocale displayLocale();
+// The short date format of that locale.
 QString formatShortDate(const QDate& date);
+// A date typed in the short format, also with one-digit days and months; an invalid date when
+// the text is no date.
+QDate parseShortDate(const QString& text);
+// The character between day, month and year in the short format.
+QChar shortDateSeparator();
 
 }  // namespace kvalor

@@ -1,0 +1,592 @@
+#include "results/Journal.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCursor>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "app/MainWindow.h"
+#include "authoring/QuestionWindow.h"
+#include "examination/QuestionWindowRun.h"
+#include "model/Answers.h"
+#include "model/BuiltinAccounts.h"
+#include "model/CollectionHelpers.h"
+#include "model/Competitor.h"
+#include "model/Competitors.h"
+#include "model/Kvalor.h"
+#include "model/Question.h"
+#include "model/Questions.h"
+#include "model/Study.h"
+#include "results/ExportSettings.h"
+#include "results/JournalFilter.h"
+#include "results/JournalModel.h"
+#include "results/ResultsView.h"
+#include "ui/ErrorGuard.h"
+#include "ui/Icons.h"
+#include "ui/Prompts.h"
+#include "util/Codepage.h"
+#include "util/DateTime.h"
+
+namespace kvalor {
+
+namespace {
+
+constexpr int kColumnWidths[JournalModel::ColumnCount] = {232, 146, 63, 79, 81, 90};
+
+template <class T>
+void fillSorted(QComboBox& list, std::vector<T*> entries) {
+    std::ranges::stable_sort(entries, [](const T* a, const T* b) {
+        return compareNames(a->GetName(), b->GetName()) < 0;
+    });
+    list.clear();
+    for (T* entry : entries) {
+        list.addItem(fromCp1251(entry->GetName()), QVariant::fromValue(quintptr(entry)));
+    }
+    list.setCurrentIndex(-1);
+}
+
+// The lists keep the entry's address; an entry freed meanwhile elsewhere is merely not found.
+template <class T>
+T* chosenAmong(const QComboBox& list, const std::vector<T*>& candidates) {
+    if (list.currentIndex() < 0) {
+        return nullptr;
+    }
+    const auto address = list.currentData().value<quintptr>();
+    const auto found = std::ranges::find_if(
+        candidates, [address](const T* entry) { return quintptr(entry) == address; });
+    return found == candidates.end() ? nullptr : *found;
+}
+
+std::vector<TExaminerCollection*> usersGroups() {
+    TCompetitors& users = kvalorRoot().Users();
+    auto groups = CollectCollections(users, "TCompetitors");
+    std::erase(groups, &users);
+    return groups;
+}
+
+std::vector<TExaminerElement*> accountsOf(const TExaminerCollection& group) {
+    return CollectItems(group, "TCompetitor", true);
+}
+
+// The answers of a question in the order the record says they were shown during the run; an
+// index that no longer names an answer is left out.
+void restorePresentation(const TExamineQuestion& record) {
+    TAnswers& answers = record.Question->Answers();
+    TAnswers& shown = *answers.Presentation();
+    shown.Clear();
+    for (const std::int32_t index : record.Order) {
+        if (TAnswer* answer = answers.AnswerAt(index)) {
+            shown.AddReference(*answer);
+        }
+    }
+}
+
+QLabel* boldLabel(const QString& text) {
+    auto* label = new QLabel(text);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+}  // namespace
+
+TfmJournal::TfmJournal(TfmKvalor& mainWindow, QWidget* parent)
+    : QWidget(parent),
+      mainWindow_(mainWindow),
+      model_(new JournalModel(this)),
+      actViewAsList_(new QAction(QStringLiteral("Список"), this)),
+      actViewAsStudy_(new QAction(QStringLiteral("Задание"), this)),
+      actDelete_(new QAction(actionIcon(ActionIcon::Delete), QStringLiteral("Удалить"), this)),
+      actClose_(new QAction(actionIcon(ActionIcon::Close), QStringLiteral("Закрыть"), this)),
+      actSetFilter_(
+          new QAction(actionIcon(ActionIcon::Filter), QStringLiteral("Применить"), this)),
+      actClearFilter_(
+          new QAction(actionIcon(ActionIcon::Clear), QStringLiteral("Очистить"), this)),
+      removalWatch_(kvalorRoot().Studies(), [this](const TStudy& study) { StudyRemoved(study); }) {
+    setWindowTitle(QStringLiteral("Журнал тестирования"));
+    setWindowIcon(actionIcon(ActionIcon::Journal));
+    model_->SetDragOrigin(this);
+    BuildControls();
+    ConnectControls();
+    UpdateActions();
+}
+
+TfmJournal::~TfmJournal() = default;
+
+void TfmJournal::BuildControls() {
+    cbCompetitorList_ = new QComboBox;
+    cbCompetitor_ = new QComboBox;
+    cbTests_ = new QComboBox;
+    rbComplex_ = new QRadioButton(QStringLiteral("комплексный"));
+    rbSimple_ = new QRadioButton(QStringLiteral("простой"));
+    rbComplex_->setChecked(true);
+    chbFromDate_ = new QCheckBox(QStringLiteral("начиная с "));
+    edFromDate_ = new QLineEdit;
+    chbToDate_ = new QCheckBox(QStringLiteral("по"));
+    edToDate_ = new QLineEdit;
+    edToDate_->setEnabled(false);
+    for (QComboBox* list : {cbCompetitorList_, cbCompetitor_, cbTests_}) {
+        list->setMinimumContentsLength(16);
+        list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        list->installEventFilter(this);
+    }
+
+    auto* filter = new QGroupBox;
+    auto* panel = new QVBoxLayout(filter);
+    const auto addCaptioned = [panel](const QString& caption, QWidget* control) {
+        auto* label = boldLabel(caption);
+        label->setBuddy(control);
+        panel->addWidget(label);
+        panel->addWidget(control);
+    };
+    addCaptioned(QStringLiteral("Группа"), cbCompetitorList_);
+    addCaptioned(QStringLiteral("Пользователь"), cbCompetitor_);
+    panel->addWidget(boldLabel(QStringLiteral("Тест")));
+    auto* kinds = new QHBoxLayout;
+    kinds->addWidget(rbComplex_);
+    kinds->addWidget(rbSimple_);
+    kinds->addStretch();
+    panel->addLayout(kinds);
+    panel->addWidget(cbTests_);
+    panel->addWidget(boldLabel(QStringLiteral("Дата")));
+    auto* dates = new QGridLayout;
+    dates->addWidget(chbFromDate_, 0, 0);
+    dates->addWidget(edFromDate_, 0, 1);
+    dates->addWidget(chbToDate_, 1, 0);
+    dates->addWidget(edToDate_, 1, 1);
+    panel->addLayout(dates);
+    auto* filterButtons = new QHBoxLayout;
+    for (QAction* action : {actSetFilter_, actClearFilter_}) {
+        auto* button = new QToolButton;
+        button->setDefaultAction(action);
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setFocusPolicy(Qt::StrongFocus);
+        filterButtons->addWidget(button);
+    }
+    filterButtons->addStretch();
+    panel->addLayout(filterButtons);
+    panel->addStretch();
+
+    pmList_ = new QMenu(this);
+    pmList_->addAction(actViewAsList_);
+    pmList_->addAction(actViewAsStudy_);
+    tbResults_ = new QToolButton;
+    tbResults_->setText(QStringLiteral("Результаты"));
+    tbResults_->setIcon(actionIcon(ActionIcon::Journal));
+    tbResults_->setMenu(pmList_);
+    tbResults_->setPopupMode(QToolButton::InstantPopup);
+    tbResults_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+
+    tbJournal_ = new QToolBar(QStringLiteral("Журнал"));
+    tbJournal_->setIconSize(QSize(24, 24));
+    tbJournal_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    tbJournal_->addWidget(tbResults_);
+    tbJournal_->addAction(actDelete_);
+    tbJournal_->widgetForAction(actDelete_)->setObjectName(QStringLiteral("tbDeleteStudy"));
+    tbJournal_->addAction(actClose_);
+
+    lvStudies_ = new QTreeView;
+    lvStudies_->setObjectName(QStringLiteral("lvStudies"));
+    lvStudies_->setModel(model_);
+    lvStudies_->setRootIsDecorated(false);
+    lvStudies_->setItemsExpandable(false);
+    lvStudies_->setUniformRowHeights(true);
+    lvStudies_->setAllColumnsShowFocus(true);
+    lvStudies_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lvStudies_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvStudies_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvStudies_->setDragEnabled(true);
+    lvStudies_->setDragDropMode(QAbstractItemView::DragOnly);
+    lvStudies_->setContextMenuPolicy(Qt::CustomContextMenu);
+    lvStudies_->installEventFilter(this);
+    QHeaderView* header = lvStudies_->header();
+    header->setStretchLastSection(false);
+    header->setSectionsMovable(false);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(JournalModel::ColUser, Qt::AscendingOrder);
+    for (int column = 0; column < JournalModel::ColumnCount; ++column) {
+        header->resizeSection(column, kColumnWidths[column]);
+    }
+    lvStudies_->setColumnHidden(JournalModel::ColTestKind, true);
+    lvStudies_->setColumnHidden(JournalModel::ColMode, true);
+
+    actClose_->setShortcut(QKeySequence::Close);
+    actClose_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(actClose_);
+    // The list's own keys: Delete deletes the selected studies, as the button does.
+    actDelete_->setShortcut(QKeySequence::Delete);
+    actDelete_->setShortcutContext(Qt::WidgetShortcut);
+    lvStudies_->addAction(actDelete_);
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(tbJournal_);
+    right->addWidget(lvStudies_, 1);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(filter);
+    layout->addLayout(right, 1);
+
+    setTabOrder(cbCompetitorList_, cbCompetitor_);
+    resize(900, 560);
+}
+
+void TfmJournal::ConnectControls() {
+    const std::pair<QAction*, void (TfmJournal::*)()> handlers[] = {
+        {actViewAsList_, &TfmJournal::actViewAsListExecute},
+        {actViewAsStudy_, &TfmJournal::actViewAsStudyExecute},
+        {actDelete_, &TfmJournal::actDeleteExecute},
+        {actSetFilter_, &TfmJournal::actSetFilterExecute},
+        {actClearFilter_, &TfmJournal::actClearFilterExecute},
+    };
+    for (const auto& [action, handler] : handlers) {
+        connect(action, &QAction::triggered, this, guard([this, handler] { (this->*handler)(); }));
+    }
+    connect(actClose_, &QAction::triggered, this, [this] { close(); });
+
+    connect(cbCompetitorList_, &QComboBox::activated, this,
+            guard([this] { FillCompetitors(false); }));
+    for (QRadioButton* button : {rbComplex_, rbSimple_}) {
+        connect(button, &QRadioButton::clicked, this, guard([this] { FillTests(); }));
+    }
+    connect(chbToDate_, &QCheckBox::toggled, edToDate_, &QLineEdit::setEnabled);
+    for (QLineEdit* field : {edFromDate_, edToDate_}) {
+        connect(field, &QLineEdit::textEdited, this, [this, field] { DateEdited(*field); });
+        // Enter in a date field applies the filter, as the button does.
+        connect(field, &QLineEdit::returnPressed, this, [this] {
+            if (actSetFilter_->isEnabled()) {
+                actSetFilter_->trigger();
+            }
+        });
+    }
+
+    connect(lvStudies_->header(), &QHeaderView::sortIndicatorChanged, this,
+            [this](int column, Qt::SortOrder order) {
+                guarded([this, column, order] { ColumnClicked(column, order); });
+            });
+    connect(lvStudies_, &QTreeView::doubleClicked, this, guard([this] { ListDoubleClicked(); }));
+    connect(lvStudies_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        UpdateActions();
+        pmList_->popup(lvStudies_->viewport()->mapToGlobal(pos));
+    });
+    connect(lvStudies_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { UpdateActions(); });
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] { UpdateActions(); });
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, [this] { UpdateActions(); });
+}
+
+void TfmJournal::FormShow() {
+    DropRemovedStudies();
+    ResetFilterControls();
+    FillGroups();
+    FillCompetitors(true);
+    FillTests();
+    filtered_.clear();
+    List(kvalorRoot().Studies().View());
+}
+
+void TfmJournal::ResetFilterControls() {
+    for (QComboBox* list : {cbCompetitorList_, cbCompetitor_, cbTests_}) {
+        list->setCurrentIndex(-1);
+    }
+    edFromDate_->clear();
+    edToDate_->clear();
+    chbFromDate_->setChecked(false);
+    chbToDate_->setChecked(false);
+    rbComplex_->setChecked(true);
+}
+
+void TfmJournal::FillGroups() {
+    fillSorted(*cbCompetitorList_, usersGroups());
+}
+
+void TfmJournal::FillCompetitors(bool withApplicant) {
+    const TCompetitors* group = SelectedGroup();
+    auto accounts = accountsOf(group ? *group : kvalorRoot().Users());
+    if (!withApplicant) {
+        std::erase_if(accounts, [](const TExaminerElement* account) {
+            return account->Id() == ApplicantAccountId();
+        });
+    }
+    fillSorted(*cbCompetitor_, std::move(accounts));
+}
+
+void TfmJournal::FillTests() {
+    TKvalor& root = kvalorRoot();
+    TQuestions& tests = rbComplex_->isChecked() ? root.ComplexTests() : root.SimpleTests();
+    cbTests_->clear();
+    for (TExaminerCollection* test : CollectCollections(tests, "TQuestions")) {
+        if (test != &tests) {
+            cbTests_->addItem(fromCp1251(test->GetName()), QVariant::fromValue(quintptr(test)));
+        }
+    }
+    cbTests_->setCurrentIndex(-1);
+}
+
+TCompetitors* TfmJournal::SelectedGroup() const {
+    return dynamic_cast<TCompetitors*>(chosenAmong(*cbCompetitorList_, usersGroups()));
+}
+
+TCompetitor* TfmJournal::SelectedCompetitor() const {
+    return dynamic_cast<TCompetitor*>(
+        chosenAmong(*cbCompetitor_, accountsOf(kvalorRoot().Users())));
+}
+
+TQuestions* TfmJournal::SelectedTest() const {
+    TKvalor& root = kvalorRoot();
+    TQuestions& tests = rbComplex_->isChecked() ? root.ComplexTests() : root.SimpleTests();
+    return dynamic_cast<TQuestions*>(chosenAmong(*cbTests_, CollectCollections(tests, {})));
+}
+
+JournalFilter TfmJournal::ReadFilter() {
+    // A text that is no date counts as none and goes.
+    const auto readDay = [](QLineEdit& field) -> std::optional<std::int64_t> {
+        const QDate date = parseShortDate(field.text());
+        if (!date.isValid()) {
+            field.clear();
+            return std::nullopt;
+        }
+        return StudyDay(toStoredDateTime(date.startOfDay()));
+    };
+    JournalFilter filter;
+    filter.viewer = kvalorRoot().CurrentUser();
+    filter.group = SelectedGroup();
+    filter.user = SelectedCompetitor();
+    filter.test = SelectedTest();
+    filter.fromDay = readDay(*edFromDate_);
+    filter.fromOnwards = chbFromDate_->isChecked();
+    const auto toDay = readDay(*edToDate_);
+    if (chbToDate_->isChecked()) {
+        filter.toDay = toDay;
+    }
+    return filter;
+}
+
+void TfmJournal::List(const StudyView& studies) {
+    model_->SetStudies(ListedStudies(studies, kvalorRoot().CurrentUser()));
+    UpdateActions();
+}
+
+void TfmJournal::ColumnClicked(int column, Qt::SortOrder order) {
+    DropRemovedStudies();
+    model_->SortRows(column, order);
+}
+
+std::vector<int> TfmJournal::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : lvStudies_->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            rows.push_back(row);
+        }
+    }
+    std::ranges::sort(rows);
+    const auto [first, last] = std::ranges::unique(rows);
+    rows.erase(first, last);
+    return rows;
+}
+
+StudyView TfmJournal::SelectedStudies() const {
+    StudyView studies;
+    for (const int row : SelectedRows()) {
+        if (TStudy* study = model_->StudyAt(row)) {
+            studies.push_back(study);
+        }
+    }
+    return studies;
+}
+
+void TfmJournal::UpdateActions() {
+    const std::size_t selected = SelectedRows().size();
+    actViewAsList_->setEnabled(selected >= 1);
+    actViewAsStudy_->setEnabled(selected == 1);
+    actDelete_->setEnabled(actViewAsList_->isEnabled());
+    actSetFilter_->setEnabled(kvalorRoot().Studies().Count() > 0);
+    actClearFilter_->setEnabled(actSetFilter_->isEnabled());
+}
+
+void TfmJournal::ListDoubleClicked() {
+    if (SelectedRows().size() == 1) {
+        UpdateActions();
+        pmList_->popup(QCursor::pos());
+    } else if (actViewAsList_->isEnabled()) {
+        actViewAsList_->trigger();
+    }
+}
+
+void TfmJournal::DateEdited(QLineEdit& field) {
+    const QChar separator = shortDateSeparator();
+    QString text = field.text();
+    for (QChar& c : text) {
+        if (c == QLatin1Char(',') || c == QLatin1Char('.') || c == QLatin1Char('/') ||
+            c == QLatin1Char('\\')) {
+            c = separator;
+        }
+    }
+    if (text != field.text()) {
+        const int cursor = field.cursorPosition();
+        field.setText(text);
+        field.setCursorPosition(cursor);
+    }
+}
+
+void TfmJournal::StudyRemoved(const TStudy& study) {
+    if (removed_.empty()) {
+        // A removal started elsewhere (the users window) is tidied up once it is over.
+        QMetaObject::invokeMethod(
+            this, [this] { guarded([this] { DropRemovedStudies(); }); }, Qt::QueuedConnection);
+    }
+    removed_.push_back(&study);
+    model_->StudyRemoved(study);
+}
+
+void TfmJournal::DropRemovedStudies() {
+    if (removed_.empty()) {
+        return;
+    }
+    const std::unordered_set<const TStudy*> removed(removed_.begin(), removed_.end());
+    std::erase_if(filtered_, [&removed](const TStudy* study) { return removed.contains(study); });
+    removed_.clear();
+    model_->Compact();
+    UpdateActions();
+}
+
+bool TfmJournal::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* list = qobject_cast<QComboBox*>(watched);
+        if (list && key == Qt::Key_Delete) {
+            // Delete clears the choice; the accounts follow the group.
+            guarded([this, list] {
+                list->setCurrentIndex(-1);
+                if (list != cbTests_) {
+                    FillCompetitors(false);
+                }
+            });
+            return true;
+        }
+        if (watched == lvStudies_ && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            if (actViewAsList_->isEnabled()) {
+                actViewAsList_->trigger();
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TfmJournal::actViewAsListExecute() {
+    DropRemovedStudies();
+    StudyView studies = SelectedStudies();
+    if (studies.empty()) {
+        return;
+    }
+    if (auto* view = qobject_cast<TfmResultsView*>(
+            mainWindow_.ShowWorkingWindow(QStringLiteral("TfmResultsView")))) {
+        view->ShowStudies(std::move(studies));
+    }
+}
+
+void TfmJournal::actViewAsStudyExecute() {
+    DropRemovedStudies();
+    const StudyView selected = SelectedStudies();
+    if (selected.empty()) {
+        return;
+    }
+    TStudy& study = *selected.front();
+    TfmExportSettings& dialog = exportSettingsDialog(mainWindow_);
+    dialog.Reset();
+    dialog.setWindowTitle(QStringLiteral("Параметры просмотра"));
+    dialog.chbValid()->setEnabled(study.HasQuestions(kAnsweredRight));
+    dialog.chbInvalid()->setEnabled(study.HasQuestions(kAnsweredWrong));
+    dialog.chbEmpty()->setEnabled(study.HasQuestions(kNotAnswered));
+    if (prompts().runModal(dialog) != QDialog::Accepted) {
+        return;
+    }
+
+    // A category whose box is disabled has no records, or the run is still in progress.
+    const auto wanted = [](const QCheckBox* box) { return box->isChecked() || !box->isEnabled(); };
+    ExamineQuestionView kept;
+    for (TExamineQuestion* record : study.SelectQuestions(kAllQuestions)) {
+        const QCheckBox* box = record->Right            ? dialog.chbValid()
+                               : !record->Given.empty() ? dialog.chbInvalid()
+                                                        : dialog.chbEmpty();
+        if (wanted(box) && record->Question) {
+            restorePresentation(*record);
+            kept.push_back(record);
+        }
+    }
+    TfmQuestion& window = questionWindow(mainWindow_);
+    window.SetMode(kWindowModeReview);
+    QuestionWindowRun run(window, study, kept);
+    run.Prepare(0);
+    prompts().runModal(window);
+}
+
+void TfmJournal::actDeleteExecute() {
+    DropRemovedStudies();
+    const StudyView selected = SelectedStudies();
+    const std::unordered_set<const TStudy*> doomed(selected.begin(), selected.end());
+    kvalorRoot().Studies().DeleteWhere(
+        [&doomed](const TStudy& study) { return doomed.contains(&study); });
+    DropRemovedStudies();
+}
+
+void TfmJournal::actSetFilterExecute() {
+    DropRemovedStudies();
+    filtered_.clear();
+    const JournalFilter filter = ReadFilter();
+    const TCompetitor* viewer = filter.viewer;
+    if (viewer && viewer->Id() == ApplicantAccountId()) {
+        return;
+    }
+    const TStudyList& studies = kvalorRoot().Studies();
+    for (int i = 0; i < studies.Count(); ++i) {
+        TStudy& study = studies.StudyAt(i);
+        if (filter.Passes(study)) {
+            filtered_.push_back(&study);
+        }
+    }
+    List(filtered_);
+}
+
+void TfmJournal::actClearFilterExecute() {
+    DropRemovedStudies();
+    const bool groupChosen = cbCompetitorList_->currentIndex() >= 0;
+    const bool simple = rbSimple_->isChecked();
+    ResetFilterControls();
+    if (groupChosen) {
+        FillCompetitors(false);
+    }
+    if (simple) {
+        FillTests();
+    }
+    if (!filtered_.empty()) {
+        filtered_.clear();
+        List(kvalorRoot().Studies().View());
+    }
+}
+
+void registerJournal() {
+    TfmKvalor::registerWorkingWindow(
+        QStringLiteral("TfmJournal"),
+        [](TfmKvalor& mainWindow) -> QWidget* { return new TfmJournal(mainWindow); },
+        [](QWidget& window) { guarded([&window] { static_cast<TfmJournal&>(window).FormShow(); }); });
+}
+
+}  // namespace kvalor

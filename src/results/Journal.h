@@ -1,0 +1,129 @@
+#pragma once
+
+#include <QWidget>
+
+#include "model/StudyList.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QMenu;
+class QRadioButton;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+
+namespace kvalor {
+
+class JournalModel;
+class TCompetitor;
+class TCompetitors;
+class TfmKvalor;
+class TQuestions;
+struct JournalFilter;
+
+// "Журнал тестирования": the studies of the journal listed for the account that looks,
+// filtered, sorted by a column, deleted, and handed to the results view or reviewed question
+// by question. A working window of the main window.
+class TfmJournal : public QWidget {
+    Q_OBJECT
+public:
+    explicit TfmJournal(TfmKvalor& mainWindow, QWidget* parent = nullptr);
+    ~TfmJournal() override;
+
+    // Each time the main window shows the journal: the filter lists filled, the filter
+    // controls reset, every study the current account may see listed.
+    void FormShow();
+    void UpdateActions();
+
+    // The studies of the last filter applied; empty while none is.
+    const StudyView& FilteredStudies() const { return filtered_; }
+    JournalModel* Model() const { return model_; }
+
+    QComboBox* cbCompetitorList() const { return cbCompetitorList_; }
+    QComboBox* cbCompetitor() const { return cbCompetitor_; }
+    QRadioButton* rbComplex() const { return rbComplex_; }
+    QRadioButton* rbSimple() const { return rbSimple_; }
+    QComboBox* cbTests() const { return cbTests_; }
+    QCheckBox* chbFromDate() const { return chbFromDate_; }
+    QLineEdit* edFromDate() const { return edFromDate_; }
+    QCheckBox* chbToDate() const { return chbToDate_; }
+    QLineEdit* edToDate() const { return edToDate_; }
+    QTreeView* lvStudies() const { return lvStudies_; }
+    QToolBar* tbJournal() const { return tbJournal_; }
+    QToolButton* tbResults() const { return tbResults_; }
+    QMenu* pmList() const { return pmList_; }
+    QAction* actViewAsList() const { return actViewAsList_; }
+    QAction* actViewAsStudy() const { return actViewAsStudy_; }
+    QAction* actDelete() const { return actDelete_; }
+    QAction* actClose() const { return actClose_; }
+    QAction* actSetFilter() const { return actSetFilter_; }
+    QAction* actClearFilter() const { return actClearFilter_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void ConnectControls();
+
+    void FillGroups();
+    // The accounts of the chosen group's subtree, or of the whole tree; the built-in
+    // applicant only on show.
+    void FillCompetitors(bool withApplicant);
+    void FillTests();
+    void ResetFilterControls();
+    TCompetitors* SelectedGroup() const;
+    TCompetitor* SelectedCompetitor() const;
+    TQuestions* SelectedTest() const;
+    JournalFilter ReadFilter();
+
+    // Shows the studies for the current account (see ListedStudies).
+    void List(const StudyView& studies);
+    void ColumnClicked(int column, Qt::SortOrder order);
+    std::vector<int> SelectedRows() const;
+    StudyView SelectedStudies() const;
+    void ListDoubleClicked();
+    void DateEdited(QLineEdit& field);
+    void StudyRemoved(const TStudy& study);
+    // Lets go of the studies freed since: their rows and their places in the filtered list.
+    void DropRemovedStudies();
+
+    void actViewAsListExecute();
+    void actViewAsStudyExecute();
+    void actDeleteExecute();
+    void actSetFilterExecute();
+    void actClearFilterExecute();
+
+    TfmKvalor& mainWindow_;
+    StudyView filtered_;
+    std::vector<const TStudy*> removed_;
+    JournalModel* model_;
+
+    QComboBox* cbCompetitorList_ = nullptr;
+    QComboBox* cbCompetitor_ = nullptr;
+    QRadioButton* rbComplex_ = nullptr;
+    QRadioButton* rbSimple_ = nullptr;
+    QComboBox* cbTests_ = nullptr;
+    QCheckBox* chbFromDate_ = nullptr;
+    QLineEdit* edFromDate_ = nullptr;
+    QCheckBox* chbToDate_ = nullptr;
+    QLineEdit* edToDate_ = nullptr;
+    QTreeView* lvStudies_ = nullptr;
+    QToolBar* tbJournal_ = nullptr;
+    QToolButton* tbResults_ = nullptr;
+    QMenu* pmList_ = nullptr;
+    QAction* actViewAsList_;
+    QAction* actViewAsStudy_;
+    QAction* actDelete_;
+    QAction* actClose_;
+    QAction* actSetFilter_;
+    QAction* actClearFilter_;
+    StudyRemovalWatch removalWatch_;
+};
+
+// Makes the main window able to open the journal (its action "Журнал").
+void registerJournal();
+
+}  // namespace kvalor

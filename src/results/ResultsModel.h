@@ -1,0 +1,85 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include <QAbstractItemModel>
+#include <QString>
+
+#include "model/StudyList.h"
+
+namespace kvalor {
+
+class TAnswer;
+class TQuestion;
+class TStudy;
+struct TExamineQuestion;
+
+// The rows of the results view: per study a user row, under it the result row, under that
+// one row per question put, and under each question its answers. Texts and pictures of a row
+// are made the first time anything of it is asked for and kept; questions and answers are
+// looked up through the study at that moment, never remembered, so a row never holds an item
+// that was freed before it was first shown.
+class ResultsModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    enum RowKind : std::uint8_t { KindUser = 0, KindResult = 1, KindQuestion = 2, KindAnswer = 3 };
+    static constexpr int kColumnCount = 3;
+    // The picture index of a cell (-1 none), as the pictures of the tree image list number them.
+    static constexpr int ImageIndexRole = Qt::UserRole + 1;
+    static constexpr int RowKindRole = Qt::UserRole + 2;
+
+    explicit ResultsModel(QObject* parent = nullptr);
+    ~ResultsModel() override;
+
+    // Builds the rows of the studies. answersAsShown: the answers in the order of the run
+    // (testing run mode), else in the author's order; withKey: the answer key is marked.
+    void SetStudies(const StudyView& studies, bool answersAsShown, bool withKey);
+    // Removes the rows of the study (about to be freed).
+    void RemoveStudy(const TStudy& study);
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    bool hasChildren(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    struct Cells {
+        std::array<QString, kColumnCount> texts;
+        std::array<int, kColumnCount> images{-1, -1, -1};
+    };
+    struct Node {
+        TStudy* study = nullptr;
+        Node* parent = nullptr;
+        RowKind kind = KindUser;
+        // User and result rows: the study's place in the list; question rows: the record's
+        // place in the study; answer rows: the row's place under its question.
+        int index = 0;
+        int row = 0;
+        mutable std::unique_ptr<Cells> cells;
+        std::vector<std::unique_ptr<Node>> children;
+    };
+
+    Node* NodeOf(const QModelIndex& index) const;
+    Node& AddChild(Node& parent, RowKind kind, int index);
+    void AddQuestionRows(Node& result, TStudy& study);
+    const Cells& CellsOf(const Node& node) const;
+    void FillUserRow(const Node& node, Cells& cells) const;
+    void FillResultRow(const Node& node, Cells& cells) const;
+    void FillQuestionRow(const Node& node, Cells& cells) const;
+    void FillAnswerRow(const Node& node, Cells& cells) const;
+    const TExamineQuestion* RecordOf(const Node& questionNode) const;
+    // The answer an answer row shows, or nullptr when it no longer exists.
+    TAnswer* AnswerOf(const Node& answerNode) const;
+
+    Node root_;
+    bool answersAsShown_ = false;
+    bool withKey_ = false;
+};
+
+}  // namespace kvalor

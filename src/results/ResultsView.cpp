@@ -1,0 +1,146 @@
+#include "results/ResultsView.h"
+
+#include <QAction>
+#include <QDropEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "app/DataModule.h"
+#include "app/MainWindow.h"
+#include "model/Kvalor.h"
+#include "results/Journal.h"
+#include "results/JournalModel.h"
+#include "results/ResultsDelegate.h"
+#include "results/ResultsModel.h"
+#include "results/StudyTexts.h"
+#include "ui/Icons.h"
+
+namespace kvalor {
+
+namespace {
+
+constexpr int kColumnWidths[ResultsModel::kColumnCount] = {197, 197, 69};
+
+}  // namespace
+
+TfmResultsView::TfmResultsView(QWidget* parent)
+    : QWidget(parent),
+      vstResults_(new QTreeView),
+      model_(new ResultsModel(this)),
+      pnButtons_(new QHBoxLayout),
+      actClose_(new QAction(actionIcon(ActionIcon::Close), QStringLiteral("Закрыть"), this)),
+      removalWatch_(kvalorRoot().Studies(), [this](const TStudy& study) { StudyRemoved(study); }) {
+    setWindowTitle(QStringLiteral("Результаты тестирования"));
+    setWindowIcon(actionIcon(ActionIcon::Journal));
+
+    vstResults_->setObjectName(QStringLiteral("vstResults"));
+    vstResults_->setModel(model_);
+    vstResults_->setItemDelegate(new ResultsDelegate(*vstResults_));
+    vstResults_->setHeaderHidden(true);
+    vstResults_->setUniformRowHeights(false);
+    vstResults_->setWordWrap(true);
+    vstResults_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    vstResults_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    vstResults_->header()->setStretchLastSection(false);
+    for (int column = 0; column < ResultsModel::kColumnCount; ++column) {
+        vstResults_->header()->resizeSection(column, kColumnWidths[column]);
+    }
+    // A row of wrapped text is as tall as the columns it is wrapped in are narrow.
+    connect(vstResults_->header(), &QHeaderView::sectionResized, vstResults_,
+            [this] { vstResults_->doItemsLayout(); });
+    vstResults_->setAcceptDrops(true);
+    vstResults_->setDragDropMode(QAbstractItemView::DropOnly);
+    vstResults_->viewport()->installEventFilter(this);
+
+    actClose_->setShortcut(QKeySequence::Close);
+    actClose_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(actClose_);
+    connect(actClose_, &QAction::triggered, this, [this] { close(); });
+
+    pnButtons_->addStretch();
+    AddActionButton(actClose_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(vstResults_, 1);
+    layout->addLayout(pnButtons_);
+
+    int width = 2 * vstResults_->frameWidth() + 3 * vstResults_->indentation();
+    for (const int column : kColumnWidths) {
+        width += column;
+    }
+    resize(width + 48, 560);
+}
+
+TfmResultsView::~TfmResultsView() = default;
+
+QPushButton* TfmResultsView::AddActionButton(QAction* action) {
+    auto* button = new QPushButton(action->icon(), action->text());
+    button->setEnabled(action->isEnabled());
+    connect(button, &QPushButton::clicked, action, &QAction::trigger);
+    connect(action, &QAction::changed, button,
+            [button, action] { button->setEnabled(action->isEnabled()); });
+    // Earlier buttons stay rightmost.
+    pnButtons_->insertWidget(1, button);
+    return button;
+}
+
+void TfmResultsView::ShowStudies(StudyView studies) {
+    const std::uint8_t runMode = dataModule().RunMode();
+    const Viewer viewer{runMode, CurrentUserIsStaff()};
+    if (shown_ && studies == studies_ && viewer == viewer_) {
+        return;
+    }
+    shown_ = true;
+    studies_ = std::move(studies);
+    viewer_ = viewer;
+    model_->SetStudies(studies_, runMode == kRunModeTesting, viewer.staff);
+    // Users and results open, questions closed.
+    vstResults_->expandToDepth(1);
+}
+
+void TfmResultsView::StudyRemoved(const TStudy& study) {
+    if (std::erase(studies_, &study) > 0) {
+        model_->RemoveStudy(study);
+    }
+}
+
+TfmJournal* TfmResultsView::JournalOfDrag(const QDropEvent& event) {
+    const auto* data = qobject_cast<const JournalDragData*>(event.mimeData());
+    return data ? qobject_cast<TfmJournal*>(data->Origin()) : nullptr;
+}
+
+bool TfmResultsView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == vstResults_->viewport()) {
+        switch (event->type()) {
+            case QEvent::DragEnter:
+            case QEvent::DragMove:
+            case QEvent::Drop: {
+                auto* drop = static_cast<QDropEvent*>(event);
+                TfmJournal* journal = JournalOfDrag(*drop);
+                if (!journal) {
+                    drop->ignore();
+                    return true;
+                }
+                drop->setDropAction(Qt::CopyAction);
+                drop->accept();
+                // Dropping does what the journal's "Список" does: its selection comes here.
+                if (event->type() == QEvent::Drop && journal->actViewAsList()->isEnabled()) {
+                    journal->actViewAsList()->trigger();
+                }
+                return true;
+            }
+            default:
+                break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void registerResultsView() {
+    TfmKvalor::registerWorkingWindow(QStringLiteral("TfmResultsView"),
+                                     [](TfmKvalor&) -> QWidget* { return new TfmResultsView; });
+}
+
+}  // namespace kvalor

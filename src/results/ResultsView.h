@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include <QWidget>
+
+#include "model/StudyList.h"
+
+class QAction;
+class QDropEvent;
+class QHBoxLayout;
+class QPushButton;
+class QTreeView;
+
+namespace kvalor {
+
+class ResultsModel;
+class TfmJournal;
+class TfmKvalor;
+
+// "Результаты тестирования": studies in detail, one tree per study with the user, the result,
+// every question put with its outcome and group, and under each question its answers with the
+// user's choices and, for the built-in staff accounts, the key. A working window of the main
+// window; the journal and the examination setup hand it their studies.
+class TfmResultsView : public QWidget {
+    Q_OBJECT
+public:
+    explicit TfmResultsView(QWidget* parent = nullptr);
+    ~TfmResultsView() override;
+
+    // Shows the studies (owned by the root object's journal). Showing the studies already shown,
+    // to the same viewer, keeps the rows as they are (expanded questions stay expanded).
+    void ShowStudies(StudyView studies);
+    // The studies shown; a study that the journal frees leaves this list and the tree first.
+    const StudyView& Studies() const { return studies_; }
+
+    QTreeView* vstResults() const { return vstResults_; }
+    ResultsModel* Model() const { return model_; }
+    QAction* actClose() const { return actClose_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Who looks decides the answer order (the order shown in testing run mode) and the key.
+    struct Viewer {
+        std::uint8_t runMode = 0;
+        bool staff = false;
+        bool operator==(const Viewer&) const = default;
+    };
+
+    // A button at the bottom right for the action, left of those added before it.
+    QPushButton* AddActionButton(QAction* action);
+    void StudyRemoved(const TStudy& study);
+    // The journal whose list the dragged rows come from; nullptr for any other drag, which is
+    // refused.
+    static TfmJournal* JournalOfDrag(const QDropEvent& event);
+
+    StudyView studies_;
+    Viewer viewer_;
+    bool shown_ = false;
+    QTreeView* vstResults_;
+    ResultsModel* model_;
+    QHBoxLayout* pnButtons_;
+    QAction* actClose_;
+    StudyRemovalWatch removalWatch_;
+};
+
+// Makes the main window able to open the results view by its class name.
+void registerResultsView();
+
+}  // namespace kvalor
