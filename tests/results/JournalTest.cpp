@@ -1,0 +1,391 @@
+#include <algorithm>
+
+#include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTextEdit>
+
+#include "app/Authorization.h"
+#include "authoring/AnswerFrame.h"
+#include "authoring/QuestionWindow.h"
+#include "results/ExportSettings.h"
+#include "results/ResultsModel.h"
+#include "ResultsTest.h"
+
+namespace kvalor::resultstest {
+namespace {
+
+// Types the text into the field key by key, as the user would.
+void typeText(QLineEdit* field, const QString& text) {
+    for (const QChar c : text) {
+        pressKey(field, static_cast<Qt::Key>(c.toUpper().unicode()), Qt::NoModifier, QString(c));
+    }
+}
+
+void clickHeader(const TfmJournal& window, int column) {
+    QHeaderView* header = window.lvStudies()->header();
+    const QPoint centre(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                        header->height() / 2);
+    mouseClick(header->viewport(), centre);
+}
+
+void doubleClickRow(const TfmJournal& window, int row,
+                    Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* viewport = window.lvStudies()->viewport();
+    const QPointF pos = window.lvStudies()->visualRect(window.Model()->index(row, 0)).center();
+    const QPointF global = viewport->mapToGlobal(pos);
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                    QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+        const Qt::MouseButtons buttons =
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, pos, global, Qt::LeftButton, buttons, modifiers);
+        QCoreApplication::sendEvent(viewport, &event);
+    }
+    processEvents();
+}
+
+QStringList sorted(QStringList lines) {
+    lines.sort();
+    return lines;
+}
+
+QStringList userColumn(const TfmJournal& window) {
+    QStringList names;
+    for (int row = 0; row < window.Model()->rowCount(); ++row) {
+        names << window.Model()->index(row, JournalModel::ColUser).data().toString();
+    }
+    return names;
+}
+
+class JournalTest : public ResultsTest {};
+
+TEST_F(JournalTest, FilterByDatesAndGroupOnTheFilterPanel) {
+    TCompetitors& tenth = addUsersGroup(kvalorRoot().Users(), "10 А");
+    TCompetitors& club = addUsersGroup(tenth, "кружок");
+    TCompetitor& andreev = addApplicant("Андреев", {}, &tenth);
+    TCompetitor& borisov = addApplicant("Борисов", {}, &club);
+    TCompetitor& volkov = addApplicant("Волков");
+    TQuestions& chemistry = yesNoTest("Химия", 2);
+    addStudy(andreev, chemistry, at(2005, 1, 31, 10), 1, 1);
+    addStudy(andreev, chemistry, at(2005, 2, 1, 9), 1, 1);
+    addStudy(borisov, chemistry, at(2005, 2, 1, 23, 59), 1, 1);
+    addStudy(volkov, chemistry, at(2005, 2, 2), 1, 1);
+    addStudy(volkov, chemistry, at(2005, 2, 5), 1, 1);
+    const auto row = [](const char* name, const char* date) {
+        return QStringLiteral("%1|Химия|50,00 из 50,00|%2").arg(QString::fromUtf8(name), date);
+    };
+
+    struct Case {
+        const char* what;
+        QString from;
+        bool fromOnwards;
+        QString to;
+        bool toChecked;
+        QString group;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {"that day only", "01.02.2005", false, {}, false, {},
+         {row("Андреев", "01.02.2005"), row("Борисов", "01.02.2005")}},
+        {"from that day on, separators typed otherwise", "01,02/2005", true, {}, false, {},
+         {row("Андреев", "01.02.2005"), row("Борисов", "01.02.2005"), row("Волков", "02.02.2005"),
+          row("Волков", "05.02.2005")}},
+        {"up to the end of the to-date", {}, false, "1\\2.2005", true, {},
+         {row("Андреев", "31.01.2005"), row("Андреев", "01.02.2005"),
+          row("Борисов", "01.02.2005")}},
+        {"an unchecked to-date is ignored", {}, false, "01.02.2005", false, {},
+         {row("Андреев", "31.01.2005"), row("Андреев", "01.02.2005"),
+          row("Борисов", "01.02.2005"), row("Волков", "02.02.2005"), row("Волков", "05.02.2005")}},
+        {"between two days", "01.02.2005", true, "02.02.2005", true, {},
+         {row("Андреев", "01.02.2005"), row("Борисов", "01.02.2005"),
+          row("Волков", "02.02.2005")}},
+        {"direct members of the group only", {}, false, {}, false, "10 А",
+         {row("Андреев", "31.01.2005"), row("Андреев", "01.02.2005")}},
+        {"a text that is no date", "32.13.2005", true, {}, false, {},
+         {row("Андреев", "31.01.2005"), row("Андреев", "01.02.2005"),
+          row("Борисов", "01.02.2005"), row("Волков", "02.02.2005"), row("Волков", "05.02.2005")}},
+    };
+    TfmJournal& window = openJournal();
+    EXPECT_EQ(window.windowTitle(), "Журнал тестирования");
+    EXPECT_EQ(linesOf(window.cbCompetitorList()), (QStringList{"10 А", "кружок"}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        trigger(mainWindow().actJournal());  // shown again: the panel starts anew
+        EXPECT_FALSE(window.edToDate()->isEnabled());
+        if (!c.group.isEmpty()) {
+            chooseLine(window.cbCompetitorList(), c.group);
+            // The accounts of the subgroups are offered, although the filter leaves them out.
+            EXPECT_EQ(linesOf(window.cbCompetitor()), (QStringList{"Андреев", "Борисов"}));
+        }
+        typeText(window.edFromDate(), c.from);
+        if (c.fromOnwards) {
+            click(window.chbFromDate());
+        }
+        if (!c.to.isEmpty()) {
+            click(window.chbToDate());
+            typeText(window.edToDate(), c.to);
+            if (!c.toChecked) {
+                click(window.chbToDate());
+                EXPECT_FALSE(window.edToDate()->isEnabled());
+            }
+        }
+        trigger(window.actSetFilter());
+        EXPECT_EQ(sorted(rows(window)), sorted(c.expected));
+        EXPECT_EQ(static_cast<int>(window.FilteredStudies().size()), c.expected.size());
+    }
+    // What was typed is shown with the date separator; a text that is no date is emptied.
+    EXPECT_TRUE(window.edFromDate()->text().isEmpty());
+    trigger(mainWindow().actJournal());
+    typeText(window.edFromDate(), "01,02/2005");
+    EXPECT_EQ(window.edFromDate()->text(), "01.02.2005");
+}
+
+TEST_F(JournalTest, EachAccountSeesOnlyWhatItMay) {
+    TCompetitor& petrov = addApplicant("Петров", "секрет");
+    TCompetitor& sidorov = addApplicant("Сидоров");
+    TQuestions& test = yesNoTest("История", 2);
+    addStudy(petrov, test, at(2024, 2, 1), 2, 0);
+    addStudy(sidorov, test, at(2024, 2, 2), 1, 0);
+    addStudy(petrov, test, at(2024, 2, 3), 0, 2);
+    addStudy(sidorov, test, at(2024, 2, 4), 0, 0);
+
+    // Staff see every study, the studies of one account together.
+    TfmJournal& window = openJournal(kRunModeTeacher);
+    const QStringList all = userColumn(window);
+    ASSERT_EQ(all.size(), 4);
+    EXPECT_EQ(all[0], all[1]);
+    EXPECT_EQ(all[2], all[3]);
+    EXPECT_NE(all[1], all[2]);
+
+    // An applicant logged in for the journal sees and filters his own studies only.
+    dataModule().SetRunMode(kRunModeTesting);
+    prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
+        chooseLine(login.cbUser(), "Петров");
+        login.edPassword()->setText("секрет");
+        click(login.btnOk());
+    });
+    trigger(mainWindow().actJournal());
+    EXPECT_EQ(sorted(rows(window)), (QStringList{"Петров|История|0,00 из 50,00|03.02.2024",
+                                                 "Петров|История|100,00 из 50,00|01.02.2024"}));
+    trigger(window.actSetFilter());
+    EXPECT_EQ(userColumn(window), (QStringList{"Петров", "Петров"}));
+
+    // The anonymous testing account sees nothing, and its filter changes nothing.
+    kvalorRoot().SetCurrentUser(kvalorRoot().Users().Applicant());
+    window.FormShow();
+    EXPECT_EQ(window.Model()->rowCount(), 0);
+    trigger(window.actSetFilter());
+    EXPECT_EQ(window.Model()->rowCount(), 0);
+    EXPECT_TRUE(window.FilteredStudies().empty());
+}
+
+TEST_F(JournalTest, HeaderClicksSortAndReverse) {
+    TQuestions& test = yesNoTest("География", 5);
+    addStudy(addApplicant("Борисов"), test, at(2024, 1, 3), 3, 2);  // 60 %
+    addStudy(addApplicant("аверин"), test, at(2024, 1, 1), 2, 3);   // 40 %
+    addStudy(addApplicant("Веселов"), test, at(2024, 1, 2), 4, 1);  // 80 %
+    TfmJournal& window = openJournal();
+    QHeaderView* header = window.lvStudies()->header();
+
+    struct Step {
+        int column;
+        Qt::SortOrder order;
+        QStringList users;
+    };
+    const Step steps[] = {
+        // "Соискатель" is the sort column from the start: the first click sorts descending.
+        {JournalModel::ColUser, Qt::DescendingOrder, {"Веселов", "Борисов", "аверин"}},
+        {JournalModel::ColUser, Qt::AscendingOrder, {"аверин", "Борисов", "Веселов"}},
+        {JournalModel::ColResult, Qt::AscendingOrder, {"аверин", "Борисов", "Веселов"}},
+        {JournalModel::ColResult, Qt::DescendingOrder, {"Веселов", "Борисов", "аверин"}},
+        {JournalModel::ColDate, Qt::AscendingOrder, {"аверин", "Веселов", "Борисов"}},
+        {JournalModel::ColDate, Qt::DescendingOrder, {"Борисов", "Веселов", "аверин"}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.column);
+        clickHeader(window, step.column);
+        EXPECT_EQ(header->sortIndicatorSection(), step.column);
+        EXPECT_EQ(header->sortIndicatorOrder(), step.order);
+        EXPECT_EQ(userColumn(window), step.users);
+    }
+    // The selection follows its study through a sort.
+    selectRows(window, {0});
+    clickHeader(window, JournalModel::ColDate);
+    EXPECT_EQ(window.lvStudies()->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(window.lvStudies()->selectionModel()->selectedRows().at(0).data().toString(),
+              "Борисов");
+}
+
+TEST_F(JournalTest, DeletingFilteredStudiesRemovesThemFromTheDataAndTheResultsView) {
+    TCompetitor& andreev = addApplicant("Андреев");
+    TCompetitor& volkov = addApplicant("Волков");
+    TQuestions& test = yesNoTest("Химия", 2);
+    addStudy(andreev, test, at(2005, 2, 1, 9), 1, 1);
+    addStudy(andreev, test, at(2005, 2, 1, 15), 2, 0);
+    TStudy& kept = addStudy(volkov, test, at(2005, 2, 2), 0, 2);
+    TfmJournal& window = openJournal();
+    selectAll(window);
+    trigger(window.actViewAsList());
+    ASSERT_NE(resultsView(), nullptr);
+    EXPECT_EQ(resultsView()->Model()->rowCount(), 3);
+
+    typeText(window.edFromDate(), "01.02.2005");
+    trigger(window.actSetFilter());
+    ASSERT_EQ(window.Model()->rowCount(), 2);
+    selectAll(window);
+    trigger(window.actDelete());  // no confirmation
+
+    EXPECT_EQ(window.Model()->rowCount(), 0);
+    EXPECT_TRUE(window.FilteredStudies().empty());
+    ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
+    EXPECT_EQ(&kvalorRoot().Studies().StudyAt(0), &kept);
+    EXPECT_EQ(resultsView()->Studies(), StudyView{&kept});
+    EXPECT_EQ(resultsView()->Model()->rowCount(), 1);
+    EXPECT_FALSE(window.actDelete()->isEnabled());
+    trigger(window.actSetFilter());
+    EXPECT_EQ(window.Model()->rowCount(), 0);
+    // Clearing after a filter that found nothing leaves the list as it is.
+    trigger(window.actClearFilter());
+    EXPECT_EQ(window.Model()->rowCount(), 0);
+    EXPECT_TRUE(window.edFromDate()->text().isEmpty());
+    trigger(mainWindow().actJournal());
+    EXPECT_EQ(userColumn(window), QStringList{"Волков"});
+}
+
+TEST_F(JournalTest, ReviewShowsTheChosenCategoriesInTheOrderOfTheRun) {
+    TCompetitor& pupil = addApplicant("Ученик");
+    TQuestions& test = yesNoTest("Логика", 3);
+    TStudy& mixed = addStudy(pupil, test, at(2024, 2, 1), 1, 1);  // right, wrong, unanswered
+    mixed.Questions().Items(1).Order = {1, 0};                     // "нет" was shown first
+    TStudy& perfect = addStudy(pupil, test, at(2024, 2, 2), 3, 0);
+    TfmJournal& window = openJournal();
+    const int mixedRow = window.Model()->StudyAt(0) == &mixed ? 0 : 1;
+
+    selectRows(window, {mixedRow});
+    prompts_.expectModal<TfmExportSettings>([](TfmExportSettings& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Параметры просмотра");
+        for (const QCheckBox* box :
+             {dialog.chbValid(), dialog.chbInvalid(), dialog.chbEmpty(), dialog.chbAll()}) {
+            EXPECT_TRUE(box->isEnabled() && box->isChecked()) << box->text().toStdString();
+        }
+        click(dialog.chbValid());
+        click(dialog.Button1());
+    });
+    prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
+        EXPECT_EQ(review.windowTitle(), "Просмотр результатов");
+        ASSERT_NE(review.QuestionList(), nullptr);
+        EXPECT_EQ(review.QuestionList()->Count(), 2);
+        EXPECT_EQ(text(review.CurrentQuestion()->GetName()), "Вопрос 2");
+        ASSERT_EQ(review.Frames().size(), 2u);
+        EXPECT_EQ(review.Frames()[0]->edText()->toPlainText(), "нет");
+        EXPECT_EQ(review.Frames()[1]->edText()->toPlainText(), "да");
+        review.reject();
+    });
+    trigger(window.actViewAsStudy());
+    EXPECT_EQ(questionWindow(mainWindow()).Study(), nullptr);
+    EXPECT_EQ(questionWindow(mainWindow()).QuestionList(), nullptr);
+
+    // Without wrong or unanswered questions those boxes are off; cancelled, nothing opens.
+    selectRows(window, {1 - mixedRow});
+    ASSERT_EQ(window.Model()->StudyAt(1 - mixedRow), &perfect);
+    prompts_.expectModal<TfmExportSettings>([](TfmExportSettings& dialog) {
+        EXPECT_TRUE(dialog.chbValid()->isEnabled());
+        EXPECT_FALSE(dialog.chbInvalid()->isEnabled());
+        EXPECT_FALSE(dialog.chbEmpty()->isEnabled());
+        EXPECT_TRUE(dialog.chbValid()->isChecked());  // checked again for every review
+        click(dialog.Button2());
+    });
+    trigger(window.actViewAsStudy());
+    EXPECT_TRUE(prompts_.finished());
+}
+
+TEST_F(JournalTest, DoubleClickContextMenuAndDragToTheResultsView) {
+    TQuestions& test = yesNoTest("Физика", 1);
+    addStudy(addApplicant("Андреев"), test, at(2024, 2, 1), 1, 0);
+    addStudy(addApplicant("Волков"), test, at(2024, 2, 2), 0, 1);
+    TfmJournal& window = openJournal();
+    EXPECT_FALSE(window.actViewAsList()->isEnabled());
+    EXPECT_FALSE(window.actViewAsStudy()->isEnabled());
+
+    // One row: the menu of "Список" and "Задание" at the mouse.
+    doubleClickRow(window, 0);
+    EXPECT_TRUE(window.pmList()->isVisible());
+    EXPECT_TRUE(window.actViewAsStudy()->isEnabled());
+    window.pmList()->hide();
+    EXPECT_EQ(resultsView(), nullptr);
+
+    // Several rows (a double click with Shift extends the selection): "Список" at once.
+    window.lvStudies()->setCurrentIndex(window.Model()->index(0, 0));
+    doubleClickRow(window, 1, Qt::ShiftModifier);
+    EXPECT_FALSE(window.actViewAsStudy()->isEnabled());
+    EXPECT_TRUE(window.actDelete()->isEnabled());
+    EXPECT_EQ(window.lvStudies()->selectionModel()->selectedRows().size(), 2);
+    ASSERT_NE(resultsView(), nullptr);
+    EXPECT_EQ(resultsView()->Studies().size(), 2u);
+
+    // Rows dragged from the journal's list show its selection; any other drag is refused.
+    selectRows(window, {1});
+    QWidget* target = resultsView()->vstResults()->viewport();
+    const QPoint centre = target->rect().center();
+    std::unique_ptr<QMimeData> foreign(new QMimeData);
+    foreign->setText("Андреев");
+    QDragEnterEvent refused(centre, Qt::CopyAction, foreign.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+    QDropEvent ignoredDrop(centre, Qt::CopyAction, foreign.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &ignoredDrop);
+    EXPECT_EQ(resultsView()->Studies().size(), 2u);
+
+    std::unique_ptr<QMimeData> rowsData(
+        window.Model()->mimeData(window.lvStudies()->selectionModel()->selectedIndexes()));
+    QDragEnterEvent accepted(centre, Qt::CopyAction, rowsData.get(), Qt::LeftButton,
+                             Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &accepted);
+    EXPECT_TRUE(accepted.isAccepted());
+    QDropEvent drop(centre, Qt::CopyAction, rowsData.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    processEvents();
+    EXPECT_EQ(resultsView()->Studies(), StudyView{window.Model()->StudyAt(1)});
+}
+
+// Results imported from elsewhere may name an account or a test this data does not have.
+TEST_F(JournalTest, StudiesOfForeignAccountsAndTestsShowWithEmptyNames) {
+    TCompetitors& group = addUsersGroup(kvalorRoot().Users(), "9 Б");
+    TCompetitor& known = addApplicant("Козлов", {}, &group);
+    TQuestions& test = yesNoTest("Алгебра", 2);
+    addStudy(known, test, at(2024, 2, 1), 2, 0);
+    TStudy& foreign = addStudy(known, test, at(2024, 2, 2), 1, 0);
+    foreign.SetUser(nullptr);
+    foreign.SetTest(nullptr);
+    foreign.SetUserId(Guid::fromLiteral("{0BADF00D-0000-4000-8000-000000000001}"));
+
+    TfmJournal& window = openJournal();
+    EXPECT_EQ(sorted(rows(window)),
+              (QStringList{"|||02.02.2024", "Козлов|Алгебра|100,00 из 50,00|01.02.2024"}));
+    clickHeader(window, JournalModel::ColUser);
+    clickHeader(window, JournalModel::ColUser);
+    EXPECT_EQ(userColumn(window), (QStringList{"", "Козлов"}));
+    chooseLine(window.cbCompetitorList(), "9 Б");
+    trigger(window.actSetFilter());
+    EXPECT_EQ(userColumn(window), QStringList{"Козлов"});
+
+    trigger(window.actClearFilter());
+    selectAll(window);
+    trigger(window.actViewAsList());
+    ResultsModel& model = *resultsView()->Model();
+    ASSERT_EQ(model.rowCount(), 2);
+    const QModelIndex foreignUser = model.index(window.Model()->StudyAt(0) == &foreign ? 0 : 1, 0);
+    EXPECT_EQ(foreignUser.data().toString(), "");
+    EXPECT_EQ(model.index(0, 0, foreignUser).data().toString(), "");
+    EXPECT_EQ(model.rowCount(model.index(0, 0, foreignUser)), 2);
+}
+
+}  // namespace
+}  // namespace kvalor::resultstest
