@@ -23,6 +23,7 @@
 #include "authoring/QuestionWindow.h"
 #include "authoring/QuestionWindowSupport.h"
 #include "examination/ExamineSettings.h"
+#include "results/ResultsView.h"
 #include "support/FakeClock.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
@@ -178,9 +179,12 @@ TEST_F(ExamineSettingsTest, TestingRunFromLoginToJournal) {
     EXPECT_EQ(question().Study(), nullptr);
     EXPECT_EQ(question().QuestionList(), nullptr);
 
-    // The results view is not part of the program yet: "список" opens nothing.
+    // "список" shows the last study in the results view.
+    registerResultsView();
     trigger(window.actAnswersList());
-    EXPECT_FALSE(main_->IsHosted("TfmResultsView"));
+    auto* view = qobject_cast<TfmResultsView*>(main_->FindHosted("TfmResultsView"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->Studies(), StudyView{&study});
 }
 
 // Preparation, offered to staff only, judges at once and leaves nothing when given up.
