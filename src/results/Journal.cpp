@@ -14,6 +14,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QRadioButton>
 #include <QToolBar>
@@ -289,6 +291,9 @@ void TfmJournal::ConnectControls() {
             [this] { UpdateActions(); });
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { UpdateActions(); });
     connect(model_, &QAbstractItemModel::rowsRemoved, this, [this] { UpdateActions(); });
+    // Runs journaled meanwhile (the examination) enable the filter when the user comes back.
+    connect(mainWindow_.mdiArea(), &QMdiArea::subWindowActivated, this,
+            [this] { UpdateActions(); });
 }
 
 void TfmJournal::FormShow() {
@@ -388,16 +393,26 @@ void TfmJournal::ColumnClicked(int column, Qt::SortOrder order) {
     model_->SortRows(column, order);
 }
 
-std::vector<int> TfmJournal::SelectedRows() const {
+std::vector<int> TfmJournal::SelectedRows(std::size_t limit) const {
     std::vector<int> rows;
+    const auto distinct = [&rows] {
+        std::ranges::sort(rows);
+        const auto [first, last] = std::ranges::unique(rows);
+        rows.erase(first, last);
+    };
     for (const QItemSelectionRange& range : lvStudies_->selectionModel()->selection()) {
         for (int row = range.top(); row <= range.bottom(); ++row) {
             rows.push_back(row);
         }
+        if (rows.size() >= limit) {
+            distinct();
+            if (rows.size() >= limit) {
+                rows.resize(limit);
+                return rows;
+            }
+        }
     }
-    std::ranges::sort(rows);
-    const auto [first, last] = std::ranges::unique(rows);
-    rows.erase(first, last);
+    distinct();
     return rows;
 }
 
@@ -412,7 +427,7 @@ StudyView TfmJournal::SelectedStudies() const {
 }
 
 void TfmJournal::UpdateActions() {
-    const std::size_t selected = SelectedRows().size();
+    const std::size_t selected = SelectedRows(2).size();
     actViewAsList_->setEnabled(selected >= 1);
     actViewAsStudy_->setEnabled(selected == 1);
     actDelete_->setEnabled(actViewAsList_->isEnabled());
@@ -421,7 +436,7 @@ void TfmJournal::UpdateActions() {
 }
 
 void TfmJournal::ListDoubleClicked() {
-    if (SelectedRows().size() == 1) {
+    if (SelectedRows(2).size() == 1) {
         UpdateActions();
         pmList_->popup(QCursor::pos());
     } else if (actViewAsList_->isEnabled()) {

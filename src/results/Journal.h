@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include <QWidget>
 
 #include "model/StudyList.h"
@@ -82,7 +85,9 @@ private:
     // Shows the studies for the current account (see ListedStudies).
     void List(const StudyView& studies);
     void ColumnClicked(int column, Qt::SortOrder order);
-    std::vector<int> SelectedRows() const;
+    // The selected rows in order; with a limit, only enough of them to tell whether there are
+    // that many.
+    std::vector<int> SelectedRows(std::size_t limit = SIZE_MAX) const;
     StudyView SelectedStudies() const;
     void ListDoubleClicked();
     void DateEdited(QLineEdit& field);
