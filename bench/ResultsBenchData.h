@@ -73,8 +73,9 @@ inline void fillJournal(TKvalor& root, int tests, int questions, int accounts, i
     for (int u = 0; u < accounts; ++u) {
         if (u % 25 == 0) {
             auto group = std::make_unique<TCompetitors>();
-            group->SetName(cp(QStringLiteral("%1 %2 класс").arg(u / 25 % 11 + 1).arg(
-                QChar(0x0410 + u / 275 % 6))));
+            group->SetName(cp(QStringLiteral("%1 %2 класс")
+                                  .arg(u / 25 % 11 + 1)
+                                  .arg(QChar(0x0410 + u / 275 % 6))));
             group->NewId();
             form = group.get();
             root.Users().AddCollection(std::move(group));

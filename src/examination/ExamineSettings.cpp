@@ -537,8 +537,8 @@ void TfmExamineSettings::Review(int category) {
 
 void TfmExamineSettings::actAnswersListExecute() {
     TStudy* study = LastStudy();
-    auto* view =
-        qobject_cast<TfmResultsView*>(mainWindow_.ShowWorkingWindow(QStringLiteral("TfmResultsView")));
+    auto* view = qobject_cast<TfmResultsView*>(
+        mainWindow_.ShowWorkingWindow(QStringLiteral("TfmResultsView")));
     if (study && view) {
         view->ShowStudies({study});
     }

@@ -65,15 +65,14 @@ void TfmExportSettings::chbAllClick() {
 }
 
 void TfmExportSettings::CategoryClick() {
-    const int checked = int(chbValid_->isChecked()) + int(chbInvalid_->isChecked()) +
-                        int(chbEmpty_->isChecked());
+    const int checked =
+        int(chbValid_->isChecked()) + int(chbInvalid_->isChecked()) + int(chbEmpty_->isChecked());
     chbAll_->setChecked(checked == 0 || checked == 3);
     chbAllClick();
 }
 
 TfmExportSettings& exportSettingsDialog(TfmKvalor& mainWindow) {
-    auto* dialog =
-        mainWindow.findChild<TfmExportSettings*>(QString(), Qt::FindDirectChildrenOnly);
+    auto* dialog = mainWindow.findChild<TfmExportSettings*>(QString(), Qt::FindDirectChildrenOnly);
     if (!dialog) {
         dialog = new TfmExportSettings(&mainWindow);
     }

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,6 +19,8 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -39,7 +42,9 @@
 #include "results/JournalFilter.h"
 #include "results/JournalModel.h"
 #include "results/ResultsView.h"
+#include "results/StudyTexts.h"
 #include "ui/ErrorGuard.h"
+#include "ui/Fonts.h"
 #include "ui/Icons.h"
 #include "ui/Prompts.h"
 #include "util/Codepage.h"
@@ -117,10 +122,8 @@ TfmJournal::TfmJournal(TfmKvalor& mainWindow, QWidget* parent)
       actViewAsStudy_(new QAction(QStringLiteral("Задание"), this)),
       actDelete_(new QAction(actionIcon(ActionIcon::Delete), QStringLiteral("Удалить"), this)),
       actClose_(new QAction(actionIcon(ActionIcon::Close), QStringLiteral("Закрыть"), this)),
-      actSetFilter_(
-          new QAction(actionIcon(ActionIcon::Filter), QStringLiteral("Применить"), this)),
-      actClearFilter_(
-          new QAction(actionIcon(ActionIcon::Clear), QStringLiteral("Очистить"), this)),
+      actSetFilter_(new QAction(actionIcon(ActionIcon::Filter), QStringLiteral("Применить"), this)),
+      actClearFilter_(new QAction(actionIcon(ActionIcon::Clear), QStringLiteral("Очистить"), this)),
       removalWatch_(kvalorRoot().Studies(), [this](const TStudy& study) { StudyRemoved(study); }) {
     setWindowTitle(QStringLiteral("Журнал тестирования"));
     setWindowIcon(actionIcon(ActionIcon::Journal));
@@ -225,7 +228,21 @@ void TfmJournal::BuildControls() {
     header->setSortIndicatorShown(true);
     header->setSortIndicator(JournalModel::ColUser, Qt::AscendingOrder);
     for (int column = 0; column < JournalModel::ColumnCount; ++column) {
-        header->resizeSection(column, kColumnWidths[column]);
+        header->resizeSection(column, ScaledToFont(*lvStudies_, kColumnWidths[column]));
+    }
+    // Results and dates are read in full, whatever the font.
+    const QFontMetrics metrics(lvStudies_->font());
+    const int padding = 2 * lvStudies_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
+    const QStringList widest[] = {
+        {FormatPercent(100.0) + QStringLiteral(" из ") + FormatPercent(100.0),
+         QStringLiteral("оценка 10 (") + FormatPercent(100.0) + QLatin1Char(')')},
+        {formatShortDate(QDate(2000, 12, 28))}};
+    const int fitted[] = {JournalModel::ColResult, JournalModel::ColDate};
+    for (int i = 0; i < 2; ++i) {
+        for (const QString& sample : widest[i]) {
+            header->resizeSection(fitted[i], std::max(header->sectionSize(fitted[i]),
+                                                      metrics.horizontalAdvance(sample) + padding));
+        }
     }
     lvStudies_->setColumnHidden(JournalModel::ColTestKind, true);
     lvStudies_->setColumnHidden(JournalModel::ColMode, true);
@@ -245,8 +262,21 @@ void TfmJournal::BuildControls() {
     layout->addWidget(filter);
     layout->addLayout(right, 1);
 
-    setTabOrder(cbCompetitorList_, cbCompetitor_);
-    resize(900, 560);
+    // Wide enough for the panel and the shown columns, within the main window.
+    int width = filter->sizeHint().width() + 2 * lvStudies_->frameWidth() +
+                lvStudies_->verticalScrollBar()->sizeHint().width() + 4 * layout->spacing();
+    for (int column = 0; column < JournalModel::ColumnCount; ++column) {
+        if (!lvStudies_->isColumnHidden(column)) {
+            width += header->sectionSize(column);
+        }
+    }
+    QSize size(width, ScaledToFont(*this, 560));
+    if (const QMdiArea* area = mainWindow_.mdiArea(); area->isVisible()) {
+        const int frame = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
+        const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+        size = size.boundedTo(area->size() - QSize(2 * frame, title + 2 * frame));
+    }
+    resize(size);
 }
 
 void TfmJournal::ConnectControls() {
@@ -601,7 +631,9 @@ void registerJournal() {
     TfmKvalor::registerWorkingWindow(
         QStringLiteral("TfmJournal"),
         [](TfmKvalor& mainWindow) -> QWidget* { return new TfmJournal(mainWindow); },
-        [](QWidget& window) { guarded([&window] { static_cast<TfmJournal&>(window).FormShow(); }); });
+        [](QWidget& window) {
+            guarded([&window] { static_cast<TfmJournal&>(window).FormShow(); });
+        });
 }
 
 }  // namespace kvalor

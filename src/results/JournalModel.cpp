@@ -102,14 +102,13 @@ std::vector<double> JournalModel::SortKeys(int column) const {
             const void* object = column == ColUser ? static_cast<const void*>(row.study->User())
                                                    : static_cast<const void*>(row.study->Test());
             if (ranks.try_emplace(object, 0.0).second) {
-                names.emplace_back(column == ColUser ? StudyUserName(*row.study)
-                                                     : StudyTestName(*row.study),
-                                   object);
+                names.emplace_back(
+                    column == ColUser ? StudyUserName(*row.study) : StudyTestName(*row.study),
+                    object);
             }
         }
-        std::ranges::sort(names, [](const auto& a, const auto& b) {
-            return compareNames(a.first, b.first) < 0;
-        });
+        std::ranges::sort(
+            names, [](const auto& a, const auto& b) { return compareNames(a.first, b.first) < 0; });
         double rank = 0.0;
         for (std::size_t i = 0; i < names.size(); ++i) {
             if (i > 0 && compareNames(names[i - 1].first, names[i].first) != 0) {
@@ -200,8 +199,9 @@ const JournalModel::Texts& JournalModel::TextsOf(const Row& row) const {
                                                              : QStringLiteral("подготовка");
         switch (StudyGradingMethod(study)) {
             case 0:
-                (*texts)[ColResult] = QStringLiteral("%1 из %2").arg(
-                    FormatPercent(study.Percent()), FormatPercent(study.PassPercent()));
+                (*texts)[ColResult] =
+                    QStringLiteral("%1 из %2")
+                        .arg(FormatPercent(study.Percent()), FormatPercent(study.PassPercent()));
                 break;
             case 1:
                 (*texts)[ColResult] = QStringLiteral("оценка %1 (%2)")
@@ -245,7 +245,7 @@ QVariant JournalModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation != Qt::Horizontal) {
         return {};
     }
-    static const char* const kTitles[ColumnCount] = {"Соискатель", "Тест", "Вид теста",
+    static const char* const kTitles[ColumnCount] = {"Соискатель",       "Тест",       "Вид теста",
                                                      "Вид тестирования", "Результаты", "Дата"};
     switch (role) {
         case Qt::DisplayRole:

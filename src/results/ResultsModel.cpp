@@ -162,16 +162,16 @@ void ResultsModel::FillResultRow(const Node& node, Cells& cells) const {
     const TStudy& study = *node.study;
     switch (StudyGradingMethod(study)) {
         case 0:
-            cells.texts[0] = QStringLiteral("%1 (%2 из %3) дата %4")
-                                 .arg(StudyTestName(study), FormatPercent(study.Percent()),
-                                      FormatPercent(study.PassPercent()),
-                                      FormatStudyDate(study.Date()));
+            cells.texts[0] =
+                QStringLiteral("%1 (%2 из %3) дата %4")
+                    .arg(StudyTestName(study), FormatPercent(study.Percent()),
+                         FormatPercent(study.PassPercent()), FormatStudyDate(study.Date()));
             break;
         case 1:
-            cells.texts[0] = QStringLiteral("%1 (оценка %2 %3) дата %4")
-                                 .arg(StudyTestName(study), QString::number(study.Grade()),
-                                      FormatPercent(study.Percent()),
-                                      FormatStudyDate(study.Date()));
+            cells.texts[0] =
+                QStringLiteral("%1 (оценка %2 %3) дата %4")
+                    .arg(StudyTestName(study), QString::number(study.Grade()),
+                         FormatPercent(study.Percent()), FormatStudyDate(study.Date()));
             break;
         default:
             break;

@@ -16,6 +16,7 @@
 #include "results/ResultsDelegate.h"
 #include "results/ResultsModel.h"
 #include "results/StudyTexts.h"
+#include "ui/Fonts.h"
 #include "ui/Icons.h"
 
 namespace kvalor {
@@ -46,7 +47,8 @@ TfmResultsView::TfmResultsView(QWidget* parent)
     vstResults_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     vstResults_->header()->setStretchLastSection(false);
     for (int column = 0; column < ResultsModel::kColumnCount; ++column) {
-        vstResults_->header()->resizeSection(column, kColumnWidths[column]);
+        vstResults_->header()->resizeSection(column,
+                                             ScaledToFont(*vstResults_, kColumnWidths[column]));
     }
     // A row of wrapped text is as tall as the columns it is wrapped in are narrow.
     connect(vstResults_->header(), &QHeaderView::sectionResized, vstResults_,
@@ -67,10 +69,10 @@ TfmResultsView::TfmResultsView(QWidget* parent)
     layout->addLayout(pnButtons_);
 
     int width = 2 * vstResults_->frameWidth() + 3 * vstResults_->indentation();
-    for (const int column : kColumnWidths) {
-        width += column;
+    for (int column = 0; column < ResultsModel::kColumnCount; ++column) {
+        width += vstResults_->header()->sectionSize(column);
     }
-    resize(width + 48, 560);
+    resize(width + 48, ScaledToFont(*this, 560));
 }
 
 TfmResultsView::~TfmResultsView() = default;
@@ -96,7 +98,13 @@ void TfmResultsView::ShowStudies(StudyView studies) {
     studies_ = std::move(studies);
     viewer_ = viewer;
     model_->SetStudies(studies_, runMode == kRunModeTesting, viewer.staff);
-    // Users and results open, questions closed.
+    // The name and the result read across the whole row; users and results open, questions
+    // closed.
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        const QModelIndex user = model_->index(row, 0);
+        vstResults_->setFirstColumnSpanned(row, QModelIndex(), true);
+        vstResults_->setFirstColumnSpanned(0, user, true);
+    }
     vstResults_->expandToDepth(1);
 }
 

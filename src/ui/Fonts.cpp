@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QAction>
+#include <QFontMetricsF>
 #include <QMenu>
 #include <QSet>
 #include <QToolButton>
@@ -72,6 +73,14 @@ int BoundedFontSize(int pointSize) {
 
 bool FontSizeDiffers(const QWidget* control, int pointSize) {
     return control && control->font().pointSize() != pointSize;
+}
+
+int ScaledToFont(const QWidget& control, int width) {
+    // The line height of the 8-point font the widths were laid out for.
+    constexpr qreal kDesignLineHeight = 13.0;
+    const qreal factor =
+        std::max<qreal>(1.0, QFontMetricsF(control.font()).height() / kDesignLineHeight);
+    return qRound(width * factor);
 }
 
 }  // namespace kvalor

@@ -20,4 +20,8 @@ void ApplyFontSize(QWidget* window, int pointSize);
 // Whether the control's font has another point size; the windows apply the size only then.
 bool FontSizeDiffers(const QWidget* control, int pointSize);
 
+// A width in pixels laid out for an 8-point font, grown in proportion to the control's font
+// (never shrunk), so that a column still shows what it was made wide enough for.
+int ScaledToFont(const QWidget& control, int width);
+
 }  // namespace kvalor

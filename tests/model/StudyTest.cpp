@@ -89,20 +89,20 @@ TEST(StudyScore, PassMarkIsReachedByTheExactShare) {
         double percent;
     };
     const Case cases[] = {
-        {2, 3, 50.0, false, 40.0},        // not raised to the mark by a rounded count
-        {1, 2, 50.0, false, 100.0 / 3},   //
-        {3, 3, 50.0, true, 50.0},         //
-        {4, 5, 50.0, false, 400.0 / 9},   // 44.4 % is below the mark
-        {51, 51, 50.0, true, 50.0},       // a sum of shares would fall just short
+        {2, 3, 50.0, false, 40.0},       // not raised to the mark by a rounded count
+        {1, 2, 50.0, false, 100.0 / 3},  //
+        {3, 3, 50.0, true, 50.0},        //
+        {4, 5, 50.0, false, 400.0 / 9},  // 44.4 % is below the mark
+        {51, 51, 50.0, true, 50.0},      // a sum of shares would fall just short
         {50, 52, 50.0, false, 5000.0 / 102},
-        {3, 0, 100.0, true, 100.0},       //
-        {14, 98, 12.5, true, 12.5},       // a mark that is no whole percentage
+        {3, 0, 100.0, true, 100.0},  //
+        {14, 98, 12.5, true, 12.5},  // a mark that is no whole percentage
         {14, 98, std::nextafter(12.5, 13.0), false, 12.5},
-        {0, 4, 0.0, true, 0.0},           //
+        {0, 4, 0.0, true, 0.0},  //
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.right << " of " << c.right + c.wrong << " at "
-                                        << c.passPercent);
+        SCOPED_TRACE(testing::Message()
+                     << c.right << " of " << c.right + c.wrong << " at " << c.passPercent);
         Exam exam;
         exam.test.SetPassPercent(c.passPercent);
         exam.addChoices(c.right, c.wrong);

@@ -3,8 +3,8 @@
 #include <QGroupBox>
 #include <QPushButton>
 
-#include "results/ExportSettings.h"
 #include "ResultsTest.h"
+#include "results/ExportSettings.h"
 
 namespace kvalor::resultstest {
 namespace {

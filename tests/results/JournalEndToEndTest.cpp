@@ -5,10 +5,10 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 
+#include "ResultsTest.h"
 #include "authoring/QuestionWindow.h"
 #include "examination/ExamineSettings.h"
 #include "results/ResultsModel.h"
-#include "ResultsTest.h"
 
 namespace kvalor::resultstest {
 namespace {

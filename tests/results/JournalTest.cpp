@@ -12,12 +12,12 @@
 #include <QPushButton>
 #include <QTextEdit>
 
+#include "ResultsTest.h"
 #include "app/Authorization.h"
 #include "authoring/AnswerFrame.h"
 #include "authoring/QuestionWindow.h"
 #include "results/ExportSettings.h"
 #include "results/ResultsModel.h"
-#include "ResultsTest.h"
 
 namespace kvalor::resultstest {
 namespace {
@@ -92,25 +92,59 @@ TEST_F(JournalTest, FilterByDatesAndGroupOnTheFilterPanel) {
         QStringList expected;
     };
     const Case cases[] = {
-        {"that day only", "01.02.2005", false, {}, false, {},
+        {"that day only",
+         "01.02.2005",
+         false,
+         {},
+         false,
+         {},
          {row("Андреев", "01.02.2005"), row("Борисов", "01.02.2005")}},
-        {"from that day on, separators typed otherwise", "01,02/2005", true, {}, false, {},
+        {"from that day on, separators typed otherwise",
+         "01,02/2005",
+         true,
+         {},
+         false,
+         {},
          {row("Андреев", "01.02.2005"), row("Борисов", "01.02.2005"), row("Волков", "02.02.2005"),
           row("Волков", "05.02.2005")}},
-        {"up to the end of the to-date", {}, false, "1\\2.2005", true, {},
+        {"up to the end of the to-date",
+         {},
+         false,
+         "1\\2.2005",
+         true,
+         {},
          {row("Андреев", "31.01.2005"), row("Андреев", "01.02.2005"),
           row("Борисов", "01.02.2005")}},
-        {"an unchecked to-date is ignored", {}, false, "01.02.2005", false, {},
-         {row("Андреев", "31.01.2005"), row("Андреев", "01.02.2005"),
-          row("Борисов", "01.02.2005"), row("Волков", "02.02.2005"), row("Волков", "05.02.2005")}},
-        {"between two days", "01.02.2005", true, "02.02.2005", true, {},
-         {row("Андреев", "01.02.2005"), row("Борисов", "01.02.2005"),
-          row("Волков", "02.02.2005")}},
-        {"direct members of the group only", {}, false, {}, false, "10 А",
+        {"an unchecked to-date is ignored",
+         {},
+         false,
+         "01.02.2005",
+         false,
+         {},
+         {row("Андреев", "31.01.2005"), row("Андреев", "01.02.2005"), row("Борисов", "01.02.2005"),
+          row("Волков", "02.02.2005"), row("Волков", "05.02.2005")}},
+        {"between two days",
+         "01.02.2005",
+         true,
+         "02.02.2005",
+         true,
+         {},
+         {row("Андреев", "01.02.2005"), row("Борисов", "01.02.2005"), row("Волков", "02.02.2005")}},
+        {"direct members of the group only",
+         {},
+         false,
+         {},
+         false,
+         "10 А",
          {row("Андреев", "31.01.2005"), row("Андреев", "01.02.2005")}},
-        {"a text that is no date", "32.13.2005", true, {}, false, {},
-         {row("Андреев", "31.01.2005"), row("Андреев", "01.02.2005"),
-          row("Борисов", "01.02.2005"), row("Волков", "02.02.2005"), row("Волков", "05.02.2005")}},
+        {"a text that is no date",
+         "32.13.2005",
+         true,
+         {},
+         false,
+         {},
+         {row("Андреев", "31.01.2005"), row("Андреев", "01.02.2005"), row("Борисов", "01.02.2005"),
+          row("Волков", "02.02.2005"), row("Волков", "05.02.2005")}},
     };
     TfmJournal& window = openJournal();
     EXPECT_EQ(window.windowTitle(), "Журнал тестирования");
@@ -263,7 +297,7 @@ TEST_F(JournalTest, ReviewShowsTheChosenCategoriesInTheOrderOfTheRun) {
     TCompetitor& pupil = addApplicant("Ученик");
     TQuestions& test = yesNoTest("Логика", 3);
     TStudy& mixed = addStudy(pupil, test, at(2024, 2, 1), 1, 1);  // right, wrong, unanswered
-    mixed.Questions().Items(1).Order = {1, 0};                     // "нет" was shown first
+    mixed.Questions().Items(1).Order = {1, 0};                    // "нет" was shown first
     TStudy& perfect = addStudy(pupil, test, at(2024, 2, 2), 3, 0);
     TfmJournal& window = openJournal();
     const int mixedRow = window.Model()->StudyAt(0) == &mixed ? 0 : 1;

@@ -3,9 +3,9 @@
 #include <QFont>
 #include <QTreeView>
 
+#include "ResultsTest.h"
 #include "authoring/QuestionWindowSupport.h"
 #include "results/ResultsModel.h"
-#include "ResultsTest.h"
 
 namespace kvalor::resultstest {
 namespace {
@@ -154,7 +154,8 @@ TEST_F(ResultsViewTest, AnswerOrderAndKeyDependOnWhoLooks) {
             QStringList texts;
             std::vector<int> keys, marks;
             for (int k = 0; k < view.Model()->rowCount(question); ++k) {
-                EXPECT_EQ(child(question, k).data().toString(), QStringLiteral("Вариант № %1").arg(k + 1));
+                EXPECT_EQ(child(question, k).data().toString(),
+                          QStringLiteral("Вариант № %1").arg(k + 1));
                 texts << child(question, k, 1).data().toString();
                 keys.push_back(image(child(question, k)));
                 marks.push_back(image(child(question, k, 2)));
