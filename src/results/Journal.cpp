@@ -104,12 +104,9 @@ void restorePresentation(const TExamineQuestion& record) {
     }
 }
 
-QLabel* boldLabel(const QString& text) {
-    auto* label = new QLabel(text);
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
+// Captions of the filter panel are bold.
+QLabel* caption(const QString& text) {
+    return new QLabel(QStringLiteral("<b>%1</b>").arg(text));
 }
 
 }  // namespace
@@ -155,22 +152,22 @@ void TfmJournal::BuildControls() {
 
     auto* filter = new QGroupBox;
     auto* panel = new QVBoxLayout(filter);
-    const auto addCaptioned = [panel](const QString& caption, QWidget* control) {
-        auto* label = boldLabel(caption);
+    const auto addCaptioned = [panel](const QString& text, QWidget* control) {
+        auto* label = caption(text);
         label->setBuddy(control);
         panel->addWidget(label);
         panel->addWidget(control);
     };
     addCaptioned(QStringLiteral("Группа"), cbCompetitorList_);
     addCaptioned(QStringLiteral("Пользователь"), cbCompetitor_);
-    panel->addWidget(boldLabel(QStringLiteral("Тест")));
+    panel->addWidget(caption(QStringLiteral("Тест")));
     auto* kinds = new QHBoxLayout;
     kinds->addWidget(rbComplex_);
     kinds->addWidget(rbSimple_);
     kinds->addStretch();
     panel->addLayout(kinds);
     panel->addWidget(cbTests_);
-    panel->addWidget(boldLabel(QStringLiteral("Дата")));
+    panel->addWidget(caption(QStringLiteral("Дата")));
     auto* dates = new QGridLayout;
     dates->addWidget(chbFromDate_, 0, 0);
     dates->addWidget(edFromDate_, 0, 1);
