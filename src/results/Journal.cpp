@@ -29,7 +29,6 @@
 #include "app/MainWindow.h"
 #include "authoring/QuestionWindow.h"
 #include "examination/QuestionWindowRun.h"
-#include "model/Answers.h"
 #include "model/BuiltinAccounts.h"
 #include "model/CollectionHelpers.h"
 #include "model/Competitor.h"
@@ -89,19 +88,6 @@ std::vector<TExaminerCollection*> usersGroups() {
 
 std::vector<TExaminerElement*> accountsOf(const TExaminerCollection& group) {
     return CollectItems(group, "TCompetitor", true);
-}
-
-// The answers of a question in the order the record says they were shown during the run; an
-// index that no longer names an answer is left out.
-void restorePresentation(const TExamineQuestion& record) {
-    TAnswers& answers = record.Question->Answers();
-    TAnswers& shown = *answers.Presentation();
-    shown.Clear();
-    for (const std::int32_t index : record.Order) {
-        if (TAnswer* answer = answers.AnswerAt(index)) {
-            shown.AddReference(*answer);
-        }
-    }
 }
 
 // Captions of the filter panel are bold.
@@ -561,7 +547,8 @@ void TfmJournal::actViewAsStudyExecute() {
         return;
     }
 
-    // A category whose box is disabled has no records, or the run is still in progress.
+    // A category whose box is disabled has no records, or the run is still in progress. The
+    // review window itself puts each question's answers back in the order of the run.
     const auto wanted = [](const QCheckBox* box) { return box->isChecked() || !box->isEnabled(); };
     ExamineQuestionView kept;
     for (TExamineQuestion* record : study.SelectQuestions(kAllQuestions)) {
@@ -569,7 +556,6 @@ void TfmJournal::actViewAsStudyExecute() {
                                : !record->Given.empty() ? dialog.chbInvalid()
                                                         : dialog.chbEmpty();
         if (wanted(box) && record->Question) {
-            restorePresentation(*record);
             kept.push_back(record);
         }
     }
