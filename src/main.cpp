@@ -13,6 +13,7 @@
 #include "results/Journal.h"
 #include "results/ResultsView.h"
 #include "ui/Icons.h"
+#include "users/CompetitorsWindow.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
     registerExamineSettings();
     registerJournal();
     registerResultsView();
+    registerCompetitors();
     TfmKvalor mainWindow;
     exportSettingsDialog(mainWindow);
     QObject::connect(&instance, &SingleInstance::activationRequested, &mainWindow,

@@ -93,6 +93,8 @@ TfmExamineSettings::TfmExamineSettings(TfmKvalor& mainWindow, TfmQuestion& quest
     : QWidget(parent),
       mainWindow_(mainWindow),
       question_(&questionWindow),
+      studyWatch_(kvalorRoot().Studies(),
+                  [this](const TStudy& study) { guarded([&] { StudyRemoved(study); }); }),
       actRun_(new QAction(actionIcon(ActionIcon::Examination),
                           QStringLiteral("Начать тестирование"), this)),
       actAnswersList_(new QAction(QStringLiteral("список"), this)),
@@ -408,6 +410,14 @@ void TfmExamineSettings::ForgetLastStudy() {
     }
     lastStudy_ = nullptr;
     ownStudy_.reset();
+}
+
+void TfmExamineSettings::StudyRemoved(const TStudy& study) {
+    if (&study == lastStudy_) {
+        ForgetLastStudy();
+        ResetResult(false);
+        UpdateActions();
+    }
 }
 
 TStudy* TfmExamineSettings::LastStudy() {

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "model/StudyList.h"
+
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -87,6 +89,8 @@ private:
     void ResetResult(bool forgetStudy);
     void ShowResult();
     void ForgetLastStudy();
+    // The journal frees a study (its account was deleted): the window lets go of it first.
+    void StudyRemoved(const TStudy& study);
     void ApplyFontSetting(int pointSize);
 
     void actRunExecute();
@@ -98,6 +102,7 @@ private:
     TStudy* lastStudy_ = nullptr;
     // The last study while it is not in the journal.
     std::unique_ptr<TStudy> ownStudy_;
+    StudyRemovalWatch studyWatch_;
     int resultIndicator_ = 0;
     // Restoring the window from its icon shows it again; only the first show after it was
     // created or closed starts anew.

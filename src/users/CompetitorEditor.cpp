@@ -1,0 +1,308 @@
+#include "users/CompetitorEditor.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/MainWindow.h"
+#include "cipher/KVTEACrypt.h"
+#include "model/BuiltinAccounts.h"
+#include "model/Competitor.h"
+#include "model/Competitors.h"
+#include "model/Kvalor.h"
+#include "ui/ErrorGuard.h"
+#include "ui/Fonts.h"
+#include "ui/Inputs.h"
+#include "ui/PasswordInputBox.h"
+#include "ui/Prompts.h"
+#include "util/Codepage.h"
+#include "util/TextUtils.h"
+
+namespace kvalor {
+
+namespace {
+
+constexpr int kFirstNameField = 0;
+constexpr int kLastNameField = 1;
+constexpr int kPatronymicField = 2;
+constexpr int kOrganizationField = 8;
+constexpr int kTownField = 9;
+
+// Stands in the password field for a password nobody has typed yet.
+const QString kPasswordPlaceholder = QStringLiteral("        ");
+
+bool isBuiltin(const TCompetitor& account) {
+    const Guid& id = account.Id();
+    return id == AdministratorAccountId() || id == TeacherAccountId() || id == ApplicantAccountId();
+}
+
+QString fieldText(const TCompetitor& account, int index) {
+    return fromCp1251(account.GetField(index));
+}
+
+// The organisation as its box shows it: one line per stored line, whatever the line breaks.
+QString organizationShown(const TCompetitor& account) {
+    QString text = fieldText(account, kOrganizationField);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+std::string stored(const QString& text) {
+    return TrimText(toCp1251(text));
+}
+
+THash enciphered(const QString& password) {
+    THash bytes = toCp1251(password);
+    if (!bytes.empty()) {
+        TKVTEAEncrypt().encipher(bytes);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+std::string CompetitorDisplayName(const std::string& lastName, const std::string& firstName,
+                                  const std::string& patronymic) {
+    if (!firstName.empty() && !patronymic.empty()) {
+        return lastName + ' ' + firstName.front() + '.' + patronymic.front() + '.';
+    }
+    if (!firstName.empty()) {
+        return lastName + ' ' + firstName.front() + '.';
+    }
+    return lastName;
+}
+
+TfmCompetitorEdit::TfmCompetitorEdit(QWidget* parent)
+    : QDialog(parent),
+      edLastName_(new QLineEdit),
+      edFirstName_(new QLineEdit),
+      edPatronymic_(new QLineEdit),
+      edTown_(new QLineEdit),
+      edOrganization_(new QPlainTextEdit),
+      edPassword_(new QLineEdit),
+      btnSave_(new QPushButton(QStringLiteral("Сохранить"))),
+      btnClose_(new QPushButton(QStringLiteral("Закрыть"))) {
+    setWindowTitle(QStringLiteral("Соискатель"));
+
+    edOrganization_->setTabChangesFocus(true);
+    edOrganization_->setFixedHeight(edOrganization_->fontMetrics().lineSpacing() * 3 +
+                                    2 * edOrganization_->frameWidth() + 8);
+    edOrganization_->installEventFilter(this);
+    edPassword_->setEchoMode(QLineEdit::Password);
+    edPassword_->setStyleSheet(
+        QStringLiteral("QLineEdit { lineedit-password-character: %1; }").arg(QChar('#').unicode()));
+    QFont bold = edPassword_->font();
+    bold.setBold(true);
+    edPassword_->setFont(bold);
+    edPassword_->installEventFilter(this);
+
+    auto* fields = new QFormLayout;
+    fields->addRow(QStringLiteral("Фамилия"), edLastName_);
+    fields->addRow(QStringLiteral("Имя"), edFirstName_);
+    fields->addRow(QStringLiteral("Отчество"), edPatronymic_);
+    fields->addRow(QStringLiteral("Город"), edTown_);
+    fields->addRow(QStringLiteral("Организация"), edOrganization_);
+    fields->addRow(QStringLiteral("Пароль"), edPassword_);
+
+    // Enter anywhere saves; the button is off while there is nothing to save.
+    btnSave_->setDefault(true);
+    btnSave_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnSave_);
+    buttons->addWidget(btnClose_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(fields);
+    layout->addLayout(buttons);
+    setMinimumWidth(420);
+
+    for (QLineEdit* edit : {edLastName_, edFirstName_, edPatronymic_, edTown_}) {
+        connect(edit, &QLineEdit::textChanged, this, guard([this] { FieldChanged(); }));
+    }
+    connect(edOrganization_, &QPlainTextEdit::textChanged, this, guard([this] { FieldChanged(); }));
+    connect(edPassword_, &QLineEdit::textChanged, this, guard([this] { PasswordChanged(); }));
+    // Only what the user types is split; a stored last name with a space stays as it is.
+    connect(edLastName_, &QLineEdit::textEdited, this, guard([this] { LastNameEdited(); }));
+    connect(btnSave_, &QPushButton::clicked, this, guard([this] { btnSaveClick(); }));
+    connect(btnClose_, &QPushButton::clicked, this, &QDialog::reject);
+
+    UpdateSave();
+}
+
+void TfmCompetitorEdit::Load(TCompetitor* account) {
+    if (account == account_) {
+        return;
+    }
+    account_ = account;
+    FillFields();
+}
+
+void TfmCompetitorEdit::FillFields() {
+    FillBlankEdits(this, QString());
+    edPassword_->setText(kPasswordPlaceholder);
+    edOrganization_->clear();
+    if (account_) {
+        edLastName_->setText(fieldText(*account_, kLastNameField));
+        edFirstName_->setText(fieldText(*account_, kFirstNameField));
+        edPatronymic_->setText(fieldText(*account_, kPatronymicField));
+        edTown_->setText(fieldText(*account_, kTownField));
+        edOrganization_->setPlainText(organizationShown(*account_));
+        setWindowTitle(QStringLiteral("Соискатель %1").arg(fromCp1251(account_->GetName())));
+    }
+    modified_ = false;
+    passwordEdited_ = false;
+    UpdateSave();
+}
+
+void TfmCompetitorEdit::done(int result) {
+    Load(nullptr);
+    QDialog::done(result);
+}
+
+void TfmCompetitorEdit::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    const int size = kvalorRoot().FontSize();
+    if (size > 0 && FontSizeDiffers(edLastName_, size)) {
+        ApplyFontSize(this, size);
+        adjustSize();
+    }
+    edLastName_->setFocus(Qt::TabFocusReason);
+}
+
+bool TfmCompetitorEdit::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == edOrganization_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            // No line breaks are typed here: Enter goes to the dialog, as in the other fields.
+            QApplication::sendEvent(this, event);
+            return true;
+        }
+    }
+    if (watched == edPassword_ && event->type() == QEvent::FocusIn && !passwordEdited_) {
+        // Typing replaces the placeholder rather than adding to it, also after a click.
+        QTimer::singleShot(0, edPassword_, &QLineEdit::selectAll);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfmCompetitorEdit::FieldChanged() {
+    modified_ = true;
+    UpdateSave();
+}
+
+void TfmCompetitorEdit::PasswordChanged() {
+    modified_ = true;
+    passwordEdited_ = true;
+    UpdateSave();
+}
+
+void TfmCompetitorEdit::LastNameEdited() {
+    if (!kvalorRoot().AutoSplitName()) {
+        return;
+    }
+    QString text = edLastName_->text();
+    while (text.contains(QStringLiteral("  "))) {
+        text.replace(QStringLiteral("  "), QStringLiteral(" "));
+    }
+    const QStringList parts = SplitAtChars(text, QStringLiteral(" "));
+    if (parts.size() != 2 && parts.size() != 3) {
+        return;
+    }
+    edLastName_->setText(parts[0]);
+    edFirstName_->setText(parts[1]);
+    QLineEdit* last = edFirstName_;
+    if (parts.size() == 3) {
+        edPatronymic_->setText(parts[2]);
+        last = edPatronymic_;
+    }
+    // Typing goes on where the last part went, not at the end of the last name.
+    last->setFocus(Qt::OtherFocusReason);
+    last->end(false);
+}
+
+void TfmCompetitorEdit::UpdateSave() {
+    bool enabled = account_ && !TrimText(edLastName_->text()).isEmpty();
+    if (enabled && !passwordEdited_) {
+        const TCompetitor& account = *account_;
+        enabled = edLastName_->text() != fieldText(account, kLastNameField) ||
+                  edFirstName_->text() != fieldText(account, kFirstNameField) ||
+                  edPatronymic_->text() != fieldText(account, kPatronymicField) ||
+                  edTown_->text() != fieldText(account, kTownField) ||
+                  edOrganization_->toPlainText() != organizationShown(account);
+    }
+    btnSave_->setEnabled(enabled);
+}
+
+bool TfmCompetitorEdit::MayChange(const TCompetitor& account) const {
+    const TCompetitor* current = kvalorRoot().CurrentUser();
+    const bool administrator = current && current->Id() == AdministratorAccountId();
+    if (account.Id() == AdministratorAccountId()) {
+        return administrator;
+    }
+    if (account.Id() == TeacherAccountId()) {
+        return administrator || (current && current->Id() == TeacherAccountId());
+    }
+    return true;
+}
+
+void TfmCompetitorEdit::btnSaveClick() {
+    if (!account_) {
+        return;
+    }
+    TCompetitor& account = *account_;
+    if (!MayChange(account)) {
+        prompts().inform(QStringLiteral("Изменение данных невозможно"),
+                         QStringLiteral("Нарушение прав"), QMessageBox::Warning);
+        return;
+    }
+    account.SetField(kFirstNameField, stored(edFirstName_->text()));
+    account.SetField(kLastNameField, stored(edLastName_->text()));
+    account.SetField(kPatronymicField, stored(edPatronymic_->text()));
+    account.SetField(kTownField, stored(edTown_->text()));
+    account.SetField(kOrganizationField, stored(edOrganization_->toPlainText()));
+    // The names of the built-in accounts are the ones every installation knows them by.
+    if (!isBuiltin(account)) {
+        account.SetName(CompetitorDisplayName(account.GetField(kLastNameField),
+                                              account.GetField(kFirstNameField),
+                                              account.GetField(kPatronymicField)));
+    }
+    modified_ = false;
+    if (passwordEdited_) {
+        ChangePassword();
+    }
+    FillFields();
+}
+
+void TfmCompetitorEdit::ChangePassword() {
+    QString oldPassword;
+    if (!PasswordInputBox(QStringLiteral("Старый пароль"), QString(), oldPassword, QChar('#'))) {
+        return;
+    }
+    // The whole field counts, blanks included: a password may begin or end with them.
+    if (kvalorRoot().Users().ChangePassword(*account_, enciphered(oldPassword),
+                                            enciphered(edPassword_->text()))) {
+        prompts().inform(QStringLiteral("Пароль успешно изменен"), QStringLiteral("Информация"),
+                         QMessageBox::Information);
+    } else {
+        prompts().inform(QStringLiteral("Пароль не изменен"), QStringLiteral("Ошибка"),
+                         QMessageBox::Critical);
+    }
+}
+
+TfmCompetitorEdit& competitorEditor(TfmKvalor& mainWindow) {
+    auto* editor = mainWindow.findChild<TfmCompetitorEdit*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!editor) {
+        editor = new TfmCompetitorEdit(&mainWindow);
+    }
+    return *editor;
+}
+
+}  // namespace kvalor

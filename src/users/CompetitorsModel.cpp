@@ -1,0 +1,248 @@
+#include "users/CompetitorsModel.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QMimeData>
+#include <QPalette>
+
+#include "model/BuiltinAccounts.h"
+#include "model/Competitor.h"
+#include "model/Competitors.h"
+#include "util/Codepage.h"
+
+namespace kvalor {
+
+namespace {
+
+constexpr int kColumnCount = 2;
+constexpr int kTownField = 9;
+const QString kDragFormat = QStringLiteral("application/x-kvalor-users-drag");
+
+}  // namespace
+
+TCompetitorsModel::TCompetitorsModel(QObject* parent)
+    : QAbstractItemModel(parent),
+      // Another window, or another copy of the program, has another mark.
+      dragMark_(QByteArray::number(QCoreApplication::applicationPid()) + ':' +
+                QByteArray::number(reinterpret_cast<quintptr>(this))) {}
+
+TCompetitorsModel::~TCompetitorsModel() = default;
+
+void TCompetitorsModel::Fill(TCompetitors& users) {
+    beginResetModel();
+    root_.children.clear();
+    fillNode(root_, users);
+    endResetModel();
+}
+
+void TCompetitorsModel::fillNode(Node& node, TCompetitors& collection) {
+    for (int i = 0; i < collection.Count(); ++i) {
+        IExaminerItem* item = collection.Items(i);
+        if (!item || item->Id() == ApplicantAccountId()) {
+            continue;
+        }
+        auto child = std::make_unique<Node>();
+        child->item = item;
+        child->parent = &node;
+        if (auto* group = dynamic_cast<TCompetitors*>(item)) {
+            fillNode(*child, *group);
+        }
+        node.children.push_back(std::move(child));
+    }
+}
+
+QModelIndex TCompetitorsModel::AppendNode(const QModelIndex& parent, IExaminerItem& item) {
+    Node* holder = parent.isValid() ? nodeOf(parent) : &root_;
+    const int row = static_cast<int>(holder->children.size());
+    beginInsertRows(parent, row, row);
+    auto child = std::make_unique<Node>();
+    child->item = &item;
+    child->parent = holder;
+    holder->children.push_back(std::move(child));
+    endInsertRows();
+    return index(row, 0, parent);
+}
+
+void TCompetitorsModel::RemoveNode(const QModelIndex& index) {
+    Node* node = nodeOf(index);
+    if (!node) {
+        return;
+    }
+    const int row = rowOf(node);
+    beginRemoveRows(index.parent(), row, row);
+    node->parent->children.erase(node->parent->children.begin() + row);
+    endRemoveRows();
+}
+
+IExaminerItem* TCompetitorsModel::ItemAt(const QModelIndex& index) const {
+    const Node* node = nodeOf(index);
+    return node ? node->item : nullptr;
+}
+
+QModelIndex TCompetitorsModel::FindItemNode(const IExaminerItem* item) const {
+    return indexOf(findNode(root_, item));
+}
+
+const TCompetitorsModel::Node* TCompetitorsModel::findNode(const Node& node,
+                                                           const IExaminerItem* item) {
+    for (const auto& child : node.children) {
+        if (child->item == item) {
+            return child.get();
+        }
+        if (const Node* found = findNode(*child, item)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+void TCompetitorsModel::ItemChanged(const QModelIndex& index) {
+    if (index.isValid()) {
+        emit dataChanged(index.siblingAtColumn(0), index.siblingAtColumn(kColumnCount - 1));
+    }
+}
+
+void TCompetitorsModel::SetDropHandlers(DropCheck check, Drop drop) {
+    dropCheck_ = std::move(check);
+    drop_ = std::move(drop);
+}
+
+TCompetitorsModel::Node* TCompetitorsModel::nodeOf(const QModelIndex& index) const {
+    if (!index.isValid() || index.model() != this) {
+        return nullptr;
+    }
+    return static_cast<Node*>(index.internalPointer());
+}
+
+int TCompetitorsModel::rowOf(const Node* node) {
+    const auto& siblings = node->parent->children;
+    for (std::size_t row = 0; row < siblings.size(); ++row) {
+        if (siblings[row].get() == node) {
+            return static_cast<int>(row);
+        }
+    }
+    return -1;
+}
+
+QModelIndex TCompetitorsModel::indexOf(const Node* node) const {
+    if (!node || node == &root_) {
+        return {};
+    }
+    return createIndex(rowOf(node), 0, const_cast<Node*>(node));
+}
+
+QModelIndex TCompetitorsModel::index(int row, int column, const QModelIndex& parent) const {
+    const Node* holder = parent.isValid() ? nodeOf(parent) : &root_;
+    if (!holder || row < 0 || column < 0 || column >= kColumnCount ||
+        row >= static_cast<int>(holder->children.size())) {
+        return {};
+    }
+    return createIndex(row, column, holder->children[static_cast<std::size_t>(row)].get());
+}
+
+QModelIndex TCompetitorsModel::parent(const QModelIndex& child) const {
+    const Node* node = nodeOf(child);
+    return node ? indexOf(node->parent) : QModelIndex();
+}
+
+int TCompetitorsModel::rowCount(const QModelIndex& parent) const {
+    if (parent.column() > 0) {
+        return 0;
+    }
+    const Node* holder = parent.isValid() ? nodeOf(parent) : &root_;
+    return holder ? static_cast<int>(holder->children.size()) : 0;
+}
+
+int TCompetitorsModel::columnCount(const QModelIndex&) const {
+    return kColumnCount;
+}
+
+QVariant TCompetitorsModel::data(const QModelIndex& index, int role) const {
+    const IExaminerItem* item = ItemAt(index);
+    if (!item) {
+        return {};
+    }
+    switch (role) {
+        case Qt::DisplayRole:
+            if (index.column() == 0) {
+                return fromCp1251(item->GetName());
+            }
+            if (const auto* account = dynamic_cast<const TCompetitor*>(item)) {
+                return fromCp1251(account->GetField(kTownField));
+            }
+            return QString();
+        case Qt::FontRole:
+            if (index.column() == 0 && item->IsCollection()) {
+                QFont bold = QApplication::font();
+                bold.setBold(true);
+                return bold;
+            }
+            return {};
+        case Qt::TextAlignmentRole:
+            return index.column() == 1 ? QVariant(Qt::AlignCenter) : QVariant();
+        case Qt::ForegroundRole:
+            return QApplication::palette().color(QPalette::WindowText);
+        default:
+            return {};
+    }
+}
+
+QVariant TCompetitorsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal) {
+        return {};
+    }
+    if (role == Qt::DisplayRole) {
+        return section == 0 ? QStringLiteral("Имя") : QString();
+    }
+    if (role == Qt::ToolTipRole) {
+        return section == 0 ? QStringLiteral("Наименование теста")
+                            : QStringLiteral("Общее количество вопросов");
+    }
+    if (role == Qt::TextAlignmentRole && section == 1) {
+        return QVariant(Qt::AlignCenter);
+    }
+    return {};
+}
+
+Qt::ItemFlags TCompetitorsModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+}
+
+QStringList TCompetitorsModel::mimeTypes() const {
+    return {kDragFormat};
+}
+
+// The drag says only where it comes from; what moves is the tree's selection at the drop.
+QMimeData* TCompetitorsModel::mimeData(const QModelIndexList&) const {
+    auto* data = new QMimeData;
+    data->setData(kDragFormat, dragMark_);
+    return data;
+}
+
+Qt::DropActions TCompetitorsModel::supportedDropActions() const {
+    return Qt::MoveAction;
+}
+
+bool TCompetitorsModel::isOwnDrag(const QMimeData* data) const {
+    return data && data->data(kDragFormat) == dragMark_;
+}
+
+// Only a drop right on a node counts; between nodes or beside them nothing is dropped.
+bool TCompetitorsModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int row, int,
+                                        const QModelIndex& parent) const {
+    return isOwnDrag(data) && row < 0 && parent.isValid() && dropCheck_ && dropCheck_(parent);
+}
+
+bool TCompetitorsModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row,
+                                     int column, const QModelIndex& parent) {
+    if (!canDropMimeData(data, action, row, column, parent) || !drop_) {
+        return false;
+    }
+    drop_(parent.siblingAtColumn(0));
+    return true;
+}
+
+}  // namespace kvalor

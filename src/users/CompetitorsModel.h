@@ -1,0 +1,83 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QAbstractItemModel>
+#include <QByteArray>
+
+namespace kvalor {
+
+class IExaminerItem;
+class TCompetitors;
+
+// The tree of the users window over the users list: groups with their members below them and
+// the accounts of no group, in list order. The nodes refer to the items; the texts are read
+// from the items at every display, so an edited account shows its new name at once.
+class TCompetitorsModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    // Decides whether the selection may be dropped on the node, and drops it.
+    using DropCheck = std::function<bool(const QModelIndex& target)>;
+    using Drop = std::function<void(const QModelIndex& target)>;
+
+    explicit TCompetitorsModel(QObject* parent = nullptr);
+    ~TCompetitorsModel() override;
+
+    // Empties the tree and shows the list: every item in order, the members of a group under
+    // its node; the built-in applicant account never.
+    void Fill(TCompetitors& users);
+    // Appends a node for the item at the end of the children of parent (the top level for an
+    // invalid index) and returns its index.
+    QModelIndex AppendNode(const QModelIndex& parent, IExaminerItem& item);
+    // Removes the node and its children; the item stays as it is.
+    void RemoveNode(const QModelIndex& index);
+    // The item the node shows; nullptr for an invalid index.
+    IExaminerItem* ItemAt(const QModelIndex& index) const;
+    // The first node, in depth-first order from the top, that shows the item.
+    QModelIndex FindItemNode(const IExaminerItem* item) const;
+    // Tells the views that the item's texts changed.
+    void ItemChanged(const QModelIndex& index);
+
+    // Drags carry a mark of this model, so that only drags out of its own tree are dropped.
+    void SetDropHandlers(DropCheck check, Drop drop);
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDropActions() const override;
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+
+private:
+    struct Node {
+        IExaminerItem* item = nullptr;
+        Node* parent = nullptr;
+        std::vector<std::unique_ptr<Node>> children;
+    };
+
+    Node* nodeOf(const QModelIndex& index) const;
+    QModelIndex indexOf(const Node* node) const;
+    static int rowOf(const Node* node);
+    static const Node* findNode(const Node& node, const IExaminerItem* item);
+    void fillNode(Node& node, TCompetitors& collection);
+    bool isOwnDrag(const QMimeData* data) const;
+
+    Node root_;
+    QByteArray dragMark_;
+    DropCheck dropCheck_;
+    Drop drop_;
+};
+
+}  // namespace kvalor
