@@ -172,13 +172,17 @@ void TfmCompetitors::BuildControls() {
     tbActions_->addSeparator();
     tbActions_->addAction(actClose_);
     // The keyboard reaches the toolbar with Tab, and its menus with Space.
-    for (QToolButton* button : tbActions_->findChildren<QToolButton*>()) {
-        button->setFocusPolicy(Qt::TabFocus);
+    for (QAction* action : tbActions_->actions()) {
+        if (auto* button = qobject_cast<QToolButton*>(tbActions_->widgetForAction(action))) {
+            button->setFocusPolicy(Qt::TabFocus);
+        }
     }
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tbActions_);
     layout->addWidget(tvCompetitors_, 1);
+    // The window opens with the keyboard in the tree.
+    setFocusProxy(tvCompetitors_);
 }
 
 void TfmCompetitors::ConnectControls() {

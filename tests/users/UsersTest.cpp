@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QTreeView>
 
+#include "model/AccountMessages.h"
 #include "model/Kvalor.h"
 #include "model/Question.h"
 #include "model/Questions.h"
@@ -33,6 +34,7 @@ void UsersTest::SetUp() {
 }
 
 void UsersTest::TearDown() {
+    setAccountMessageHandler({});
     main_.reset();
     processEvents();
     kvalorRoot().Clear();
@@ -146,6 +148,10 @@ QModelIndex nodeNamed(const TfmCompetitors& window, const QString& name) {
 
 void clickNode(TfmCompetitors& window, const QModelIndex& node, Qt::KeyboardModifiers modifiers) {
     QTreeView* view = window.tvCompetitors();
+    // A click brings the window to the front and the keyboard to the tree (sent events do
+    // neither by themselves).
+    view->window()->activateWindow();
+    view->setFocus(Qt::MouseFocusReason);
     view->scrollTo(node);
     processEvents();
     const QPointF local = view->visualRect(node).center();
