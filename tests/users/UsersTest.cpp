@@ -182,10 +182,26 @@ bool dropSelectionOn(TfmCompetitors& window, const QModelIndex& target) {
     return move.isAccepted() && drop.isAccepted();
 }
 
+namespace {
+
+void typeCharacter(QWidget* target, QChar character) {
+    pressKey(target, character == QLatin1Char(' ') ? Qt::Key_Space : Qt::Key_A, Qt::NoModifier,
+             QString(character));
+}
+
+}  // namespace
+
 void typeText(QWidget* target, const QString& text) {
     for (const QChar character : text) {
-        pressKey(target, character == QLatin1Char(' ') ? Qt::Key_Space : Qt::Key_A, Qt::NoModifier,
-                 QString(character));
+        typeCharacter(target, character);
+    }
+}
+
+void typeKeys(const QString& text) {
+    for (const QChar character : text) {
+        QWidget* focused = QApplication::focusWidget();
+        ASSERT_NE(focused, nullptr) << "nothing has the focus";
+        typeCharacter(focused, character);
     }
 }
 

@@ -64,7 +64,8 @@ void clickNode(TfmCompetitors& window, const QModelIndex& node,
 // Drags the tree's selection onto the node as the tree's own drag would and drops it there;
 // returns whether the tree took the drop.
 bool dropSelectionOn(TfmCompetitors& window, const QModelIndex& target);
-// Types the text key by key, as the keyboard would.
+// Types the text key by key into the widget, or into whatever has the focus.
 void typeText(QWidget* target, const QString& text);
+void typeKeys(const QString& text);
 
 }  // namespace kvalor::userstest
