@@ -1,5 +1,7 @@
 #include "users/CompetitorEditor.h"
 
+#include <array>
+
 #include <QApplication>
 #include <QEvent>
 #include <QFormLayout>
@@ -8,7 +10,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/MainWindow.h"
@@ -130,7 +131,8 @@ TfmCompetitorEdit::TfmCompetitorEdit(QWidget* parent)
     connect(edOrganization_, &QPlainTextEdit::textChanged, this, guard([this] { FieldChanged(); }));
     connect(edPassword_, &QLineEdit::textChanged, this, guard([this] { PasswordChanged(); }));
     // Only what the user types is split; a stored last name with a space stays as it is.
-    connect(edLastName_, &QLineEdit::textEdited, this, guard([this] { LastNameEdited(); }));
+    connect(edLastName_, &QLineEdit::textEdited, this, guard([this] { NameEdited(0); }));
+    connect(edFirstName_, &QLineEdit::textEdited, this, guard([this] { NameEdited(1); }));
     connect(btnSave_, &QPushButton::clicked, this, guard([this] { btnSaveClick(); }));
     connect(btnClose_, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -186,9 +188,10 @@ bool TfmCompetitorEdit::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if (watched == edPassword_ && event->type() == QEvent::FocusIn && !passwordEdited_) {
-        // Typing replaces the placeholder rather than adding to it, also after a click.
-        QTimer::singleShot(0, edPassword_, &QLineEdit::selectAll);
+    if (watched == edPassword_ && event->type() == QEvent::MouseButtonRelease && !passwordEdited_) {
+        // Typing replaces the placeholder rather than adding to it, also after a click (Tab
+        // selects the whole field anyway).
+        edPassword_->selectAll();
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -204,26 +207,26 @@ void TfmCompetitorEdit::PasswordChanged() {
     UpdateSave();
 }
 
-void TfmCompetitorEdit::LastNameEdited() {
+void TfmCompetitorEdit::NameEdited(int part) {
     if (!kvalorRoot().AutoSplitName()) {
         return;
     }
-    QString text = edLastName_->text();
+    const std::array<QLineEdit*, 3> fields{edLastName_, edFirstName_, edPatronymic_};
+    QString text = fields[static_cast<std::size_t>(part)]->text();
     while (text.contains(QStringLiteral("  "))) {
         text.replace(QStringLiteral("  "), QStringLiteral(" "));
     }
     const QStringList parts = SplitAtChars(text, QStringLiteral(" "));
-    if (parts.size() != 2 && parts.size() != 3) {
+    const auto count = static_cast<std::size_t>(parts.size());
+    if (count < 2 || count > fields.size() - static_cast<std::size_t>(part)) {
         return;
     }
-    edLastName_->setText(parts[0]);
-    edFirstName_->setText(parts[1]);
-    QLineEdit* last = edFirstName_;
-    if (parts.size() == 3) {
-        edPatronymic_->setText(parts[2]);
-        last = edPatronymic_;
+    for (std::size_t i = 0; i < count; ++i) {
+        fields[static_cast<std::size_t>(part) + i]->setText(parts[static_cast<qsizetype>(i)]);
     }
-    // Typing goes on where the last part went, not at the end of the last name.
+    // Typing goes on where the last part went, so that a full name typed key by key ends
+    // up in its three fields.
+    QLineEdit* last = fields[static_cast<std::size_t>(part) + count - 1];
     last->setFocus(Qt::OtherFocusReason);
     last->end(false);
 }

@@ -58,8 +58,10 @@ private:
     void btnSaveClick();
     void FieldChanged();
     void PasswordChanged();
-    // Splits a full name typed into the last-name field, while the setting is on.
-    void LastNameEdited();
+    // While the setting is on, a full name typed into the last name (part 0) goes into the
+    // last name, first name and patronymic, and first name and patronymic typed into the
+    // first name (part 1) into those two.
+    void NameEdited(int part);
     void UpdateSave();
     bool MayChange(const TCompetitor& account) const;
     void ChangePassword();

@@ -65,6 +65,7 @@ TEST_F(CompetitorEditorTest, FullNameTypedIntoTheLastNameIsSplitWhileTheSettingI
         {false, true, "Иванов Иван Иванович", "Иванов Иван Иванович", "Пётр", "Петрович"},
         // Typing goes on in the field that took the part after the space.
         {true, false, "Иванов Иван", "Иванов", "Иван", "Петрович"},
+        {true, false, "Иванов Иван Иванович", "Иванов", "Иван", "Иванович"},
         {false, false, "Иванов Иван", "Иванов Иван", "Пётр", "Петрович"},
     };
     TCompetitor& account = addAccount("Сидоров П.П.");
