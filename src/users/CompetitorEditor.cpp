@@ -93,8 +93,6 @@ TfmCompetitorEdit::TfmCompetitorEdit(QWidget* parent)
     setWindowTitle(QStringLiteral("Соискатель"));
 
     edOrganization_->setTabChangesFocus(true);
-    edOrganization_->setFixedHeight(edOrganization_->fontMetrics().lineSpacing() * 3 +
-                                    2 * edOrganization_->frameWidth() + 8);
     edOrganization_->installEventFilter(this);
     edPassword_->setEchoMode(QLineEdit::Password);
     edPassword_->setStyleSheet(
@@ -174,8 +172,11 @@ void TfmCompetitorEdit::showEvent(QShowEvent* event) {
     const int size = kvalorRoot().FontSize();
     if (size > 0 && FontSizeDiffers(edLastName_, size)) {
         ApplyFontSize(this, size);
-        adjustSize();
     }
+    // Three lines of the organisation in view, in the font it has now.
+    edOrganization_->setFixedHeight(edOrganization_->fontMetrics().lineSpacing() * 3 +
+                                    2 * edOrganization_->frameWidth() + 8);
+    adjustSize();
     edLastName_->setFocus(Qt::TabFocusReason);
 }
 

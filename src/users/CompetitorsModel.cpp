@@ -173,7 +173,8 @@ QVariant TCompetitorsModel::data(const QModelIndex& index, int role) const {
             return QString();
         case Qt::FontRole:
             if (index.column() == 0 && item->IsCollection()) {
-                QFont bold = QApplication::font();
+                // Only the weight is set: the size and family stay those of the tree.
+                QFont bold;
                 bold.setBold(true);
                 return bold;
             }

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QToolBar>
 #include <QToolButton>
@@ -100,7 +101,8 @@ TfmCompetitors::TfmCompetitors(TfmKvalor& mainWindow, TfmCompetitorEdit& editor,
     ConnectControls();
     connect(&mainWindow.SettingDialog(), &TfmSetting::fontSizeChanged, this,
             [this](int pointSize) { guarded([this, pointSize] { ApplyFontSetting(pointSize); }); });
-    resize(560, 640);
+    // Room for the whole toolbar and a good part of a class.
+    resize(sizeHint().expandedTo(QSize(560, 640)));
     UpdateActions();
 }
 
@@ -125,7 +127,6 @@ void TfmCompetitors::BuildControls() {
     header->setSectionResizeMode(0, QHeaderView::Stretch);
     header->setSectionResizeMode(1, QHeaderView::Interactive);
     header->resizeSection(1, 160);
-    header->setDefaultAlignment(Qt::AlignCenter);
     tvCompetitors_->installEventFilter(this);
 
     actAddCompetitor_->setShortcut(QKeySequence(Qt::Key_Insert));
@@ -241,6 +242,11 @@ void TfmCompetitors::FormShow() {
 void TfmCompetitors::ApplyFontSetting(int pointSize) {
     if (pointSize > 0 && FontSizeDiffers(tvCompetitors_, pointSize)) {
         ApplyFontSize(this, pointSize);
+    }
+    // The whole toolbar stays in view, whatever the size of its texts.
+    if (auto* host = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+        layout()->activate();
+        host->resize(host->size().expandedTo(host->sizeHint()));
     }
 }
 
