@@ -25,4 +25,9 @@ inline const Guid& ApplicantAccountId() {
     return id;
 }
 
+// Whether the id is that of one of the three built-in accounts.
+inline bool IsBuiltinAccountId(const Guid& id) {
+    return id == AdministratorAccountId() || id == TeacherAccountId() || id == ApplicantAccountId();
+}
+
 }  // namespace kvalor

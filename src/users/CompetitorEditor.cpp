@@ -39,11 +39,6 @@ constexpr int kTownField = 9;
 // Stands in the password field for a password nobody has typed yet.
 const QString kPasswordPlaceholder = QStringLiteral("        ");
 
-bool isBuiltin(const TCompetitor& account) {
-    const Guid& id = account.Id();
-    return id == AdministratorAccountId() || id == TeacherAccountId() || id == ApplicantAccountId();
-}
-
 QString fieldText(const TCompetitor& account, int index) {
     return fromCp1251(account.GetField(index));
 }
@@ -273,7 +268,7 @@ void TfmCompetitorEdit::btnSaveClick() {
     account.SetField(kTownField, stored(edTown_->text()));
     account.SetField(kOrganizationField, stored(edOrganization_->toPlainText()));
     // The names of the built-in accounts are the ones every installation knows them by.
-    if (!isBuiltin(account)) {
+    if (!IsBuiltinAccountId(account.Id())) {
         account.SetName(CompetitorDisplayName(account.GetField(kLastNameField),
                                               account.GetField(kFirstNameField),
                                               account.GetField(kPatronymicField)));

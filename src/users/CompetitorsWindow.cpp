@@ -41,11 +41,6 @@ namespace {
 
 const QString kExchangeFilter = QStringLiteral("Данные Квалор (*.exd)");
 
-bool isBuiltin(const IExaminerItem& item) {
-    const Guid& id = item.Id();
-    return id == AdministratorAccountId() || id == TeacherAccountId() || id == ApplicantAccountId();
-}
-
 bool confirmDelete(const IExaminerItem& item) {
     return prompts().ask(
                QStringLiteral("Вы действительно хотите удалить %1").arg(fromCp1251(item.GetName())),
@@ -64,13 +59,15 @@ std::unique_ptr<TCompetitor> takeOut(TCompetitor& account) {
     return std::unique_ptr<TCompetitor>(static_cast<TCompetitor*>(owned.release()));
 }
 
-// A group read from a file may hold a built-in account, which is never deleted: it goes to
-// the top level of the list. Returns whether there was one.
+// A group read from a file may hold a built-in account, which is never deleted: it goes back
+// to its place at the head of the list. Returns whether there was one.
 bool keepBuiltinsOf(TCompetitors& group, TCompetitors& users) {
     bool kept = false;
     for (TExaminerElement* element : CollectItems(group, "TCompetitor", true)) {
-        if (isBuiltin(*element)) {
-            users.AddItem(element->Parent()->Extract(*element));
+        const Guid& id = element->Id();
+        if (IsBuiltinAccountId(id)) {
+            const int place = id == AdministratorAccountId() ? 0 : id == TeacherAccountId() ? 1 : 2;
+            users.InsertItem(place, element->Parent()->Extract(*element));
             kept = true;
         }
     }
@@ -340,11 +337,10 @@ void TfmCompetitors::actDeleteExecute() {
         deleteStudiesOf(members);
         group->Parent()->Extract(*group);
         if (keptBuiltins) {
-            users.Sort();
             FormShow();
         }
     } else if (auto* account = dynamic_cast<TCompetitor*>(item)) {
-        if (isBuiltin(*account) || !confirmDelete(*account)) {
+        if (IsBuiltinAccountId(account->Id()) || !confirmDelete(*account)) {
             return;
         }
         model_->RemoveNode(focused);
@@ -420,7 +416,7 @@ void TfmCompetitors::DropSelection(const QModelIndex& target) {
         for (const QModelIndex& row : rows) {
             auto* account = dynamic_cast<TCompetitor*>(model_->ItemAt(row));
             // Accounts keep their ids; only the built-in ones are ever refused.
-            if (account && !isBuiltin(*account)) {
+            if (account && !IsBuiltinAccountId(account->Id())) {
                 into->AddCompetitor(takeOut(*account), false);
             }
         }

@@ -150,6 +150,24 @@ TEST_F(CompetitorsWindowTest, DeletionAsksForWhatHasContentAndTakesTheResultsAlo
             EXPECT_NE(kvalorRoot().Studies().StudyAt(i).User(), nullptr);
         }
     }
+
+    // A file may put the built-in teacher into a group: deleting the group keeps the teacher,
+    // logged in or not, with its results, at its place in the list.
+    buildClass();
+    TCompetitors& users = kvalorRoot().Users();
+    TCompetitor& teacher = *users.Teacher();
+    addStudy(teacher);
+    kvalorRoot().SetCurrentUser(&teacher);
+    static_cast<TCompetitors*>(users.CollectionAt(3))->AddItem(users.Extract(teacher));
+    window.FormShow();
+    clickNode(window, nodeNamed(window, "9 Б"));
+    prompts_.expectAsk(deleteQuestion("9 Б"), QMessageBox::Yes);
+    trigger(window.actDelete());
+    EXPECT_EQ(treeLines(window), (QStringList{kAdministrator, kTeacher, "10 А", "Яковлев"}));
+    EXPECT_EQ(users.Teacher(), &teacher);
+    EXPECT_EQ(kvalorRoot().CurrentUser(), &teacher);
+    EXPECT_EQ(studiesOf(&teacher), 1);
+    EXPECT_EQ(kvalorRoot().Studies().Count(), 2);
 }
 
 TEST_F(CompetitorsWindowTest, NewAccountLandsInTheFocusedGroupOrAtTheTopLevel) {
