@@ -1,5 +1,6 @@
 #include "users/CompetitorsWindow.h"
 
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <unordered_set>
@@ -74,6 +75,22 @@ bool keepBuiltinsOf(TCompetitors& group, TCompetitors& users) {
     return kept;
 }
 
+// A toolbar button that opens a menu of the actions.
+QToolButton* menuButton(QWidget& owner, const QString& text, ActionIcon icon,
+                        std::initializer_list<QAction*> actions) {
+    auto* menu = new QMenu(&owner);
+    for (QAction* action : actions) {
+        menu->addAction(action);
+    }
+    auto* button = new QToolButton;
+    button->setText(text);
+    button->setIcon(actionIcon(icon));
+    button->setMenu(menu);
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    return button;
+}
+
 }  // namespace
 
 TfmCompetitors::TfmCompetitors(TfmKvalor& mainWindow, TfmCompetitorEdit& editor, QWidget* parent)
@@ -139,30 +156,15 @@ void TfmCompetitors::BuildControls() {
         addAction(action);
     }
 
-    auto* list = new QMenu(this);
-    list->addAction(actCompetitorsSaveToFile_);
-    list->addAction(actCompetitorsLoadFromFile_);
-    btnList_ = new QToolButton;
-    btnList_->setText(QStringLiteral("Список"));
-    btnList_->setIcon(actionIcon(ActionIcon::Users));
-    btnList_->setMenu(list);
-
-    auto* add = new QMenu(this);
-    add->addAction(actAddCompetitor_);
-    add->addAction(actAddGroup_);
-    btnAdd_ = new QToolButton;
-    btnAdd_->setText(QStringLiteral("Добавить"));
-    btnAdd_->setIcon(actionIcon(ActionIcon::Add));
-    btnAdd_->setMenu(add);
-
+    btnList_ = menuButton(*this, QStringLiteral("Список"), ActionIcon::Users,
+                          {actCompetitorsSaveToFile_, actCompetitorsLoadFromFile_});
+    btnAdd_ = menuButton(*this, QStringLiteral("Добавить"), ActionIcon::Add,
+                         {actAddCompetitor_, actAddGroup_});
     tbActions_ = new QToolBar;
     tbActions_->setIconSize(QSize(24, 24));
     tbActions_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    for (QToolButton* button : {btnList_, btnAdd_}) {
-        button->setPopupMode(QToolButton::InstantPopup);
-        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        tbActions_->addWidget(button);
-    }
+    tbActions_->addWidget(btnList_);
+    tbActions_->addWidget(btnAdd_);
     tbActions_->addSeparator();
     for (QAction* action : {actEdit_, actDelete_, actSaveToFile_}) {
         tbActions_->addAction(action);

@@ -4,25 +4,18 @@
 
 #include "app/MainWindow.h"
 #include "support/GuiTest.h"
+#include "support/TestRun.h"
 
 namespace kvalor::apptest {
 
 void AppTest::SetUp() {
     ASSERT_TRUE(folder_.isValid());
-    setProgramFolder(folder_.path());
-    TKvalor& root = kvalorRoot();
-    root.Clear();
-    root.Users().EnsureBuiltins();
-    root.SetAutoSplitName(true);
-    dataModule().SetRunMode(kRunModeNone);
+    startTestRun(folder_.path());
     TfmTestsEdit::alive = TfmCompetitors::alive = TfmExamineSettings::alive = TfmJournal::alive = 0;
 }
 
 void AppTest::TearDown() {
-    processEvents();
-    kvalorRoot().Clear();
-    dataModule().SetRunMode(kRunModeNone);
-    setProgramFolder(QString());
+    endTestRun();
 }
 
 void AppTest::registerDummyWindows() {

@@ -42,6 +42,22 @@ protected:
         return *window;
     }
 
+    // A run started anew: the main window asks for the run mode, administration is chosen
+    // and the administrator's login is done as given.
+    template <class Login>
+    void startAsAdministrator(Login login) {
+        main_ = std::make_unique<TfmKvalor>();
+        prompts_.expectModal<TfmRunMode>(
+            [](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
+        prompts_.expectModal<TfmAuthorization>([login](TfmAuthorization& dialog) mutable {
+            examtest::chooseLine(dialog.cbUser(), "Администратор");
+            login(dialog);
+        });
+        main_->show();
+        processEvents();
+        ASSERT_TRUE(prompts_.finished());
+    }
+
     // The examination of the chosen test by the applicant, finished at once without answers.
     void expectExaminationFinishedAtOnce() {
         prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) { trigger(exam.actFinish()); });
@@ -61,15 +77,7 @@ TEST_F(UsersEndToEndTest, AdministratorsFirstDay) {
     ASSERT_TRUE(dataModule().DataLoaded());
 
     // The administrator logs in without a password, as the README says.
-    main_ = std::make_unique<TfmKvalor>();
-    prompts_.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
-    prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
-        examtest::chooseLine(login.cbUser(), "Администратор");
-        click(login.btnOk());
-    });
-    main_->show();
-    processEvents();
-    ASSERT_TRUE(prompts_.finished());
+    startAsAdministrator([](TfmAuthorization& login) { click(login.btnOk()); });
     ASSERT_EQ(dataModule().RunMode(), kRunModeAdministrator);
     trigger(main_->actEditUsers());
     TfmCompetitors& window = usersWindow();
@@ -141,20 +149,13 @@ TEST_F(UsersEndToEndTest, AdministratorsFirstDay) {
     kvalorRoot().Clear();
     dataModule().DataModuleCreate();
     ASSERT_TRUE(dataModule().DataLoaded());
-    main_ = std::make_unique<TfmKvalor>();
-    prompts_.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
-    prompts_.expectModal<TfmAuthorization>([this](TfmAuthorization& login) {
-        examtest::chooseLine(login.cbUser(), "Администратор");
+    startAsAdministrator([this](TfmAuthorization& login) {
+        prompts_.expectInform("Пароль задан неверно");
         click(login.btnOk());
         ASSERT_TRUE(login.isVisible());
         typeText(login.edPassword(), "Ключ 9");
         click(login.btnOk());
-        EXPECT_EQ(prompts_.seen().back().text, "Пароль задан неверно");
     });
-    prompts_.expectInform("Пароль задан неверно");
-    main_->show();
-    processEvents();
-    ASSERT_TRUE(prompts_.finished());
     ASSERT_EQ(dataModule().RunMode(), kRunModeAdministrator);
 
     // The applicant with the password takes the demonstration test after giving it, and is

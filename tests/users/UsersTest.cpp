@@ -15,6 +15,7 @@
 #include "model/StudyList.h"
 #include "model/TypeIds.h"
 #include "support/GuiTest.h"
+#include "support/TestRun.h"
 #include "users/CompetitorEditor.h"
 #include "users/CompetitorsModel.h"
 #include "users/CompetitorsWindow.h"
@@ -24,22 +25,14 @@ namespace kvalor::userstest {
 
 void UsersTest::SetUp() {
     ASSERT_TRUE(folder_.isValid());
-    setProgramFolder(folder_.path());
-    TKvalor& root = kvalorRoot();
-    root.Clear();
-    root.Users().EnsureBuiltins();
-    root.SetAutoSplitName(true);
-    dataModule().SetRunMode(kRunModeNone);
+    startTestRun(folder_.path());
     registerCompetitors();
 }
 
 void UsersTest::TearDown() {
     setAccountMessageHandler({});
     main_.reset();
-    processEvents();
-    kvalorRoot().Clear();
-    dataModule().SetRunMode(kRunModeNone);
-    setProgramFolder(QString());
+    endTestRun();
 }
 
 TfmCompetitors& UsersTest::openUsers(std::uint8_t runMode) {

@@ -1,0 +1,26 @@
+#include "support/TestRun.h"
+
+#include "app/DataModule.h"
+#include "model/Competitors.h"
+#include "model/Kvalor.h"
+#include "support/GuiTest.h"
+
+namespace kvalor {
+
+void startTestRun(const QString& programFolder) {
+    setProgramFolder(programFolder);
+    TKvalor& root = kvalorRoot();
+    root.Clear();
+    root.Users().EnsureBuiltins();
+    root.SetAutoSplitName(true);
+    dataModule().SetRunMode(kRunModeNone);
+}
+
+void endTestRun() {
+    processEvents();
+    kvalorRoot().Clear();
+    dataModule().SetRunMode(kRunModeNone);
+    setProgramFolder(QString());
+}
+
+}  // namespace kvalor
