@@ -8,18 +8,11 @@
 #include <QTreeView>
 
 #include "model/AccountMessages.h"
-#include "model/Kvalor.h"
-#include "model/Question.h"
-#include "model/Questions.h"
-#include "model/Study.h"
-#include "model/StudyList.h"
-#include "model/TypeIds.h"
 #include "support/GuiTest.h"
 #include "support/TestRun.h"
 #include "users/CompetitorEditor.h"
 #include "users/CompetitorsModel.h"
 #include "users/CompetitorsWindow.h"
-#include "util/Codepage.h"
 
 namespace kvalor::userstest {
 
@@ -57,92 +50,62 @@ TfmCompetitorEdit& UsersTest::editor() const {
     return competitorEditor(*main_);
 }
 
-TCompetitors& UsersTest::addGroup(const QString& name) {
-    auto group = std::make_unique<TCompetitors>();
-    group->SetName(toCp1251(name));
-    group->NewId();
-    TCompetitors& result = *group;
-    kvalorRoot().Users().AddCollection(std::move(group));
-    return result;
-}
-
-TCompetitor& UsersTest::addAccount(const QString& name, TCompetitors* group, const QString& town) {
-    auto account = std::make_unique<TCompetitor>();
-    account->SetName(toCp1251(name));
-    account->SetField(1, toCp1251(name));
-    account->SetField(9, toCp1251(town));
-    TCompetitor& result = *account;
-    TCompetitors& target = group ? *group : kvalorRoot().Users();
-    EXPECT_GE(target.AddCompetitor(std::move(account), true), 0);
-    return result;
-}
-
 TStudy& UsersTest::addStudy(TCompetitor& account) {
     TQuestions& tests = kvalorRoot().SimpleTests();
-    if (tests.Count() == 0) {
-        auto test = std::make_unique<TQuestions>(kGroupKindSimpleTest);
-        test->SetName(toCp1251(QStringLiteral("Арифметика")));
-        tests.AddCollection(std::move(test));
-    }
-    auto* test = static_cast<TQuestions*>(tests.CollectionAt(0));
+    TQuestions& test = tests.Count() > 0 ? *static_cast<TQuestions*>(tests.CollectionAt(0))
+                                         : examtest::addTest(kGroupKindSimpleTest, "Тест", 10);
     TStudyList& journal = kvalorRoot().Studies();
-    const int index = journal.Append(
-        TStudyList::NewStudy(kModeTesting, account, *test, 45000.0 + journal.Count()));
-    return journal.StudyAt(index);
-}
-
-int UsersTest::studiesOf(const TCompetitor* account) {
-    int count = 0;
-    const TStudyList& journal = kvalorRoot().Studies();
-    for (int i = 0; i < journal.Count(); ++i) {
-        count += journal.StudyAt(i).User() == account ? 1 : 0;
-    }
-    return count;
+    auto study = examtest::drawStudy(account, test);
+    // A date of its own, so that a load keeps it apart from the others.
+    study->SetDate(study->Date() + journal.Count());
+    return journal.StudyAt(journal.Append(std::move(study)));
 }
 
 namespace {
 
-void addLines(const TCompetitorsModel& model, const QModelIndex& parent, const QString& indent,
-              QStringList& lines) {
+void collectNodes(const QAbstractItemModel& model, const QModelIndex& parent,
+                  QModelIndexList& nodes) {
     for (int row = 0; row < model.rowCount(parent); ++row) {
         const QModelIndex node = model.index(row, 0, parent);
-        lines << indent + node.data().toString();
-        addLines(model, node, indent + QStringLiteral("  "), lines);
+        nodes << node;
+        collectNodes(model, node, nodes);
     }
 }
 
-QModelIndex findNamed(const TCompetitorsModel& model, const QModelIndex& parent,
-                      const QString& name) {
-    for (int row = 0; row < model.rowCount(parent); ++row) {
-        const QModelIndex node = model.index(row, 0, parent);
-        if (node.data().toString() == name) {
-            return node;
-        }
-        if (const QModelIndex found = findNamed(model, node, name); found.isValid()) {
-            return found;
-        }
-    }
-    return {};
+QModelIndexList nodesOf(const TfmCompetitors& window) {
+    QModelIndexList nodes;
+    collectNodes(window.Model(), QModelIndex(), nodes);
+    return nodes;
+}
+
+void typeCharacter(QWidget* target, QChar character) {
+    pressKey(target, character == QLatin1Char(' ') ? Qt::Key_Space : Qt::Key_A, Qt::NoModifier,
+             QString(character));
 }
 
 }  // namespace
 
 QStringList treeLines(const TfmCompetitors& window) {
     QStringList lines;
-    addLines(window.Model(), QModelIndex(), QString(), lines);
+    for (const QModelIndex& node : nodesOf(window)) {
+        lines << (node.parent().isValid() ? "  " : "") + node.data().toString();
+    }
     return lines;
 }
 
 QModelIndex nodeNamed(const TfmCompetitors& window, const QString& name) {
-    const QModelIndex node = findNamed(window.Model(), QModelIndex(), name);
-    EXPECT_TRUE(node.isValid()) << "no node " << name.toStdString();
-    return node;
+    for (const QModelIndex& node : nodesOf(window)) {
+        if (node.data().toString() == name) {
+            return node;
+        }
+    }
+    ADD_FAILURE() << "no node " << name.toStdString();
+    return {};
 }
 
 void clickNode(TfmCompetitors& window, const QModelIndex& node, Qt::KeyboardModifiers modifiers) {
     QTreeView* view = window.tvCompetitors();
-    // A click brings the window to the front and the keyboard to the tree (sent events do
-    // neither by themselves).
+    // Sent events neither activate the window nor move the focus, as a real click does.
     view->window()->activateWindow();
     view->setFocus(Qt::MouseFocusReason);
     view->scrollTo(node);
@@ -174,15 +137,6 @@ bool dropSelectionOn(TfmCompetitors& window, const QModelIndex& target) {
     processEvents();
     return move.isAccepted() && drop.isAccepted();
 }
-
-namespace {
-
-void typeCharacter(QWidget* target, QChar character) {
-    pressKey(target, character == QLatin1Char(' ') ? Qt::Key_Space : Qt::Key_A, Qt::NoModifier,
-             QString(character));
-}
-
-}  // namespace
 
 void typeText(QWidget* target, const QString& text) {
     for (const QChar character : text) {
