@@ -1,9 +1,14 @@
 // The start and the end of a run of Kvalor.
+#include <cstdio>
+
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QScreen>
 #include <QTimer>
 
+#include "app/DataFolder.h"
 #include "app/DataModule.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
@@ -12,6 +17,7 @@
 #include "results/ExportSettings.h"
 #include "results/Journal.h"
 #include "results/ResultsView.h"
+#include "ui/ErrorGuard.h"
 #include "ui/Icons.h"
 #include "users/CompetitorsWindow.h"
 
@@ -26,10 +32,29 @@ void waitWithEvents(int milliseconds) {
     loop.exec();
 }
 
+void print(std::FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace kvalor;
+
+    QStringList arguments;
+    for (int index = 1; index < argc; ++index) {
+        arguments << QFile::decodeName(argv[index]);
+    }
+    const StartOptions options =
+        ParseStartOptions(arguments, qEnvironmentVariable("KVALOR_DATA"));
+    if (!options.error.isEmpty()) {
+        print(stderr, "kvalor: " + options.error + "\n" + StartUsage());
+        return 2;
+    }
+    if (options.help || options.version) {
+        print(stdout, options.help ? StartUsage() : QStringLiteral("kvalor " KVALOR_VERSION "\n"));
+        return 0;
+    }
 
     // A second copy only wakes the first and ends before it builds anything.
     SingleInstance instance(SingleInstance::defaultName());
@@ -44,6 +69,16 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     initIconTheme();
     instance.listen();
+    // Desktops match the windows to the menu entry by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kvalor"));
+
+    const QString dataFolder =
+        ChooseDataFolder(options.dataFolder, QCoreApplication::applicationDirPath());
+    if (!QDir().mkpath(dataFolder)) {
+        showError(QStringLiteral("Не удалось создать папку данных %1").arg(dataFolder));
+        return 1;
+    }
+    setProgramFolder(dataFolder);
 
     TfmSplashScreen splash;
     splash.show();
@@ -53,7 +88,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Квалор"));
 
     TDM& module = dataModule();
-    module.DataModuleCreate();
+    if (!module.DataModuleCreate(FirstStart::WriteStarterData)) {
+        return 1;
+    }
     registerExamineSettings();
     registerJournal();
     registerResultsView();

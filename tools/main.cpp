@@ -12,9 +12,10 @@
 #include <QStringList>
 
 #include "JsonDump.h"
-#include "StarterData.h"
 #include "exchange/QuestionImport.h"
+#include "model/StarterData.h"
 #include "model/Kvalor.h"
+#include "storage/DataFileLock.h"
 #include "util/Error.h"
 
 using namespace kvalor;
@@ -26,10 +27,10 @@ constexpr int kUsageError = 2;
 
 const char kUsage[] =
     "Использование:\n"
-    "  kvalor-tool init ФАЙЛ\n"
+    "  kvalor-tool init [--empty] ФАЙЛ\n"
     "      записать начальный файл данных: встроенные учётные записи без паролей, группа из\n"
-    "      двух соискателей, демонстрационный простой и комплексный тесты;\n"
-    "      существующий файл заменяется\n"
+    "      двух соискателей, демонстрационный простой и комплексный тесты (с --empty только\n"
+    "      встроенные учётные записи); существующий файл заменяется\n"
     "  kvalor-tool dump ФАЙЛ\n"
     "      вывести содержимое файла данных, файла результатов или файла пользователей в JSON;\n"
     "      файл данных показывается так, как он хранится (без исправлений при загрузке),\n"
@@ -42,7 +43,10 @@ const char kUsage[] =
     "  kvalor-tool import-questions ФАЙЛ_ДАННЫХ ФАЙЛ_ВОПРОСОВ [--test ТЕСТ]\n"
     "      добавить вопросы из текстового файла в формате GIFT или Aiken в простой тест ТЕСТ\n"
     "      (новый, если такого нет; без --test новый тест называется по имени файла) и\n"
-    "      вывести отчёт; при ошибке файл данных не меняется\n";
+    "      вывести отчёт; при ошибке файл данных не меняется\n"
+    "Команды init, resave, import-studies и import-questions на время работы блокируют файл\n"
+    "данных, в который пишут (файл ФАЙЛ.lock рядом с ним), и не выполняются, пока он занят\n"
+    "программой или другой командой.\n";
 
 void write(std::FILE* stream, const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
@@ -52,9 +56,14 @@ void fail(const QString& message) {
     write(stderr, "kvalor-tool: " + message.toUtf8() + "\n");
 }
 
-void init(const QString& fileName) {
+void init(const QString& fileName, bool empty) {
+    const DataFileLock lock(fileName);
     TKvalor root;
-    BuildStarterData(root);
+    if (empty) {
+        BuildEmptyData(root);
+    } else {
+        BuildStarterData(root);
+    }
     root.SaveToFile(fileName);
 }
 
@@ -64,7 +73,10 @@ bool dump(const QString& fileName) {
     return std::fflush(stdout) == 0 && !std::ferror(stdout);
 }
 
+// Only the file written is locked: reading a data file that a running program holds gives its
+// last save, and a read-only source cannot have a lock file made beside it.
 void resave(const QString& from, const QString& to) {
+    const DataFileLock lock(to);
     TKvalor root;
     root.LoadFromFile(from, true);
     root.SaveToFile(to);
@@ -72,6 +84,7 @@ void resave(const QString& from, const QString& to) {
 
 // The save replaces the file only once it is complete, so a failing import leaves it as it was.
 void importStudies(const QString& dataFile, const QStringList& resultsFiles) {
+    const DataFileLock lock(dataFile);
     TKvalor root;
     root.LoadFromFile(dataFile, true);
     root.ImportStudies(resultsFiles);
@@ -80,6 +93,7 @@ void importStudies(const QString& dataFile, const QStringList& resultsFiles) {
 
 // The data file is written only when questions came in.
 bool importQuestions(const QString& dataFile, const QString& textFile, const QString& testName) {
+    const DataFileLock lock(dataFile);
     TKvalor root;
     root.LoadFromFile(dataFile, true);
     TQuestions* test = testName.isEmpty() ? nullptr : FindSimpleTest(root.SimpleTests(), testName);
@@ -105,7 +119,9 @@ int main(int argc, char** argv) {
     }
     try {
         if (command == "init" && args.size() == 2) {
-            init(args[1]);
+            init(args[1], false);
+        } else if (command == "init" && args.size() == 3 && args[1] == "--empty") {
+            init(args[2], true);
         } else if (command == "dump" && args.size() == 2) {
             if (!dump(args[1])) {
                 fail(QString::fromUtf8("не удалось вывести результат"));

@@ -1,14 +1,20 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include <QObject>
 #include <QString>
 
 namespace kvalor {
 
-// The folder that holds the files of a run ("KvalorCfg.ini", "KvalorData.exd", "Studies.exd"):
-// the folder of the executable unless set otherwise, so that tests work in folders of their own.
+class DataFileLock;
+class RecoveryFile;
+class TStudy;
+
+// The folder that holds the files of a run ("KvalorCfg.ini", "KvalorData.exd", "Studies.exd",
+// the recovery and lock files): the folder of the executable unless set otherwise, as the
+// start-up does from the command line and tests do for folders of their own.
 QString programFolder();
 // An empty folder goes back to the folder of the executable.
 void setProgramFolder(const QString& folder);
@@ -25,6 +31,9 @@ inline constexpr std::uint8_t kRunModeTesting = 1;
 inline constexpr std::uint8_t kRunModeAdministrator = 2;
 inline constexpr std::uint8_t kRunModeTeacher = 3;
 
+// What a start does in a folder that holds none of the files of a run.
+enum class FirstStart { ReportMissingDataFile, WriteStarterData };
+
 // The data module: reads the settings and the data file at the start of a run, writes them back
 // at its end, and holds the run mode that the windows read to decide what the user may do.
 class TDM : public QObject {
@@ -36,22 +45,38 @@ public:
     std::uint8_t RunMode() const { return runMode_; }
     void SetRunMode(std::uint8_t mode);
 
-    // Reads the font size from the settings file (the menu font size when it has none), loads
-    // the data file with its fix-ups and sets the run mode to 0. A data file that cannot be
-    // read is reported in a box "Ошибка чтения базы"; the run goes on with what was read.
-    void DataModuleCreate();
+    TDM();
+    ~TDM() override;
+
+    // Takes the lock of the data file; when another process holds it, says that the data are
+    // in use and returns false, having changed nothing. Then reads the font size from the
+    // settings file (the menu font size when it has none), writes the starter data into a new
+    // folder when asked to, loads the data file with its fix-ups and sets the run mode to 0.
+    // A data file that cannot be read is reported in a box "Ошибка чтения базы"; the run goes
+    // on with what was read. After a load, results left in a recovery file by a run that did
+    // not end are merged into the journal and saved at once.
+    bool DataModuleCreate(FirstStart firstStart = FirstStart::ReportMissingDataFile);
     // Writes the font size to the settings file and, when the data file was read at start,
     // saves it and then the results file. Runs after the event loop, so a failed save is shown
-    // here; the previous file stays as it was.
+    // here; the previous file stays as it was. Releases the lock of the data file.
     void DataModuleDestroy();
+
+    // A run was journaled (appended to the journal and scored): until the data file is next
+    // saved it is also kept in the recovery file. A failure to write it is shown.
+    void StudyJournaled(const TStudy& study);
 
 signals:
     // The windows enable their actions from the run mode.
     void runModeChanged(std::uint8_t mode);
 
 private:
+    void RecoverResults();
+
     bool dataLoaded_ = false;
     std::uint8_t runMode_ = kRunModeNone;
+    std::unique_ptr<DataFileLock> lock_;
+    // Only while the data file is loaded and will be saved at the end.
+    std::unique_ptr<RecoveryFile> recovery_;
 };
 
 // The program's one data module.

@@ -526,6 +526,7 @@ void TfmExamineSettings::actRunExecute() {
     if (study.State() != kStudyInProgress || rbExamine_->isChecked()) {
         kvalorRoot().Studies().Append(std::move(ownStudy_));
         study.Score();
+        dataModule().StudyJournaled(study);
     } else {
         // A preparation left unfinished leaves no trace.
         ForgetLastStudy();

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -380,10 +381,24 @@ private:
     void syncFolder() const;
 };
 
-CompoundFileWriter::Target::Target(const QString& fileName) {
+namespace {
+
+// A save of "name" writes ".name.<random>.tmp" beside it, hidden and never matching the file.
+std::string temporaryPrefix(const QFileInfo& target) {
+    return "." + localPath(target.fileName()) + ".";
+}
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+QFileInfo targetOf(const QString& fileName) {
     // Replace what a link points to, as writing in place would, not the link itself.
     const QFileInfo given(fileName);
-    const QFileInfo target(given.exists() ? given.canonicalFilePath() : given.absoluteFilePath());
+    return QFileInfo(given.exists() ? given.canonicalFilePath() : given.absoluteFilePath());
+}
+
+}  // namespace
+
+CompoundFileWriter::Target::Target(const QString& fileName) {
+    const QFileInfo target = targetOf(fileName);
     path = localPath(target.filePath());
     folder = localPath(target.absolutePath());
     // Opened for writing, so that a read-only file is refused as writing in place would be.
@@ -392,11 +407,11 @@ CompoundFileWriter::Target::Target(const QString& fileName) {
 }
 
 void CompoundFileWriter::Target::createTemporaryFile(const QFileInfo& target) {
-    const std::string prefix = folder + "/." + localPath(target.fileName()) + ".";
+    const std::string prefix = folder + "/" + temporaryPrefix(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QByteArray suffix =
-            QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
-        const std::string candidate = prefix + suffix.toStdString();
+        const std::string candidate =
+            prefix + QByteArray::number(QRandomGenerator::global()->generate(), 16).toStdString() +
+            std::string(kTemporarySuffix);
         // 0666 lets the umask decide, as for any new file.
         tempFd = UniqueFd(
             ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
@@ -507,6 +522,28 @@ void CompoundFileWriter::commit() {
     }
     target->replaceWith(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink)),
                         static_cast<std::size_t>(gsf_output_size(sink)));
+}
+
+int RemoveAbandonedTemporaryFiles(const QString& fileName) {
+    const QFileInfo target = targetOf(fileName);
+    const std::string prefix = temporaryPrefix(target);
+    const QDir folder = target.absoluteDir();
+    int removed = 0;
+    for (const QString& entry : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const std::string name = localPath(entry);
+        if (!name.starts_with(prefix) || !name.ends_with(kTemporarySuffix)) {
+            continue;
+        }
+        // A save keeps its temporary file locked until it renames or removes it, so a file that
+        // can be locked belongs to a save that was killed.
+        const std::string path = localPath(folder.filePath(entry));
+        const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        if (fd.isOpen() && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
+            ::unlink(path.c_str()) == 0) {
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 }  // namespace kvalor

@@ -176,4 +176,8 @@ private:
     CompoundStorageWriter root_;
 };
 
+// Removes the temporary files that saves of the file left behind when they were killed (those
+// no writer holds any more); returns how many. For the holder of the file's DataFileLock.
+int RemoveAbandonedTemporaryFiles(const QString& fileName);
+
 }  // namespace kvalor

@@ -1,4 +1,4 @@
-#include "StarterData.h"
+#include "model/StarterData.h"
 
 #include <cstdint>
 #include <memory>
@@ -73,7 +73,6 @@ void addApplicant(TCompetitors& group, const char* displayName, const char* firs
 }
 
 void buildUsers(TCompetitors& users) {
-    users.EnsureBuiltins();
     auto group = std::make_unique<TCompetitors>();
     group->SetName(cp("10 А класс"));
     // A group keeps the null id until a load gives it one; a fixed id now keeps the file the
@@ -87,12 +86,16 @@ void buildUsers(TCompetitors& users) {
 
 }  // namespace
 
-void BuildStarterData(TKvalor& root) {
+void BuildEmptyData(TKvalor& root) {
     root.Clear();
     // Every file the program saves carries 1 and 1 here.
     root.SetOption1(1);
     root.SetOption2(1);
+    root.Users().EnsureBuiltins();
+}
 
+void BuildStarterData(TKvalor& root) {
+    BuildEmptyData(root);
     buildUsers(root.Users());
 
     auto simple = std::make_unique<TQuestions>(kGroupKindSimpleTest);

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kvalor {
+
+// What the command line asks of a start of the program.
+struct StartOptions {
+    bool help = false;
+    bool version = false;
+    // The folder of "--data", or else the environment's KVALOR_DATA; empty when neither names
+    // one.
+    QString dataFolder;
+    // A mistake in the arguments, in Russian; the program then prints it with the usage.
+    QString error;
+};
+
+// Reads the program's own options from the arguments (without the program's name). Whatever
+// else there is stays for Qt, which has options of its own ("-platform", "-style").
+StartOptions ParseStartOptions(const QStringList& arguments, const QString& environmentFolder);
+
+// The text of "kvalor --help".
+QString StartUsage();
+
+// The folder that holds the files of a run: the folder asked for; else the folder of the
+// executable when it may be written and is not that of an installed copy (a copy run from a
+// memory stick or its build folder keeps its data beside itself); else the user's own.
+QString ChooseDataFolder(const QString& requested, const QString& programFolder);
+
+// The user's data folder for the program (~/.local/share/kvalor unless XDG_DATA_HOME says
+// otherwise).
+QString UserDataFolder();
+
+// True for the bin folder of an installed copy, recognised by the desktop entry that the
+// installation puts in ../share/applications. Even root, who may write there, gets its data
+// in a folder of its own.
+bool IsInstalledProgramFolder(const QString& programFolder);
+
+}  // namespace kvalor

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+
+#include "StorageTestSupport.h"
+#include "storage/CompoundFile.h"
+#include "storage/DataFileLock.h"
+
+using namespace kvalor;
+using namespace storagetest;
+
+namespace {
+
+class DataFileLockTest : public StorageTest {
+protected:
+    void SetUp() override {
+        StorageTest::SetUp();
+        // Open to every user, as the shared folder of a computer room is.
+        ASSERT_EQ(::chmod(folder().c_str(), 0777), 0);
+    }
+
+    QString inUse(const QString& file) const {
+        return QStringLiteral("Файл данных %1 уже используется другой запущенной программой "
+                              "(возможно, другим пользователем этого компьютера).\nДождитесь "
+                              "завершения её работы и повторите попытку")
+            .arg(file);
+    }
+
+    // What taking the lock in another process gives: "" when it got it, else the message. As
+    // `nobody` when unprivileged, that is another desktop user.
+    static std::string lockInOtherProcess(const QString& file, bool unprivileged) {
+        return messageInChildProcess([&] {
+            if (unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+                throw KvalorError("no other user");
+            }
+            const DataFileLock lock(file);
+        });
+    }
+};
+
+// A process that holds the lock until it is killed.
+class KilledHolder {
+public:
+    explicit KilledHolder(const QString& file) {
+        int ready[2];
+        EXPECT_EQ(::pipe(ready), 0);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const DataFileLock lock(file);
+            (void)!::write(ready[1], "L", 1);
+            ::pause();
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        char status = 0;
+        (void)!::read(ready[0], &status, 1);
+        ::close(ready[0]);
+        EXPECT_EQ(status, 'L');
+    }
+    void kill() {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+}  // namespace
+
+TEST_F(DataFileLockTest, OneHolderAtATimeAcrossProcessesAndUsers) {
+    const QString file = qpath("KvalorData.exd");
+    {
+        const DataFileLock lock(file);
+        EXPECT_EQ(lock.LockFileName(), qpath("KvalorData.exd.lock"));
+        EXPECT_EQ(lockInOtherProcess(file, false), inUse(file).toStdString());
+        // Another user may not write the lock file, and still finds it held.
+        EXPECT_EQ(lockInOtherProcess(file, true), inUse(file).toStdString());
+        // A lock belongs to its open, so a second one in the same process is refused too.
+        EXPECT_THROW(DataFileLock{file}, KvalorError);
+    }
+    EXPECT_EQ(lockInOtherProcess(file, true), "");
+    EXPECT_EQ(lockInOtherProcess(file, false), "");
+
+    // A holder that is killed holds nothing afterwards.
+    KilledHolder holder(file);
+    EXPECT_EQ(lockInOtherProcess(file, false), inUse(file).toStdString());
+    holder.kill();
+    EXPECT_NO_THROW(DataFileLock{file});
+}
+
+TEST_F(DataFileLockTest, EveryNameOfADataFileLeadsToOneLock) {
+    const QString file = qpath("KvalorData.exd");
+    writeBytes(path("KvalorData.exd"), "data");
+    ASSERT_TRUE(QFile::link(file, qpath("Link.exd")));
+    ASSERT_TRUE(QDir().mkdir(qpath("real")));
+    ASSERT_TRUE(QFile::link(qpath("real"), qpath("linked")));
+
+    EXPECT_EQ(DataFileLock::LockFileNameFor(qpath("Link.exd")), qpath("KvalorData.exd.lock"));
+    EXPECT_EQ(DataFileLock::LockFileNameFor(qpath("real/../KvalorData.exd")),
+              qpath("KvalorData.exd.lock"));
+    // A data file not written yet, in a folder reached through a link.
+    EXPECT_EQ(DataFileLock::LockFileNameFor(qpath("linked/New.exd")), qpath("real/New.exd.lock"));
+
+    const DataFileLock lock(file);
+    EXPECT_THROW(DataFileLock{qpath("Link.exd")}, KvalorError);
+}
+
+TEST_F(DataFileLockTest, TakingTheLockClearsOnlyWhatKilledSavesLeft) {
+    const QString file = qpath("KvalorData.exd");
+    writeBytes(path(".KvalorData.exd.5f3a.tmp"), "abandoned");
+    writeBytes(path(".Studies.exd.77.tmp"), "another file's");
+    writeBytes(path("KvalorData.exd.tmp"), "not ours");
+    // A save under way holds its temporary file: it stays, and the save completes.
+    CompoundFileWriter running(file);
+    running.root().writeStream("Version", "\x03\x01\x01");
+
+    const DataFileLock lock(file);
+    QStringList left = QDir(folder().c_str()).entryList(QDir::Files | QDir::Hidden);
+    left.removeAll("KvalorData.exd.lock");
+    ASSERT_EQ(left.size(), 3) << left.join(' ').toStdString();
+    EXPECT_TRUE(left.contains(".Studies.exd.77.tmp"));
+    EXPECT_TRUE(left.contains("KvalorData.exd.tmp"));
+    EXPECT_FALSE(left.contains(".KvalorData.exd.5f3a.tmp"));
+    running.commit();
+    EXPECT_EQ(fileBytes(path("KvalorData.exd")).substr(0, 4), "\xD0\xCF\x11\xE0");
+}
