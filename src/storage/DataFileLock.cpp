@@ -33,9 +33,14 @@ DataFileLock::DataFileLock(const QString& dataFileName)
     fd_ = detail::UniqueFd(
         ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666));
     if (!fd_.isOpen() && (errno == EACCES || errno == EROFS)) {
-        fd_ = detail::UniqueFd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        fd_ = detail::UniqueFd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     }
     if (!fd_.isOpen()) {
+        // Where no lock file can be made, no data file can be written either: the write
+        // itself then says why.
+        if (errno == ENOENT) {
+            return;
+        }
         throw KvalorError(QStringLiteral("Не удалось открыть файл блокировки %1").arg(lockFileName_));
     }
     if (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {

@@ -15,10 +15,12 @@ class DataFileLock {
 public:
     // Takes the lock, or fails with a KvalorError: the data file is in use by another process,
     // or the lock file cannot be opened. Holding it, removes the temporary files that killed
-    // saves of the data file left behind.
+    // saves of the data file left behind. In a folder that is missing or read-only, where no
+    // lock file exists and none can be made, it holds nothing: nobody can write there.
     explicit DataFileLock(const QString& dataFileName);
 
     const QString& LockFileName() const { return lockFileName_; }
+    bool Held() const { return fd_.isOpen(); }
 
     // "<data file>.lock" in the folder the data file really lies in, so that every name of one
     // data file leads to one lock.

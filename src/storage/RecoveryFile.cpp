@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -37,11 +36,10 @@ bool RecoveryFile::Load() {
 
 QString RecoveryFile::SetAside() const {
     const QFileInfo recovery(fileName_);
-    const QString stem = QDir(recovery.absolutePath())
-                             .filePath(recovery.completeBaseName() + ".damaged-" +
-                                       QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss"));
+    const QString stem =
+        QDir(recovery.absolutePath()).filePath(recovery.completeBaseName() + ".damaged");
     // QFile::rename never replaces a file, so an earlier damaged copy is never lost.
-    for (int attempt = 1; attempt <= 100; ++attempt) {
+    for (int attempt = 1; attempt <= 1000; ++attempt) {
         const QString candidate =
             stem + (attempt == 1 ? QString() : QStringLiteral("-%1").arg(attempt)) + ".exd";
         if (QFile::rename(fileName_, candidate)) {

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QCheckBox>
+#include <QFile>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
@@ -24,6 +26,7 @@
 #include "authoring/QuestionWindowSupport.h"
 #include "examination/ExamineSettings.h"
 #include "results/ResultsView.h"
+#include "storage/RecoveryFile.h"
 #include "support/FakeClock.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
@@ -375,6 +378,35 @@ TEST_F(ExamineSettingsTest, NoTimeAllowedEndsBeforeTheWindowShows) {
     EXPECT_EQ(answerActions(window), (std::vector<bool>{false, false, true, true, true}));
     EXPECT_EQ(question().Study(), nullptr);
     EXPECT_EQ(question().QuestionList(), nullptr);
+}
+
+// The journaled run is also kept in the recovery file until the data file is saved.
+TEST_F(ExamineSettingsTest, AJournaledRunIsKeptForRecoveryUntilSaved) {
+    QTemporaryDir folder;
+    setProgramFolder(folder.path());
+    arithmetic(0);
+    addApplicant("Андреев");
+    const QString dataFile = programFile(kDataFileName);
+    kvalorRoot().SaveToFile(dataFile);
+    ASSERT_TRUE(dataModule().DataModuleCreate());
+    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    choose(window, true, "Арифметика", "Андреев");
+    prompts_.expectAsk("Время истекло. Завершить работу ?", QMessageBox::Yes);
+    trigger(window.actRun());
+    ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
+
+    const QString recovery = RecoveryFile::FileNameFor(dataFile);
+    TStudyList kept;
+    kept.LoadFromFile(recovery);
+    ASSERT_EQ(kept.Count(), 1);
+    const TStudy& study = kvalorRoot().Studies().StudyAt(0);
+    EXPECT_EQ(kept.StudyAt(0).Date(), study.Date());
+    EXPECT_EQ(kept.StudyAt(0).UserId(), study.UserId());
+    EXPECT_EQ(kept.StudyAt(0).State(), kStudyTimeIsUp);
+    EXPECT_EQ(kept.StudyAt(0).Questions().Count(), 4);
+    dataModule().DataModuleDestroy();
+    EXPECT_FALSE(QFile::exists(recovery));
+    setProgramFolder({});
 }
 
 TEST_F(ExamineSettingsTest, ReviewByCategory) {

@@ -79,6 +79,7 @@ TEST_F(DataFileLockTest, OneHolderAtATimeAcrossProcessesAndUsers) {
     {
         const DataFileLock lock(file);
         EXPECT_EQ(lock.LockFileName(), qpath("KvalorData.exd.lock"));
+        EXPECT_TRUE(lock.Held());
         EXPECT_EQ(lockInOtherProcess(file, false), inUse(file).toStdString());
         // Another user may not write the lock file, and still finds it held.
         EXPECT_EQ(lockInOtherProcess(file, true), inUse(file).toStdString());
@@ -93,6 +94,9 @@ TEST_F(DataFileLockTest, OneHolderAtATimeAcrossProcessesAndUsers) {
     EXPECT_EQ(lockInOtherProcess(file, false), inUse(file).toStdString());
     holder.kill();
     EXPECT_NO_THROW(DataFileLock{file});
+
+    // Where no lock file can be made, nothing can be written, and there is nothing to hold.
+    EXPECT_FALSE(DataFileLock(qpath("missing/KvalorData.exd")).Held());
 }
 
 TEST_F(DataFileLockTest, EveryNameOfADataFileLeadsToOneLock) {

@@ -28,6 +28,7 @@
 #include "model/StudyList.h"
 #include "model/TypeIds.h"
 #include "storage/CompoundFile.h"
+#include "storage/DataFileLock.h"
 #include "util/Codepage.h"
 #include "util/DateTime.h"
 
@@ -459,6 +460,44 @@ TEST_F(ToolTest, ImportQuestionsReportsAndWritesOnlyWhatCameIn) {
     EXPECT_EQ(refused.err,
               u("kvalor-tool: Файл «binary.txt» не является текстовым файлом вопросов\n"));
     EXPECT_EQ(fileBytes(data), before);
+
+TEST_F(ToolTest, CommandsThatWriteADataFileWaitForItsLock) {
+    const QString data = initFile();
+    const QString other = initFile("Other.exd");
+    const QString results = path("Studies.exd");
+    writeResultsFile(data, results);
+    const QString questions = path("questions.gift");
+    {
+        QFile file(questions);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("Вода? {=H2O ~CO2}\n");
+    }
+    const QByteArray before = fileBytes(data);
+    {
+        // As a running program holds it.
+        const DataFileLock running(data);
+        for (const QStringList& args :
+             {QStringList{"init", data}, QStringList{"init", "--empty", data},
+              QStringList{"resave", data, data}, QStringList{"resave", other, data},
+              QStringList{"import-studies", data, results},
+              QStringList{"import-questions", data, questions}}) {
+            const ToolRun run = runTool(args);
+            EXPECT_EQ(run.exitCode, 1) << args.join(' ').toStdString();
+            EXPECT_TRUE(run.err.contains(u("Файл данных %1 уже используется").arg(data)))
+                << run.err.toStdString();
+        }
+        EXPECT_EQ(fileBytes(data), before);
+        // Reading is no writing: a copy of what the program saved last.
+        EXPECT_EQ(runTool({"resave", data, path("Copy.exd")}).exitCode, 0);
+        EXPECT_EQ(dump(path("Copy.exd"))["users"], dump(data)["users"]);
+    }
+
+    // Free again; an empty data file holds the built-in accounts alone.
+    ASSERT_EQ(runTool({"init", "--empty", data}).exitCode, 0);
+    const QJsonObject empty = dump(data);
+    EXPECT_EQ(empty["users"].toArray().size(), 3);
+    EXPECT_TRUE(empty["simpleTests"].toArray().isEmpty());
+    EXPECT_TRUE(empty["complexTests"].toArray().isEmpty());
 }
 
 TEST_F(ToolTest, WrongArgumentsGiveTheUsage) {

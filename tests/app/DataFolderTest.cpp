@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "app/DataFolder.h"
+
+namespace kvalor {
+namespace {
+
+TEST(DataFolderTest, CommandLineAndEnvironment) {
+    struct Case {
+        QStringList arguments;
+        QString environment;
+        QString folder;  // or the error
+        bool help = false;
+        bool version = false;
+    };
+    const QString noFolder = QStringLiteral("После --data не указана папка");
+    const std::vector<Case> cases = {
+        {{}, {}, {}},
+        {{}, "/srv/класс", "/srv/класс"},
+        {{"--data", "/srv/a"}, "/srv/b", "/srv/a"},
+        {{"--data=/srv/a"}, {}, "/srv/a"},
+        {{"-platform", "offscreen", "--data", "d"}, {}, "d"},
+        {{"--help"}, {}, {}, true},
+        {{"-h", "--version"}, {}, {}, true, true},
+        {{"--data"}, "/srv/b", noFolder},
+        {{"--data="}, {}, noFolder},
+        {{"--data", ""}, {}, noFolder},
+    };
+    for (const Case& c : cases) {
+        const StartOptions options = ParseStartOptions(c.arguments, c.environment);
+        const std::string name = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(options.help, c.help) << name;
+        EXPECT_EQ(options.version, c.version) << name;
+        EXPECT_EQ(options.error.isEmpty() ? options.dataFolder : options.error, c.folder) << name;
+    }
+}
+
+TEST(DataFolderTest, WhereTheFilesOfARunLive) {
+    QTemporaryDir prefix;
+    ASSERT_TRUE(prefix.isValid());
+    qputenv("XDG_DATA_HOME", QFile::encodeName(prefix.filePath("home-data")));
+    const QString userFolder = prefix.filePath("home-data/kvalor");
+    EXPECT_EQ(UserDataFolder(), userFolder);
+
+    // A copy run from its own writable folder keeps its data beside itself.
+    const QString copy = prefix.filePath("stick");
+    ASSERT_TRUE(QDir().mkpath(copy));
+    EXPECT_EQ(ChooseDataFolder({}, copy), copy);
+    // An installed copy never does, even for root, who may write anywhere.
+    const QString bin = prefix.filePath("usr/bin");
+    ASSERT_TRUE(QDir().mkpath(bin));
+    EXPECT_EQ(ChooseDataFolder({}, bin), bin);
+    ASSERT_TRUE(QDir().mkpath(prefix.filePath("usr/share/applications")));
+    QFile entry(prefix.filePath("usr/share/applications/kvalor.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.close();
+    EXPECT_TRUE(IsInstalledProgramFolder(bin));
+    EXPECT_EQ(ChooseDataFolder({}, bin), userFolder);
+    // A folder that cannot be written to.
+    EXPECT_EQ(ChooseDataFolder({}, prefix.filePath("missing")), userFolder);
+    // The folder asked for wins, made absolute against the current folder.
+    EXPECT_EQ(ChooseDataFolder("/srv/класс/../общий", bin), "/srv/общий");
+    EXPECT_EQ(ChooseDataFolder("данные", bin), QDir::current().filePath("данные"));
+    qunsetenv("XDG_DATA_HOME");
+}
+
+}  // namespace
+}  // namespace kvalor
