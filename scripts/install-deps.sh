@@ -11,6 +11,7 @@ packages=(
   python3 python3-olefile
   adwaita-icon-theme fonts-dejavu-core
   xvfb xauth imagemagick
+  desktop-file-utils dpkg-dev file  # the install test and the Debian package
 )
 
 missing=()

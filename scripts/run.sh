@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Kvalor and starts it. On the first start a starter data
-# file is put beside the program, so that there is something to work with.
+# Installs what is missing, builds Kvalor and starts it. Its first start writes a starter data
+# file beside the program, so that there is something to work with.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build"
@@ -14,8 +14,5 @@ program="$build/src/kvalor"
 if [ ! -x "$program" ]; then
     echo "Kvalor's libraries and tools are built; the application window is not part of the build yet."
     exit 0
-fi
-if [ ! -f "$build/src/KvalorData.exd" ]; then
-    "$build/tools/kvalor-tool" init "$build/src/KvalorData.exd"
 fi
 exec "$program"

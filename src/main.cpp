@@ -45,8 +45,7 @@ int main(int argc, char** argv) {
     for (int index = 1; index < argc; ++index) {
         arguments << QFile::decodeName(argv[index]);
     }
-    const StartOptions options =
-        ParseStartOptions(arguments, qEnvironmentVariable("KVALOR_DATA"));
+    const StartOptions options = ParseStartOptions(arguments, qEnvironmentVariable("KVALOR_DATA"));
     if (!options.error.isEmpty()) {
         print(stderr, "kvalor: " + options.error + "\n" + StartUsage());
         return 2;

@@ -13,8 +13,8 @@
 
 #include "JsonDump.h"
 #include "exchange/QuestionImport.h"
-#include "model/StarterData.h"
 #include "model/Kvalor.h"
+#include "model/StarterData.h"
 #include "storage/DataFileLock.h"
 #include "util/Error.h"
 

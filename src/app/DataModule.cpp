@@ -50,10 +50,9 @@ QString dataFile() {
 
 // A folder where the program has never run: none of the files of a run lie there.
 bool isNewDataFolder() {
-    for (const QString& name : {QString::fromLatin1(kDataFileName),
-                                QString::fromLatin1(kStudiesFileName),
-                                QString::fromLatin1(kSettingsFileName),
-                                RecoveryFile::FileNameFor(dataFile())}) {
+    for (const QString& name :
+         {QString::fromLatin1(kDataFileName), QString::fromLatin1(kStudiesFileName),
+          QString::fromLatin1(kSettingsFileName), RecoveryFile::FileNameFor(dataFile())}) {
         if (QFileInfo::exists(programFile(name))) {
             return false;
         }
@@ -162,11 +161,12 @@ void TDM::RecoverResults() {
     } catch (const std::exception& error) {
         const auto* known = dynamic_cast<const KvalorError*>(&error);
         QString text = QStringLiteral("Файл восстановления %1 не удалось прочитать:\n%2\n")
-                           .arg(recovery_->FileName(), known ? known->message()
-                                                             : QString::fromUtf8(error.what()));
+                           .arg(recovery_->FileName(),
+                                known ? known->message() : QString::fromUtf8(error.what()));
         try {
-            text += QStringLiteral("Он сохранён под именем %1, результаты из него в журнал не "
-                                   "добавлены.")
+            text += QStringLiteral(
+                        "Он сохранён под именем %1, результаты из него в журнал не "
+                        "добавлены.")
                         .arg(recovery_->SetAside());
         } catch (const KvalorError& setAside) {
             // Left where it is, it must not be overwritten or removed by this run.

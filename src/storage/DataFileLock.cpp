@@ -33,7 +33,8 @@ DataFileLock::DataFileLock(const QString& dataFileName)
     fd_ = detail::UniqueFd(
         ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666));
     if (!fd_.isOpen() && (errno == EACCES || errno == EROFS)) {
-        fd_ = detail::UniqueFd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        fd_ = detail::UniqueFd(
+            ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     }
     if (!fd_.isOpen()) {
         // Where no lock file can be made, no data file can be written either: the write
@@ -41,7 +42,8 @@ DataFileLock::DataFileLock(const QString& dataFileName)
         if (errno == ENOENT) {
             return;
         }
-        throw KvalorError(QStringLiteral("Не удалось открыть файл блокировки %1").arg(lockFileName_));
+        throw KvalorError(
+            QStringLiteral("Не удалось открыть файл блокировки %1").arg(lockFileName_));
     }
     if (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK) {

@@ -72,7 +72,8 @@ void RecoveryFile::Record(const TStudy& study) {
 void RecoveryFile::Discard() {
     pending_.Clear();
     if (QFileInfo::exists(fileName_) && !QFile::remove(fileName_)) {
-        throw KvalorError(QStringLiteral("Не удалось удалить файл восстановления %1").arg(fileName_));
+        throw KvalorError(
+            QStringLiteral("Не удалось удалить файл восстановления %1").arg(fileName_));
     }
 }
 

@@ -124,9 +124,10 @@ TEST_F(RunRecoveryTest, AKilledRunIsRecoveredAndBlocksNoOneOnceGone) {
 
     first.kill();
     prompts
-        .expectInform("Предыдущая работа с программой не была завершена. Из файла "
-                      "восстановления в журнал возвращено результатов тестирования: 1.\nОни "
-                      "сохранены в файле данных.")
+        .expectInform(
+            "Предыдущая работа с программой не была завершена. Из файла "
+            "восстановления в журнал возвращено результатов тестирования: 1.\nОни "
+            "сохранены в файле данных.")
         .caption("Квалор")
         .icon(QMessageBox::Information);
     ASSERT_TRUE(dataModule().DataModuleCreate());

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QCheckBox>
-#include <QFile>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>

@@ -26,9 +26,10 @@ protected:
     }
 
     QString inUse(const QString& file) const {
-        return QStringLiteral("Файл данных %1 уже используется другой запущенной программой "
-                              "(возможно, другим пользователем этого компьютера).\nДождитесь "
-                              "завершения её работы и повторите попытку")
+        return QStringLiteral(
+                   "Файл данных %1 уже используется другой запущенной программой "
+                   "(возможно, другим пользователем этого компьютера).\nДождитесь "
+                   "завершения её работы и повторите попытку")
             .arg(file);
     }
 
@@ -36,7 +37,8 @@ protected:
     // `nobody` when unprivileged, that is another desktop user.
     static std::string lockInOtherProcess(const QString& file, bool unprivileged) {
         return messageInChildProcess([&] {
-            if (unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            if (unprivileged && ::geteuid() == 0 &&
+                (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
                 throw KvalorError("no other user");
             }
             const DataFileLock lock(file);

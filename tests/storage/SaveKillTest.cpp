@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <thread>
@@ -66,9 +66,10 @@ School fillSchool(TKvalor& root) {
 void addStudies(TKvalor& root, School& school, int count) {
     auto& random = school.random;
     for (int s = 0; s < count; ++s) {
-        auto study = TStudyList::NewStudy(
-            kModeTesting, *school.accounts[random() % school.accounts.size()],
-            *school.tests[random() % school.tests.size()], 45000.0 + root.Studies().Count() / 1440.0);
+        auto study =
+            TStudyList::NewStudy(kModeTesting, *school.accounts[random() % school.accounts.size()],
+                                 *school.tests[random() % school.tests.size()],
+                                 45000.0 + root.Studies().Count() / 1440.0);
         for (int q = 0; q < 20; ++q) {
             TExamineQuestion& record = study->Questions().Items(study->Questions().AddEmpty());
             record.QuestionId = school.questions[random() % school.questions.size()]->Id();
@@ -205,8 +206,10 @@ TEST(SaveKillTest, KilledSaveLeavesTheOldOrTheNewFileWhole) {
         const DataFileLock lock(file);
         EXPECT_TRUE(temporaryFiles(folder.path()).empty()) << "kill point " << point;
     }
-    std::fprintf(stderr, "%zu kills of a %lld ms save of %zu bytes: %d left the old file, %d a "
-                 "temporary file\n", points.size(),
+    std::fprintf(stderr,
+                 "%zu kills of a %lld ms save of %zu bytes: %d left the old file, %d a "
+                 "temporary file\n",
+                 points.size(),
                  static_cast<long long>(
                      std::chrono::duration_cast<std::chrono::milliseconds>(saveTime).count()),
                  newBytes.size(), endedOld, strays);

@@ -460,6 +460,7 @@ TEST_F(ToolTest, ImportQuestionsReportsAndWritesOnlyWhatCameIn) {
     EXPECT_EQ(refused.err,
               u("kvalor-tool: Файл «binary.txt» не является текстовым файлом вопросов\n"));
     EXPECT_EQ(fileBytes(data), before);
+}
 
 TEST_F(ToolTest, CommandsThatWriteADataFileWaitForItsLock) {
     const QString data = initFile();
