@@ -101,10 +101,12 @@ TDM::TDM() = default;
 TDM::~TDM() = default;
 
 bool TDM::DataModuleCreate(FirstStart firstStart) {
+    // Nothing of an earlier load may be saved by a run that is refused or fails to load.
+    dataLoaded_ = false;
+    recovery_.reset();
     // The lock is kept when the same data file is opened again.
     if (!lock_ || lock_->LockFileName() != DataFileLock::LockFileNameFor(dataFile())) {
         lock_.reset();
-        recovery_.reset();
         try {
             lock_ = std::make_unique<DataFileLock>(dataFile());
         } catch (const KvalorError& error) {
@@ -132,8 +134,6 @@ bool TDM::DataModuleCreate(FirstStart firstStart) {
         writeStarterData();
     }
 
-    dataLoaded_ = false;
-    recovery_.reset();
     try {
         root.LoadFromFile(dataFile(), true);
         dataLoaded_ = true;
@@ -183,8 +183,7 @@ void TDM::RecoverResults() {
     }
     const int recovered = root.Studies().Count() - before;
     // Saved at once, so that the recovered results are safe even if this run ends as badly.
-    const bool saved = guarded([&root] { root.SaveToFile(dataFile()); }) &&
-                       guarded([this] { recovery_->Discard(); });
+    const bool saved = guarded([this] { SaveDataFile(); });
     if (recovered > 0) {
         prompts().inform(
             QStringLiteral("Предыдущая работа с программой не была завершена. Из файла "
@@ -208,15 +207,20 @@ void TDM::DataModuleDestroy() {
     if (dataLoaded_) {
         // The results file is written even when the data file cannot be, so that the results
         // of the run survive in a file that can be imported later; so is the recovery file.
-        if (guarded([&root] { root.SaveToFile(dataFile()); }) && recovery_) {
-            guarded([this] { recovery_->Discard(); });
-        }
+        guarded([this] { SaveDataFile(); });
         guarded([&root] {
             root.Studies().SaveToFile(programFile(QString::fromLatin1(kStudiesFileName)));
         });
     }
     recovery_.reset();
     lock_.reset();
+}
+
+void TDM::SaveDataFile() {
+    kvalorRoot().SaveToFile(dataFile());
+    if (recovery_) {
+        recovery_->Discard();
+    }
 }
 
 void TDM::StudyJournaled(const TStudy& study) {

@@ -61,6 +61,10 @@ public:
     // here; the previous file stays as it was. Releases the lock of the data file.
     void DataModuleDestroy();
 
+    // Saves the data file; once it is saved, the recovery file is done with and goes. Raises
+    // the error of the save, keeping the previous file and the recovery file.
+    void SaveDataFile();
+
     // A run was journaled (appended to the journal and scored): until the data file is next
     // saved it is also kept in the recovery file. A failure to write it is shown.
     void StudyJournaled(const TStudy& study);
