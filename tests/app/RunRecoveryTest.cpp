@@ -1,12 +1,6 @@
 // A run killed after an examination, a second start on the same data, a damaged recovery
 // file, and the first start in a new folder.
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <functional>
-
 #include <gtest/gtest.h>
 #include <QFile>
 
@@ -16,6 +10,7 @@
 #include "model/Study.h"
 #include "model/StudyList.h"
 #include "storage/RecoveryFile.h"
+#include "storage/StorageTestSupport.h"
 #include "support/ScriptedPrompts.h"
 
 namespace kvalor::apptest {
@@ -66,41 +61,13 @@ protected:
     }
 };
 
-// Another start of the program, run in a child process until it is killed.
-class RunningCopy {
-public:
-    explicit RunningCopy(const std::function<void()>& start) {
-        int ready[2];
-        EXPECT_EQ(::pipe(ready), 0);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            start();
-            (void)!::write(ready[1], "R", 1);
-            ::pause();
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        char status = 0;
-        (void)!::read(ready[0], &status, 1);
-        ::close(ready[0]);
-        EXPECT_EQ(status, 'R');
-    }
-    void kill() {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
 }  // namespace
 
 TEST_F(RunRecoveryTest, AKilledRunIsRecoveredAndBlocksNoOneOnceGone) {
     ScriptedPrompts prompts;
     writeStarterData();
     // The first copy loads the data, journals an examination and is killed before it ends.
-    RunningCopy first([] {
+    storagetest::ProcessUntilKilled first([] {
         if (dataModule().DataModuleCreate()) {
             journalRun();
         }

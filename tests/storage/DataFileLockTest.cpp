@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -46,34 +44,6 @@ protected:
     }
 };
 
-// A process that holds the lock until it is killed.
-class KilledHolder {
-public:
-    explicit KilledHolder(const QString& file) {
-        int ready[2];
-        EXPECT_EQ(::pipe(ready), 0);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            const DataFileLock lock(file);
-            (void)!::write(ready[1], "L", 1);
-            ::pause();
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        char status = 0;
-        (void)!::read(ready[0], &status, 1);
-        ::close(ready[0]);
-        EXPECT_EQ(status, 'L');
-    }
-    void kill() {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
 }  // namespace
 
 TEST_F(DataFileLockTest, OneHolderAtATimeAcrossProcessesAndUsers) {
@@ -92,7 +62,8 @@ TEST_F(DataFileLockTest, OneHolderAtATimeAcrossProcessesAndUsers) {
     EXPECT_EQ(lockInOtherProcess(file, false), "");
 
     // A holder that is killed holds nothing afterwards.
-    KilledHolder holder(file);
+    // Never freed: the kill ends the process holding it.
+    ProcessUntilKilled holder([&file] { (void)new DataFileLock(file); });
     EXPECT_EQ(lockInOtherProcess(file, false), inUse(file).toStdString());
     holder.kill();
     EXPECT_NO_THROW(DataFileLock{file});

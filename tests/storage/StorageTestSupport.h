@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -174,6 +175,46 @@ private:
     int release_[2] = {-1, -1};
     pid_t pid_ = -1;
     bool holding_ = false;
+};
+
+// Another process that runs `start` and then lives on until it is killed, as a program that
+// crashes or is killed in the middle of a run: whatever it holds, it holds until then.
+class ProcessUntilKilled {
+public:
+    explicit ProcessUntilKilled(const std::function<void()>& start) {
+        int ready[2];
+        if (::pipe(ready) != 0) {
+            throw std::runtime_error("pipe");
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            start();
+            (void)!::write(ready[1], "R", 1);
+            for (;;) {
+                ::pause();
+            }
+        }
+        ::close(ready[1]);
+        char status = 0;
+        (void)!::read(ready[0], &status, 1);
+        ::close(ready[0]);
+        EXPECT_EQ(status, 'R') << "the other process did not start";
+    }
+    ~ProcessUntilKilled() { kill(); }
+    ProcessUntilKilled(const ProcessUntilKilled&) = delete;
+    ProcessUntilKilled& operator=(const ProcessUntilKilled&) = delete;
+
+    void kill() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+
+private:
+    pid_t pid_ = -1;
 };
 
 // The listing of the file by olefile_list.py of this folder in the given mode ("digest" or
