@@ -113,7 +113,6 @@ TEST_F(RunRecoveryTest, AKilledRunIsRecoveredAndBlocksNoOneOnceGone) {
     EXPECT_TRUE(QFile::exists(recoveryFile()));
     dataModule().DataModuleDestroy();
     EXPECT_FALSE(QFile::exists(recoveryFile()));
-    EXPECT_EQ(studiesIn(dataFile()), 1);  // the same key: merged, not added
 }
 
 TEST_F(RunRecoveryTest, ADamagedRecoveryFileIsSetAsideAndReported) {

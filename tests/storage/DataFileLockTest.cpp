@@ -73,19 +73,15 @@ TEST_F(DataFileLockTest, OneHolderAtATimeAcrossProcessesAndUsers) {
 }
 
 TEST_F(DataFileLockTest, EveryNameOfADataFileLeadsToOneLock) {
-    const QString file = qpath("KvalorData.exd");
     writeBytes(path("KvalorData.exd"), "data");
-    ASSERT_TRUE(QFile::link(file, qpath("Link.exd")));
-    ASSERT_TRUE(QDir().mkdir(qpath("real")));
-    ASSERT_TRUE(QFile::link(qpath("real"), qpath("linked")));
-
-    EXPECT_EQ(DataFileLock::LockFileNameFor(qpath("Link.exd")), qpath("KvalorData.exd.lock"));
-    EXPECT_EQ(DataFileLock::LockFileNameFor(qpath("real/../KvalorData.exd")),
-              qpath("KvalorData.exd.lock"));
-    // A data file not written yet, in a folder reached through a link.
-    EXPECT_EQ(DataFileLock::LockFileNameFor(qpath("linked/New.exd")), qpath("real/New.exd.lock"));
-
-    const DataFileLock lock(file);
+    ASSERT_TRUE(QFile::link(qpath("KvalorData.exd"), qpath("Link.exd")));
+    ASSERT_TRUE(QFile::link(folder().c_str(), qpath("linked")));
+    // A data file not written yet, in a folder reached through a link, too.
+    for (const char* name : {"Link.exd", "linked/KvalorData.exd", "linked/../KvalorData.exd"}) {
+        EXPECT_EQ(DataFileLock::LockFileNameFor(qpath(name)), qpath("KvalorData.exd.lock")) << name;
+    }
+    EXPECT_EQ(DataFileLock::LockFileNameFor(qpath("linked/New.exd")), qpath("New.exd.lock"));
+    const DataFileLock lock(qpath("KvalorData.exd"));
     EXPECT_THROW(DataFileLock{qpath("Link.exd")}, KvalorError);
 }
 

@@ -72,11 +72,8 @@ TEST_F(RecoveryFileTest, AnUnreadableFileIsKeptAsideUnderAFreeName) {
     written.Record(root.Studies().StudyAt(0));
     const std::string whole = fileBytes(path("KvalorData.recovery.exd"));
 
-    const std::vector<std::string> damaged = {
-        "not a compound file",
-        whole.substr(0, whole.size() / 2),
-        std::string(),
-    };
+    const std::vector<std::string> damaged = {"not a compound file",
+                                              whole.substr(0, whole.size() / 2)};
     // Each one keeps a name of its own; none replaces another.
     const auto setAsideName = [](std::size_t index) {
         return index == 0 ? std::string("KvalorData.recovery.damaged.exd")

@@ -27,59 +27,54 @@ using namespace storagetest;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::microseconds;
 
-struct School {
-    std::vector<TQuestion*> questions;
-    std::vector<TQuestions*> tests;
-    std::vector<TCompetitor*> accounts;
-    std::mt19937 random{17};
+// A school's data in small: 20 tests of 40 questions, 400 applicants, and runs of 20
+// questions added by `addStudies`; the texts vary enough not to pack to nothing.
+class School {
+public:
+    explicit School(TKvalor& root) : root_(root) {
+        for (int t = 0; t < 20; ++t) {
+            tests_.push_back(addTest(root.SimpleTests(), kGroupKindSimpleTest, "Тест"));
+            for (int q = 0; q < 40; ++q) {
+                questions_.push_back(
+                    addQuestion(*tests_.back(), "", kSingleAnswer, {false, true, false, false}));
+                questions_.back()->SetName(cp("Сколько будет ") + std::to_string(random_()) + "?");
+            }
+        }
+        root.Users().EnsureBuiltins();
+        for (int a = 0; a < 400; ++a) {
+            accounts_.push_back(addAccount(root.Users(), "", ""));
+            accounts_.back()->SetName(cp("Соискатель ") + std::to_string(random_()));
+        }
+    }
+
+    void addStudies(int count) {
+        for (int s = 0; s < count; ++s) {
+            auto study = TStudyList::NewStudy(kModeTesting, *pick(accounts_), *pick(tests_),
+                                              45000.0 + root_.Studies().Count() / 1440.0);
+            for (int q = 0; q < 20; ++q) {
+                TExamineQuestion& record = study->Questions().Items(study->Questions().AddEmpty());
+                record.QuestionId = pick(questions_)->Id();
+                record.Order = {int(random_() % 4), 1, 2, 3};
+                record.Given = {int(random_() % 4)};
+            }
+            root_.Studies().Append(std::move(study));
+        }
+    }
+
+private:
+    template <class T>
+    T* pick(const std::vector<T*>& from) {
+        return from[random_() % from.size()];
+    }
+
+    TKvalor& root_;
+    std::vector<TQuestion*> questions_;
+    std::vector<TQuestions*> tests_;
+    std::vector<TCompetitor*> accounts_;
+    std::mt19937 random_{17};
 };
-
-// A school's data in small: 20 tests of 40 questions and 400 applicants, with texts varied
-// enough not to pack to nothing.
-School fillSchool(TKvalor& root) {
-    School school;
-    for (int t = 0; t < 20; ++t) {
-        TQuestions* test = addTest(root.SimpleTests(), kGroupKindSimpleTest, "Тест");
-        test->SetName(cp("Тест по предмету № ") + std::to_string(t + 1));
-        for (int q = 0; q < 40; ++q) {
-            TQuestion* question =
-                addQuestion(*test, "Вопрос", kSingleAnswer, {false, true, false, false});
-            question->SetName(cp("Сколько будет ") + std::to_string(school.random() % 10000) +
-                              " + " + std::to_string(school.random() % 10000) + "?");
-            school.questions.push_back(question);
-        }
-        school.tests.push_back(test);
-    }
-    root.Users().EnsureBuiltins();
-    for (int a = 0; a < 400; ++a) {
-        TCompetitor* account = addAccount(root.Users(), "Соискатель", "");
-        account->SetName(cp("Соискатель ") + std::to_string(school.random()));
-        school.accounts.push_back(account);
-    }
-    return school;
-}
-
-// Runs of 20 questions each, one a minute.
-void addStudies(TKvalor& root, School& school, int count) {
-    auto& random = school.random;
-    for (int s = 0; s < count; ++s) {
-        auto study =
-            TStudyList::NewStudy(kModeTesting, *school.accounts[random() % school.accounts.size()],
-                                 *school.tests[random() % school.tests.size()],
-                                 45000.0 + root.Studies().Count() / 1440.0);
-        for (int q = 0; q < 20; ++q) {
-            TExamineQuestion& record = study->Questions().Items(study->Questions().AddEmpty());
-            record.QuestionId = school.questions[random() % school.questions.size()]->Id();
-            record.Order = {int(random() % 4), 1, 2, 3};
-            record.Given = {int(random() % 4)};
-        }
-        study->SetState(kStudyFinished);
-        root.Studies().Append(std::move(study));
-    }
-}
 
 // Runs the save in a child process, as kvalor-tool would: under the data file's lock.
 pid_t startSave(TKvalor& root, const QString& file) {
@@ -112,31 +107,31 @@ std::vector<std::filesystem::path> temporaryFiles(const QString& folder) {
     return found;
 }
 
-// What the killer waits for before its delay: the save's start, its temporary file written
-// in full (being synced or about to be renamed), or the data file replaced.
+// What the killer waits for before its delay: the start of the save (the delay is then a share
+// of a whole save), its temporary file written in full (being synced or about to be renamed),
+// or the data file replaced.
 enum class Moment { Started, TemporaryWritten, Replaced };
 
 struct KillPoint {
     Moment after;
-    double shareOfSave;  // of the time a whole save takes, for Started
-    microseconds delay;  // for the others
+    double delay;  // a share of a save after Started, microseconds after the others
 };
 
 // Waits for the moment while the child runs; false when the child ended first.
 bool waitFor(Moment moment, pid_t child, const QString& folder, const std::string& path,
              std::size_t newSize, ino_t oldInode) {
     while (::waitpid(child, nullptr, WNOHANG) == 0) {
-        if (moment == Moment::TemporaryWritten) {
+        struct stat now;
+        if (moment == Moment::Replaced) {
+            if (::stat(path.c_str(), &now) == 0 && now.st_ino != oldInode) {
+                return true;
+            }
+        } else {
             for (const auto& temporary : temporaryFiles(folder)) {
                 std::error_code error;
                 if (std::filesystem::file_size(temporary, error) == newSize) {
                     return true;
                 }
-            }
-        } else {
-            struct stat now;
-            if (::stat(path.c_str(), &now) == 0 && now.st_ino != oldInode) {
-                return true;
             }
         }
         std::this_thread::sleep_for(microseconds(20));
@@ -153,30 +148,29 @@ TEST(SaveKillTest, KilledSaveLeavesTheOldOrTheNewFileWhole) {
     const std::string path = file.toStdString();
 
     TKvalor root;
-    School school = fillSchool(root);
-    addStudies(root, school, 800);
+    School school(root);
+    school.addStudies(800);
     root.SaveToFile(file);
     const std::string oldBytes = fileBytes(path);
-    addStudies(root, school, 200);
+    school.addStudies(200);
 
     // One save that runs to its end gives the new bytes and the time a save takes.
-    const auto started = Clock::now();
+    const auto started = std::chrono::steady_clock::now();
     ASSERT_EQ(exitStatus(startSave(root, file)), 0);
-    const auto saveTime = Clock::now() - started;
+    const auto saveTime = std::chrono::steady_clock::now() - started;
     const std::string newBytes = fileBytes(path);
     ASSERT_NE(newBytes.size(), oldBytes.size());
 
     std::vector<KillPoint> points;
     for (int tenth = 0; tenth < 10; ++tenth) {
-        points.push_back({Moment::Started, tenth / 10.0, {}});
+        points.push_back({Moment::Started, tenth / 10.0});
     }
     for (int delay : {0, 50, 100, 200, 400, 800, 1500, 3000, 6000}) {
-        points.push_back({Moment::TemporaryWritten, 0, microseconds(delay)});
+        points.push_back({Moment::TemporaryWritten, double(delay)});
     }
     for (int delay : {0, 100, 500, 2000}) {
-        points.push_back({Moment::Replaced, 0, microseconds(delay)});
+        points.push_back({Moment::Replaced, double(delay)});
     }
-
     int endedOld = 0;
     int strays = 0;
     for (std::size_t point = 0; point < points.size(); ++point) {
@@ -186,9 +180,9 @@ TEST(SaveKillTest, KilledSaveLeavesTheOldOrTheNewFileWhole) {
         ASSERT_EQ(::stat(path.c_str(), &old), 0);
         const pid_t pid = startSave(root, file);
         if (kill.after == Moment::Started) {
-            std::this_thread::sleep_for(saveTime * kill.shareOfSave);
+            std::this_thread::sleep_for(saveTime * kill.delay);
         } else if (waitFor(kill.after, pid, folder.path(), path, newBytes.size(), old.st_ino)) {
-            std::this_thread::sleep_for(kill.delay);
+            std::this_thread::sleep_for(microseconds(int(kill.delay)));
         }
         ::kill(pid, SIGKILL);
         exitStatus(pid);
@@ -201,18 +195,12 @@ TEST(SaveKillTest, KilledSaveLeavesTheOldOrTheNewFileWhole) {
         }
         endedOld += bytes == oldBytes;
         strays += static_cast<int>(temporaryFiles(folder.path()).size());
-        // The killed process held the lock; the system freed it, and the next holder clears
-        // what the killed save left behind.
+        // The system freed the killed process's lock; the next holder clears what it left.
         const DataFileLock lock(file);
         EXPECT_TRUE(temporaryFiles(folder.path()).empty()) << "kill point " << point;
     }
-    std::fprintf(stderr,
-                 "%zu kills of a %lld ms save of %zu bytes: %d left the old file, %d a "
-                 "temporary file\n",
-                 points.size(),
-                 static_cast<long long>(
-                     std::chrono::duration_cast<std::chrono::milliseconds>(saveTime).count()),
-                 newBytes.size(), endedOld, strays);
+    std::fprintf(stderr, "%zu kills: %d left the old file, %d a temporary file\n", points.size(),
+                 endedOld, strays);
 
     // Both files load, and a save after all those kills runs as usual.
     for (const std::string* bytes : {&oldBytes, &newBytes}) {
