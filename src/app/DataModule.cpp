@@ -103,6 +103,7 @@ TDM::~TDM() = default;
 bool TDM::DataModuleCreate(FirstStart firstStart) {
     // Nothing of an earlier load may be saved by a run that is refused or fails to load.
     dataLoaded_ = false;
+    removals_.reset();
     recovery_.reset();
     // The lock is kept when the same data file is opened again.
     if (!lock_ || lock_->LockFileName() != DataFileLock::LockFileNameFor(dataFile())) {
@@ -147,6 +148,12 @@ bool TDM::DataModuleCreate(FirstStart firstStart) {
     if (dataLoaded_) {
         recovery_ = std::make_unique<RecoveryFile>(dataFile());
         RecoverResults();
+        removals_ =
+            std::make_unique<StudyRemovalWatch>(root.Studies(), [this](const TStudy& study) {
+                if (recovery_) {
+                    guarded([this, &study] { recovery_->Forget(study); });
+                }
+            });
     }
     SetRunMode(kRunModeNone);
     return true;
@@ -212,6 +219,7 @@ void TDM::DataModuleDestroy() {
             root.Studies().SaveToFile(programFile(QString::fromLatin1(kStudiesFileName)));
         });
     }
+    removals_.reset();
     recovery_.reset();
     lock_.reset();
 }

@@ -10,6 +10,7 @@ namespace kvalor {
 
 class DataFileLock;
 class RecoveryFile;
+class StudyRemovalWatch;
 class TStudy;
 
 // The folder that holds the files of a run ("KvalorCfg.ini", "KvalorData.exd", "Studies.exd",
@@ -81,6 +82,8 @@ private:
     std::unique_ptr<DataFileLock> lock_;
     // Only while the data file is loaded and will be saved at the end.
     std::unique_ptr<RecoveryFile> recovery_;
+    // Tells the recovery file of studies deleted from the journal, for as long as it is kept.
+    std::unique_ptr<StudyRemovalWatch> removals_;
 };
 
 // The program's one data module.

@@ -61,6 +61,27 @@ void RecoveryFile::Record(const TStudy& study) {
     auto copy = std::make_unique<TStudy>();
     copy->LoadFromStream(record);
     pending_.Append(std::move(copy));
+    Write();
+}
+
+void RecoveryFile::Forget(const TStudy& study) {
+    const int before = pending_.Count();
+    // The key of a run, as the merge of the journal knows it.
+    pending_.DeleteWhere([&study](const TStudy& kept) {
+        return kept.Date() == study.Date() && kept.Mode() == study.Mode() &&
+               kept.UserId() == study.UserId() && kept.TestId() == study.TestId();
+    });
+    if (pending_.Count() == before) {
+        return;
+    }
+    if (pending_.Count() == 0) {
+        Discard();
+    } else {
+        Write();
+    }
+}
+
+void RecoveryFile::Write() {
     try {
         pending_.SaveToFile(fileName_);
     } catch (const KvalorError& error) {

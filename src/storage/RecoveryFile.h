@@ -33,11 +33,16 @@ public:
     // Keeps a copy of the study (as stored, without references) and rewrites the file with
     // every pending study, atomically.
     void Record(const TStudy& study);
+    // A study deleted from the journal is no result to recover: its copy goes, and the file is
+    // rewritten (or removed when nothing is left).
+    void Forget(const TStudy& study);
     // For after a successful save of the data file: forgets the pending studies and removes
     // the file.
     void Discard();
 
 private:
+    void Write();
+
     QString fileName_;
     TStudyList pending_;
 };

@@ -108,6 +108,11 @@ TEST_F(RunRecoveryTest, AKilledRunIsRecoveredAndBlocksNoOneOnceGone) {
     EXPECT_EQ(studiesIn(dataFile()), 1);
     EXPECT_FALSE(QFile::exists(recoveryFile()));
 
+    // A run deleted from the journal is no result to recover.
+    journalRun();
+    EXPECT_TRUE(QFile::exists(recoveryFile()));
+    kvalorRoot().Studies().Delete(1);
+    EXPECT_FALSE(QFile::exists(recoveryFile()));
     // The next run journals again; its normal end leaves no recovery file.
     journalRun();
     EXPECT_TRUE(QFile::exists(recoveryFile()));

@@ -50,9 +50,13 @@ TEST_F(RecoveryFileTest, KeepsEveryRunRecordedUntilDiscarded) {
     recovery.Record(root.Studies().StudyAt(0));
     EXPECT_EQ(recordsIn(recovery.FileName()), std::vector<std::string>{first});
     recovery.Record(root.Studies().StudyAt(1));
-    // The copies do not depend on the journal: its studies may be deleted meanwhile.
+    // A run deleted from the journal goes from the file; the other stays.
+    recovery.Forget(root.Studies().StudyAt(0));
+    EXPECT_EQ(recordsIn(recovery.FileName()), std::vector<std::string>{second});
+    recovery.Record(root.Studies().StudyAt(0));
+    // The copies do not depend on the journal: its studies may be freed meanwhile.
     root.Studies().Clear();
-    EXPECT_EQ(recordsIn(recovery.FileName()), (std::vector<std::string>{first, second}));
+    EXPECT_EQ(recordsIn(recovery.FileName()), (std::vector<std::string>{second, first}));
     EXPECT_EQ(recovery.Count(), 2);
 
     // A run that ended without saving left it behind: the next one finds both runs.
