@@ -376,7 +376,8 @@ void TfmCompetitors::actSaveToFileExecute() {
         throw KvalorError(
             "База данных не была прочитана при запуске программы. Сохранение невозможно");
     }
-    kvalorRoot().SaveToFile(programFile(QString::fromLatin1(kDataFileName)));
+    // Through the data module, so that the recovery file goes once its runs are saved.
+    dataModule().SaveDataFile();
 }
 
 bool TfmCompetitors::MayDrop(const QModelIndex& target) const {
