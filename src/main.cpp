@@ -13,6 +13,7 @@
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "app/SplashScreen.h"
+#include "authoring/TestsEdit.h"
 #include "examination/ExamineSettings.h"
 #include "results/ExportSettings.h"
 #include "results/Journal.h"
@@ -94,6 +95,7 @@ int main(int argc, char** argv) {
     registerJournal();
     registerResultsView();
     registerCompetitors();
+    registerTestsEdit();
     TfmKvalor mainWindow;
     exportSettingsDialog(mainWindow);
     QObject::connect(&instance, &SingleInstance::activationRequested, &mainWindow,

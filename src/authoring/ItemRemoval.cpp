@@ -1,0 +1,97 @@
+#include "authoring/ItemRemoval.h"
+
+#include <algorithm>
+#include <memory>
+#include <unordered_set>
+
+#include "model/CollectionHelpers.h"
+#include "model/Kvalor.h"
+#include "model/Question.h"
+#include "model/Questions.h"
+#include "model/Study.h"
+#include "model/StudyList.h"
+#include "model/TaskList.h"
+
+namespace kvalor {
+
+namespace {
+
+void noteTouched(std::vector<TQuestions*>& touched, TQuestions* complexTest) {
+    if (complexTest && std::ranges::find(touched, complexTest) == touched.end()) {
+        touched.push_back(complexTest);
+    }
+}
+
+// Removes every task of the doomed complex tests and every task that draws from a doomed
+// group. A task that is not linked on its other side cannot be found by its pair; it only
+// forgets the doomed reference.
+void dropTasks(const std::vector<TExaminerCollection*>& doomed, std::vector<TQuestions*>& touched) {
+    TTaskList& tasks = kvalorRoot().Tasks();
+    for (TExaminerCollection* collection : doomed) {
+        auto* group = dynamic_cast<TQuestions*>(collection);
+        if (!group) {
+            continue;
+        }
+        for (TTask* task : tasks.TasksFrom(*group)) {
+            if (task->ComplexTest) {
+                noteTouched(touched, task->ComplexTest);
+                tasks.RemoveTask(*task->ComplexTest, *group);
+            } else {
+                task->Source = nullptr;
+            }
+        }
+        for (TTask* task : tasks.TasksOf(*group)) {
+            if (task->Source) {
+                tasks.RemoveTask(*group, *task->Source);
+            } else {
+                task->ComplexTest = nullptr;
+            }
+        }
+    }
+}
+
+void forgetQuestions(const std::unordered_set<const TQuestion*>& doomed) {
+    if (doomed.empty()) {
+        return;
+    }
+    TStudyList& studies = kvalorRoot().Studies();
+    for (int i = 0; i < studies.Count(); ++i) {
+        TExamineQuestions& records = studies.StudyAt(i).Questions();
+        for (int r = 0; r < records.Count(); ++r) {
+            TExamineQuestion& record = records.Items(r);
+            if (doomed.contains(record.Question)) {
+                record.Question = nullptr;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+ItemRemoval DiscardItem(IExaminerItem& item) {
+    ItemRemoval removal;
+    removal.Holder = item.Parent();
+    std::unordered_set<const TQuestion*> questions;
+    if (auto* collection = dynamic_cast<TExaminerCollection*>(&item)) {
+        dropTasks(CollectCollections(*collection, "TQuestions"), removal.ComplexTestsTouched);
+        for (TExaminerElement* element : CollectItems(*collection, "TQuestion", true)) {
+            questions.insert(static_cast<const TQuestion*>(element));
+        }
+    } else if (auto* question = dynamic_cast<const TQuestion*>(&item)) {
+        questions.insert(question);
+    }
+    forgetQuestions(questions);
+
+    if (removal.Holder) {
+        // Freed when the extracted pointer goes.
+        if (auto* collection = dynamic_cast<TExaminerCollection*>(&item)) {
+            removal.Holder->Extract(*collection);
+        } else if (auto* element = dynamic_cast<TExaminerElement*>(&item)) {
+            removal.Holder->Extract(*element);
+        }
+        removal.Holder->Renumber();
+    }
+    return removal;
+}
+
+}  // namespace kvalor

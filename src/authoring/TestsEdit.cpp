@@ -1,0 +1,828 @@
+#include "authoring/TestsEdit.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPersistentModelIndex>
+#include <QSplitter>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "app/MainWindow.h"
+#include "app/Settings.h"
+#include "authoring/ItemRemoval.h"
+#include "authoring/QuestionGroupSettings.h"
+#include "authoring/QuestionWindow.h"
+#include "authoring/SelectObject.h"
+#include "authoring/TreeImages.h"
+#include "model/Kvalor.h"
+#include "model/Question.h"
+#include "model/Questions.h"
+#include "model/StudyList.h"
+#include "model/TaskList.h"
+#include "model/TypeIds.h"
+#include "ui/ErrorGuard.h"
+#include "ui/Fonts.h"
+#include "ui/Icons.h"
+#include "ui/ItemTree.h"
+#include "ui/ItemTreeModel.h"
+#include "ui/NumberTexts.h"
+#include "ui/Prompts.h"
+#include "util/Codepage.h"
+#include "util/Error.h"
+
+namespace kvalor {
+
+namespace {
+
+constexpr int kNameColumn = 0;
+constexpr int kCountColumn = 1;
+constexpr int kPercentColumn = 2;
+constexpr int kTimeColumn = 3;
+constexpr int kUsedColumn = 4;
+
+const QString kAppCaption = QStringLiteral("Квалор");
+
+const QStringList kCaptions = {QStringLiteral("Наименование"), QStringLiteral("Вопросов"),
+                               QStringLiteral("Ценз %"), QStringLiteral("Время")};
+const QStringList kHints = {QStringLiteral("Наименование теста"),
+                            QStringLiteral("Общее количество вопросов"),
+                            QStringLiteral("% правильных ответов для успешного прохождения"),
+                            QStringLiteral("Время прохождения теста"),
+                            QStringLiteral("Используется в комплексных тестах")};
+
+bool askYes(const QString& text) {
+    return prompts().ask(text, kAppCaption, QMessageBox::Critical,
+                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+TQuestions* asGroup(IExaminerItem* item) {
+    return dynamic_cast<TQuestions*>(item);
+}
+
+bool isKind(const IExaminerItem* item, std::uint8_t groupKind) {
+    const auto* group = dynamic_cast<const TQuestions*>(item);
+    return group && group->GroupKind() == groupKind;
+}
+
+// The nearest simple test at or above the collection.
+TQuestions* testAbove(TExaminerCollection* collection) {
+    for (; collection; collection = collection->Parent()) {
+        if (isKind(collection, kGroupKindSimpleTest)) {
+            return static_cast<TQuestions*>(collection);
+        }
+    }
+    return nullptr;
+}
+
+// A test holds a question directly when one of its own entries is a question.
+bool holdsQuestionDirectly(const TQuestions& test) {
+    for (int i = 0; i < test.Count(); ++i) {
+        if (dynamic_cast<const TQuestion*>(test.Items(i))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A new question: three empty answers, the first one right.
+std::unique_ptr<TQuestion> newQuestion() {
+    auto question = std::make_unique<TQuestion>();
+    TAnswers& answers = question->Answers();
+    for (int i = 0; i < 3; ++i) {
+        answers.AddItem(answers.NewAnswer());
+    }
+    answers.AnswerAt(0)->SetCorrect(true);
+    answers.SetChecked(*answers.AnswerAt(0), true);
+    return question;
+}
+
+std::string copyName(const TQuestions& source) {
+    return source.GetName() + toCp1251(QStringLiteral(" Копия"));
+}
+
+QTreeView* makeTree(TItemTreeModel* model) {
+    auto* tree = new QTreeView;
+    tree->setModel(model);
+    // Rows of one height: a test of many questions is laid out without measuring each row.
+    tree->setUniformRowHeights(true);
+    tree->setExpandsOnDoubleClick(false);
+    tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    tree->setAllColumnsShowFocus(true);
+    tree->header()->setStretchLastSection(false);
+    tree->header()->setSectionResizeMode(kNameColumn, QHeaderView::Stretch);
+    for (int column = 1; column < model->columnCount(); ++column) {
+        tree->header()->setSectionResizeMode(column, QHeaderView::Interactive);
+        tree->header()->resizeSection(column, 80);
+    }
+    return tree;
+}
+
+QAction* makeAction(QObject* owner, const QString& caption, ActionIcon icon) {
+    return new QAction(actionIcon(icon), caption, owner);
+}
+
+}  // namespace
+
+TfmTestsEdit::TfmTestsEdit(TfmKvalor& mainWindow, QWidget* parent)
+    : QWidget(parent),
+      questionWindow_(questionWindow(mainWindow)),
+      settings_(questionGroupSettingsDialog(mainWindow)),
+      selectObject_(selectObjectDialog(mainWindow)),
+      complexModel_(new TItemTreeModel(kCaptions, kHints.mid(0, kCaptions.size()), this)),
+      simpleModel_(new TItemTreeModel(kCaptions + QStringList{QString()}, kHints, this)),
+      actCmpCreate_(makeAction(this, QStringLiteral("Создать новый"), ActionIcon::Add)),
+      actCmpDublicateTask_(makeAction(this, QStringLiteral("Создать копию"), ActionIcon::Copy)),
+      actCmpAddTask_(makeAction(this, QStringLiteral("Добавить задание"), ActionIcon::Add)),
+      actCmpChange_(makeAction(this, QStringLiteral("Редактировать"), ActionIcon::Edit)),
+      actCmpDelete_(makeAction(this, QStringLiteral("Удалить"), ActionIcon::Delete)),
+      actSmpCreate_(makeAction(this, QStringLiteral("Создать новый"), ActionIcon::Add)),
+      actSmpDublicateTask_(makeAction(this, QStringLiteral("Создать копию"), ActionIcon::Copy)),
+      actSmpAddGroup_(makeAction(this, QStringLiteral("Группу вопросов"), ActionIcon::Add)),
+      actSmpAddQuestion_(makeAction(this, QStringLiteral("Вопрос"), ActionIcon::Add)),
+      actSmpChange_(makeAction(this, QStringLiteral("Редактировать"), ActionIcon::Edit)),
+      actSmpDelete_(makeAction(this, QStringLiteral("Удалить"), ActionIcon::Delete)) {
+    setWindowTitle(QStringLiteral("Тесты (редактирование)"));
+    complexModel_->SetTextsFunction(
+        [this](const TItemNode& node) { return NodeTexts(node, true); });
+    complexModel_->SetRoleFunction([this](const TItemNode& node, int column, int role) {
+        return NodeRole(node, column, role, true);
+    });
+    simpleModel_->SetTextsFunction(
+        [this](const TItemNode& node) { return NodeTexts(node, false); });
+    simpleModel_->SetRoleFunction([this](const TItemNode& node, int column, int role) {
+        return NodeRole(node, column, role, false);
+    });
+    BuildControls();
+    BuildActions();
+    ConnectTrees();
+    connect(&mainWindow.SettingDialog(), &TfmSetting::fontSizeChanged, this,
+            guard([this] { ApplyFontSetting(kvalorRoot().FontSize()); }));
+    resize(900, 600);
+    UpdateActions();
+}
+
+TfmTestsEdit::~TfmTestsEdit() = default;
+
+void TfmTestsEdit::BuildControls() {
+    tvComplex_ = makeTree(complexModel_);
+    tvSimple_ = makeTree(simpleModel_);
+    tvSimple_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tvSimple_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tvComplex_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The simple tree shows names and counts only; the other texts are computed all the same.
+    for (const int column : {kPercentColumn, kTimeColumn, kUsedColumn}) {
+        tvSimple_->setColumnHidden(column, true);
+    }
+    tbComplex_ = new QToolBar;
+    tbSimple_ = new QToolBar;
+
+    splitter_ = new QSplitter(Qt::Horizontal);
+    splitter_->addWidget(BuildSide(QStringLiteral("Комплексные тесты"), tbComplex_, tvComplex_));
+    splitter_->addWidget(BuildSide(QStringLiteral("Простые тесты"), tbSimple_, tvSimple_));
+    splitter_->setChildrenCollapsible(false);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addWidget(splitter_);
+}
+
+QWidget* TfmTestsEdit::BuildSide(const QString& title, QToolBar* toolBar, QTreeView* tree) {
+    auto* caption = new QLabel(title);
+    caption->setAlignment(Qt::AlignCenter);
+    QFont bold = caption->font();
+    bold.setBold(true);
+    caption->setFont(bold);
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolBar->setIconSize(QSize(24, 24));
+
+    auto* side = new QWidget;
+    auto* layout = new QVBoxLayout(side);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(caption);
+    layout->addWidget(toolBar);
+    layout->addWidget(tree, 1);
+    return side;
+}
+
+void TfmTestsEdit::BuildActions() {
+    const auto submenu = [this](QToolBar* toolBar, const QString& caption, ActionIcon icon) {
+        auto* menu = new QMenu(caption, this);
+        auto* button = new QToolButton;
+        button->setText(caption);
+        button->setIcon(actionIcon(icon));
+        button->setMenu(menu);
+        button->setPopupMode(QToolButton::InstantPopup);
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        toolBar->addWidget(button);
+        return menu;
+    };
+
+    mnComplexCreate_ = submenu(tbComplex_, QStringLiteral("Создать тест"), ActionIcon::Tests);
+    mnComplexCreate_->addActions({actCmpCreate_, actCmpDublicateTask_});
+    tbComplex_->addActions({actCmpAddTask_, actCmpChange_, actCmpDelete_});
+
+    mnSimpleCreate_ = submenu(tbSimple_, QStringLiteral("Создать тест"), ActionIcon::Tests);
+    mnSimpleCreate_->addActions({actSmpCreate_, actSmpDublicateTask_});
+    mnSimpleAdd_ = submenu(tbSimple_, QStringLiteral("Добавить"), ActionIcon::Add);
+    mnSimpleAdd_->addActions({actSmpAddGroup_, actSmpAddQuestion_});
+    tbSimple_->addActions({actSmpChange_, actSmpDelete_});
+
+    pmComplex_ = new QMenu(this);
+    pmComplex_->addAction(actCmpCreate_);
+    pmComplex_->addSeparator();
+    pmComplex_->addAction(actCmpAddTask_);
+    pmComplex_->addSeparator();
+    pmComplex_->addAction(actCmpChange_);
+    pmComplex_->addSeparator();
+    pmComplex_->addAction(actCmpDelete_);
+
+    pmSimple_ = new QMenu(this);
+    pmSimple_->addActions({actSmpCreate_, actSmpDublicateTask_});
+    pmSimple_->addSeparator();
+    pmSimple_->addAction(actSmpChange_);
+    pmSimple_->addSeparator();
+    pmSimple_->addActions({actSmpAddGroup_, actSmpAddQuestion_});
+    pmSimple_->addSeparator();
+    pmSimple_->addAction(actSmpDelete_);
+
+    // The keys act on the tree that has the focus.
+    actCmpDelete_->setShortcut(QKeySequence::Delete);
+    actSmpDelete_->setShortcut(QKeySequence::Delete);
+    actCmpAddTask_->setShortcut(QKeySequence(Qt::Key_Insert));
+    actSmpAddQuestion_->setShortcut(QKeySequence(Qt::Key_Insert));
+    actCmpChange_->setShortcut(QKeySequence(Qt::Key_F2));
+    actSmpChange_->setShortcut(QKeySequence(Qt::Key_F2));
+    for (QAction* action : {actCmpDelete_, actCmpAddTask_, actCmpChange_}) {
+        action->setShortcutContext(Qt::WidgetShortcut);
+        tvComplex_->addAction(action);
+    }
+    for (QAction* action : {actSmpDelete_, actSmpAddQuestion_, actSmpChange_}) {
+        action->setShortcutContext(Qt::WidgetShortcut);
+        tvSimple_->addAction(action);
+    }
+
+    const auto handle = [this](QAction* action, void (TfmTestsEdit::*handler)()) {
+        connect(action, &QAction::triggered, this, guard([this, handler] {
+                    (this->*handler)();
+                    UpdateActions();
+                }));
+    };
+    handle(actCmpCreate_, &TfmTestsEdit::actCmpCreateExecute);
+    handle(actCmpDublicateTask_, &TfmTestsEdit::actCmpDublicateTaskExecute);
+    handle(actCmpAddTask_, &TfmTestsEdit::actCmpAddTaskExecute);
+    handle(actCmpChange_, &TfmTestsEdit::actCmpChangeExecute);
+    handle(actCmpDelete_, &TfmTestsEdit::actCmpDeleteExecute);
+    handle(actSmpCreate_, &TfmTestsEdit::actSmpCreateExecute);
+    handle(actSmpDublicateTask_, &TfmTestsEdit::actSmpDublicateTaskExecute);
+    handle(actSmpAddGroup_, &TfmTestsEdit::actSmpAddGroupExecute);
+    handle(actSmpAddQuestion_, &TfmTestsEdit::actSmpAddQuestionExecute);
+    handle(actSmpChange_, &TfmTestsEdit::actSmpChangeExecute);
+    handle(actSmpDelete_, &TfmTestsEdit::actSmpDeleteExecute);
+}
+
+void TfmTestsEdit::ConnectTrees() {
+    const auto popup = [this](QTreeView* tree, QMenu* menu) {
+        connect(tree, &QTreeView::customContextMenuRequested, this, [this, tree, menu](QPoint at) {
+            UpdateActions();
+            // From the keyboard the menu opens at the current node.
+            if (!tree->indexAt(at).isValid() && tree->currentIndex().isValid()) {
+                at = tree->visualRect(tree->currentIndex()).center();
+            }
+            menu->popup(tree->viewport()->mapToGlobal(at));
+        });
+    };
+    popup(tvComplex_, pmComplex_);
+    popup(tvSimple_, pmSimple_);
+    // A double click or Enter on a node changes it.
+    connect(tvComplex_, &QTreeView::activated, actCmpChange_, &QAction::trigger);
+    connect(tvSimple_, &QTreeView::activated, actSmpChange_, &QAction::trigger);
+    for (QTreeView* tree : {tvComplex_, tvSimple_}) {
+        connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                guard([this] { UpdateActions(); }));
+    }
+}
+
+void TfmTestsEdit::Reload() {
+    complexModel_->Clear();
+    simpleModel_->Clear();
+    TKvalor& root = kvalorRoot();
+    FillTree(*complexModel_, root.ComplexTests(), nullptr, &root.Tasks());
+    FillTree(*simpleModel_, root.SimpleTests(), nullptr);
+    UpdateActions();
+}
+
+TItemNode* TfmTestsEdit::ComplexNode() const {
+    const QModelIndex current = tvComplex_->currentIndex();
+    return current.isValid() ? complexModel_->NodeOf(current) : nullptr;
+}
+
+TItemNode* TfmTestsEdit::SimpleNode() const {
+    const QModelIndex current = tvSimple_->currentIndex();
+    return current.isValid() ? simpleModel_->NodeOf(current) : nullptr;
+}
+
+void TfmTestsEdit::UpdateActions() {
+    const TItemNode* complex = ComplexNode();
+    const TItemNode* simple = SimpleNode();
+    const bool complexTest = complex && isKind(complex->Item, kGroupKindComplexTest);
+    actCmpCreate_->setEnabled(true);
+    actCmpDublicateTask_->setEnabled(complexTest);
+    actCmpAddTask_->setEnabled(complexTest);
+    actCmpChange_->setEnabled(complex != nullptr);
+    actCmpDelete_->setEnabled(complex != nullptr);
+
+    const TQuestions* test = EnclosingTest(simple);
+    actSmpCreate_->setEnabled(true);
+    actSmpDublicateTask_->setEnabled(simple != nullptr);
+    actSmpAddGroup_->setEnabled(test && !holdsQuestionDirectly(*test));
+    actSmpAddQuestion_->setEnabled(simple != nullptr);
+    actSmpChange_->setEnabled(simple != nullptr);
+    actSmpDelete_->setEnabled(simple != nullptr);
+}
+
+QStringList TfmTestsEdit::NodeTexts(const TItemNode& node, bool complexTree) const {
+    QStringList texts(complexTree ? kCaptions.size() : kCaptions.size() + 1, QStringLiteral(" "));
+    if (const auto* question = dynamic_cast<const TQuestion*>(node.Item)) {
+        texts[kNameColumn] = QStringLiteral("Вопрос %1").arg(question->GetNumber());
+        return texts;
+    }
+    const auto* group = dynamic_cast<const TQuestions*>(node.Item);
+    if (!group) {
+        return texts;
+    }
+    const TTaskList& tasks = kvalorRoot().Tasks();
+    texts[kNameColumn] = fromCp1251(group->GetName());
+    const bool testLevel = !complexTree || group->GroupKind() == kGroupKindComplexTest;
+    if (!testLevel) {
+        const TQuestions* owner = TaskOwner(&node);
+        if (const TTask* task = owner ? tasks.FindTask(*owner, *group) : nullptr) {
+            texts[kCountColumn] =
+                QStringLiteral("%1 из %2").arg(task->QuestionCount).arg(QuestionCount(*group, tasks));
+        }
+        return texts;
+    }
+    texts[kCountColumn] = QString::number(QuestionCount(*group, tasks));
+    if (group->GradingMethod() == 0) {
+        texts[kPercentColumn] = percentText(group->PassPercent());
+    } else if (!group->LevelThresholds().empty()) {
+        texts[kPercentColumn] = percentText(group->LevelThresholds().back());
+    }
+    if (group->Duration() != 0) {
+        texts[kTimeColumn] =
+            QStringLiteral("%1 ч. %2 мин.").arg(group->Duration() / 60).arg(group->Duration() % 60);
+    }
+    if (!complexTree) {
+        texts[kUsedColumn] = tasks.IsSourceUsed(nullptr, group) ? QStringLiteral("+")
+                                                                 : QStringLiteral("-");
+    }
+    return texts;
+}
+
+QVariant TfmTestsEdit::NodeRole(const TItemNode& node, int column, int role,
+                                bool complexTree) const {
+    const auto* question = dynamic_cast<const TQuestion*>(node.Item);
+    switch (role) {
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(column == kNameColumn ? Qt::AlignLeft | Qt::AlignVCenter
+                                                             : Qt::AlignCenter);
+        case Qt::FontRole:
+            if (column == kNameColumn && !question &&
+                (!complexTree || isKind(node.Item, kGroupKindComplexTest))) {
+                QFont bold = (complexTree ? tvComplex_ : tvSimple_)->font();
+                bold.setBold(true);
+                return bold;
+            }
+            return {};
+        case Qt::DecorationRole:
+            if (!complexTree && question && column == kNameColumn) {
+                return questionTypePicture(question->QuestionType());
+            }
+            return {};
+        case Qt::ToolTipRole:
+            if (!complexTree && question && column == kNameColumn) {
+                return fromCp1251(question->GetName());
+            }
+            return {};
+        default:
+            return {};
+    }
+}
+
+TQuestions* TfmTestsEdit::EnclosingTest(const TItemNode* node) {
+    for (; node && !node->IsRoot(); node = node->Parent) {
+        if (isKind(node->Item, kGroupKindSimpleTest)) {
+            return static_cast<TQuestions*>(node->Item);
+        }
+    }
+    return nullptr;
+}
+
+TQuestions* TfmTestsEdit::TaskOwner(const TItemNode* node) {
+    if (!node || node->IsRoot() || node->Parent->IsRoot()) {
+        return nullptr;
+    }
+    return isKind(node->Parent->Item, kGroupKindComplexTest)
+               ? static_cast<TQuestions*>(node->Parent->Item)
+               : nullptr;
+}
+
+void TfmTestsEdit::RefreshComplexTree() {
+    // Counts and names of tasks follow their sources; the complex tree is small.
+    complexModel_->ResetAllTexts();
+    // Whether a simple test is used by a complex test.
+    for (const auto& node : simpleModel_->Root().Children) {
+        simpleModel_->ResetTexts(*node);
+    }
+}
+
+void TfmTestsEdit::RefreshSimpleTest(TQuestions& test) {
+    if (TItemNode* node = FindItemNode(*simpleModel_, &test)) {
+        simpleModel_->ResetTextsBelow(*node);
+    }
+    RefreshComplexTree();
+}
+
+// Creating and changing.
+
+void TfmTestsEdit::CreateTest(std::uint8_t groupKind) {
+    auto test = std::make_unique<TQuestions>(groupKind);
+    settings_.SetGroup(test.get());
+    settings_.SelectTask(nullptr);
+    if (prompts().runModal(settings_) != QDialog::Accepted) {
+        return;
+    }
+    TKvalor& root = kvalorRoot();
+    const bool complex = groupKind == kGroupKindComplexTest;
+    TQuestions& list = complex ? root.ComplexTests() : root.SimpleTests();
+    TQuestions& created = *test;
+    list.AddCollection(std::move(test));
+    list.RenumberCollections();
+    TItemTreeModel& model = complex ? *complexModel_ : *simpleModel_;
+    TItemNode& node = AddItemNode(model, created, nullptr);
+    SelectNodeAlone(complex ? *tvComplex_ : *tvSimple_, node);
+}
+
+void TfmTestsEdit::actCmpCreateExecute() {
+    CreateTest(kGroupKindComplexTest);
+}
+
+void TfmTestsEdit::actSmpCreateExecute() {
+    CreateTest(kGroupKindSimpleTest);
+}
+
+void TfmTestsEdit::actCmpChangeExecute() {
+    if (TItemNode* node = ComplexNode()) {
+        ChangeComplex(*node);
+    }
+}
+
+void TfmTestsEdit::actSmpChangeExecute() {
+    if (TItemNode* node = SimpleNode()) {
+        ChangeSimple(*node);
+    }
+}
+
+void TfmTestsEdit::ChangeComplex(TItemNode& node) {
+    TQuestions* test = asGroup(node.Item);
+    if (!test) {
+        return;
+    }
+    if (test->GroupKind() == kGroupKindComplexTest) {
+        settings_.SetGroup(test);
+        settings_.SelectTask(nullptr);
+        prompts().runModal(settings_);
+        // Its tasks may have changed in the dialog.
+        RebuildItemNode(*tvComplex_, *complexModel_, *test, &kvalorRoot().Tasks());
+        RefreshComplexTree();
+        return;
+    }
+    // A task: the settings of its simple test, with the task's question count at hand.
+    TQuestions* owner = TaskOwner(&node);
+    settings_.SetGroup(test);
+    settings_.SelectTask(owner ? kvalorRoot().Tasks().FindTask(*owner, *test) : nullptr);
+    prompts().runModal(settings_);
+    RefreshSimpleTest(*test);
+}
+
+void TfmTestsEdit::ChangeSimple(TItemNode& node) {
+    if (auto* question = dynamic_cast<TQuestion*>(node.Item)) {
+        if (TQuestions* test = EnclosingTest(&node)) {
+            EditQuestion(*question, *test);
+        }
+        return;
+    }
+    TQuestions* group = asGroup(node.Item);
+    if (!group) {
+        return;
+    }
+    if (group->GroupKind() == kGroupKindSubgroup) {
+        RenameGroup(node, *group);
+        return;
+    }
+    settings_.SetGroup(group);
+    settings_.SelectTask(nullptr);
+    prompts().runModal(settings_);
+    simpleModel_->ResetTextsUpwards(node);
+    RefreshComplexTree();
+}
+
+void TfmTestsEdit::RenameGroup(TItemNode& node, TQuestions& group) {
+    const auto name =
+        prompts().inputBox(QStringLiteral("Наименование группы вопросов"),
+                           QStringLiteral("Наименование "), fromCp1251(group.GetName()));
+    if (!name) {
+        return;
+    }
+    group.SetName(toCp1251(*name));
+    simpleModel_->ResetTexts(node);
+    RefreshComplexTree();
+}
+
+void TfmTestsEdit::EditQuestion(TQuestion& question, TQuestions& test) {
+    TExaminerCollection* parent = question.Parent();
+    TItemNode* testNode = FindItemNode(*simpleModel_, &test);
+    TItemNode* parentNode = FindItemNode(*simpleModel_, parent);
+    const bool testExpanded = testNode && tvSimple_->isExpanded(simpleModel_->IndexOf(testNode));
+    const bool parentExpanded =
+        parentNode && tvSimple_->isExpanded(simpleModel_->IndexOf(parentNode));
+    // The editor adds and deletes questions anywhere in the test: while it is open no node
+    // may point into the test.
+    if (testNode) {
+        simpleModel_->RemoveChildren(*testNode);
+    }
+    questionWindow_.SetMode(kWindowModeEditing);
+    questionWindow_.SetQuestionList(&test);
+    questionWindow_.ShowQuestion(&question);
+    questionWindow_.Start();
+    prompts().runModal(questionWindow_);
+
+    test.Renumber();
+    RebuildItemNode(*tvSimple_, *simpleModel_, test);
+    if (testNode) {
+        tvSimple_->setExpanded(simpleModel_->IndexOf(testNode), testExpanded);
+    }
+    if (TItemNode* former = FindItemNode(*simpleModel_, parent)) {
+        SelectNodeAlone(*tvSimple_, *former);
+        tvSimple_->setExpanded(simpleModel_->IndexOf(former), parentExpanded);
+    }
+    RefreshComplexTree();
+}
+
+void TfmTestsEdit::actSmpAddGroupExecute() {
+    TQuestions* test = EnclosingTest(SimpleNode());
+    if (!test || holdsQuestionDirectly(*test)) {
+        return;
+    }
+    const auto name = prompts().inputBox(QStringLiteral("Задайте наименование группы"),
+                                         QStringLiteral("Наименование "), QString());
+    if (!name) {
+        return;
+    }
+    auto group = std::make_unique<TQuestions>(kGroupKindSubgroup);
+    group->SetName(toCp1251(*name));
+    TQuestions& added = *group;
+    test->AddCollection(std::move(group));
+    test->Renumber();
+    RebuildItemNode(*tvSimple_, *simpleModel_, *test);
+    if (TItemNode* node = FindItemNode(*simpleModel_, &added)) {
+        SelectNodeAlone(*tvSimple_, *node);
+    }
+}
+
+void TfmTestsEdit::actSmpAddQuestionExecute() {
+    TItemNode* node = SimpleNode();
+    if (!node) {
+        return;
+    }
+    auto* target = asGroup(node->Item);
+    if (!target) {
+        target = asGroup(node->Item->Parent());
+    }
+    TQuestions* test = testAbove(target);
+    if (!target || !test) {
+        return;
+    }
+    auto created = newQuestion();
+    TQuestion& question = *created;
+    const Guid id = question.Id();
+    target->AddItem(std::move(created));
+    target->Renumber();
+    EditQuestion(question, *test);
+
+    // The author may have deleted it in the editor already.
+    auto* kept = dynamic_cast<TQuestion*>(test->FindItem(id));
+    if (kept && !kept->IsValid() &&
+        prompts().ask(QStringLiteral("Параметры вопроса некорректны.\nУдалить вопрос ?"),
+                      kAppCaption, QMessageBox::Warning,
+                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+        if (TItemNode* questionNode = FindItemNode(*simpleModel_, kept)) {
+            simpleModel_->RemoveNode(*questionNode);
+        }
+        DiscardItem(*kept);
+        RefreshSimpleTest(*test);
+    }
+}
+
+void TfmTestsEdit::actCmpAddTaskExecute() {
+    TItemNode* node = ComplexNode();
+    TQuestions* complex = node ? asGroup(node->Item) : nullptr;
+    if (!complex || complex->GroupKind() != kGroupKindComplexTest) {
+        return;
+    }
+    TKvalor& root = kvalorRoot();
+    selectObject_.ClearObjects();
+    const TQuestions& simpleTests = root.SimpleTests();
+    for (int i = 0; i < simpleTests.Count(); ++i) {
+        auto* test = dynamic_cast<TQuestions*>(simpleTests.CollectionAt(i));
+        if (test && !root.Tasks().HasTask(*complex, *test)) {
+            selectObject_.AddObject(fromCp1251(test->GetName()), *test);
+        }
+    }
+    if (prompts().runModal(selectObject_) != QDialog::Accepted) {
+        return;
+    }
+    if (auto* source = dynamic_cast<TQuestions*>(selectObject_.SelectedObject())) {
+        root.Tasks().AddTask(*complex, *source);
+        RebuildItemNode(*tvComplex_, *complexModel_, *complex, &root.Tasks());
+        tvComplex_->expand(complexModel_->IndexOf(node));
+        RefreshComplexTree();
+    }
+}
+
+// Copies.
+
+void TfmTestsEdit::actCmpDublicateTaskExecute() {
+    TItemNode* node = ComplexNode();
+    TQuestions* source = node ? asGroup(node->Item) : nullptr;
+    if (!source || source->GroupKind() != kGroupKindComplexTest) {
+        return;
+    }
+    TKvalor& root = kvalorRoot();
+    auto copy = std::make_unique<TQuestions>(kGroupKindComplexTest);
+    copy->Assign(*source);
+    copy->SetName(copyName(*source));
+    for (const TTask* task : root.Tasks().TasksOf(*source)) {
+        if (task->Source) {
+            const int added = root.Tasks().AddTask(*copy, *task->Source);
+            root.Tasks().Task(added).QuestionCount = task->QuestionCount;
+        }
+    }
+    TQuestions& created = *copy;
+    root.ComplexTests().AddCollection(std::move(copy));
+    root.ComplexTests().RenumberCollections();
+    TItemNode& added = AddItemNode(*complexModel_, created, nullptr);
+    FillTree(*complexModel_, created, &added, &root.Tasks());
+    SelectNodeAlone(*tvComplex_, added);
+    RefreshComplexTree();
+}
+
+void TfmTestsEdit::actSmpDublicateTaskExecute() {
+    // "Создать копию" belongs to "Создать тест": on a group or a question it copies the test
+    // that holds it.
+    TQuestions* source = EnclosingTest(SimpleNode());
+    if (!source) {
+        return;
+    }
+    TKvalor& root = kvalorRoot();
+    auto copy = std::make_unique<TQuestions>(kGroupKindSimpleTest);
+    copy->Assign(*source);
+    copy->CopyContent(*source);
+    copy->SetName(copyName(*source));
+    TQuestions& created = *copy;
+    root.SimpleTests().AddCollection(std::move(copy));
+    root.SimpleTests().RenumberCollections();
+    created.Renumber();
+    TItemNode& added = AddItemNode(*simpleModel_, created, nullptr);
+    FillTree(*simpleModel_, created, &added);
+    SelectNodeAlone(*tvSimple_, added);
+}
+
+// Deleting.
+
+bool TfmTestsEdit::ConfirmSimpleDeletion(const IExaminerItem& item, TQuestions* test) {
+    TKvalor& root = kvalorRoot();
+    if (test && !root.Studies().StudiesOfTest(*test).empty() &&
+        !askYes(QStringLiteral("По удаляе(мой\\му) группе\\вопросу проводилось тестирование.\n"
+                               "Удалить объект ?"))) {
+        return false;
+    }
+    const auto* simpleTest = dynamic_cast<const TQuestions*>(&item);
+    if (isKind(simpleTest, kGroupKindSimpleTest) && !root.Tasks().TasksFrom(*simpleTest).empty() &&
+        !askYes(QStringLiteral("Удаляемый тест используется в комплексных тестах.\n"
+                               "Удалить объект ?"))) {
+        return false;
+    }
+    return askYes(QStringLiteral("Вы действительно хотите удалить объект ?"));
+}
+
+void TfmTestsEdit::actSmpDeleteExecute() {
+    const std::vector<TItemNode*> selected = SelectedNodes(*tvSimple_);
+    if (selected.empty()) {
+        return;
+    }
+    if (!SameTypeSelection(*tvSimple_).Same) {
+        throw KvalorError("Выделенные элементы должны быть одинакового типа.");
+    }
+    // Deleting a group deletes the nodes inside it: those are skipped.
+    std::vector<QPersistentModelIndex> pending;
+    for (const TItemNode* node : selected) {
+        pending.emplace_back(simpleModel_->IndexOf(node));
+    }
+    TKvalor& root = kvalorRoot();
+    std::vector<TQuestions*> changedTests;
+    for (const QPersistentModelIndex& index : pending) {
+        if (!index.isValid()) {
+            continue;
+        }
+        TItemNode& node = *simpleModel_->NodeOf(index);
+        IExaminerItem& item = *node.Item;
+        TQuestions* test = EnclosingTest(&node);
+        if (!ConfirmSimpleDeletion(item, test)) {
+            continue;
+        }
+        const bool wholeTest = &item == test;
+        if (wholeTest) {
+            root.Studies().DeleteStudiesOf(nullptr, test);
+        } else if (test && std::ranges::find(changedTests, test) == changedTests.end()) {
+            changedTests.push_back(test);
+        }
+        simpleModel_->RemoveNode(node);
+        const ItemRemoval removal = DiscardItem(item);
+        for (TQuestions* complex : removal.ComplexTestsTouched) {
+            RebuildItemNode(*tvComplex_, *complexModel_, *complex, &root.Tasks());
+        }
+    }
+    // Numbers and counts of what is left.
+    for (TQuestions* test : changedTests) {
+        RefreshSimpleTest(*test);
+    }
+    RefreshComplexTree();
+}
+
+void TfmTestsEdit::actCmpDeleteExecute() {
+    TItemNode* node = ComplexNode();
+    TQuestions* item = node ? asGroup(node->Item) : nullptr;
+    if (!item) {
+        return;
+    }
+    TKvalor& root = kvalorRoot();
+    const bool complexTest = item->GroupKind() == kGroupKindComplexTest;
+    TQuestions* complex = complexTest ? item : TaskOwner(node);
+    if (!complex) {
+        return;
+    }
+    if (!root.Studies().StudiesOfTest(*complex).empty() &&
+        !askYes(QStringLiteral("По удаляемой группе проводилось тестирование.\nУдалить тест ?"))) {
+        return;
+    }
+    if (complexTest) {
+        root.Studies().DeleteStudiesOf(nullptr, complex);
+        complexModel_->RemoveNode(*node);
+        DiscardItem(*complex);
+    } else {
+        root.Tasks().RemoveTask(*complex, *item);
+        complexModel_->RemoveNode(*node);
+    }
+    root.ComplexTests().Renumber();
+    root.SimpleTests().Renumber();
+    RefreshComplexTree();
+}
+
+// Showing.
+
+void TfmTestsEdit::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    guarded([this] { ApplyFontSetting(kvalorRoot().FontSize()); });
+}
+
+void TfmTestsEdit::ApplyFontSetting(int pointSize) {
+    if (pointSize > 0 && FontSizeDiffers(tvSimple_, pointSize)) {
+        ApplyFontSize(this, pointSize);
+        if (auto* host = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+            layout()->activate();
+            host->setMinimumSize(host->minimumSizeHint());
+        }
+    }
+}
+
+void registerTestsEdit() {
+    TfmKvalor::registerWorkingWindow(
+        QStringLiteral("TfmTestsEdit"),
+        [](TfmKvalor& mainWindow) -> QWidget* { return new TfmTestsEdit(mainWindow); },
+        [](QWidget& window) {
+            if (auto* tests = qobject_cast<TfmTestsEdit*>(&window)) {
+                tests->Reload();
+            }
+        });
+}
+
+}  // namespace kvalor

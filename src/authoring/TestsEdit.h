@@ -1,0 +1,145 @@
+#pragma once
+
+#include <QWidget>
+
+class QAction;
+class QMenu;
+class QSplitter;
+class QToolBar;
+class QTreeView;
+
+namespace kvalor {
+
+class IExaminerItem;
+class TfmKvalor;
+class TfmQuestion;
+class TfmQuestionGroupSettings;
+class TfmSelectObject;
+class TItemTreeModel;
+class TQuestion;
+class TQuestions;
+struct TItemNode;
+
+// "Тесты (редактирование)", the working window in which tests are written: on the left the
+// complex tests with their tasks, on the right the simple tests with their groups and
+// questions. Tests are created, changed, copied and deleted here; questions are edited in the
+// question window, the settings of a test in the test settings dialog.
+class TfmTestsEdit : public QWidget {
+    Q_OBJECT
+public:
+    // The dialogs it uses are the main window's: its question window, test settings dialog
+    // and object selection dialog.
+    explicit TfmTestsEdit(TfmKvalor& mainWindow, QWidget* parent = nullptr);
+    ~TfmTestsEdit() override;
+
+    // Both trees anew from the data; no node is remembered.
+    void Reload();
+    // Enables the actions from the node that has the focus in each tree.
+    void UpdateActions();
+
+    // The node that has the focus in each tree, or nullptr.
+    TItemNode* ComplexNode() const;
+    TItemNode* SimpleNode() const;
+
+    QTreeView* tvComplex() const { return tvComplex_; }
+    QTreeView* tvSimple() const { return tvSimple_; }
+    TItemTreeModel& ComplexModel() const { return *complexModel_; }
+    TItemTreeModel& SimpleModel() const { return *simpleModel_; }
+    QSplitter* Splitter() const { return splitter_; }
+    QToolBar* tbComplex() const { return tbComplex_; }
+    QToolBar* tbSimple() const { return tbSimple_; }
+    // The popup menus of the trees and the toolbar submenus, for actions added later.
+    QMenu* pmComplex() const { return pmComplex_; }
+    QMenu* pmSimple() const { return pmSimple_; }
+    QMenu* mnComplexCreate() const { return mnComplexCreate_; }
+    QMenu* mnSimpleCreate() const { return mnSimpleCreate_; }
+    QMenu* mnSimpleAdd() const { return mnSimpleAdd_; }
+
+    QAction* actCmpCreate() const { return actCmpCreate_; }
+    QAction* actCmpDublicateTask() const { return actCmpDublicateTask_; }
+    QAction* actCmpAddTask() const { return actCmpAddTask_; }
+    QAction* actCmpChange() const { return actCmpChange_; }
+    QAction* actCmpDelete() const { return actCmpDelete_; }
+    QAction* actSmpCreate() const { return actSmpCreate_; }
+    QAction* actSmpDublicateTask() const { return actSmpDublicateTask_; }
+    QAction* actSmpAddGroup() const { return actSmpAddGroup_; }
+    QAction* actSmpAddQuestion() const { return actSmpAddQuestion_; }
+    QAction* actSmpChange() const { return actSmpChange_; }
+    QAction* actSmpDelete() const { return actSmpDelete_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildControls();
+    QWidget* BuildSide(const QString& title, QToolBar* toolBar, QTreeView* tree);
+    void BuildActions();
+    void ConnectTrees();
+    void ApplyFontSetting(int pointSize);
+
+    QStringList NodeTexts(const TItemNode& node, bool complexTree) const;
+    QVariant NodeRole(const TItemNode& node, int column, int role, bool complexTree) const;
+
+    // The simple test that encloses the node in the simple tree (the test itself for a test).
+    static TQuestions* EnclosingTest(const TItemNode* node);
+    // The complex test whose task the node of the complex tree is; nullptr for a test node.
+    static TQuestions* TaskOwner(const TItemNode* node);
+    void RefreshComplexTree();
+    void RefreshSimpleTest(TQuestions& test);
+
+    void CreateTest(std::uint8_t groupKind);
+    void ChangeComplex(TItemNode& node);
+    void ChangeSimple(TItemNode& node);
+    void RenameGroup(TItemNode& node, TQuestions& group);
+    // Shows the question in the editor; the test's nodes are rebuilt afterwards.
+    void EditQuestion(TQuestion& question, TQuestions& test);
+
+    void actCmpCreateExecute();
+    void actCmpDublicateTaskExecute();
+    void actCmpAddTaskExecute();
+    void actCmpChangeExecute();
+    void actCmpDeleteExecute();
+    void actSmpCreateExecute();
+    void actSmpDublicateTaskExecute();
+    void actSmpAddGroupExecute();
+    void actSmpAddQuestionExecute();
+    void actSmpChangeExecute();
+    void actSmpDeleteExecute();
+    // Whether the user agrees to delete the item of the simple tree.
+    bool ConfirmSimpleDeletion(const IExaminerItem& item, TQuestions* test);
+
+    TfmQuestion& questionWindow_;
+    TfmQuestionGroupSettings& settings_;
+    TfmSelectObject& selectObject_;
+
+    TItemTreeModel* complexModel_;
+    TItemTreeModel* simpleModel_;
+    QSplitter* splitter_ = nullptr;
+    QTreeView* tvComplex_ = nullptr;
+    QTreeView* tvSimple_ = nullptr;
+    QToolBar* tbComplex_ = nullptr;
+    QToolBar* tbSimple_ = nullptr;
+    QMenu* pmComplex_ = nullptr;
+    QMenu* pmSimple_ = nullptr;
+    QMenu* mnComplexCreate_ = nullptr;
+    QMenu* mnSimpleCreate_ = nullptr;
+    QMenu* mnSimpleAdd_ = nullptr;
+
+    QAction* actCmpCreate_;
+    QAction* actCmpDublicateTask_;
+    QAction* actCmpAddTask_;
+    QAction* actCmpChange_;
+    QAction* actCmpDelete_;
+    QAction* actSmpCreate_;
+    QAction* actSmpDublicateTask_;
+    QAction* actSmpAddGroup_;
+    QAction* actSmpAddQuestion_;
+    QAction* actSmpChange_;
+    QAction* actSmpDelete_;
+};
+
+// Makes the main window able to open the tests tree (its action "Тесты"); the trees are
+// reloaded each time it is brought to the front.
+void registerTestsEdit();
+
+}  // namespace kvalor
