@@ -9,11 +9,13 @@
 #include <QToolButton>
 
 #include "authoring/FittingTextEdit.h"
+#include "authoring/QuestionWindowSupport.h"
 #include "model/Answers.h"
 #include "model/Question.h"
 #include "model/TypeIds.h"
 #include "ui/ErrorGuard.h"
 #include "util/Codepage.h"
+#include "util/TextUtils.h"
 
 namespace kvalor {
 
@@ -101,6 +103,37 @@ void TfrAnswer::SetAnswer(TAnswer* answer) {
 
 QTextEdit* TfrAnswer::edText() const {
     return edText_;
+}
+
+void TfrAnswer::CommitText(bool on) {
+    if (!on) {
+        setTextColour(*edText_, kGreenText);
+    } else {
+        const std::string text = toCp1251(edText_->toPlainText());
+        // Only a change is written: an answer stored as not editable can still be shown.
+        if (answer_ && answer_->GetName() != text) {
+            answer_->SetName(text);
+        }
+        const bool empty = !answer_ || TrimText(answer_->GetName()).empty();
+        setTextColour(*edText_, empty ? kMaroonText : defaultTextColour());
+    }
+    update();
+}
+
+void TfrAnswer::ExchangeAnswers(TfrAnswer& other) {
+    const QString text = edText_->toPlainText();
+    const QPalette palette = edText_->palette();
+    TAnswer* answer = answer_;
+    loadingText_ = other.loadingText_ = true;
+    answer_ = other.answer_;
+    edText_->setPlainText(other.edText_->toPlainText());
+    edText_->setPalette(other.edText_->palette());
+    other.answer_ = answer;
+    other.edText_->setPlainText(text);
+    other.edText_->setPalette(palette);
+    loadingText_ = other.loadingText_ = false;
+    UpdateButtons();
+    other.UpdateButtons();
 }
 
 void TfrAnswer::SetPosition(int position) {

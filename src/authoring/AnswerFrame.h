@@ -34,6 +34,13 @@ public:
     TAnswers& AnswerList() const { return answerList_; }
     bool TestMode() const { return testMode_; }
 
+    // On: the answer takes the text of the frame, shown in the default colour, or in maroon
+    // when it is empty. Off: the text is shown in green, as a new answer not yet saved.
+    void CommitText(bool on);
+    // The two frames exchange their answers with the texts as shown (typed and not yet
+    // saved in the editor) and their colours: an answer moved in the list keeps its text.
+    void ExchangeAnswers(TfrAnswer& other);
+
     // The title "Вариант N" for the 1-based position in the stack.
     void SetPosition(int position);
     // Inert buttons still show the marks but change nothing (review of answers).

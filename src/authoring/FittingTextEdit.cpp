@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include <QEvent>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QTextDocument>
 
 namespace kvalor {
@@ -41,6 +43,26 @@ void FittingTextEdit::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange) {
         fitHeight();
     }
+}
+
+void FittingTextEdit::keyPressEvent(QKeyEvent* event) {
+    if (singleLine_ && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        event->ignore();
+        return;
+    }
+    QTextEdit::keyPressEvent(event);
+}
+
+void FittingTextEdit::insertFromMimeData(const QMimeData* source) {
+    if (!singleLine_ || !source->hasText()) {
+        QTextEdit::insertFromMimeData(source);
+        return;
+    }
+    QString text = source->text();
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    text.replace(u'\n', u' ');
+    text.replace(u'\r', u' ');
+    insertPlainText(text);
 }
 
 void FittingTextEdit::fitHeight() {

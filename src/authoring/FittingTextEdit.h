@@ -13,6 +13,10 @@ public:
     FittingTextEdit(int minimumHeight, int maximumHeight, QWidget* parent = nullptr);
 
     void setMinimumFitHeight(int height);
+    // A single-line text wraps on screen but holds no line break: Enter is left to the window
+    // and pasted breaks become blanks.
+    void setSingleLine(bool singleLine) { singleLine_ = singleLine; }
+    bool singleLine() const { return singleLine_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -20,12 +24,15 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
 
 private:
     void fitHeight();
 
     int minimumHeight_;
     int maximumHeight_;
+    bool singleLine_ = false;
 };
 
 }  // namespace kvalor

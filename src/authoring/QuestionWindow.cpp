@@ -22,6 +22,7 @@
 #include "app/MainWindow.h"
 #include "authoring/AnswerFrame.h"
 #include "authoring/FittingTextEdit.h"
+#include "authoring/QuestionEditor.h"
 #include "authoring/QuestionWindowSupport.h"
 #include "model/Answers.h"
 #include "model/BuiltinAccounts.h"
@@ -149,6 +150,7 @@ TfmQuestion::TfmQuestion(TfmAuthorization& login, QWidget* parent)
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     tmCountdown_->setInterval(kTickMs);
     BuildControls();
+    editor_ = std::make_unique<TQuestionEditor>(*this);
 
     // Both pairs: Alt with the arrows reads "back" and "forward", the page keys are at hand.
     actNext_->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Right), QKeySequence(Qt::Key_PageDown)});
@@ -309,9 +311,10 @@ void TfmQuestion::ArrangePanels() {
     const bool verdict = mode_ == kWindowModePreparation || mode_ == kWindowModeReview;
     lblVerdictPicture_->setVisible(verdict);
     lblVerdict_->setVisible(verdict);
-    // Only the editor changes the type of a question. Elsewhere the texts are no stops for
-    // the keyboard: the answer frames are.
+    // Only the editor changes the type or the text of a question. Elsewhere the texts are no
+    // stops for the keyboard: the answer frames are.
     gbAnswerType_->setEnabled(editing);
+    edQuestion_->setReadOnly(!editing);
     edQuestion_->setFocusPolicy(editing ? Qt::StrongFocus : Qt::NoFocus);
 }
 
@@ -354,6 +357,9 @@ void TfmQuestion::SetStudy(TStudy* study) {
 void TfmQuestion::ShowQuestion(TQuestion* question) {
     lblVerdict_->clear();
     if (question == currentQuestion_) {
+        return;
+    }
+    if (mode_ == kWindowModeEditing && !editor_->MayLeave()) {
         return;
     }
     LeaveQuestion();
@@ -455,6 +461,9 @@ void TfmQuestion::RebuildDisplay() {
     } else {
         SetVerdict(kVerdictNoAnswer);
     }
+    if (mode_ == kWindowModeEditing) {
+        editor_->QuestionShown();
+    }
 }
 
 void TfmQuestion::AddFrame(TAnswers& answers, TAnswer& answer, int position) {
@@ -503,9 +512,7 @@ void TfmQuestion::FrameMoved(TfrAnswer* frame, int direction) {
     }
     // The answer has moved in the list; the two frames follow it.
     TfrAnswer* neighbour = frames_[static_cast<std::size_t>(other)];
-    TAnswer* moved = frame->Answer();
-    frame->SetAnswer(neighbour->Answer());
-    neighbour->SetAnswer(moved);
+    frame->ExchangeAnswers(*neighbour);
     // The keyboard moves the answer on, not the frame.
     if (focusWidget() == frame) {
         neighbour->setFocus();
@@ -622,6 +629,8 @@ void TfmQuestion::Start() {
         } else {
             tmCountdown_->stop();
         }
+    } else {
+        editor_->Started();
     }
     UpdateActions();
 }
@@ -738,6 +747,9 @@ void TfmQuestion::done(int result) {
 }
 
 bool TfmQuestion::CloseQuery() {
+    if (mode_ == kWindowModeEditing) {
+        return editor_->CloseQuery();
+    }
     if (!Examining()) {
         return true;
     }
@@ -821,6 +833,7 @@ void TfmQuestion::UpdateActions() {
     actNext_->setEnabled(paging && !IsLastEntry(*questionList_, currentQuestion_));
     actPrevious_->setEnabled(paging && !IsFirstEntry(*questionList_, currentQuestion_));
     actFinish_->setEnabled(examination);
+    editor_->UpdateActions();
 }
 
 void TfmQuestion::showEvent(QShowEvent* event) {

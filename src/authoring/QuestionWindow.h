@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include <QDateTime>
@@ -24,6 +25,7 @@ class TfmAuthorization;
 class TfmKvalor;
 class TfrAnswer;
 class TQuestion;
+class TQuestionEditor;
 class TStudy;
 
 // Window modes of the question window; the caption is the mode's name.
@@ -41,7 +43,7 @@ inline constexpr std::uint8_t kVerdictWrong = 2;
 // (preparation and testing) the applicant pages through the drawn questions, marks or reorders
 // answers, and every answer is recorded into the study while a countdown runs; preparation
 // judges the answer on screen at once. Review shows a finished study's recorded answers.
-// (The editing mode shares the window and the answer frames; its panels are reserved here.)
+// The editing mode (TQuestionEditor) shows the test as a tree and edits its questions.
 //
 // Callers prepare it in this order, then show it modally through prompts().runModal:
 //
@@ -115,6 +117,8 @@ public:
     QTextEdit* edQuestion() const { return edQuestion_; }
     QGroupBox* gbAnswerType() const { return gbAnswerType_; }
     QButtonGroup* bgAnswerType() const { return bgAnswerType_; }
+    // The editing mode's panels and actions.
+    TQuestionEditor& Editor() const { return *editor_; }
 
 protected:
     // Every way of closing passes here: the close confirmation, then the tidying up.
@@ -124,6 +128,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The editing mode lives in files of its own but works on the window's state.
+    friend class TQuestionEditor;
+
     void BuildControls();
     // Question and answer texts read a little larger than the rest.
     void EnlargeTexts();
@@ -198,6 +205,7 @@ private:
     QLabel* lblAnswers_ = nullptr;
     QWidget* pnFrames_ = nullptr;
     QVBoxLayout* framesLayout_ = nullptr;
+    std::unique_ptr<TQuestionEditor> editor_;
 };
 
 // The program's one question window, owned by the main window: created at the first call and

@@ -18,10 +18,10 @@
 
 #include "app/MainWindow.h"
 #include "app/Settings.h"
-#include "authoring/ItemRemoval.h"
 #include "authoring/QuestionGroupSettings.h"
 #include "authoring/QuestionWindow.h"
 #include "authoring/SelectObject.h"
+#include "authoring/TestItems.h"
 #include "authoring/TreeImages.h"
 #include "model/Kvalor.h"
 #include "model/Question.h"
@@ -91,18 +91,6 @@ bool holdsQuestionDirectly(const TQuestions& test) {
         }
     }
     return false;
-}
-
-// A new question: three empty answers, the first one right.
-std::unique_ptr<TQuestion> newQuestion() {
-    auto question = std::make_unique<TQuestion>();
-    TAnswers& answers = question->Answers();
-    for (int i = 0; i < 3; ++i) {
-        answers.AddItem(answers.NewAnswer());
-    }
-    answers.AnswerAt(0)->SetCorrect(true);
-    answers.SetChecked(*answers.AnswerAt(0), true);
-    return question;
 }
 
 std::string copyName(const TQuestions& source) {
@@ -611,7 +599,7 @@ void TfmTestsEdit::actSmpAddQuestionExecute() {
     if (!target || !test) {
         return;
     }
-    auto created = newQuestion();
+    auto created = NewQuestion();
     TQuestion& question = *created;
     const Guid id = question.Id();
     target->AddItem(std::move(created));

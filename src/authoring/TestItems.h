@@ -1,12 +1,18 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
 namespace kvalor {
 
 class IExaminerItem;
 class TExaminerCollection;
+class TQuestion;
 class TQuestions;
+
+// A new question as the authoring windows create it: three empty answers, the first one
+// right and marked.
+std::unique_ptr<TQuestion> NewQuestion();
 
 // What a removal left to refresh on screen.
 struct ItemRemoval {

@@ -1,9 +1,10 @@
-#include "authoring/ItemRemoval.h"
+#include "authoring/TestItems.h"
 
 #include <algorithm>
 #include <memory>
 #include <unordered_set>
 
+#include "model/Answers.h"
 #include "model/CollectionHelpers.h"
 #include "model/Kvalor.h"
 #include "model/Question.h"
@@ -67,6 +68,17 @@ void forgetQuestions(const std::unordered_set<const TQuestion*>& doomed) {
 }
 
 }  // namespace
+
+std::unique_ptr<TQuestion> NewQuestion() {
+    auto question = std::make_unique<TQuestion>();
+    TAnswers& answers = question->Answers();
+    for (int i = 0; i < 3; ++i) {
+        answers.AddItem(answers.NewAnswer());
+    }
+    answers.AnswerAt(0)->SetCorrect(true);
+    answers.SetChecked(*answers.AnswerAt(0), true);
+    return question;
+}
 
 ItemRemoval DiscardItem(IExaminerItem& item) {
     ItemRemoval removal;

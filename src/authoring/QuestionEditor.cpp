@@ -1,0 +1,530 @@
+#include "authoring/QuestionEditor.h"
+
+#include <algorithm>
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "authoring/AnswerFrame.h"
+#include "authoring/FittingTextEdit.h"
+#include "authoring/QuestionWindow.h"
+#include "authoring/TestItems.h"
+#include "model/Answers.h"
+#include "model/Kvalor.h"
+#include "model/Question.h"
+#include "model/Questions.h"
+#include "model/StudyList.h"
+#include "model/TypeIds.h"
+#include "ui/ErrorGuard.h"
+#include "ui/Fonts.h"
+#include "ui/Icons.h"
+#include "ui/ItemTree.h"
+#include "ui/ItemTreeModel.h"
+#include "ui/Prompts.h"
+#include "util/Codepage.h"
+
+namespace kvalor {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Предупреждение");
+constexpr int kTreeWidth = 230;
+
+bool askQuestion(const QString& text) {
+    return prompts().ask(text, kCaption, QMessageBox::Question,
+                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+QString nodeText(const TItemNode& node) {
+    if (dynamic_cast<const TQuestion*>(node.Item)) {
+        return QStringLiteral("Вопрос %1").arg(node.Item->GetNumber());
+    }
+    return fromCp1251(node.Item->GetName());
+}
+
+void setTitleBold(TfrAnswer& frame, bool bold) {
+    QFont font = frame.lblTitle()->font();
+    font.setBold(bold);
+    frame.lblTitle()->setFont(font);
+}
+
+}  // namespace
+
+TQuestionEditor::TQuestionEditor(TfmQuestion& window)
+    : window_(window),
+      model_(new TItemTreeModel({QString()}, {QString()})),
+      actSave_(new QAction(actionIcon(ActionIcon::Save), QStringLiteral("Сохранить"), this)),
+      actNewAnswer_(new QAction(actionIcon(ActionIcon::Add), QStringLiteral("Добавить"), this)),
+      actDeleteAnswer_(
+          new QAction(actionIcon(ActionIcon::Delete), QStringLiteral("Удалить"), this)),
+      actNewQuestion_(new QAction(actionIcon(ActionIcon::Add), QStringLiteral("Добавить"), this)),
+      actDeleteQuestion_(
+          new QAction(actionIcon(ActionIcon::Delete), QStringLiteral("Удалить"), this)) {
+    model_->SetTextsFunction([](const TItemNode& node) { return QStringList{nodeText(node)}; });
+    model_->SetRoleFunction([this](const TItemNode& node, int, int role) -> QVariant {
+        if (role == Qt::ToolTipRole) {
+            return nodeText(node);
+        }
+        if (role == Qt::FontRole && node.Item->IsCollection()) {
+            QFont bold = tvQuestions_->font();
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
+    });
+    BuildControls();
+    ConnectControls();
+}
+
+TQuestionEditor::~TQuestionEditor() = default;
+
+void TQuestionEditor::BuildControls() {
+    tbEditing_ = new QToolBar(QStringLiteral("Редактирование теста"));
+    tbEditing_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    const auto submenu = [this](const QString& caption, ActionIcon icon,
+                                std::initializer_list<QAction*> actions) {
+        auto* menu = new QMenu(caption, tbEditing_);
+        menu->addActions(actions);
+        auto* button = new QToolButton;
+        button->setText(caption);
+        button->setIcon(actionIcon(icon));
+        button->setMenu(menu);
+        button->setPopupMode(QToolButton::InstantPopup);
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        tbEditing_->addWidget(button);
+        return menu;
+    };
+    mnQuestion_ =
+        submenu(QStringLiteral("Вопрос"), ActionIcon::Tests, {actNewQuestion_, actDeleteQuestion_});
+    mnAnswer_ = submenu(QStringLiteral("Ответ"), ActionIcon::Edit, {actNewAnswer_, actDeleteAnswer_});
+    tbEditing_->addAction(actSave_);
+
+    actSave_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    actNewAnswer_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    actDeleteAnswer_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    // The window's own shortcuts, also where the menus are closed.
+    window_.addActions({actSave_, actNewAnswer_, actDeleteAnswer_});
+
+    tvQuestions_ = new QTreeView;
+    model_->setParent(tvQuestions_);
+    tvQuestions_->setModel(model_);
+    tvQuestions_->setHeaderHidden(true);
+    tvQuestions_->setUniformRowHeights(true);
+    tvQuestions_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Insert and Delete act on questions while the tree has the focus.
+    actNewQuestion_->setShortcut(QKeySequence(Qt::Key_Insert));
+    actDeleteQuestion_->setShortcut(QKeySequence::Delete);
+    for (QAction* action : {actNewQuestion_, actDeleteQuestion_}) {
+        action->setShortcutContext(Qt::WidgetShortcut);
+        tvQuestions_->addAction(action);
+    }
+
+    QWidget* panel = window_.pnEditing_;
+    panel->setFixedWidth(kTreeWidth);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 4, 0);
+    layout->addWidget(tbEditing_);
+    layout->addWidget(tvQuestions_, 1);
+
+    chbDontMixAnswers_ = new QCheckBox(QStringLiteral("не изменять порядок ответов"));
+    auto* dontMix = new QHBoxLayout(window_.pnDontMix_);
+    dontMix->setContentsMargins(0, 0, 0, 0);
+    dontMix->addWidget(chbDontMixAnswers_);
+    dontMix->addStretch();
+}
+
+void TQuestionEditor::ConnectControls() {
+    connect(actSave_, &QAction::triggered, this, guard([this] { actSaveExecute(); }));
+    connect(actNewAnswer_, &QAction::triggered, this, guard([this] { actNewAnswerExecute(); }));
+    connect(actDeleteAnswer_, &QAction::triggered, this,
+            guard([this] { actDeleteAnswerExecute(); }));
+    connect(actNewQuestion_, &QAction::triggered, this,
+            guard([this] { actNewQuestionExecute(); }));
+    connect(actDeleteQuestion_, &QAction::triggered, this,
+            guard([this] { actDeleteQuestionExecute(); }));
+
+    connect(window_.edQuestion_, &QTextEdit::textChanged, this, [this] {
+        if (Editing() && !loading_ && window_.currentQuestion_) {
+            SetModified();
+        }
+    });
+    connect(chbDontMixAnswers_, &QCheckBox::clicked, this, [this](bool on) {
+        // On means the answers keep their order: a change when that differs from the stored.
+        if (window_.currentQuestion_ && on == window_.currentQuestion_->Answers().AllowMix()) {
+            SetModified();
+        }
+    });
+    connect(window_.bgAnswerType_, &QButtonGroup::idClicked, this, [this](int type) {
+        guarded([this, type] {
+            TQuestion* question = window_.currentQuestion_;
+            if (!Editing() || !question || question->QuestionType() == type) {
+                return;
+            }
+            question->SetQuestionType(static_cast<std::uint8_t>(type));
+            // The key of the new type is stored only by "Сохранить".
+            SetModified();
+        });
+    });
+    connect(tvQuestions_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            guard([this] { TreeCurrentChanged(); }));
+}
+
+bool TQuestionEditor::Editing() const {
+    return window_.mode_ == kWindowModeEditing;
+}
+
+TQuestions* TQuestionEditor::Test() const {
+    return dynamic_cast<TQuestions*>(window_.questionList_);
+}
+
+void TQuestionEditor::SetModified() {
+    window_.modified_ = true;
+    UpdateActions();
+}
+
+// Leaving and showing a question.
+
+bool TQuestionEditor::MayLeave() {
+    TQuestion* current = window_.currentQuestion_;
+    if (!current || deleting_) {
+        return true;
+    }
+    if (window_.modified_ && askQuestion(QStringLiteral("Сохранить изменения ?"))) {
+        actSaveExecute();
+    }
+    if (!current->IsValid()) {
+        if (!askQuestion(QStringLiteral("Параметры вопроса некорректны.\nУдалить вопрос ?"))) {
+            SelectCurrentNode();
+            return false;
+        }
+        // Refusing the deletion keeps the question in the test; the window moves on anyway.
+        actDeleteQuestionExecute();
+    }
+    return true;
+}
+
+void TQuestionEditor::QuestionShown() {
+    loading_ = true;
+    selectedFrame_ = nullptr;
+    window_.edQuestion_->setReadOnly(false);
+    if (auto* text = qobject_cast<FittingTextEdit*>(window_.edQuestion_)) {
+        text->setSingleLine(true);
+    }
+    if (TQuestion* question = window_.currentQuestion_) {
+        TAnswers& answers = question->Answers();
+        // The author's marks are the key; a sequence's key is the order of the frames.
+        if (question->QuestionType() != kSequence) {
+            answers.ClearChecked();
+            for (int i = 0; i < answers.Count(); ++i) {
+                if (answers.AnswerAt(i)->Correct()) {
+                    answers.SetChecked(*answers.AnswerAt(i), true);
+                }
+            }
+        }
+        chbDontMixAnswers_->setChecked(!answers.AllowMix());
+        for (TfrAnswer* frame : window_.frames_) {
+            AttachFrame(*frame);
+            frame->CommitText(true);
+            frame->UpdateButtons();
+        }
+    } else {
+        chbDontMixAnswers_->setChecked(false);
+    }
+    chbDontMixAnswers_->setEnabled(window_.currentQuestion_ != nullptr);
+    window_.gbAnswerType_->setEnabled(window_.currentQuestion_ != nullptr);
+    FillTreeIfNeeded();
+    SelectCurrentNode();
+    window_.modified_ = false;
+    loading_ = false;
+    UpdateActions();
+}
+
+void TQuestionEditor::AttachFrame(TfrAnswer& frame) {
+    if (auto* text = qobject_cast<FittingTextEdit*>(frame.edText())) {
+        text->setSingleLine(true);
+    }
+    frame.edText()->installEventFilter(this);
+    connect(&frame, &TfrAnswer::OnSelect, this, [this](TfrAnswer* chosen) { SelectFrame(chosen); });
+    connect(&frame, &TfrAnswer::FrameChanged, this, [this] {
+        if (!loading_) {
+            SetModified();
+        }
+    });
+    connect(&frame, &TfrAnswer::OnMoveUp, this,
+            [this](TfrAnswer* moved) { FrameMoved(moved, -1); });
+    connect(&frame, &TfrAnswer::OnMoveDown, this,
+            [this](TfrAnswer* moved) { FrameMoved(moved, 1); });
+}
+
+void TQuestionEditor::SelectFrame(TfrAnswer* frame) {
+    if (selectedFrame_) {
+        setTitleBold(*selectedFrame_, false);
+    }
+    selectedFrame_ = frame;
+    if (selectedFrame_) {
+        setTitleBold(*selectedFrame_, true);
+    }
+    UpdateActions();
+}
+
+void TQuestionEditor::FrameMoved(TfrAnswer* frame, int direction) {
+    // The window has exchanged the answers of the two frames: the choice follows the answer.
+    const auto& frames = window_.frames_;
+    const auto at = std::ranges::find(frames, frame);
+    const std::ptrdiff_t other = (at - frames.begin()) + direction;
+    if (at != frames.end() && other >= 0 && other < static_cast<std::ptrdiff_t>(frames.size())) {
+        SelectFrame(frames[static_cast<std::size_t>(other)]);
+    }
+    SetModified();
+}
+
+void TQuestionEditor::Retitle() {
+    for (std::size_t i = 0; i < window_.frames_.size(); ++i) {
+        window_.frames_[i]->SetPosition(static_cast<int>(i) + 1);
+    }
+}
+
+bool TQuestionEditor::eventFilter(QObject* watched, QEvent* event) {
+    if (!Editing()) {
+        return false;
+    }
+    const auto frame = std::ranges::find_if(window_.frames_, [watched](const TfrAnswer* f) {
+        return f->edText() == watched;
+    });
+    if (frame == window_.frames_.end()) {
+        return false;
+    }
+    if (event->type() == QEvent::FocusIn) {
+        SelectFrame(*frame);
+    } else if (event->type() == QEvent::KeyPress) {
+        // The buttons of a frame from the keyboard: Ctrl+Space marks, Alt+arrows move.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        QToolButton* button = nullptr;
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::ControlModifier) {
+            button = (*frame)->btnUpper();
+        } else if (key->modifiers() == Qt::AltModifier && key->key() == Qt::Key_Up) {
+            button = (*frame)->btnUpper();
+        } else if (key->modifiers() == Qt::AltModifier && key->key() == Qt::Key_Down) {
+            button = (*frame)->btnLower();
+        }
+        if (button) {
+            QTextEdit* text = (*frame)->edText();
+            button->click();
+            // The answer moved to the selected frame; the author goes on typing there.
+            if (selectedFrame_ && (*frame)->edText() != selectedFrame_->edText()) {
+                selectedFrame_->edText()->setFocus();
+            } else {
+                text->setFocus();
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+// The tree of the test.
+
+void TQuestionEditor::FillTreeIfNeeded() {
+    TQuestions* test = Test();
+    const auto& top = model_->Root().Children;
+    if (test && !top.empty() && top.front()->Item == test) {
+        return;
+    }
+    syncingTree_ = true;
+    model_->Clear();
+    if (test) {
+        TItemNode& root = AddItemNode(*model_, *test, nullptr);
+        FillTree(*model_, *test, &root);
+        tvQuestions_->expand(model_->IndexOf(&root));
+    }
+    syncingTree_ = false;
+}
+
+void TQuestionEditor::SelectCurrentNode() {
+    TItemNode* node = FindItemNode(*model_, window_.currentQuestion_);
+    if (!node) {
+        return;
+    }
+    syncingTree_ = true;
+    SelectNodeAlone(*tvQuestions_, *node);
+    syncingTree_ = false;
+}
+
+void TQuestionEditor::TreeCurrentChanged() {
+    if (syncingTree_ || !Editing()) {
+        return;
+    }
+    const QModelIndex current = tvQuestions_->currentIndex();
+    IExaminerItem* item = current.isValid() ? model_->NodeOf(current)->Item : nullptr;
+    // A group or the test itself shows no question.
+    window_.ShowQuestion(dynamic_cast<TQuestion*>(item));
+}
+
+void TQuestionEditor::Started() {
+    FillTreeIfNeeded();
+    SelectCurrentNode();
+    tvQuestions_->setFocus();
+    UpdateActions();
+}
+
+bool TQuestionEditor::CloseQuery() {
+    if (!guarded([this] { window_.ShowQuestion(nullptr); }) || window_.currentQuestion_) {
+        return false;
+    }
+    syncingTree_ = true;
+    model_->Clear();
+    syncingTree_ = false;
+    return true;
+}
+
+void TQuestionEditor::UpdateActions() {
+    const bool editing = Editing();
+    const bool question = editing && window_.currentQuestion_;
+    actSave_->setEnabled(editing && window_.modified_);
+    actNewAnswer_->setEnabled(question);
+    actDeleteAnswer_->setEnabled(editing && selectedFrame_);
+    actNewQuestion_->setEnabled(question);
+    actDeleteQuestion_->setEnabled(question);
+}
+
+// Actions.
+
+void TQuestionEditor::actSaveExecute() {
+    TQuestion* question = window_.currentQuestion_;
+    if (!question) {
+        return;
+    }
+    for (TfrAnswer* frame : window_.frames_) {
+        frame->CommitText(true);
+    }
+    question->Answers().StoreKey();
+    question->SetName(toCp1251(window_.edQuestion_->toPlainText()));
+    question->Answers().SetAllowMix(!chbDontMixAnswers_->isChecked());
+    window_.modified_ = false;
+    model_->ResetAllTexts();
+    UpdateActions();
+}
+
+void TQuestionEditor::actNewAnswerExecute() {
+    TQuestion* question = window_.currentQuestion_;
+    if (!question) {
+        return;
+    }
+    TAnswers& answers = question->Answers();
+    auto created = answers.NewAnswer();
+    TAnswer& answer = *created;
+    answers.AddItem(std::move(created));
+    window_.AddFrame(answers, answer, static_cast<int>(window_.frames_.size()) + 1);
+    TfrAnswer& frame = *window_.frames_.back();
+    AttachFrame(frame);
+    frame.CommitText(false);
+    const int size = kvalorRoot().FontSize();
+    if (size > 0) {
+        ApplyFontSize(&frame, size);
+        frame.FitTextFont();
+    }
+    frame.UpdateButtons();
+    frame.edText()->setFocus();
+    SetModified();
+}
+
+bool TQuestionEditor::ConfirmDeletion() {
+    const TQuestions* test = Test();
+    const bool examined = test && !kvalorRoot().Studies().StudiesOfTest(*test).empty();
+    const QString text =
+        examined ? QStringLiteral("По удаляе(мой\\му) группе\\вопросу проводилось тестирование.\n"
+                                  "Удалить объект ?")
+                 : QStringLiteral("Вы действительно хотите удалить объект ?");
+    return prompts().ask(text, kCaption, QMessageBox::Critical,
+                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void TQuestionEditor::actDeleteAnswerExecute() {
+    TfrAnswer* frame = selectedFrame_;
+    TQuestion* question = window_.currentQuestion_;
+    if (!frame || !question || !ConfirmDeletion()) {
+        return;
+    }
+    auto& frames = window_.frames_;
+    frames.erase(std::ranges::find(frames, frame));
+    selectedFrame_ = nullptr;
+    TAnswer* answer = frame->Answer();
+    // The frame lets go of the answer before it is freed.
+    frame->disconnect();
+    frame->SetAnswer(nullptr);
+    frame->hide();
+    frame->deleteLater();
+    if (answer) {
+        question->Answers().Extract(*answer);
+    }
+    Retitle();
+    for (TfrAnswer* other : frames) {
+        other->UpdateButtons();
+    }
+    UpdateActions();
+}
+
+void TQuestionEditor::actNewQuestionExecute() {
+    TQuestion* current = window_.currentQuestion_;
+    if (!current) {
+        return;
+    }
+    // The group or test chosen in the tree, the group of the question chosen there, or the
+    // group of the question on display.
+    TExaminerCollection* target = current->Parent();
+    const QModelIndex chosen = tvQuestions_->currentIndex();
+    if (chosen.isValid() && tvQuestions_->selectionModel()->isSelected(chosen)) {
+        IExaminerItem* item = model_->NodeOf(chosen)->Item;
+        target = item->IsCollection() ? static_cast<TExaminerCollection*>(item) : item->Parent();
+    }
+    if (!target) {
+        return;
+    }
+    auto created = NewQuestion();
+    TQuestion& question = *created;
+    target->AddItem(std::move(created));
+    if (TQuestions* owner = question.OwnerTest()) {
+        owner->Renumber();
+    }
+    AddItemNode(*model_, question, FindItemNode(*model_, target));
+    model_->ResetAllTexts();
+    window_.ShowQuestion(&question);
+    SelectCurrentNode();
+}
+
+void TQuestionEditor::actDeleteQuestionExecute() {
+    TQuestion* question = window_.currentQuestion_;
+    if (!question || !ConfirmDeletion()) {
+        return;
+    }
+    deleting_ = true;
+    window_.ShowQuestion(nullptr);
+    syncingTree_ = true;
+    if (!model_->Root().Children.empty()) {
+        TItemNode& root = *model_->Root().Children.front();
+        SelectNodeAlone(*tvQuestions_, root);
+        tvQuestions_->expand(model_->IndexOf(&root));
+    }
+    if (TItemNode* node = FindItemNode(*model_, question)) {
+        model_->RemoveNode(*node);
+    }
+    syncingTree_ = false;
+    DiscardItem(*question);
+    deleting_ = false;
+    model_->ResetAllTexts();
+    UpdateActions();
+}
+
+}  // namespace kvalor

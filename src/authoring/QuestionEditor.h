@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QObject>
+
+class QAction;
+class QCheckBox;
+class QMenu;
+class QToolBar;
+class QTreeView;
+
+namespace kvalor {
+
+class TfmQuestion;
+class TfrAnswer;
+class TItemTreeModel;
+class TQuestion;
+class TQuestions;
+struct TItemNode;
+
+// The editing mode of the question window ("Редактирование тестов"): the tree of the test, the
+// question text, the answer type, the answers with their key, and "не изменять порядок
+// ответов". Texts, key and that flag take effect on "Сохранить"; new, deleted, marked and
+// moved answers, the type and new or deleted questions act on the test at once.
+//
+// The window owns its editor and calls it at the points where editing differs from an
+// examination: leaving a question, showing one, starting, closing, enabling the actions.
+class TQuestionEditor : public QObject {
+    Q_OBJECT
+public:
+    // Builds the editing panels into the window.
+    explicit TQuestionEditor(TfmQuestion& window);
+    ~TQuestionEditor() override;
+
+    // Leaving the current question for another one (or none): unsaved changes are offered for
+    // saving, an invalid question for deletion. False when the author stays on it.
+    bool MayLeave();
+    // The question (or none) is on display: the key is shown as marks, texts are committed.
+    void QuestionShown();
+    // The window starts: the tree shows the test, with the current question's node selected.
+    void Started();
+    // Leaves the current question; false when the author stays on an invalid one.
+    bool CloseQuery();
+    void UpdateActions();
+
+    // Set while a question is being deleted: leaving it then asks nothing.
+    bool Deleting() const { return deleting_; }
+    // The frame chosen for deletion, its title bold; nullptr for none.
+    TfrAnswer* SelectedFrame() const { return selectedFrame_; }
+
+    QToolBar* tbEditing() const { return tbEditing_; }
+    QTreeView* tvQuestions() const { return tvQuestions_; }
+    TItemTreeModel& Model() const { return *model_; }
+    QCheckBox* chbDontMixAnswers() const { return chbDontMixAnswers_; }
+    QMenu* mnQuestion() const { return mnQuestion_; }
+    QMenu* mnAnswer() const { return mnAnswer_; }
+    QAction* actSave() const { return actSave_; }
+    QAction* actNewAnswer() const { return actNewAnswer_; }
+    QAction* actDeleteAnswer() const { return actDeleteAnswer_; }
+    QAction* actNewQuestion() const { return actNewQuestion_; }
+    QAction* actDeleteQuestion() const { return actDeleteQuestion_; }
+
+    // "Сохранить": the texts, the key and the flag of the current question.
+    void actSaveExecute();
+    void actNewAnswerExecute();
+    void actDeleteAnswerExecute();
+    void actNewQuestionExecute();
+    void actDeleteQuestionExecute();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void ConnectControls();
+    bool Editing() const;
+    TQuestions* Test() const;
+
+    // Frames get the editor's handling when they are made.
+    void AttachFrame(TfrAnswer& frame);
+    void SelectFrame(TfrAnswer* frame);
+    void FrameMoved(TfrAnswer* frame, int direction);
+    void Retitle();
+    void SetModified();
+
+    void FillTreeIfNeeded();
+    void SelectCurrentNode();
+    void TreeCurrentChanged();
+    bool ConfirmDeletion();
+
+    TfmQuestion& window_;
+    TItemTreeModel* model_;
+    TfrAnswer* selectedFrame_ = nullptr;
+    bool deleting_ = false;
+    // Set while the program moves the tree's choice, which is no request to show a question.
+    bool syncingTree_ = false;
+    // Set while the program fills the controls, whose changes are no author's.
+    bool loading_ = false;
+
+    QToolBar* tbEditing_ = nullptr;
+    QTreeView* tvQuestions_ = nullptr;
+    QCheckBox* chbDontMixAnswers_ = nullptr;
+    QMenu* mnQuestion_ = nullptr;
+    QMenu* mnAnswer_ = nullptr;
+    QAction* actSave_;
+    QAction* actNewAnswer_;
+    QAction* actDeleteAnswer_;
+    QAction* actNewQuestion_;
+    QAction* actDeleteQuestion_;
+};
+
+}  // namespace kvalor
