@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QTextEdit>
-#include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -91,25 +90,36 @@ TQuestionEditor::TQuestionEditor(TfmQuestion& window)
 TQuestionEditor::~TQuestionEditor() = default;
 
 void TQuestionEditor::BuildControls() {
-    tbEditing_ = new QToolBar(QStringLiteral("Редактирование теста"));
-    tbEditing_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    const auto submenu = [this](const QString& caption, ActionIcon icon,
-                                std::initializer_list<QAction*> actions) {
+    // A row of tool buttons rather than a tool bar: it never hides a button behind an overflow
+    // arrow, and the panel grows with the font.
+    tbEditing_ = new QWidget;
+    tbEditing_->setAccessibleName(QStringLiteral("Редактирование теста"));
+    auto* row = new QHBoxLayout(tbEditing_);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    const auto button = [row](const QString& caption, const QIcon& icon) {
+        auto* tool = new QToolButton;
+        tool->setText(caption);
+        tool->setIcon(icon);
+        tool->setAutoRaise(true);
+        tool->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        row->addWidget(tool);
+        return tool;
+    };
+    const auto submenu = [this, &button](const QString& caption, ActionIcon icon,
+                                         std::initializer_list<QAction*> actions) {
         auto* menu = new QMenu(caption, tbEditing_);
         menu->addActions(actions);
-        auto* button = new QToolButton;
-        button->setText(caption);
-        button->setIcon(actionIcon(icon));
-        button->setMenu(menu);
-        button->setPopupMode(QToolButton::InstantPopup);
-        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        tbEditing_->addWidget(button);
+        QToolButton* tool = button(caption, actionIcon(icon));
+        tool->setMenu(menu);
+        tool->setPopupMode(QToolButton::InstantPopup);
         return menu;
     };
     mnQuestion_ =
         submenu(QStringLiteral("Вопрос"), ActionIcon::Tests, {actNewQuestion_, actDeleteQuestion_});
     mnAnswer_ = submenu(QStringLiteral("Ответ"), ActionIcon::Edit, {actNewAnswer_, actDeleteAnswer_});
-    tbEditing_->addAction(actSave_);
+    button(QString(), QIcon())->setDefaultAction(actSave_);
+    row->addStretch();
 
     actSave_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     actNewAnswer_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
@@ -132,7 +142,8 @@ void TQuestionEditor::BuildControls() {
     }
 
     QWidget* panel = window_.pnEditing_;
-    panel->setFixedWidth(kTreeWidth);
+    panel->setMinimumWidth(kTreeWidth);
+    panel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 4, 0);
     layout->addWidget(tbEditing_);

@@ -5,7 +5,6 @@
 class QAction;
 class QCheckBox;
 class QMenu;
-class QToolBar;
 class QTreeView;
 
 namespace kvalor {
@@ -47,7 +46,8 @@ public:
     // The frame chosen for deletion, its title bold; nullptr for none.
     TfrAnswer* SelectedFrame() const { return selectedFrame_; }
 
-    QToolBar* tbEditing() const { return tbEditing_; }
+    // The row of tool buttons "Редактирование теста" above the tree.
+    QWidget* tbEditing() const { return tbEditing_; }
     QTreeView* tvQuestions() const { return tvQuestions_; }
     TItemTreeModel& Model() const { return *model_; }
     QCheckBox* chbDontMixAnswers() const { return chbDontMixAnswers_; }
@@ -96,7 +96,7 @@ private:
     // Set while the program fills the controls, whose changes are no author's.
     bool loading_ = false;
 
-    QToolBar* tbEditing_ = nullptr;
+    QWidget* tbEditing_ = nullptr;
     QTreeView* tvQuestions_ = nullptr;
     QCheckBox* chbDontMixAnswers_ = nullptr;
     QMenu* mnQuestion_ = nullptr;

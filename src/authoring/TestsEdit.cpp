@@ -109,7 +109,6 @@ QTreeView* makeTree(TItemTreeModel* model) {
     tree->header()->setSectionResizeMode(kNameColumn, QHeaderView::Stretch);
     for (int column = 1; column < model->columnCount(); ++column) {
         tree->header()->setSectionResizeMode(column, QHeaderView::Interactive);
-        tree->header()->resizeSection(column, 80);
     }
     return tree;
 }
@@ -170,6 +169,7 @@ void TfmTestsEdit::BuildControls() {
     for (const int column : {kPercentColumn, kTimeColumn, kUsedColumn}) {
         tvSimple_->setColumnHidden(column, true);
     }
+    FitColumns();
     tbComplex_ = new QToolBar;
     tbSimple_ = new QToolBar;
 
@@ -188,7 +188,7 @@ QWidget* TfmTestsEdit::BuildSide(const QString& title, QToolBar* toolBar, QTreeV
     QFont bold = caption->font();
     bold.setBold(true);
     caption->setFont(bold);
-    toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     toolBar->setIconSize(QSize(24, 24));
 
     auto* side = new QWidget;
@@ -209,7 +209,7 @@ void TfmTestsEdit::BuildActions() {
         button->setIcon(actionIcon(icon));
         button->setMenu(menu);
         button->setPopupMode(QToolButton::InstantPopup);
-        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         toolBar->addWidget(button);
         return menu;
     };
@@ -792,9 +792,23 @@ void TfmTestsEdit::showEvent(QShowEvent* event) {
     guarded([this] { ApplyFontSetting(kvalorRoot().FontSize()); });
 }
 
+void TfmTestsEdit::FitColumns() {
+    // Wide enough for "Вопросов", "100,00" and "10 ч. 30 мин." in the font of the trees;
+    // measuring the rows themselves would compute the texts of every node.
+    const QFontMetrics metrics(tvComplex_->font());
+    const int count = metrics.horizontalAdvance(QStringLiteral("Вопросов")) + 24;
+    for (QTreeView* tree : {tvComplex_, tvSimple_}) {
+        tree->header()->resizeSection(kCountColumn, count);
+    }
+    tvComplex_->header()->resizeSection(kPercentColumn, count);
+    tvComplex_->header()->resizeSection(
+        kTimeColumn, metrics.horizontalAdvance(QStringLiteral("100 ч. 30 мин.")) + 16);
+}
+
 void TfmTestsEdit::ApplyFontSetting(int pointSize) {
     if (pointSize > 0 && FontSizeDiffers(tvSimple_, pointSize)) {
         ApplyFontSize(this, pointSize);
+        FitColumns();
         if (auto* host = qobject_cast<QMdiSubWindow*>(parentWidget())) {
             layout()->activate();
             host->setMinimumSize(host->minimumSizeHint());

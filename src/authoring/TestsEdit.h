@@ -76,6 +76,7 @@ private:
     void BuildActions();
     void ConnectTrees();
     void ApplyFontSetting(int pointSize);
+    void FitColumns();
 
     QStringList NodeTexts(const TItemNode& node, bool complexTree) const;
     QVariant NodeRole(const TItemNode& node, int column, int role, bool complexTree) const;

@@ -1,0 +1,388 @@
+#include <gtest/gtest.h>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+
+#include "AuthoringTest.h"
+#include "model/CollectionHelpers.h"
+
+namespace kvalor::examtest {
+namespace {
+
+const QString kSure = "Вы действительно хотите удалить объект ?";
+const QString kExamined = "По удаляе(мой\\му) группе\\вопросу проводилось тестирование.\n"
+                          "Удалить объект ?";
+const QString kUsed = "Удаляемый тест используется в комплексных тестах.\nУдалить объект ?";
+const QString kInvalid = "Параметры вопроса некорректны.\nУдалить вопрос ?";
+
+// A percentage as the trees show it: two decimals, the system's separator.
+QString percent(const char* whole, const char* fraction = "00") {
+    return QString(whole) + QLocale::system().decimalPoint() + fraction;
+}
+
+// "Алгебра" holds 20 questions directly (90 minutes, graded, top threshold 85.5); "Геометрия"
+// holds two groups of two and one question; "Химия" is used by no complex test. "Итог" draws
+// 5 questions from "Алгебра" and 2 from "Геометрия".
+class TestsEditTest : public AuthoringTest {
+protected:
+    void SetUp() override {
+        AuthoringTest::SetUp();
+        algebra_ = &addTest(kGroupKindSimpleTest, "Алгебра", 90);
+        algebra_->SetGradingMethod(1);
+        algebra_->SetLevelThreshold(4, 85.5);
+        for (int i = 0; i < 20; ++i) {
+            addQuestion(*algebra_, kSingleAnswer, QString("%1+1").arg(i), {"1", "2"}, {1});
+        }
+        geometry_ = &addTest(kGroupKindSimpleTest, "Геометрия", 0, 60);
+        triangles_ = &addGroup(*geometry_, "Треугольники");
+        addQuestion(*triangles_, kMultipleAnswers, "Углы", {"a", "b"}, {0});
+        addQuestion(*triangles_, kSequence, "Стороны", {"a", "b"});
+        circles_ = &addGroup(*geometry_, "Окружности");
+        addQuestion(*circles_, kSingleAnswer, "Радиус", {"r", "d"}, {0});
+        chemistry_ = &addTest(kGroupKindSimpleTest, "Химия", 10);
+        final_ = &addTest(kGroupKindComplexTest, "Итог", 45, 70);
+        TTaskList& tasks = kvalorRoot().Tasks();
+        tasks.Task(tasks.AddTask(*final_, *algebra_)).QuestionCount = 5;
+        tasks.Task(tasks.AddTask(*final_, *geometry_)).QuestionCount = 2;
+        kvalorRoot().SimpleTests().Renumber();
+        kvalorRoot().SimpleTests().RenumberCollections();
+    }
+
+    TfmTestsEdit& window() {
+        if (!window_) {
+            window_ = &openTests();
+        }
+        return *window_;
+    }
+    QTreeView* simple() { return window().tvSimple(); }
+    QTreeView* complex() { return window().tvComplex(); }
+    TQuestion* questionAt(TQuestions& group, int index) {
+        return static_cast<TQuestion*>(group.ElementAt(index));
+    }
+
+    TQuestions *algebra_, *geometry_, *triangles_, *circles_, *chemistry_, *final_;
+    TfmTestsEdit* window_ = nullptr;
+};
+
+TEST_F(TestsEditTest, NodeTexts) {
+    EXPECT_EQ(window().windowTitle(), "Тесты (редактирование)");
+    const QString none = " ";
+    struct Case {
+        QTreeView* tree;
+        const IExaminerItem* item;
+        QStringList texts;
+    };
+    const Case cases[] = {
+        // A complex test counts what its tasks take; a task what it takes of how many.
+        {complex(), final_, {"Итог", "7", percent("70"), "0 ч. 45 мин."}},
+        {complex(), algebra_, {"Алгебра", "5 из 20", none, none}},
+        {simple(), algebra_, {"Алгебра", "20", percent("85", "50"), "1 ч. 30 мин.", "+"}},
+        {simple(), geometry_, {"Геометрия", "3", percent("60"), none, "+"}},
+        {simple(), triangles_, {"Треугольники", "2", percent("0"), none, "-"}},
+        {simple(), chemistry_, {"Химия", "0", percent("50"), "0 ч. 10 мин.", "-"}},
+        {simple(), questionAt(*circles_, 0), {"Вопрос 3", none, none, none, none}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(texts(c.tree, c.item), c.texts);
+    }
+    EXPECT_EQ(childTexts(complex(), final_), (QStringList{"Алгебра", "Геометрия"}));
+    EXPECT_EQ(childTexts(simple(), nullptr), (QStringList{"Алгебра", "Геометрия", "Химия"}));
+
+    // The simple tree shows names and counts, the complex one everything.
+    for (int column = 0; column < 4; ++column) {
+        EXPECT_FALSE(complex()->isColumnHidden(column));
+    }
+    EXPECT_FALSE(simple()->isColumnHidden(1));
+    EXPECT_TRUE(simple()->isColumnHidden(2) && simple()->isColumnHidden(3) &&
+                simple()->isColumnHidden(4));
+
+    // Bold tests and groups; a question shows its type's picture and its text as hint.
+    const auto& model = window().SimpleModel();
+    const auto cell = [](const TItemTreeModel& m, const IExaminerItem* item) {
+        return m.IndexOf(FindItemNode(m, item));
+    };
+    EXPECT_TRUE(cell(model, triangles_).data(Qt::FontRole).value<QFont>().bold());
+    const QModelIndex question = cell(model, questionAt(*triangles_, 1));
+    EXPECT_FALSE(question.data(Qt::FontRole).isValid());
+    EXPECT_FALSE(question.data(Qt::DecorationRole).value<QPixmap>().isNull());
+    EXPECT_EQ(question.data(Qt::ToolTipRole).toString(), "Стороны");
+    const auto& complexModel = window().ComplexModel();
+    EXPECT_TRUE(cell(complexModel, final_).data(Qt::FontRole).value<QFont>().bold());
+    EXPECT_FALSE(cell(complexModel, algebra_).data(Qt::FontRole).isValid());
+}
+
+TEST_F(TestsEditTest, EnableRulesFollowTheFocusedNodes) {
+    struct Case {
+        QTreeView* tree;
+        const IExaminerItem* item;
+        QAction* action;
+        bool enabled;
+    };
+    TfmTestsEdit& w = window();
+    // Nothing has the focus after a reload.
+    for (QAction* action : {w.actCmpChange(), w.actCmpDelete(), w.actCmpAddTask(),
+                            w.actSmpChange(), w.actSmpDelete(), w.actSmpAddGroup(),
+                            w.actSmpAddQuestion(), w.actSmpDublicateTask()}) {
+        EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
+    }
+    EXPECT_TRUE(w.actCmpCreate()->isEnabled() && w.actSmpCreate()->isEnabled());
+    const Case cases[] = {
+        // A test holding questions directly cannot receive a group; one of groups only can.
+        {simple(), algebra_, w.actSmpAddGroup(), false},
+        {simple(), questionAt(*algebra_, 3), w.actSmpAddGroup(), false},
+        {simple(), geometry_, w.actSmpAddGroup(), true},
+        {simple(), questionAt(*circles_, 0), w.actSmpAddGroup(), true},
+        {simple(), questionAt(*circles_, 0), w.actSmpAddQuestion(), true},
+        {complex(), final_, w.actCmpAddTask(), true},
+        {complex(), final_, w.actCmpDublicateTask(), true},
+        {complex(), geometry_, w.actCmpAddTask(), false},
+        {complex(), geometry_, w.actCmpDublicateTask(), false},
+        {complex(), geometry_, w.actCmpChange(), true},
+    };
+    for (const Case& c : cases) {
+        focus(c.tree, c.item);
+        EXPECT_EQ(c.action->isEnabled(), c.enabled)
+            << c.action->text().toStdString() << " on " << c.item->GetName();
+    }
+}
+
+TEST_F(TestsEditTest, CreatingATestCancelledLeavesNothingConfirmedAddsIt) {
+    TfmTestsEdit& w = window();
+    prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
+        dialog.edCaption()->setText("Физика");
+        dialog.reject();  // unsaved, valid: offered for saving
+    });
+    prompts_.expectAsk("Сохранить изменения ?", QMessageBox::No).caption("Предупреждение");
+    trigger(w.actSmpCreate());
+    EXPECT_EQ(kvalorRoot().SimpleTests().Count(), 3);
+    EXPECT_EQ(childTexts(simple(), nullptr), (QStringList{"Алгебра", "Геометрия", "Химия"}));
+
+    for (QAction* create : {w.actSmpCreate(), w.actCmpCreate()}) {
+        prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
+            dialog.edCaption()->setText("Физика");
+            dialog.edTimeMin()->setText("20");
+            click(dialog.btnSave());
+            click(dialog.btnClose());
+        });
+        trigger(create);
+    }
+    ASSERT_TRUE(prompts_.finished());
+    ASSERT_EQ(kvalorRoot().SimpleTests().Count(), 4);
+    auto* physics = kvalorRoot().SimpleTests().CollectionAt(3);
+    EXPECT_EQ(physics->GetNumber(), 4);
+    EXPECT_EQ(childTexts(simple(), nullptr).back(), "Физика");
+    EXPECT_EQ(texts(complex(), kvalorRoot().ComplexTests().CollectionAt(1)),
+              (QStringList{"Физика", "0", percent("0"), "0 ч. 20 мин."}));
+    EXPECT_EQ(w.SimpleNode()->Item, physics);
+}
+
+TEST_F(TestsEditTest, DeletingQuestionsAndGroupsRenumbersTheRest) {
+    TQuestion* second = questionAt(*algebra_, 1);
+    kvalorRoot().Studies().Append(drawStudy(addApplicant("Петров"), *algebra_));
+    focus(simple(), second);
+    // Results of the test: the first No spares the question.
+    prompts_.expectAsk(kExamined, QMessageBox::No).icon(QMessageBox::Critical);
+    trigger(window().actSmpDelete());
+    EXPECT_EQ(algebra_->Count(), 20);
+
+    prompts_.expectAsk(kExamined, QMessageBox::Yes);
+    prompts_.expectAsk(kSure, QMessageBox::Yes).icon(QMessageBox::Critical);
+    trigger(window().actSmpDelete());
+    ASSERT_EQ(algebra_->Count(), 19);
+    EXPECT_EQ(childTexts(simple(), algebra_).mid(0, 3),
+              (QStringList{"Вопрос 1", "Вопрос 2", "Вопрос 3"}));
+    EXPECT_EQ(texts(simple(), algebra_)[1], "19");
+    // The results stay; their record of the question has let go of it.
+    const TStudy& study = kvalorRoot().Studies().StudyAt(0);
+    EXPECT_EQ(study.Questions().Items(1).Question, nullptr);
+
+    // A group goes with its questions; the questions after it move up.
+    focus(simple(), triangles_);
+    prompts_.expectAsk(kSure, QMessageBox::Yes);
+    trigger(window().actSmpDelete());
+    EXPECT_EQ(childTexts(simple(), geometry_), QStringList{"Окружности"});
+    EXPECT_EQ(childTexts(simple(), circles_), QStringList{"Вопрос 1"});
+    EXPECT_EQ(texts(complex(), geometry_)[1], "2 из 1");
+}
+
+TEST_F(TestsEditTest, DeletingASimpleTestRemovesItsTasksAndResults) {
+    TQuestions& second = addTest(kGroupKindComplexTest, "Зачёт", 10);
+    kvalorRoot().Tasks().AddTask(second, *algebra_);
+    TCompetitor& petrov = addApplicant("Петров");
+    kvalorRoot().Studies().Append(drawStudy(petrov, *algebra_));
+    kvalorRoot().Studies().Append(drawStudy(petrov, *chemistry_));
+    kvalorRoot().Studies().Append(drawStudy(petrov, *final_));
+
+    focus(simple(), algebra_);
+    prompts_.expectAsk(kExamined, QMessageBox::Yes);
+    prompts_.expectAsk(kUsed, QMessageBox::Yes).icon(QMessageBox::Critical);
+    prompts_.expectAsk(kSure, QMessageBox::Yes);
+    trigger(window().actSmpDelete());
+    ASSERT_TRUE(prompts_.finished());
+
+    EXPECT_EQ(childTexts(simple(), nullptr), (QStringList{"Геометрия", "Химия"}));
+    EXPECT_TRUE(kvalorRoot().Tasks().TasksOf(second).empty());
+    EXPECT_EQ(childTexts(complex(), final_), QStringList{"Геометрия"});
+    EXPECT_TRUE(childTexts(complex(), &second).isEmpty());
+    EXPECT_EQ(texts(complex(), final_)[1], "2");
+    // Its results are gone; those of other tests stay, without the questions that went.
+    TStudyList& studies = kvalorRoot().Studies();
+    ASSERT_EQ(studies.Count(), 2);
+    EXPECT_EQ(studies.StudyAt(0).Test(), chemistry_);
+    for (int i = 0; i < studies.StudyAt(1).Questions().Count(); ++i) {
+        const TQuestion* asked = studies.StudyAt(1).Questions().Items(i).Question;
+        EXPECT_TRUE(asked == nullptr || asked->OwnerTest() == geometry_);
+    }
+}
+
+TEST_F(TestsEditTest, MixedSelectionIsRefusedAndEachNoSparesOneNode) {
+    focus(simple(), triangles_);
+    addToSelection(simple(), chemistry_);
+    prompts_.expectError("Выделенные элементы должны быть одинакового типа.");
+    trigger(window().actSmpDelete());
+    EXPECT_EQ(kvalorRoot().SimpleTests().Count(), 3);
+    EXPECT_EQ(geometry_->Count(), 2);
+
+    focus(simple(), questionAt(*algebra_, 0));
+    addToSelection(simple(), questionAt(*algebra_, 1));
+    addToSelection(simple(), questionAt(*algebra_, 2));
+    prompts_.expectAsk(kSure, QMessageBox::Yes);
+    prompts_.expectAsk(kSure, QMessageBox::No);
+    prompts_.expectAsk(kSure, QMessageBox::Yes);
+    trigger(window().actSmpDelete());
+    ASSERT_EQ(algebra_->Count(), 18);
+    EXPECT_EQ(text(algebra_->ElementAt(0)->GetName()), "1+1");
+    EXPECT_EQ(childTexts(simple(), algebra_).back(), "Вопрос 18");
+}
+
+TEST_F(TestsEditTest, DeletingInTheComplexTree) {
+    // A task: the task goes, the test stays; without results nothing is asked.
+    focus(complex(), algebra_);
+    trigger(window().actCmpDelete());
+    EXPECT_EQ(childTexts(complex(), final_), QStringList{"Геометрия"});
+    EXPECT_EQ(texts(complex(), final_)[1], "2");
+    EXPECT_EQ(kvalorRoot().SimpleTests().Count(), 3);
+
+    kvalorRoot().Studies().Append(drawStudy(addApplicant("Петров"), *final_));
+    focus(complex(), final_);
+    prompts_.expectAsk("По удаляемой группе проводилось тестирование.\nУдалить тест ?",
+                       QMessageBox::No)
+        .icon(QMessageBox::Critical);
+    trigger(window().actCmpDelete());
+    EXPECT_EQ(kvalorRoot().ComplexTests().Count(), 1);
+
+    prompts_.expectAsk("По удаляемой группе проводилось тестирование.\nУдалить тест ?",
+                       QMessageBox::Yes);
+    trigger(window().actCmpDelete());
+    EXPECT_EQ(kvalorRoot().ComplexTests().Count(), 0);
+    EXPECT_EQ(kvalorRoot().Tasks().Count(), 0);
+    EXPECT_EQ(kvalorRoot().Studies().Count(), 0);
+    EXPECT_TRUE(childTexts(complex(), nullptr).isEmpty());
+    EXPECT_FALSE(window().actCmpDelete()->isEnabled());
+}
+
+TEST_F(TestsEditTest, RenamingAddingGroupsAndTasks) {
+    focus(simple(), triangles_);
+    prompts_.expectInputBox("Наименование группы вопросов", "Треугольники и углы")
+        .prompt("Наименование ")
+        .value("Треугольники");
+    pressKey(simple(), Qt::Key_Return);
+    EXPECT_EQ(texts(simple(), triangles_)[0], "Треугольники и углы");
+
+    prompts_.expectInputBox("Задайте наименование группы", "Площади").value("");
+    trigger(window().actSmpAddGroup());
+    ASSERT_EQ(geometry_->Count(), 3);
+    EXPECT_EQ(childTexts(simple(), geometry_).back(), "Площади");
+    EXPECT_EQ(window().SimpleNode()->Item, geometry_->CollectionAt(2));
+
+    // Only simple tests the complex test does not draw from yet are offered.
+    focus(complex(), final_);
+    prompts_.expectModal<TfmSelectObject>([](TfmSelectObject& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Выбор объекта");
+        EXPECT_EQ(linesOf(dialog.ComboBox()), QStringList{"Химия"});
+        EXPECT_FALSE(dialog.bbOK()->isEnabled());
+        chooseLine(dialog.ComboBox(), "Химия");
+        click(dialog.bbOK());
+    });
+    trigger(window().actCmpAddTask());
+    EXPECT_EQ(childTexts(complex(), final_), (QStringList{"Алгебра", "Геометрия", "Химия"}));
+    EXPECT_EQ(texts(complex(), chemistry_)[1], "0 из 0");
+    EXPECT_EQ(texts(simple(), chemistry_)[4], "+");
+}
+
+TEST_F(TestsEditTest, NewQuestionLeftInvalid) {
+    struct Case {
+        QMessageBox::StandardButton answer;
+        int count;
+    };
+    for (const Case c : {Case{QMessageBox::No, 2}, Case{QMessageBox::Yes, 2}}) {
+        focus(simple(), circles_);
+        prompts_.expectModal<TfmQuestion>([this](TfmQuestion& editor) {
+            EXPECT_EQ(editor.windowTitle(), "Редактирование тестов");
+            // The tests tree lets go of the test while the editor is open.
+            EXPECT_TRUE(childTexts(simple(), geometry_).isEmpty());
+            editor.reject();
+        });
+        // Leaving the editor offers the deletion; its confirmation refused, the window closes.
+        prompts_.expectAsk(kInvalid, QMessageBox::Yes).caption("Предупреждение");
+        prompts_.expectAsk(kSure, QMessageBox::No);
+        // The tests tree asks once more.
+        prompts_.expectAsk(kInvalid, c.answer);
+        trigger(window().actSmpAddQuestion());
+        ASSERT_TRUE(prompts_.finished());
+        EXPECT_EQ(circles_->Count(), c.count);
+        EXPECT_EQ(childTexts(simple(), circles_).size(), static_cast<qsizetype>(c.count));
+        EXPECT_EQ(window().SimpleNode()->Item, circles_);
+    }
+    EXPECT_EQ(childTexts(simple(), circles_), (QStringList{"Вопрос 3", "Вопрос 4"}));
+}
+
+TEST_F(TestsEditTest, CopiesOfTests) {
+    // On a question, "Создать копию" copies the test that holds it.
+    focus(simple(), questionAt(*circles_, 0));
+    trigger(window().actSmpDublicateTask());
+    ASSERT_EQ(kvalorRoot().SimpleTests().Count(), 4);
+    auto* copy = static_cast<TQuestions*>(kvalorRoot().SimpleTests().CollectionAt(3));
+    EXPECT_EQ(text(copy->GetName()), "Геометрия Копия");
+    EXPECT_EQ(copy->PassPercent(), 60);
+    EXPECT_EQ(CountItems(*copy, true), 3);
+    EXPECT_NE(copy->CollectionAt(0)->Id(), triangles_->Id());
+    EXPECT_EQ(childTexts(simple(), copy), (QStringList{"Треугольники", "Окружности"}));
+    EXPECT_EQ(window().SimpleNode()->Item, copy);
+
+    focus(complex(), final_);
+    trigger(window().actCmpDublicateTask());
+    ASSERT_EQ(kvalorRoot().ComplexTests().Count(), 2);
+    auto* complexCopy = static_cast<TQuestions*>(kvalorRoot().ComplexTests().CollectionAt(1));
+    EXPECT_NE(complexCopy->Id(), final_->Id());
+    EXPECT_EQ(texts(complex(), complexCopy),
+              (QStringList{"Итог Копия", "7", percent("70"), "0 ч. 45 мин."}));
+    EXPECT_EQ(childTexts(complex(), complexCopy), (QStringList{"Алгебра", "Геометрия"}));
+}
+
+TEST_F(TestsEditTest, ChangingATaskEditsItsCountThroughTheSimpleTest) {
+    focus(complex(), algebra_);
+    prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Тест № 1 Алгебра (простой)");
+        EXPECT_TRUE(dialog.chbTimeToTasks()->isChecked());
+        EXPECT_EQ(dialog.cbTasks()->currentText(), "Итог");
+        EXPECT_EQ(dialog.edSelectedQuestions()->text(), "5");
+        // Choosing the task leaves the time of the test as it is.
+        EXPECT_EQ(dialog.edTimeHour()->text(), "1");
+        EXPECT_EQ(dialog.edTimeMin()->text(), "30");
+        EXPECT_FALSE(dialog.btnSave()->isEnabled());
+        dialog.edSelectedQuestions()->setText("8");
+        click(dialog.btnSave());
+        click(dialog.btnClose());
+    });
+    trigger(window().actCmpChange());
+    EXPECT_EQ(algebra_->Duration(), 90);
+    EXPECT_EQ(texts(complex(), algebra_)[1], "8 из 20");
+    EXPECT_EQ(texts(complex(), final_)[1], "10");
+}
+
+}  // namespace
+}  // namespace kvalor::examtest
