@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QTreeView>
 
+#include "BenchApplication.h"
 #include "ResultsBenchData.h"
 #include "app/MainWindow.h"
 #include "results/Journal.h"
@@ -14,16 +15,7 @@ using namespace kvalor;
 
 namespace {
 
-// The windows need an application; the benchmarks run without a screen.
-void ensureApplication() {
-    static int argc = 1;
-    static char name[] = "kvalor_bench";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static QApplication application(argc, argv);
-    }
-}
+using bench::ensureApplication;
 
 // The journal of 200,000 studies opened by the teacher: filter lists, listing and the first
 // screen of rows.
