@@ -117,7 +117,8 @@ void TQuestionEditor::BuildControls() {
     };
     mnQuestion_ =
         submenu(QStringLiteral("Вопрос"), ActionIcon::Tests, {actNewQuestion_, actDeleteQuestion_});
-    mnAnswer_ = submenu(QStringLiteral("Ответ"), ActionIcon::Edit, {actNewAnswer_, actDeleteAnswer_});
+    mnAnswer_ =
+        submenu(QStringLiteral("Ответ"), ActionIcon::Edit, {actNewAnswer_, actDeleteAnswer_});
     button(QString(), QIcon())->setDefaultAction(actSave_);
     row->addStretch();
 
@@ -161,8 +162,7 @@ void TQuestionEditor::ConnectControls() {
     connect(actNewAnswer_, &QAction::triggered, this, guard([this] { actNewAnswerExecute(); }));
     connect(actDeleteAnswer_, &QAction::triggered, this,
             guard([this] { actDeleteAnswerExecute(); }));
-    connect(actNewQuestion_, &QAction::triggered, this,
-            guard([this] { actNewQuestionExecute(); }));
+    connect(actNewQuestion_, &QAction::triggered, this, guard([this] { actNewQuestionExecute(); }));
     connect(actDeleteQuestion_, &QAction::triggered, this,
             guard([this] { actDeleteQuestionExecute(); }));
 
@@ -311,9 +311,8 @@ bool TQuestionEditor::eventFilter(QObject* watched, QEvent* event) {
     if (!Editing()) {
         return false;
     }
-    const auto frame = std::ranges::find_if(window_.frames_, [watched](const TfrAnswer* f) {
-        return f->edText() == watched;
-    });
+    const auto frame = std::ranges::find_if(
+        window_.frames_, [watched](const TfrAnswer* f) { return f->edText() == watched; });
     if (frame == window_.frames_.end()) {
         return false;
     }
@@ -454,10 +453,11 @@ void TQuestionEditor::actNewAnswerExecute() {
 bool TQuestionEditor::ConfirmDeletion() {
     const TQuestions* test = Test();
     const bool examined = test && !kvalorRoot().Studies().StudiesOfTest(*test).empty();
-    const QString text =
-        examined ? QStringLiteral("По удаляе(мой\\му) группе\\вопросу проводилось тестирование.\n"
-                                  "Удалить объект ?")
-                 : QStringLiteral("Вы действительно хотите удалить объект ?");
+    const QString text = examined
+                             ? QStringLiteral(
+                                   "По удаляе(мой\\му) группе\\вопросу проводилось тестирование.\n"
+                                   "Удалить объект ?")
+                             : QStringLiteral("Вы действительно хотите удалить объект ?");
     return prompts().ask(text, kCaption, QMessageBox::Critical,
                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }

@@ -60,8 +60,8 @@ QTableWidgetItem* readOnlyCell(const QString& text) {
 // Minutes from hours and minutes as typed; no upper limit, but within the stored range.
 std::int32_t durationOf(int hours, int minutes) {
     const std::int64_t total = static_cast<std::int64_t>(hours) * 60 + minutes;
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-        total, 0, std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(total, 0, std::numeric_limits<std::int32_t>::max()));
 }
 
 }  // namespace
@@ -249,8 +249,8 @@ void TfmQuestionGroupSettings::ConnectControls() {
         UpdateGrading();
         Changed();
     });
-    for (QCheckBox* box : {chbMixQuestions_, chbMixQuestionGroups_, chbMixAnswers_,
-                           chbMixQuestionBetweenGroups_}) {
+    for (QCheckBox* box :
+         {chbMixQuestions_, chbMixQuestionGroups_, chbMixAnswers_, chbMixQuestionBetweenGroups_}) {
         connect(box, &QCheckBox::clicked, this, [this] {
             UpdateMixing();
             Changed();
@@ -318,9 +318,9 @@ void TfmQuestionGroupSettings::LoadControls() {
         FillTaskLists();
         setWindowTitle(QStringLiteral("Тест № %1 %2 (%3)")
                            .arg(test.GetNumber())
-                           .arg(fromCp1251(test.GetName()),
-                                IsComplex() ? QStringLiteral("комплексный")
-                                            : QStringLiteral("простой")));
+                           .arg(fromCp1251(test.GetName()), IsComplex()
+                                                                ? QStringLiteral("комплексный")
+                                                                : QStringLiteral("простой")));
     }
     UpdateGrading();
     UpdateMixing();
@@ -389,8 +389,8 @@ void TfmQuestionGroupSettings::FillTaskLists() {
 }
 
 void TfmQuestionGroupSettings::ShowQuestionCount() {
-    edQuestionCount_->setText(
-        group_ ? QString::number(QuestionCount(*group_, kvalorRoot().Tasks())) : QString());
+    edQuestionCount_->setText(group_ ? QString::number(QuestionCount(*group_, kvalorRoot().Tasks()))
+                                     : QString());
 }
 
 TTask* TfmQuestionGroupSettings::ChosenTask() const {
@@ -594,10 +594,9 @@ void TfmQuestionGroupSettings::TaskCountEdited(int row) {
 void TfmQuestionGroupSettings::done(int result) {
     if (group_) {
         if (actSave_->isEnabled() && Validate()) {
-            const auto answer = prompts().ask(QStringLiteral("Сохранить изменения ?"),
-                                              QStringLiteral("Предупреждение"),
-                                              QMessageBox::Question,
-                                              QMessageBox::Yes | QMessageBox::No);
+            const auto answer = prompts().ask(
+                QStringLiteral("Сохранить изменения ?"), QStringLiteral("Предупреждение"),
+                QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
             if (answer == QMessageBox::Yes) {
                 Apply();
             }

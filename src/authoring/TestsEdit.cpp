@@ -53,11 +53,10 @@ const QString kAppCaption = QStringLiteral("Квалор");
 
 const QStringList kCaptions = {QStringLiteral("Наименование"), QStringLiteral("Вопросов"),
                                QStringLiteral("Ценз %"), QStringLiteral("Время")};
-const QStringList kHints = {QStringLiteral("Наименование теста"),
-                            QStringLiteral("Общее количество вопросов"),
-                            QStringLiteral("% правильных ответов для успешного прохождения"),
-                            QStringLiteral("Время прохождения теста"),
-                            QStringLiteral("Используется в комплексных тестах")};
+const QStringList kHints = {
+    QStringLiteral("Наименование теста"), QStringLiteral("Общее количество вопросов"),
+    QStringLiteral("% правильных ответов для успешного прохождения"),
+    QStringLiteral("Время прохождения теста"), QStringLiteral("Используется в комплексных тестах")};
 
 bool askYes(const QString& text) {
     return prompts().ask(text, kAppCaption, QMessageBox::Critical,
@@ -353,8 +352,9 @@ QStringList TfmTestsEdit::NodeTexts(const TItemNode& node, bool complexTree) con
     if (!testLevel) {
         const TQuestions* owner = TaskOwner(&node);
         if (const TTask* task = owner ? tasks.FindTask(*owner, *group) : nullptr) {
-            texts[kCountColumn] =
-                QStringLiteral("%1 из %2").arg(task->QuestionCount).arg(QuestionCount(*group, tasks));
+            texts[kCountColumn] = QStringLiteral("%1 из %2")
+                                      .arg(task->QuestionCount)
+                                      .arg(QuestionCount(*group, tasks));
         }
         return texts;
     }
@@ -369,8 +369,8 @@ QStringList TfmTestsEdit::NodeTexts(const TItemNode& node, bool complexTree) con
             QStringLiteral("%1 ч. %2 мин.").arg(group->Duration() / 60).arg(group->Duration() % 60);
     }
     if (!complexTree) {
-        texts[kUsedColumn] = tasks.IsSourceUsed(nullptr, group) ? QStringLiteral("+")
-                                                                 : QStringLiteral("-");
+        texts[kUsedColumn] =
+            tasks.IsSourceUsed(nullptr, group) ? QStringLiteral("+") : QStringLiteral("-");
     }
     return texts;
 }

@@ -104,8 +104,8 @@ void TItemTreeModel::ResetTextsBelow(TItemNode& node) {
             }
         }
         const QModelIndex at = IndexOf(parent);
-        emit dataChanged(index(0, 0, at),
-                         index(static_cast<int>(parent->Children.size()) - 1, columnCount() - 1, at));
+        emit dataChanged(index(0, 0, at), index(static_cast<int>(parent->Children.size()) - 1,
+                                                columnCount() - 1, at));
     }
 }
 

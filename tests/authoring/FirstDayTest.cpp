@@ -214,8 +214,8 @@ TEST_F(FirstDayTest, WriteTestsRestartAndTakeTheComplexOne) {
     EXPECT_EQ(complexAgain.IndexOf(test.Children.front().get(), 1).data().toString(), "2 из 3");
 
     // The keys as written: marks for choices, the author's order for the sequence.
-    const auto& group = *static_cast<TQuestions*>(kvalorRoot().SimpleTests().CollectionAt(0))
-                             ->CollectionAt(0);
+    const auto& group =
+        *static_cast<TQuestions*>(kvalorRoot().SimpleTests().CollectionAt(0))->CollectionAt(0);
     const auto key = [&group](int index) {
         const auto& question = *static_cast<TQuestion*>(group.ElementAt(index));
         const TAnswers& answers = question.Answers();

@@ -25,9 +25,8 @@ protected:
         test_ = &addTest(kGroupKindSimpleTest, "Физика", 10);
         group_ = &addGroup(*test_, "Механика");
         single_ = &addQuestion(*group_, kSingleAnswer, "Единица силы", {"Н", "Дж", "Вт"}, {0});
-        multiple_ = &addQuestion(*group_, kMultipleAnswers, "Векторы", {"масса", "скорость",
-                                                                        "сила"},
-                                 {1, 2});
+        multiple_ = &addQuestion(*group_, kMultipleAnswers, "Векторы",
+                                 {"масса", "скорость", "сила"}, {1, 2});
         sequence_ = &addQuestion(*group_, kSequence, "По порядку", {"один", "два", "три"});
     }
 
@@ -209,9 +208,10 @@ TEST_F(QuestionEditorTest, AnswersAreAddedAndDeleted) {
     // With results of the test the question names them.
     kvalorRoot().Studies().Append(drawStudy(addApplicant("Петров"), *test_));
     mouseClick(frame(2)->edText()->viewport());
-    prompts_.expectAsk("По удаляе(мой\\му) группе\\вопросу проводилось тестирование.\n"
-                       "Удалить объект ?",
-                       QMessageBox::No);
+    prompts_.expectAsk(
+        "По удаляе(мой\\му) группе\\вопросу проводилось тестирование.\n"
+        "Удалить объект ?",
+        QMessageBox::No);
     trigger(editor().actDeleteAnswer());
 }
 

@@ -138,8 +138,8 @@ TEST_F(QuestionGroupSettingsTest, SavingStoresWhatWasTyped) {
     EXPECT_EQ(dialog.edTimeHour()->text(), "2");
     EXPECT_EQ(dialog.edTimeMin()->text(), "30");
     EXPECT_EQ(dialog.sgPointPersent()->item(0, 1)->text().replace(',', '.'), "12.5");
-    EXPECT_EQ(dialog.windowTitle(), QString("Тест № %1 Алгебра, 7 класс (простой)")
-                                        .arg(algebra_->GetNumber()));
+    EXPECT_EQ(dialog.windowTitle(),
+              QString("Тест № %1 Алгебра, 7 класс (простой)").arg(algebra_->GetNumber()));
     dialog.reject();
 }
 

@@ -13,8 +13,9 @@ namespace kvalor::examtest {
 namespace {
 
 const QString kSure = "Вы действительно хотите удалить объект ?";
-const QString kExamined = "По удаляе(мой\\му) группе\\вопросу проводилось тестирование.\n"
-                          "Удалить объект ?";
+const QString kExamined =
+    "По удаляе(мой\\му) группе\\вопросу проводилось тестирование.\n"
+    "Удалить объект ?";
 const QString kUsed = "Удаляемый тест используется в комплексных тестах.\nУдалить объект ?";
 const QString kInvalid = "Параметры вопроса некорректны.\nУдалить вопрос ?";
 
@@ -123,9 +124,9 @@ TEST_F(TestsEditTest, EnableRulesFollowTheFocusedNodes) {
     };
     TfmTestsEdit& w = window();
     // Nothing has the focus after a reload.
-    for (QAction* action : {w.actCmpChange(), w.actCmpDelete(), w.actCmpAddTask(),
-                            w.actSmpChange(), w.actSmpDelete(), w.actSmpAddGroup(),
-                            w.actSmpAddQuestion(), w.actSmpDublicateTask()}) {
+    for (QAction* action :
+         {w.actCmpChange(), w.actCmpDelete(), w.actCmpAddTask(), w.actSmpChange(), w.actSmpDelete(),
+          w.actSmpAddGroup(), w.actSmpAddQuestion(), w.actSmpDublicateTask()}) {
         EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
     }
     EXPECT_TRUE(w.actCmpCreate()->isEnabled() && w.actSmpCreate()->isEnabled());
@@ -268,8 +269,8 @@ TEST_F(TestsEditTest, DeletingInTheComplexTree) {
 
     kvalorRoot().Studies().Append(drawStudy(addApplicant("Петров"), *final_));
     focus(complex(), final_);
-    prompts_.expectAsk("По удаляемой группе проводилось тестирование.\nУдалить тест ?",
-                       QMessageBox::No)
+    prompts_
+        .expectAsk("По удаляемой группе проводилось тестирование.\nУдалить тест ?", QMessageBox::No)
         .icon(QMessageBox::Critical);
     trigger(window().actCmpDelete());
     EXPECT_EQ(kvalorRoot().ComplexTests().Count(), 1);

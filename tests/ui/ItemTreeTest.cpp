@@ -122,7 +122,8 @@ TEST_F(ItemTreeTest, TextsAreComputedWhenShownAndKeptUntilReset) {
     EXPECT_EQ(model_.data(indexOf(g1_)).toString(), "Сложение");
 
     // Upwards: the node and its ancestors; below: the node and its subtree.
-    for (const IExaminerItem* item : std::initializer_list<const IExaminerItem*>{a_, g1_, q1_, g2_}) {
+    for (const IExaminerItem* item :
+         std::initializer_list<const IExaminerItem*>{a_, g1_, q1_, g2_}) {
         model_.data(indexOf(item));
     }
     model_.ResetTextsUpwards(*FindItemNode(model_, q1_));
@@ -131,7 +132,8 @@ TEST_F(ItemTreeTest, TextsAreComputedWhenShownAndKeptUntilReset) {
     EXPECT_TRUE(FindItemNode(model_, g2_)->TextsCached);
     model_.data(indexOf(g1_));
     model_.ResetTextsBelow(*FindItemNode(model_, a_));
-    for (const IExaminerItem* item : std::initializer_list<const IExaminerItem*>{a_, g1_, q1_, g2_}) {
+    for (const IExaminerItem* item :
+         std::initializer_list<const IExaminerItem*>{a_, g1_, q1_, g2_}) {
         EXPECT_FALSE(FindItemNode(model_, item)->TextsCached);
     }
 }
