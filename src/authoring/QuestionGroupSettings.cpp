@@ -541,21 +541,8 @@ void TfmQuestionGroupSettings::miAddTaskExecute() {
     if (!IsComplex()) {
         return;
     }
-    TKvalor& root = kvalorRoot();
-    TTaskList& tasks = root.Tasks();
-    selectObject_.ClearObjects();
-    const TQuestions& simpleTests = root.SimpleTests();
-    for (int i = 0; i < simpleTests.Count(); ++i) {
-        auto* test = dynamic_cast<TQuestions*>(simpleTests.CollectionAt(i));
-        if (test && !tasks.HasTask(*group_, *test)) {
-            selectObject_.AddObject(fromCp1251(test->GetName()), *test);
-        }
-    }
-    if (prompts().runModal(selectObject_) != QDialog::Accepted) {
-        return;
-    }
-    if (auto* source = dynamic_cast<TQuestions*>(selectObject_.SelectedObject())) {
-        tasks.AddTask(*group_, *source);
+    if (TQuestions* source = chooseTaskSource(selectObject_, *group_)) {
+        kvalorRoot().Tasks().AddTask(*group_, *source);
         FillTaskLists();
     }
 }

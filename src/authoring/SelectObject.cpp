@@ -8,7 +8,11 @@
 
 #include "app/MainWindow.h"
 #include "model/Kvalor.h"
+#include "model/Questions.h"
+#include "model/TaskList.h"
 #include "ui/Fonts.h"
+#include "ui/Prompts.h"
+#include "util/Codepage.h"
 
 namespace kvalor {
 
@@ -69,6 +73,22 @@ void TfmSelectObject::showEvent(QShowEvent* event) {
         adjustSize();
     }
     ComboBox_->setFocus();
+}
+
+TQuestions* chooseTaskSource(TfmSelectObject& dialog, const TQuestions& complexTest) {
+    const TKvalor& root = kvalorRoot();
+    dialog.ClearObjects();
+    const TQuestions& simpleTests = root.SimpleTests();
+    for (int i = 0; i < simpleTests.Count(); ++i) {
+        auto* test = dynamic_cast<TQuestions*>(simpleTests.CollectionAt(i));
+        if (test && !root.Tasks().HasTask(complexTest, *test)) {
+            dialog.AddObject(fromCp1251(test->GetName()), *test);
+        }
+    }
+    if (prompts().runModal(dialog) != QDialog::Accepted) {
+        return nullptr;
+    }
+    return dynamic_cast<TQuestions*>(dialog.SelectedObject());
 }
 
 TfmSelectObject& selectObjectDialog(TfmKvalor& mainWindow) {

@@ -13,6 +13,7 @@ namespace kvalor {
 
 class IExaminerItem;
 class TfmKvalor;
+class TQuestions;
 
 // "Выбор объекта": one object chosen from a drop-down list, such as the simple test of a new
 // task. The caller fills the list before each use and reads the choice after "Ok".
@@ -43,6 +44,10 @@ private:
     QComboBox* ComboBox_;
     QPushButton* bbOK_;
 };
+
+// Offers in the dialog every simple test that the complex test does not draw from yet and
+// returns the one chosen, or nullptr.
+TQuestions* chooseTaskSource(TfmSelectObject& dialog, const TQuestions& complexTest);
 
 // The program's one object selection dialog, owned by the main window: created at the first
 // call and reused.

@@ -312,6 +312,12 @@ TItemNode* TfmTestsEdit::ComplexNode() const {
     return current.isValid() ? complexModel_->NodeOf(current) : nullptr;
 }
 
+TQuestions* TfmTestsEdit::FocusedComplexTest() const {
+    const TItemNode* node = ComplexNode();
+    return node && isKind(node->Item, kGroupKindComplexTest) ? static_cast<TQuestions*>(node->Item)
+                                                             : nullptr;
+}
+
 TItemNode* TfmTestsEdit::SimpleNode() const {
     const QModelIndex current = tvSimple_->currentIndex();
     return current.isValid() ? simpleModel_->NodeOf(current) : nullptr;
@@ -320,7 +326,7 @@ TItemNode* TfmTestsEdit::SimpleNode() const {
 void TfmTestsEdit::UpdateActions() {
     const TItemNode* complex = ComplexNode();
     const TItemNode* simple = SimpleNode();
-    const bool complexTest = complex && isKind(complex->Item, kGroupKindComplexTest);
+    const bool complexTest = FocusedComplexTest() != nullptr;
     actCmpCreate_->setEnabled(true);
     actCmpDublicateTask_->setEnabled(complexTest);
     actCmpAddTask_->setEnabled(complexTest);
@@ -621,27 +627,15 @@ void TfmTestsEdit::actSmpAddQuestionExecute() {
 }
 
 void TfmTestsEdit::actCmpAddTaskExecute() {
-    TItemNode* node = ComplexNode();
-    TQuestions* complex = node ? asGroup(node->Item) : nullptr;
-    if (!complex || complex->GroupKind() != kGroupKindComplexTest) {
+    TQuestions* complex = FocusedComplexTest();
+    if (!complex) {
         return;
     }
-    TKvalor& root = kvalorRoot();
-    selectObject_.ClearObjects();
-    const TQuestions& simpleTests = root.SimpleTests();
-    for (int i = 0; i < simpleTests.Count(); ++i) {
-        auto* test = dynamic_cast<TQuestions*>(simpleTests.CollectionAt(i));
-        if (test && !root.Tasks().HasTask(*complex, *test)) {
-            selectObject_.AddObject(fromCp1251(test->GetName()), *test);
-        }
-    }
-    if (prompts().runModal(selectObject_) != QDialog::Accepted) {
-        return;
-    }
-    if (auto* source = dynamic_cast<TQuestions*>(selectObject_.SelectedObject())) {
-        root.Tasks().AddTask(*complex, *source);
-        RebuildItemNode(*tvComplex_, *complexModel_, *complex, &root.Tasks());
-        tvComplex_->expand(complexModel_->IndexOf(node));
+    if (TQuestions* source = chooseTaskSource(selectObject_, *complex)) {
+        TTaskList& tasks = kvalorRoot().Tasks();
+        tasks.AddTask(*complex, *source);
+        RebuildItemNode(*tvComplex_, *complexModel_, *complex, &tasks);
+        tvComplex_->expand(complexModel_->IndexOf(ComplexNode()));
         RefreshComplexTree();
     }
 }
@@ -649,9 +643,8 @@ void TfmTestsEdit::actCmpAddTaskExecute() {
 // Copies.
 
 void TfmTestsEdit::actCmpDublicateTaskExecute() {
-    TItemNode* node = ComplexNode();
-    TQuestions* source = node ? asGroup(node->Item) : nullptr;
-    if (!source || source->GroupKind() != kGroupKindComplexTest) {
+    TQuestions* source = FocusedComplexTest();
+    if (!source) {
         return;
     }
     TKvalor& root = kvalorRoot();

@@ -40,6 +40,8 @@ public:
     // The node that has the focus in each tree, or nullptr.
     TItemNode* ComplexNode() const;
     TItemNode* SimpleNode() const;
+    // The complex test whose node has the focus (not one of its tasks), or nullptr.
+    TQuestions* FocusedComplexTest() const;
 
     QTreeView* tvComplex() const { return tvComplex_; }
     QTreeView* tvSimple() const { return tvSimple_; }
