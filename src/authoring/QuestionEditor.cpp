@@ -319,15 +319,16 @@ bool TQuestionEditor::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {
         SelectFrame(*frame);
     } else if (event->type() == QEvent::KeyPress) {
-        // The buttons of a frame from the keyboard: Ctrl+Space marks, Alt+arrows move.
+        // The buttons of a frame from the keyboard, as in an examination but with Ctrl, since
+        // Space types: Ctrl+Space marks, Ctrl+Up and Ctrl+Down move.
         const auto* key = static_cast<QKeyEvent*>(event);
         QToolButton* button = nullptr;
-        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::ControlModifier) {
-            button = (*frame)->btnUpper();
-        } else if (key->modifiers() == Qt::AltModifier && key->key() == Qt::Key_Up) {
-            button = (*frame)->btnUpper();
-        } else if (key->modifiers() == Qt::AltModifier && key->key() == Qt::Key_Down) {
-            button = (*frame)->btnLower();
+        if (key->modifiers() == Qt::ControlModifier) {
+            if (key->key() == Qt::Key_Space || key->key() == Qt::Key_Up) {
+                button = (*frame)->btnUpper();
+            } else if (key->key() == Qt::Key_Down) {
+                button = (*frame)->btnLower();
+            }
         }
         if (button) {
             QTextEdit* text = (*frame)->edText();
