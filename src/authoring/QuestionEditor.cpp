@@ -41,9 +41,10 @@ namespace {
 const QString kCaption = QStringLiteral("Предупреждение");
 constexpr int kTreeWidth = 230;
 
-bool askQuestion(const QString& text) {
-    return prompts().ask(text, kCaption, QMessageBox::Question,
-                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+// Enter pressed by habit takes the answer that loses nothing.
+bool askQuestion(const QString& text, QMessageBox::StandardButton safe) {
+    return prompts().ask(text, kCaption, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+                         safe) == QMessageBox::Yes;
 }
 
 QString nodeText(const TItemNode& node) {
@@ -212,11 +213,13 @@ bool TQuestionEditor::MayLeave() {
     if (!current || deleting_) {
         return true;
     }
-    if (window_.modified_ && askQuestion(QStringLiteral("Сохранить изменения ?"))) {
+    if (window_.modified_ &&
+        askQuestion(QStringLiteral("Сохранить изменения ?"), QMessageBox::Yes)) {
         actSaveExecute();
     }
     if (!current->IsValid()) {
-        if (!askQuestion(QStringLiteral("Параметры вопроса некорректны.\nУдалить вопрос ?"))) {
+        if (!askQuestion(QStringLiteral("Параметры вопроса некорректны.\nУдалить вопрос ?"),
+                         QMessageBox::No)) {
             SelectCurrentNode();
             return false;
         }
@@ -459,8 +462,8 @@ bool TQuestionEditor::ConfirmDeletion() {
                                    "По удаляе(мой\\му) группе\\вопросу проводилось тестирование.\n"
                                    "Удалить объект ?")
                              : QStringLiteral("Вы действительно хотите удалить объект ?");
-    return prompts().ask(text, kCaption, QMessageBox::Critical,
-                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return prompts().ask(text, kCaption, QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No,
+                         QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TQuestionEditor::actDeleteAnswerExecute() {

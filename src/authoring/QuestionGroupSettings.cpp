@@ -583,7 +583,7 @@ void TfmQuestionGroupSettings::done(int result) {
         if (actSave_->isEnabled() && Validate()) {
             const auto answer = prompts().ask(
                 QStringLiteral("Сохранить изменения ?"), QStringLiteral("Предупреждение"),
-                QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+                QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
             if (answer == QMessageBox::Yes) {
                 Apply();
             }

@@ -58,9 +58,10 @@ const QStringList kHints = {
     QStringLiteral("% правильных ответов для успешного прохождения"),
     QStringLiteral("Время прохождения теста"), QStringLiteral("Используется в комплексных тестах")};
 
+// Deletions: Enter pressed by habit deletes nothing.
 bool askYes(const QString& text) {
     return prompts().ask(text, kAppCaption, QMessageBox::Critical,
-                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 TQuestions* asGroup(IExaminerItem* item) {
@@ -616,8 +617,8 @@ void TfmTestsEdit::actSmpAddQuestionExecute() {
     auto* kept = dynamic_cast<TQuestion*>(test->FindItem(id));
     if (kept && !kept->IsValid() &&
         prompts().ask(QStringLiteral("Параметры вопроса некорректны.\nУдалить вопрос ?"),
-                      kAppCaption, QMessageBox::Warning,
-                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+                      kAppCaption, QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No,
+                      QMessageBox::No) == QMessageBox::Yes) {
         if (TItemNode* questionNode = FindItemNode(*simpleModel_, kept)) {
             simpleModel_->RemoveNode(*questionNode);
         }

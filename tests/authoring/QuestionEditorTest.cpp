@@ -141,7 +141,9 @@ TEST_F(QuestionEditorTest, LeavingWithNoKeepsTheOldTextsAndWithYesSavesThem) {
     type(window().edQuestion(), "Единица работы");
     type(frame(1)->edText(), "Джоуль");
     click(editor().chbDontMixAnswers());
-    prompts_.expectAsk(kSave, QMessageBox::No).icon(QMessageBox::Question);
+    prompts_.expectAsk(kSave, QMessageBox::No)
+        .icon(QMessageBox::Question)
+        .defaultButton(QMessageBox::Yes);
     choose(multiple_);
     EXPECT_EQ(text(single_->GetName()), "Единица силы");
     EXPECT_EQ(text(single_->Answers().AnswerAt(1)->GetName()), "Дж");
@@ -230,7 +232,9 @@ TEST_F(QuestionEditorTest, NewQuestionsAndLeavingAnInvalidOne) {
     EXPECT_EQ(editor().tvQuestions()->currentIndex().data().toString(), "Вопрос 4");
 
     // Left without texts: No keeps the author on it, Yes offers its deletion.
-    prompts_.expectAsk(kInvalid, QMessageBox::No).caption("Предупреждение");
+    prompts_.expectAsk(kInvalid, QMessageBox::No)
+        .caption("Предупреждение")
+        .defaultButton(QMessageBox::No);
     choose(single_);
     EXPECT_EQ(window().CurrentQuestion(), created);
     EXPECT_EQ(editor().tvQuestions()->currentIndex().data().toString(), "Вопрос 4");

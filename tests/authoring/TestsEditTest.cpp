@@ -190,7 +190,9 @@ TEST_F(TestsEditTest, DeletingQuestionsAndGroupsRenumbersTheRest) {
     EXPECT_EQ(algebra_->Count(), 20);
 
     prompts_.expectAsk(kExamined, QMessageBox::Yes);
-    prompts_.expectAsk(kSure, QMessageBox::Yes).icon(QMessageBox::Critical);
+    prompts_.expectAsk(kSure, QMessageBox::Yes)
+        .icon(QMessageBox::Critical)
+        .defaultButton(QMessageBox::No);
     trigger(window().actSmpDelete());
     ASSERT_EQ(algebra_->Count(), 19);
     EXPECT_EQ(childTexts(simple(), algebra_).mid(0, 3),
