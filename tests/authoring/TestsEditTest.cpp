@@ -148,6 +148,14 @@ TEST_F(TestsEditTest, EnableRulesFollowTheFocusedNodes) {
         EXPECT_EQ(c.action->isEnabled(), c.enabled)
             << c.action->text().toStdString() << " on " << c.item->GetName();
     }
+
+    // "Тесты" again reloads both trees from the data and forgets the focused nodes.
+    addTest(kGroupKindSimpleTest, "Биология", 0);
+    EXPECT_EQ(&openTests(), &w);
+    EXPECT_EQ(childTexts(simple(), nullptr).back(), "Биология");
+    EXPECT_EQ(w.ComplexNode(), nullptr);
+    EXPECT_EQ(w.SimpleNode(), nullptr);
+    EXPECT_FALSE(w.actSmpDelete()->isEnabled());
 }
 
 TEST_F(TestsEditTest, CreatingATestCancelledLeavesNothingConfirmedAddsIt) {
