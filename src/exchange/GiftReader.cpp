@@ -147,22 +147,23 @@ QString cleanText(QStringView raw, TextFormat format) {
 // "$course$/top/Алгебра/Дроби" → {"Алгебра", "Дроби"}: the context and the root "top" of the
 // platform that exported the file are not groups; "//" stands for a "/" inside a name. Names
 // beyond one level deeper than allowed are not collected: a line of slashes costs no memory.
-QStringList categoryPath(QStringView spec) {
+QStringList categoryPath(QStringView written) {
     constexpr int kMostCollected = kMaxCategoryDepth + 3;
     QStringList path;
     QString name;
-    for (qsizetype i = 0; i <= spec.size() && path.size() < kMostCollected; ++i) {
-        if (i < spec.size() && spec[i] == u'/' && i + 1 < spec.size() && spec[i + 1] == u'/') {
+    for (qsizetype i = 0; i <= written.size() && path.size() < kMostCollected; ++i) {
+        if (i < written.size() && written[i] == u'/' && i + 1 < written.size() &&
+            written[i + 1] == u'/') {
             name.append(u'/');
             ++i;
-        } else if (i == spec.size() || spec[i] == u'/') {
+        } else if (i == written.size() || written[i] == u'/') {
             name = SimplifyText(name);
             if (!name.isEmpty()) {
                 path << name;
             }
             name.clear();
         } else {
-            name.append(spec[i]);
+            name.append(written[i]);
         }
     }
     if (!path.isEmpty() && path.front().size() > 1 && path.front().startsWith(u'$') &&
@@ -328,8 +329,8 @@ void readQuestion(QuestionFile& file, int line, QStringView text) {
     file.Add(draft);
 }
 
-void readCategory(QuestionFile& file, int line, QStringView spec) {
-    QStringList path = categoryPath(spec);
+void readCategory(QuestionFile& file, int line, QStringView written) {
+    QStringList path = categoryPath(written);
     if (path.size() > kMaxCategoryDepth) {
         file.Alter(line, path.join(u'/'),
                    QStringLiteral("группы глубже %1 уровней не создаются: вопросы помещены "
