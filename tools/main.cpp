@@ -1,6 +1,6 @@
 // kvalor-tool: the administrator's command-line companion. It writes a starter data file,
-// shows any of the program's files as JSON, saves a data file again and imports results and
-// questions.
+// shows any of the program's files as JSON, saves a data file again, imports results and
+// questions and exports tests and the journal as workbooks.
 
 #include <cstdio>
 #include <exception>
@@ -12,9 +12,12 @@
 #include <QStringList>
 
 #include "JsonDump.h"
+#include "exchange/JournalWorkbook.h"
 #include "exchange/QuestionImport.h"
+#include "exchange/TestWorkbook.h"
 #include "model/Kvalor.h"
 #include "model/StarterData.h"
+#include "model/StudyList.h"
 #include "storage/DataFileLock.h"
 #include "util/Error.h"
 
@@ -44,6 +47,10 @@ const char kUsage[] =
     "      добавить вопросы из текстового файла в формате GIFT или Aiken в простой тест ТЕСТ\n"
     "      (новый, если такого нет; без --test новый тест называется по имени файла) и\n"
     "      вывести отчёт; при ошибке файл данных не меняется\n"
+    "  kvalor-tool export-test ФАЙЛ_ДАННЫХ ТЕСТ ФАЙЛ.xlsx [--answers]\n"
+    "      записать простой тест ТЕСТ в книгу Excel, с --answers вместе с ответами\n"
+    "  kvalor-tool export-journal ФАЙЛ_ДАННЫХ ФАЙЛ.xlsx\n"
+    "      записать журнал тестирования (все результаты) в книгу Excel\n"
     "Команды init, resave, import-studies и import-questions на время работы блокируют файл\n"
     "данных, в который пишут (файл ФАЙЛ.lock рядом с ним), и не выполняются, пока он занят\n"
     "программой или другой командой.\n";
@@ -105,6 +112,24 @@ bool importQuestions(const QString& dataFile, const QString& textFile, const QSt
     return std::fflush(stdout) == 0 && !std::ferror(stdout);
 }
 
+void exportTest(const QString& dataFile, const QString& testName, const QString& outFile,
+                bool withAnswers) {
+    TKvalor root;
+    root.LoadFromFile(dataFile, true);
+    const TQuestions* test = FindSimpleTest(root.SimpleTests(), testName);
+    if (test == nullptr) {
+        throw KvalorError(QString::fromUtf8("Простой тест \"%1\" не найден").arg(testName));
+    }
+    ExportTest(*test, withAnswers, outFile);
+}
+
+// All studies, as the journal of the administrator lists them.
+void exportJournal(const QString& dataFile, const QString& outFile) {
+    TKvalor root;
+    root.LoadFromFile(dataFile, true);
+    ExportJournal(root.Studies().View(), outFile);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -137,6 +162,11 @@ int main(int argc, char** argv) {
                 fail(QString::fromUtf8("не удалось вывести отчёт"));
                 return kFailure;
             }
+        } else if (command == "export-test" &&
+                   (args.size() == 4 || (args.size() == 5 && args[4] == "--answers"))) {
+            exportTest(args[1], args[2], args[3], args.size() == 5);
+        } else if (command == "export-journal" && args.size() == 3) {
+            exportJournal(args[1], args[2]);
         } else {
             write(stderr, kUsage);
             return kUsageError;

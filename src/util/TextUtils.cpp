@@ -70,4 +70,10 @@ QString TrimText(const QString& text) {
     return text.mid(first, last - first);
 }
 
+QString FormatPercent(double percent) {
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(percent, 'f', 2);
+}
+
 }  // namespace kvalor

@@ -1,0 +1,202 @@
+#include "exchange/ResultsWorkbook.h"
+
+#include <algorithm>
+
+#include "exchange/Sheet.h"
+#include "exchange/XlsxWorkbook.h"
+#include "model/Answers.h"
+#include "model/Competitor.h"
+#include "model/ExamineQuestions.h"
+#include "model/ExaminerCollection.h"
+#include "model/Question.h"
+#include "model/Questions.h"
+#include "model/Study.h"
+#include "model/TypeIds.h"
+#include "util/Codepage.h"
+#include "util/Guid.h"
+#include "util/TextUtils.h"
+
+namespace kvalor {
+
+namespace {
+
+constexpr int kColumns = 4;
+constexpr double kMarkFontSize = CellStyle::kDefaultFontSize + 2;
+constexpr double kQuestionTextWidth = 60;
+
+void markStyle(CellStyle& style) {
+    style.bold = true;
+    style.fontSize = kMarkFontSize;
+}
+
+class ResultsWriter {
+public:
+    ResultsWriter(Sheet& sheet, const ResultsExportOptions& options)
+        : sheet_(sheet), options_(options) {}
+
+    void WriteStudy(const TStudy& study) {
+        const TQuestions& test = *study.Test();
+        if (test.Id() != currentTest_) {
+            currentTest_ = test.Id();
+            currentGroup_ = Guid();
+            sheet_.AddRow();
+            sheet_.MergeRow();
+            sheet_.SetText(0, fromCp1251(test.GetName()));
+            sheet_.Style(0).hAlign = CellStyle::HAlign::Center;
+            sheet_.Style(0).bold = true;
+        }
+        const TCompetitor& user = *study.User();
+        const TExaminerCollection* group = user.Parent();
+        const Guid groupId = group != nullptr ? group->Id() : Guid();
+        if (groupId != currentGroup_) {
+            currentGroup_ = groupId;
+            sheet_.AddRow();
+            sheet_.MergeRow();
+            const QString groupName = group != nullptr ? fromCp1251(group->GetName()) : QString();
+            sheet_.SetText(0, QStringLiteral("Группа : ") + groupName);
+            sheet_.Style(0).bold = true;
+            sheet_.Style(0).italic = true;
+        }
+        sheet_.AddRow();
+        sheet_.MergeRow();
+        sheet_.Style(0).indent = 1;
+        const QString name = fromCp1251(user.GetName());
+        sheet_.SetText(0, resultLine(study, name));
+        sheet_.SetBoldPrefix(name.size());
+        const TExamineQuestions& records = study.Questions();
+        for (int q = 0; q < records.Count(); ++q) {
+            const TExamineQuestion& record = records.Items(q);
+            if (chosen(record)) {
+                WriteQuestion(record, q);
+            }
+        }
+    }
+
+private:
+    static QString resultLine(const TStudy& study, const QString& name) {
+        const QString head = QStringLiteral("%1 дата %2").arg(name, StudyDate(study));
+        const QString percent = FormatPercent(study.Percent());
+        switch (study.Test()->GradingMethod()) {
+            case 0:
+                return head + (study.Percent() >= study.PassPercent()
+                                   ? QStringLiteral(" сдан (%1 из %2)")
+                                   : QStringLiteral(" не сдан (%1 из %2)"))
+                                  .arg(percent, FormatPercent(study.PassPercent()));
+            case 1:
+                return head + QStringLiteral(" оценка %1 (%2)").arg(study.Grade()).arg(percent);
+            default:
+                return {};
+        }
+    }
+
+    bool chosen(const TExamineQuestion& record) const {
+        const bool answered = !record.Given.empty();
+        return options_.all || (options_.right && record.Right) ||
+               (options_.wrong && !record.Right && answered) ||
+               (options_.unanswered && !record.Right && !answered);
+    }
+
+    void WriteQuestion(const TExamineQuestion& record, int position) {
+        sheet_.AddRow();
+        sheet_.SetText(0, QStringLiteral("Вопрос №%1").arg(position + 1));
+        sheet_.Style(0).hAlign = CellStyle::HAlign::Left;
+        sheet_.Style(0).indent = 2;
+        const TQuestion* question = record.Question;
+        if (question == nullptr) {
+            sheet_.SetText(2, QStringLiteral("УДАЛЕН"));
+            return;
+        }
+        sheet_.SetText(2, fromCp1251(question->GetName()));
+        sheet_.Style(2).wrap = true;
+        sheet_.SetText(1, record.Right              ? QStringLiteral("верно")
+                          : !record.Given.empty() ? QStringLiteral("неверно")
+                                                  : QStringLiteral("нет ответа"));
+        sheet_.Style(1).hAlign = CellStyle::HAlign::Center;
+        sheet_.Style(1).bold = true;
+        for (std::size_t k = 0; k < record.Order.size(); ++k) {
+            const int p = record.Order[k];
+            const TAnswer* answer = question->Answers().AnswerAt(p);
+            sheet_.AddRow();
+            if (answer == nullptr) {
+                sheet_.SetText(2, QStringLiteral("УДАЛЕН"));
+                return;
+            }
+            WriteAnswer(record, *question, *answer, static_cast<int>(k), p);
+        }
+    }
+
+    // The answer shown at place k, whose place among the question's answers is p.
+    void WriteAnswer(const TExamineQuestion& record, const TQuestion& question,
+                     const TAnswer& answer, int k, int p) {
+        sheet_.SetText(0, QStringLiteral("Ответ №%1").arg(k + 1));
+        sheet_.Style(0).hAlign = CellStyle::HAlign::Left;
+        sheet_.Style(0).indent = 3;
+        sheet_.SetText(2, fromCp1251(answer.GetName()));
+        sheet_.Style(2).wrap = true;
+        const std::uint8_t type = question.QuestionType();
+        const bool choice = type == kSingleAnswer || type == kMultipleAnswers;
+        if (options_.showKey) {
+            if (choice && answer.Correct()) {
+                sheet_.SetText(3, QStringLiteral("+"));
+                markStyle(sheet_.Style(3));
+                sheet_.Style(3).hAlign = CellStyle::HAlign::Center;
+            } else if (type == kSequence) {
+                sheet_.SetNumber(3, p + 1);
+                markStyle(sheet_.Style(3));
+            }
+        }
+        const std::vector<std::int32_t>& given = record.Given;
+        if (given.empty()) {
+            return;
+        }
+        if (choice) {
+            if (std::find(given.begin(), given.end(), p) != given.end()) {
+                sheet_.SetText(1, answer.Correct() ? QStringLiteral("+") : QStringLiteral("-"));
+            }
+            markStyle(sheet_.Style(1));
+            sheet_.Style(1).hAlign = CellStyle::HAlign::Center;
+        } else if (type == kSequence) {
+            const bool placed = p >= 0 && p < static_cast<int>(given.size()) && given[p] == p;
+            sheet_.SetText(1, placed ? QStringLiteral("+") : QStringLiteral("-"));
+            markStyle(sheet_.Style(1));
+        }
+    }
+
+    Sheet& sheet_;
+    const ResultsExportOptions& options_;
+    Guid currentTest_;
+    Guid currentGroup_;
+};
+
+}  // namespace
+
+QString ExportResults(const StudyView& studies, const ResultsExportOptions& options,
+                      const QString& fileName, const ExportProgress& progress) {
+    const StudyView ordered = ExportOrder(studies);
+    XlsxWorkbook book(fileName, QStringLiteral("kvalor-results"));
+    Sheet sheet(book, kColumns);
+    for (int column = 0; column < kColumns; ++column) {
+        sheet.SetColumnFinish(column, [column](CellStyle& style) {
+            style.borders = CellStyle::AllEdges;
+            if (column == 1 || column == 2) {
+                style.hAlign = CellStyle::HAlign::Center;
+            }
+        });
+        if (column != 2) {
+            sheet.FitColumn(column);
+        }
+    }
+    sheet.SetColumnWidth(2, kQuestionTextWidth);
+    ResultsWriter writer(sheet, options);
+    const int total = static_cast<int>(ordered.size());
+    for (int i = 0; i < total; ++i) {
+        writer.WriteStudy(*ordered[static_cast<std::size_t>(i)]);
+        if (progress) {
+            progress(i + 1, total);
+        }
+    }
+    sheet.Finish();
+    return book.Close();
+}
+
+}  // namespace kvalor

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include "exchange/StudyExport.h"
+#include "model/StudyList.h"
+
+namespace kvalor {
+
+// Which questions of each study the results export writes (the boxes of the export settings),
+// and whether the answer key goes with them.
+struct ResultsExportOptions {
+    bool right = true;
+    bool wrong = true;
+    bool unanswered = true;
+    bool all = true;
+    // Only for the administration and the built-in staff accounts.
+    bool showKey = false;
+};
+
+// Writes the studies in detail: per test a title, per users group a heading, per study the
+// user, date and result, then the chosen questions with their outcome and the answers in the
+// order shown, the user's choices marked "+" or "-" and, when allowed, the key. Into the given
+// file, or a new file in the temporary folder when none is given; returns the file written.
+// Raises kExcelInitMessage when the workbook cannot be written.
+QString ExportResults(const StudyView& studies, const ResultsExportOptions& options,
+                      const QString& fileName = {}, const ExportProgress& progress = {});
+
+}  // namespace kvalor

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "model/StudyList.h"
+
+namespace kvalor {
+
+class TStudy;
+
+// Told after each study written (done, total), so that a window can keep itself responsive.
+using ExportProgress = std::function<void(int done, int total)>;
+
+// The studies as both results exports list them: by the test's name, the name of the users
+// group that holds the user (accounts of no group last), the user's name, then oldest first.
+// Equal names of different tests, groups or users are kept apart by id, so that each gets one
+// heading. Studies without their user or test are left out: there is nothing to list them
+// under.
+StudyView ExportOrder(const StudyView& studies);
+
+// The date of the study in the system's short format.
+QString StudyDate(const TStudy& study);
+
+}  // namespace kvalor
