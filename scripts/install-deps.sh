@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6network6
   zlib1g-dev libgsf-1-dev libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3 python3-olefile
+  python3 python3-olefile python3-openpyxl
   adwaita-icon-theme fonts-dejavu-core
   xvfb xauth imagemagick
   desktop-file-utils dpkg-dev file  # the install test and the Debian package

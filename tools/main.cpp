@@ -118,7 +118,7 @@ void exportTest(const QString& dataFile, const QString& testName, const QString&
     root.LoadFromFile(dataFile, true);
     const TQuestions* test = FindSimpleTest(root.SimpleTests(), testName);
     if (test == nullptr) {
-        throw KvalorError(QString::fromUtf8("Простой тест \"%1\" не найден").arg(testName));
+        throw KvalorError(QString::fromUtf8("Простой тест «%1» не найден").arg(testName));
     }
     ExportTest(*test, withAnswers, outFile);
 }

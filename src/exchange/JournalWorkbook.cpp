@@ -28,7 +28,8 @@ QString ExportJournal(const StudyView& studies, const QString& fileName,
     base.text = true;
     Sheet sheet(book, kColumns, base);
     for (int column = 0; column < kColumns; ++column) {
-        sheet.SetColumnFinish(column, [](CellStyle& style) { style.borders = CellStyle::AllEdges; });
+        sheet.SetColumnFinish(column,
+                              [](CellStyle& style) { style.borders = CellStyle::AllEdges; });
         sheet.FitColumn(column);
     }
     sheet.AddRow();

@@ -108,7 +108,7 @@ private:
         }
         sheet_.SetText(2, fromCp1251(question->GetName()));
         sheet_.Style(2).wrap = true;
-        sheet_.SetText(1, record.Right              ? QStringLiteral("верно")
+        sheet_.SetText(1, record.Right            ? QStringLiteral("верно")
                           : !record.Given.empty() ? QStringLiteral("неверно")
                                                   : QStringLiteral("нет ответа"));
         sheet_.Style(1).hAlign = CellStyle::HAlign::Center;

@@ -31,7 +31,8 @@ public:
         for (int i = 0; i < collection.Count(); ++i) {
             if (const TExaminerCollection* group = collection.CollectionAt(i)) {
                 WriteCollection(*group);
-            } else if (const auto* question = dynamic_cast<const TQuestion*>(collection.ElementAt(i))) {
+            } else if (const auto* question =
+                           dynamic_cast<const TQuestion*>(collection.ElementAt(i))) {
                 WriteQuestion(*question);
             }
         }

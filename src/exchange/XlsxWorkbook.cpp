@@ -64,7 +64,8 @@ void applyStyle(lxw_format* format, const CellStyle& style) {
 
 XlsxWorkbook::XlsxWorkbook(const QString& fileName, const QString& prefix) : target_(fileName) {
     if (target_.isEmpty()) {
-        target_ = createFreshFile(QDir::tempPath() + u'/' + prefix + QStringLiteral("-XXXXXX.xlsx"));
+        target_ =
+            createFreshFile(QDir::tempPath() + u'/' + prefix + QStringLiteral("-XXXXXX.xlsx"));
         scratch_ = target_;
     } else {
         // Beside the target, so that putting it in place is a rename within one file system.

@@ -82,7 +82,8 @@ TEST_F(JournalWorkbookTest, OneRowPerUserAndTestUnderTestTitles) {
         for (char column = 'A'; column <= (title ? 'A' : 'F'); ++column) {
             const QString address = QChar(column) + QString::number(r);
             EXPECT_EQ(cell(book, address)["format"].toString(), u("@")) << address.toStdString();
-            EXPECT_EQ(cell(book, address)["borders"].toString(), u("LRTB")) << address.toStdString();
+            EXPECT_EQ(cell(book, address)["borders"].toString(), u("LRTB"))
+                << address.toStdString();
         }
     }
     // Columns fit their texts; the merged titles do not widen the first one.

@@ -27,7 +27,8 @@ protected:
         ExportData::AddQuestion(chemistry, kSequence, u("По порядку"), {u("а"), u("б"), u("в")});
         ExportData::AddQuestion(chemistry, kSingleAnswer, u("Пусто?"), {u("x"), u("y")}, {0});
         ExportData::AddQuestion(chemistry, kSingleAnswer, u("Удалённый"), {u("x"), u("y")}, {0});
-        ExportData::AddQuestion(chemistry, kSingleAnswer, u("Последний?"), {u("да"), u("нет")}, {0});
+        ExportData::AddQuestion(chemistry, kSingleAnswer, u("Последний?"), {u("да"), u("нет")},
+                                {0});
         TQuestions& biology = data_.AddTest(u("Биология"), 1);
         ExportData::AddQuestion(biology, kSingleAnswer, u("Кит?"), {u("млекопитающее"), u("рыба")},
                                 {0});
@@ -80,8 +81,8 @@ TEST_F(ResultsWorkbookTest, StudiesInDetailWithTheKeyOnlyWhenAllowed) {
         u("||УДАЛЕН|"),
     };
     EXPECT_EQ(rows(book, 4), expected);
-    EXPECT_EQ(merged(book), QStringList({u("A1:D1"), u("A2:D2"), u("A3:D3"), u("A7:D7"),
-                                         u("A8:D8"), u("A9:D9")}));
+    EXPECT_EQ(merged(book), QStringList({u("A1:D1"), u("A2:D2"), u("A3:D3"), u("A7:D7"), u("A8:D8"),
+                                         u("A9:D9")}));
     EXPECT_EQ(book["rich"].toObject()[value(book, u("A9"))].toArray(),
               QJsonArray({QJsonArray({u("Иванов"), true}),
                           QJsonArray({u(" дата 05.03.2024 сдан (50.00 из 50.00)"), false})}));
@@ -167,8 +168,9 @@ TEST_F(ResultsWorkbookTest, ChosenCategoriesKeepTheNumbersOfTheStudy) {
         KVALOR_READ_WORKBOOK(book, file);
         const QStringList all = rows(book, 4);
         ASSERT_GE(all.size(), 3);
-        EXPECT_EQ(all.mid(0, 3), QStringList({u("Физика|||"), u("Группа : |||"),
-                                              u("Орлов дата 20.05.2024 не сдан (37.50 из 50.00)|||")}));
+        EXPECT_EQ(all.mid(0, 3),
+                  QStringList({u("Физика|||"), u("Группа : |||"),
+                               u("Орлов дата 20.05.2024 не сдан (37.50 из 50.00)|||")}));
         QStringList numbers;
         for (const QString& line : all) {
             if (line.startsWith(u("Вопрос №"))) {

@@ -26,8 +26,8 @@ protected:
         ExportData::AddQuestion(test, kSingleAnswer, u("Год основания?"), {u("1147"), u("1240")},
                                 {0});
         TQuestions& first = ExportData::AddGroup(test, u("Древность"));
-        ExportData::AddQuestion(first, kMultipleAnswers, u("Города"), {u("Рим"), u("Тула"), u("Афины")},
-                                {0, 2});
+        ExportData::AddQuestion(first, kMultipleAnswers, u("Города"),
+                                {u("Рим"), u("Тула"), u("Афины")}, {0, 2});
         TQuestions& inner = ExportData::AddGroup(first, u("Греция"));
         ExportData::AddQuestion(inner, kSequence, u("По порядку"), {u("А"), u("Б"), u("В")});
         TQuestions& second = ExportData::AddGroup(test, u("Новое время"));
@@ -77,16 +77,16 @@ TEST_F(TestWorkbookTest, AnswersMarkedAndFramedOnePageWide) {
         const char* borders;
     };
     const Expected expected[] = {
-        {"A1", true, 10, "center", "top", false, 0, ""},         // test title
-        {"A2", false, 10, "left", "top", false, 1, "LRTB"},      // question, indented
-        {"B2", false, 10, "general", "top", true, 0, "LRTB"},    // question text
-        {"C2", true, 10, "center", "top", false, 0, "LRTB"},     // marks column
-        {"A3", false, 9, "left", "top", false, 3, "LR"},         // answer
-        {"B3", false, 9, "general", "top", true, 0, "LR"},       // answer text
-        {"C3", true, 10, "center", "top", false, 0, "LR"},       // mark
-        {"A5", true, 10, "center", "top", false, 0, ""},         // group title
-        {"C12", true, 10, "center", "top", false, 0, "LR"},      // place of a sequence answer
-        {"A18", false, 9, "left", "top", false, 3, "LRB"},       // the last row closes the box
+        {"A1", true, 10, "center", "top", false, 0, ""},       // test title
+        {"A2", false, 10, "left", "top", false, 1, "LRTB"},    // question, indented
+        {"B2", false, 10, "general", "top", true, 0, "LRTB"},  // question text
+        {"C2", true, 10, "center", "top", false, 0, "LRTB"},   // marks column
+        {"A3", false, 9, "left", "top", false, 3, "LR"},       // answer
+        {"B3", false, 9, "general", "top", true, 0, "LR"},     // answer text
+        {"C3", true, 10, "center", "top", false, 0, "LR"},     // mark
+        {"A5", true, 10, "center", "top", false, 0, ""},       // group title
+        {"C12", true, 10, "center", "top", false, 0, "LR"},    // place of a sequence answer
+        {"A18", false, 9, "left", "top", false, 3, "LRB"},     // the last row closes the box
         {"C18", true, 10, "center", "top", false, 0, "LRB"},
     };
     for (const Expected& e : expected) {
@@ -114,10 +114,10 @@ TEST_F(TestWorkbookTest, AnswersMarkedAndFramedOnePageWide) {
 TEST_F(TestWorkbookTest, WithoutAnswersTwoColumnsAndEmptyTestOnlyItsTitle) {
     const QString file = ExportTest(BuildTest(), false, path("questions.xlsx"));
     KVALOR_READ_WORKBOOK(book, file);
-    EXPECT_EQ(rows(book, 3), QStringList({u("История||"), u("Вопрос 1|Год основания?|"),
-                                          u("Древность||"), u("Вопрос 2|Города|"), u("Греция||"),
-                                          u("Вопрос 3|По порядку|"), u("Новое время||"),
-                                          u("Вопрос 4|Кто?|")}));
+    EXPECT_EQ(rows(book, 3),
+              QStringList({u("История||"), u("Вопрос 1|Год основания?|"), u("Древность||"),
+                           u("Вопрос 2|Города|"), u("Греция||"), u("Вопрос 3|По порядку|"),
+                           u("Новое время||"), u("Вопрос 4|Кто?|")}));
     EXPECT_EQ(merged(book), QStringList({u("A1:B1"), u("A3:B3"), u("A5:B5"), u("A7:B7")}));
     EXPECT_FALSE(book["cells"].toObject().contains(u("C2")));
     EXPECT_EQ(cell(book, u("B8"))["borders"].toString(), u("LRTB"));

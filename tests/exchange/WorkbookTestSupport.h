@@ -5,8 +5,8 @@
 
 #include <sys/wait.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <initializer_list>
 #include <memory>
 #include <optional>

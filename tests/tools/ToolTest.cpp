@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTime>
 
+#include "exchange/WorkbookTestSupport.h"
 #include "model/BuiltinAccounts.h"
 #include "model/CollectionHelpers.h"
 #include "model/Competitor.h"
@@ -501,6 +502,34 @@ TEST_F(ToolTest, CommandsThatWriteADataFileWaitForItsLock) {
     EXPECT_TRUE(empty["complexTests"].toArray().isEmpty());
 }
 
+TEST_F(ToolTest, ExportsWriteTheTestAndTheJournalAsWorkbooks) {
+    using namespace kvalor::workbooktest;
+    const QString data = initFile();
+    ASSERT_GT(writeResultsFile(data, path("Studies.exd")).questionCount, 0);
+    ASSERT_EQ(runTool({"import-studies", data, path("Studies.exd")}).exitCode, 0);
+
+    const QString test = path("test.xlsx");
+    const ToolRun withAnswers =
+        runTool({"export-test", data, u("демонстрационный тест"), test, "--answers"});
+    EXPECT_EQ(withAnswers.exitCode, 0) << withAnswers.err.toStdString();
+    const QString journal = path("journal.xlsx");
+    const ToolRun journalRun = runTool({"export-journal", data, journal});
+    EXPECT_EQ(journalRun.exitCode, 0) << journalRun.err.toStdString();
+    const ToolRun missing = runTool({"export-test", data, u("Нет такого"), path("missing.xlsx")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, u("kvalor-tool: Простой тест «Нет такого» не найден\n"));
+    EXPECT_FALSE(QFile::exists(path("missing.xlsx")));
+
+    KVALOR_READ_WORKBOOK(testBook, test);
+    EXPECT_EQ(row(testBook, 1, 3), u("Демонстрационный тест||"));
+    EXPECT_TRUE(rows(testBook, 3).contains(u("Ответ 2|4|+")));
+    KVALOR_READ_WORKBOOK(journalBook, journal);
+    EXPECT_EQ(row(journalBook, 2, 1), u("Демонстрационный тест"));
+    EXPECT_EQ(row(journalBook, 3, 1), u("Иванов П.С."));
+    EXPECT_TRUE(value(journalBook, u("D3")).startsWith(u("100")))
+        << value(journalBook, u("D3")).toStdString();
+}
+
 TEST_F(ToolTest, WrongArgumentsGiveTheUsage) {
     const QString file = path("KvalorData.exd");
     for (const QStringList& args :
@@ -508,7 +537,9 @@ TEST_F(ToolTest, WrongArgumentsGiveTheUsage) {
           QStringList{"init", file, file}, QStringList{"dump"}, QStringList{"resave", file},
           QStringList{"import-studies", file}, QStringList{"import-questions", file},
           QStringList{"import-questions", file, file, "--test"},
-          QStringList{"import-questions", file, file, "--name", "x"}}) {
+          QStringList{"import-questions", file, file, "--name", "x"},
+          QStringList{"export-test", file, "x"}, QStringList{"export-test", file, "x", file, "-a"},
+          QStringList{"export-journal", file}}) {
         const ToolRun run = runTool(args);
         EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains("kvalor-tool init")) << args.join(' ').toStdString();
