@@ -6,6 +6,7 @@
 #include "model/Questions.h"
 #include "model/Study.h"
 #include "util/Codepage.h"
+#include "util/DateTime.h"
 #include "util/Guid.h"
 #include "util/TextUtils.h"
 
@@ -56,7 +57,7 @@ QString ExportJournal(const StudyView& studies, const QString& fileName,
         const TCompetitor& user = *study.User();
         if (user.Id() == currentUser) {
             sheet.SetText(3, sheet.Text(3) + u'\\' + FormatPercent(study.Percent()));
-            sheet.SetText(4, sheet.Text(4) + u'\\' + StudyDate(study));
+            sheet.SetText(4, sheet.Text(4) + u'\\' + FormatStudyDate(study.Date()));
         } else {
             currentUser = user.Id();
             sheet.AddRow();
@@ -64,7 +65,7 @@ QString ExportJournal(const StudyView& studies, const QString& fileName,
             sheet.SetText(1, fromCp1251(user.GetField(kTownField)));
             sheet.SetText(2, fromCp1251(user.GetField(kOrganisationField)));
             sheet.SetText(3, FormatPercent(study.Percent()));
-            sheet.SetText(4, StudyDate(study));
+            sheet.SetText(4, FormatStudyDate(study.Date()));
         }
         if (progress) {
             progress(i + 1, total);

@@ -13,6 +13,7 @@
 #include "model/Study.h"
 #include "model/TypeIds.h"
 #include "util/Codepage.h"
+#include "util/DateTime.h"
 #include "util/Guid.h"
 #include "util/TextUtils.h"
 
@@ -74,7 +75,7 @@ public:
 
 private:
     static QString resultLine(const TStudy& study, const QString& name) {
-        const QString head = QStringLiteral("%1 дата %2").arg(name, StudyDate(study));
+        const QString head = QStringLiteral("%1 дата %2").arg(name, FormatStudyDate(study.Date()));
         const QString percent = FormatPercent(study.Percent());
         switch (study.Test()->GradingMethod()) {
             case 0:

@@ -13,7 +13,6 @@
 #include "model/Questions.h"
 #include "model/Study.h"
 #include "util/Codepage.h"
-#include "util/DateTime.h"
 
 namespace kvalor {
 
@@ -79,10 +78,6 @@ StudyView ExportOrder(const StudyView& studies) {
     std::stable_sort(listed.begin(), listed.end(),
                      [&](const TStudy* a, const TStudy* b) { return key(a) < key(b); });
     return listed;
-}
-
-QString StudyDate(const TStudy& study) {
-    return formatShortDate(fromStoredDateTime(study.Date()).date());
 }
 
 }  // namespace kvalor

@@ -1,13 +1,10 @@
 #pragma once
 
-#include <QString>
 #include <functional>
 
 #include "model/StudyList.h"
 
 namespace kvalor {
-
-class TStudy;
 
 // Told after each study written (done, total), so that a window can keep itself responsive.
 using ExportProgress = std::function<void(int done, int total)>;
@@ -18,8 +15,5 @@ using ExportProgress = std::function<void(int done, int total)>;
 // heading. Studies without their user or test are left out: there is nothing to list them
 // under.
 StudyView ExportOrder(const StudyView& studies);
-
-// The date of the study in the system's short format.
-QString StudyDate(const TStudy& study);
 
 }  // namespace kvalor

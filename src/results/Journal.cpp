@@ -48,6 +48,7 @@
 #include "ui/Prompts.h"
 #include "util/Codepage.h"
 #include "util/DateTime.h"
+#include "util/TextUtils.h"
 
 namespace kvalor {
 

@@ -13,6 +13,8 @@
 #include "model/TypeIds.h"
 #include "results/StudyTexts.h"
 #include "util/Codepage.h"
+#include "util/DateTime.h"
+#include "util/TextUtils.h"
 
 namespace kvalor {
 

@@ -15,6 +15,8 @@
 #include "results/StudyTexts.h"
 #include "ui/Icons.h"
 #include "util/Codepage.h"
+#include "util/DateTime.h"
+#include "util/TextUtils.h"
 
 namespace kvalor {
 

@@ -6,7 +6,6 @@
 #include "model/Questions.h"
 #include "model/Study.h"
 #include "util/Codepage.h"
-#include "util/DateTime.h"
 
 namespace kvalor {
 
@@ -26,14 +25,6 @@ bool CurrentUserIsStaff() {
     const TCompetitor* current = kvalorRoot().CurrentUser();
     return current &&
            (current->Id() == AdministratorAccountId() || current->Id() == TeacherAccountId());
-}
-
-QString FormatPercent(double value) {
-    return displayLocale().toString(value, 'f', 2);
-}
-
-QString FormatStudyDate(double stored) {
-    return formatShortDate(fromStoredDateTime(stored).date());
 }
 
 }  // namespace kvalor

@@ -17,9 +17,5 @@ int StudyGradingMethod(const TStudy& study);
 // Whether the current account is the built-in administrator or teacher, who see every study
 // and the answer key.
 bool CurrentUserIsStaff();
-// A percentage with two decimals in the display locale ("%.2f").
-QString FormatPercent(double value);
-// The short date of a stored date-time.
-QString FormatStudyDate(double stored);
 
 }  // namespace kvalor

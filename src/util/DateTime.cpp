@@ -43,6 +43,10 @@ QString formatShortDate(const QDate& date) {
     return displayLocale().toString(date, QLocale::ShortFormat);
 }
 
+QString FormatStudyDate(double stored) {
+    return formatShortDate(fromStoredDateTime(stored).date());
+}
+
 QDate parseShortDate(const QString& text) {
     const QLocale locale = displayLocale();
     const QString trimmed = text.trimmed();

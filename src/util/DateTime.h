@@ -17,6 +17,8 @@ QDateTime fromStoredDateTime(double stored);
 QLocale displayLocale();
 // The short date format of that locale.
 QString formatShortDate(const QDate& date);
+// The date of a stored date-time in the short format.
+QString FormatStudyDate(double stored);
 // A date typed in the short format, also with one-digit days and months; an invalid date when
 // the text is no date.
 QDate parseShortDate(const QString& text);

@@ -1,5 +1,7 @@
 #include "util/TextUtils.h"
 
+#include "util/DateTime.h"
+
 #include <QLocale>
 
 namespace kvalor {
@@ -70,10 +72,8 @@ QString TrimText(const QString& text) {
     return text.mid(first, last - first);
 }
 
-QString FormatPercent(double percent) {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(percent, 'f', 2);
+QString FormatPercent(double value) {
+    return displayLocale().toString(value, 'f', 2);
 }
 
 }  // namespace kvalor

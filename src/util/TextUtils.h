@@ -16,9 +16,8 @@ int VariantToInt(const QString& value, int defaultValue);
 // empty lines.
 QStringList SplitAtChars(const QString& text, const QString& separators);
 
-// A percentage as the program shows it: two decimals with the system's decimal separator,
-// without digit grouping ("%.2f").
-QString FormatPercent(double percent);
+// A percentage with two decimals in the display locale ("%.2f").
+QString FormatPercent(double value);
 
 // The text without surrounding blanks and control characters.
 std::string TrimText(const std::string& text);

@@ -53,13 +53,13 @@ TEST_F(ResultsWorkbookTest, StudiesInDetailWithTheKeyOnlyWhenAllowed) {
     const QStringList expected = {
         u("Биология|||"),
         u("Группа : 9А|||"),
-        u("Петров дата 01.04.2024 оценка 5 (100.00)|||"),
+        u("Петров дата 01.04.2024 оценка 5 (100,00)|||"),
         u("Вопрос №1|верно|Кит?|"),
         u("Ответ №1|+|млекопитающее|+"),
         u("Ответ №2||рыба|"),
         u("Химия|||"),
         u("Группа : 9А|||"),
-        u("Иванов дата 05.03.2024 сдан (50.00 из 50.00)|||"),
+        u("Иванов дата 05.03.2024 сдан (50,00 из 50,00)|||"),
         u("Вопрос №1|верно|Столица?|"),
         u("Ответ №1||Рим|"),
         u("Ответ №2||Лондон|"),
@@ -85,7 +85,7 @@ TEST_F(ResultsWorkbookTest, StudiesInDetailWithTheKeyOnlyWhenAllowed) {
                                          u("A9:D9")}));
     EXPECT_EQ(book["rich"].toObject()[value(book, u("A9"))].toArray(),
               QJsonArray({QJsonArray({u("Иванов"), true}),
-                          QJsonArray({u(" дата 05.03.2024 сдан (50.00 из 50.00)"), false})}));
+                          QJsonArray({u(" дата 05.03.2024 сдан (50,00 из 50,00)"), false})}));
 
     struct Expected {
         const char* cell;
@@ -170,7 +170,7 @@ TEST_F(ResultsWorkbookTest, ChosenCategoriesKeepTheNumbersOfTheStudy) {
         ASSERT_GE(all.size(), 3);
         EXPECT_EQ(all.mid(0, 3),
                   QStringList({u("Физика|||"), u("Группа : |||"),
-                               u("Орлов дата 20.05.2024 не сдан (37.50 из 50.00)|||")}));
+                               u("Орлов дата 20.05.2024 не сдан (37,50 из 50,00)|||")}));
         QStringList numbers;
         for (const QString& line : all) {
             if (line.startsWith(u("Вопрос №"))) {

@@ -252,7 +252,8 @@ inline QDateTime at(int year, int month, int day) {
     return QDateTime(QDate(year, month, day), QTime(10, 0));
 }
 
-// Percentages and dates as the C locale gives them ("45.00", "05.03.2024").
+// Percentages and dates shown the Russian way, as on a system whose locale is "C" ("45,00",
+// "05.03.2024").
 class WorkbookTest : public ::testing::Test {
 protected:
     void SetUp() override {
