@@ -9,19 +9,16 @@
 #include "exchange/WorkbookTestSupport.h"
 
 using namespace kvalor;
+using namespace kvalor::testdata;
 using namespace kvalor::workbooktest;
 
 namespace {
-
-QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 // A test of n questions, so that the outcomes give round percentages.
 TQuestions& testOf(ExportData& data, const QString& name, int n) {
     TQuestions& test = data.AddTest(name);
     for (int i = 0; i < n; ++i) {
-        ExportData::AddQuestion(test, kSingleAnswer, QString::number(i), {u("да"), u("нет")}, {0});
+        addQuestion(test, kSingleAnswer, QString::number(i), {u("да"), u("нет")}, {0});
     }
     return test;
 }

@@ -6,13 +6,10 @@
 #include "exchange/WorkbookTestSupport.h"
 
 using namespace kvalor;
+using namespace kvalor::testdata;
 using namespace kvalor::workbooktest;
 
 namespace {
-
-QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 class ResultsWorkbookTest : public WorkbookTest {
 protected:
@@ -20,18 +17,15 @@ protected:
     // deleted after the run, an answer of the sixth gone; Петров's biology, graded.
     void BuildStudies() {
         TQuestions& chemistry = data_.AddTest(u("Химия"));
-        ExportData::AddQuestion(chemistry, kSingleAnswer, u("Столица?"),
-                                {u("Париж"), u("Лондон"), u("Рим")}, {0});
-        ExportData::AddQuestion(chemistry, kMultipleAnswers, u("Чётные"), {u("2"), u("3"), u("4")},
-                                {0, 2});
-        ExportData::AddQuestion(chemistry, kSequence, u("По порядку"), {u("а"), u("б"), u("в")});
-        ExportData::AddQuestion(chemistry, kSingleAnswer, u("Пусто?"), {u("x"), u("y")}, {0});
-        ExportData::AddQuestion(chemistry, kSingleAnswer, u("Удалённый"), {u("x"), u("y")}, {0});
-        ExportData::AddQuestion(chemistry, kSingleAnswer, u("Последний?"), {u("да"), u("нет")},
-                                {0});
+        addQuestion(chemistry, kSingleAnswer, u("Столица?"), {u("Париж"), u("Лондон"), u("Рим")},
+                    {0});
+        addQuestion(chemistry, kMultipleAnswers, u("Чётные"), {u("2"), u("3"), u("4")}, {0, 2});
+        addQuestion(chemistry, kSequence, u("По порядку"), {u("а"), u("б"), u("в")});
+        addQuestion(chemistry, kSingleAnswer, u("Пусто?"), {u("x"), u("y")}, {0});
+        addQuestion(chemistry, kSingleAnswer, u("Удалённый"), {u("x"), u("y")}, {0});
+        addQuestion(chemistry, kSingleAnswer, u("Последний?"), {u("да"), u("нет")}, {0});
         TQuestions& biology = data_.AddTest(u("Биология"), 1);
-        ExportData::AddQuestion(biology, kSingleAnswer, u("Кит?"), {u("млекопитающее"), u("рыба")},
-                                {0});
+        addQuestion(biology, kSingleAnswer, u("Кит?"), {u("млекопитающее"), u("рыба")}, {0});
         TCompetitors& group = data_.AddUsersGroup(u("9А"));
         TStudy& ivanov =
             data_.AddStudy(data_.AddUser(u("Иванов"), &group), chemistry, at(2024, 3, 5), "RWW-RR");
@@ -145,7 +139,7 @@ TEST_F(ResultsWorkbookTest, StudiesInDetailWithTheKeyOnlyWhenAllowed) {
 TEST_F(ResultsWorkbookTest, ChosenCategoriesKeepTheNumbersOfTheStudy) {
     TQuestions& test = data_.AddTest(u("Физика"));
     for (int i = 1; i <= 8; ++i) {
-        ExportData::AddQuestion(test, kSingleAnswer, u("В%1").arg(i), {u("да"), u("нет")}, {0});
+        addQuestion(test, kSingleAnswer, u("В%1").arg(i), {u("да"), u("нет")}, {0});
     }
     data_.AddStudy(data_.AddUser(u("Орлов")), test, at(2024, 5, 20), "RW-RRW-W");
     struct Case {

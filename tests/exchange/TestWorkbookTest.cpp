@@ -10,28 +10,24 @@
 #include "util/Error.h"
 
 using namespace kvalor;
+using namespace kvalor::testdata;
 using namespace kvalor::workbooktest;
 
 namespace {
-
-QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 class TestWorkbookTest : public WorkbookTest {
 protected:
     // One question in the test itself, then two groups, the first with a group inside it.
     TQuestions& BuildTest() {
         TQuestions& test = data_.AddTest(u("История"));
-        ExportData::AddQuestion(test, kSingleAnswer, u("Год основания?"), {u("1147"), u("1240")},
-                                {0});
-        TQuestions& first = ExportData::AddGroup(test, u("Древность"));
-        ExportData::AddQuestion(first, kMultipleAnswers, u("Города"),
-                                {u("Рим"), u("Тула"), u("Афины")}, {0, 2});
-        TQuestions& inner = ExportData::AddGroup(first, u("Греция"));
-        ExportData::AddQuestion(inner, kSequence, u("По порядку"), {u("А"), u("Б"), u("В")});
-        TQuestions& second = ExportData::AddGroup(test, u("Новое время"));
-        ExportData::AddQuestion(second, kSingleAnswer, u("Кто?"), {u("Пётр"), u("Иван")}, {0});
+        addQuestion(test, kSingleAnswer, u("Год основания?"), {u("1147"), u("1240")}, {0});
+        TQuestions& first = addGroup(test, u("Древность"));
+        addQuestion(first, kMultipleAnswers, u("Города"), {u("Рим"), u("Тула"), u("Афины")},
+                    {0, 2});
+        TQuestions& inner = addGroup(first, u("Греция"));
+        addQuestion(inner, kSequence, u("По порядку"), {u("А"), u("Б"), u("В")});
+        TQuestions& second = addGroup(test, u("Новое время"));
+        addQuestion(second, kSingleAnswer, u("Кто?"), {u("Пётр"), u("Иван")}, {0});
         return test;
     }
 

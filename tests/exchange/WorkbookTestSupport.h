@@ -5,12 +5,11 @@
 
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -28,6 +27,7 @@
 #include "model/Competitor.h"
 #include "model/Competitors.h"
 #include "model/Question.h"
+#include "model/QuestionBuilders.h"
 #include "model/Questions.h"
 #include "model/Study.h"
 #include "model/StudyList.h"
@@ -36,6 +36,10 @@
 #include "util/DateTime.h"
 
 namespace kvalor::workbooktest {
+
+inline QString u(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 // The first sheet of the workbook as xlsx_dump.py of this folder reads it with openpyxl;
 // nullopt when no interpreter with openpyxl is available. A failure of the script fails the
@@ -116,7 +120,8 @@ inline double width(const QJsonObject& book, const char* column) {
     return book["widths"].toObject()[QString::fromLatin1(column)].toDouble();
 }
 
-// Tests, accounts and studies of their own, outside the root object.
+// Tests, accounts and studies of their own, outside the root object; questions and groups are
+// added with testdata::addQuestion and addGroup.
 class ExportData {
 public:
     ExportData() { users_.NewId(); }
@@ -129,33 +134,6 @@ public:
         test->SetPassPercent(passPercent);
         TQuestions& added = *test;
         tests_.AddCollection(std::move(test));
-        return added;
-    }
-
-    static TQuestions& AddGroup(TQuestions& parent, const QString& name) {
-        auto group = std::make_unique<TQuestions>(kGroupKindSubgroup);
-        group->SetName(toCp1251(name));
-        TQuestions& added = *group;
-        parent.AddCollection(std::move(group));
-        return added;
-    }
-
-    // Answers in stored order; the right ones at the indexes of key (a sequence's right order
-    // is the stored one).
-    static TQuestion& AddQuestion(TQuestions& parent, std::uint8_t type, const QString& text,
-                                  const QStringList& answers, std::initializer_list<int> key = {}) {
-        auto question = std::make_unique<TQuestion>();
-        question->SetName(toCp1251(text));
-        question->SetQuestionType(type);
-        for (int i = 0; i < answers.size(); ++i) {
-            auto answer = question->Answers().NewAnswer();
-            answer->SetName(toCp1251(answers[i]));
-            answer->SetCorrectPosition(i);
-            answer->SetCorrect(std::find(key.begin(), key.end(), i) != key.end());
-            question->Answers().AddItem(std::move(answer));
-        }
-        TQuestion& added = *question;
-        parent.AddItem(std::move(question));
         return added;
     }
 
