@@ -3,9 +3,6 @@
 // Reading written workbooks back with an independent reader, and the tests, accounts and
 // studies the workbook tests export.
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +29,7 @@
 #include "model/Study.h"
 #include "model/StudyList.h"
 #include "model/TypeIds.h"
+#include "support/PythonScript.h"
 #include "util/Codepage.h"
 #include "util/DateTime.h"
 
@@ -45,32 +43,17 @@ inline QString u(const char* utf8) {
 // nullopt when no interpreter with openpyxl is available. A failure of the script fails the
 // test.
 inline std::optional<QJsonObject> readWorkbook(const QString& file) {
-    const std::string script = std::string(KVALOR_TESTS_SOURCE_DIR) + "/exchange/xlsx_dump.py";
-    // The Debian package installs openpyxl for the system interpreter.
-    for (const char* python : {"/usr/bin/python3", "python3"}) {
-        const std::string command =
-            std::string(python) + " '" + script + "' '" + file.toStdString() + "' 2>&1";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (pipe == nullptr) {
-            continue;
-        }
-        QByteArray output;
-        char chunk[4096];
-        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
-            output.append(chunk, static_cast<qsizetype>(n));
-        }
-        const int status = ::pclose(pipe);
-        if (WIFEXITED(status) && (WEXITSTATUS(status) == 77 || WEXITSTATUS(status) == 127)) {
-            continue;
-        }
-        const QJsonDocument document = QJsonDocument::fromJson(output);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !document.isObject()) {
-            ADD_FAILURE() << "xlsx_dump.py failed: " << output.toStdString();
-            return QJsonObject();
-        }
-        return document.object();
+    const auto run =
+        testsupport::runPythonScript("exchange/xlsx_dump.py", "'" + file.toStdString() + "'");
+    if (!run) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(run->output));
+    if (!run->succeeded || !document.isObject()) {
+        ADD_FAILURE() << "xlsx_dump.py failed: " << run->output;
+        return QJsonObject();
+    }
+    return document.object();
 }
 
 // Reads the workbook or skips the test when the reader is missing.

@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 
 #include "storage/CompoundFile.h"
+#include "support/PythonScript.h"
 #include "util/Error.h"
 
 namespace storagetest {
@@ -221,32 +222,12 @@ private:
 // "hex"); nullopt when no interpreter with olefile is available. A failure of the script is a
 // finding and comes back as its output, prefixed "olefile failed: ".
 inline std::optional<std::string> runOlefileList(const std::string& mode, const std::string& file) {
-    const std::string scriptPath =
-        std::string(KVALOR_TESTS_SOURCE_DIR) + "/storage/olefile_list.py";
-    // The Debian package installs olefile for the system interpreter.
-    for (const char* python : {"/usr/bin/python3", "python3"}) {
-        FILE* pipe =
-            ::popen((std::string(python) + " '" + scriptPath + "' " + mode + " '" + file + "' 2>&1")
-                        .c_str(),
-                    "r");
-        if (pipe == nullptr) {
-            continue;
-        }
-        std::string output;
-        char chunk[4096];
-        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
-            output.append(chunk, n);
-        }
-        const int status = ::pclose(pipe);
-        if (WIFEXITED(status) && (WEXITSTATUS(status) == 77 || WEXITSTATUS(status) == 127)) {
-            continue;
-        }
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            output = "olefile failed: " + output;
-        }
-        return output;
+    const auto run =
+        kvalor::testsupport::runPythonScript("storage/olefile_list.py", mode + " '" + file + "'");
+    if (!run) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return run->succeeded ? run->output : "olefile failed: " + run->output;
 }
 
 // A test with a temporary folder of its own.
