@@ -23,6 +23,7 @@
 #include "authoring/SelectObject.h"
 #include "authoring/TestItems.h"
 #include "authoring/TreeImages.h"
+#include "exchange/TestWorkbook.h"
 #include "model/Kvalor.h"
 #include "model/Question.h"
 #include "model/Questions.h"
@@ -36,6 +37,7 @@
 #include "ui/ItemTreeModel.h"
 #include "ui/NumberTexts.h"
 #include "ui/Prompts.h"
+#include "ui/Workbooks.h"
 #include "util/Codepage.h"
 #include "util/Error.h"
 
@@ -136,7 +138,8 @@ TfmTestsEdit::TfmTestsEdit(TfmKvalor& mainWindow, QWidget* parent)
       actSmpAddGroup_(makeAction(this, QStringLiteral("Группу вопросов"), ActionIcon::Add)),
       actSmpAddQuestion_(makeAction(this, QStringLiteral("Вопрос"), ActionIcon::Add)),
       actSmpChange_(makeAction(this, QStringLiteral("Редактировать"), ActionIcon::Edit)),
-      actSmpDelete_(makeAction(this, QStringLiteral("Удалить"), ActionIcon::Delete)) {
+      actSmpDelete_(makeAction(this, QStringLiteral("Удалить"), ActionIcon::Delete)),
+      actSmpExport_(makeAction(this, QStringLiteral("Экспорт"), ActionIcon::Export)) {
     setWindowTitle(QStringLiteral("Тесты (редактирование)"));
     complexModel_->SetTextsFunction(
         [this](const TItemNode& node) { return NodeTexts(node, true); });
@@ -222,7 +225,7 @@ void TfmTestsEdit::BuildActions() {
     mnSimpleCreate_->addActions({actSmpCreate_, actSmpDublicateTask_});
     mnSimpleAdd_ = submenu(tbSimple_, QStringLiteral("Добавить"), ActionIcon::Add);
     mnSimpleAdd_->addActions({actSmpAddGroup_, actSmpAddQuestion_});
-    tbSimple_->addActions({actSmpChange_, actSmpDelete_});
+    tbSimple_->addActions({actSmpChange_, actSmpDelete_, actSmpExport_});
 
     pmComplex_ = new QMenu(this);
     pmComplex_->addAction(actCmpCreate_);
@@ -275,6 +278,7 @@ void TfmTestsEdit::BuildActions() {
     handle(actSmpAddQuestion_, &TfmTestsEdit::actSmpAddQuestionExecute);
     handle(actSmpChange_, &TfmTestsEdit::actSmpChangeExecute);
     handle(actSmpDelete_, &TfmTestsEdit::actSmpDeleteExecute);
+    handle(actSmpExport_, &TfmTestsEdit::actSmpExportExecute);
 }
 
 void TfmTestsEdit::ConnectTrees() {
@@ -341,6 +345,7 @@ void TfmTestsEdit::UpdateActions() {
     actSmpAddQuestion_->setEnabled(simple != nullptr);
     actSmpChange_->setEnabled(simple != nullptr);
     actSmpDelete_->setEnabled(simple != nullptr);
+    actSmpExport_->setEnabled(test != nullptr);
 }
 
 QStringList TfmTestsEdit::NodeTexts(const TItemNode& node, bool complexTree) const {
@@ -819,6 +824,21 @@ void registerTestsEdit() {
                 tests->Reload();
             }
         });
+}
+
+void TfmTestsEdit::actSmpExportExecute() {
+    const TQuestions* test = EnclosingTest(SimpleNode());
+    if (test == nullptr) {
+        return;
+    }
+    const bool withAnswers = prompts().ask(QStringLiteral("Экспортировать ответы ?"),
+                                           QStringLiteral("Внимание"), QMessageBox::Question,
+                                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    try {
+        OpenWorkbook(ExportTest(*test, withAnswers));
+    } catch (const KvalorError& error) {
+        prompts().inform(error.message(), QStringLiteral("Ошибка"), QMessageBox::Critical);
+    }
 }
 
 }  // namespace kvalor

@@ -68,6 +68,7 @@ public:
     QAction* actSmpAddQuestion() const { return actSmpAddQuestion_; }
     QAction* actSmpChange() const { return actSmpChange_; }
     QAction* actSmpDelete() const { return actSmpDelete_; }
+    QAction* actSmpExport() const { return actSmpExport_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -108,6 +109,8 @@ private:
     void actSmpAddQuestionExecute();
     void actSmpChangeExecute();
     void actSmpDeleteExecute();
+    // Writes the test that encloses the focused node as a workbook and opens it.
+    void actSmpExportExecute();
     // Whether the user agrees to delete the item of the simple tree.
     bool ConfirmSimpleDeletion(const IExaminerItem& item, TQuestions* test);
 
@@ -139,6 +142,7 @@ private:
     QAction* actSmpAddQuestion_;
     QAction* actSmpChange_;
     QAction* actSmpDelete_;
+    QAction* actSmpExport_;
 };
 
 // Makes the main window able to open the tests tree (its action "Тесты"); the trees are

@@ -21,8 +21,7 @@ constexpr int kOrganisationField = 8;
 
 }  // namespace
 
-QString ExportJournal(const StudyView& studies, const QString& fileName,
-                      const ExportProgress& progress) {
+QString ExportJournal(const StudyView& studies, const QString& fileName) {
     const StudyView ordered = ExportOrder(studies);
     XlsxWorkbook book(fileName, QStringLiteral("kvalor-journal"));
     CellStyle base;
@@ -42,9 +41,8 @@ QString ExportJournal(const StudyView& studies, const QString& fileName,
     }
     Guid currentTest;
     Guid currentUser;
-    const int total = static_cast<int>(ordered.size());
-    for (int i = 0; i < total; ++i) {
-        const TStudy& study = *ordered[static_cast<std::size_t>(i)];
+    for (const TStudy* listed : ordered) {
+        const TStudy& study = *listed;
         if (study.Test()->Id() != currentTest) {
             currentTest = study.Test()->Id();
             currentUser = Guid();
@@ -66,9 +64,6 @@ QString ExportJournal(const StudyView& studies, const QString& fileName,
             sheet.SetText(2, fromCp1251(user.GetField(kOrganisationField)));
             sheet.SetText(3, FormatPercent(study.Percent()));
             sheet.SetText(4, FormatStudyDate(study.Date()));
-        }
-        if (progress) {
-            progress(i + 1, total);
         }
     }
     sheet.Finish();

@@ -12,7 +12,6 @@ namespace kvalor {
 // joined by backslashes. All cells are text. Into the given file, or a new file in the
 // temporary folder when none is given; returns the file written. Raises kExcelInitMessage
 // when the workbook cannot be written.
-QString ExportJournal(const StudyView& studies, const QString& fileName = {},
-                      const ExportProgress& progress = {});
+QString ExportJournal(const StudyView& studies, const QString& fileName = {});
 
 }  // namespace kvalor

@@ -172,7 +172,7 @@ private:
 }  // namespace
 
 QString ExportResults(const StudyView& studies, const ResultsExportOptions& options,
-                      const QString& fileName, const ExportProgress& progress) {
+                      const QString& fileName) {
     const StudyView ordered = ExportOrder(studies);
     XlsxWorkbook book(fileName, QStringLiteral("kvalor-results"));
     Sheet sheet(book, kColumns);
@@ -189,12 +189,8 @@ QString ExportResults(const StudyView& studies, const ResultsExportOptions& opti
     }
     sheet.SetColumnWidth(2, kQuestionTextWidth);
     ResultsWriter writer(sheet, options);
-    const int total = static_cast<int>(ordered.size());
-    for (int i = 0; i < total; ++i) {
-        writer.WriteStudy(*ordered[static_cast<std::size_t>(i)]);
-        if (progress) {
-            progress(i + 1, total);
-        }
+    for (const TStudy* study : ordered) {
+        writer.WriteStudy(*study);
     }
     sheet.Finish();
     return book.Close();

@@ -24,6 +24,6 @@ struct ResultsExportOptions {
 // file, or a new file in the temporary folder when none is given; returns the file written.
 // Raises kExcelInitMessage when the workbook cannot be written.
 QString ExportResults(const StudyView& studies, const ResultsExportOptions& options,
-                      const QString& fileName = {}, const ExportProgress& progress = {});
+                      const QString& fileName = {});
 
 }  // namespace kvalor

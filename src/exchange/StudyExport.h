@@ -1,13 +1,8 @@
 #pragma once
 
-#include <functional>
-
 #include "model/StudyList.h"
 
 namespace kvalor {
-
-// Told after each study written (done, total), so that a window can keep itself responsive.
-using ExportProgress = std::function<void(int done, int total)>;
 
 // The studies as both results exports list them: by the test's name, the name of the users
 // group that holds the user (accounts of no group last), the user's name, then oldest first.

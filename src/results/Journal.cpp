@@ -29,6 +29,7 @@
 #include "app/MainWindow.h"
 #include "authoring/QuestionWindow.h"
 #include "examination/QuestionWindowRun.h"
+#include "exchange/JournalWorkbook.h"
 #include "model/BuiltinAccounts.h"
 #include "model/CollectionHelpers.h"
 #include "model/Competitor.h"
@@ -46,6 +47,7 @@
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
 #include "ui/Prompts.h"
+#include "ui/Workbooks.h"
 #include "util/Codepage.h"
 #include "util/DateTime.h"
 #include "util/TextUtils.h"
@@ -104,6 +106,7 @@ TfmJournal::TfmJournal(TfmKvalor& mainWindow, QWidget* parent)
       model_(new JournalModel(this)),
       actViewAsList_(new QAction(QStringLiteral("Список"), this)),
       actViewAsStudy_(new QAction(QStringLiteral("Задание"), this)),
+      actExport_(new QAction(actionIcon(ActionIcon::Export), QStringLiteral("Экспорт"), this)),
       actDelete_(new QAction(actionIcon(ActionIcon::Delete), QStringLiteral("Удалить"), this)),
       actClose_(new QAction(actionIcon(ActionIcon::Close), QStringLiteral("Закрыть"), this)),
       actSetFilter_(new QAction(actionIcon(ActionIcon::Filter), QStringLiteral("Применить"), this)),
@@ -187,6 +190,7 @@ void TfmJournal::BuildControls() {
     tbJournal_->setIconSize(QSize(24, 24));
     tbJournal_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     tbJournal_->addWidget(tbResults_);
+    tbJournal_->addAction(actExport_);
     tbJournal_->addAction(actDelete_);
     tbJournal_->widgetForAction(actDelete_)->setObjectName(QStringLiteral("tbDeleteStudy"));
     tbJournal_->addAction(actClose_);
@@ -267,6 +271,7 @@ void TfmJournal::ConnectControls() {
     const std::pair<QAction*, void (TfmJournal::*)()> handlers[] = {
         {actViewAsList_, &TfmJournal::actViewAsListExecute},
         {actViewAsStudy_, &TfmJournal::actViewAsStudyExecute},
+        {actExport_, &TfmJournal::actExportExecute},
         {actDelete_, &TfmJournal::actDeleteExecute},
         {actSetFilter_, &TfmJournal::actSetFilterExecute},
         {actClearFilter_, &TfmJournal::actClearFilterExecute},
@@ -445,6 +450,7 @@ void TfmJournal::UpdateActions() {
     actViewAsList_->setEnabled(selected >= 1);
     actViewAsStudy_->setEnabled(selected == 1);
     actDelete_->setEnabled(actViewAsList_->isEnabled());
+    actExport_->setEnabled(model_->rowCount() > 0);
     actSetFilter_->setEnabled(kvalorRoot().Studies().Count() > 0);
     actClearFilter_->setEnabled(actSetFilter_->isEnabled());
 }
@@ -565,6 +571,11 @@ void TfmJournal::actViewAsStudyExecute() {
     QuestionWindowRun run(window, study, kept);
     run.Prepare(0);
     prompts().runModal(window);
+}
+
+void TfmJournal::actExportExecute() {
+    DropRemovedStudies();
+    OpenWorkbook(ExportJournal(filtered_.empty() ? kvalorRoot().Studies().View() : filtered_));
 }
 
 void TfmJournal::actDeleteExecute() {

@@ -59,6 +59,7 @@ public:
     QMenu* pmList() const { return pmList_; }
     QAction* actViewAsList() const { return actViewAsList_; }
     QAction* actViewAsStudy() const { return actViewAsStudy_; }
+    QAction* actExport() const { return actExport_; }
     QAction* actDelete() const { return actDelete_; }
     QAction* actClose() const { return actClose_; }
     QAction* actSetFilter() const { return actSetFilter_; }
@@ -97,6 +98,8 @@ private:
 
     void actViewAsListExecute();
     void actViewAsStudyExecute();
+    // The filtered studies, or without a filter every study of the data, as a workbook.
+    void actExportExecute();
     void actDeleteExecute();
     void actSetFilterExecute();
     void actClearFilterExecute();
@@ -121,6 +124,7 @@ private:
     QMenu* pmList_ = nullptr;
     QAction* actViewAsList_;
     QAction* actViewAsStudy_;
+    QAction* actExport_;
     QAction* actDelete_;
     QAction* actClose_;
     QAction* actSetFilter_;

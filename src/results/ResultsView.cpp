@@ -1,6 +1,7 @@
 #include "results/ResultsView.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDropEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -10,14 +11,19 @@
 
 #include "app/DataModule.h"
 #include "app/MainWindow.h"
+#include "exchange/ResultsWorkbook.h"
 #include "model/Kvalor.h"
+#include "results/ExportSettings.h"
 #include "results/Journal.h"
 #include "results/JournalModel.h"
 #include "results/ResultsDelegate.h"
 #include "results/ResultsModel.h"
 #include "results/StudyTexts.h"
+#include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
+#include "ui/Prompts.h"
+#include "ui/Workbooks.h"
 
 namespace kvalor {
 
@@ -27,11 +33,13 @@ constexpr int kColumnWidths[ResultsModel::kColumnCount] = {197, 197, 69};
 
 }  // namespace
 
-TfmResultsView::TfmResultsView(QWidget* parent)
+TfmResultsView::TfmResultsView(TfmKvalor* mainWindow, QWidget* parent)
     : QWidget(parent),
+      mainWindow_(mainWindow),
       vstResults_(new QTreeView),
       model_(new ResultsModel(this)),
       pnButtons_(new QHBoxLayout),
+      actExport_(new QAction(actionIcon(ActionIcon::Export), QStringLiteral("Экспорт"), this)),
       actClose_(new QAction(actionIcon(ActionIcon::Close), QStringLiteral("Закрыть"), this)),
       removalWatch_(kvalorRoot().Studies(), [this](const TStudy& study) { StudyRemoved(study); }) {
     setWindowTitle(QStringLiteral("Результаты тестирования"));
@@ -62,8 +70,12 @@ TfmResultsView::TfmResultsView(QWidget* parent)
     addAction(actClose_);
     connect(actClose_, &QAction::triggered, this, [this] { close(); });
 
+    actExport_->setEnabled(false);
+    connect(actExport_, &QAction::triggered, this, guard([this] { actExportExecute(); }));
+
     pnButtons_->addStretch();
     AddActionButton(actClose_);
+    AddActionButton(actExport_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(vstResults_, 1);
     layout->addLayout(pnButtons_);
@@ -95,6 +107,7 @@ void TfmResultsView::ShowStudies(StudyView studies) {
         return;
     }
     shown_ = true;
+    actExport_->setEnabled(mainWindow_ != nullptr);
     studies_ = std::move(studies);
     viewer_ = viewer;
     model_->SetStudies(studies_, runMode == kRunModeTesting, viewer.staff);
@@ -146,9 +159,27 @@ bool TfmResultsView::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+void TfmResultsView::actExportExecute() {
+    TfmExportSettings& dialog = exportSettingsDialog(*mainWindow_);
+    dialog.setWindowTitle(QStringLiteral("Параметры экспорта"));
+    if (prompts().runModal(dialog) != QDialog::Accepted) {
+        return;
+    }
+    const std::uint8_t runMode = dataModule().RunMode();
+    ResultsExportOptions options;
+    options.right = dialog.chbValid()->isChecked();
+    options.wrong = dialog.chbInvalid()->isChecked();
+    options.unanswered = dialog.chbEmpty()->isChecked();
+    options.all = dialog.chbAll()->isChecked();
+    options.showKey =
+        runMode == kRunModeAdministrator || runMode == kRunModeTeacher || CurrentUserIsStaff();
+    OpenWorkbook(ExportResults(studies_, options));
+}
+
 void registerResultsView() {
-    TfmKvalor::registerWorkingWindow(QStringLiteral("TfmResultsView"),
-                                     [](TfmKvalor&) -> QWidget* { return new TfmResultsView; });
+    TfmKvalor::registerWorkingWindow(
+        QStringLiteral("TfmResultsView"),
+        [](TfmKvalor& mainWindow) -> QWidget* { return new TfmResultsView(&mainWindow); });
 }
 
 }  // namespace kvalor

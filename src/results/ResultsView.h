@@ -26,7 +26,8 @@ class TfmKvalor;
 class TfmResultsView : public QWidget {
     Q_OBJECT
 public:
-    explicit TfmResultsView(QWidget* parent = nullptr);
+    // Without the main window, whose export settings dialog it uses, nothing is exported.
+    explicit TfmResultsView(TfmKvalor* mainWindow = nullptr, QWidget* parent = nullptr);
     ~TfmResultsView() override;
 
     // Shows the studies (owned by the root object's journal). Showing the studies already shown,
@@ -37,6 +38,7 @@ public:
 
     QTreeView* vstResults() const { return vstResults_; }
     ResultsModel* Model() const { return model_; }
+    QAction* actExport() const { return actExport_; }
     QAction* actClose() const { return actClose_; }
 
 protected:
@@ -53,16 +55,20 @@ private:
     // A button at the bottom right for the action, left of those added before it.
     QPushButton* AddActionButton(QAction* action);
     void StudyRemoved(const TStudy& study);
+    // The studies with the questions chosen in the export settings, as a workbook.
+    void actExportExecute();
     // The journal whose list the dragged rows come from; nullptr for any other drag, which is
     // refused.
     static TfmJournal* JournalOfDrag(const QDropEvent& event);
 
+    TfmKvalor* mainWindow_;
     StudyView studies_;
     Viewer viewer_;
     bool shown_ = false;
     QTreeView* vstResults_;
     ResultsModel* model_;
     QHBoxLayout* pnButtons_;
+    QAction* actExport_;
     QAction* actClose_;
     StudyRemovalWatch removalWatch_;
 };

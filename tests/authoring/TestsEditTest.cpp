@@ -7,7 +7,9 @@
 #include <QPushButton>
 
 #include "AuthoringTest.h"
+#include "exchange/WorkbookTestSupport.h"
 #include "model/CollectionHelpers.h"
+#include "support/RecordingOpener.h"
 
 namespace kvalor::examtest {
 namespace {
@@ -186,6 +188,42 @@ TEST_F(TestsEditTest, CreatingATestCancelledLeavesNothingConfirmedAddsIt) {
     EXPECT_EQ(texts(complex(), kvalorRoot().ComplexTests().CollectionAt(1)),
               (QStringList{"Физика", "0", percent("0"), "0 ч. 20 мин."}));
     EXPECT_EQ(w.SimpleNode()->Item, physics);
+}
+
+TEST_F(TestsEditTest, ExportWritesTheWholeEnclosingTestAndOpensIt) {
+    simple()->setCurrentIndex(QModelIndex());
+    window().UpdateActions();
+    EXPECT_FALSE(window().actSmpExport()->isEnabled());
+    // A question inside a group stands for its whole test.
+    focus(simple(), questionAt(*circles_, 0));
+    ASSERT_TRUE(window().actSmpExport()->isEnabled());
+    {
+        RecordingOpener desktop;
+        prompts_.expectAsk("Экспортировать ответы ?", QMessageBox::Yes)
+            .caption("Внимание")
+            .icon(QMessageBox::Question);
+        trigger(window().actSmpExport());
+        ASSERT_EQ(desktop.opened.size(), 1);
+        const auto book = workbooktest::readWorkbook(desktop.opened[0]);
+        if (book) {
+            EXPECT_EQ(workbooktest::row(*book, 1, 3), QString("Геометрия||"));
+            EXPECT_EQ(workbooktest::row(*book, 9, 3), QString("Окружности||"));
+            EXPECT_EQ(workbooktest::row(*book, 10, 3), QString("Вопрос 3|Радиус|"));
+            EXPECT_EQ(workbooktest::row(*book, 11, 3), QString("Ответ 1|r|+"));
+        }
+    }
+
+    // Written, but no application takes it: the error box says where the workbook is.
+    RecordingOpener none(false);
+    prompts_.expectAsk("Экспортировать ответы ?", QMessageBox::No);
+    none.onOpen = [this](const QString& file) {
+        prompts_.expectInform("Ошибка инициализации Excel\nКнига записана в файл " + file)
+            .caption("Ошибка")
+            .icon(QMessageBox::Critical);
+    };
+    trigger(window().actSmpExport());
+    ASSERT_EQ(none.opened.size(), 1);
+    EXPECT_TRUE(QFile::exists(none.opened[0]));
 }
 
 TEST_F(TestsEditTest, DeletingQuestionsAndGroupsRenumbersTheRest) {
