@@ -107,8 +107,6 @@ inline double width(const QJsonObject& book, const char* column) {
 // added with testdata::addQuestion and addGroup.
 class ExportData {
 public:
-    ExportData() { users_.NewId(); }
-
     TQuestions& AddTest(const QString& name, std::uint8_t gradingMethod = 0,
                         double passPercent = 50) {
         auto test = std::make_unique<TQuestions>(kGroupKindSimpleTest);
