@@ -110,6 +110,18 @@ void TAnswers::EntriesChanged() {
     checkedCount_ = CountChecked();
 }
 
+// One insertion renumbers only the answers behind it, so that filling a list stays linear.
+void TAnswers::EntryInserted(int index) {
+    if (isPresentation_) {
+        for (int i = index; i < Count(); ++i) {
+            AnswerAt(i)->SetNumber(i);
+        }
+    }
+    if (AnswerAt(index)->Checked()) {
+        ++checkedCount_;
+    }
+}
+
 void TAnswers::EntryRemoved(IExaminerItem& entry) {
     if (presentation_) {
         // An answer that leaves the primary list must not stay visible in the presentation.

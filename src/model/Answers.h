@@ -108,6 +108,7 @@ protected:
     bool Accepts(const TExaminerElement& element) const override;
     void Adopt(TExaminerElement& element) override;
     void EntriesChanged() override;
+    void EntryInserted(int index) override;
     void EntryRemoved(IExaminerItem& entry) override;
 
 private:

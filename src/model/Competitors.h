@@ -74,6 +74,10 @@ public:
 protected:
     bool Accepts(const TExaminerElement& element) const override;
     bool AcceptsCollection(const TExaminerCollection& collection) const override;
+    // The format lets any element into a users group, but nothing of this program belongs
+    // there besides accounts and groups of users: a stored entry of another class is read
+    // past and dropped, so that the file still loads and no code meets it as an account.
+    bool DropsForeignEntries() const override { return true; }
 
 private:
     TCompetitor* findAccount(const Guid& id) const;

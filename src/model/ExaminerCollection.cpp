@@ -33,6 +33,7 @@ void TExaminerCollection::NewId() {
 void TExaminerCollection::FixClassIdentity(const Guid& typeId) {
     typeId_ = typeId;
     fixedIdentity_ = true;
+    fixedKind_ = true;
 }
 
 void TExaminerCollection::SetKind(std::uint8_t kind) {
@@ -100,9 +101,21 @@ void TExaminerCollection::requireEntry(const IExaminerItem* entry) {
     }
 }
 
+bool TExaminerCollection::holds(const IExaminerItem& item) const {
+    return IsView() ? viewed_.contains(&item) : item.holder_ == this;
+}
+
 int TExaminerCollection::insertEntry(int index, IExaminerItem& item) {
     const int at = std::clamp(index, 0, Count());
-    entries_.reserve(entries_.size() + 1);
+    // Geometric growth keeps appending amortised constant time.
+    if (entries_.size() == entries_.capacity()) {
+        entries_.reserve(std::max<std::size_t>(8, entries_.capacity() * 2));
+    }
+    if (IsView()) {
+        viewed_.insert(&item);
+    } else {
+        item.holder_ = this;
+    }
     // Cannot throw after the reserve: the entry is never owned twice.
     entries_.emplace(entries_.begin() + at, &item, EntryDeleter{!IsView()});
     return at;
@@ -112,14 +125,13 @@ int TExaminerCollection::insertElement(int index, TExaminerElement& element) {
     if (!Accepts(element)) {
         throw KvalorError(kIncompatibleContainer);
     }
-    int at = IndexOf(&element);
-    if (at < 0) {
-        at = insertEntry(index, element);
+    if (holds(element)) {
         Adopt(element);
-        EntriesChanged();
-    } else {
-        Adopt(element);
+        return IndexOf(&element);
     }
+    const int at = insertEntry(index, element);
+    Adopt(element);
+    EntryInserted(at);
     return at;
 }
 
@@ -135,10 +147,12 @@ int TExaminerCollection::insertOwnedCollection(int index, TExaminerCollection* c
     if (!HoldsCollections() || !AcceptsCollection(*collection)) {
         throw KvalorError(kIncompatibleContainer);
     }
-    int at = IndexOf(collection);
-    if (at < 0) {
+    int at = -1;
+    if (holds(*collection)) {
+        at = IndexOf(collection);
+    } else {
         at = insertEntry(index, *collection);
-        EntriesChanged();
+        EntryInserted(at);
     }
     collection->SetParent(this);
     return at;
@@ -151,10 +165,19 @@ int TExaminerCollection::AddReference(TExaminerElement& element) {
     return insertElement(Count(), element);
 }
 
+void TExaminerCollection::forget(IExaminerItem& item) {
+    if (IsView()) {
+        viewed_.erase(&item);
+    } else {
+        item.holder_ = nullptr;
+    }
+}
+
 TExaminerCollection::Entry TExaminerCollection::takeEntry(int index) {
     auto position = entries_.begin() + index;
     Entry entry = std::move(*position);
     entries_.erase(position);
+    forget(*entry);
     EntryRemoved(*entry);
     if (entry->Parent() == this) {
         entry->SetParent(nullptr);
@@ -200,6 +223,7 @@ void TExaminerCollection::Clear() {
     std::vector<Entry> removed;
     removed.swap(entries_);
     for (auto& entry : removed) {
+        forget(*entry);
         EntryRemoved(*entry);
         if (entry->Parent() == this) {
             entry->SetParent(nullptr);
@@ -298,6 +322,8 @@ void TExaminerCollection::LoadFromStream(ByteStream& stream, const ReadContext& 
 
     if (!fixedIdentity_) {
         typeId_ = typeId;
+    }
+    if (!fixedKind_) {
         kind_ = kind;
     }
     id_ = id;
@@ -309,9 +335,48 @@ void TExaminerCollection::LoadFromStream(ByteStream& stream, const ReadContext& 
     }
 }
 
+std::unique_ptr<TExaminerCollection> TExaminerCollection::createEntryCollection(
+    const Guid& typeId, std::uint8_t kind) {
+    if (typeId == QuestionsTypeId()) {
+        return std::make_unique<TQuestions>(kGroupKindSimpleTest, Guid());
+    }
+    if (typeId.isNull() && kind == kUsersGroupKind) {
+        return createUsersGroup();
+    }
+    // An answers list belongs to a question and is never an entry of its own; such a record is
+    // kept as a plain collection, of the kind its tag names whatever the record says, so that
+    // it is written back under the tag it was accepted by.
+    auto plain = std::make_unique<TExaminerCollection>(kind, Guid());
+    plain->fixedKind_ = true;
+    return plain;
+}
+
+std::unique_ptr<TExaminerElement> TExaminerCollection::createEntryElement(const Guid& typeId,
+                                                                          std::uint8_t tag) {
+    if (typeId == AnswerTypeId()) {
+        return std::make_unique<TAnswer>(Guid());
+    }
+    if (typeId == QuestionTypeId()) {
+        return std::make_unique<TQuestion>(Guid());
+    }
+    if (tag == kAccountKind) {
+        return createAccountElement();
+    }
+    auto plain = std::make_unique<TExaminerElement>(tag, Guid());
+    plain->KeepKindWhenRead();
+    return plain;
+}
+
 // Entries are created by their type id; the tag and the kind come from the data and are
-// trusted only where the type id leaves the class open.
+// trusted only where the type id leaves the class open. Whether the collection takes an entry
+// is decided before the entry is read, so that a refused record costs no reading of what it
+// holds, and every level of records counts towards the nesting limit, an element's own lists
+// included: the reader's stack pays for each.
 void TExaminerCollection::readEntry(ByteStream& stream, const ReadContext& context) {
+    if (context.depth >= kMaxRecordNesting) {
+        throw ReadError(kDamagedDataMessage);
+    }
+    const ReadContext inner{context.version, context.depth + 1};
     const std::uint8_t tag = stream.readU8();
     const Guid typeId = stream.peekGuid();
 
@@ -319,44 +384,29 @@ void TExaminerCollection::readEntry(ByteStream& stream, const ReadContext& conte
         if (!HoldsCollections()) {
             throw ReadError(kIncompatibleContainer);
         }
-        const auto kind = static_cast<std::uint8_t>(tag & ~kCollectionTagBit);
-        std::unique_ptr<TExaminerCollection> sub;
-        if (typeId == QuestionsTypeId()) {
-            sub = std::make_unique<TQuestions>(kGroupKindSimpleTest, Guid());
-        } else if (typeId.isNull() && kind == kUsersGroupKind) {
-            sub = createUsersGroup();
-        } else {
-            // An answers list belongs to a question and is never an entry of its own; such
-            // a record is kept as a plain collection.
-            sub = std::make_unique<TExaminerCollection>(kind, Guid());
-        }
-        if (!AcceptsCollection(*sub)) {
+        auto sub = createEntryCollection(typeId, tag & ~kCollectionTagBit);
+        const bool accepted = AcceptsCollection(*sub);
+        if (!accepted && !DropsForeignEntries()) {
             throw ReadError(kIncompatibleContainer);
         }
-        if (context.depth >= kMaxRecordNesting) {
-            throw ReadError(kDamagedDataMessage);
+        sub->LoadFromStream(stream, inner);
+        if (accepted) {
+            AddCollection(std::move(sub));
         }
-        sub->LoadFromStream(stream, ReadContext{context.version, context.depth + 1});
-        AddCollection(std::move(sub));
         return;
     }
 
-    std::unique_ptr<TExaminerElement> element;
-    if (typeId == AnswerTypeId()) {
-        element = std::make_unique<TAnswer>(Guid());
-    } else if (typeId == QuestionTypeId()) {
-        element = std::make_unique<TQuestion>(Guid());
-    } else if (tag == kAccountKind) {
-        element = createAccountElement();
-    } else {
-        element = std::make_unique<TExaminerElement>(tag, Guid());
+    auto element = createEntryElement(typeId, tag);
+    const bool accepted = Accepts(*element);
+    if (!accepted && !DropsForeignEntries()) {
+        throw ReadError(kIncompatibleContainer);
     }
-    element->LoadFromStream(stream, context);
+    element->LoadFromStream(stream, inner);
+    if (!accepted) {
+        return;
+    }
     if (tag == kAccountKind && element->Id().isNull()) {
         element->NewId();
-    }
-    if (!Accepts(*element)) {
-        throw ReadError(kIncompatibleContainer);
     }
     AddItem(std::move(element));
 }

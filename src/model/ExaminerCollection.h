@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "model/ExaminerElement.h"
@@ -142,8 +143,13 @@ protected:
     // Links a newly added (or re-added) element to the collection; an owning collection
     // becomes its Parent.
     virtual void Adopt(TExaminerElement& element);
+    // Whether reading passes over an entry that the collection does not accept, dropping it,
+    // rather than failing on it as damage.
+    virtual bool DropsForeignEntries() const { return false; }
     // Called after entries were added, removed or moved.
     virtual void EntriesChanged() {}
+    // Called after one entry was inserted at index; by default as any other change.
+    virtual void EntryInserted(int /*index*/) { EntriesChanged(); }
     // Called while an entry is being removed, before it is freed or handed out.
     virtual void EntryRemoved(IExaminerItem&) {}
 
@@ -164,15 +170,24 @@ private:
     int insertOwnedElement(int index, TExaminerElement* element);
     int insertOwnedCollection(int index, TExaminerCollection* collection);
     int insertElement(int index, TExaminerElement& element);
+    // Whether the entry is held, without a scan: an owning collection is the item's holder, a
+    // view keeps a set of what it refers to.
+    bool holds(const IExaminerItem& item) const;
     int insertEntry(int index, IExaminerItem& item);
+    void forget(IExaminerItem& item);
     template <class T>
     std::unique_ptr<T> extractEntry(T& entry);
     Entry takeEntry(int index);
     void requireOwning() const;
     static void requireEntry(const IExaminerItem* entry);
+    static std::unique_ptr<TExaminerCollection> createEntryCollection(const Guid& typeId,
+                                                                      std::uint8_t kind);
+    static std::unique_ptr<TExaminerElement> createEntryElement(const Guid& typeId,
+                                                                std::uint8_t tag);
     void readEntry(ByteStream& stream, const ReadContext& context);
 
     std::vector<Entry> entries_;
+    std::unordered_set<const IExaminerItem*> viewed_;  // views only
     Ownership ownership_;
     Guid id_;
     Guid typeId_;
@@ -182,6 +197,7 @@ private:
     std::int32_t number_ = 0;
     std::uint8_t flag_ = 0;
     bool fixedIdentity_ = false;
+    bool fixedKind_ = false;
 };
 
 }  // namespace kvalor

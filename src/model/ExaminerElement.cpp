@@ -14,6 +14,7 @@ void TExaminerElement::NewId() {
 void TExaminerElement::FixClassIdentity(const Guid& typeId) {
     typeId_ = typeId;
     fixedIdentity_ = true;
+    fixedKind_ = true;
 }
 
 void TExaminerElement::SetName(const std::string& name) {
@@ -47,6 +48,8 @@ void TExaminerElement::LoadFromStream(ByteStream& stream, const ReadContext&) {
 
     if (!fixedIdentity_) {
         typeId_ = typeId;
+    }
+    if (!fixedKind_) {
         kind_ = kind;
     }
     id_ = id;

@@ -48,6 +48,11 @@ public:
     // Parent is not copied.
     virtual void Assign(const TExaminerElement& source);
 
+    // Reading then keeps the kind given at creation rather than the record's. The collection
+    // reader creates an entry of a class left open by its type id with the kind its tag names,
+    // and decides by that kind whether to take it: the kind written back must be the same.
+    void KeepKindWhenRead() { fixedKind_ = true; }
+
 protected:
     // A concrete class's record layout is its own whatever a record claims, so its type id
     // and kind are fixed: reading and copying leave them as the constructor set them.
@@ -62,6 +67,7 @@ private:
     std::uint8_t kind_;
     TExaminerCollection* parent_ = nullptr;
     bool fixedIdentity_ = false;
+    bool fixedKind_ = false;
 };
 
 }  // namespace kvalor

@@ -33,6 +33,14 @@ public:
     virtual std::string_view ClassName() const = 0;
     virtual const Guid& Id() const = 0;
     virtual TExaminerCollection* Parent() const = 0;
+
+private:
+    friend class TExaminerCollection;
+
+    // The owning collection that holds the item, kept by the collections alone: Parent may
+    // name another list (an answer shown in a presentation list), this never does, so asking
+    // whether a collection already holds an item costs no scan.
+    TExaminerCollection* holder_ = nullptr;
 };
 
 }  // namespace kvalor

@@ -76,7 +76,8 @@ void TQuestion::SaveToStream(ByteStream& stream) const {
 void TQuestion::LoadFromStream(ByteStream& stream, const ReadContext& context) {
     TExaminerElement::LoadFromStream(stream, context);
     questionType_ = stream.readU8();
-    answers_->LoadFromStream(stream, context);
+    // The answers list is a record level below the question's.
+    answers_->LoadFromStream(stream, ReadContext{context.version, context.depth + 1});
     // Files of version 0 have no AllowMix byte: their answers may be mixed.
     if (context.version >= 1) {
         answers_->SetAllowMix(stream.readBool());

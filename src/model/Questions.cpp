@@ -93,23 +93,67 @@ void TQuestions::LoadAsCopy(ByteStream& stream, const ReadContext& context) {
     }
 }
 
+namespace {
+
+TQuestions* asSimpleTest(IExaminerItem* item) {
+    auto* group = dynamic_cast<TQuestions*>(item);
+    return group && group->GroupKind() == kGroupKindSimpleTest ? group : nullptr;
+}
+
+// Numbers the elements below the collection on from question, through every level in
+// depth-first order, and its sub-collections 1, 2, 3 ... per level. A simple test further down
+// numbers its own questions, since a question belongs to its nearest test (OwnerTest): so
+// every item is numbered exactly once, however the groups nest.
+void numberWithin(TExaminerCollection& collection, std::int32_t& question) {
+    std::int32_t group = 0;
+    for (int i = 0; i < collection.Count(); ++i) {
+        if (TExaminerElement* element = collection.ElementAt(i)) {
+            element->SetNumber(++question);
+            continue;
+        }
+        TExaminerCollection* sub = collection.CollectionAt(i);
+        sub->SetNumber(++group);
+        if (asSimpleTest(sub)) {
+            std::int32_t own = 0;
+            numberWithin(*sub, own);
+        } else {
+            numberWithin(*sub, question);
+        }
+    }
+}
+
+void numberTest(TQuestions& test) {
+    std::int32_t question = 0;
+    numberWithin(test, question);
+}
+
+// Every simple test anywhere below the collection, numbered once each.
+void numberTestsBelow(TExaminerCollection& collection) {
+    for (int i = 0; i < collection.Count(); ++i) {
+        if (TExaminerCollection* sub = collection.CollectionAt(i)) {
+            if (TQuestions* test = asSimpleTest(sub)) {
+                numberTest(*test);
+            } else {
+                numberTestsBelow(*sub);
+            }
+        }
+    }
+}
+
+}  // namespace
+
 void TQuestions::Renumber() {
     switch (groupKind_) {
         case kGroupKindRoot:
-            for (auto* group : CollectCollections(*this, "TQuestions")) {
-                if (group != this) {
-                    group->Renumber();
-                }
-            }
+            numberTestsBelow(*this);
             break;
         case kGroupKindSimpleTest:
-            TExaminerCollection::Renumber();
+            numberTest(*this);
             break;
         case kGroupKindSubgroup:
             for (auto* collection = Parent(); collection; collection = collection->Parent()) {
-                auto* group = dynamic_cast<TQuestions*>(collection);
-                if (group && group->groupKind_ == kGroupKindSimpleTest) {
-                    group->Renumber();
+                if (TQuestions* test = asSimpleTest(collection)) {
+                    numberTest(*test);
                     break;
                 }
             }

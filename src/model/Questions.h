@@ -69,9 +69,10 @@ public:
     // Reads the record, then gives new ids to the group and to its direct entries.
     void LoadAsCopy(ByteStream& stream, const ReadContext& context);
 
-    // Root: every group below it renumbers itself. Simple test: the questions of the whole
-    // test 1, 2, 3 ... and the groups per level. Group: its simple test is renumbered.
-    // Complex test: nothing.
+    // Simple test: the questions of the whole test 1, 2, 3 ... in depth-first order and the
+    // groups 1, 2, 3 ... per level; a simple test nested in it numbers its own questions.
+    // Root: every simple test below it, once each. Group: its simple test. Complex test:
+    // nothing. Each item is visited once, so numbering a whole root is linear in its items.
     void Renumber() override;
 
     void SaveToStream(ByteStream& stream) const override;

@@ -11,13 +11,16 @@ namespace kvalor {
 // The format version that new files are written with.
 inline constexpr int kCurrentFormatVersion = 3;
 
-// How deep collections may nest in stored records. Authors nest a few groups; a deeper record is
-// damaged, and reading it would exhaust the stack of every recursive walk over the tree.
-inline constexpr int kMaxRecordNesting = 256;
+// How deep records may nest in stored data, every level counted: the entries of a collection
+// and an element's own lists with their entries (a question's answers lie two levels below
+// it). Authors nest a few groups; 256 nested groups with questions at the bottom, which were
+// always read, are the most. A deeper record is damaged, and reading it would exhaust the
+// stack of every recursive walk over the tree.
+inline constexpr int kMaxRecordNesting = 256 + 3;
 
 // What a reader needs to know about the data it reads. The version decides which optional
 // fields a record has; it travels with the read, never through a global. The depth counts the
-// collections the record being read is nested in.
+// records that the record being read is nested in.
 struct ReadContext {
     int version = kCurrentFormatVersion;
     int depth = 0;

@@ -317,28 +317,38 @@ TEST_F(UsersReader, UsersListsHoldOnlyAccountsAndUsersGroups) {
                  KvalorError);
     EXPECT_EQ(list.Count(), 0);
 
-    // A question and a test are sound records that a plain collection of kind 5 takes, but
-    // they do not read as entries of a users list.
+    // A question and a test are sound records that a plain collection of kind 5 takes: a
+    // users list reads past them, drops them and goes on with the account behind them.
+    const auto withAccount = [](RecordBytes bytes) {
+        bytes.u8(kAccountKind).element(Guid(), Guid(), 1, kAccountKind, 0, "A").u8(0).i32(0);
+        return bytes.i32(0).data();
+    };
     RecordBytes question;
-    question.collection(Guid(), Guid(), 0, kUsersGroupKind, 0, "", 1);
+    question.collection(Guid(), Guid(), 0, kUsersGroupKind, 0, "", 2);
     question.u8(kQuestionKind).element(QuestionTypeId(), kId, 1, kQuestionKind, 1, "Q");
     question.u8(kSingleAnswer).collection(AnswersTypeId(), Guid(), 0, kAnswersKind, 0, "", 0);
     question.u8(1);
     RecordBytes test;
-    test.collection(Guid(), Guid(), 0, kUsersGroupKind, 0, "", 1);
+    test.collection(Guid(), Guid(), 0, kUsersGroupKind, 0, "", 2);
     test.u8(0x84).collection(QuestionsTypeId(), kId, 0, kQuestionsKind, 0, "T", 0);
     test.u8(1).i32(10).f64(50.0).u8(0).f64(0.0).u8(kGroupKindSimpleTest).u8(1).u8(1).u8(1).u8(0);
-    for (const auto* record : {&question, &test}) {
+    for (const std::string& record : {withAccount(question), withAccount(test)}) {
         TExaminerCollection plain(kUsersGroupKind, Guid());
-        ByteStream plainIn(record->data());
+        ByteStream plainIn(record);
         plain.LoadFromStream(plainIn, ReadContext{});
         ASSERT_TRUE(plainIn.atEnd());
-        ASSERT_EQ(plain.Count(), 1);
+        ASSERT_EQ(plain.Count(), 2);
 
-        ByteStream in(record->data());
-        EXPECT_THROW(list.LoadFromStream(in, ReadContext{}), ReadError);
-        EXPECT_EQ(list.Count(), 0);
-        EXPECT_EQ(list.FindItem(kId), nullptr);
+        TCompetitors read;
+        ByteStream in(record);
+        read.LoadFromStream(in, ReadContext{});
+        EXPECT_TRUE(in.atEnd());
+        ASSERT_EQ(read.Count(), 1);
+        EXPECT_NE(dynamic_cast<TCompetitor*>(read.Items(0)), nullptr);
+        EXPECT_EQ(read.FindItem(kId), nullptr);
+
+        ByteStream cut(record.substr(0, record.size() - 1));
+        EXPECT_THROW(list.LoadFromStream(cut, ReadContext{}), ReadError);
         // A failed read leaves Loading as it was.
         EXPECT_FALSE(list.Loading());
     }
