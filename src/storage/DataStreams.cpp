@@ -20,16 +20,6 @@ namespace {
 constexpr std::uint8_t kAccountEntry = 0;
 constexpr std::uint8_t kGroupEntry = 1;
 
-// zlib's documented limit: deflate never expands data more than 1032 times.
-constexpr std::size_t kMaxDeflateRatio = 1032;
-
-std::size_t unpackLimit(std::size_t packedSize) {
-    if (packedSize > kMaxUnpackedSize / kMaxDeflateRatio) {
-        return kMaxUnpackedSize;
-    }
-    return packedSize * kMaxDeflateRatio;
-}
-
 // Marks the users list as loading for the duration of a read, whatever way the read ends.
 class UsersLoading {
 public:
@@ -74,14 +64,17 @@ ByteStream ReadDataStream(const CompoundStorageReader& storage, int version) {
     ByteStream stream(storage.stream(kDataStream).readAll());
     // Versions 0 and 1 stored the records as they are.
     if (version > 1) {
-        UnpackStream(stream, version, unpackLimit(stream.size()));
+        UnpackStream(stream, version);
     }
     return stream;
 }
 
 void WriteDataStream(CompoundStorageWriter& parent, const std::string& storageName,
                      ByteStream content) {
+    const std::size_t unpackedSize = content.size();
     PackStream(content, kCurrentFormatVersion);
+    // Checked before anything is committed, so the file on disk stays as it was.
+    RequireUnpackable(unpackedSize, content.size(), QString::fromStdString(storageName));
     parent.createStorage(storageName).writeStream(kDataStream, content.data());
 }
 

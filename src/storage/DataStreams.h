@@ -33,13 +33,13 @@ CompoundStorageReader RequireStorage(const CompoundStorageReader& root, const st
 // The first byte of the root stream "Version"; 0 for a file without one (or an empty one).
 int ReadFormatVersion(const CompoundStorageReader& root);
 
-// The whole stream "Data" of the storage, unpacked when the version asks for it. Unpacking is
-// capped at what deflate can possibly produce from the stored bytes, so the memory a damaged
-// stream costs is bounded by the size of the file.
+// The whole stream "Data" of the storage, unpacked when the version asks for it, within
+// UnpackLimit of the stored size.
 ByteStream ReadDataStream(const CompoundStorageReader& storage, int version);
 
 // Creates the storage under the parent with the content, packed for the current version, as
-// its stream "Data".
+// its stream "Data". Content that could not be unpacked again on this machine is refused with
+// an error naming the storage (RequireUnpackable).
 void WriteDataStream(CompoundStorageWriter& parent, const std::string& storageName,
                      ByteStream content);
 

@@ -1,5 +1,6 @@
 #include "storage/Packing.h"
 
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -39,10 +40,9 @@ const char* zlibMessage(const z_stream& zs, int code) {
 // Runs deflate or inflate over the whole input, one output chunk at a time, until the zlib
 // stream ends. step(inputEnds, outSize) makes one call of zlib, knowing whether all input has
 // been handed over and how much output there is so far, checks the code and returns it. zlib
-// counts input in 32-bit units, so a larger buffer goes in piece by piece. unconsumed gets the
-// count of input bytes after the end of the stream.
+// counts input in 32-bit units, so a larger buffer goes in piece by piece.
 template <class Step>
-std::string runZlib(z_stream& zs, const std::string& data, Step step, std::size_t& unconsumed) {
+std::string runZlib(z_stream& zs, const std::string& data, Step step) {
     const char* next = data.data();
     std::size_t left = data.size();
     std::string out;
@@ -61,7 +61,6 @@ std::string runZlib(z_stream& zs, const std::string& data, Step step, std::size_
         code = step(left == 0, out.size());
         out.append(chunk.data(), chunk.size() - zs.avail_out);
     } while (code != Z_STREAM_END);
-    unconsumed = zs.avail_in + left;
     return out;
 }
 
@@ -72,7 +71,6 @@ std::string compressBytes(const std::string& data) {
         throwPackError(zs, init);
     }
     const ZlibStreamEnd deflateEndGuard{zs, deflateEnd};
-    std::size_t unconsumed = 0;
     return runZlib(
         zs, data,
         [&zs](bool inputEnds, std::size_t) {
@@ -81,12 +79,11 @@ std::string compressBytes(const std::string& data) {
                 throwPackError(zs, code);
             }
             return code;
-        },
-        unconsumed);
+        });
 }
 
 // Inflates chunk by chunk, so that the output never grows beyond maxSize whatever the data
-// claims, and insists on exactly one complete zlib stream.
+// claims, and insists on one complete zlib stream; what follows its end is not looked at.
 std::string decompressBytes(const std::string& data, std::size_t maxSize) {
     z_stream zs{};
     const int init = inflateInit(&zs);
@@ -94,8 +91,7 @@ std::string decompressBytes(const std::string& data, std::size_t maxSize) {
         throwUnpackError(QString::fromLatin1(zlibMessage(zs, init)));
     }
     const ZlibStreamEnd inflateEndGuard{zs, inflateEnd};
-    std::size_t unconsumed = 0;
-    std::string out = runZlib(
+    return runZlib(
         zs, data,
         [&zs, maxSize](bool, std::size_t outSize) {
             const int code = inflate(&zs, Z_NO_FLUSH);
@@ -112,15 +108,57 @@ std::string decompressBytes(const std::string& data, std::size_t maxSize) {
                                      .arg(static_cast<qulonglong>(maxSize)));
             }
             return code;
-        },
-        unconsumed);
-    if (unconsumed > 0) {
-        throwUnpackError(QStringLiteral("лишние байты после сжатых данных"));
+        });
+}
+
+// zlib's documented limit: deflate never expands data more than 1032 times.
+constexpr std::size_t kMaxDeflateRatio = 1032;
+
+std::optional<std::size_t>& maxUnpackedOverride() {
+    static std::optional<std::size_t> bound;
+    return bound;
+}
+
+std::size_t machineMemory() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) {
+        // Unknown: what a machine that runs the program surely has.
+        return std::size_t{2} << 30;
     }
-    return out;
+    return static_cast<std::size_t>(pages) * static_cast<std::size_t>(pageSize);
 }
 
 }  // namespace
+
+std::size_t MaxUnpackedSize() {
+    if (const auto& bound = maxUnpackedOverride()) {
+        return *bound;
+    }
+    static const std::size_t bound = machineMemory() / 2;
+    return bound;
+}
+
+void SetMaxUnpackedSize(std::optional<std::size_t> bound) {
+    maxUnpackedOverride() = bound;
+}
+
+std::size_t UnpackLimit(std::size_t packedSize) {
+    const std::size_t bound = MaxUnpackedSize();
+    return packedSize > bound / kMaxDeflateRatio ? bound : packedSize * kMaxDeflateRatio;
+}
+
+void RequireUnpackable(std::size_t unpackedSize, std::size_t packedSize, const QString& name) {
+    const std::size_t limit = UnpackLimit(packedSize);
+    if (unpackedSize > limit) {
+        throw KvalorError(
+            QStringLiteral("Ошибка записи %1: %2 байт данных больше, чем можно прочитать на этом "
+                           "компьютере (%3 байт)")
+                .arg(name)
+                .arg(static_cast<qulonglong>(unpackedSize))
+                .arg(static_cast<qulonglong>(limit)));
+    }
+}
 
 void PackStream(ByteStream& stream, int version) {
     THash packed = compressBytes(stream.data());
@@ -136,6 +174,10 @@ void UnpackStream(ByteStream& stream, int version, std::size_t maxSize) {
         TKVTEADecrypt().decipher(packed);
     }
     stream = ByteStream(decompressBytes(packed, maxSize));
+}
+
+void UnpackStream(ByteStream& stream, int version) {
+    UnpackStream(stream, version, UnpackLimit(stream.size()));
 }
 
 }  // namespace kvalor

@@ -1,23 +1,40 @@
 #pragma once
 
+#include <QString>
 #include <cstddef>
+#include <optional>
 
 #include "util/ByteStream.h"
 
 namespace kvalor {
 
-// The most that unpacking produces: stored data claiming more is taken as damaged rather than
-// allowed to exhaust memory.
-inline constexpr std::size_t kMaxUnpackedSize = std::size_t{1} << 30;
+// The most that one stream may unpack to on this machine: half its physical memory, since a
+// stream larger than that could not be loaded together with the objects it describes.
+// Readers and writers share it, so that nothing is written that could not be read back here.
+std::size_t MaxUnpackedSize();
+// Tests put a smaller bound in place; nullopt goes back to the machine's.
+void SetMaxUnpackedSize(std::optional<std::size_t> bound);
+
+// The most that packed bytes of that size may unpack to: what deflate can produce from them
+// (zlib's ratio bound), within MaxUnpackedSize. A damaged stream thus costs memory in
+// proportion to the size of the file, never more.
+std::size_t UnpackLimit(std::size_t packedSize);
 
 // Replaces the whole content of the stream with its zlib compression (level 9) and, for the
 // old format versions below 3, wraps that in the cipher container. The position ends at 0.
 void PackStream(ByteStream& stream, int version);
 
 // The reverse: for versions below 3 the content is first deciphered (bytes that are no cipher
-// container are decompressed as they are), then decompressed. Raises KvalorError when the data
+// container are decompressed as they are), then decompressed; bytes after the end of the zlib
+// stream are ignored, as a whole-buffer inflate ignores them. Raises KvalorError when the data
 // is no complete zlib stream or would unpack to more than maxSize bytes; the stream is then
 // left as it was. On success the position is 0.
-void UnpackStream(ByteStream& stream, int version, std::size_t maxSize = kMaxUnpackedSize);
+void UnpackStream(ByteStream& stream, int version, std::size_t maxSize);
+// The same within UnpackLimit of the packed size.
+void UnpackStream(ByteStream& stream, int version);
+
+// Raises KvalorError, naming the stream, when packed bytes of that size holding that many
+// unpacked bytes could not be unpacked on this machine (see UnpackLimit).
+void RequireUnpackable(std::size_t unpackedSize, std::size_t packedSize, const QString& name);
 
 }  // namespace kvalor

@@ -3,6 +3,7 @@
 #include "util/DateTime.h"
 
 #include <QLocale>
+#include <cmath>
 
 namespace kvalor {
 
@@ -21,7 +22,8 @@ double VariantToFloat(const QString& value, double defaultValue) {
     text.replace(u',', u'.');
     bool ok = false;
     const double result = QLocale::c().toDouble(text, &ok);
-    return ok ? result : defaultValue;
+    // "nan" and "inf" parse, but no pass mark or threshold could ever be compared with them.
+    return ok && std::isfinite(result) ? result : defaultValue;
 }
 
 int VariantToInt(const QString& value, int defaultValue) {

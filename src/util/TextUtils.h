@@ -7,7 +7,7 @@
 namespace kvalor {
 
 // Lenient number parsing of what a user typed: spaces are dropped, "," and "." both count as
-// the decimal separator. Anything that does not convert gives the default.
+// the decimal separator. Anything that does not convert to a finite number gives the default.
 double VariantToFloat(const QString& value, double defaultValue);
 int VariantToInt(const QString& value, int defaultValue);
 

@@ -1,7 +1,10 @@
 #include "storage/Packing.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <zlib.h>
+
+#include <algorithm>
 
 #include "StorageTestSupport.h"
 #include "cipher/KVTEACrypt.h"
@@ -11,6 +14,8 @@ namespace kvalor {
 namespace {
 
 using storagetest::zlibCompress;
+
+constexpr std::size_t kGenerous = std::size_t{1} << 30;
 
 std::string sampleData(std::size_t length) {
     std::string data;
@@ -90,26 +95,61 @@ TEST(Packing, VersionTwoIsCompressedThenEnciphered) {
     // Read as the current version, enciphered data is no zlib stream.
     ByteStream stillEnciphered(data);
     PackStream(stillEnciphered, 2);
-    expectUnpackFails(stillEnciphered.data(), 3, kMaxUnpackedSize);
+    expectUnpackFails(stillEnciphered.data(), 3, kGenerous);
 }
 
 TEST(Packing, DamagedDataFailsCleanly) {
     const std::string packed = zlibCompress(sampleData(3000));
 
-    expectUnpackFails("", 3, kMaxUnpackedSize);
-    expectUnpackFails("not zlib data at all", 3, kMaxUnpackedSize);
-    expectUnpackFails(packed.substr(0, packed.size() - 4), 3, kMaxUnpackedSize);  // no checksum
-    expectUnpackFails(packed.substr(0, packed.size() / 2), 3, kMaxUnpackedSize);
-    expectUnpackFails(packed + "X", 3, kMaxUnpackedSize);
-    expectUnpackFails(packed + packed, 3, kMaxUnpackedSize);
+    expectUnpackFails("", 3, kGenerous);
+    expectUnpackFails("not zlib data at all", 3, kGenerous);
+    expectUnpackFails(packed.substr(0, packed.size() - 4), 3, kGenerous);  // no checksum
+    expectUnpackFails(packed.substr(0, packed.size() / 2), 3, kGenerous);
 
     std::string flipped = packed;
     flipped[packed.size() / 2] = static_cast<char>(flipped[packed.size() / 2] ^ 0x55);
-    expectUnpackFails(flipped, 3, kMaxUnpackedSize);
+    expectUnpackFails(flipped, 3, kGenerous);
 
     std::string badChecksum = packed;
     badChecksum.back() = static_cast<char>(badChecksum.back() ^ 1);
-    expectUnpackFails(badChecksum, 3, kMaxUnpackedSize);
+    expectUnpackFails(badChecksum, 3, kGenerous);
+}
+
+TEST(Packing, BytesAfterTheEndOfTheStreamAreIgnored) {
+    const std::string data = sampleData(3000);
+    const std::string packed = zlibCompress(data);
+    for (const std::string& tail : {std::string("X"), std::string(1, '\0'), packed}) {
+        ByteStream stream(packed + tail);
+        UnpackStream(stream, 3);
+        EXPECT_EQ(stream.data(), data) << tail.size();
+    }
+}
+
+TEST(Packing, TheLimitFollowsTheStoredSizeAndTheMachine) {
+    // zlib's ratio bound, up to the machine's bound, which no constant caps: what a machine
+    // with memory to spare writes beyond a gigabyte, it reads back.
+    const std::size_t machine = MaxUnpackedSize();
+    EXPECT_EQ(UnpackLimit(0), 0u);
+    EXPECT_EQ(UnpackLimit(1000), std::min<std::size_t>(1032000, machine));
+    EXPECT_EQ(UnpackLimit(machine), machine);
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const std::size_t memory = static_cast<std::size_t>(pages) * ::sysconf(_SC_PAGESIZE);
+    EXPECT_EQ(machine, memory / 2);
+    if (memory >= (std::size_t{4} << 30)) {
+        EXPECT_GT(UnpackLimit(std::size_t{2} << 20), std::size_t{1} << 30);
+    }
+
+    SetMaxUnpackedSize(5000);
+    EXPECT_EQ(UnpackLimit(1000), 5000u);
+    const std::string data = sampleData(6000);
+    expectUnpackFails(zlibCompress(data), 3, UnpackLimit(zlibCompress(data).size()));
+    const auto refused = storagetest::errorText(
+        [] { RequireUnpackable(5001, 1000, QStringLiteral("Studies")); });
+    SetMaxUnpackedSize(std::nullopt);
+    EXPECT_EQ(refused, "Ошибка записи Studies: 5001 байт данных больше, чем можно прочитать на "
+                       "этом компьютере (5000 байт)");
+    EXPECT_EQ(MaxUnpackedSize(), machine);
+    RequireUnpackable(5001, 1000, QStringLiteral("Studies"));
 }
 
 TEST(Packing, OutputIsBoundedByTheCap) {

@@ -16,6 +16,10 @@ TEST(TextUtils, LenientNumbers) {
     EXPECT_DOUBLE_EQ(VariantToFloat("1234.5", -1), 1234.5);
     EXPECT_DOUBLE_EQ(VariantToFloat("abc", -1), -1);
     EXPECT_DOUBLE_EQ(VariantToFloat("", 7), 7);
+    // Not-a-number and infinities parse, but no percentage could ever reach them.
+    for (const char* unreadable : {"nan", "NaN", "inf", "-inf", "Infinity", "1e999"}) {
+        EXPECT_DOUBLE_EQ(VariantToFloat(unreadable, -1), -1) << unreadable;
+    }
     EXPECT_EQ(VariantToInt(" 1 2 ", 0), 12);
     EXPECT_EQ(VariantToInt("-3", 0), -3);
     EXPECT_EQ(VariantToInt("3.5", 9), 9);
@@ -69,6 +73,12 @@ TEST(RandomSelectionTest, DistinctIndexesAndPermutations) {
         }
     }
     setRandomGenerator(nullptr);
+}
+
+TEST(RandomSelectionTest, QuickDrawsOfTheProcessGeneratorDiffer) {
+    // One generator seeded once per process: draws made within one clock tick still differ
+    // (two equal permutations of 50 would come up once in 50! draws).
+    EXPECT_NE(RandomSelection(50, -1), RandomSelection(50, -1));
 }
 
 TEST(StoredDateTime, DaysSince1899WithTimeAsFraction) {
