@@ -90,12 +90,14 @@ void resave(const QString& from, const QString& to) {
 }
 
 // The save replaces the file only once it is complete, so a failing import leaves it as it was.
+// What was taken and what was left out goes to standard output.
 void importStudies(const QString& dataFile, const QStringList& resultsFiles) {
     const DataFileLock lock(dataFile);
     TKvalor root;
     root.LoadFromFile(dataFile, true);
-    root.ImportStudies(resultsFiles);
+    const StudiesImportReport report = root.ImportStudies(resultsFiles);
     root.SaveToFile(dataFile);
+    write(stdout, StudiesImportText(report).toUtf8() + "\n");
 }
 
 // The data file is written only when questions came in.

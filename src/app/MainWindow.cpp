@@ -352,7 +352,10 @@ void TfmKvalor::actInportStudiesExecute() {
                                                   QStringLiteral("Файлы *.exd (*.exd)"), {});
     if (!files.isEmpty()) {
         CloseAllWorkingWindows();
-        kvalorRoot().ImportStudies(files);
+        // Results whose user or test this data lacks are left out: the user is told how many.
+        const StudiesImportReport report = kvalorRoot().ImportStudies(files);
+        prompts().inform(StudiesImportText(report), QStringLiteral("Импорт результатов тестов"),
+                         QMessageBox::Information);
     }
     JournalAccess();
 }

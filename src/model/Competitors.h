@@ -66,6 +66,9 @@ public:
     // outside the list may be freed: the root object's ImportUsers links again what refers
     // to them.
     void LoadFromFile(const QString& fileName);
+    // The replacement step of LoadFromFile: every entry but the first gives way to the entries
+    // of the imported list, which is left empty.
+    void TakeImported(TCompetitors& imported);
 
     // Reading sets Loading for its own duration, so that a group read as part of a record
     // is loading while it reads.

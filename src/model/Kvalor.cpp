@@ -184,6 +184,41 @@ void TKvalor::SynchronizeStudies(TStudyList& list) {
         });
 }
 
+StudiesImportReport TKvalor::ImportStudies(const QStringList& fileNames) {
+    const auto accounts =
+        indexById(downcast<TCompetitor>(CollectItems(*users_, "TCompetitor", true)));
+    const auto simpleGroups = indexById(questionGroups(*simpleTests_));
+    const auto complexTests = indexById(questionGroups(*complexTests_));
+    StudiesImportReport report;
+    // A study of an account or a test that this data lacks could be neither shown nor scored,
+    // and the next load would drop it: it is left out and counted instead.
+    const auto admit = [&](const TStudy& study) {
+        const bool account = accounts.contains(study.UserId());
+        const bool test =
+            simpleGroups.contains(study.TestId()) || complexTests.contains(study.TestId());
+        report.withoutAccount += account ? 0 : 1;
+        report.withoutTest += test ? 0 : 1;
+        if (account && test) {
+            ++report.merged;
+            return true;
+        }
+        ++report.leftOut;
+        return false;
+    };
+    // Studies merged before a failing file stay; they are linked all the same, so that none
+    // is left without the references the others have.
+    try {
+        for (const QString& fileName : fileNames) {
+            studies_->LoadFromFile(fileName, admit);
+        }
+    } catch (...) {
+        SynchronizeStudies(*studies_);
+        throw;
+    }
+    SynchronizeStudies(*studies_);
+    return report;
+}
+
 TKvalor& kvalorRoot() {
     static TKvalor root;
     return root;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "model/ImportReports.h"
+
 namespace kvalor {
 
 class TCompetitor;
@@ -55,16 +57,25 @@ public:
     // Replaces the file only once everything is written: a failed save keeps the old one.
     void SaveToFile(const QString& fileName);
 
-    // Imports the user exchange file into the users list and links the studies and the
-    // current user to the accounts again by id, so that nothing points to a freed account.
-    void ImportUsers(const QString& fileName);
+    // Imports a user exchange file into the users list (the users window's "Импорт из
+    // файла"). The file is read whole first; a file that fails leaves everything as it was.
+    // When studies of the journal would lose their account (the imported list does not hold
+    // it, and the next load would drop them), confirm is asked first with their count: false
+    // leaves the list as it was (imported is then false). Show the question with
+    //     prompts().ask(UsersImportQuestion(report), ...) == QMessageBox::Yes
+    // Without confirm the import goes on. Afterwards the studies and the current user are
+    // linked to the accounts again by id, so that nothing points to a freed account.
+    UsersImportReport ImportUsers(const QString& fileName,
+                                  const UsersImportConfirmation& confirm = {});
 
     // Resolves the references of the studies and tasks after a load, dropping studies whose
     // account or test is gone.
     void LinkStudies();
-    // Merges results files into the journal, then links every study again, also when a file
-    // fails (the error is raised afterwards): no study is left unlinked.
-    void ImportStudies(const QStringList& fileNames);
+    // Merges results files into the journal, in order, taking only the studies whose account
+    // and test exist in this data, then links every study again, also when a file fails (the
+    // error is raised afterwards; studies of earlier files stay): no study is left unlinked.
+    // The report counts what was taken and what was left out; StudiesImportText words it.
+    StudiesImportReport ImportStudies(const QStringList& fileNames);
     // Links the studies of the list to questions, tests and accounts, dropping none.
     void SynchronizeStudies(TStudyList& list);
 

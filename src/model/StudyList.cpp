@@ -177,7 +177,7 @@ void TStudyList::SaveToStream(ByteStream& stream) const {
     }
 }
 
-void TStudyList::LoadFromStream(ByteStream& stream) {
+void TStudyList::LoadFromStream(ByteStream& stream, const StudyFilter& admit) {
     stream.readU8();  // the version does not change the layout
     const std::int32_t count = stream.readCount(TStudy::kMinRecordBytes);
     // The first study of each key, so that a merge costs no scan per record.
@@ -192,6 +192,9 @@ void TStudyList::LoadFromStream(ByteStream& stream) {
     for (std::int32_t i = 0; i < count; ++i) {
         auto study = std::make_unique<TStudy>();
         study->LoadFromStream(stream);
+        if (admit && !admit(*study)) {
+            continue;
+        }
         const StudyKey key(*study);
         if (key.indexable()) {
             if (auto found = firstOfKey.find(key); found != firstOfKey.end()) {

@@ -71,20 +71,23 @@ public:
     std::vector<int> GroupByTest();
     QuestionRecordGroups CollectQuestionRecords() const;
 
+    // Which studies of a stream are merged; an empty filter takes all.
+    using StudyFilter = std::function<bool(const TStudy&)>;
+
     // The study list stream: version byte 3, the count, the study records.
     void SaveToStream(ByteStream& stream) const;
-    // Merges the studies of the stream into the list: a study with the key of one already in the
-    // list (the first with equal Date, Mode, UserId and TestId, Date compared as a number)
-    // overwrites it, any other is appended. A damaged stream raises ReadError; the studies
-    // merged before stay.
-    void LoadFromStream(ByteStream& stream);
+    // Merges the studies of the stream that the filter admits into the list: a study with the
+    // key of one already in the list (the first with equal Date, Mode, UserId and TestId, Date
+    // compared as a number) overwrites it, any other is appended. A damaged stream raises
+    // ReadError; the studies merged before stay.
+    void LoadFromStream(ByteStream& stream, const StudyFilter& admit = {});
 
     // The Studies file: the study list stream, packed, in the storage "Studies". Refused while
     // another file operation of the list runs.
     void SaveToFile(const QString& fileName);
     // Merges the file's studies into the list as LoadFromStream does. Any file holding a
     // storage "Studies" (a data file too) will do.
-    void LoadFromFile(const QString& fileName);
+    void LoadFromFile(const QString& fileName, const StudyFilter& admit = {});
 
     // Registers an observer of removals; the token unregisters it. See StudyRemovalWatch.
     int AddRemovalObserver(RemovalObserver observer);

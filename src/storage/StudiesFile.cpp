@@ -4,7 +4,6 @@
 #include <memory>
 #include <string_view>
 
-#include "model/Kvalor.h"
 #include "model/StudyList.h"
 #include "storage/CompoundFile.h"
 #include "storage/DataStreams.h"
@@ -56,7 +55,7 @@ void TStudyList::SaveToFile(const QString& fileName) {
     }
 }
 
-void TStudyList::LoadFromFile(const QString& fileName) {
+void TStudyList::LoadFromFile(const QString& fileName, const StudyFilter& admit) {
     RequireExistingFile(fileName);
     if (reading_ || writing_) {
         throw KvalorError("Чтение из файла.\nВыполнение невозможно");
@@ -67,24 +66,10 @@ void TStudyList::LoadFromFile(const QString& fileName) {
         const int version = ReadFormatVersion(file.root());
         // A missing storage "Studies" or stream "Data" is the container's "not found".
         ByteStream studies = ReadDataStream(file.root().storage(kStudiesStorage), version);
-        LoadFromStream(studies);
+        LoadFromStream(studies, admit);
     } catch (const StorageError& error) {
         throw containerError("Ошибка чтения", error);
     }
-}
-
-void TKvalor::ImportStudies(const QStringList& fileNames) {
-    // Studies merged before a failing file stay; they are linked all the same, so that none
-    // is left without the references the others have.
-    try {
-        for (const QString& fileName : fileNames) {
-            Studies().LoadFromFile(fileName);
-        }
-    } catch (...) {
-        SynchronizeStudies(Studies());
-        throw;
-    }
-    SynchronizeStudies(Studies());
 }
 
 }  // namespace kvalor

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -86,6 +87,39 @@ void linkAccounts(TKvalor& root, const Guid& currentId) {
     root.SetCurrentUser(current);
 }
 
+// How many studies, linked to an account now, the users list would no longer hold after taking
+// in the imported list: it keeps its first entry and gets the imported ones, and linkAccounts
+// creates again the built-in account the program runs as.
+int orphanedStudies(TKvalor& root, TCompetitors& imported, const Guid& currentId) {
+    std::unordered_set<Guid> kept;
+    const auto keep = [&kept](const TExaminerElement& element) {
+        if (dynamic_cast<const TCompetitor*>(&element)) {
+            kept.insert(element.Id());
+        }
+    };
+    for (const TExaminerElement* element : CollectItems(imported, {}, true)) {
+        keep(*element);
+    }
+    if (const TExaminerElement* first = root.Users().ElementAt(0)) {
+        keep(*first);
+    } else if (TExaminerCollection* group = root.Users().CollectionAt(0)) {
+        for (const TExaminerElement* element : CollectItems(*group, {}, true)) {
+            keep(*element);
+        }
+    }
+    if (currentId == TeacherAccountId() || currentId == ApplicantAccountId()) {
+        kept.insert(currentId);
+    }
+    int count = 0;
+    for (int i = 0; i < root.Studies().Count(); ++i) {
+        const TStudy& study = root.Studies().StudyAt(i);
+        if (study.User() != nullptr && !kept.contains(study.UserId())) {
+            ++count;
+        }
+    }
+    return count;
+}
+
 }  // namespace
 
 void TCompetitors::SaveToFile(const QString& fileName) {
@@ -100,14 +134,16 @@ void TCompetitors::SaveToFile(const QString& fileName) {
 }
 
 void TCompetitors::LoadFromFile(const QString& fileName) {
-    std::unique_ptr<TCompetitors> imported = readExchangeFile(fileName);
+    TakeImported(*readExchangeFile(fileName));
+}
 
+void TCompetitors::TakeImported(TCompetitors& imported) {
     // The first entry, the built-in administrator account, stays with its password; the
-    // file's entries take the place of all others.
+    // imported entries take the place of all others.
     std::vector<UsersEntry> entries;
-    entries.reserve(static_cast<std::size_t>(imported->Count()) + 1);
-    while (imported->Count() > 0) {
-        entries.push_back(takeUsersEntry(*imported, imported->Count() - 1));
+    entries.reserve(static_cast<std::size_t>(imported.Count()) + 1);
+    while (imported.Count() > 0) {
+        entries.push_back(takeUsersEntry(imported, imported.Count() - 1));
     }
     if (Count() > 0) {
         entries.push_back(takeUsersEntry(*this, 0));
@@ -121,21 +157,32 @@ void TCompetitors::LoadFromFile(const QString& fileName) {
     Sort();
 }
 
-void TKvalor::ImportUsers(const QString& fileName) {
-    // Nothing may point into the list while its accounts are replaced; the links are made
-    // again by id afterwards, also when the import fails and the list stays as it was.
+UsersImportReport TKvalor::ImportUsers(const QString& fileName,
+                                       const UsersImportConfirmation& confirm) {
+    // Read whole before anything changes: a damaged file leaves everything as it was.
+    std::unique_ptr<TCompetitors> imported = readExchangeFile(fileName);
     const Guid currentId = CurrentUser() ? CurrentUser()->Id() : Guid();
+    UsersImportReport report;
+    report.orphanedStudies = orphanedStudies(*this, *imported, currentId);
+    if (report.orphanedStudies > 0 && confirm && !confirm(report)) {
+        return report;
+    }
+
+    // Nothing may point into the list while its accounts are replaced; the links are made
+    // again by id afterwards, however the replacement ends.
     SetCurrentUser(nullptr);
     for (int i = 0; i < Studies().Count(); ++i) {
         Studies().StudyAt(i).SetUser(nullptr);
     }
     try {
-        Users().LoadFromFile(fileName);
+        Users().TakeImported(*imported);
     } catch (...) {
         linkAccounts(*this, currentId);
         throw;
     }
     linkAccounts(*this, currentId);
+    report.imported = true;
+    return report;
 }
 
 }  // namespace kvalor

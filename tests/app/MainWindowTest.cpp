@@ -321,6 +321,9 @@ TEST_F(MainWindowTest, ImportClosesTheWorkingWindowsThenOpensTheJournal) {
     trigger(window.actJournal());
     ScriptedPrompts prompts;
     prompts.expectOpenFiles({results});
+    prompts.expectInform(QStringLiteral("Импортировано результатов тестов: 0."))
+        .caption(QStringLiteral("Импорт результатов тестов"))
+        .icon(QMessageBox::Information);
     trigger(window.actInportStudies());
     EXPECT_EQ(TfmCompetitors::alive, 0);
     EXPECT_EQ(TfmJournal::alive, 1);

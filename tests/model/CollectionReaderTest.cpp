@@ -5,6 +5,8 @@
 
 #include "RecordBytes.h"
 #include "model/Answers.h"
+#include "model/CollectionHelpers.h"
+#include "model/Competitors.h"
 #include "model/ExaminerCollection.h"
 #include "model/ItemFactories.h"
 #include "model/Question.h"
@@ -185,4 +187,97 @@ TEST(CollectionReader, DamagedCountsFailBeforeAllocating) {
     ByteStream answersIn(answers.data());
     EXPECT_THROW(question.LoadFromStream(answersIn, ReadContext{}), ReadError);
     EXPECT_EQ(question.Answers().Count(), 0);
+}
+
+TEST(CollectionReader, AnEntryIsRefusedBeforeItIsRead) {
+    // A question whose answers list holds a question (an entry of the question's type id
+    // under an answer's tag), whose answers list holds another, 30,000 levels deep: refused at
+    // the first level, without reading (and recursing into) what the entry holds.
+    constexpr int kLevels = 30000;
+    RecordBytes chain;
+    for (int level = 0; level < kLevels; ++level) {
+        chain.element(QuestionTypeId(), kIdA, 1, kQuestionKind, 0, "").u8(kSingleAnswer);
+        chain.collection(AnswersTypeId(), kIdB, 0, kAnswersKind, 0, "", 1).u8(kAnswerKind);
+    }
+    TQuestion question{Guid()};
+    ByteStream in(chain.data());
+    try {
+        question.LoadFromStream(in, ReadContext{});
+        ADD_FAILURE() << "the chain was read";
+    } catch (const ReadError& error) {
+        EXPECT_EQ(error.message(), QStringLiteral("Несовместимые типы объекта и контейнера"));
+    }
+    EXPECT_EQ(question.Answers().Count(), 0);
+
+    // The same chain as an entry of a users group, which reads past what it does not hold.
+    RecordBytes users;
+    users.collection(Guid(), Guid(), 0, kUsersGroupKind, 0, "", 1).u8(kQuestionKind);
+    TCompetitors group;
+    ByteStream usersIn(users.data() + chain.data());
+    EXPECT_THROW(group.LoadFromStream(usersIn, ReadContext{}), ReadError);
+}
+
+TEST(CollectionReader, EveryRecordLevelCountsTowardsTheLimit) {
+    // Groups nested below a test, the deepest holding a question with one answer: the answer
+    // lies three levels below the deepest group.
+    const auto nested = [](int groups) {
+        RecordBytes bytes;
+        for (int level = 0; level <= groups; ++level) {
+            if (level > 0) {
+                bytes.u8(0x80 | kQuestionsKind);
+            }
+            bytes.collection(QuestionsTypeId(), kIdA, 0, kQuestionsKind, 0, "", 1);
+        }
+        bytes.u8(kQuestionKind).element(QuestionTypeId(), kIdB, 1, 0, 1, "Q").u8(0);
+        bytes.collection(AnswersTypeId(), kIdC, 0, kAnswersKind, 0, "", 1);
+        bytes.u8(kAnswerKind).element(AnswerTypeId(), kIdA, 1, kAnswerKind, 0, "a").u8(1).i32(0);
+        bytes.u8(1);
+        for (int level = 0; level <= groups; ++level) {
+            appendSettings(bytes);
+        }
+        return bytes.data();
+    };
+    const int deepest = kMaxRecordNesting - 3;
+    TQuestions fits(kGroupKindSimpleTest, Guid());
+    ByteStream fitsIn(nested(deepest));
+    fits.LoadFromStream(fitsIn, ReadContext{});
+    EXPECT_TRUE(fitsIn.atEnd());
+    EXPECT_EQ(CollectItems(fits, "TQuestion", true).size(), 1u);
+
+    TQuestions deeper(kGroupKindSimpleTest, Guid());
+    ByteStream deeperIn(nested(deepest + 1));
+    EXPECT_THROW(deeper.LoadFromStream(deeperIn, ReadContext{}), ReadError);
+}
+
+TEST(CollectionReader, PlainEntriesAreWrittenBackUnderTheTagTheyWereTakenBy) {
+    // Records whose tag and kind disagree, in a plain collection that takes any entry: each is
+    // read, written, and the written form reads again into the same bytes.
+    const AccountHooks restoreDefaultsAfterwards;
+    installUsersFactories();  // the real account classes, with their own record layouts
+    RecordBytes plainAsAccount;  // tag 3, record kind 1: not to be written back as an account
+    plainAsAccount.u8(3).element(kIdC, kIdA, 1, kAccountKind, 0, "x");
+    RecordBytes plainAsCollection;  // tag 0, record kind 0x85: not to be written as a group
+    plainAsCollection.u8(0).element(kIdC, kIdA, 1, 0x85, 0, "x");
+    RecordBytes collectionAsUsers;  // tag 0x83, null type id, record kind 5, holding an element
+    collectionAsUsers.u8(0x83).collection(Guid(), kIdA, 0, kUsersGroupKind, 0, "g", 1);
+    collectionAsUsers.u8(3).element(kIdC, kIdB, 1, 3, 0, "x");
+    for (const RecordBytes* entry : {&plainAsAccount, &plainAsCollection, &collectionAsUsers}) {
+        RecordBytes record;
+        record.collection(Guid(), kIdC, 0, 3, 0, "", 1).raw(entry->data());
+        TExaminerCollection first(3, Guid());
+        ByteStream in(record.data());
+        first.LoadFromStream(in, ReadContext{});
+        ASSERT_TRUE(in.atEnd());
+        ByteStream written;
+        first.SaveToStream(written);
+
+        TExaminerCollection second(3, Guid());
+        ByteStream again(written.data());
+        second.LoadFromStream(again, ReadContext{});
+        EXPECT_TRUE(again.atEnd());
+        ByteStream rewritten;
+        second.SaveToStream(rewritten);
+        EXPECT_EQ(rewritten.data(), written.data());
+        EXPECT_EQ(second.Items(0)->GetKind(), static_cast<std::uint8_t>(entry->data()[0] & 0x7F));
+    }
 }

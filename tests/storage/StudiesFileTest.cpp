@@ -90,10 +90,27 @@ TEST_F(StudiesFileTest, ImportMergesResultsFilesAndDataFiles) {
     const std::string second = path("second.exd");
     writeResultsFile(second, 2,
                      studiesStream({studyRecord(2.5, s.petrova->Id(), s.second->Id(), Guid(), 77.0),
-                                    studyRecord(3.5, stranger, s.test->Id(), Guid(), 30.0)}));
-    root.ImportStudies({QString::fromStdString(first), QString::fromStdString(second)});
+                                    studyRecord(3.5, stranger, s.test->Id(), Guid(), 30.0),
+                                    studyRecord(4.5, s.ivanov->Id(), stranger, Guid(), 40.0),
+                                    studyRecord(5.5, stranger, stranger, Guid(), 50.0)}));
+    const StudiesImportReport report =
+        root.ImportStudies({QString::fromStdString(first), QString::fromStdString(second)});
 
-    ASSERT_EQ(root.Studies().Count(), 5);
+    // Studies of an account or a test that this data lacks are left out and counted: the
+    // next load would drop them without a word.
+    EXPECT_EQ(report.merged, 3);
+    EXPECT_EQ(report.leftOut, 3);
+    EXPECT_EQ(report.withoutAccount, 2);
+    EXPECT_EQ(report.withoutTest, 2);
+    EXPECT_EQ(StudiesImportText(report).toStdString(),
+              "Импортировано результатов тестов: 3.\nПропущено результатов: 3 — их пользователей "
+              "или тестов нет в этой базе данных (нет пользователя: 2, нет теста: 2).");
+    EXPECT_EQ(StudiesImportText(StudiesImportReport{}).toStdString(),
+              "Импортировано результатов тестов: 0.");
+    ASSERT_EQ(root.Studies().Count(), 4);
+    for (const double date : {3.5, 4.5, 5.5}) {
+        EXPECT_EQ(findStudy(root.Studies(), date), nullptr) << date;
+    }
     const TStudy* merged = findStudy(root.Studies(), 2.5);
     ASSERT_NE(merged, nullptr);
     EXPECT_EQ(merged->Percent(), 77.0);  // the later file's result for the same run
@@ -103,11 +120,6 @@ TEST_F(StudiesFileTest, ImportMergesResultsFilesAndDataFiles) {
     ASSERT_NE(answered, nullptr);
     EXPECT_EQ(answered->User(), s.ivanov);
     EXPECT_EQ(answered->Questions().Items(0).Question, s.question);
-    // A study of an account this data does not have is kept without one.
-    const TStudy* foreign = findStudy(root.Studies(), 3.5);
-    ASSERT_NE(foreign, nullptr);
-    EXPECT_EQ(foreign->User(), nullptr);
-    EXPECT_EQ(foreign->Test(), s.test);
     EXPECT_EQ(root.State(), 0);
 
     // A data file keeps its studies the same way and serves as a results file.
@@ -115,10 +127,10 @@ TEST_F(StudiesFileTest, ImportMergesResultsFilesAndDataFiles) {
     root.SaveToFile(QString::fromStdString(data));
     TKvalor other;
     other.LoadFromFile(QString::fromStdString(data), true);
-    ASSERT_EQ(other.Studies().Count(), 4);  // the stranger's study is dropped by the load
+    ASSERT_EQ(other.Studies().Count(), 4);
     other.Studies().Clear();
-    other.ImportStudies({QString::fromStdString(data)});
-    EXPECT_EQ(other.Studies().Count(), 5);
+    EXPECT_EQ(other.ImportStudies({QString::fromStdString(data)}).merged, 4);
+    EXPECT_EQ(other.Studies().Count(), 4);
 }
 
 TEST_F(StudiesFileTest, RefusalsAndContainerErrors) {
