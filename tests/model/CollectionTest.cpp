@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "RecordBytes.h"
+#include "model/Answers.h"
 #include "model/CollectionHelpers.h"
 #include "model/ExaminerCollection.h"
 #include "model/Question.h"
@@ -196,4 +198,34 @@ TEST(ExaminerCollection, AViewNeitherOwnsNorReparents) {
     EXPECT_THROW(test.AddReference(*q1), KvalorError);
     EXPECT_EQ(test.Count(), 2);
     EXPECT_EQ(q2->Parent(), &test);
+}
+
+TEST(ExaminerCollection, EntriesAreKnownAsHeldWhereverTheirParentPoints) {
+    TQuestion question;
+    TAnswers& answers = question.Answers();
+    std::vector<TAnswer*> raw;
+    for (int i = 0; i < 3; ++i) {
+        auto answer = answers.NewAnswer();
+        answer->SetChecked(i == 1);
+        raw.push_back(answer.get());
+        answers.AddItem(std::move(answer));
+    }
+    EXPECT_EQ(answers.CheckedCount(), 1);
+    // Shown in the presentation list, an answer has that list as its Parent, yet the primary
+    // list still holds it once.
+    answers.PreparePresentation(false);
+    ASSERT_EQ(raw[2]->Parent(), answers.Presentation());
+    EXPECT_EQ(answers.AddItem(std::unique_ptr<TAnswer>(raw[2])), 2);
+    EXPECT_EQ(answers.Count(), 3);
+    EXPECT_EQ(answers.Presentation()->AddReference(*raw[0]), 0);
+    EXPECT_EQ(answers.Presentation()->Count(), 3);
+
+    // Taken out and put back, it is an entry again, at the end, renumbered in the view.
+    std::unique_ptr<TExaminerElement> taken = answers.Extract(*raw[0]);
+    ASSERT_NE(taken, nullptr);
+    EXPECT_EQ(answers.Presentation()->Count(), 2);
+    EXPECT_EQ(answers.AddItem(std::move(taken)), 2);
+    EXPECT_EQ(answers.Presentation()->AddReference(*raw[0]), 2);
+    EXPECT_EQ(raw[0]->GetNumber(), 2);
+    EXPECT_EQ(answers.Count(), 3);
 }

@@ -13,6 +13,7 @@
 #include "model/TaskList.h"
 #include "model/TypeIds.h"
 #include "util/ByteStream.h"
+#include "util/Error.h"
 
 using namespace kvalor;
 
@@ -152,6 +153,50 @@ TEST(Kvalor, SynchronizeStudiesLinksWithoutDroppingAndCanRunAgain) {
 
     // A second import links again; a reference to an object that is gone is removed.
     known.SetUser(f.boris);
+    f.root.SynchronizeStudies(f.root.Studies());
+    EXPECT_EQ(known.User(), f.ann);
+}
+
+// An element of a test that, the first time a walk over the tests asks its class, starts a
+// second synchronisation and then fails the first one.
+class InterruptingElement : public TExaminerElement {
+public:
+    explicit InterruptingElement(TKvalor& root) : TExaminerElement(kQuestionKind), root_(root) {}
+    std::string_view ClassName() const override {
+        if (armed_) {
+            armed_ = false;
+            try {
+                root_.SynchronizeStudies(root_.Studies());
+            } catch (const KvalorError& error) {
+                refusal = error.message();
+            }
+            throw KvalorError("Сбой");
+        }
+        return "TExaminerElement";
+    }
+    mutable QString refusal;
+
+private:
+    TKvalor& root_;
+    mutable bool armed_ = true;
+};
+
+TEST(Kvalor, SynchronisingRefusesASecondRunAndEndsWithAFailure) {
+    Fixture f;
+    TStudy& known = f.addStoredStudy(f.ann->Id(), f.simple->Id(), {f.direct->Id()}, 1.0);
+    auto element = std::make_unique<InterruptingElement>(f.root);
+    InterruptingElement& interrupting = *element;
+    f.simple->AddItem(std::move(element));
+
+    try {
+        f.root.SynchronizeStudies(f.root.Studies());
+        ADD_FAILURE() << "the failure inside did not come out";
+    } catch (const KvalorError& error) {
+        EXPECT_EQ(error.message(), QStringLiteral("Сбой"));
+    }
+    EXPECT_EQ(interrupting.refusal, QStringLiteral("Синхронизация.\nВыполнение невозможно"));
+    // The failed run no longer holds the mark: the next import links as usual.
+    EXPECT_EQ(f.root.State() & TKvalor::Synchronizing, 0);
     f.root.SynchronizeStudies(f.root.Studies());
     EXPECT_EQ(known.User(), f.ann);
 }
