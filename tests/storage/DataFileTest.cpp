@@ -500,3 +500,58 @@ TEST_F(DataFileTest, NestingBeyondTheLimitIsRefused) {
         EXPECT_EQ(root.Studies().Count(), 0);  // the test of the stored study is not there
     }
 }
+
+TEST_F(DataFileTest, ManySubGroupsLoadInOnePass) {
+    // One test of 20,000 groups of one question each, written by the program: every group
+    // renumbering its whole test, or every insert scanning its collection, made this hang.
+    constexpr int kGroups = 20000;
+    const std::string file = path("groups.exd");
+    {
+        TKvalor root;
+        TQuestions* test = addTest(root.SimpleTests(), kGroupKindSimpleTest, "Тест");
+        for (int i = 0; i < kGroups; ++i) {
+            addQuestion(*addTest(*test, kGroupKindSubgroup, "Группа"), "Вопрос", kSingleAnswer,
+                        {true});
+        }
+        root.SaveToFile(QString::fromStdString(file));
+    }
+    TKvalor root;
+    root.LoadFromFile(QString::fromStdString(file), true);
+    const TExaminerCollection& test = *root.SimpleTests().CollectionAt(0);
+    ASSERT_EQ(test.Count(), kGroups);
+    for (const int group : {0, kGroups / 2, kGroups - 1}) {
+        EXPECT_EQ(test.CollectionAt(group)->GetNumber(), group + 1);
+        EXPECT_EQ(test.CollectionAt(group)->ElementAt(0)->GetNumber(), group + 1);
+    }
+}
+
+TEST_F(DataFileTest, NothingIsWrittenThatCouldNotBeReadBack) {
+    const QString file = qpath("KvalorData.exd");
+    TKvalor root;
+    fillSample(root);
+    root.SaveToFile(file);
+    const std::string before = fileBytes(file.toStdString());
+
+    // On a machine whose bound a stream exceeds, the save fails before the file is replaced.
+    addQuestion(static_cast<TQuestions&>(*root.SimpleTests().CollectionAt(0)), "Вопрос",
+                kSingleAnswer, {true});
+    root.SimpleTests().Renumber();
+    SetMaxUnpackedSize(400);
+    const auto refused = errorText([&] { root.SaveToFile(file); });
+    const auto unreadable = errorText([&] {
+        TKvalor other;
+        other.LoadFromFile(file, true);
+    });
+    SetMaxUnpackedSize(std::nullopt);
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->rfind("Ошибка записи SimpleTests: ", 0), 0u) << *refused;
+    EXPECT_EQ(fileBytes(file.toStdString()), before);
+    // What was written under the machine's bound does not read under a smaller one.
+    ASSERT_TRUE(unreadable.has_value());
+    EXPECT_EQ(unreadable->rfind("Ошибка распаковки данных: ", 0), 0u) << *unreadable;
+
+    root.SaveToFile(file);
+    TKvalor again;
+    again.LoadFromFile(file, true);
+    EXPECT_EQ(describe(again), describe(root));
+}
