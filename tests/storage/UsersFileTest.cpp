@@ -217,3 +217,78 @@ TEST_F(UsersFileTest, ImportLinksStudiesAndTheCurrentUserAgain) {
     root.ImportUsers(without);
     EXPECT_EQ(root.CurrentUser(), nullptr);
 }
+
+TEST_F(UsersFileTest, ImportAsksBeforeResultsLoseTheirAccount) {
+    TKvalor root;
+    const Sample s = fillSample(root);
+    const QString withAll = qpath("with.exd");
+    root.Users().SaveToFile(withAll);
+    TCompetitors builtinsOnly;
+    builtinsOnly.EnsureBuiltins();
+    const QString without = qpath("without.exd");
+    builtinsOnly.SaveToFile(without);
+
+    // Both studies belong to accounts the file lacks: asked first, declined, nothing changes.
+    std::vector<int> asked;
+    const auto entries = entriesOf(root.Users());
+    const UsersImportReport declined =
+        root.ImportUsers(without, [&asked](const UsersImportReport& report) {
+            asked.push_back(report.orphanedStudies);
+            return false;
+        });
+    EXPECT_EQ(asked, std::vector<int>{2});
+    EXPECT_FALSE(declined.imported);
+    EXPECT_EQ(declined.orphanedStudies, 2);
+    EXPECT_EQ(UsersImportQuestion(declined).toStdString(),
+              "В импортируемом списке нет пользователей, к которым относятся результаты тестов: "
+              "2. Эти результаты будут удалены при следующем запуске программы.\n"
+              "Продолжить импорт?");
+    EXPECT_EQ(entriesOf(root.Users()), entries);
+    const auto studiesOf = [&root](const TCompetitor* user) {
+        int count = 0;
+        for (int i = 0; i < root.Studies().Count(); ++i) {
+            count += root.Studies().StudyAt(i).User() == user;
+        }
+        return count;
+    };
+    EXPECT_EQ(studiesOf(s.ivanov), 1);
+
+    // A file that keeps every account asks nothing.
+    const Guid ivanovId = s.ivanov->Id();
+    const UsersImportReport kept = root.ImportUsers(withAll, [&asked](const UsersImportReport&) {
+        asked.push_back(-1);
+        return false;
+    });
+    EXPECT_TRUE(kept.imported);
+    EXPECT_EQ(kept.orphanedStudies, 0);
+    EXPECT_EQ(asked.size(), 1u);
+
+    // Agreed to, the import goes on and the studies keep no account.
+    const UsersImportReport agreed =
+        root.ImportUsers(without, [](const UsersImportReport&) { return true; });
+    EXPECT_TRUE(agreed.imported);
+    EXPECT_EQ(agreed.orphanedStudies, 2);
+    EXPECT_EQ(root.Users().FindItem(ivanovId), nullptr);
+    EXPECT_EQ(studiesOf(nullptr), 2);
+}
+
+TEST_F(UsersFileTest, ADeepChainInAGroupFailsTheImportCleanly) {
+    // A users group holding a question whose answers list holds a question, and so on for
+    // 30,000 levels: 13 KB packed, it overflowed the stack of "Импорт из файла".
+    RecordBytes group;
+    group.collection(Guid(), kAccount, 0, kUsersGroupKind, 0, "g", 1).u8(kQuestionKind);
+    for (int level = 0; level < 30000; ++level) {
+        group.element(QuestionTypeId(), kAccount, 1, kQuestionKind, 0, "").u8(kSingleAnswer);
+        group.collection(AnswersTypeId(), kAccount, 0, kAnswersKind, 0, "", 1).u8(kAnswerKind);
+    }
+    const std::string file = path("chain.exd");
+    writeCompoundFile(file, {{"Version", "\x03"},
+                             {"Competitors/Data",
+                              zlibCompress(listStream({std::string(1, '\x01') + group.data()}))}});
+    TKvalor root;
+    fillSample(root);
+    const auto entries = entriesOf(root.Users());
+    EXPECT_EQ(errorText([&] { root.ImportUsers(QString::fromStdString(file)); }),
+              "Несовместимые типы объекта и контейнера");
+    EXPECT_EQ(entriesOf(root.Users()), entries);
+}
