@@ -287,7 +287,17 @@ TEST_F(ToolTest, ImportStudiesAddsTheRunToTheDataFile) {
     for (int round = 0; round < 2; ++round) {
         const ToolRun run = runTool({"import-studies", data, results});
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_EQ(run.out, u("Импортировано результатов тестов: 1.\n"));
     }
+    // Another installation has neither that applicant nor that test: told, not kept.
+    const QString other = initFile("other.exd");
+    const ToolRun elsewhere = runTool({"import-studies", other, results});
+    ASSERT_EQ(elsewhere.exitCode, 0) << elsewhere.err.toStdString();
+    EXPECT_EQ(elsewhere.out,
+              u("Импортировано результатов тестов: 0.\nПропущено результатов: 1 — их "
+                "пользователей или тестов нет в этой базе данных (нет пользователя: 1, нет "
+                "теста: 1).\n"));
+    EXPECT_TRUE(dump(other)["studies"].toArray().isEmpty());
     const QJsonArray studies = dump(data)["studies"].toArray();
     ASSERT_EQ(studies.size(), 1);
     const QJsonObject study = studies[0].toObject();
