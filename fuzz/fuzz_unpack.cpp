@@ -1,9 +1,4 @@
 // Feeds arbitrary bytes to the readers of packed data: the cipher container and UnpackStream.
-// Build with clang and libFuzzer, from the repository root:
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fPIC -Isrc \
-//     $(pkg-config --cflags Qt6Core) fuzz/fuzz_unpack.cpp src/cipher/KVTEACrypt.cpp \
-//     src/storage/Packing.cpp src/util/ByteStream.cpp src/util/Guid.cpp src/util/Random.cpp \
-//     $(pkg-config --libs Qt6Core zlib) -o fuzz_unpack
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs every test.
+# UndefinedBehaviorSanitizer, runs every test, then runs each fuzz target for a minute.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build-test"
@@ -16,5 +16,6 @@ export G_SLICE=always-malloc
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-cd "$build"
-ctest --output-on-failure -j"$(nproc)" --timeout 600
+(cd "$build" && ctest --output-on-failure -j"$(nproc)" --timeout 600)
+
+bash "$root/scripts/fuzz.sh" 60

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds every fuzz target (fuzz/*.cpp) with clang, libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer in a build folder of its own, writes the seed corpora from files
+# the program writes, and runs each target for a while. A crash, a leak, undefined behaviour or
+# a hang stops the script with an error; the input that did it is kept in build-fuzz/artifacts.
+#   scripts/fuzz.sh [SECONDS_PER_TARGET]        (default 60)
+# The corpora grow in build-fuzz/corpus and are taken up again by the next run.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build-fuzz"
+seconds="${1:-60}"
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER=clang++-14 -DKVALOR_SANITIZE=ON -DKVALOR_BUILD_FUZZ=ON \
+  -DKVALOR_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" --target kvalor_fuzz
+
+seeds="$build/seeds"
+rm -rf "$seeds"
+"$build/fuzz/kvalor_fuzz_seeds" "$seeds"
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export ASAN_SYMBOLIZER_PATH="${ASAN_SYMBOLIZER_PATH:-$(command -v llvm-symbolizer-14 || true)}"
+export G_SLICE=always-malloc
+mkdir -p "$build/artifacts"
+for source in "$root"/fuzz/*.cpp; do
+  target="$(basename "$source" .cpp)"
+  corpus="$build/corpus/$target"
+  mkdir -p "$corpus"
+  if [ -d "$seeds/$target" ]; then
+    cp -n "$seeds/$target"/* "$corpus"/ 2>/dev/null || true
+  fi
+  echo "fuzzing $target for ${seconds}s"
+  "$build/fuzz/$target" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 \
+    -max_len=65536 -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
+    "$corpus" 2>"$build/$target.log" || {
+      tail -n 60 "$build/$target.log"
+      echo "fuzz target $target failed; input kept in $build/artifacts" >&2
+      exit 1
+    }
+  grep -E "^stat::(number_of_executed_units|new_units_added)" "$build/$target.log" || true
+done
