@@ -19,7 +19,9 @@ seeds="$build/seeds"
 rm -rf "$seeds"
 "$build/fuzz/kvalor_fuzz_seeds" "$seeds"
 
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+# glib has no frame pointers: the slower unwinder is needed for leaks inside libgsf to show the
+# libgsf call that tests/lsan.supp names (a few frames are enough).
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0:malloc_context_size=8"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export ASAN_SYMBOLIZER_PATH="${ASAN_SYMBOLIZER_PATH:-$(command -v llvm-symbolizer-14 || true)}"

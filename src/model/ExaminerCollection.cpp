@@ -290,6 +290,26 @@ void TExaminerCollection::RenumberCollections() {
     }
 }
 
+bool TExaminerCollection::EntriesNestWithin(int levels) const {
+    if (entries_.empty()) {
+        return true;
+    }
+    if (levels < 1) {
+        return false;
+    }
+    for (const auto& entry : entries_) {
+        const bool fits = entry->IsCollection()
+                              ? static_cast<const TExaminerCollection&>(*entry).EntriesNestWithin(
+                                    levels - 1)
+                              : static_cast<const TExaminerElement&>(*entry).EntryLevelsBelow() <
+                                    levels;
+        if (!fits) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void TExaminerCollection::SaveToStream(ByteStream& stream) const {
     stream.writeGuid(typeId_);
     stream.writeGuid(id_);

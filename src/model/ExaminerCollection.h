@@ -123,6 +123,11 @@ public:
     // Sub-collections get 1, 2, 3 ... per level, in list order; elements do not count.
     void RenumberCollections();
 
+    // Whether every stored entry below the collection lies within that many record levels of
+    // it, counted as the reader counts them (see kMaxRecordNesting): what a writer checks
+    // before it writes a record that could not be read back.
+    bool EntriesNestWithin(int levels) const;
+
     virtual void SaveToStream(ByteStream& stream) const;
     // Appends the entries of the record to those already held. A failure leaves the entries
     // read so far; the entry being read is discarded whole.

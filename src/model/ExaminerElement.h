@@ -44,6 +44,9 @@ public:
 
     virtual void SaveToStream(ByteStream& stream) const;
     virtual void LoadFromStream(ByteStream& stream, const ReadContext& context);
+    // How many record levels below the element's own its deepest stored entry lies (a
+    // question's answers: two, below its answers list); 0 for an element without lists.
+    virtual int EntryLevelsBelow() const { return 0; }
     // Copies type id, Editable, Number, Name and Kind, and gives this element a new id.
     // Parent is not copied.
     virtual void Assign(const TExaminerElement& source);

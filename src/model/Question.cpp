@@ -84,6 +84,10 @@ void TQuestion::LoadFromStream(ByteStream& stream, const ReadContext& context) {
     }
 }
 
+int TQuestion::EntryLevelsBelow() const {
+    return answers_->Count() > 0 ? 2 : 0;
+}
+
 void TQuestion::LoadAsCopy(ByteStream& stream, const ReadContext& context) {
     LoadFromStream(stream, context);
     NewId();

@@ -47,6 +47,7 @@ public:
 
     void SaveToStream(ByteStream& stream) const override;
     void LoadFromStream(ByteStream& stream, const ReadContext& context) override;
+    int EntryLevelsBelow() const override;
     // Reads the record, then gives the question and each answer a new id and empties the
     // presentation list: a pasted question is a new one.
     void LoadAsCopy(ByteStream& stream, const ReadContext& context);

@@ -35,6 +35,15 @@ private:
     bool was_;
 };
 
+// Records nested deeper than a reader takes would be written, and the file never read again.
+void requireReadableNesting(const TExaminerCollection& record) {
+    if (!record.EntriesNestWithin(kMaxRecordNesting)) {
+        throw KvalorError(QString::fromUtf8("Слишком глубокая вложенность групп: допускается не "
+                                            "более %1 уровней")
+                              .arg(kMaxRecordNesting));
+    }
+}
+
 }  // namespace
 
 void RequireExistingFile(const QString& fileName) {
@@ -82,6 +91,7 @@ void SaveTestsStream(const TQuestions& root, ByteStream& stream) {
     stream.writeI32(root.Count());
     // A root of tests accepts no elements: every entry is a test.
     for (int i = 0; i < root.Count(); ++i) {
+        requireReadableNesting(*root.CollectionAt(i));
         root.CollectionAt(i)->SaveToStream(stream);
     }
 }
@@ -102,6 +112,7 @@ void SaveUsersStream(const TCompetitors& users, ByteStream& stream) {
     stream.writeI32(users.Count());
     for (int i = 0; i < users.Count(); ++i) {
         if (const TExaminerCollection* group = users.CollectionAt(i)) {
+            requireReadableNesting(*group);
             stream.writeU8(kGroupEntry);
             group->SaveToStream(stream);
         } else {

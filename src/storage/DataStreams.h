@@ -44,7 +44,8 @@ void WriteDataStream(CompoundStorageWriter& parent, const std::string& storageNa
                      ByteStream content);
 
 // The tests of a root of tests: a 4-byte count, then each test's record without tag byte.
-// Reading appends the tests and numbers them 1, 2, 3 ... in stream order.
+// Reading appends the tests and numbers them 1, 2, 3 ... in stream order. Writing refuses a
+// test nested deeper than reading takes (kMaxRecordNesting), as it does a users group.
 void SaveTestsStream(const TQuestions& root, ByteStream& stream);
 void LoadTestsStream(TQuestions& root, ByteStream& stream, const ReadContext& context);
 

@@ -555,3 +555,22 @@ TEST_F(DataFileTest, NothingIsWrittenThatCouldNotBeReadBack) {
     again.LoadFromFile(file, true);
     EXPECT_EQ(describe(again), describe(root));
 }
+
+TEST_F(DataFileTest, NothingIsWrittenNestedDeeperThanItIsRead) {
+    const QString file = qpath("KvalorData.exd");
+    TKvalor root;
+    TQuestions* deepest = addTest(root.SimpleTests(), kGroupKindSimpleTest, "Тест");
+    for (int level = 0; level < kMaxRecordNesting; ++level) {
+        deepest = addTest(*deepest, kGroupKindSubgroup, "");
+    }
+    root.SaveToFile(file);  // groups as deep as the reader takes them
+    const std::string before = fileBytes(file.toStdString());
+    TKvalor read;
+    read.LoadFromFile(file, true);
+
+    // A question down there would put its answers beyond the limit.
+    addQuestion(*deepest, "Вопрос", kSingleAnswer, {true});
+    EXPECT_EQ(errorText([&] { root.SaveToFile(file); }),
+              "Слишком глубокая вложенность групп: допускается не более 259 уровней");
+    EXPECT_EQ(fileBytes(file.toStdString()), before);
+}
