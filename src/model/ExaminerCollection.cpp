@@ -298,11 +298,10 @@ bool TExaminerCollection::EntriesNestWithin(int levels) const {
         return false;
     }
     for (const auto& entry : entries_) {
-        const bool fits = entry->IsCollection()
-                              ? static_cast<const TExaminerCollection&>(*entry).EntriesNestWithin(
-                                    levels - 1)
-                              : static_cast<const TExaminerElement&>(*entry).EntryLevelsBelow() <
-                                    levels;
+        const bool fits =
+            entry->IsCollection()
+                ? static_cast<const TExaminerCollection&>(*entry).EntriesNestWithin(levels - 1)
+                : static_cast<const TExaminerElement&>(*entry).EntryLevelsBelow() < levels;
         if (!fits) {
             return false;
         }
@@ -355,8 +354,8 @@ void TExaminerCollection::LoadFromStream(ByteStream& stream, const ReadContext& 
     }
 }
 
-std::unique_ptr<TExaminerCollection> TExaminerCollection::createEntryCollection(
-    const Guid& typeId, std::uint8_t kind) {
+std::unique_ptr<TExaminerCollection> TExaminerCollection::createEntryCollection(const Guid& typeId,
+                                                                                std::uint8_t kind) {
     if (typeId == QuestionsTypeId()) {
         return std::make_unique<TQuestions>(kGroupKindSimpleTest, Guid());
     }

@@ -71,15 +71,13 @@ std::string compressBytes(const std::string& data) {
         throwPackError(zs, init);
     }
     const ZlibStreamEnd deflateEndGuard{zs, deflateEnd};
-    return runZlib(
-        zs, data,
-        [&zs](bool inputEnds, std::size_t) {
-            const int code = deflate(&zs, inputEnds ? Z_FINISH : Z_NO_FLUSH);
-            if (code == Z_STREAM_ERROR) {
-                throwPackError(zs, code);
-            }
-            return code;
-        });
+    return runZlib(zs, data, [&zs](bool inputEnds, std::size_t) {
+        const int code = deflate(&zs, inputEnds ? Z_FINISH : Z_NO_FLUSH);
+        if (code == Z_STREAM_ERROR) {
+            throwPackError(zs, code);
+        }
+        return code;
+    });
 }
 
 // Inflates chunk by chunk, so that the output never grows beyond maxSize whatever the data
@@ -91,24 +89,22 @@ std::string decompressBytes(const std::string& data, std::size_t maxSize) {
         throwUnpackError(QString::fromLatin1(zlibMessage(zs, init)));
     }
     const ZlibStreamEnd inflateEndGuard{zs, inflateEnd};
-    return runZlib(
-        zs, data,
-        [&zs, maxSize](bool, std::size_t outSize) {
-            const int code = inflate(&zs, Z_NO_FLUSH);
-            if (code == Z_BUF_ERROR) {
-                // No progress with room to write: the input ended inside the stream.
-                throwUnpackError(QStringLiteral("сжатые данные неполны"));
-            }
-            if (code != Z_OK && code != Z_STREAM_END) {
-                throwUnpackError(QString::fromLatin1(zlibMessage(zs, code)));
-            }
-            const std::size_t produced = kChunkSize - zs.avail_out;
-            if (produced > maxSize - outSize) {
-                throwUnpackError(QStringLiteral("объем распакованных данных превышает %1 байт")
-                                     .arg(static_cast<qulonglong>(maxSize)));
-            }
-            return code;
-        });
+    return runZlib(zs, data, [&zs, maxSize](bool, std::size_t outSize) {
+        const int code = inflate(&zs, Z_NO_FLUSH);
+        if (code == Z_BUF_ERROR) {
+            // No progress with room to write: the input ended inside the stream.
+            throwUnpackError(QStringLiteral("сжатые данные неполны"));
+        }
+        if (code != Z_OK && code != Z_STREAM_END) {
+            throwUnpackError(QString::fromLatin1(zlibMessage(zs, code)));
+        }
+        const std::size_t produced = kChunkSize - zs.avail_out;
+        if (produced > maxSize - outSize) {
+            throwUnpackError(QStringLiteral("объем распакованных данных превышает %1 байт")
+                                 .arg(static_cast<qulonglong>(maxSize)));
+        }
+        return code;
+    });
 }
 
 // zlib's documented limit: deflate never expands data more than 1032 times.

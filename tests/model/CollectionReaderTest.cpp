@@ -253,7 +253,7 @@ TEST(CollectionReader, PlainEntriesAreWrittenBackUnderTheTagTheyWereTakenBy) {
     // Records whose tag and kind disagree, in a plain collection that takes any entry: each is
     // read, written, and the written form reads again into the same bytes.
     const AccountHooks restoreDefaultsAfterwards;
-    installUsersFactories();  // the real account classes, with their own record layouts
+    installUsersFactories();     // the real account classes, with their own record layouts
     RecordBytes plainAsAccount;  // tag 3, record kind 1: not to be written back as an account
     plainAsAccount.u8(3).element(kIdC, kIdA, 1, kAccountKind, 0, "x");
     RecordBytes plainAsCollection;  // tag 0, record kind 0x85: not to be written as a group

@@ -143,11 +143,12 @@ TEST(Packing, TheLimitFollowsTheStoredSizeAndTheMachine) {
     EXPECT_EQ(UnpackLimit(1000), 5000u);
     const std::string data = sampleData(6000);
     expectUnpackFails(zlibCompress(data), 3, UnpackLimit(zlibCompress(data).size()));
-    const auto refused = storagetest::errorText(
-        [] { RequireUnpackable(5001, 1000, QStringLiteral("Studies")); });
+    const auto refused =
+        storagetest::errorText([] { RequireUnpackable(5001, 1000, QStringLiteral("Studies")); });
     SetMaxUnpackedSize(std::nullopt);
-    EXPECT_EQ(refused, "Ошибка записи Studies: 5001 байт данных больше, чем можно прочитать на "
-                       "этом компьютере (5000 байт)");
+    EXPECT_EQ(refused,
+              "Ошибка записи Studies: 5001 байт данных больше, чем можно прочитать на "
+              "этом компьютере (5000 байт)");
     EXPECT_EQ(MaxUnpackedSize(), machine);
     RequireUnpackable(5001, 1000, QStringLiteral("Studies"));
 }

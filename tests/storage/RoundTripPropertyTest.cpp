@@ -79,12 +79,12 @@ public:
             TQuestions* test = below(4) == 0 && !complexTests.empty()
                                    ? complexTests[below(sizeOf(complexTests))]
                                    : sources[below(sizeOf(sources))];
-            auto study = TStudyList::NewStudy(below(2), *accounts[below(sizeOf(accounts))],
-                                              *test, 45000.0 + below(1000) / 7.0);
+            auto study = TStudyList::NewStudy(below(2), *accounts[below(sizeOf(accounts))], *test,
+                                              45000.0 + below(1000) / 7.0);
             for (int r = below(4); r > 0 && !questions.empty(); --r) {
                 TExamineQuestion& record = study->Questions().Items(study->Questions().AddEmpty());
-                record.QuestionId = below(5) == 0 ? Guid::create()
-                                                  : questions[below(sizeOf(questions))]->Id();
+                record.QuestionId =
+                    below(5) == 0 ? Guid::create() : questions[below(sizeOf(questions))]->Id();
                 record.Given = {below(4)};
                 record.Order = {2, 0, 1};
             }
@@ -204,7 +204,8 @@ void damage(std::string& bytes, Generator& random) {
                          random.bytes(6));
             break;
         default: {  // a slice repeated elsewhere
-            const auto from = static_cast<std::size_t>(random.below(static_cast<int>(bytes.size())));
+            const auto from =
+                static_cast<std::size_t>(random.below(static_cast<int>(bytes.size())));
             const std::string slice = bytes.substr(from, 1 + random.below(40));
             bytes.insert(static_cast<std::size_t>(random.below(static_cast<int>(bytes.size()))),
                          slice);
