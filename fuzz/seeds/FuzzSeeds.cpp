@@ -1,7 +1,8 @@
 // Writes the seed corpora of the fuzz targets into a folder, one sub-folder per target, from
 // what the program itself writes: the starter data of `kvalor-tool init` with a password and a
-// scored study added, saved as a data file, a Studies file and a user exchange file, and its
-// five streams as the stream and packing targets take them.
+// scored study added, saved as a data file, a Studies file and a user exchange file, its five
+// streams as the stream and packing targets take them, and its choice questions as GIFT and
+// Aiken text for the question readers.
 //   kvalor_fuzz_seeds FOLDER
 
 #include <QDir>
@@ -23,6 +24,9 @@
 #include "model/TaskList.h"
 #include "storage/DataStreams.h"
 #include "storage/Packing.h"
+#include "model/Answers.h"
+#include "model/TypeIds.h"
+#include "util/Codepage.h"
 #include "util/Error.h"
 
 using namespace kvalor;
@@ -64,6 +68,37 @@ QDir subFolder(const QString& root, const char* name) {
     return folder;
 }
 
+// The choice questions of the test as GIFT and as Aiken text (UTF-8).
+void writeQuestionTexts(const TQuestions& test, const QDir& folder) {
+    QString gift;
+    QString aiken;
+    for (const TExaminerElement* element : CollectItems(test, "TQuestion", true)) {
+        const auto& question = static_cast<const TQuestion&>(*element);
+        const TAnswers& answers = question.Answers();
+        if (question.QuestionType() == kSequence || answers.Count() == 0) {
+            continue;
+        }
+        gift += fromCp1251(question.GetName()) + QStringLiteral(" {\n");
+        aiken += fromCp1251(question.GetName()) + u'\n';
+        QChar right;
+        for (int i = 0; i < answers.Count(); ++i) {
+            const TAnswer& answer = *answers.AnswerAt(i);
+            const QString text = fromCp1251(answer.GetName());
+            gift += (answer.Correct() ? QStringLiteral("=") : QStringLiteral("~")) + text + u'\n';
+            const QChar letter(u'A' + i);
+            aiken += QString(letter) + QStringLiteral(". ") + text + u'\n';
+            if (answer.Correct() && right.isNull()) {
+                right = letter;
+            }
+        }
+        gift += QStringLiteral("}\n\n");
+        aiken += QStringLiteral("ANSWER: ") + QString(right.isNull() ? QChar(u'A') : right) +
+                 QStringLiteral("\n\n");
+    }
+    writeSeed(folder, QStringLiteral("questions.gift"), gift.toUtf8().toStdString());
+    writeSeed(folder, QStringLiteral("questions.txt"), aiken.toUtf8().toStdString());
+}
+
 void writeSeeds(const QString& root) {
     TKvalor data;
     BuildStarterData(data);
@@ -96,6 +131,8 @@ void writeSeeds(const QString& root) {
         writeSeed(packing, name + "-v3", packed.data());
         writeSeed(packing, name + "-v2", enciphered.data());
     }
+    writeQuestionTexts(static_cast<const TQuestions&>(*data.SimpleTests().CollectionAt(0)),
+                       subFolder(root, "fuzz_questions"));
 }
 
 }  // namespace
