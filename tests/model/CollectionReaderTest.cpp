@@ -264,20 +264,18 @@ TEST(CollectionReader, PlainEntriesAreWrittenBackUnderTheTagTheyWereTakenBy) {
     for (const RecordBytes* entry : {&plainAsAccount, &plainAsCollection, &collectionAsUsers}) {
         RecordBytes record;
         record.collection(Guid(), kIdC, 0, 3, 0, "", 1).raw(entry->data());
+        const auto readAndWrite = [](const std::string& bytes, TExaminerCollection& into) {
+            ByteStream in(bytes);
+            into.LoadFromStream(in, ReadContext{});
+            EXPECT_TRUE(in.atEnd());
+            ByteStream out;
+            into.SaveToStream(out);
+            return out.takeData();
+        };
         TExaminerCollection first(3, Guid());
-        ByteStream in(record.data());
-        first.LoadFromStream(in, ReadContext{});
-        ASSERT_TRUE(in.atEnd());
-        ByteStream written;
-        first.SaveToStream(written);
-
+        const std::string written = readAndWrite(record.data(), first);
         TExaminerCollection second(3, Guid());
-        ByteStream again(written.data());
-        second.LoadFromStream(again, ReadContext{});
-        EXPECT_TRUE(again.atEnd());
-        ByteStream rewritten;
-        second.SaveToStream(rewritten);
-        EXPECT_EQ(rewritten.data(), written.data());
+        EXPECT_EQ(readAndWrite(written, second), written);
         EXPECT_EQ(second.Items(0)->GetKind(), static_cast<std::uint8_t>(entry->data()[0] & 0x7F));
     }
 }
