@@ -90,7 +90,7 @@ void linkAccounts(TKvalor& root, const Guid& currentId) {
 // How many studies, linked to an account now, the users list would no longer hold after taking
 // in the imported list: it keeps its first entry and gets the imported ones, and linkAccounts
 // creates again the built-in account the program runs as.
-int orphanedStudies(TKvalor& root, TCompetitors& imported, const Guid& currentId) {
+int orphanedStudies(const TKvalor& root, const TCompetitors& imported, const Guid& currentId) {
     std::unordered_set<Guid> kept;
     const auto keep = [&kept](const TExaminerElement& element) {
         if (dynamic_cast<const TCompetitor*>(&element)) {
@@ -102,7 +102,7 @@ int orphanedStudies(TKvalor& root, TCompetitors& imported, const Guid& currentId
     }
     if (const TExaminerElement* first = root.Users().ElementAt(0)) {
         keep(*first);
-    } else if (TExaminerCollection* group = root.Users().CollectionAt(0)) {
+    } else if (const TExaminerCollection* group = root.Users().CollectionAt(0)) {
         for (const TExaminerElement* element : CollectItems(*group, {}, true)) {
             keep(*element);
         }
