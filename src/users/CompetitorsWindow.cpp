@@ -365,8 +365,13 @@ void TfmCompetitors::actCompetitorsLoadFromFileExecute() {
     if (files.isEmpty()) {
         return;
     }
-    // A failed import leaves the list, and so the tree, as they were.
-    kvalorRoot().ImportUsers(files.first());
+    // A failed import leaves the list, and so the tree, as they were. Results whose account the
+    // file lacks would be dropped at the next start: the user decides first.
+    kvalorRoot().ImportUsers(files.first(), [](const UsersImportReport& report) {
+        return prompts().ask(UsersImportQuestion(report), QStringLiteral("Предупреждение"),
+                             QMessageBox::Warning,
+                             QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    });
     FormShow();
 }
 

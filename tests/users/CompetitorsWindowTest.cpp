@@ -261,7 +261,14 @@ TEST_F(CompetitorsWindowTest, ImportKeepsTheAdministratorAndLinksTheResults) {
 
     const TStudy& laterStudy = addStudy(addApplicant("Яковлев"));
     administrator.SetPassword(toCp1251("новый"));
+    // The file lacks Яковлев: asked about his result first, declined, nothing changes.
+    const QString question = UsersImportQuestion(UsersImportReport{1, false});
     prompts_.expectOpenFiles({file}).filter("Данные Квалор (*.exd)");
+    prompts_.expectAsk(question, QMessageBox::No).caption("Предупреждение");
+    trigger(window.actCompetitorsLoadFromFile());
+    EXPECT_EQ(laterStudy.User(), accountNamed("Яковлев"));
+    prompts_.expectOpenFiles({file});
+    prompts_.expectAsk(question, QMessageBox::Yes);
     trigger(window.actCompetitorsLoadFromFile());
     ASSERT_TRUE(prompts_.finished());
     EXPECT_EQ(treeLines(window), (QStringList{kAdmin, kTeacher, "9 Б", "  Петров"}));
