@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <QAction>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -18,11 +19,14 @@
 
 #include "app/MainWindow.h"
 #include "app/Settings.h"
+#include "authoring/ImportReportDialog.h"
 #include "authoring/QuestionGroupSettings.h"
 #include "authoring/QuestionWindow.h"
 #include "authoring/SelectObject.h"
 #include "authoring/TestItems.h"
 #include "authoring/TreeImages.h"
+#include "exchange/QuestionImport.h"
+#include "exchange/QuestionText.h"
 #include "exchange/TestWorkbook.h"
 #include "model/Kvalor.h"
 #include "model/Question.h"
@@ -85,6 +89,18 @@ TQuestions* testAbove(TExaminerCollection* collection) {
     return nullptr;
 }
 
+// Where new questions go for the focused node: the test or group itself, or the collection
+// that holds the question.
+TQuestions* questionTarget(const TItemNode* node) {
+    if (!node) {
+        return nullptr;
+    }
+    if (TQuestions* group = asGroup(node->Item)) {
+        return group;
+    }
+    return asGroup(node->Item->Parent());
+}
+
 // A test holds a question directly when one of its own entries is a question.
 bool holdsQuestionDirectly(const TQuestions& test) {
     for (int i = 0; i < test.Count(); ++i) {
@@ -139,7 +155,9 @@ TfmTestsEdit::TfmTestsEdit(TfmKvalor& mainWindow, QWidget* parent)
       actSmpAddQuestion_(makeAction(this, QStringLiteral("Вопрос"), ActionIcon::Add)),
       actSmpChange_(makeAction(this, QStringLiteral("Редактировать"), ActionIcon::Edit)),
       actSmpDelete_(makeAction(this, QStringLiteral("Удалить"), ActionIcon::Delete)),
-      actSmpExport_(makeAction(this, QStringLiteral("Экспорт"), ActionIcon::Export)) {
+      actSmpExport_(makeAction(this, QStringLiteral("Экспорт"), ActionIcon::Export)),
+      actSmpImportQuestions_(
+          makeAction(this, QStringLiteral("Импорт вопросов..."), ActionIcon::Import)) {
     setWindowTitle(QStringLiteral("Тесты (редактирование)"));
     complexModel_->SetTextsFunction(
         [this](const TItemNode& node) { return NodeTexts(node, true); });
@@ -225,6 +243,9 @@ void TfmTestsEdit::BuildActions() {
     mnSimpleCreate_->addActions({actSmpCreate_, actSmpDublicateTask_});
     mnSimpleAdd_ = submenu(tbSimple_, QStringLiteral("Добавить"), ActionIcon::Add);
     mnSimpleAdd_->addActions({actSmpAddGroup_, actSmpAddQuestion_});
+    // Questions from files are added too; a button of its own would not fit beside the tree at
+    // larger fonts.
+    mnSimpleAdd_->addAction(actSmpImportQuestions_);
     tbSimple_->addActions({actSmpChange_, actSmpDelete_, actSmpExport_});
 
     pmComplex_ = new QMenu(this);
@@ -241,7 +262,7 @@ void TfmTestsEdit::BuildActions() {
     pmSimple_->addSeparator();
     pmSimple_->addAction(actSmpChange_);
     pmSimple_->addSeparator();
-    pmSimple_->addActions({actSmpAddGroup_, actSmpAddQuestion_});
+    pmSimple_->addActions({actSmpAddGroup_, actSmpAddQuestion_, actSmpImportQuestions_});
     pmSimple_->addSeparator();
     pmSimple_->addAction(actSmpDelete_);
 
@@ -279,6 +300,7 @@ void TfmTestsEdit::BuildActions() {
     handle(actSmpChange_, &TfmTestsEdit::actSmpChangeExecute);
     handle(actSmpDelete_, &TfmTestsEdit::actSmpDeleteExecute);
     handle(actSmpExport_, &TfmTestsEdit::actSmpExportExecute);
+    handle(actSmpImportQuestions_, &TfmTestsEdit::actSmpImportQuestionsExecute);
 }
 
 void TfmTestsEdit::ConnectTrees() {
@@ -346,6 +368,8 @@ void TfmTestsEdit::UpdateActions() {
     actSmpChange_->setEnabled(simple != nullptr);
     actSmpDelete_->setEnabled(simple != nullptr);
     actSmpExport_->setEnabled(test != nullptr);
+    // Without a focused node the questions go into a new test.
+    actSmpImportQuestions_->setEnabled(true);
 }
 
 QStringList TfmTestsEdit::NodeTexts(const TItemNode& node, bool complexTree) const {
@@ -599,14 +623,7 @@ void TfmTestsEdit::actSmpAddGroupExecute() {
 }
 
 void TfmTestsEdit::actSmpAddQuestionExecute() {
-    TItemNode* node = SimpleNode();
-    if (!node) {
-        return;
-    }
-    auto* target = asGroup(node->Item);
-    if (!target) {
-        target = asGroup(node->Item->Parent());
-    }
+    TQuestions* target = questionTarget(SimpleNode());
     TQuestions* test = testAbove(target);
     if (!target || !test) {
         return;
@@ -782,6 +799,55 @@ void TfmTestsEdit::actCmpDeleteExecute() {
     root.ComplexTests().Renumber();
     root.SimpleTests().Renumber();
     RefreshComplexTree();
+}
+
+// Importing.
+
+void TfmTestsEdit::actSmpImportQuestionsExecute() {
+    const QStringList files =
+        prompts().openFiles(QStringLiteral("Импорт вопросов"),
+                            QStringLiteral("Вопросы GIFT и Aiken (*.gift *.txt)"), {});
+    if (files.isEmpty()) {
+        return;
+    }
+    // Every file is read before any is imported: one that cannot be read changes nothing.
+    std::vector<QuestionFile> read;
+    for (const QString& file : files) {
+        read.push_back(ReadQuestionFile(file));
+    }
+    TQuestions* target = questionTarget(SimpleNode());
+    TQuestions* shown = target;
+    QStringList lines;
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        const QString& file = files[static_cast<qsizetype>(i)];
+        const ImportReport report =
+            ImportQuestionFile(read[i], file, kvalorRoot().SimpleTests(), target);
+        if (files.size() > 1) {
+            if (!lines.isEmpty()) {
+                lines << QString();
+            }
+            lines << QStringLiteral("Файл %1").arg(QFileInfo(file).fileName());
+        }
+        lines << ReportLines(report);
+        if (report.newTest && report.test) {
+            TItemNode& node = AddItemNode(*simpleModel_, *report.test, nullptr);
+            FillTree(*simpleModel_, *report.test, &node);
+            shown = report.test;
+        }
+    }
+    if (TQuestions* test = testAbove(target)) {
+        RebuildItemNode(*tvSimple_, *simpleModel_, *target);
+        // Numbers after the target and counts above it.
+        RefreshSimpleTest(*test);
+    } else {
+        RefreshComplexTree();
+    }
+    if (TItemNode* node = FindItemNode(*simpleModel_, shown)) {
+        SelectNodeAlone(*tvSimple_, *node);
+        tvSimple_->expand(simpleModel_->IndexOf(node));
+    }
+    TfmImportReport dialog(lines, this);
+    prompts().runModal(dialog);
 }
 
 // Showing.

@@ -69,6 +69,7 @@ public:
     QAction* actSmpChange() const { return actSmpChange_; }
     QAction* actSmpDelete() const { return actSmpDelete_; }
     QAction* actSmpExport() const { return actSmpExport_; }
+    QAction* actSmpImportQuestions() const { return actSmpImportQuestions_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -113,6 +114,9 @@ private:
     void actSmpExportExecute();
     // Whether the user agrees to delete the item of the simple tree.
     bool ConfirmSimpleDeletion(const IExaminerItem& item, TQuestions* test);
+    // Questions of GIFT and Aiken files into the focused test or group (the collection of a
+    // focused question), or into a new test per file when no node has the focus.
+    void actSmpImportQuestionsExecute();
 
     TfmQuestion& questionWindow_;
     TfmQuestionGroupSettings& settings_;
@@ -143,6 +147,7 @@ private:
     QAction* actSmpChange_;
     QAction* actSmpDelete_;
     QAction* actSmpExport_;
+    QAction* actSmpImportQuestions_;
 };
 
 // Makes the main window able to open the tests tree (its action "Тесты"); the trees are

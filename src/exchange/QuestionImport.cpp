@@ -151,7 +151,12 @@ ImportReport ImportQuestions(const QuestionFile& file, TQuestions& test) {
 
 ImportReport ImportQuestionFile(const QString& fileName, TQuestions& simpleTests, TQuestions* test,
                                 const QString& newTestName) {
-    const QuestionFile file = ReadQuestionFile(fileName);
+    return ImportQuestionFile(ReadQuestionFile(fileName), fileName, simpleTests, test, newTestName);
+}
+
+ImportReport ImportQuestionFile(const QuestionFile& file, const QString& fileName,
+                                TQuestions& simpleTests, TQuestions* test,
+                                const QString& newTestName) {
     if (test) {
         return ImportQuestions(file, *test);
     }

@@ -36,6 +36,11 @@ ImportReport ImportQuestions(const QuestionFile& file, TQuestions& test);
 // read raises its error and changes nothing.
 ImportReport ImportQuestionFile(const QString& fileName, TQuestions& simpleTests, TQuestions* test,
                                 const QString& newTestName = QString());
+// The same for a file already read, so that a caller can read several files before importing
+// any; fileName only names the new test.
+ImportReport ImportQuestionFile(const QuestionFile& file, const QString& fileName,
+                                TQuestions& simpleTests, TQuestions* test,
+                                const QString& newTestName = QString());
 
 // The simple test of that name (letter case ignored) among the simple tests, or nullptr.
 TQuestions* FindSimpleTest(const TQuestions& simpleTests, const QString& name);
