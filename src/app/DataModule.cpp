@@ -219,6 +219,11 @@ void TDM::DataModuleDestroy() {
             root.Studies().SaveToFile(programFile(QString::fromLatin1(kStudiesFileName)));
         });
     }
+    ReleaseDataFile();
+}
+
+void TDM::ReleaseDataFile() {
+    dataLoaded_ = false;
     removals_.reset();
     recovery_.reset();
     lock_.reset();

@@ -62,6 +62,10 @@ public:
     // here; the previous file stays as it was. Releases the lock of the data file.
     void DataModuleDestroy();
 
+    // Lets go of the data file without saving: its lock and its recovery file (left on disk),
+    // so that nothing of this run writes to that folder any more.
+    void ReleaseDataFile();
+
     // Saves the data file; once it is saved, the recovery file is done with and goes. Raises
     // the error of the save, keeping the previous file and the recovery file.
     void SaveDataFile();

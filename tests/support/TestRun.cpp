@@ -18,6 +18,8 @@ void startTestRun(const QString& programFolder) {
 
 void endTestRun() {
     processEvents();
+    // A test that started a run must not leave it writing into a folder that is about to go.
+    dataModule().ReleaseDataFile();
     kvalorRoot().Clear();
     dataModule().SetRunMode(kRunModeNone);
     setProgramFolder(QString());
