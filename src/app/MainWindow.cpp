@@ -217,6 +217,14 @@ QMdiSubWindow* TfmKvalor::HostWorkingWindow(QWidget* window) {
     if (ownSize.isValid()) {
         sub->resize(ownSize + sub->size() - window->size());
     }
+    // The frame places a new window below the others, often partly off the area: it must
+    // show whole, with its buttons in reach.
+    const QRect area = mdiArea_->viewport()->rect();
+    QRect frame = sub->geometry();
+    frame.setSize(frame.size().boundedTo(area.size()));
+    frame.moveLeft(std::max(0, std::min(frame.left(), area.width() - frame.width())));
+    frame.moveTop(std::max(0, std::min(frame.top(), area.height() - frame.height())));
+    sub->setGeometry(frame);
     return sub;
 }
 

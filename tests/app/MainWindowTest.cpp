@@ -356,5 +356,25 @@ TEST_F(MainWindowTest, PrintScreenEmptiesTheClipboard) {
     EXPECT_TRUE(!left || !left->hasFormat("application/x-kvalor-4098"));
 }
 
+// However many windows are open, a new one shows whole, with its buttons in reach, also when
+// it asks for more room than the frame has.
+TEST_F(MainWindowTest, WorkingWindowsOpenWhollyInsideTheFrame) {
+    TfmKvalor window;
+    dataModule().SetRunMode(kRunModeAdministrator);  // no run-mode dialog on showing
+    window.resize(800, 600);
+    window.show();
+    processEvents();
+    const QRect area = window.mdiArea()->viewport()->rect();
+    for (const QSize size :
+         {QSize(500, 400), QSize(500, 400), QSize(300, 200), QSize(2000, 1500)}) {
+        auto* content = new QWidget;
+        content->resize(size);
+        QMdiSubWindow* frame = window.HostWorkingWindow(content);
+        processEvents();
+        EXPECT_TRUE(area.contains(frame->geometry()))
+            << frame->geometry().x() << "," << frame->geometry().y();
+    }
+}
+
 }  // namespace
 }  // namespace kvalor::apptest
