@@ -39,11 +39,11 @@
 #include "ui/Icons.h"
 #include "ui/ItemTree.h"
 #include "ui/ItemTreeModel.h"
-#include "ui/NumberTexts.h"
 #include "ui/Prompts.h"
 #include "ui/Workbooks.h"
 #include "util/Codepage.h"
 #include "util/Error.h"
+#include "util/TextUtils.h"
 
 namespace kvalor {
 
@@ -396,9 +396,9 @@ QStringList TfmTestsEdit::NodeTexts(const TItemNode& node, bool complexTree) con
     }
     texts[kCountColumn] = QString::number(QuestionCount(*group, tasks));
     if (group->GradingMethod() == 0) {
-        texts[kPercentColumn] = percentText(group->PassPercent());
+        texts[kPercentColumn] = FormatPercent(group->PassPercent());
     } else if (!group->LevelThresholds().empty()) {
-        texts[kPercentColumn] = percentText(group->LevelThresholds().back());
+        texts[kPercentColumn] = FormatPercent(group->LevelThresholds().back());
     }
     if (group->Duration() != 0) {
         texts[kTimeColumn] =

@@ -1,23 +1,12 @@
 #include "ui/NumberTexts.h"
 
-#include <QLocale>
+#include "util/DateTime.h"
 
 namespace kvalor {
 
-namespace {
-
-QString withSystemSeparator(QString text) {
-    return text.replace(u'.', QLocale::system().decimalPoint());
-}
-
-}  // namespace
-
-QString percentText(double value) {
-    return withSystemSeparator(QString::number(value, 'f', 2));
-}
-
 QString decimalText(double value) {
-    return withSystemSeparator(QString::number(value, 'g', 15));
+    // The same separator as the percentages and dates of the journal, also under the "C" locale.
+    return QString::number(value, 'g', 15).replace(u'.', displayLocale().decimalPoint());
 }
 
 }  // namespace kvalor

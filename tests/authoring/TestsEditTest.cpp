@@ -10,6 +10,7 @@
 #include "exchange/WorkbookTestSupport.h"
 #include "model/CollectionHelpers.h"
 #include "support/RecordingOpener.h"
+#include "util/DateTime.h"
 
 namespace kvalor::examtest {
 namespace {
@@ -23,7 +24,7 @@ const QString kInvalid = "Параметры вопроса некорректн
 
 // A percentage as the trees show it: two decimals, the system's separator.
 QString percent(const char* whole, const char* fraction = "00") {
-    return QString(whole) + QLocale::system().decimalPoint() + fraction;
+    return QString(whole) + displayLocale().decimalPoint() + fraction;
 }
 
 // "Алгебра" holds 20 questions directly (90 minutes, graded, top threshold 85.5); "Геометрия"
