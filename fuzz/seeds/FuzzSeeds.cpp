@@ -12,10 +12,10 @@
 #include <memory>
 #include <string>
 
-#include "StarterData.h"
 #include "model/CollectionHelpers.h"
 #include "model/Competitor.h"
 #include "model/Competitors.h"
+#include "model/StarterData.h"
 #include "model/Kvalor.h"
 #include "model/Question.h"
 #include "model/Questions.h"
