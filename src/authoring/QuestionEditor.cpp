@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -18,6 +20,7 @@
 
 #include "authoring/AnswerFrame.h"
 #include "authoring/FittingTextEdit.h"
+#include "authoring/ItemPaste.h"
 #include "authoring/QuestionWindow.h"
 #include "authoring/TestItems.h"
 #include "model/Answers.h"
@@ -26,6 +29,8 @@
 #include "model/Questions.h"
 #include "model/StudyList.h"
 #include "model/TypeIds.h"
+#include "storage/ClipboardData.h"
+#include "ui/Clipboard.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
@@ -33,6 +38,7 @@
 #include "ui/ItemTreeModel.h"
 #include "ui/Prompts.h"
 #include "util/Codepage.h"
+#include "util/Error.h"
 
 namespace kvalor {
 
@@ -71,7 +77,9 @@ TQuestionEditor::TQuestionEditor(TfmQuestion& window)
           new QAction(actionIcon(ActionIcon::Delete), QStringLiteral("Удалить"), this)),
       actNewQuestion_(new QAction(actionIcon(ActionIcon::Add), QStringLiteral("Добавить"), this)),
       actDeleteQuestion_(
-          new QAction(actionIcon(ActionIcon::Delete), QStringLiteral("Удалить"), this)) {
+          new QAction(actionIcon(ActionIcon::Delete), QStringLiteral("Удалить"), this)),
+      actSmpCopy_(new QAction(actionIcon(ActionIcon::Copy), QStringLiteral("Копировать"), this)),
+      actSmpPaste_(new QAction(actionIcon(ActionIcon::Paste), QStringLiteral("Вставить"), this)) {
     model_->SetTextsFunction([](const TItemNode& node) { return QStringList{nodeText(node)}; });
     model_->SetRoleFunction([this](const TItemNode& node, int, int role) -> QVariant {
         if (role == Qt::ToolTipRole) {
@@ -120,6 +128,7 @@ void TQuestionEditor::BuildControls() {
         submenu(QStringLiteral("Вопрос"), ActionIcon::Tests, {actNewQuestion_, actDeleteQuestion_});
     mnAnswer_ =
         submenu(QStringLiteral("Ответ"), ActionIcon::Edit, {actNewAnswer_, actDeleteAnswer_});
+    submenu(QStringLiteral("Элемент"), ActionIcon::Copy, {actSmpCopy_, actSmpPaste_});
     button(QString(), QIcon())->setDefaultAction(actSave_);
     row->addStretch();
 
@@ -138,7 +147,9 @@ void TQuestionEditor::BuildControls() {
     // Insert and Delete act on questions while the tree has the focus.
     actNewQuestion_->setShortcut(QKeySequence(Qt::Key_Insert));
     actDeleteQuestion_->setShortcut(QKeySequence::Delete);
-    for (QAction* action : {actNewQuestion_, actDeleteQuestion_}) {
+    actSmpCopy_->setShortcut(QKeySequence::Copy);
+    actSmpPaste_->setShortcut(QKeySequence::Paste);
+    for (QAction* action : {actNewQuestion_, actDeleteQuestion_, actSmpCopy_, actSmpPaste_}) {
         action->setShortcutContext(Qt::WidgetShortcut);
         tvQuestions_->addAction(action);
     }
@@ -189,8 +200,14 @@ void TQuestionEditor::ConnectControls() {
             SetModified();
         });
     });
+    connect(actSmpCopy_, &QAction::triggered, this, guard([this] { actSmpCopyExecute(); }));
+    connect(actSmpPaste_, &QAction::triggered, this, guard([this] { actSmpPasteExecute(); }));
     connect(tvQuestions_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             guard([this] { TreeCurrentChanged(); }));
+    connect(tvQuestions_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { UpdateActions(); });
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+            [this] { UpdateActions(); });
 }
 
 bool TQuestionEditor::Editing() const {
@@ -368,7 +385,9 @@ void TQuestionEditor::FillTreeIfNeeded() {
 
 void TQuestionEditor::SelectCurrentNode() {
     TItemNode* node = FindItemNode(*model_, window_.currentQuestion_);
-    if (!node) {
+    // A node the author has just chosen keeps the selection it joined (Ctrl+click), so that
+    // several questions can be copied.
+    if (!node || tvQuestions_->currentIndex() == model_->IndexOf(node)) {
         return;
     }
     syncingTree_ = true;
@@ -411,6 +430,9 @@ void TQuestionEditor::UpdateActions() {
     actDeleteAnswer_->setEnabled(editing && selectedFrame_);
     actNewQuestion_->setEnabled(question);
     actDeleteQuestion_->setEnabled(question);
+    const SelectionType selection = SameTypeSelection(*tvQuestions_);
+    actSmpCopy_->setEnabled(editing && selection.Same && selection.ClassName == "TQuestion");
+    actSmpPaste_->setEnabled(question && ClipboardHasQuestions());
 }
 
 // Actions.
@@ -540,6 +562,47 @@ void TQuestionEditor::actDeleteQuestionExecute() {
     deleting_ = false;
     model_->ResetAllTexts();
     UpdateActions();
+}
+
+void TQuestionEditor::actSmpCopyExecute() {
+    const SelectionType selection = SameTypeSelection(*tvQuestions_);
+    if (!selection.Same || selection.ClassName != "TQuestion") {
+        throw KvalorError("Недопустимое выделение.");
+    }
+    std::vector<const IExaminerItem*> questions;
+    for (const TItemNode* node : SelectedNodes(*tvQuestions_)) {
+        questions.push_back(node->Item);
+    }
+    ClipboardPut(ClipboardFormat::Questions, WriteClipboardItems(questions));
+}
+
+void TQuestionEditor::actSmpPasteExecute() {
+    TQuestion* current = window_.currentQuestion_;
+    std::optional<ClipboardBlock> clip = ClipboardGet();
+    if (!current || !clip || clip->Format != ClipboardFormat::Questions) {
+        return;
+    }
+    PastedItems pasted;
+    try {
+        PasteItems(clip->Format, clip->Block, *current, pasted);
+    } catch (...) {
+        // The questions placed before the damaged record stay in the test.
+        ShowPasted(pasted);
+        throw;
+    }
+    ShowPasted(pasted);
+}
+
+void TQuestionEditor::ShowPasted(const PastedItems& pasted) {
+    if (!pasted.Receiver || !pasted.Last) {
+        return;
+    }
+    TExaminerCollection& numbered = RenumberReceiver(*pasted.Receiver);
+    syncingTree_ = true;
+    RebuildItemNode(*tvQuestions_, *model_, numbered);
+    syncingTree_ = false;
+    model_->ResetAllTexts();
+    window_.ShowQuestion(dynamic_cast<TQuestion*>(pasted.Last));
 }
 
 }  // namespace kvalor

@@ -14,6 +14,7 @@ class TfrAnswer;
 class TItemTreeModel;
 class TQuestion;
 class TQuestions;
+struct PastedItems;
 struct TItemNode;
 
 // The editing mode of the question window ("Редактирование тестов"): the tree of the test, the
@@ -58,6 +59,8 @@ public:
     QAction* actDeleteAnswer() const { return actDeleteAnswer_; }
     QAction* actNewQuestion() const { return actNewQuestion_; }
     QAction* actDeleteQuestion() const { return actDeleteQuestion_; }
+    QAction* actSmpCopy() const { return actSmpCopy_; }
+    QAction* actSmpPaste() const { return actSmpPaste_; }
 
     // "Сохранить": the texts, the key and the flag of the current question.
     void actSaveExecute();
@@ -65,6 +68,9 @@ public:
     void actDeleteAnswerExecute();
     void actNewQuestionExecute();
     void actDeleteQuestionExecute();
+    // The selected questions onto the clipboard; questions from it after the current one.
+    void actSmpCopyExecute();
+    void actSmpPasteExecute();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -86,6 +92,8 @@ private:
     void SelectCurrentNode();
     void TreeCurrentChanged();
     bool ConfirmDeletion();
+    // Renumbers and shows the pasted questions, the last one on display.
+    void ShowPasted(const PastedItems& pasted);
 
     TfmQuestion& window_;
     TItemTreeModel* model_;
@@ -106,6 +114,8 @@ private:
     QAction* actDeleteAnswer_;
     QAction* actNewQuestion_;
     QAction* actDeleteQuestion_;
+    QAction* actSmpCopy_;
+    QAction* actSmpPaste_;
 };
 
 }  // namespace kvalor

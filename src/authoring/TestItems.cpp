@@ -12,6 +12,7 @@
 #include "model/Study.h"
 #include "model/StudyList.h"
 #include "model/TaskList.h"
+#include "util/Codepage.h"
 
 namespace kvalor {
 
@@ -104,6 +105,19 @@ ItemRemoval DiscardItem(IExaminerItem& item) {
         removal.Holder->Renumber();
     }
     return removal;
+}
+
+bool HoldsQuestionDirectly(const TQuestions& test) {
+    for (int i = 0; i < test.Count(); ++i) {
+        if (dynamic_cast<const TQuestion*>(test.Items(i))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string CopyName(const TQuestions& source) {
+    return source.GetName() + toCp1251(QStringLiteral(" Копия"));
 }
 
 }  // namespace kvalor

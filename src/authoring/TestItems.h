@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace kvalor {
@@ -13,6 +14,13 @@ class TQuestions;
 // A new question as the authoring windows create it: three empty answers, the first one
 // right and marked.
 std::unique_ptr<TQuestion> NewQuestion();
+
+// A test holds a question directly when one of its own entries (not those of its groups) is a
+// question; such a test takes no groups.
+bool HoldsQuestionDirectly(const TQuestions& test);
+
+// The name of a copy of a test: the source's name followed by " Копия".
+std::string CopyName(const TQuestions& source);
 
 // What a removal left to refresh on screen.
 struct ItemRemoval {

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include <QAction>
+#include <QClipboard>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -20,6 +22,7 @@
 #include "app/MainWindow.h"
 #include "app/Settings.h"
 #include "authoring/ImportReportDialog.h"
+#include "authoring/ItemPaste.h"
 #include "authoring/QuestionGroupSettings.h"
 #include "authoring/QuestionWindow.h"
 #include "authoring/SelectObject.h"
@@ -32,8 +35,10 @@
 #include "model/Question.h"
 #include "model/Questions.h"
 #include "model/StudyList.h"
+#include "storage/ClipboardData.h"
 #include "model/TaskList.h"
 #include "model/TypeIds.h"
+#include "ui/Clipboard.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
@@ -101,22 +106,8 @@ TQuestions* questionTarget(const TItemNode* node) {
     return asGroup(node->Item->Parent());
 }
 
-// A test holds a question directly when one of its own entries is a question.
-bool holdsQuestionDirectly(const TQuestions& test) {
-    for (int i = 0; i < test.Count(); ++i) {
-        if (dynamic_cast<const TQuestion*>(test.Items(i))) {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::string copyName(const TQuestions& source) {
-    return source.GetName() + toCp1251(QStringLiteral(" Копия"));
-}
-
-QTreeView* makeTree(TItemTreeModel* model) {
-    auto* tree = new QTreeView;
+TDragTreeView* makeTree(TItemTreeModel* model) {
+    auto* tree = new TDragTreeView;
     tree->setModel(model);
     // Rows of one height: a test of many questions is laid out without measuring each row.
     tree->setUniformRowHeights(true);
@@ -153,6 +144,8 @@ TfmTestsEdit::TfmTestsEdit(TfmKvalor& mainWindow, QWidget* parent)
       actSmpDublicateTask_(makeAction(this, QStringLiteral("Создать копию"), ActionIcon::Copy)),
       actSmpAddGroup_(makeAction(this, QStringLiteral("Группу вопросов"), ActionIcon::Add)),
       actSmpAddQuestion_(makeAction(this, QStringLiteral("Вопрос"), ActionIcon::Add)),
+      actSmpCopy_(makeAction(this, QStringLiteral("Копировать"), ActionIcon::Copy)),
+      actSmpPaste_(makeAction(this, QStringLiteral("Вставить"), ActionIcon::Paste)),
       actSmpChange_(makeAction(this, QStringLiteral("Редактировать"), ActionIcon::Edit)),
       actSmpDelete_(makeAction(this, QStringLiteral("Удалить"), ActionIcon::Delete)),
       actSmpExport_(makeAction(this, QStringLiteral("Экспорт"), ActionIcon::Export)),
@@ -246,6 +239,8 @@ void TfmTestsEdit::BuildActions() {
     // Questions from files are added too; a button of its own would not fit beside the tree at
     // larger fonts.
     mnSimpleAdd_->addAction(actSmpImportQuestions_);
+    mnSimpleItem_ = submenu(tbSimple_, QStringLiteral("Элемент"), ActionIcon::Copy);
+    mnSimpleItem_->addActions({actSmpCopy_, actSmpPaste_});
     tbSimple_->addActions({actSmpChange_, actSmpDelete_, actSmpExport_});
 
     pmComplex_ = new QMenu(this);
@@ -264,6 +259,8 @@ void TfmTestsEdit::BuildActions() {
     pmSimple_->addSeparator();
     pmSimple_->addActions({actSmpAddGroup_, actSmpAddQuestion_, actSmpImportQuestions_});
     pmSimple_->addSeparator();
+    pmSimple_->addActions({actSmpCopy_, actSmpPaste_});
+    pmSimple_->addSeparator();
     pmSimple_->addAction(actSmpDelete_);
 
     // The keys act on the tree that has the focus.
@@ -273,11 +270,14 @@ void TfmTestsEdit::BuildActions() {
     actSmpAddQuestion_->setShortcut(QKeySequence(Qt::Key_Insert));
     actCmpChange_->setShortcut(QKeySequence(Qt::Key_F2));
     actSmpChange_->setShortcut(QKeySequence(Qt::Key_F2));
+    actSmpCopy_->setShortcut(QKeySequence::Copy);
+    actSmpPaste_->setShortcut(QKeySequence::Paste);
     for (QAction* action : {actCmpDelete_, actCmpAddTask_, actCmpChange_}) {
         action->setShortcutContext(Qt::WidgetShortcut);
         tvComplex_->addAction(action);
     }
-    for (QAction* action : {actSmpDelete_, actSmpAddQuestion_, actSmpChange_}) {
+    for (QAction* action :
+         {actSmpDelete_, actSmpAddQuestion_, actSmpChange_, actSmpCopy_, actSmpPaste_}) {
         action->setShortcutContext(Qt::WidgetShortcut);
         tvSimple_->addAction(action);
     }
@@ -298,6 +298,8 @@ void TfmTestsEdit::BuildActions() {
     handle(actSmpAddGroup_, &TfmTestsEdit::actSmpAddGroupExecute);
     handle(actSmpAddQuestion_, &TfmTestsEdit::actSmpAddQuestionExecute);
     handle(actSmpChange_, &TfmTestsEdit::actSmpChangeExecute);
+    handle(actSmpCopy_, &TfmTestsEdit::actSmpCopyExecute);
+    handle(actSmpPaste_, &TfmTestsEdit::actSmpPasteExecute);
     handle(actSmpDelete_, &TfmTestsEdit::actSmpDeleteExecute);
     handle(actSmpExport_, &TfmTestsEdit::actSmpExportExecute);
     handle(actSmpImportQuestions_, &TfmTestsEdit::actSmpImportQuestionsExecute);
@@ -323,6 +325,26 @@ void TfmTestsEdit::ConnectTrees() {
         connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
                 guard([this] { UpdateActions(); }));
     }
+    // "Вставить" follows the clipboard, which other programs and Print Screen change too.
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+            guard([this] { UpdateActions(); }));
+
+    tvSimple_->SetDropHandling(
+        [this](const TreeDrop& drop) { return AcceptSimpleDrop(drop); },
+        [this](const TreeDrop& drop) {
+            SimpleTreeDrop(drop.Target, drop.Place, drop.Modifiers);
+            UpdateActions();
+        });
+    tvComplex_->SetDropHandling(
+        [this](const TreeDrop& drop) { return AcceptComplexDrop(drop); },
+        [this](const TreeDrop& drop) {
+            if (drop.Source == tvSimple_) {
+                SimpleToComplexDrop(drop.Target);
+            } else {
+                ComplexTreeDrop(drop.Target, drop.Modifiers);
+            }
+            UpdateActions();
+        });
 }
 
 void TfmTestsEdit::Reload() {
@@ -363,8 +385,10 @@ void TfmTestsEdit::UpdateActions() {
     const TQuestions* test = EnclosingTest(simple);
     actSmpCreate_->setEnabled(true);
     actSmpDublicateTask_->setEnabled(simple != nullptr);
-    actSmpAddGroup_->setEnabled(test && !holdsQuestionDirectly(*test));
+    actSmpAddGroup_->setEnabled(test && !HoldsQuestionDirectly(*test));
     actSmpAddQuestion_->setEnabled(simple != nullptr);
+    actSmpCopy_->setEnabled(simple != nullptr);
+    actSmpPaste_->setEnabled(simple != nullptr && ClipboardHasProgramData());
     actSmpChange_->setEnabled(simple != nullptr);
     actSmpDelete_->setEnabled(simple != nullptr);
     actSmpExport_->setEnabled(test != nullptr);
@@ -603,7 +627,7 @@ void TfmTestsEdit::EditQuestion(TQuestion& question, TQuestions& test) {
 
 void TfmTestsEdit::actSmpAddGroupExecute() {
     TQuestions* test = EnclosingTest(SimpleNode());
-    if (!test || holdsQuestionDirectly(*test)) {
+    if (!test || HoldsQuestionDirectly(*test)) {
         return;
     }
     const auto name = prompts().inputBox(QStringLiteral("Задайте наименование группы"),
@@ -673,7 +697,7 @@ void TfmTestsEdit::actCmpDublicateTaskExecute() {
     TKvalor& root = kvalorRoot();
     auto copy = std::make_unique<TQuestions>(kGroupKindComplexTest);
     copy->Assign(*source);
-    copy->SetName(copyName(*source));
+    copy->SetName(CopyName(*source));
     for (const TTask* task : root.Tasks().TasksOf(*source)) {
         if (task->Source) {
             const int added = root.Tasks().AddTask(*copy, *task->Source);
@@ -700,7 +724,7 @@ void TfmTestsEdit::actSmpDublicateTaskExecute() {
     auto copy = std::make_unique<TQuestions>(kGroupKindSimpleTest);
     copy->Assign(*source);
     copy->CopyContent(*source);
-    copy->SetName(copyName(*source));
+    copy->SetName(CopyName(*source));
     TQuestions& created = *copy;
     root.SimpleTests().AddCollection(std::move(copy));
     root.SimpleTests().RenumberCollections();
@@ -798,6 +822,217 @@ void TfmTestsEdit::actCmpDeleteExecute() {
     }
     root.ComplexTests().Renumber();
     root.SimpleTests().Renumber();
+    RefreshComplexTree();
+}
+
+// Exchange through the clipboard and by dragging.
+
+void TfmTestsEdit::actSmpCopyExecute() {
+    const std::vector<TItemNode*> selected = SelectedNodes(*tvSimple_);
+    if (selected.empty()) {
+        return;
+    }
+    if (!SameTypeSelection(*tvSimple_).Same) {
+        throw KvalorError("Выделенные элементы должны быть одинакового типа.");
+    }
+    std::vector<const IExaminerItem*> items;
+    for (const TItemNode* node : selected) {
+        items.push_back(node->Item);
+    }
+    const IExaminerItem* first = items.front();
+    const ClipboardFormat format = dynamic_cast<const TQuestion*>(first) ? ClipboardFormat::Questions
+                                   : isKind(first, kGroupKindSimpleTest)
+                                       ? ClipboardFormat::SimpleTests
+                                       : ClipboardFormat::Groups;
+    ClipboardPut(format, WriteClipboardItems(items));
+}
+
+void TfmTestsEdit::actSmpPasteExecute() {
+    TItemNode* node = SimpleNode();
+    std::optional<ClipboardBlock> clip = ClipboardGet();
+    if (!node || !clip || !MayPaste(clip->Format, *node->Item)) {
+        return;
+    }
+    PastedItems pasted;
+    try {
+        PasteItems(clip->Format, clip->Block, *node->Item, pasted);
+    } catch (...) {
+        // What was placed before the damaged record stays and is shown.
+        ShowPasted(pasted.Receiver, pasted.Last);
+        throw;
+    }
+    ShowPasted(pasted.Receiver, pasted.Last);
+}
+
+void TfmTestsEdit::ShowPasted(TExaminerCollection* receiver, const IExaminerItem* last) {
+    if (!receiver || !last) {
+        return;
+    }
+    TQuestions& tests = kvalorRoot().SimpleTests();
+    if (receiver == &tests) {
+        tests.Renumber();
+        tests.RenumberCollections();
+        simpleModel_->Clear();
+        FillTree(*simpleModel_, tests, nullptr);
+    } else {
+        TExaminerCollection& numbered = RenumberReceiver(*receiver);
+        RebuildItemNode(*tvSimple_, *simpleModel_, numbered);
+        if (TQuestions* test = testAbove(&numbered)) {
+            RefreshSimpleTest(*test);
+        }
+    }
+    if (TItemNode* node = FindItemNode(*simpleModel_, last)) {
+        SelectNodeAlone(*tvSimple_, *node);
+    }
+    RefreshComplexTree();
+}
+
+Qt::DropAction TfmTestsEdit::AcceptSimpleDrop(const TreeDrop& drop) const {
+    if (drop.Source != tvSimple_) {
+        return Qt::IgnoreAction;
+    }
+    return drop.Modifiers.testFlag(Qt::ShiftModifier) ? Qt::CopyAction : Qt::MoveAction;
+}
+
+void TfmTestsEdit::SimpleTreeDrop(TItemNode* target, DropPlace place,
+                                  Qt::KeyboardModifiers modifiers) {
+    // Without Shift a drop is a move, which the simple tree does not do.
+    if (!modifiers.testFlag(Qt::ShiftModifier) || SelectedNodes(*tvSimple_).empty()) {
+        return;
+    }
+    if (!SameTypeSelection(*tvSimple_).Same) {
+        throw KvalorError("Выделенные элементы должны быть одинакового типа.");
+    }
+    if (target && !target->IsRoot()) {
+        CopySelectionTo(*target->Item, place);
+    }
+}
+
+void TfmTestsEdit::CopySelectionTo(IExaminerItem& target, DropPlace place) {
+    const std::vector<TItemNode*> selected = SelectedNodes(*tvSimple_);
+    const SelectionType type = SameTypeSelection(*tvSimple_);
+    const bool questions = type.ClassName == "TQuestion";
+    const auto* targetGroup = dynamic_cast<const TQuestions*>(&target);
+    TExaminerCollection* receiver = nullptr;
+    int index = 0;
+    if (place == DropPlace::On && targetGroup &&
+        (questions || type.GroupKind != targetGroup->GroupKind())) {
+        // Onto a test or group itself: at its end, where a paste of the same items would
+        // put them. Tests never go inside another test or a group.
+        const ClipboardFormat format = questions ? ClipboardFormat::Questions
+                                       : type.GroupKind == kGroupKindSubgroup
+                                           ? ClipboardFormat::Groups
+                                           : ClipboardFormat::None;
+        if (!MayPaste(format, target)) {
+            return;
+        }
+        receiver = asGroup(&target);
+        index = receiver->Count();
+    } else {
+        // Next to an item of the same class and kind.
+        const bool sameKind = questions ? dynamic_cast<const TQuestion*>(&target) != nullptr
+                                        : targetGroup && targetGroup->GroupKind() == type.GroupKind;
+        receiver = target.Parent();
+        if (!sameKind || !receiver) {
+            return;
+        }
+        index = receiver->IndexOf(&target) + (place == DropPlace::Above ? 0 : 1);
+    }
+    const IExaminerItem* last = nullptr;
+    for (const TItemNode* node : selected) {
+        if (const auto* question = dynamic_cast<const TQuestion*>(node->Item)) {
+            auto copy = std::make_unique<TQuestion>();
+            copy->Assign(*question);
+            last = copy.get();
+            index = receiver->InsertItem(index, std::move(copy)) + 1;
+        } else if (const auto* group = asGroup(node->Item)) {
+            auto copy = std::make_unique<TQuestions>(group->GroupKind());
+            copy->Assign(*group);
+            copy->CopyContent(*group);
+            last = copy.get();
+            index = receiver->InsertCollection(index, std::move(copy)) + 1;
+        }
+    }
+    ShowPasted(receiver, last);
+}
+
+TQuestions* TfmTestsEdit::ComplexTestOf(const TItemNode* node) {
+    for (; node && !node->IsRoot(); node = node->Parent) {
+        if (isKind(node->Item, kGroupKindComplexTest)) {
+            return static_cast<TQuestions*>(node->Item);
+        }
+    }
+    return nullptr;
+}
+
+Qt::DropAction TfmTestsEdit::AcceptComplexDrop(const TreeDrop& drop) const {
+    if (drop.Source == tvComplex_) {
+        if (!TaskOwner(ComplexNode())) {
+            return Qt::IgnoreAction;
+        }
+        return drop.Modifiers.testFlag(Qt::ShiftModifier) ? Qt::CopyAction : Qt::MoveAction;
+    }
+    if (drop.Source != tvSimple_ || !drop.Target) {
+        return Qt::IgnoreAction;
+    }
+    const std::vector<TItemNode*> selected = SelectedNodes(*tvSimple_);
+    const bool test = std::ranges::any_of(
+        selected, [](const TItemNode* node) { return isKind(node->Item, kGroupKindSimpleTest); });
+    return test ? Qt::CopyAction : Qt::IgnoreAction;
+}
+
+bool TfmTestsEdit::ReportExistingTask(const TQuestions& complex, const TQuestions& source) {
+    if (!kvalorRoot().Tasks().HasTask(complex, source)) {
+        return false;
+    }
+    prompts().inform(QStringLiteral("Задание %1 для %2 существует")
+                         .arg(fromCp1251(source.GetName()), fromCp1251(complex.GetName())),
+                     kAppCaption, QMessageBox::Critical);
+    return true;
+}
+
+// Tasks made by dragging take no questions until their counts are set.
+
+void TfmTestsEdit::ComplexTreeDrop(TItemNode* target, Qt::KeyboardModifiers modifiers) {
+    TItemNode* dragged = ComplexNode();
+    TQuestions* owner = TaskOwner(dragged);
+    TQuestions* complex = ComplexTestOf(target);
+    if (!owner || !complex || ReportExistingTask(*complex, *asGroup(dragged->Item))) {
+        return;
+    }
+    TQuestions& source = *asGroup(dragged->Item);
+    TKvalor& root = kvalorRoot();
+    const bool copy = modifiers.testFlag(Qt::ShiftModifier);
+    if (copy || root.Studies().StudiesOfTest(*complex).empty() ||
+        prompts().ask(QStringLiteral("По изменяемому комплексному тесту проводилось "
+                                     "тестирование.\nИзменить состав теста ?"),
+                      kAppCaption, QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No,
+                      QMessageBox::No) == QMessageBox::Yes) {
+        root.Tasks().AddTask(*complex, source);
+        if (!copy) {
+            root.Tasks().RemoveTask(*owner, source);
+            RebuildItemNode(*tvComplex_, *complexModel_, *owner, &root.Tasks());
+        }
+        prompts().inform(copy ? QStringLiteral("Задание скопировано")
+                              : QStringLiteral("Задание перенесено"),
+                         kAppCaption, QMessageBox::Information);
+    }
+    RebuildItemNode(*tvComplex_, *complexModel_, *complex, &root.Tasks());
+    RefreshComplexTree();
+}
+
+void TfmTestsEdit::SimpleToComplexDrop(TItemNode* target) {
+    TQuestions* complex = ComplexTestOf(target);
+    if (!complex) {
+        return;
+    }
+    for (const TItemNode* node : SelectedNodes(*tvSimple_)) {
+        TQuestions* source = asGroup(node->Item);
+        if (source && !ReportExistingTask(*complex, *source)) {
+            kvalorRoot().Tasks().AddTask(*complex, *source);
+            RebuildItemNode(*tvComplex_, *complexModel_, *complex, &kvalorRoot().Tasks());
+        }
+    }
     RefreshComplexTree();
 }
 

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include "ui/DragTreeView.h"
+
 class QAction;
 class QMenu;
 class QSplitter;
@@ -18,6 +20,7 @@ class TfmSelectObject;
 class TItemTreeModel;
 class TQuestion;
 class TQuestions;
+class TExaminerCollection;
 struct TItemNode;
 
 // "Тесты (редактирование)", the working window in which tests are written: on the left the
@@ -43,6 +46,13 @@ public:
     // The complex test whose node has the focus (not one of its tasks), or nullptr.
     TQuestions* FocusedComplexTest() const;
 
+    // Drops as the trees hand them over: the selection of the simple tree copied within it
+    // (only with Shift), the focused task moved or copied (Shift) to the complex test of the
+    // target node, and the selected tests and groups of the simple tree made tasks of it.
+    void SimpleTreeDrop(TItemNode* target, DropPlace place, Qt::KeyboardModifiers modifiers);
+    void ComplexTreeDrop(TItemNode* target, Qt::KeyboardModifiers modifiers);
+    void SimpleToComplexDrop(TItemNode* target);
+
     QTreeView* tvComplex() const { return tvComplex_; }
     QTreeView* tvSimple() const { return tvSimple_; }
     TItemTreeModel& ComplexModel() const { return *complexModel_; }
@@ -56,6 +66,7 @@ public:
     QMenu* mnComplexCreate() const { return mnComplexCreate_; }
     QMenu* mnSimpleCreate() const { return mnSimpleCreate_; }
     QMenu* mnSimpleAdd() const { return mnSimpleAdd_; }
+    QMenu* mnSimpleItem() const { return mnSimpleItem_; }
 
     QAction* actCmpCreate() const { return actCmpCreate_; }
     QAction* actCmpDublicateTask() const { return actCmpDublicateTask_; }
@@ -66,6 +77,8 @@ public:
     QAction* actSmpDublicateTask() const { return actSmpDublicateTask_; }
     QAction* actSmpAddGroup() const { return actSmpAddGroup_; }
     QAction* actSmpAddQuestion() const { return actSmpAddQuestion_; }
+    QAction* actSmpCopy() const { return actSmpCopy_; }
+    QAction* actSmpPaste() const { return actSmpPaste_; }
     QAction* actSmpChange() const { return actSmpChange_; }
     QAction* actSmpDelete() const { return actSmpDelete_; }
     QAction* actSmpExport() const { return actSmpExport_; }
@@ -110,6 +123,20 @@ private:
     void actSmpAddQuestionExecute();
     void actSmpChangeExecute();
     void actSmpDeleteExecute();
+    // The selected nodes of the simple tree onto the clipboard, and pasted on the focused node.
+    void actSmpCopyExecute();
+    void actSmpPasteExecute();
+    // The tests tree after a paste or a copying drop: the tests list reloaded, or the
+    // collection that received the items rebuilt; the last new item's node selected.
+    void ShowPasted(TExaminerCollection* receiver, const IExaminerItem* last);
+    // Copies of the selected tests, groups or questions next to the target or into it.
+    void CopySelectionTo(IExaminerItem& target, DropPlace place);
+    Qt::DropAction AcceptSimpleDrop(const TreeDrop& drop) const;
+    Qt::DropAction AcceptComplexDrop(const TreeDrop& drop) const;
+    // The complex test of a node of the complex tree: the node's own or its parent's.
+    static TQuestions* ComplexTestOf(const TItemNode* node);
+    // Whether the complex test has a task for the source; says so then.
+    static bool ReportExistingTask(const TQuestions& complex, const TQuestions& source);
     // Writes the test that encloses the focused node as a workbook and opens it.
     void actSmpExportExecute();
     // Whether the user agrees to delete the item of the simple tree.
@@ -125,8 +152,8 @@ private:
     TItemTreeModel* complexModel_;
     TItemTreeModel* simpleModel_;
     QSplitter* splitter_ = nullptr;
-    QTreeView* tvComplex_ = nullptr;
-    QTreeView* tvSimple_ = nullptr;
+    TDragTreeView* tvComplex_ = nullptr;
+    TDragTreeView* tvSimple_ = nullptr;
     QToolBar* tbComplex_ = nullptr;
     QToolBar* tbSimple_ = nullptr;
     QMenu* pmComplex_ = nullptr;
@@ -134,6 +161,7 @@ private:
     QMenu* mnComplexCreate_ = nullptr;
     QMenu* mnSimpleCreate_ = nullptr;
     QMenu* mnSimpleAdd_ = nullptr;
+    QMenu* mnSimpleItem_ = nullptr;
 
     QAction* actCmpCreate_;
     QAction* actCmpDublicateTask_;
@@ -144,6 +172,8 @@ private:
     QAction* actSmpDublicateTask_;
     QAction* actSmpAddGroup_;
     QAction* actSmpAddQuestion_;
+    QAction* actSmpCopy_;
+    QAction* actSmpPaste_;
     QAction* actSmpChange_;
     QAction* actSmpDelete_;
     QAction* actSmpExport_;

@@ -35,16 +35,15 @@ private:
     bool was_;
 };
 
-// Records nested deeper than a reader takes would be written, and the file never read again.
-void requireReadableNesting(const TExaminerCollection& record) {
+}  // namespace
+
+void RequireReadableNesting(const TExaminerCollection& record) {
     if (!record.EntriesNestWithin(kMaxRecordNesting)) {
         throw KvalorError(QString::fromUtf8("Слишком глубокая вложенность групп: допускается не "
                                             "более %1 уровней")
                               .arg(kMaxRecordNesting));
     }
 }
-
-}  // namespace
 
 void RequireExistingFile(const QString& fileName) {
     if (!QFileInfo::exists(fileName)) {
@@ -91,7 +90,7 @@ void SaveTestsStream(const TQuestions& root, ByteStream& stream) {
     stream.writeI32(root.Count());
     // A root of tests accepts no elements: every entry is a test.
     for (int i = 0; i < root.Count(); ++i) {
-        requireReadableNesting(*root.CollectionAt(i));
+        RequireReadableNesting(*root.CollectionAt(i));
         root.CollectionAt(i)->SaveToStream(stream);
     }
 }
@@ -112,7 +111,7 @@ void SaveUsersStream(const TCompetitors& users, ByteStream& stream) {
     stream.writeI32(users.Count());
     for (int i = 0; i < users.Count(); ++i) {
         if (const TExaminerCollection* group = users.CollectionAt(i)) {
-            requireReadableNesting(*group);
+            RequireReadableNesting(*group);
             stream.writeU8(kGroupEntry);
             group->SaveToStream(stream);
         } else {

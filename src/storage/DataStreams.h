@@ -10,6 +10,7 @@
 namespace kvalor {
 
 class TCompetitors;
+class TExaminerCollection;
 class TQuestions;
 
 // The parts that the data file, the user exchange file and the Studies file share: a root
@@ -26,6 +27,10 @@ inline const std::string kStudiesStorage = "Studies";
 
 // "Файл <name> не найден" unless a file of that name exists.
 void RequireExistingFile(const QString& fileName);
+
+// Refuses a record nested deeper than reading takes (kMaxRecordNesting): it would be written
+// and never read again.
+void RequireReadableNesting(const TExaminerCollection& record);
 
 // The storage of that name under the root; "Ошибка чтения <name>" when there is none.
 CompoundStorageReader RequireStorage(const CompoundStorageReader& root, const std::string& name);

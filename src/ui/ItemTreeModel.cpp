@@ -180,7 +180,8 @@ Qt::ItemFlags TItemTreeModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) {
         return Qt::NoItemFlags;
     }
-    return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    // Views decide whether dragging is on (TDragTreeView); the model never refuses it.
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;
 }
 
 }  // namespace kvalor
