@@ -13,8 +13,6 @@ namespace kvalor {
 
 namespace {
 
-const QString kDragMimeType = QStringLiteral("application/x-kvalor-tree-drag");
-
 // The band at the top and bottom of a row that means "above" and "below" it.
 int edgeBand(const QRect& row) {
     return qBound(2, row.height() / 4, 12);
@@ -29,6 +27,10 @@ TDragTreeView::TDragTreeView(QWidget* parent) : QTreeView(parent) {
     setDropIndicatorShown(true);
 }
 
+QString TDragTreeView::MimeType() {
+    return QStringLiteral("application/x-kvalor-tree-drag");
+}
+
 void TDragTreeView::SetDropHandling(AcceptFunction accept, DropFunction drop) {
     accept_ = std::move(accept);
     drop_ = std::move(drop);
@@ -36,7 +38,7 @@ void TDragTreeView::SetDropHandling(AcceptFunction accept, DropFunction drop) {
 
 void TDragTreeView::startDrag(Qt::DropActions) {
     auto* data = new QMimeData;
-    data->setData(kDragMimeType, QByteArray());
+    data->setData(MimeType(), QByteArray());
     auto* drag = new QDrag(this);
     drag->setMimeData(data);
     // The drop does the work; the source never removes anything afterwards.
@@ -64,7 +66,7 @@ TreeDrop TDragTreeView::DropAt(const QDropEvent& event) const {
 
 Qt::DropAction TDragTreeView::Accepting(QDropEvent& event) const {
     Qt::DropAction action = Qt::IgnoreAction;
-    if (accept_ && event.mimeData()->hasFormat(kDragMimeType)) {
+    if (accept_ && event.mimeData()->hasFormat(MimeType())) {
         guarded([&] { action = accept_(DropAt(event)); });
     }
     if (action == Qt::IgnoreAction) {
@@ -78,7 +80,7 @@ Qt::DropAction TDragTreeView::Accepting(QDropEvent& event) const {
 
 void TDragTreeView::dragEnterEvent(QDragEnterEvent* event) {
     // Entering is allowed for every drag of ours; the position decides while moving.
-    if (event->mimeData()->hasFormat(kDragMimeType)) {
+    if (event->mimeData()->hasFormat(MimeType())) {
         event->acceptProposedAction();
     } else {
         event->ignore();

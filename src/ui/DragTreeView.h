@@ -35,6 +35,9 @@ public:
 
     void SetDropHandling(AcceptFunction accept, DropFunction drop);
 
+    // What every drag from such a tree carries, and what its drops must carry.
+    static QString MimeType();
+
 protected:
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
