@@ -1,8 +1,8 @@
 // Writes the seed corpora of the fuzz targets into a folder, one sub-folder per target, from
 // what the program itself writes: the starter data of `kvalor-tool init` with a password and a
 // scored study added, saved as a data file, a Studies file and a user exchange file, its five
-// streams as the stream and packing targets take them, and its choice questions as GIFT and
-// Aiken text for the question readers.
+// streams as the stream and packing targets take them, its choice questions as GIFT and Aiken
+// text for the question readers, and the clipboard blocks of its first test and question.
 //   kvalor_fuzz_seeds FOLDER
 
 #include <QDir>
@@ -22,6 +22,7 @@
 #include "model/Study.h"
 #include "model/StudyList.h"
 #include "model/TaskList.h"
+#include "storage/ClipboardData.h"
 #include "storage/DataStreams.h"
 #include "storage/Packing.h"
 #include "model/Answers.h"
@@ -131,8 +132,15 @@ void writeSeeds(const QString& root) {
         writeSeed(packing, name + "-v3", packed.data());
         writeSeed(packing, name + "-v2", enciphered.data());
     }
-    writeQuestionTexts(static_cast<const TQuestions&>(*data.SimpleTests().CollectionAt(0)),
-                       subFolder(root, "fuzz_questions"));
+    const auto& test = static_cast<const TQuestions&>(*data.SimpleTests().CollectionAt(0));
+    writeQuestionTexts(test, subFolder(root, "fuzz_questions"));
+
+    // The blocks that copying the test, and its first question, puts on the clipboard.
+    const QDir clipboard = subFolder(root, "fuzz_clipboard");
+    writeSeed(clipboard, "test", WriteClipboardItems({&test}).data());
+    if (const IExaminerItem* question = test.Items(0)) {
+        writeSeed(clipboard, "question", WriteClipboardItems({question}).data());
+    }
 }
 
 }  // namespace
