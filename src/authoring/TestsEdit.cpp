@@ -752,13 +752,17 @@ bool TfmTestsEdit::ConfirmSimpleDeletion(const IExaminerItem& item, TQuestions* 
     return askYes(QStringLiteral("Вы действительно хотите удалить объект ?"));
 }
 
-void TfmTestsEdit::actSmpDeleteExecute() {
-    const std::vector<TItemNode*> selected = SelectedNodes(*tvSimple_);
-    if (selected.empty()) {
-        return;
-    }
+std::vector<TItemNode*> TfmTestsEdit::SimpleSelectionOfOneType() const {
     if (!SameTypeSelection(*tvSimple_).Same) {
         throw KvalorError("Выделенные элементы должны быть одинакового типа.");
+    }
+    return SelectedNodes(*tvSimple_);
+}
+
+void TfmTestsEdit::actSmpDeleteExecute() {
+    const std::vector<TItemNode*> selected = SimpleSelectionOfOneType();
+    if (selected.empty()) {
+        return;
     }
     // Deleting a group deletes the nodes inside it: those are skipped.
     std::vector<QPersistentModelIndex> pending;
@@ -828,12 +832,9 @@ void TfmTestsEdit::actCmpDeleteExecute() {
 // Exchange through the clipboard and by dragging.
 
 void TfmTestsEdit::actSmpCopyExecute() {
-    const std::vector<TItemNode*> selected = SelectedNodes(*tvSimple_);
+    const std::vector<TItemNode*> selected = SimpleSelectionOfOneType();
     if (selected.empty()) {
         return;
-    }
-    if (!SameTypeSelection(*tvSimple_).Same) {
-        throw KvalorError("Выделенные элементы должны быть одинакового типа.");
     }
     std::vector<const IExaminerItem*> items;
     for (const TItemNode* node : selected) {
@@ -897,19 +898,17 @@ Qt::DropAction TfmTestsEdit::AcceptSimpleDrop(const TreeDrop& drop) const {
 void TfmTestsEdit::SimpleTreeDrop(TItemNode* target, DropPlace place,
                                   Qt::KeyboardModifiers modifiers) {
     // Without Shift a drop is a move, which the simple tree does not do.
-    if (!modifiers.testFlag(Qt::ShiftModifier) || SelectedNodes(*tvSimple_).empty()) {
+    if (!modifiers.testFlag(Qt::ShiftModifier)) {
         return;
     }
-    if (!SameTypeSelection(*tvSimple_).Same) {
-        throw KvalorError("Выделенные элементы должны быть одинакового типа.");
-    }
-    if (target && !target->IsRoot()) {
-        CopySelectionTo(*target->Item, place);
+    const std::vector<TItemNode*> selected = SimpleSelectionOfOneType();
+    if (!selected.empty() && target && !target->IsRoot()) {
+        CopySelectionTo(selected, *target->Item, place);
     }
 }
 
-void TfmTestsEdit::CopySelectionTo(IExaminerItem& target, DropPlace place) {
-    const std::vector<TItemNode*> selected = SelectedNodes(*tvSimple_);
+void TfmTestsEdit::CopySelectionTo(const std::vector<TItemNode*>& selected,
+                                   IExaminerItem& target, DropPlace place) {
     const SelectionType type = SameTypeSelection(*tvSimple_);
     const bool questions = type.ClassName == "TQuestion";
     const auto* targetGroup = dynamic_cast<const TQuestions*>(&target);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include <QWidget>
 
 #include "ui/DragTreeView.h"
@@ -129,8 +131,12 @@ private:
     // The tests tree after a paste or a copying drop: the tests list reloaded, or the
     // collection that received the items rebuilt; the last new item's node selected.
     void ShowPasted(TExaminerCollection* receiver, const IExaminerItem* last);
+    // The selected nodes of the simple tree, in tree order; "Выделенные элементы должны быть
+    // одинакового типа." unless they show items of one class and kind.
+    std::vector<TItemNode*> SimpleSelectionOfOneType() const;
     // Copies of the selected tests, groups or questions next to the target or into it.
-    void CopySelectionTo(IExaminerItem& target, DropPlace place);
+    void CopySelectionTo(const std::vector<TItemNode*>& selected, IExaminerItem& target,
+                         DropPlace place);
     Qt::DropAction AcceptSimpleDrop(const TreeDrop& drop) const;
     Qt::DropAction AcceptComplexDrop(const TreeDrop& drop) const;
     // The complex test of a node of the complex tree: the node's own or its parent's.
