@@ -36,7 +36,8 @@ ByteStream WriteClipboardItems(const std::vector<const IExaminerItem*>& items);
 // cannot hold fails at once, before anything is read or allocated from it.
 std::int32_t ReadClipboardCount(ByteStream& block, ClipboardFormat format);
 
-// The next record of a block as a new item with new ids, read in the current format. A
+// The next record of a block as a new item with new ids throughout (the item, everything it
+// contains, the answers of its questions), read in the current format. A
 // record that ends early, or a test or group of a kind other than the format's, fails with a
 // read error; the bytes after the last record are never looked at.
 std::unique_ptr<TQuestion> ReadClipboardQuestion(ByteStream& block);

@@ -55,6 +55,36 @@ TEST_F(ClipboardDataTest, QuestionsBlockIsCountThenRecords) {
     }
 }
 
+// Every id of a pasted test differs from the source's, down to the answers of a question
+// inside a group inside a group: a copy shares nothing with the test it was copied from.
+TEST_F(ClipboardDataTest, PastedTestsAreNewThroughout) {
+    TQuestions& outer = addGroup(test_, "Внешняя");
+    TQuestions& inner = addGroup(outer, "Внутренняя");
+    const TQuestion& deep = addQuestion(inner, kSingleAnswer, "Глубоко", {"a", "b"}, {0});
+    ByteStream block(WriteClipboardItems({&test_}).data());
+    ASSERT_EQ(ReadClipboardCount(block, ClipboardFormat::SimpleTests), 1);
+    const auto copy = ReadClipboardCollection(block, ClipboardFormat::SimpleTests);
+
+    const auto* copiedOuter = dynamic_cast<const TQuestions*>(copy->Items(2));
+    ASSERT_NE(copiedOuter, nullptr);
+    const auto* copiedInner = dynamic_cast<const TQuestions*>(copiedOuter->Items(0));
+    ASSERT_NE(copiedInner, nullptr);
+    const auto* copiedDeep = dynamic_cast<const TQuestion*>(copiedInner->Items(0));
+    ASSERT_NE(copiedDeep, nullptr);
+    EXPECT_EQ(copiedDeep->GetName(), deep.GetName());
+    const std::pair<const Guid&, const Guid&> pairs[] = {
+        {copy->Id(), test_.Id()},
+        {copiedOuter->Id(), outer.Id()},
+        {copiedInner->Id(), inner.Id()},
+        {copiedDeep->Id(), deep.Id()},
+        {copiedDeep->Answers().AnswerAt(1)->Id(), deep.Answers().AnswerAt(1)->Id()},
+        {copy->Items(0)->Id(), first_->Id()},
+    };
+    for (const auto& [copied, source] : pairs) {
+        EXPECT_NE(copied, source);
+    }
+}
+
 // A block from elsewhere may be cut short, announce more than it holds or carry a collection
 // of another kind: each fails with the read error, never by reading past its end.
 TEST_F(ClipboardDataTest, DamagedBlocksFailCleanly) {
