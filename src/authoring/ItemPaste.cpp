@@ -64,9 +64,9 @@ void PasteItems(ClipboardFormat format, ByteStream& block, IExaminerItem& target
 }
 
 TExaminerCollection& RenumberReceiver(TExaminerCollection& receiver) {
-    TExaminerCollection& numbered =
-        asGroupOfKind(receiver, kGroupKindSubgroup) && receiver.Parent() ? *receiver.Parent()
-                                                                          : receiver;
+    TExaminerCollection& numbered = asGroupOfKind(receiver, kGroupKindSubgroup) && receiver.Parent()
+                                        ? *receiver.Parent()
+                                        : receiver;
     numbered.RenumberCollections();
     numbered.Renumber();
     return numbered;

@@ -35,9 +35,9 @@
 #include "model/Question.h"
 #include "model/Questions.h"
 #include "model/StudyList.h"
-#include "storage/ClipboardData.h"
 #include "model/TaskList.h"
 #include "model/TypeIds.h"
+#include "storage/ClipboardData.h"
 #include "ui/Clipboard.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
@@ -329,22 +329,20 @@ void TfmTestsEdit::ConnectTrees() {
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
             guard([this] { UpdateActions(); }));
 
-    tvSimple_->SetDropHandling(
-        [this](const TreeDrop& drop) { return AcceptSimpleDrop(drop); },
-        [this](const TreeDrop& drop) {
-            SimpleTreeDrop(drop.Target, drop.Place, drop.Modifiers);
-            UpdateActions();
-        });
-    tvComplex_->SetDropHandling(
-        [this](const TreeDrop& drop) { return AcceptComplexDrop(drop); },
-        [this](const TreeDrop& drop) {
-            if (drop.Source == tvSimple_) {
-                SimpleToComplexDrop(drop.Target);
-            } else {
-                ComplexTreeDrop(drop.Target, drop.Modifiers);
-            }
-            UpdateActions();
-        });
+    tvSimple_->SetDropHandling([this](const TreeDrop& drop) { return AcceptSimpleDrop(drop); },
+                               [this](const TreeDrop& drop) {
+                                   SimpleTreeDrop(drop.Target, drop.Place, drop.Modifiers);
+                                   UpdateActions();
+                               });
+    tvComplex_->SetDropHandling([this](const TreeDrop& drop) { return AcceptComplexDrop(drop); },
+                                [this](const TreeDrop& drop) {
+                                    if (drop.Source == tvSimple_) {
+                                        SimpleToComplexDrop(drop.Target);
+                                    } else {
+                                        ComplexTreeDrop(drop.Target, drop.Modifiers);
+                                    }
+                                    UpdateActions();
+                                });
 }
 
 void TfmTestsEdit::Reload() {
@@ -841,10 +839,10 @@ void TfmTestsEdit::actSmpCopyExecute() {
         items.push_back(node->Item);
     }
     const IExaminerItem* first = items.front();
-    const ClipboardFormat format = dynamic_cast<const TQuestion*>(first) ? ClipboardFormat::Questions
-                                   : isKind(first, kGroupKindSimpleTest)
-                                       ? ClipboardFormat::SimpleTests
-                                       : ClipboardFormat::Groups;
+    const ClipboardFormat format =
+        dynamic_cast<const TQuestion*>(first) ? ClipboardFormat::Questions
+        : isKind(first, kGroupKindSimpleTest) ? ClipboardFormat::SimpleTests
+                                              : ClipboardFormat::Groups;
     ClipboardPut(format, WriteClipboardItems(items));
 }
 
@@ -907,8 +905,8 @@ void TfmTestsEdit::SimpleTreeDrop(TItemNode* target, DropPlace place,
     }
 }
 
-void TfmTestsEdit::CopySelectionTo(const std::vector<TItemNode*>& selected,
-                                   IExaminerItem& target, DropPlace place) {
+void TfmTestsEdit::CopySelectionTo(const std::vector<TItemNode*>& selected, IExaminerItem& target,
+                                   DropPlace place) {
     const SelectionType type = SameTypeSelection(*tvSimple_);
     const bool questions = type.ClassName == "TQuestion";
     const auto* targetGroup = dynamic_cast<const TQuestions*>(&target);
@@ -990,16 +988,16 @@ bool TfmTestsEdit::ReportExistingTask(const TQuestions& complex, const TQuestion
     return true;
 }
 
-// Tasks made by dragging take no questions until their counts are set.
+// Tasks made by dragging take no questions until their counts are set (AddTask).
 
 void TfmTestsEdit::ComplexTreeDrop(TItemNode* target, Qt::KeyboardModifiers modifiers) {
     TItemNode* dragged = ComplexNode();
     TQuestions* owner = TaskOwner(dragged);
+    TQuestions* source = owner ? asGroup(dragged->Item) : nullptr;
     TQuestions* complex = ComplexTestOf(target);
-    if (!owner || !complex || ReportExistingTask(*complex, *asGroup(dragged->Item))) {
+    if (!source || !complex || ReportExistingTask(*complex, *source)) {
         return;
     }
-    TQuestions& source = *asGroup(dragged->Item);
     TKvalor& root = kvalorRoot();
     const bool copy = modifiers.testFlag(Qt::ShiftModifier);
     if (copy || root.Studies().StudiesOfTest(*complex).empty() ||
@@ -1007,14 +1005,14 @@ void TfmTestsEdit::ComplexTreeDrop(TItemNode* target, Qt::KeyboardModifiers modi
                                      "тестирование.\nИзменить состав теста ?"),
                       kAppCaption, QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No,
                       QMessageBox::No) == QMessageBox::Yes) {
-        root.Tasks().AddTask(*complex, source);
+        root.Tasks().AddTask(*complex, *source);
         if (!copy) {
-            root.Tasks().RemoveTask(*owner, source);
+            root.Tasks().RemoveTask(*owner, *source);
             RebuildItemNode(*tvComplex_, *complexModel_, *owner, &root.Tasks());
         }
-        prompts().inform(copy ? QStringLiteral("Задание скопировано")
-                              : QStringLiteral("Задание перенесено"),
-                         kAppCaption, QMessageBox::Information);
+        prompts().inform(
+            copy ? QStringLiteral("Задание скопировано") : QStringLiteral("Задание перенесено"),
+            kAppCaption, QMessageBox::Information);
     }
     RebuildItemNode(*tvComplex_, *complexModel_, *complex, &root.Tasks());
     RefreshComplexTree();

@@ -124,8 +124,8 @@ TEST_F(TestsExchangeTest, PasteFollowsTheAcceptanceRulesAndPlacesTheCopies) {
         }
         EXPECT_EQ(names(*c.receiver), c.entries);
         // The last copy is the selected node, its collection shown anew.
-        const IExaminerItem* last = c.receiver->Items(
-            c.receiver->IndexOf(c.target) + static_cast<int>(c.copied.size()));
+        const IExaminerItem* last =
+            c.receiver->Items(c.receiver->IndexOf(c.target) + static_cast<int>(c.copied.size()));
         if (c.receiver == c.target) {
             last = c.receiver->Items(c.receiver->Count() - 1);
         }
@@ -166,9 +166,7 @@ TEST_F(TestsExchangeTest, DamagedBlocksShowTheReadErrorAndKeepWhatWasPlaced) {
         QStringList entries;
     };
     const Case cases[] = {
-        {"second record cut",
-         two.substr(0, two.size() - 2),
-         {"A1", "A1", "A2", "A3", "A4", "A5"}},
+        {"second record cut", two.substr(0, two.size() - 2), {"A1", "A1", "A2", "A3", "A4", "A5"}},
         {"huge count",
          std::string("\xFF\xFF\xFF\x7F", 4) + two.substr(4),
          {"A1", "A1", "A2", "A3", "A4", "A5"}},
@@ -206,24 +204,63 @@ TEST_F(TestsExchangeTest, DragsInsideTheSimpleTreeCopyOnlyWithShift) {
     };
     TQuestions& tests = kvalorRoot().SimpleTests();
     const Case cases[] = {
-        {"without Shift", {a_[3], a_[4]}, a_[0], DropPlace::Above, Qt::NoModifier, algebra_,
+        {"without Shift",
+         {a_[3], a_[4]},
+         a_[0],
+         DropPlace::Above,
+         Qt::NoModifier,
+         algebra_,
          {"A1", "A2", "A3", "A4", "A5"}},
-        {"above the first question", {a_[3], a_[4]}, a_[0], DropPlace::Above, Qt::ShiftModifier,
-         algebra_, {"A4", "A5", "A1", "A2", "A3", "A4", "A5"}},
-        {"on a question", {a_[1]}, a_[4], DropPlace::On, Qt::ShiftModifier, algebra_,
+        {"above the first question",
+         {a_[3], a_[4]},
+         a_[0],
+         DropPlace::Above,
+         Qt::ShiftModifier,
+         algebra_,
+         {"A4", "A5", "A1", "A2", "A3", "A4", "A5"}},
+        {"on a question",
+         {a_[1]},
+         a_[4],
+         DropPlace::On,
+         Qt::ShiftModifier,
+         algebra_,
          {"A4", "A5", "A1", "A2", "A3", "A4", "A5", "A2"}},
-        {"on a group", {a_[0]}, circles_, DropPlace::On, Qt::ShiftModifier, circles_,
+        {"on a group", {a_[0]}, circles_, DropPlace::On, Qt::ShiftModifier, circles_, {"O1", "A1"}},
+        {"questions on a test of groups",
+         {a_[0]},
+         geometry_,
+         DropPlace::On,
+         Qt::ShiftModifier,
+         geometry_,
+         {"Треугольники", "Окружности"}},
+        {"groups below a group",
+         {triangles_},
+         circles_,
+         DropPlace::Below,
+         Qt::ShiftModifier,
+         geometry_,
+         {"Треугольники", "Окружности", "Треугольники"}},
+        {"a group on a test of groups",
+         {circles_},
+         geometry_,
+         DropPlace::On,
+         Qt::ShiftModifier,
+         geometry_,
+         {"Треугольники", "Окружности", "Треугольники", "Окружности"}},
+        {"a test on a group",
+         {chemistry_},
+         circles_,
+         DropPlace::On,
+         Qt::ShiftModifier,
+         circles_,
          {"O1", "A1"}},
-        {"questions on a test of groups", {a_[0]}, geometry_, DropPlace::On, Qt::ShiftModifier,
-         geometry_, {"Треугольники", "Окружности"}},
-        {"groups below a group", {triangles_}, circles_, DropPlace::Below, Qt::ShiftModifier,
-         geometry_, {"Треугольники", "Окружности", "Треугольники"}},
-        {"a group on a test of groups", {circles_}, geometry_, DropPlace::On, Qt::ShiftModifier,
-         geometry_, {"Треугольники", "Окружности", "Треугольники", "Окружности"}},
-        {"a test on a group", {chemistry_}, circles_, DropPlace::On, Qt::ShiftModifier, circles_,
-         {"O1", "A1"}},
-        {"a test below a test", {chemistry_}, algebra_, DropPlace::Below, Qt::ShiftModifier,
-         &tests, {"Алгебра", "Химия", "Геометрия", "Химия"}},
+        {"a test below a test",
+         {chemistry_},
+         algebra_,
+         DropPlace::Below,
+         Qt::ShiftModifier,
+         &tests,
+         {"Алгебра", "Химия", "Геометрия", "Химия"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -275,9 +312,10 @@ TEST_F(TestsExchangeTest, TasksAreMovedAndCopiedBetweenComplexTests) {
     // A complex test already taken asks first; No changes nothing.
     kvalorRoot().Studies().Append(drawStudy(addApplicant("Петров"), *final_));
     complex()->setCurrentIndex(window_->ComplexModel().IndexOf(taskNode(middle_, algebra_)));
-    prompts_.expectAsk("По изменяемому комплексному тесту проводилось тестирование.\n"
-                       "Изменить состав теста ?",
-                       QMessageBox::No);
+    prompts_.expectAsk(
+        "По изменяемому комплексному тесту проводилось тестирование.\n"
+        "Изменить состав теста ?",
+        QMessageBox::No);
     window_->ComplexTreeDrop(FindItemNode(window_->ComplexModel(), final_), Qt::NoModifier);
     EXPECT_EQ(task(final_, algebra_), nullptr);
     EXPECT_NE(task(middle_, algebra_), nullptr);
