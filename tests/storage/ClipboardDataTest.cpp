@@ -1,3 +1,7 @@
+#include <algorithm>
+#include <memory>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "model/QuestionBuilders.h"
@@ -37,51 +41,58 @@ protected:
     TQuestion* second_;
 };
 
-// The block is the count followed by the records as the data file holds them; reading gives
-// new questions with new ids and ignores whatever follows the last record.
-TEST_F(ClipboardDataTest, QuestionsBlockIsCountThenRecords) {
+// The ids of the item and of everything below it, answers included.
+std::vector<Guid> idsBelow(const IExaminerItem& item) {
+    std::vector<Guid> ids{item.Id()};
+    if (const auto* question = dynamic_cast<const TQuestion*>(&item)) {
+        for (int i = 0; i < question->Answers().Count(); ++i) {
+            ids.push_back(question->Answers().AnswerAt(i)->Id());
+        }
+    } else if (const auto* collection = dynamic_cast<const TExaminerCollection*>(&item)) {
+        for (int i = 0; i < collection->Count(); ++i) {
+            const std::vector<Guid> more = idsBelow(*collection->Items(i));
+            ids.insert(ids.end(), more.begin(), more.end());
+        }
+    }
+    return ids;
+}
+
+// The block is the count followed by the records as the data file holds them. Reading
+// ignores whatever follows the last record and gives new items that share no id with their
+// source, down to the answers of a question in a group in a group.
+TEST_F(ClipboardDataTest, BlocksAreCountThenRecordsAndPastedItemsAreNew) {
     const ByteStream written = WriteClipboardItems({first_, second_});
     EXPECT_EQ(written.data(), le32(2) + recordOf(*first_) + recordOf(*second_));
 
-    ByteStream block(written.data() + std::string(64, '\xAB'));
-    ASSERT_EQ(ReadClipboardCount(block, ClipboardFormat::Questions), 2);
-    for (const TQuestion* original : {first_, second_}) {
-        const auto copy = ReadClipboardQuestion(block);
-        EXPECT_EQ(copy->GetName(), original->GetName());
-        EXPECT_EQ(copy->QuestionType(), original->QuestionType());
-        ASSERT_EQ(copy->Answers().Count(), original->Answers().Count());
-        EXPECT_NE(copy->Id(), original->Id());
-        EXPECT_NE(copy->Answers().AnswerAt(0)->Id(), original->Answers().AnswerAt(0)->Id());
-    }
-}
-
-// Every id of a pasted test differs from the source's, down to the answers of a question
-// inside a group inside a group: a copy shares nothing with the test it was copied from.
-TEST_F(ClipboardDataTest, PastedTestsAreNewThroughout) {
-    TQuestions& outer = addGroup(test_, "Внешняя");
-    TQuestions& inner = addGroup(outer, "Внутренняя");
-    const TQuestion& deep = addQuestion(inner, kSingleAnswer, "Глубоко", {"a", "b"}, {0});
-    ByteStream block(WriteClipboardItems({&test_}).data());
-    ASSERT_EQ(ReadClipboardCount(block, ClipboardFormat::SimpleTests), 1);
-    const auto copy = ReadClipboardCollection(block, ClipboardFormat::SimpleTests);
-
-    const auto* copiedOuter = dynamic_cast<const TQuestions*>(copy->Items(2));
-    ASSERT_NE(copiedOuter, nullptr);
-    const auto* copiedInner = dynamic_cast<const TQuestions*>(copiedOuter->Items(0));
-    ASSERT_NE(copiedInner, nullptr);
-    const auto* copiedDeep = dynamic_cast<const TQuestion*>(copiedInner->Items(0));
-    ASSERT_NE(copiedDeep, nullptr);
-    EXPECT_EQ(copiedDeep->GetName(), deep.GetName());
-    const std::pair<const Guid&, const Guid&> pairs[] = {
-        {copy->Id(), test_.Id()},
-        {copiedOuter->Id(), outer.Id()},
-        {copiedInner->Id(), inner.Id()},
-        {copiedDeep->Id(), deep.Id()},
-        {copiedDeep->Answers().AnswerAt(1)->Id(), deep.Answers().AnswerAt(1)->Id()},
-        {copy->Items(0)->Id(), first_->Id()},
+    addQuestion(addGroup(addGroup(test_, "Внешняя"), "Внутренняя"), kSingleAnswer, "Глубоко",
+                {"a", "b"}, {0});
+    struct Case {
+        ClipboardFormat format;
+        std::string bytes;
+        std::vector<const IExaminerItem*> sources;
     };
-    for (const auto& [copied, source] : pairs) {
-        EXPECT_NE(copied, source);
+    const Case cases[] = {
+        {ClipboardFormat::Questions, written.data(), {first_, second_}},
+        {ClipboardFormat::SimpleTests, WriteClipboardItems({&test_}).data(), {&test_}},
+    };
+    for (const Case& c : cases) {
+        ByteStream block(c.bytes + std::string(64, '\xAB'));
+        ASSERT_EQ(ReadClipboardCount(block, c.format), static_cast<int>(c.sources.size()));
+        for (const IExaminerItem* source : c.sources) {
+            std::unique_ptr<IExaminerItem> copy;
+            if (c.format == ClipboardFormat::Questions) {
+                copy = ReadClipboardQuestion(block);
+            } else {
+                copy = ReadClipboardCollection(block, c.format);
+            }
+            EXPECT_EQ(copy->GetName(), source->GetName());
+            const std::vector<Guid> old = idsBelow(*source);
+            const std::vector<Guid> renewed = idsBelow(*copy);
+            EXPECT_EQ(renewed.size(), old.size());
+            for (const Guid& id : renewed) {
+                EXPECT_TRUE(std::ranges::find(old, id) == old.end());
+            }
+        }
     }
 }
 
