@@ -167,7 +167,8 @@ TfmTestsEdit::TfmTestsEdit(TfmKvalor& mainWindow, QWidget* parent)
     ConnectTrees();
     connect(&mainWindow.SettingDialog(), &TfmSetting::fontSizeChanged, this,
             guard([this] { ApplyFontSetting(kvalorRoot().FontSize()); }));
-    resize(900, 600);
+    // Wide enough for every button of the simple tests' toolbar, "Экспорт" included.
+    resize(1000, 600);
     UpdateActions();
 }
 
