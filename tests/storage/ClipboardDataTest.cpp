@@ -41,6 +41,13 @@ protected:
     TQuestion* second_;
 };
 
+std::unique_ptr<IExaminerItem> readItem(ByteStream& block, ClipboardFormat format) {
+    if (format == ClipboardFormat::Questions) {
+        return ReadClipboardQuestion(block);
+    }
+    return ReadClipboardCollection(block, format);
+}
+
 // The ids of the item and of everything below it, answers included.
 std::vector<Guid> idsBelow(const IExaminerItem& item) {
     std::vector<Guid> ids{item.Id()};
@@ -79,12 +86,7 @@ TEST_F(ClipboardDataTest, BlocksAreCountThenRecordsAndPastedItemsAreNew) {
         ByteStream block(c.bytes + std::string(64, '\xAB'));
         ASSERT_EQ(ReadClipboardCount(block, c.format), static_cast<int>(c.sources.size()));
         for (const IExaminerItem* source : c.sources) {
-            std::unique_ptr<IExaminerItem> copy;
-            if (c.format == ClipboardFormat::Questions) {
-                copy = ReadClipboardQuestion(block);
-            } else {
-                copy = ReadClipboardCollection(block, c.format);
-            }
+            const std::unique_ptr<IExaminerItem> copy = readItem(block, c.format);
             EXPECT_EQ(copy->GetName(), source->GetName());
             const std::vector<Guid> old = idsBelow(*source);
             const std::vector<Guid> renewed = idsBelow(*copy);
@@ -129,11 +131,7 @@ TEST_F(ClipboardDataTest, DamagedBlocksFailCleanly) {
         int read = 0;
         try {
             for (; read < count; ++read) {
-                if (c.format == ClipboardFormat::Questions) {
-                    ReadClipboardQuestion(block);
-                } else {
-                    ReadClipboardCollection(block, c.format);
-                }
+                readItem(block, c.format);
             }
             ADD_FAILURE() << "no read error";
         } catch (const ReadError& error) {
