@@ -167,8 +167,9 @@ TfmTestsEdit::TfmTestsEdit(TfmKvalor& mainWindow, QWidget* parent)
     ConnectTrees();
     connect(&mainWindow.SettingDialog(), &TfmSetting::fontSizeChanged, this,
             guard([this] { ApplyFontSetting(kvalorRoot().FontSize()); }));
-    // Wide enough for every button of the simple tests' toolbar, "Экспорт" included.
-    resize(1000, 600);
+    ApplyFontSetting(kvalorRoot().FontSize());
+    resize(900, 600);
+    FitToToolBars();
     UpdateActions();
 }
 
@@ -1103,10 +1104,28 @@ void TfmTestsEdit::FitColumns() {
         kTimeColumn, metrics.horizontalAdvance(QStringLiteral("100 ч. 30 мин.")) + 16);
 }
 
+void TfmTestsEdit::FitToToolBars() {
+    // Each side gets the width of its whole toolbar, so that no button hides behind the
+    // toolbar's overflow mark whatever the style and the font; the window only ever grows.
+    const int complexWidth = tbComplex_->sizeHint().width();
+    const int simpleWidth = tbSimple_->sizeHint().width();
+    const QMargins margins = layout()->contentsMargins();
+    const int shortfall = complexWidth + simpleWidth + splitter_->handleWidth() + margins.left() +
+                          margins.right() - width();
+    if (shortfall > 0) {
+        QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
+        frame = frame ? frame : this;
+        frame->resize(frame->width() + shortfall, frame->height());
+    }
+    // In proportion to the toolbars, so that the window's later sizes keep both in view.
+    splitter_->setSizes({complexWidth, simpleWidth});
+}
+
 void TfmTestsEdit::ApplyFontSetting(int pointSize) {
     if (pointSize > 0 && FontSizeDiffers(tvSimple_, pointSize)) {
         ApplyFontSize(this, pointSize);
         FitColumns();
+        FitToToolBars();
         if (auto* host = qobject_cast<QMdiSubWindow*>(parentWidget())) {
             layout()->activate();
             host->setMinimumSize(host->minimumSizeHint());

@@ -96,6 +96,7 @@ private:
     void ConnectTrees();
     void ApplyFontSetting(int pointSize);
     void FitColumns();
+    void FitToToolBars();
 
     QStringList NodeTexts(const TItemNode& node, bool complexTree) const;
     QVariant NodeRole(const TItemNode& node, int column, int role, bool complexTree) const;

@@ -2,9 +2,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QToolBar>
 
 #include "AuthoringTest.h"
 #include "exchange/WorkbookTestSupport.h"
@@ -116,6 +118,25 @@ TEST_F(TestsEditTest, NodeTexts) {
     const auto& complexModel = window().ComplexModel();
     EXPECT_TRUE(cell(complexModel, final_).data(Qt::FontRole).value<QFont>().bold());
     EXPECT_FALSE(cell(complexModel, algebra_).data(Qt::FontRole).isValid());
+}
+
+TEST_F(TestsEditTest, EveryToolbarButtonStaysInViewAtALargeFont) {
+    // Wide enough for both toolbars at 14 pt; a narrower frame keeps the window inside it.
+    main_->resize(1600, 1000);
+    for (const int size : {0, 14}) {
+        kvalorRoot().SetFontSize(size);
+        TfmTestsEdit& tests = openTests();
+        QCoreApplication::processEvents();
+        for (const QToolBar* toolBar : tests.findChildren<QToolBar*>()) {
+            for (QAction* action : toolBar->actions()) {
+                const QWidget* button = toolBar->widgetForAction(action);
+                ASSERT_NE(button, nullptr);
+                EXPECT_TRUE(button->isVisible()) << size << " " << action->text().toStdString();
+            }
+        }
+        tests.parentWidget()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 TEST_F(TestsEditTest, EnableRulesFollowTheFocusedNodes) {
