@@ -106,18 +106,6 @@ void BM_GroupStudiesByUser(benchmark::State& state) {
 }
 BENCHMARK(BM_GroupStudiesByUser)->Unit(benchmark::kMillisecond);
 
-void BM_CollectQuestionRecords(benchmark::State& state) {
-    std::mt19937 random(3);
-    TStudyList list;
-    ByteStream in(journalStream(20000, 0, 20, random));
-    list.LoadFromStream(in);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(list.CollectQuestionRecords());
-    }
-    state.SetItemsProcessed(state.iterations() * 400000);
-}
-BENCHMARK(BM_CollectQuestionRecords)->Unit(benchmark::kMillisecond);
-
 void BM_GroupTasksBySource(benchmark::State& state) {
     const auto complexTests = makeIds(1000);
     const auto sources = makeIds(5000);

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6network6
-  zlib1g-dev libgsf-1-dev libxlsxwriter-dev
+  zlib1g-dev libdeflate-dev libgsf-1-dev libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev llvm-14
   python3 python3-olefile python3-openpyxl

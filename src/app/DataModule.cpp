@@ -1,6 +1,7 @@
 #include "app/DataModule.h"
 
 #include <exception>
+#include <optional>
 
 #include <QApplication>
 #include <QDir>
@@ -13,6 +14,7 @@
 #include "model/StarterData.h"
 #include "model/StudyList.h"
 #include "storage/DataFileLock.h"
+#include "storage/DataStreams.h"
 #include "storage/RecoveryFile.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
@@ -214,9 +216,13 @@ void TDM::DataModuleDestroy() {
     if (dataLoaded_) {
         // The results file is written even when the data file cannot be, so that the results
         // of the run survive in a file that can be imported later; so is the recovery file.
-        guarded([this] { SaveDataFile(); });
-        guarded([&root] {
-            root.Studies().SaveToFile(programFile(QString::fromLatin1(kStudiesFileName)));
+        // Both files hold the same journal stream: it is packed once.
+        std::optional<PackedData> studies;
+        guarded([&root, &studies] { studies = root.PackStudies(); });
+        const PackedData* packed = studies ? &*studies : nullptr;
+        guarded([this, packed] { SaveDataFile(packed); });
+        guarded([&root, packed] {
+            root.Studies().SaveToFile(programFile(QString::fromLatin1(kStudiesFileName)), packed);
         });
     }
     ReleaseDataFile();
@@ -229,8 +235,8 @@ void TDM::ReleaseDataFile() {
     lock_.reset();
 }
 
-void TDM::SaveDataFile() {
-    kvalorRoot().SaveToFile(dataFile());
+void TDM::SaveDataFile(const PackedData* packedStudies) {
+    kvalorRoot().SaveToFile(dataFile(), packedStudies);
     if (recovery_) {
         recovery_->Discard();
     }

@@ -9,6 +9,7 @@
 namespace kvalor {
 
 class DataFileLock;
+struct PackedData;
 class RecoveryFile;
 class StudyRemovalWatch;
 class TStudy;
@@ -67,8 +68,9 @@ public:
     void ReleaseDataFile();
 
     // Saves the data file; once it is saved, the recovery file is done with and goes. Raises
-    // the error of the save, keeping the previous file and the recovery file.
-    void SaveDataFile();
+    // the error of the save, keeping the previous file and the recovery file. Packed studies
+    // are written as they are (see TKvalor::SaveToFile).
+    void SaveDataFile(const PackedData* packedStudies = nullptr);
 
     // A run was journaled (appended to the journal and scored): until the data file is next
     // saved it is also kept in the recovery file. A failure to write it is shown.

@@ -149,13 +149,13 @@ void TKvalor::SynchronizeStudies(TStudyList& list) {
 
     const auto questions =
         indexById(downcast<TQuestion>(CollectItems(*simpleTests_, "TQuestion", true)));
-    const QuestionRecordGroups records = list.CollectQuestionRecords();
-    forEachRun(records.starts, records.records.size(), [&](std::size_t first, std::size_t end) {
-        TQuestion* question = lookUp(questions, records.records[first]->QuestionId);
-        for (std::size_t i = first; i < end; ++i) {
-            records.records[i]->Question = question;
+    for (int i = 0; i < list.Count(); ++i) {
+        TExamineQuestions& records = list.StudyAt(i).Questions();
+        for (int r = 0; r < records.Count(); ++r) {
+            TExamineQuestion& record = records.Items(r);
+            record.Question = lookUp(questions, record.QuestionId);
         }
-    });
+    }
 
     const auto simpleGroups = indexById(questionGroups(*simpleTests_));
     const auto complexTests = indexById(questionGroups(*complexTests_));

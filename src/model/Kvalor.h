@@ -13,6 +13,7 @@ class TCompetitor;
 class TCompetitors;
 class TQuestions;
 class TStudyList;
+struct PackedData;
 class TTaskList;
 
 // The single root of the data model: it owns the two test roots, the users list, the tasks of
@@ -55,7 +56,11 @@ public:
     // so far, unlinked, and no current user. Options 1 and 2 are 1 after every load.
     void LoadFromFile(const QString& fileName, bool withFixups);
     // Replaces the file only once everything is written: a failed save keeps the old one.
-    void SaveToFile(const QString& fileName);
+    // Packed studies, when given, are written as the stream of the journal instead of
+    // packing it again (the end of a run writes the same bytes to the Studies file).
+    void SaveToFile(const QString& fileName, const PackedData* packedStudies = nullptr);
+    // The journal's stream as the data file and the Studies file store it.
+    PackedData PackStudies() const;
 
     // Imports a user exchange file into the users list (the users window's "Импорт из
     // файла"). The file is read whole first; a file that fails leaves everything as it was.

@@ -157,18 +157,6 @@ std::vector<int> TStudyList::GroupByTest() {
     return SortByIdText(studies_, [](const auto& study) -> const Guid& { return study->TestId(); });
 }
 
-QuestionRecordGroups TStudyList::CollectQuestionRecords() const {
-    QuestionRecordGroups groups;
-    for (const auto& study : studies_) {
-        const auto records = study->Questions().View();
-        groups.records.insert(groups.records.end(), records.begin(), records.end());
-    }
-    groups.starts = SortByIdText(groups.records, [](const TExamineQuestion* record) -> const Guid& {
-        return record->QuestionId;
-    });
-    return groups;
-}
-
 void TStudyList::SaveToStream(ByteStream& stream) const {
     stream.writeU8(kStreamVersion);
     stream.writeI32(Count());

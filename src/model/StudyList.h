@@ -15,16 +15,10 @@ namespace kvalor {
 
 class TCompetitor;
 class TQuestions;
+struct PackedData;
 
 // A selection of studies owned by a study list (a filtered journal, the studies of one test).
 using StudyView = std::vector<TStudy*>;
-
-// Every question record of a list of studies sorted by the text of QuestionId, with the index
-// of the first record of each run of equal ids. The records stay owned by their studies.
-struct QuestionRecordGroups {
-    ExamineQuestionView records;
-    std::vector<int> starts;
-};
 
 // The journal: an owning list of studies, plus the flags that refuse a file operation on the
 // list while another one runs.
@@ -69,7 +63,6 @@ public:
     // first study of each run of equal ids, for the linking after a load.
     std::vector<int> GroupByUser();
     std::vector<int> GroupByTest();
-    QuestionRecordGroups CollectQuestionRecords() const;
 
     // Which studies of a stream are merged; an empty filter takes all.
     using StudyFilter = std::function<bool(const TStudy&)>;
@@ -83,8 +76,9 @@ public:
     void LoadFromStream(ByteStream& stream, const StudyFilter& admit = {});
 
     // The Studies file: the study list stream, packed, in the storage "Studies". Refused while
-    // another file operation of the list runs.
-    void SaveToFile(const QString& fileName);
+    // another file operation of the list runs. Packed data, when given, must be this list's
+    // stream (TKvalor::PackStudies) and is written as it is.
+    void SaveToFile(const QString& fileName, const PackedData* packed = nullptr);
     // Merges the file's studies into the list as LoadFromStream does. Any file holding a
     // storage "Studies" (a data file too) will do.
     void LoadFromFile(const QString& fileName, const StudyFilter& admit = {});

@@ -3,6 +3,7 @@
 #include <QString>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "model/BuiltinAccounts.h"
 #include "model/Competitor.h"
@@ -86,7 +87,15 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups) {
     users_->Sort();
 }
 
-void TKvalor::SaveToFile(const QString& fileName) {
+PackedData TKvalor::PackStudies() const {
+    ByteStream studies;
+    studies_->SaveToStream(studies);
+    std::vector<ByteStream> contents;
+    contents.push_back(std::move(studies));
+    return std::move(PackDataStreams(std::move(contents)).front());
+}
+
+void TKvalor::SaveToFile(const QString& fileName, const PackedData* packedStudies) {
     // The container's errors carry "Ошибка записи $<code>"; until commit the file on disk
     // stays as it was.
     CompoundFileWriter file(fileName);
@@ -97,21 +106,21 @@ void TKvalor::SaveToFile(const QString& fileName) {
                             static_cast<char>(option2_)};
     root.writeStream(kVersionStream, std::string_view(version, sizeof version));
 
-    ByteStream simpleTests;
-    SaveTestsStream(*simpleTests_, simpleTests);
-    WriteDataStream(root, kSimpleTestsStorage, std::move(simpleTests));
-    ByteStream complexTests;
-    SaveTestsStream(*complexTests_, complexTests);
-    WriteDataStream(root, kComplexTestsStorage, std::move(complexTests));
-    ByteStream users;
-    SaveUsersStream(*users_, users);
-    WriteDataStream(root, kCompetitorsStorage, std::move(users));
-    ByteStream tasks;
-    tasks_->SaveToStream(tasks);
-    WriteDataStream(root, kComplexTasksStorage, std::move(tasks));
-    ByteStream studies;
-    studies_->SaveToStream(studies);
-    WriteDataStream(root, kStudiesStorage, std::move(studies));
+    // All streams are packed together, so that the cores share the work.
+    std::vector<ByteStream> contents(packedStudies ? 4 : 5);
+    SaveTestsStream(*simpleTests_, contents[0]);
+    SaveTestsStream(*complexTests_, contents[1]);
+    SaveUsersStream(*users_, contents[2]);
+    tasks_->SaveToStream(contents[3]);
+    if (!packedStudies) {
+        studies_->SaveToStream(contents[4]);
+    }
+    const std::vector<PackedData> packed = PackDataStreams(std::move(contents));
+    WritePackedData(root, kSimpleTestsStorage, packed[0]);
+    WritePackedData(root, kComplexTestsStorage, packed[1]);
+    WritePackedData(root, kCompetitorsStorage, packed[2]);
+    WritePackedData(root, kComplexTasksStorage, packed[3]);
+    WritePackedData(root, kStudiesStorage, packedStudies ? *packedStudies : packed[4]);
 
     file.commit();
 }

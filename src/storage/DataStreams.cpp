@@ -77,13 +77,32 @@ ByteStream ReadDataStream(const CompoundStorageReader& storage, int version) {
     return stream;
 }
 
+std::vector<PackedData> PackDataStreams(std::vector<ByteStream> contents) {
+    std::vector<PackedData> packed(contents.size());
+    std::vector<ByteStream*> streams;
+    for (std::size_t i = 0; i < contents.size(); ++i) {
+        packed[i].unpackedSize = contents[i].size();
+        streams.push_back(&contents[i]);
+    }
+    PackStreams(streams, kCurrentFormatVersion);
+    for (std::size_t i = 0; i < contents.size(); ++i) {
+        packed[i].bytes = contents[i].takeData();
+    }
+    return packed;
+}
+
+void WritePackedData(CompoundStorageWriter& parent, const std::string& storageName,
+                     const PackedData& data) {
+    // Checked before anything is committed, so the file on disk stays as it was.
+    RequireUnpackable(data.unpackedSize, data.bytes.size(), QString::fromStdString(storageName));
+    parent.createStorage(storageName).writeStream(kDataStream, data.bytes);
+}
+
 void WriteDataStream(CompoundStorageWriter& parent, const std::string& storageName,
                      ByteStream content) {
-    const std::size_t unpackedSize = content.size();
-    PackStream(content, kCurrentFormatVersion);
-    // Checked before anything is committed, so the file on disk stays as it was.
-    RequireUnpackable(unpackedSize, content.size(), QString::fromStdString(storageName));
-    parent.createStorage(storageName).writeStream(kDataStream, content.data());
+    std::vector<ByteStream> contents;
+    contents.push_back(std::move(content));
+    WritePackedData(parent, storageName, PackDataStreams(std::move(contents)).front());
 }
 
 void SaveTestsStream(const TQuestions& root, ByteStream& stream) {

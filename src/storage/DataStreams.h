@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "storage/CompoundFile.h"
 #include "util/ByteStream.h"
@@ -42,9 +43,21 @@ int ReadFormatVersion(const CompoundStorageReader& root);
 // UnpackLimit of the stored size.
 ByteStream ReadDataStream(const CompoundStorageReader& storage, int version);
 
-// Creates the storage under the parent with the content, packed for the current version, as
-// its stream "Data". Content that could not be unpacked again on this machine is refused with
-// an error naming the storage (RequireUnpackable).
+// A stream "Data" packed for the current version, with the size it unpacks to.
+struct PackedData {
+    std::string bytes;
+    std::size_t unpackedSize = 0;
+};
+
+// Packs the contents side by side on all cores, consuming them.
+std::vector<PackedData> PackDataStreams(std::vector<ByteStream> contents);
+
+// Creates the storage under the parent with the packed data as its stream "Data". Data that
+// could not be unpacked again on this machine is refused with an error naming the storage
+// (RequireUnpackable).
+void WritePackedData(CompoundStorageWriter& parent, const std::string& storageName,
+                     const PackedData& data);
+// The same, packing the content first.
 void WriteDataStream(CompoundStorageWriter& parent, const std::string& storageName,
                      ByteStream content);
 

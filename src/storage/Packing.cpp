@@ -1,11 +1,20 @@
 #include "storage/Packing.h"
 
+#include <libdeflate.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <exception>
+#include <future>
+#include <memory>
+#include <new>
 #include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
 
 #include "cipher/KVTEACrypt.h"
 #include "util/Error.h"
@@ -64,20 +73,167 @@ std::string runZlib(z_stream& zs, const std::string& data, Step step) {
     return out;
 }
 
-std::string compressBytes(const std::string& data) {
+// Streams are cut into pieces of this size that the cores pack side by side; a piece starts
+// without the window of the one before, which costs a few bytes per piece, far below 1 %.
+constexpr std::size_t kPieceSize = std::size_t{4} << 20;
+constexpr int kDeflateLevel = 9;
+// The zlib header of a level-9 stream with a 32 KiB window: what zlib itself writes.
+constexpr char kZlibHeader[] = {'\x78', '\xDA'};
+
+struct CompressorFree {
+    void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
+};
+using Compressor = std::unique_ptr<libdeflate_compressor, CompressorFree>;
+
+// One piece of a stream: raw deflate data, ending on a byte boundary with its blocks open
+// for the next piece unless it is the stream's last.
+struct Piece {
+    std::string_view input;
+    bool last = false;
+    std::string output;
+    uLong adler = 1;
+};
+
+// Clears the final-block bit of the last block of a complete raw deflate stream and ends it
+// with an empty stored block, so that the next piece's blocks may follow it byte-aligned (a
+// flush point, as zlib's Z_SYNC_FLUSH writes). Inflating block by block tells where each
+// block starts and how many bits of the last byte the final block leaves unused.
+void openEnd(std::string& deflated) {
     z_stream zs{};
-    const int init = deflateInit(&zs, Z_BEST_COMPRESSION);
-    if (init != Z_OK) {
+    if (const int init = inflateInit2(&zs, -MAX_WBITS); init != Z_OK) {
         throwPackError(zs, init);
     }
-    const ZlibStreamEnd deflateEndGuard{zs, deflateEnd};
-    return runZlib(zs, data, [&zs](bool inputEnds, std::size_t) {
-        const int code = deflate(&zs, inputEnds ? Z_FINISH : Z_NO_FLUSH);
-        if (code == Z_STREAM_ERROR) {
+    const ZlibStreamEnd inflateEndGuard{zs, inflateEnd};
+    auto* bytes = reinterpret_cast<Bytef*>(deflated.data());
+    zs.next_in = bytes;
+    zs.avail_in = static_cast<uInt>(deflated.size());
+    std::string sink(kChunkSize, '\0');
+    // Where the header of the block being decoded starts: its first bit is the final-block bit.
+    std::size_t headerByte = 0;
+    unsigned headerBit = 0;
+    for (;;) {
+        zs.next_out = reinterpret_cast<Bytef*>(sink.data());
+        zs.avail_out = static_cast<uInt>(sink.size());
+        const int code = inflate(&zs, Z_BLOCK);
+        // No progress is possible when the last call stopped with the end of a block already
+        // read; the input still holds the blocks after it.
+        if (code != Z_OK && !(code == Z_BUF_ERROR && zs.avail_in > 0)) {
             throwPackError(zs, code);
         }
-        return code;
-    });
+        if ((zs.data_type & 128) == 0) {
+            continue;  // inside a block, the sink was full
+        }
+        const auto unusedBits = static_cast<unsigned>(zs.data_type & 7);
+        const auto consumed = static_cast<std::size_t>(zs.next_in - bytes);
+        if ((zs.data_type & 64) == 0) {
+            headerByte = unusedBits == 0 ? consumed : consumed - 1;
+            headerBit = unusedBits == 0 ? 0 : 8 - unusedBits;
+            continue;
+        }
+        // The final block has ended: drop its final bit, keep the bits used in the last byte
+        // (the rest are zero, as is the header of a stored block), and add that block.
+        deflated[headerByte] = static_cast<char>(deflated[headerByte] & ~(1u << headerBit));
+        deflated.resize(consumed);
+        deflated.back() = static_cast<char>(deflated.back() & ((1u << (8 - unusedBits)) - 1));
+        if (unusedBits < 3) {
+            deflated.push_back('\0');
+        }
+        deflated.append("\0\0\xFF\xFF", 4);
+        return;
+    }
+}
+
+void packPiece(libdeflate_compressor* compressor, Piece& piece) {
+    piece.output.resize(libdeflate_deflate_compress_bound(compressor, piece.input.size()));
+    const std::size_t size = libdeflate_deflate_compress(
+        compressor, piece.input.data(), piece.input.size(), piece.output.data(),
+        piece.output.size());
+    piece.output.resize(size);
+    piece.output.shrink_to_fit();
+    if (!piece.last) {
+        openEnd(piece.output);
+    }
+    piece.adler = libdeflate_adler32(1, piece.input.data(), piece.input.size());
+}
+
+// Packs every piece on as many threads as there are cores, each with its own compressor.
+void packPieces(std::vector<Piece>& pieces) {
+    std::atomic<std::size_t> next{0};
+    const auto work = [&pieces, &next] {
+        const Compressor compressor(libdeflate_alloc_compressor(kDeflateLevel));
+        if (!compressor) {
+            throw std::bad_alloc();
+        }
+        for (std::size_t i = next++; i < pieces.size(); i = next++) {
+            packPiece(compressor.get(), pieces[i]);
+        }
+    };
+    const std::size_t threads =
+        std::min<std::size_t>(pieces.size(), std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::future<void>> helpers;
+    for (std::size_t t = 1; t < threads; ++t) {
+        helpers.push_back(std::async(std::launch::async, work));
+    }
+    std::exception_ptr failure;
+    try {
+        work();
+    } catch (...) {
+        failure = std::current_exception();
+        next = pieces.size();
+    }
+    for (auto& helper : helpers) {
+        try {
+            helper.get();
+        } catch (...) {
+            failure = failure ? failure : std::current_exception();
+            next = pieces.size();
+        }
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
+// The zlib streams of all the data at once, each exactly what a zlib inflate reads: header
+// 78 DA, the pieces' deflate blocks one after the other, the Adler-32 of the whole.
+std::vector<std::string> compressAll(const std::vector<const std::string*>& data) {
+    std::vector<Piece> pieces;
+    std::vector<std::size_t> firstPiece;
+    for (const std::string* bytes : data) {
+        firstPiece.push_back(pieces.size());
+        std::size_t at = 0;
+        do {
+            const std::size_t size = std::min(kPieceSize, bytes->size() - at);
+            pieces.push_back({std::string_view(*bytes).substr(at, size), false, {}, 1});
+            at += size;
+        } while (at < bytes->size());
+        pieces.back().last = true;
+    }
+    packPieces(pieces);
+
+    std::vector<std::string> packed;
+    firstPiece.push_back(pieces.size());
+    for (std::size_t d = 0; d < data.size(); ++d) {
+        std::size_t size = sizeof kZlibHeader + 4;
+        for (std::size_t i = firstPiece[d]; i < firstPiece[d + 1]; ++i) {
+            size += pieces[i].output.size();
+        }
+        std::string out;
+        out.reserve(size);
+        out.append(kZlibHeader, sizeof kZlibHeader);
+        uLong adler = 1;
+        for (std::size_t i = firstPiece[d]; i < firstPiece[d + 1]; ++i) {
+            out += pieces[i].output;
+            adler = adler32_combine(adler, pieces[i].adler,
+                                    static_cast<z_off_t>(pieces[i].input.size()));
+            std::string().swap(pieces[i].output);
+        }
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            out.push_back(static_cast<char>((adler >> shift) & 0xFF));
+        }
+        packed.push_back(std::move(out));
+    }
+    return packed;
 }
 
 // Inflates chunk by chunk, so that the output never grows beyond maxSize whatever the data
@@ -156,12 +312,22 @@ void RequireUnpackable(std::size_t unpackedSize, std::size_t packedSize, const Q
     }
 }
 
-void PackStream(ByteStream& stream, int version) {
-    THash packed = compressBytes(stream.data());
-    if (version < kFirstPlainVersion) {
-        TKVTEAEncrypt().encipher(packed);
+void PackStreams(const std::vector<ByteStream*>& streams, int version) {
+    std::vector<const std::string*> data;
+    for (const ByteStream* stream : streams) {
+        data.push_back(&stream->data());
     }
-    stream = ByteStream(std::move(packed));
+    std::vector<std::string> packed = compressAll(data);
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+        if (version < kFirstPlainVersion) {
+            TKVTEAEncrypt().encipher(packed[i]);
+        }
+        *streams[i] = ByteStream(std::move(packed[i]));
+    }
+}
+
+void PackStream(ByteStream& stream, int version) {
+    PackStreams({&stream}, version);
 }
 
 void UnpackStream(ByteStream& stream, int version, std::size_t maxSize) {

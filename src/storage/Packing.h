@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstddef>
 #include <optional>
+#include <vector>
 
 #include "util/ByteStream.h"
 
@@ -20,9 +21,12 @@ void SetMaxUnpackedSize(std::optional<std::size_t> bound);
 // proportion to the size of the file, never more.
 std::size_t UnpackLimit(std::size_t packedSize);
 
-// Replaces the whole content of the stream with its zlib compression (level 9) and, for the
-// old format versions below 3, wraps that in the cipher container. The position ends at 0.
+// Replaces the whole content of the stream with its zlib compression (level 9, header 78 DA,
+// read by any zlib inflate) and, for the old format versions below 3, wraps that in the
+// cipher container. The position ends at 0.
 void PackStream(ByteStream& stream, int version);
+// The same for several streams at once: their pieces are packed side by side on all cores.
+void PackStreams(const std::vector<ByteStream*>& streams, int version);
 
 // The reverse: for versions below 3 the content is first deciphered (bytes that are no cipher
 // container are decompressed as they are), then decompressed; bytes after the end of the zlib

@@ -37,7 +37,7 @@ KvalorError containerError(const char* operation, const StorageError& error) {
 
 }  // namespace
 
-void TStudyList::SaveToFile(const QString& fileName) {
+void TStudyList::SaveToFile(const QString& fileName, const PackedData* packed) {
     if (reading_ || writing_) {
         throw KvalorError("Запись в файл.\nВыполнение невозможно");
     }
@@ -46,9 +46,13 @@ void TStudyList::SaveToFile(const QString& fileName) {
         const ListFlag writing(*this, &TStudyList::SetWriting);
         const char version = static_cast<char>(kCurrentFormatVersion);
         file.root().writeStream(kVersionStream, std::string_view(&version, 1));
-        ByteStream studies;
-        SaveToStream(studies);
-        WriteDataStream(file.root(), kStudiesStorage, std::move(studies));
+        if (packed) {
+            WritePackedData(file.root(), kStudiesStorage, *packed);
+        } else {
+            ByteStream studies;
+            SaveToStream(studies);
+            WriteDataStream(file.root(), kStudiesStorage, std::move(studies));
+        }
         file.commit();
     } catch (const StorageError& error) {
         throw containerError("Ошибка записи", error);

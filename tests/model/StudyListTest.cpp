@@ -239,7 +239,6 @@ TEST(StudyList, DamagedStreamFailsWithoutCrashingAndKeepsWhatWasMerged) {
 TEST(StudyList, GroupingSortsStablyByIdText) {
     TStudyList list;
     EXPECT_TRUE(list.GroupByUser().empty());
-    EXPECT_TRUE(list.CollectQuestionRecords().starts.empty());
     list.Append(makeStudy({1.0, 1, kUserB, kTestA}));
     EXPECT_EQ(list.GroupByUser(), std::vector<int>{0});
 
@@ -261,28 +260,6 @@ TEST(StudyList, GroupingSortsStablyByIdText) {
     EXPECT_EQ(list.StudyAt(0).Date(), 5.0);
     EXPECT_EQ(list.StudyAt(1).Date(), 1.0);
     EXPECT_EQ(list.StudyAt(3).Date(), 2.0);
-}
-
-TEST(StudyList, QuestionRecordsOfAllStudiesGroupedById) {
-    TStudyList list;
-    const Guid q1 = Guid::fromLiteral("{00000002-0000-4000-8000-000000000000}");
-    const Guid q2 = Guid::fromLiteral("{01000000-0000-4000-8000-000000000000}");
-    list.Append(makeStudy({1.0, 1, kUserA, kTestA}, 2));
-    list.Append(makeStudy({2.0, 1, kUserA, kTestA}, 3));
-    auto& first = list.StudyAt(0).Questions();
-    auto& second = list.StudyAt(1).Questions();
-    first.Items(0).QuestionId = q2;
-    first.Items(1).QuestionId = q1;
-    second.Items(0).QuestionId = q2;
-    second.Items(1).QuestionId = q1;
-    second.Items(2).QuestionId = q2;
-
-    const auto groups = list.CollectQuestionRecords();
-    EXPECT_EQ(groups.starts, (std::vector<int>{0, 2}));
-    EXPECT_EQ(groups.records,
-              (ExamineQuestionView{&first.Items(1), &second.Items(1), &first.Items(0),
-                                   &second.Items(0), &second.Items(2)}));
-    EXPECT_EQ(list.StudyAt(0).Date(), 1.0);  // the studies keep their order
 }
 
 TEST(StudyList, NewStudyAndDeletionByReference) {
