@@ -75,7 +75,7 @@ std::string runZlib(z_stream& zs, const std::string& data, Step step) {
 
 // Streams are cut into pieces of this size that the cores pack side by side; a piece starts
 // without the window of the one before, which costs a few bytes per piece, far below 1 %.
-constexpr std::size_t kPieceSize = std::size_t{4} << 20;
+constexpr std::size_t kPieceSize = std::size_t{1} << 20;
 constexpr int kDeflateLevel = 9;
 // The zlib header of a level-9 stream with a 32 KiB window: what zlib itself writes.
 constexpr char kZlibHeader[] = {'\x78', '\xDA'};
@@ -144,6 +144,12 @@ void openEnd(std::string& deflated) {
 }
 
 void packPiece(libdeflate_compressor* compressor, Piece& piece) {
+    if (piece.input.empty()) {
+        // An empty stream: one empty final block of fixed codes, as zlib writes it, two bytes
+        // shorter than the stored block libdeflate would write.
+        piece.output.assign("\x03\x00", 2);
+        return;
+    }
     piece.output.resize(libdeflate_deflate_compress_bound(compressor, piece.input.size()));
     const std::size_t size = libdeflate_deflate_compress(
         compressor, piece.input.data(), piece.input.size(), piece.output.data(),
