@@ -8,6 +8,8 @@
 #include "StoredRecords.h"
 #include "cipher/KVTEACrypt.h"
 #include "storage/CompoundFile.h"
+#include "storage/DataStreams.h"
+#include "storage/Packing.h"
 
 using namespace kvalor;
 using namespace storagetest;
@@ -72,6 +74,40 @@ TEST_F(StudiesFileTest, WrittenListIsReadBackWhole) {
     // The same file again merges into the studies it already gave.
     root.ImportStudies({file});
     EXPECT_EQ(describe(root), expected);
+}
+
+// The end of a run packs the journal once and writes those bytes into both files; each file
+// must then read back as a save that packs on its own would.
+TEST_F(StudiesFileTest, OnePackedJournalGoesIntoTheDataFileAndTheStudiesFile) {
+    TKvalor root;
+    fillSample(root);
+    const std::string expected = describe(root);
+    const PackedData packed = root.PackStudies();
+    const QString dataFile = qpath("KvalorData.exd");
+    const QString studiesFile = qpath("Studies.exd");
+    root.SaveToFile(dataFile, &packed);
+    root.Studies().SaveToFile(studiesFile, &packed);
+    root.SaveToFile(qpath("Alone.exd"));
+
+    ByteStream journal;
+    root.Studies().SaveToStream(journal);
+    EXPECT_EQ(packed.unpackedSize, journal.size());
+    for (const QString& file : {dataFile, studiesFile, qpath("Alone.exd")}) {
+        const CompoundFileReader reader(file);
+        ByteStream stored(reader.root().storage("Studies").stream("Data").readAll());
+        if (file != qpath("Alone.exd")) {
+            EXPECT_EQ(stored.data(), packed.bytes) << file.toStdString();
+        }
+        UnpackStream(stored, 3);
+        EXPECT_EQ(stored.data(), journal.data()) << file.toStdString();
+    }
+
+    TKvalor loaded;
+    loaded.LoadFromFile(dataFile, true);
+    EXPECT_EQ(describe(loaded), expected);
+    loaded.Studies().Clear();
+    loaded.ImportStudies({studiesFile});
+    EXPECT_EQ(describe(loaded), expected);
 }
 
 TEST_F(StudiesFileTest, ImportMergesResultsFilesAndDataFiles) {
