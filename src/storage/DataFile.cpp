@@ -1,6 +1,7 @@
 // The data file: every list of the root object in one compound file.
 
 #include <QString>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,20 +57,46 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups) {
     option1_ = 1;
     option2_ = 1;
 
-    const auto dataOf = [&root, &context](const std::string& storage) {
-        return ReadDataStream(RequireStorage(root, storage), context.version);
+    // The stored streams are taken out first and the file let go, so that its bytes are not
+    // held while the records are built; each unpacked stream goes once its records are read.
+    // A storage that cannot be read fails in its turn, once the lists before it are loaded.
+    struct Stored {
+        ByteStream stream;
+        std::exception_ptr failure;
     };
-    ByteStream stream = dataOf(kSimpleTestsStorage);
-    LoadTestsStream(*simpleTests_, stream, context);
-    stream = dataOf(kComplexTestsStorage);
-    LoadTestsStream(*complexTests_, stream, context);
-    stream = dataOf(kCompetitorsStorage);
-    LoadUsersStream(*users_, stream, context);
-    stream = dataOf(kComplexTasksStorage);
-    tasks_->LoadFromStream(stream);
-    stream = dataOf(kStudiesStorage);
-    studies_->LoadFromStream(stream);
+    const std::string* const storages[] = {&kSimpleTestsStorage, &kComplexTestsStorage,
+                                           &kCompetitorsStorage, &kComplexTasksStorage,
+                                           &kStudiesStorage};
+    std::vector<Stored> stored;
+    for (const std::string* storage : storages) {
+        Stored entry;
+        try {
+            entry.stream = ReadStoredStream(RequireStorage(root, *storage));
+        } catch (...) {
+            entry.failure = std::current_exception();
+        }
+        stored.push_back(std::move(entry));
+    }
     file.reset();
+    const auto unpacked = [&stored, &context](std::size_t index) {
+        if (stored[index].failure) {
+            std::rethrow_exception(stored[index].failure);
+        }
+        ByteStream stream = std::move(stored[index].stream);
+        UnpackDataStream(stream, context.version);
+        return stream;
+    };
+    ByteStream stream = unpacked(0);
+    LoadTestsStream(*simpleTests_, stream, context);
+    stream = unpacked(1);
+    LoadTestsStream(*complexTests_, stream, context);
+    stream = unpacked(2);
+    LoadUsersStream(*users_, stream, context);
+    stream = unpacked(3);
+    tasks_->LoadFromStream(stream);
+    stream = unpacked(4);
+    studies_->LoadFromStream(stream);
+    stream = ByteStream();
 
     if (!withFixups) {
         return;

@@ -68,12 +68,20 @@ int ReadFormatVersion(const CompoundStorageReader& root) {
     return bytes.empty() ? 0 : static_cast<unsigned char>(bytes[0]);
 }
 
-ByteStream ReadDataStream(const CompoundStorageReader& storage, int version) {
-    ByteStream stream(storage.stream(kDataStream).readAll());
+ByteStream ReadStoredStream(const CompoundStorageReader& storage) {
+    return ByteStream(storage.stream(kDataStream).readAll());
+}
+
+void UnpackDataStream(ByteStream& stream, int version) {
     // Versions 0 and 1 stored the records as they are.
     if (version > 1) {
         UnpackStream(stream, version);
     }
+}
+
+ByteStream ReadDataStream(const CompoundStorageReader& storage, int version) {
+    ByteStream stream = ReadStoredStream(storage);
+    UnpackDataStream(stream, version);
     return stream;
 }
 

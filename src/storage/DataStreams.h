@@ -42,6 +42,9 @@ int ReadFormatVersion(const CompoundStorageReader& root);
 // The whole stream "Data" of the storage, unpacked when the version asks for it, within
 // UnpackLimit of the stored size.
 ByteStream ReadDataStream(const CompoundStorageReader& storage, int version);
+// The same in two steps: the stream as stored, then unpacked in place.
+ByteStream ReadStoredStream(const CompoundStorageReader& storage);
+void UnpackDataStream(ByteStream& stream, int version);
 
 // A stream "Data" packed for the current version, with the size it unpacks to.
 struct PackedData {

@@ -337,11 +337,15 @@ void PackStream(ByteStream& stream, int version) {
 }
 
 void UnpackStream(ByteStream& stream, int version, std::size_t maxSize) {
-    THash packed = stream.data();
     if (version < kFirstPlainVersion) {
+        THash packed = stream.data();
         TKVTEADecrypt().decipher(packed);
+        stream = ByteStream(decompressBytes(packed, maxSize));
+        return;
     }
-    stream = ByteStream(decompressBytes(packed, maxSize));
+    // Straight from the stream's bytes: a copy of them would cost the packed size again.
+    ByteStream unpacked(decompressBytes(stream.data(), maxSize));
+    stream = std::move(unpacked);
 }
 
 void UnpackStream(ByteStream& stream, int version) {
