@@ -88,7 +88,10 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Квалор"));
 
     TDM& module = dataModule();
-    if (!module.DataModuleCreate(FirstStart::WriteStarterData)) {
+    if (!module.DataModuleCreate(FirstStart::WriteStarterData,
+                                 [&splash](std::uint64_t done, std::uint64_t total) {
+                                     splash.ShowProgress(done, total);
+                                 })) {
         return 1;
     }
     registerExamineSettings();

@@ -2,6 +2,9 @@
 // shows any of the program's files as JSON, saves a data file again, imports results and
 // questions and exports tests and the journal as workbooks.
 
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 
@@ -68,6 +71,22 @@ void fail(const QString& message) {
     write(stderr, "kvalor-tool: " + message.toUtf8() + "\n");
 }
 
+// The advance of a long step on standard error, one line rewritten in place, when that is a
+// terminal: scripts that read the messages get only the messages.
+Progress progressLine(const char* label) {
+    if (!::isatty(STDERR_FILENO)) {
+        return {};
+    }
+    return [label, shown = -1](std::uint64_t done, std::uint64_t total) mutable {
+        const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
+        if (percent != shown) {
+            shown = percent;
+            std::fprintf(stderr, "\r%s: %3d %%%s", label, percent, percent == 100 ? "\n" : "");
+            std::fflush(stderr);
+        }
+    };
+}
+
 void init(const QString& fileName, bool empty) {
     const DataFileLock lock(fileName);
     TKvalor root;
@@ -90,7 +109,7 @@ void makeSchool(const QString& scaleText, const QString& fileName) {
     const DataFileLock lock(fileName);
     TKvalor root;
     BuildSchoolData(root, SchoolShape::atScale(scale));
-    root.SaveToFile(fileName);
+    root.SaveToFile(fileName, nullptr, progressLine("Сохранение"));
 }
 
 bool dump(const QString& fileName) {
@@ -104,8 +123,8 @@ bool dump(const QString& fileName) {
 void resave(const QString& from, const QString& to) {
     const DataFileLock lock(to);
     TKvalor root;
-    root.LoadFromFile(from, true);
-    root.SaveToFile(to);
+    root.LoadFromFile(from, true, progressLine("Загрузка"));
+    root.SaveToFile(to, nullptr, progressLine("Сохранение"));
 }
 
 // The save replaces the file only once it is complete, so a failing import leaves it as it was.
@@ -113,9 +132,9 @@ void resave(const QString& from, const QString& to) {
 void importStudies(const QString& dataFile, const QStringList& resultsFiles) {
     const DataFileLock lock(dataFile);
     TKvalor root;
-    root.LoadFromFile(dataFile, true);
-    const StudiesImportReport report = root.ImportStudies(resultsFiles);
-    root.SaveToFile(dataFile);
+    root.LoadFromFile(dataFile, true, progressLine("Загрузка"));
+    const StudiesImportReport report = root.ImportStudies(resultsFiles, progressLine("Импорт"));
+    root.SaveToFile(dataFile, nullptr, progressLine("Сохранение"));
     write(stdout, StudiesImportText(report).toUtf8() + "\n");
 }
 

@@ -1,4 +1,5 @@
 #include "app/DataModule.h"
+#include "app/ProgressWindow.h"
 
 #include <exception>
 #include <optional>
@@ -102,7 +103,7 @@ void TDM::SetRunMode(std::uint8_t mode) {
 TDM::TDM() = default;
 TDM::~TDM() = default;
 
-bool TDM::DataModuleCreate(FirstStart firstStart) {
+bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) {
     // Nothing of an earlier load may be saved by a run that is refused or fails to load.
     dataLoaded_ = false;
     removals_.reset();
@@ -138,7 +139,7 @@ bool TDM::DataModuleCreate(FirstStart firstStart) {
     }
 
     try {
-        root.LoadFromFile(dataFile(), true);
+        root.LoadFromFile(dataFile(), true, loadProgress);
         dataLoaded_ = true;
     } catch (const KvalorError& error) {
         showLoadError(error.message());
@@ -236,7 +237,8 @@ void TDM::ReleaseDataFile() {
 }
 
 void TDM::SaveDataFile(const PackedData* packedStudies) {
-    kvalorRoot().SaveToFile(dataFile(), packedStudies);
+    ProgressWindow progress(QStringLiteral("Сохранение файла данных..."));
+    kvalorRoot().SaveToFile(dataFile(), packedStudies, progress.callback());
     if (recovery_) {
         recovery_->Discard();
     }

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include "util/Progress.h"
+
 namespace kvalor {
 
 class DataFileLock;
@@ -56,8 +58,10 @@ public:
     // folder when asked to, loads the data file with its fix-ups and sets the run mode to 0.
     // A data file that cannot be read is reported in a box "Ошибка чтения базы"; the run goes
     // on with what was read. After a load, results left in a recovery file by a run that did
-    // not end are merged into the journal and saved at once.
-    bool DataModuleCreate(FirstStart firstStart = FirstStart::ReportMissingDataFile);
+    // not end are merged into the journal and saved at once. The load tells its advance to
+    // loadProgress (the splash shows it).
+    bool DataModuleCreate(FirstStart firstStart = FirstStart::ReportMissingDataFile,
+                          const Progress& loadProgress = {});
     // Writes the font size to the settings file and, when the data file was read at start,
     // saves it and then the results file. Runs after the event loop, so a failed save is shown
     // here; the previous file stays as it was. Releases the lock of the data file.

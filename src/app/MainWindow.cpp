@@ -18,6 +18,7 @@
 
 #include "app/Authorization.h"
 #include "app/DataModule.h"
+#include "app/ProgressWindow.h"
 #include "app/RunMode.h"
 #include "app/Settings.h"
 #include "model/BuiltinAccounts.h"
@@ -361,7 +362,10 @@ void TfmKvalor::actInportStudiesExecute() {
     if (!files.isEmpty()) {
         CloseAllWorkingWindows();
         // Results whose user or test this data lacks are left out: the user is told how many.
-        const StudiesImportReport report = kvalorRoot().ImportStudies(files);
+        const StudiesImportReport report = [&files] {
+            ProgressWindow progress(QStringLiteral("Импорт результатов тестов..."));
+            return kvalorRoot().ImportStudies(files, progress.callback());
+        }();
         prompts().inform(StudiesImportText(report), QStringLiteral("Импорт результатов тестов"),
                          QMessageBox::Information);
     }

@@ -1,5 +1,7 @@
 #include "app/SplashScreen.h"
 
+#include <algorithm>
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -103,8 +105,20 @@ TfmSplashScreen::TfmSplashScreen(QWidget* parent)
     }
 }
 
+void TfmSplashScreen::ShowProgress(std::uint64_t done, std::uint64_t total) {
+    share_ = total == 0 ? 1.0 : std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
+    repaint();
+}
+
 void TfmSplashScreen::paintEvent(QPaintEvent*) {
-    QPainter(this).drawPixmap(0, 0, picture_);
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, picture_);
+    if (share_ > 0.0) {
+        constexpr int kBarHeight = 4;
+        painter.fillRect(QRect(2, kHeight - 2 - kBarHeight,
+                               static_cast<int>((kWidth - 4) * share_), kBarHeight),
+                         palette().color(QPalette::Highlight));
+    }
 }
 
 }  // namespace kvalor

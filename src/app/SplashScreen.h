@@ -2,6 +2,7 @@
 
 #include <QPixmap>
 #include <QWidget>
+#include <cstdint>
 
 namespace kvalor {
 
@@ -17,11 +18,17 @@ public:
     // The picture, drawn once: the program's name beside its emblem.
     const QPixmap& picture() const { return picture_; }
 
+    // Draws a bar along the bottom edge for the advance of the load, at once.
+    void ShowProgress(std::uint64_t done, std::uint64_t total);
+    // The share of the bar filled, 0 to 1.
+    double ProgressShare() const { return share_; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     QPixmap picture_;
+    double share_ = 0.0;
 };
 
 }  // namespace kvalor

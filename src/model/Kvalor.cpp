@@ -184,7 +184,8 @@ void TKvalor::SynchronizeStudies(TStudyList& list) {
         });
 }
 
-StudiesImportReport TKvalor::ImportStudies(const QStringList& fileNames) {
+StudiesImportReport TKvalor::ImportStudies(const QStringList& fileNames,
+                                           const Progress& progress) {
     const auto accounts =
         indexById(downcast<TCompetitor>(CollectItems(*users_, "TCompetitor", true)));
     const auto simpleGroups = indexById(questionGroups(*simpleTests_));
@@ -208,8 +209,11 @@ StudiesImportReport TKvalor::ImportStudies(const QStringList& fileNames) {
     // Studies merged before a failing file stay; they are linked all the same, so that none
     // is left without the references the others have.
     try {
-        for (const QString& fileName : fileNames) {
-            studies_->LoadFromFile(fileName, admit);
+        const auto total = static_cast<std::uint64_t>(fileNames.size());
+        Report(progress, 0, total);
+        for (std::uint64_t done = 0; done < total; ++done) {
+            studies_->LoadFromFile(fileNames[static_cast<qsizetype>(done)], admit);
+            Report(progress, done + 1, total);
         }
     } catch (...) {
         SynchronizeStudies(*studies_);

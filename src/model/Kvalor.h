@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "model/ImportReports.h"
+#include "util/Progress.h"
 
 namespace kvalor {
 
@@ -54,11 +55,14 @@ public:
     // with fix-ups the studies are linked, the built-in accounts ensured, the tests numbered
     // and the users sorted. A load that fails after the file was opened leaves what was read
     // so far, unlinked, and no current user. Options 1 and 2 are 1 after every load.
-    void LoadFromFile(const QString& fileName, bool withFixups);
+    // Progress counts the stored bytes read into the lists.
+    void LoadFromFile(const QString& fileName, bool withFixups, const Progress& progress = {});
     // Replaces the file only once everything is written: a failed save keeps the old one.
     // Packed studies, when given, are written as the stream of the journal instead of
     // packing it again (the end of a run writes the same bytes to the Studies file).
-    void SaveToFile(const QString& fileName, const PackedData* packedStudies = nullptr);
+    // Progress counts the bytes packed.
+    void SaveToFile(const QString& fileName, const PackedData* packedStudies = nullptr,
+                    const Progress& progress = {});
     // The journal's stream as the data file and the Studies file store it.
     PackedData PackStudies() const;
 
@@ -80,7 +84,8 @@ public:
     // and test exist in this data, then links every study again, also when a file fails (the
     // error is raised afterwards; studies of earlier files stay): no study is left unlinked.
     // The report counts what was taken and what was left out; StudiesImportText words it.
-    StudiesImportReport ImportStudies(const QStringList& fileNames);
+    // Progress counts the files merged.
+    StudiesImportReport ImportStudies(const QStringList& fileNames, const Progress& progress = {});
     // Links the studies of the list to questions, tests and accounts, dropping none.
     void SynchronizeStudies(TStudyList& list);
 

@@ -44,7 +44,7 @@ private:
 
 }  // namespace
 
-void TKvalor::LoadFromFile(const QString& fileName, bool withFixups) {
+void TKvalor::LoadFromFile(const QString& fileName, bool withFixups, const Progress& progress) {
     RequireExistingFile(fileName);
     // The container's errors carry "Ошибка чтения $<code>".
     auto file = std::make_unique<const CompoundFileReader>(fileName);
@@ -68,6 +68,7 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups) {
                                            &kCompetitorsStorage, &kComplexTasksStorage,
                                            &kStudiesStorage};
     std::vector<Stored> stored;
+    std::uint64_t total = 0;
     for (const std::string* storage : storages) {
         Stored entry;
         try {
@@ -75,13 +76,18 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups) {
         } catch (...) {
             entry.failure = std::current_exception();
         }
+        total += entry.stream.size();
         stored.push_back(std::move(entry));
     }
     file.reset();
-    const auto unpacked = [&stored, &context](std::size_t index) {
+    // Each list is counted as read once the next one starts.
+    std::uint64_t done = 0;
+    const auto unpacked = [&](std::size_t index) {
+        Report(progress, done, total);
         if (stored[index].failure) {
             std::rethrow_exception(stored[index].failure);
         }
+        done += stored[index].stream.size();
         ByteStream stream = std::move(stored[index].stream);
         UnpackDataStream(stream, context.version);
         return stream;
@@ -99,6 +105,7 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups) {
     stream = ByteStream();
 
     if (!withFixups) {
+        Report(progress, total, total);
         return;
     }
     LinkStudies();
@@ -112,6 +119,7 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups) {
     simpleTests_->Renumber();
     complexTests_->Renumber();
     users_->Sort();
+    Report(progress, total, total);
 }
 
 PackedData TKvalor::PackStudies() const {
@@ -122,7 +130,8 @@ PackedData TKvalor::PackStudies() const {
     return std::move(PackDataStreams(std::move(contents)).front());
 }
 
-void TKvalor::SaveToFile(const QString& fileName, const PackedData* packedStudies) {
+void TKvalor::SaveToFile(const QString& fileName, const PackedData* packedStudies,
+                         const Progress& progress) {
     // The container's errors carry "Ошибка записи $<code>"; until commit the file on disk
     // stays as it was.
     CompoundFileWriter file(fileName);
@@ -142,7 +151,7 @@ void TKvalor::SaveToFile(const QString& fileName, const PackedData* packedStudie
     if (!packedStudies) {
         studies_->SaveToStream(contents[4]);
     }
-    const std::vector<PackedData> packed = PackDataStreams(std::move(contents));
+    const std::vector<PackedData> packed = PackDataStreams(std::move(contents), progress);
     WritePackedData(root, kSimpleTestsStorage, packed[0]);
     WritePackedData(root, kComplexTestsStorage, packed[1]);
     WritePackedData(root, kCompetitorsStorage, packed[2]);

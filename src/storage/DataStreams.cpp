@@ -85,14 +85,15 @@ ByteStream ReadDataStream(const CompoundStorageReader& storage, int version) {
     return stream;
 }
 
-std::vector<PackedData> PackDataStreams(std::vector<ByteStream> contents) {
+std::vector<PackedData> PackDataStreams(std::vector<ByteStream> contents,
+                                        const Progress& progress) {
     std::vector<PackedData> packed(contents.size());
     std::vector<ByteStream*> streams;
     for (std::size_t i = 0; i < contents.size(); ++i) {
         packed[i].unpackedSize = contents[i].size();
         streams.push_back(&contents[i]);
     }
-    PackStreams(streams, kCurrentFormatVersion);
+    PackStreams(streams, kCurrentFormatVersion, progress);
     for (std::size_t i = 0; i < contents.size(); ++i) {
         packed[i].bytes = contents[i].takeData();
     }

@@ -7,6 +7,7 @@
 
 #include "storage/CompoundFile.h"
 #include "util/ByteStream.h"
+#include "util/Progress.h"
 
 namespace kvalor {
 
@@ -52,8 +53,9 @@ struct PackedData {
     std::size_t unpackedSize = 0;
 };
 
-// Packs the contents side by side on all cores, consuming them.
-std::vector<PackedData> PackDataStreams(std::vector<ByteStream> contents);
+// Packs the contents side by side on all cores, consuming them; progress counts bytes.
+std::vector<PackedData> PackDataStreams(std::vector<ByteStream> contents,
+                                        const Progress& progress = {});
 
 // Creates the storage under the parent with the packed data as its stream "Data". Data that
 // could not be unpacked again on this machine is refused with an error naming the storage

@@ -162,27 +162,34 @@ void packPiece(libdeflate_compressor* compressor, Piece& piece) {
     piece.adler = libdeflate_adler32(1, piece.input.data(), piece.input.size());
 }
 
-// Packs every piece on as many threads as there are cores, each with its own compressor.
-void packPieces(std::vector<Piece>& pieces) {
+// Packs every piece on as many threads as there are cores, each with its own compressor. The
+// calling thread tells the progress whenever it finishes a piece.
+void packPieces(std::vector<Piece>& pieces, const Progress& progress) {
+    std::uint64_t total = 0;
+    for (const Piece& piece : pieces) {
+        total += piece.input.size();
+    }
     std::atomic<std::size_t> next{0};
-    const auto work = [&pieces, &next] {
+    std::atomic<std::uint64_t> packed{0};
+    const auto work = [&pieces, &next, &packed, total](const Progress& progress) {
         const Compressor compressor(libdeflate_alloc_compressor(kDeflateLevel));
         if (!compressor) {
             throw std::bad_alloc();
         }
         for (std::size_t i = next++; i < pieces.size(); i = next++) {
             packPiece(compressor.get(), pieces[i]);
+            Report(progress, packed += pieces[i].input.size(), total);
         }
     };
     const std::size_t threads =
         std::min<std::size_t>(pieces.size(), std::max(1u, std::thread::hardware_concurrency()));
     std::vector<std::future<void>> helpers;
     for (std::size_t t = 1; t < threads; ++t) {
-        helpers.push_back(std::async(std::launch::async, work));
+        helpers.push_back(std::async(std::launch::async, work, Progress()));
     }
     std::exception_ptr failure;
     try {
-        work();
+        work(progress);
     } catch (...) {
         failure = std::current_exception();
         next = pieces.size();
@@ -198,11 +205,13 @@ void packPieces(std::vector<Piece>& pieces) {
     if (failure) {
         std::rethrow_exception(failure);
     }
+    Report(progress, total, total);
 }
 
 // The zlib streams of all the data at once, each exactly what a zlib inflate reads: header
 // 78 DA, the pieces' deflate blocks one after the other, the Adler-32 of the whole.
-std::vector<std::string> compressAll(const std::vector<const std::string*>& data) {
+std::vector<std::string> compressAll(const std::vector<const std::string*>& data,
+                                     const Progress& progress) {
     std::vector<Piece> pieces;
     std::vector<std::size_t> firstPiece;
     for (const std::string* bytes : data) {
@@ -215,7 +224,7 @@ std::vector<std::string> compressAll(const std::vector<const std::string*>& data
         } while (at < bytes->size());
         pieces.back().last = true;
     }
-    packPieces(pieces);
+    packPieces(pieces, progress);
 
     std::vector<std::string> packed;
     firstPiece.push_back(pieces.size());
@@ -318,12 +327,13 @@ void RequireUnpackable(std::size_t unpackedSize, std::size_t packedSize, const Q
     }
 }
 
-void PackStreams(const std::vector<ByteStream*>& streams, int version) {
+void PackStreams(const std::vector<ByteStream*>& streams, int version,
+                 const Progress& progress) {
     std::vector<const std::string*> data;
     for (const ByteStream* stream : streams) {
         data.push_back(&stream->data());
     }
-    std::vector<std::string> packed = compressAll(data);
+    std::vector<std::string> packed = compressAll(data, progress);
     for (std::size_t i = 0; i < streams.size(); ++i) {
         if (version < kFirstPlainVersion) {
             TKVTEAEncrypt().encipher(packed[i]);

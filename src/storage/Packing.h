@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "util/ByteStream.h"
+#include "util/Progress.h"
 
 namespace kvalor {
 
@@ -26,7 +27,9 @@ std::size_t UnpackLimit(std::size_t packedSize);
 // cipher container. The position ends at 0.
 void PackStream(ByteStream& stream, int version);
 // The same for several streams at once: their pieces are packed side by side on all cores.
-void PackStreams(const std::vector<ByteStream*>& streams, int version);
+// Progress counts the bytes packed.
+void PackStreams(const std::vector<ByteStream*>& streams, int version,
+                 const Progress& progress = {});
 
 // The reverse: for versions below 3 the content is first deciphered (bytes that are no cipher
 // container are decompressed as they are), then decompressed; bytes after the end of the zlib

@@ -4,9 +4,12 @@
 #include <sys/resource.h>
 
 #include <map>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "SampleData.h"
 #include "StorageTestSupport.h"
@@ -15,6 +18,7 @@
 #include "model/AccountMessages.h"
 #include "model/CollectionHelpers.h"
 #include "storage/CompoundFile.h"
+#include "storage/DataStreams.h"
 #include "storage/Packing.h"
 
 using namespace kvalor;
@@ -136,6 +140,69 @@ TEST_F(DataFileTest, RoundTripKeepsEverythingAndLinksIt) {
         }
     }
     EXPECT_EQ(raw.Option1(), 1);
+}
+
+// Load, save and import tell their advance: never backwards, never beyond the total, ending
+// at the total, which counts what the operation handles (stored bytes, packed bytes, files).
+TEST_F(DataFileTest, LongOperationsReportTheirAdvance) {
+    struct Reports {
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
+        Progress callback() {
+            return [this](std::uint64_t done, std::uint64_t total) { calls.emplace_back(done, total); };
+        }
+        void expectWhole(std::uint64_t expectedTotal) const {
+            ASSERT_FALSE(calls.empty());
+            for (std::size_t i = 0; i < calls.size(); ++i) {
+                EXPECT_EQ(calls[i].second, expectedTotal) << i;
+                EXPECT_LE(calls[i].first, calls[i].second) << i;
+                if (i > 0) {
+                    EXPECT_GE(calls[i].first, calls[i - 1].first) << i;
+                }
+            }
+            EXPECT_EQ(calls.back().first, expectedTotal);
+        }
+    };
+    TKvalor root;
+    fillSample(root);
+    // More than one piece of packing, so that the save reports along the way.
+    for (int i = 0; i < 40000; ++i) {
+        auto study = std::make_unique<TStudy>();
+        study->SetDate(50000.0 + i);
+        root.Studies().Append(std::move(study));
+    }
+    ByteStream simple, complex, users, tasks, studies;
+    SaveTestsStream(root.SimpleTests(), simple);
+    SaveTestsStream(root.ComplexTests(), complex);
+    SaveUsersStream(root.Users(), users);
+    root.Tasks().SaveToStream(tasks);
+    root.Studies().SaveToStream(studies);
+    const std::uint64_t unpacked =
+        simple.size() + complex.size() + users.size() + tasks.size() + studies.size();
+
+    Reports saving;
+    root.SaveToFile(qpath("KvalorData.exd"), nullptr, saving.callback());
+    saving.expectWhole(unpacked);
+    EXPECT_GT(saving.calls.size(), 2u);
+
+    std::uint64_t stored = 0;
+    {
+        const CompoundFileReader reader(qpath("KvalorData.exd"));
+        for (const char* storage :
+             {"SimpleTests", "ComplexTests", "Competitors", "ComplexTasks", "Studies"}) {
+            stored += reader.root().storage(storage).stream("Data").readAll().size();
+        }
+    }
+    Reports loading;
+    TKvalor loaded;
+    loaded.LoadFromFile(qpath("KvalorData.exd"), true, loading.callback());
+    loading.expectWhole(stored);
+    EXPECT_EQ(loading.calls.size(), 6u);
+
+    root.Studies().SaveToFile(qpath("Studies.exd"));
+    Reports importing;
+    loaded.ImportStudies({qpath("Studies.exd"), qpath("Studies.exd")}, importing.callback());
+    importing.expectWhole(2);
+    EXPECT_EQ(importing.calls.size(), 3u);
 }
 
 TEST_F(DataFileTest, IndependentReaderSeesTheElementsAndTheLayouts) {
