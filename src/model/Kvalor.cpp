@@ -210,10 +210,10 @@ StudiesImportReport TKvalor::ImportStudies(const QStringList& fileNames,
     // is left without the references the others have.
     try {
         const auto total = static_cast<std::uint64_t>(fileNames.size());
-        Report(progress, 0, total);
+        ReportProgress(progress, 0, total);
         for (std::uint64_t done = 0; done < total; ++done) {
             studies_->LoadFromFile(fileNames[static_cast<qsizetype>(done)], admit);
-            Report(progress, done + 1, total);
+            ReportProgress(progress, done + 1, total);
         }
     } catch (...) {
         SynchronizeStudies(*studies_);

@@ -83,7 +83,7 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups, const Progr
     // Each list is counted as read once the next one starts.
     std::uint64_t done = 0;
     const auto unpacked = [&](std::size_t index) {
-        Report(progress, done, total);
+        ReportProgress(progress, done, total);
         if (stored[index].failure) {
             std::rethrow_exception(stored[index].failure);
         }
@@ -105,7 +105,7 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups, const Progr
     stream = ByteStream();
 
     if (!withFixups) {
-        Report(progress, total, total);
+        ReportProgress(progress, total, total);
         return;
     }
     LinkStudies();
@@ -119,7 +119,7 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups, const Progr
     simpleTests_->Renumber();
     complexTests_->Renumber();
     users_->Sort();
-    Report(progress, total, total);
+    ReportProgress(progress, total, total);
 }
 
 PackedData TKvalor::PackStudies() const {

@@ -46,15 +46,17 @@ const char* zlibMessage(const z_stream& zs, int code) {
                       QString::fromLatin1(zlibMessage(zs, code)));
 }
 
-// Runs deflate or inflate over the whole input, one output chunk at a time, until the zlib
-// stream ends. step(inputEnds, outSize) makes one call of zlib, knowing whether all input has
-// been handed over and how much output there is so far, checks the code and returns it. zlib
-// counts input in 32-bit units, so a larger buffer goes in piece by piece.
+// Runs inflate over the whole input, one output chunk at a time, until the zlib stream ends.
+// step(outSize) makes one call of zlib, knowing how much output there is so far, checks the
+// code and returns it. zlib
+// counts input in 32-bit units, so a larger buffer goes in piece by piece. The output starts
+// with room for expectedSize bytes.
 template <class Step>
-std::string runZlib(z_stream& zs, const std::string& data, Step step) {
+std::string runZlib(z_stream& zs, const std::string& data, std::size_t expectedSize, Step step) {
     const char* next = data.data();
     std::size_t left = data.size();
     std::string out;
+    out.reserve(expectedSize);
     std::string chunk(kChunkSize, '\0');
     int code = Z_OK;
     do {
@@ -67,7 +69,7 @@ std::string runZlib(z_stream& zs, const std::string& data, Step step) {
         }
         zs.next_out = reinterpret_cast<Bytef*>(chunk.data());
         zs.avail_out = static_cast<uInt>(chunk.size());
-        code = step(left == 0, out.size());
+        code = step(out.size());
         out.append(chunk.data(), chunk.size() - zs.avail_out);
     } while (code != Z_STREAM_END);
     return out;
@@ -178,7 +180,7 @@ void packPieces(std::vector<Piece>& pieces, const Progress& progress) {
         }
         for (std::size_t i = next++; i < pieces.size(); i = next++) {
             packPiece(compressor.get(), pieces[i]);
-            Report(progress, packed += pieces[i].input.size(), total);
+            ReportProgress(progress, packed += pieces[i].input.size(), total);
         }
     };
     const std::size_t threads =
@@ -205,7 +207,7 @@ void packPieces(std::vector<Piece>& pieces, const Progress& progress) {
     if (failure) {
         std::rethrow_exception(failure);
     }
-    Report(progress, total, total);
+    ReportProgress(progress, total, total);
 }
 
 // The zlib streams of all the data at once, each exactly what a zlib inflate reads: header
@@ -260,7 +262,10 @@ std::string decompressBytes(const std::string& data, std::size_t maxSize) {
         throwUnpackError(QString::fromLatin1(zlibMessage(zs, init)));
     }
     const ZlibStreamEnd inflateEndGuard{zs, inflateEnd};
-    return runZlib(zs, data, [&zs, maxSize](bool, std::size_t outSize) {
+    // Records unpack to about three times their packed size: room for four saves copying the
+    // output over and over as it grows, and costs no memory until written.
+    const std::size_t expectedSize = std::min(maxSize, data.size() * 4);
+    return runZlib(zs, data, expectedSize, [&zs, maxSize](std::size_t outSize) {
         const int code = inflate(&zs, Z_NO_FLUSH);
         if (code == Z_BUF_ERROR) {
             // No progress with room to write: the input ended inside the stream.

@@ -10,7 +10,7 @@ namespace kvalor {
 // succeeds. An empty function is never called.
 using Progress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
-inline void Report(const Progress& progress, std::uint64_t done, std::uint64_t total) {
+inline void ReportProgress(const Progress& progress, std::uint64_t done, std::uint64_t total) {
     if (progress) {
         progress(done, total);
     }
