@@ -1,5 +1,4 @@
 #include "app/DataModule.h"
-#include "app/ProgressWindow.h"
 
 #include <exception>
 #include <optional>
@@ -10,6 +9,7 @@
 #include <QMessageBox>
 #include <QSettings>
 
+#include "app/ProgressWindow.h"
 #include "model/AccountMessages.h"
 #include "model/Kvalor.h"
 #include "model/StarterData.h"

@@ -20,8 +20,6 @@ public:
 
     // Draws a bar along the bottom edge for the advance of the load, at once.
     void ShowProgress(std::uint64_t done, std::uint64_t total);
-    // The share of the bar filled, 0 to 1.
-    double ProgressShare() const { return share_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
