@@ -671,7 +671,8 @@ void TfmQuestion::TimeIsUp() {
     UpdateActions();
     timeAllowance_ = 0;
     const auto answer = prompts().ask(QStringLiteral("Время истекло. Завершить работу ?"), kCaption,
-                                      QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+                                      QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+                                      QMessageBox::Yes);
     if (answer == QMessageBox::Yes) {
         CloseIfShowing();
     } else {

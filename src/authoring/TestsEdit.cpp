@@ -1151,7 +1151,8 @@ void TfmTestsEdit::actSmpExportExecute() {
     }
     const bool withAnswers = prompts().ask(QStringLiteral("Экспортировать ответы ?"),
                                            QStringLiteral("Внимание"), QMessageBox::Question,
-                                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+                                           QMessageBox::Yes | QMessageBox::No,
+                                           QMessageBox::Yes) == QMessageBox::Yes;
     try {
         OpenWorkbook(ExportTest(*test, withAnswers));
     } catch (const KvalorError& error) {

@@ -19,11 +19,12 @@ public:
     virtual ~Prompts() = default;
 
     // A modal message box; returns the button the user chose. defaultButton is the one Enter
-    // presses (NoButton: the box's own choice); Escape presses No or Cancel.
-    virtual QMessageBox::StandardButton ask(
-        const QString& text, const QString& caption, QMessageBox::Icon icon,
-        QMessageBox::StandardButtons buttons,
-        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton) = 0;
+    // presses, named by every caller so that no question that destroys data can forget it
+    // (those default to No); Escape presses No or Cancel.
+    virtual QMessageBox::StandardButton ask(const QString& text, const QString& caption,
+                                            QMessageBox::Icon icon,
+                                            QMessageBox::StandardButtons buttons,
+                                            QMessageBox::StandardButton defaultButton) = 0;
     // A modal message box with a single OK button.
     virtual void inform(const QString& text, const QString& caption, QMessageBox::Icon icon) = 0;
     // A one-line text input; nullopt when the user cancels.

@@ -46,7 +46,7 @@ bool confirmDelete(const IExaminerItem& item) {
     return prompts().ask(
                QStringLiteral("Вы действительно хотите удалить %1").arg(fromCp1251(item.GetName())),
                QStringLiteral("Предупреждение"), QMessageBox::Warning,
-               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 // The results of deleted accounts go with them; the windows showing one are told first.
@@ -369,8 +369,8 @@ void TfmCompetitors::actCompetitorsLoadFromFileExecute() {
     // file lacks would be dropped at the next start: the user decides first.
     kvalorRoot().ImportUsers(files.first(), [](const UsersImportReport& report) {
         return prompts().ask(UsersImportQuestion(report), QStringLiteral("Предупреждение"),
-                             QMessageBox::Warning,
-                             QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+                             QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No,
+                             QMessageBox::No) == QMessageBox::Yes;
     });
     FormShow();
 }

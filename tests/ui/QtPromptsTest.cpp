@@ -121,7 +121,7 @@ TEST_F(QtPromptsTest, MessageBoxesSpeakRussianAndShowTextAsItIs) {
         pressKey(&box, Qt::Key_Escape);  // Escape counts as No
     });
     EXPECT_EQ(prompts().ask("Удалить <b>группу</b> ?", "Предупреждение", QMessageBox::Question,
-                            QMessageBox::Yes | QMessageBox::No),
+                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No),
               QMessageBox::No);
 }
 

@@ -17,7 +17,7 @@ TEST(ScriptedPrompts, AnswersInOrderAndRecordsEveryPrompt) {
     script.expectAsk("Сохранить изменения ?", QMessageBox::No)
         .caption("Предупреждение")
         .icon(QMessageBox::Question)
-        .buttons(QMessageBox::Yes | QMessageBox::No);
+        .buttons(QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     script.expectInputBox("Продление времени теста", "15")
         .prompt("Дополнительное время (мин)")
         .value("0");
@@ -27,7 +27,7 @@ TEST(ScriptedPrompts, AnswersInOrderAndRecordsEveryPrompt) {
     script.expectInform("Задание скопировано");
 
     EXPECT_EQ(prompts().ask("Сохранить изменения ?", "Предупреждение", QMessageBox::Question,
-                            QMessageBox::Yes | QMessageBox::No),
+                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No),
               QMessageBox::No);
     EXPECT_EQ(prompts().inputBox("Продление времени теста", "Дополнительное время (мин)", "0"),
               std::optional<QString>("15"));
@@ -51,7 +51,7 @@ TEST(ScriptedPrompts, DrivesAModalDialogThatMayPromptInTurn) {
     auto* ok = new QPushButton("Ok", &dialog);
     QObject::connect(ok, &QPushButton::clicked, &dialog, [&dialog] {
         if (prompts().ask("Продолжить?", "Квалор", QMessageBox::Question,
-                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+                          QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes) {
             dialog.accept();
         }
     });
@@ -92,7 +92,7 @@ TEST(ScriptedPrompts, FailsTheTestOnAPromptItDidNotExpect) {
     QMessageBox::StandardButton answer = QMessageBox::Yes;
     EXPECT_NONFATAL_FAILURE(
         answer = prompts().ask("Удалить объект ?", "Квалор", QMessageBox::Critical,
-                               QMessageBox::Yes | QMessageBox::No),
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No),
         "Удалить объект ?");
     EXPECT_EQ(answer, QMessageBox::No);
 
@@ -100,17 +100,17 @@ TEST(ScriptedPrompts, FailsTheTestOnAPromptItDidNotExpect) {
     script.expectAsk("Удалить тест ?", QMessageBox::Yes);
     EXPECT_NONFATAL_FAILURE(
         answer = prompts().ask("Удалить группу ?", "Квалор", QMessageBox::Critical,
-                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel),
+                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No),
         "Удалить группу ?");
     EXPECT_EQ(answer, QMessageBox::Cancel);
     EXPECT_EQ(prompts().ask("Удалить тест ?", "Квалор", QMessageBox::Critical,
-                            QMessageBox::Yes | QMessageBox::No),
+                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No),
               QMessageBox::Yes);
 
     // The right prompt with a wrong detail still gets its scripted answer.
     script.expectAsk("Удалить тест ?", QMessageBox::Yes).icon(QMessageBox::Critical);
     EXPECT_NONFATAL_FAILURE(answer = prompts().ask("Удалить тест ?", "Квалор", QMessageBox::Warning,
-                                                   QMessageBox::Yes | QMessageBox::No),
+                                                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No),
                             "icon differs");
     EXPECT_EQ(answer, QMessageBox::Yes);
 
