@@ -50,6 +50,15 @@ QCollator& nameCollator() {
     return collator;
 }
 
+QCollator& displayCollator() {
+    static QCollator collator = [] {
+        QCollator c = nameCollator();
+        c.setNumericMode(true);
+        return c;
+    }();
+    return collator;
+}
+
 }  // namespace
 
 QString fromCp1251(const std::string& bytes) {
@@ -91,6 +100,14 @@ int compareNames(const std::string& a, const std::string& b) {
 
 bool sameName(const std::string& a, const std::string& b) {
     return compareNames(a, b) == 0;
+}
+
+int compareDisplayNames(const QString& a, const QString& b) {
+    return displayCollator().compare(a, b);
+}
+
+int compareDisplayNames(const std::string& a, const std::string& b) {
+    return compareDisplayNames(fromCp1251(a), fromCp1251(b));
 }
 
 }  // namespace kvalor

@@ -17,5 +17,10 @@ std::string toCp1251(const QString& text);
 int compareNames(const std::string& a, const std::string& b);
 int compareNames(const QString& a, const QString& b);
 bool sameName(const std::string& a, const std::string& b);
+// Compares two names the way they are shown in a list: as compareNames, but with digits read
+// as numbers ("5 А класс" before "10 А класс"). Only for display: duplicates are told by
+// compareNames, and stored orders never change by it.
+int compareDisplayNames(const std::string& a, const std::string& b);
+int compareDisplayNames(const QString& a, const QString& b);
 
 }  // namespace kvalor

@@ -47,3 +47,16 @@ TEST(Codepage, NamesSortInRussianAlphabetIgnoringCase) {
         sameName(toCp1251(QString::fromUtf8("ИВАНОВ")), toCp1251(QString::fromUtf8("иванов"))));
     EXPECT_FALSE(sameName("abc", "abd"));
 }
+
+TEST(Codepage, DisplayedNamesReadDigitsAsNumbers) {
+    const struct {
+        const char* first;
+        const char* second;
+    } cases[] = {{"5 А класс", "10 А класс"}, {"Война5", "Война46"}, {"вопрос 9", "Вопрос 10"}};
+    for (const auto& c : cases) {
+        const std::string a = toCp1251(QString::fromUtf8(c.first));
+        const std::string b = toCp1251(QString::fromUtf8(c.second));
+        EXPECT_LT(compareDisplayNames(a, b), 0) << c.first;
+        EXPECT_GT(compareDisplayNames(b, a), 0) << c.first;
+    }
+}
