@@ -17,7 +17,8 @@ TEST(ScriptedPrompts, AnswersInOrderAndRecordsEveryPrompt) {
     script.expectAsk("Сохранить изменения ?", QMessageBox::No)
         .caption("Предупреждение")
         .icon(QMessageBox::Question)
-        .buttons(QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        .buttons(QMessageBox::Yes | QMessageBox::No)
+        .defaultButton(QMessageBox::No);
     script.expectInputBox("Продление времени теста", "15")
         .prompt("Дополнительное время (мин)")
         .value("0");
