@@ -109,10 +109,10 @@ void TfrAnswer::CommitText(bool on) {
     if (!on) {
         setTextColour(*edText_, kGreenText);
     } else {
-        const std::string text = toCp1251(edText_->toPlainText());
+        const QString shown = edText_->toPlainText();
         // Only a change is written: an answer stored as not editable can still be shown.
-        if (answer_ && answer_->GetName() != text) {
-            answer_->SetName(text);
+        if (answer_ && answer_->GetName() != toCp1251(shown)) {
+            answer_->SetName(toCp1251(FittingTextEdit::withoutTabs(shown)));
         }
         const bool empty = !answer_ || TrimText(answer_->GetName()).empty();
         setTextColour(*edText_, empty ? kMaroonText : defaultTextColour());

@@ -10,9 +10,17 @@
 
 namespace kvalor {
 
+namespace {
+
+constexpr int kLeastLines = 4;
+
+}  // namespace
+
 FittingTextEdit::FittingTextEdit(int minimumHeight, int maximumHeight, QWidget* parent)
     : QTextEdit(parent), minimumHeight_(minimumHeight), maximumHeight_(maximumHeight) {
     setAcceptRichText(false);
+    // Tab and Shift+Tab go from text to text, as in any form.
+    setTabChangesFocus(true);
     setLineWrapMode(QTextEdit::WidgetWidth);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -45,8 +53,14 @@ void FittingTextEdit::changeEvent(QEvent* event) {
     }
 }
 
+QString FittingTextEdit::withoutTabs(QString text) {
+    return text.replace(u'\t', u' ');
+}
+
 void FittingTextEdit::keyPressEvent(QKeyEvent* event) {
-    if (singleLine_ && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    // Ctrl+Tab, which moves no keyboard on, would type a tab.
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (singleLine_ && (tab || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         event->ignore();
         return;
     }
@@ -58,7 +72,7 @@ void FittingTextEdit::insertFromMimeData(const QMimeData* source) {
         QTextEdit::insertFromMimeData(source);
         return;
     }
-    QString text = source->text();
+    QString text = withoutTabs(source->text());
     text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     text.replace(u'\n', u' ');
     text.replace(u'\r', u' ');
@@ -71,7 +85,12 @@ void FittingTextEdit::fitHeight() {
     const QMargins margins = contentsMargins();
     const int wanted =
         static_cast<int>(std::ceil(text->size().height())) + margins.top() + margins.bottom();
-    const int height = std::clamp(wanted, minimumHeight_, std::max(minimumHeight_, maximumHeight_));
+    // A large font still shows a few lines before the text scrolls.
+    // A laid-out line is a little taller than the font's line spacing: a quarter line to spare.
+    const int lines = fontMetrics().lineSpacing() * (4 * kLeastLines + 1) / 4 +
+                      static_cast<int>(std::ceil(2 * text->documentMargin()));
+    const int most = std::max(maximumHeight_, lines + margins.top() + margins.bottom());
+    const int height = std::clamp(wanted, minimumHeight_, std::max(minimumHeight_, most));
     if (height != this->height() || minimumHeight() != height) {
         setFixedHeight(height);
         updateGeometry();

@@ -14,9 +14,13 @@ public:
 
     void setMinimumFitHeight(int height);
     // A single-line text wraps on screen but holds no line break: Enter is left to the window
-    // and pasted breaks become blanks.
+    // and pasted breaks and tabs become blanks.
     void setSingleLine(bool singleLine) { singleLine_ = singleLine; }
     bool singleLine() const { return singleLine_; }
+
+    // Tab moves the keyboard on in these texts, so a tab is no character of them: texts that
+    // came in with tabs anyway are stored with blanks instead.
+    static QString withoutTabs(QString text);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

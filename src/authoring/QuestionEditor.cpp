@@ -6,6 +6,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -13,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QTreeView>
@@ -37,6 +39,7 @@
 #include "ui/ItemTree.h"
 #include "ui/ItemTreeModel.h"
 #include "ui/Prompts.h"
+#include "util/ByteStream.h"
 #include "util/Codepage.h"
 #include "util/Error.h"
 
@@ -46,11 +49,33 @@ namespace {
 
 const QString kCaption = QStringLiteral("Предупреждение");
 constexpr int kTreeWidth = 230;
+constexpr int kIconSize = 16;
 
-// Enter pressed by habit takes the answer that loses nothing.
-bool askQuestion(const QString& text, QMessageBox::StandardButton safe) {
-    return prompts().ask(text, kCaption, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
-                         safe) == QMessageBox::Yes;
+// The marks show the stored key of a choice question; a sequence's key is its order.
+void showKeyAsMarks(TQuestion& question) {
+    if (question.QuestionType() == kSequence) {
+        return;
+    }
+    TAnswers& answers = question.Answers();
+    answers.ClearChecked();
+    for (int i = 0; i < answers.Count(); ++i) {
+        if (answers.AnswerAt(i)->Correct()) {
+            answers.SetChecked(*answers.AnswerAt(i), true);
+        }
+    }
+}
+
+// Why the marks make no key that an applicant could meet; empty when they do.
+QString keyProblem(const TQuestion& question) {
+    if (question.MarksFitType()) {
+        return {};
+    }
+    if (question.Answers().Count() == 0) {
+        return QStringLiteral("Изменения не сохранены: у вопроса нет вариантов ответа.");
+    }
+    return question.QuestionType() == kSingleAnswer
+               ? QStringLiteral("Изменения не сохранены: отметьте один правильный ответ.")
+               : QStringLiteral("Изменения не сохранены: отметьте хотя бы один правильный ответ.");
 }
 
 QString nodeText(const TItemNode& node) {
@@ -99,20 +124,19 @@ TQuestionEditor::TQuestionEditor(TfmQuestion& window)
 TQuestionEditor::~TQuestionEditor() = default;
 
 void TQuestionEditor::BuildControls() {
-    // A row of tool buttons rather than a tool bar: it never hides a button behind an overflow
-    // arrow, and the panel grows with the font.
+    // Tool buttons rather than a tool bar: they never hide behind an overflow arrow, and they
+    // wrap into more rows at a large font (ArrangeButtons).
     tbEditing_ = new QWidget;
     tbEditing_->setAccessibleName(QStringLiteral("Редактирование теста"));
-    auto* row = new QHBoxLayout(tbEditing_);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(2);
-    const auto button = [row](const QString& caption, const QIcon& icon) {
-        auto* tool = new QToolButton;
+    auto* grid = new QGridLayout(tbEditing_);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(2);
+    const auto button = [this](const QString& caption, const QIcon& icon) {
+        auto* tool = new QToolButton(tbEditing_);
         tool->setText(caption);
         tool->setIcon(icon);
         tool->setAutoRaise(true);
         tool->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        row->addWidget(tool);
         return tool;
     };
     const auto submenu = [this, &button](const QString& caption, ActionIcon icon,
@@ -130,7 +154,7 @@ void TQuestionEditor::BuildControls() {
         submenu(QStringLiteral("Ответ"), ActionIcon::Edit, {actNewAnswer_, actDeleteAnswer_});
     submenu(QStringLiteral("Элемент"), ActionIcon::Copy, {actSmpCopy_, actSmpPaste_});
     button(QString(), QIcon())->setDefaultAction(actSave_);
-    row->addStretch();
+    ArrangeButtons();
 
     actSave_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     actNewAnswer_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
@@ -167,6 +191,33 @@ void TQuestionEditor::BuildControls() {
     dontMix->setContentsMargins(0, 0, 0, 0);
     dontMix->addWidget(chbDontMixAnswers_);
     dontMix->addStretch();
+}
+
+void TQuestionEditor::ArrangeButtons() {
+    auto* grid = static_cast<QGridLayout*>(tbEditing_->layout());
+    const auto buttons = tbEditing_->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly);
+    int row = 0;
+    int widest = 0;
+    for (QToolButton* tool : buttons) {
+        // Pictures as tall as the letters beside them.
+        const int side = std::max(kIconSize, tool->fontMetrics().height());
+        tool->setIconSize(QSize(side, side));
+        grid->removeWidget(tool);
+        row += tool->sizeHint().width() + grid->horizontalSpacing();
+        widest = std::max(widest, tool->sizeHint().width());
+    }
+    // The tree and its buttons take at most a third of the screen, the question the rest: at a
+    // large font the buttons go two or one to a row rather than be cut short.
+    const QScreen* display = tbEditing_->screen();
+    const int room = display ? display->availableGeometry().width() / 3 : row;
+    const int count = static_cast<int>(buttons.size());
+    const int columns = row <= room ? count : (2 * widest <= room ? 2 : 1);
+    for (int i = 0; i < count; ++i) {
+        grid->addWidget(buttons[static_cast<std::size_t>(i)], i / columns, i % columns);
+    }
+    for (int column = 0; column <= count; ++column) {
+        grid->setColumnStretch(column, column == columns ? 1 : 0);
+    }
 }
 
 void TQuestionEditor::ConnectControls() {
@@ -230,14 +281,23 @@ bool TQuestionEditor::MayLeave() {
     if (!current || deleting_) {
         return true;
     }
-    if (window_.modified_ &&
-        askQuestion(QStringLiteral("Сохранить изменения ?"), QMessageBox::Yes)) {
-        actSaveExecute();
+    if (window_.modified_) {
+        // Enter saves, Escape stays: neither loses the author's work.
+        const auto answer = prompts().ask(
+            QStringLiteral("Сохранить изменения ?"), kCaption, QMessageBox::Question,
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+        if (answer == QMessageBox::No) {
+            RestoreStored();
+        } else if (answer != QMessageBox::Yes || !Save()) {
+            StayOnCurrent();
+            return false;
+        }
     }
     if (!current->IsValid()) {
-        if (!askQuestion(QStringLiteral("Параметры вопроса некорректны.\nУдалить вопрос ?"),
-                         QMessageBox::No)) {
-            SelectCurrentNode();
+        if (prompts().ask(QStringLiteral("Параметры вопроса некорректны.\nУдалить вопрос ?"),
+                          kCaption, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+                          QMessageBox::No) != QMessageBox::Yes) {
+            StayOnCurrent();
             return false;
         }
         // Refusing the deletion keeps the question in the test; the window moves on anyway.
@@ -249,21 +309,16 @@ bool TQuestionEditor::MayLeave() {
 void TQuestionEditor::QuestionShown() {
     loading_ = true;
     selectedFrame_ = nullptr;
-    window_.edQuestion_->setReadOnly(false);
+    // Without a question there is nothing the text could be stored in.
+    window_.edQuestion_->setReadOnly(!window_.currentQuestion_);
     if (auto* text = qobject_cast<FittingTextEdit*>(window_.edQuestion_)) {
         text->setSingleLine(true);
     }
+    stored_.clear();
     if (TQuestion* question = window_.currentQuestion_) {
         TAnswers& answers = question->Answers();
-        // The author's marks are the key; a sequence's key is the order of the frames.
-        if (question->QuestionType() != kSequence) {
-            answers.ClearChecked();
-            for (int i = 0; i < answers.Count(); ++i) {
-                if (answers.AnswerAt(i)->Correct()) {
-                    answers.SetChecked(*answers.AnswerAt(i), true);
-                }
-            }
-        }
+        showKeyAsMarks(*question);
+        RememberStored();
         chbDontMixAnswers_->setChecked(!answers.AllowMix());
         for (TfrAnswer* frame : window_.frames_) {
             AttachFrame(*frame);
@@ -383,6 +438,55 @@ void TQuestionEditor::FillTreeIfNeeded() {
     syncingTree_ = false;
 }
 
+void TQuestionEditor::RememberStored() {
+    ByteStream record;
+    window_.currentQuestion_->SaveToStream(record);
+    stored_ = record.takeData();
+}
+
+void TQuestionEditor::RestoreStored() {
+    if (stored_.empty()) {
+        return;
+    }
+    TQuestion& question = *window_.currentQuestion_;
+    // The frames show answers that are about to be freed.
+    window_.RemoveFrames();
+    selectedFrame_ = nullptr;
+    TQuestion stored;
+    ByteStream record(stored_);
+    stored.LoadFromStream(record, ReadContext{});
+    // The question keeps its place and number; its text, type and answers (with their ids,
+    // texts, key and order) are those it had.
+    question.SetName(stored.GetName());
+    TAnswers& answers = question.Answers();
+    answers.Clear();
+    TAnswers& kept = stored.Answers();
+    while (kept.Count() > 0) {
+        answers.AddItem(kept.Extract(*kept.AnswerAt(0)));
+    }
+    answers.SetAllowMix(kept.AllowMix());
+    question.SetQuestionType(stored.QuestionType());
+    showKeyAsMarks(question);
+    // Shown again at once, in case the author stays on it.
+    window_.RebuildDisplay();
+}
+
+void TQuestionEditor::StayOnCurrent() {
+    // After the tree has finished with the click or key that chose another node: the
+    // question on display is the one that Ctrl+C and Delete act on.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (TItemNode* node = FindItemNode(*model_, window_.currentQuestion_)) {
+                syncingTree_ = true;
+                SelectNodeAlone(*tvQuestions_, *node);
+                syncingTree_ = false;
+                UpdateActions();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
 void TQuestionEditor::SelectCurrentNode() {
     TItemNode* node = FindItemNode(*model_, window_.currentQuestion_);
     // A node the author has just chosen keeps the selection it joined (Ctrl+click), so that
@@ -424,11 +528,14 @@ bool TQuestionEditor::CloseQuery() {
 
 void TQuestionEditor::UpdateActions() {
     const bool editing = Editing();
-    const bool question = editing && window_.currentQuestion_;
-    actSave_->setEnabled(editing && window_.modified_);
+    const TQuestion* current = editing ? window_.currentQuestion_ : nullptr;
+    const bool question = current != nullptr;
+    // A key that no answer can meet, read from a file, is mended by saving the marks shown.
+    actSave_->setEnabled(editing && (window_.modified_ || (current && !current->KeyFitsType())));
     actNewAnswer_->setEnabled(question);
     actDeleteAnswer_->setEnabled(editing && selectedFrame_);
-    actNewQuestion_->setEnabled(question);
+    // With no question on display the new one joins the group chosen in the tree, or the test.
+    actNewQuestion_->setEnabled(question || (editing && Test()));
     actDeleteQuestion_->setEnabled(question);
     const SelectionType selection = SameTypeSelection(*tvQuestions_);
     actSmpCopy_->setEnabled(editing && selection.Same && selection.ClassName == "TQuestion");
@@ -438,19 +545,30 @@ void TQuestionEditor::UpdateActions() {
 // Actions.
 
 void TQuestionEditor::actSaveExecute() {
+    Save();
+}
+
+bool TQuestionEditor::Save() {
     TQuestion* question = window_.currentQuestion_;
     if (!question) {
-        return;
+        return true;
+    }
+    // A key that no answer can meet would make every examination of the question wrong.
+    if (const QString problem = keyProblem(*question); !problem.isEmpty()) {
+        prompts().inform(problem, kCaption, QMessageBox::Warning);
+        return false;
     }
     for (TfrAnswer* frame : window_.frames_) {
         frame->CommitText(true);
     }
     question->Answers().StoreKey();
-    question->SetName(toCp1251(window_.edQuestion_->toPlainText()));
+    question->SetName(toCp1251(FittingTextEdit::withoutTabs(window_.edQuestion_->toPlainText())));
     question->Answers().SetAllowMix(!chbDontMixAnswers_->isChecked());
+    RememberStored();
     window_.modified_ = false;
     model_->ResetAllTexts();
     UpdateActions();
+    return true;
 }
 
 void TQuestionEditor::actNewAnswerExecute() {
@@ -510,17 +628,15 @@ void TQuestionEditor::actDeleteAnswerExecute() {
     for (TfrAnswer* other : frames) {
         other->UpdateButtons();
     }
-    UpdateActions();
+    // "Нет" to saving brings the answer back.
+    SetModified();
 }
 
 void TQuestionEditor::actNewQuestionExecute() {
     TQuestion* current = window_.currentQuestion_;
-    if (!current) {
-        return;
-    }
-    // The group or test chosen in the tree, the group of the question chosen there, or the
-    // group of the question on display.
-    TExaminerCollection* target = current->Parent();
+    // The group or test chosen in the tree, the group of the question chosen there, the group
+    // of the question on display, or the test.
+    TExaminerCollection* target = current ? current->Parent() : Test();
     const QModelIndex chosen = tvQuestions_->currentIndex();
     if (chosen.isValid() && tvQuestions_->selectionModel()->isSelected(chosen)) {
         IExaminerItem* item = model_->NodeOf(chosen)->Item;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include <QObject>
 
 class QAction;
@@ -40,6 +42,9 @@ public:
     void Started();
     // Leaves the current question; false when the author stays on an invalid one.
     bool CloseQuery();
+    // Lays the tool buttons out for their font: in one row, or wrapped when that would be
+    // wider than the tree may be.
+    void ArrangeButtons();
     void UpdateActions();
 
     // Set while a question is being deleted: leaving it then asks nothing.
@@ -88,6 +93,15 @@ private:
     void Retitle();
     void SetModified();
 
+    // Stores the key, texts and flag; refuses, saying why, marks that make no key of the type.
+    bool Save();
+    // The record of the current question as it was shown or last saved, and its return to it
+    // when the author drops the changes.
+    void RememberStored();
+    void RestoreStored();
+    // The author stays on the current question: the tree chooses its node again.
+    void StayOnCurrent();
+
     void FillTreeIfNeeded();
     void SelectCurrentNode();
     void TreeCurrentChanged();
@@ -98,6 +112,7 @@ private:
     TfmQuestion& window_;
     TItemTreeModel* model_;
     TfrAnswer* selectedFrame_ = nullptr;
+    std::string stored_;
     bool deleting_ = false;
     // Set while the program moves the tree's choice, which is no request to show a question.
     bool syncingTree_ = false;

@@ -99,33 +99,21 @@ void showAnswerType(QButtonGroup& types, int type) {
     types.setExclusive(true);
 }
 
-// Whether the entries are 0 .. count-1, each once.
-bool isPermutation(const std::vector<std::int32_t>& entries, int count) {
-    if (static_cast<int>(entries.size()) != count) {
-        return false;
-    }
-    std::vector<bool> seen(entries.size(), false);
-    for (const std::int32_t entry : entries) {
-        if (entry < 0 || entry >= count || seen[static_cast<std::size_t>(entry)]) {
-            return false;
-        }
-        seen[static_cast<std::size_t>(entry)] = true;
-    }
-    return true;
-}
-
 // Puts the answers in the order the record kept: a sequence as the applicant left it, any
 // other question as its answers were shown. A record that does not fit the question (it was
 // edited since) leaves the order as it is.
 void arrangeAsRecorded(TAnswers& answers, const TExamineQuestion& record, bool sequence) {
     const int count = answers.Count();
     std::vector<std::int32_t> order;
-    if (sequence && isPermutation(record.Given, count)) {
+    const auto fits = [count](const std::vector<std::int32_t>& entries) {
+        return static_cast<int>(entries.size()) == count && IsPermutation(entries);
+    };
+    if (sequence && fits(record.Given)) {
         order.resize(record.Given.size());
         for (int i = 0; i < count; ++i) {
             order[static_cast<std::size_t>(record.Given[static_cast<std::size_t>(i)])] = i;
         }
-    } else if (isPermutation(record.Order, count)) {
+    } else if (fits(record.Order)) {
         order = record.Order;
     } else {
         return;
@@ -371,7 +359,6 @@ void TfmQuestion::ShowQuestion(TQuestion* question) {
         }
         currentQuestion_ = question;
     }
-    showAnswerType(*bgAnswerType_, question ? question->QuestionType() : -1);
     RebuildDisplay();
     UpdateActions();
 }
@@ -403,6 +390,7 @@ void TfmQuestion::RemoveFrames() {
 
 void TfmQuestion::RebuildDisplay() {
     RemoveFrames();
+    showAnswerType(*bgAnswerType_, currentQuestion_ ? currentQuestion_->QuestionType() : -1);
     // The keyboard stays with the answers from one question to the next.
     const QWidget* focused = focusWidget();
     const bool focusOnAnswers = !focused || focused == pnFrames_;
@@ -670,9 +658,9 @@ void TfmQuestion::TimeIsUp() {
     setTextColour(*lblCountdown_, kRedText);
     UpdateActions();
     timeAllowance_ = 0;
-    const auto answer = prompts().ask(QStringLiteral("Время истекло. Завершить работу ?"), kCaption,
-                                      QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
-                                      QMessageBox::Yes);
+    const auto answer =
+        prompts().ask(QStringLiteral("Время истекло. Завершить работу ?"), kCaption,
+                      QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer == QMessageBox::Yes) {
         CloseIfShowing();
     } else {
@@ -844,6 +832,7 @@ void TfmQuestion::showEvent(QShowEvent* event) {
         if (size > 0 && FontSizeDiffers(lblQuestion_, size)) {
             ApplyFontSize(this, size);
             EnlargeTexts();
+            editor_->ArrangeButtons();
             const double scale =
                 std::max(1.0, static_cast<double>(size) / QApplication::font().pointSize());
             QSize wanted = kDefaultSize * scale;

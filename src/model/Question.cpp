@@ -1,5 +1,7 @@
 #include "model/Question.h"
 
+#include <vector>
+
 #include "model/Questions.h"
 #include "model/TypeIds.h"
 #include "util/TextUtils.h"
@@ -12,6 +14,18 @@ TQuestion::TQuestion(std::optional<Guid> id)
 }
 
 TQuestion::~TQuestion() = default;
+
+bool IsPermutation(const std::vector<std::int32_t>& entries) {
+    std::vector<bool> seen(entries.size(), false);
+    for (const std::int32_t entry : entries) {
+        if (entry < 0 || static_cast<std::size_t>(entry) >= entries.size() ||
+            seen[static_cast<std::size_t>(entry)]) {
+            return false;
+        }
+        seen[static_cast<std::size_t>(entry)] = true;
+    }
+    return true;
+}
 
 void TQuestion::SetQuestionType(std::uint8_t questionType) {
     if (questionType == questionType_) {
@@ -31,14 +45,35 @@ bool TQuestion::IsValid() const {
             return false;
         }
     }
+    return MarksFitType() && KeyFitsType();
+}
+
+bool TQuestion::MarksFitType() const {
     switch (questionType_) {
         case kSingleAnswer:
-            return answers.CheckedCount() == 1;
+            return answers_->CheckedCount() == 1;
         case kSequence:
             return true;
         default:
-            return answers.CheckedCount() >= 1;
+            return answers_->CheckedCount() >= 1;
     }
+}
+
+bool TQuestion::KeyFitsType() const {
+    const auto& answers = *answers_;
+    const int count = answers.Count();
+    if (questionType_ == kSequence) {
+        std::vector<std::int32_t> places;
+        for (int i = 0; i < count; ++i) {
+            places.push_back(answers.AnswerAt(i)->CorrectPosition());
+        }
+        return IsPermutation(places);
+    }
+    int right = 0;
+    for (int i = 0; i < count; ++i) {
+        right += answers.AnswerAt(i)->Correct() ? 1 : 0;
+    }
+    return questionType_ == kSingleAnswer ? right == 1 : right >= 1;
 }
 
 bool TQuestion::IsAnsweredRight() const {

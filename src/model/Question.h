@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "model/Answers.h"
 #include "model/ExaminerCollection.h"
@@ -15,6 +16,9 @@
 namespace kvalor {
 
 class TQuestions;
+
+// Whether the entries are 0 .. size-1, each once: a complete order of that many answers.
+bool IsPermutation(const std::vector<std::int32_t>& entries);
 
 // A question: its text is its Name, Number its running number within its simple test. It
 // owns its answers.
@@ -36,9 +40,16 @@ public:
     // answer when none is marked; sequence: no marks) and notifies the answers' handler.
     void SetQuestionType(std::uint8_t questionType);
 
-    // What the editor requires before leaving a question: a text, texts for all answers and
-    // marks that fit the type.
+    // What the editor requires before leaving a question: a text, texts for all answers, marks
+    // that fit the type and a stored key that an answer can meet.
     bool IsValid() const;
+    // Whether the marks make a key of the type: one answer exactly one mark, several answers
+    // at least one. A sequence's key is the order of its answers, which always fits.
+    bool MarksFitType() const;
+    // Whether the stored key fits the type: one answer exactly one right answer, several
+    // answers at least one, a sequence each place 0 .. n-1 once. Any other key is a question
+    // that no applicant can answer right (or that every blank answer answers right).
+    bool KeyFitsType() const;
     // Choice questions: every mark equals the key; sequences: every answer's place in the
     // presentation list equals its CorrectPosition. A question without answers is right.
     bool IsAnsweredRight() const;

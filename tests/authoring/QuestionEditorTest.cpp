@@ -263,5 +263,91 @@ TEST_F(QuestionEditorTest, NewQuestionsAndLeavingAnInvalidOne) {
     EXPECT_TRUE(childTexts(editor().tvQuestions(), nullptr).isEmpty());
 }
 
+TEST_F(QuestionEditorTest, NoRestoresTheStoredQuestionAndNoUnscorableKeyIsStored) {
+    // A choice question as the editor stores it: no order of its own.
+    for (int i = 0; i < 3; ++i) {
+        single_->Answers().AnswerAt(i)->SetCorrectPosition(0);
+    }
+    const Guid second = single_->Answers().AnswerAt(1)->Id();
+    edit(single_);
+    click(window().bgAnswerType()->button(kSequence));
+    click(frame(0)->btnLower());
+    mouseClick(frame(2)->edText()->viewport());
+    prompts_.expectAsk(kSure, QMessageBox::Yes);
+    trigger(editor().actDeleteAnswer());
+    trigger(editor().actNewAnswer());
+    type(window().edQuestion(), "Порядок");
+    prompts_.expectAsk(kSave, QMessageBox::No)
+        .buttons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)
+        .defaultButton(QMessageBox::Yes);
+    choose(multiple_);
+    ASSERT_EQ(window().CurrentQuestion(), multiple_);
+    EXPECT_EQ(single_->QuestionType(), kSingleAnswer);
+    EXPECT_EQ(text(single_->GetName()), "Единица силы");
+    ASSERT_EQ(single_->Answers().Count(), 3);
+    EXPECT_EQ(single_->Answers().AnswerAt(1)->Id(), second);
+    EXPECT_EQ(text(single_->Answers().AnswerAt(2)->GetName()), "Вт");
+    EXPECT_EQ(marks(*single_), (std::vector<bool>{true, false, false}));
+    // Both marks of several answers taken away: neither "Сохранить" nor "Да" stores that key,
+    // and Escape stays on the question.
+    const QString unmarked = "Изменения не сохранены: отметьте хотя бы один правильный ответ.";
+    click(frame(1)->btnUpper());
+    click(frame(2)->btnUpper());
+    prompts_.expectInform(unmarked);
+    trigger(editor().actSave());
+    prompts_.expectAsk(kSave, QMessageBox::Yes);
+    prompts_.expectInform(unmarked);
+    choose(sequence_);
+    prompts_.expectAsk(kSave, QMessageBox::Cancel);
+    choose(sequence_);
+    EXPECT_EQ(window().CurrentQuestion(), multiple_);
+    EXPECT_TRUE(multiple_->Answers().AnswerAt(2)->Correct());
+    // A sequence read with no order of its own is no valid question; saving gives it its order.
+    prompts_.expectAsk(kSave, QMessageBox::No);
+    choose(single_);
+    sequence_->Answers().AnswerAt(2)->SetCorrectPosition(0);
+    choose(sequence_);
+    EXPECT_FALSE(sequence_->IsValid());
+    trigger(editor().actSave());
+    EXPECT_TRUE(sequence_->IsValid());
+}
+
+TEST_F(QuestionEditorTest, KeyboardMovesOnWithTabAndTheTreeShowsTheQuestionOnDisplay) {
+    edit(single_);
+    QTextEdit* answer = frame(1)->edText();
+    for (QTextEdit* edit : {window().edQuestion(), answer}) {
+        edit->setFocus();
+        ASSERT_TRUE(edit->hasFocus());
+        pressKey(edit, Qt::Key_Tab, Qt::NoModifier, "\t");
+        EXPECT_FALSE(edit->hasFocus());
+        pressKey(edit, Qt::Key_Tab, Qt::ControlModifier, "\t");
+        EXPECT_FALSE(edit->toPlainText().contains(u'\t'));
+    }
+    type(answer, "Дж\tс");
+    type(window().edQuestion(), "Единица\tсилы");
+    trigger(editor().actSave());
+    EXPECT_EQ(text(single_->GetName()), "Единица силы");
+    EXPECT_EQ(text(single_->Answers().AnswerAt(1)->GetName()), "Дж с");
+
+    // With no question on display the text is read-only and a question joins the chosen group.
+    choose(group_);
+    EXPECT_TRUE(window().edQuestion()->isReadOnly());
+    trigger(editor().actNewQuestion());
+    ASSERT_EQ(group_->Count(), 4);
+    TQuestion* created = window().CurrentQuestion();
+    EXPECT_EQ(created, group_->ElementAt(3));
+
+    // A click on another question that the author refuses to follow leaves the tree on this one.
+    QTreeView* tree = editor().tvQuestions();
+    const auto& model = static_cast<const TItemTreeModel&>(*tree->model());
+    prompts_.expectAsk(kInvalid, QMessageBox::No);
+    mouseClick(tree->viewport(),
+               tree->visualRect(model.IndexOf(FindItemNode(model, single_))).center());
+    const QModelIndexList chosen = tree->selectionModel()->selectedRows();
+    ASSERT_EQ(chosen.size(), 1);
+    EXPECT_EQ(chosen.front(), model.IndexOf(FindItemNode(model, created)));
+    EXPECT_EQ(tree->currentIndex(), chosen.front());
+}
+
 }  // namespace
 }  // namespace kvalor::examtest
