@@ -4,6 +4,8 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <random>
 #include <vector>
@@ -38,14 +40,17 @@ std::string zlibUncompress(const std::string& packed, std::size_t expectedSize) 
     return out;
 }
 
-// Unpacking must fail with the unpacking message and leave the stream as it was.
+// Unpacking must fail with the unpacking message, in Russian words only, and leave the
+// stream as it was.
 void expectUnpackFails(const std::string& bytes, int version, std::size_t maxSize) {
     ByteStream stream(bytes);
     try {
         UnpackStream(stream, version, maxSize);
         ADD_FAILURE() << "unpacked " << bytes.size() << " bytes without error";
-    } catch (const KvalorError& error) {
-        EXPECT_TRUE(error.message().startsWith(QStringLiteral("Ошибка распаковки данных: ")))
+    } catch (const UnpackError& error) {
+        EXPECT_TRUE(error.message().startsWith(QStringLiteral("Сжатые данные повреждены (")))
+            << error.message().toStdString();
+        EXPECT_FALSE(error.message().contains(QRegularExpression(QStringLiteral("[A-Za-z]"))))
             << error.message().toStdString();
     }
     EXPECT_EQ(stream.data(), bytes);

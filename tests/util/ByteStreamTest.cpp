@@ -60,21 +60,32 @@ TEST(ByteStream, DamagedLengthsAndCountsFailBeforeAllocating) {
     huge.seek(0);
     EXPECT_THROW(huge.readString(), ReadError);
     huge.seek(0);
-    EXPECT_THROW(huge.readCount(1), ReadError);
+    EXPECT_THROW(huge.readCount(EntryCost{1, 0}), ReadError);
 
     ByteStream negative;
     negative.writeI32(-1);
     negative.seek(0);
     EXPECT_THROW(negative.readString(), ReadError);
     negative.seek(0);
-    EXPECT_THROW(negative.readCount(1), ReadError);
+    EXPECT_THROW(negative.readCount(EntryCost{1, 0}), ReadError);
 
     // A count that the rest can hold passes; one entry more does not.
     ByteStream fits;
     fits.writeI32(2);
     fits.writeBytes(std::string(8, '\0'));
     fits.seek(0);
-    EXPECT_EQ(fits.readCount(4), 2);
+    EXPECT_EQ(fits.readCount(EntryCost{4, 0}), 2);
     fits.seek(0);
-    EXPECT_THROW(fits.readCount(5), ReadError);
+    EXPECT_THROW(fits.readCount(EntryCost{5, 0}), ReadError);
+
+    // The entries' memory comes out of a budget of 16 bytes per stream byte (12 bytes here):
+    // the same count passes once and fails the second time, as does any count past a lower
+    // budget.
+    fits.seek(0);
+    EXPECT_EQ(fits.readCount(EntryCost{4, 64}), 2);
+    fits.seek(0);
+    EXPECT_THROW(fits.readCount(EntryCost{4, 64}), ReadError);
+    ByteStream lowered(fits.data());
+    lowered.setMemoryBudget(127);
+    EXPECT_THROW(lowered.readCount(EntryCost{4, 64}), ReadError);
 }
