@@ -42,7 +42,7 @@ QString zlibReason(const z_stream& zs, int code) {
         }
         if (message == "incorrect header check" || message == "unknown compression method" ||
             message == "invalid window size") {
-            return QStringLiteral("это не сжатые данные");
+            return QStringLiteral("неверный заголовок сжатых данных");
         }
         return QStringLiteral("сжатые данные искажены");
     }
