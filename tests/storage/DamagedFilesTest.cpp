@@ -14,9 +14,8 @@ using namespace storagetest;
 
 class DamagedFilesTest : public StorageTest {};
 
-// Damage of any kind fails the read with a Russian message, and nothing of the file is taken:
-// records claiming far more objects than their small packed stream could pay for, studies
-// without a real date or result, packed data that does not unpack (named by its storage).
+// Damage fails the read in Russian, taking nothing: records claiming more objects than their
+// small packed stream pays for, studies without a real date or result, bad packed data.
 TEST_F(DamagedFilesTest, AreRefusedWithAMessageInWords) {
     enum File { Data, Studies, Users };
     const std::string damaged = "Ошибка чтения потока: данные повреждены или неполны";
@@ -28,8 +27,7 @@ TEST_F(DamagedFilesTest, AreRefusedWithAMessageInWords) {
         File file;
         std::string storage, packed, expected;
     } cases[] = {
-        // A study of 200,000 empty question records (5 MB that pack to a few KB), 40,000 empty
-        // accounts with their ten fields each.
+        // 200,000 empty question records and 40,000 empty accounts, packed to a few KB.
         {Studies, "Studies",
          zlibCompress("\x03" +
                       listStream({RecordBytes().f64(1).u8(1).id(user).id(test).i32(200'000).data() +

@@ -148,9 +148,7 @@ TEST_F(DataFileTest, LongOperationsReportTheirAdvance) {
     struct Reports {
         std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
         Progress callback() {
-            return [this](std::uint64_t done, std::uint64_t total) {
-                calls.emplace_back(done, total);
-            };
+            return [this](std::uint64_t done, std::uint64_t total) { calls.emplace_back(done, total); };
         }
         void expectWhole(std::uint64_t expectedTotal) const {
             ASSERT_FALSE(calls.empty());
@@ -617,8 +615,7 @@ TEST_F(DataFileTest, NothingIsWrittenThatCouldNotBeReadBack) {
     EXPECT_EQ(fileBytes(file.toStdString()), before);
     // What was written under the machine's bound does not read under a smaller one.
     ASSERT_TRUE(unreadable.has_value());
-    EXPECT_EQ(unreadable->rfind("Хранилище «SimpleTests» файла данных повреждено (", 0), 0u)
-        << *unreadable;
+    EXPECT_EQ(unreadable->rfind("Хранилище «SimpleTests» файла данных повреждено (", 0), 0u);
 
     root.SaveToFile(file);
     TKvalor again;

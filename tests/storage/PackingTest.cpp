@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zlib.h>
-
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -40,8 +39,7 @@ std::string zlibUncompress(const std::string& packed, std::size_t expectedSize) 
     return out;
 }
 
-// Unpacking must fail with the unpacking message, in Russian words only, and leave the
-// stream as it was.
+// Unpacking must fail with the unpacking message in Russian and leave the stream as it was.
 void expectUnpackFails(const std::string& bytes, int version, std::size_t maxSize) {
     ByteStream stream(bytes);
     try {
