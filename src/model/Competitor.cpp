@@ -1,6 +1,5 @@
 #include "model/Competitor.h"
 
-#include <algorithm>
 #include <exception>
 
 #include "cipher/KVTEACrypt.h"
