@@ -282,7 +282,9 @@ QJsonObject DumpFile(const QString& fileName) {
             dump.insert("options", storedOptions(top));
         } else if (kind == FileKind::Users) {
             // Read as stored: an import would drop the file's administrator and sort the list.
-            ByteStream stream = ReadDataStream(top.storage(kCompetitorsStorage), version);
+            ByteStream stream =
+                ReadDataStream(top.storage(kCompetitorsStorage), version,
+                               StorageTitle(kCompetitorsStorage, StoredFile::Users));
             LoadUsersStream(root.Users(), stream, ReadContext{version});
         }
     }

@@ -127,4 +127,8 @@ private:
     bool allowMix_ = true;
 };
 
+// An answer read from stored data: the object, and its place in the presentation order.
+inline constexpr EntryCost kAnswerEntryCost{TAnswer::kMinRecordBytes,
+                                            OwnedObjectBytes(sizeof(TAnswer)) + 64};
+
 }  // namespace kvalor

@@ -1,6 +1,5 @@
 #include "model/Competitor.h"
 
-#include <algorithm>
 #include <exception>
 
 #include "cipher/KVTEACrypt.h"
@@ -17,7 +16,7 @@ namespace {
 const std::string kEmptyField;
 
 // Each stored field is at least its 4-byte length.
-constexpr std::size_t kMinFieldBytes = 4;
+constexpr EntryCost kStoredFieldCost{4, 0};
 
 QString accountMessage(const char* text, const std::string& name) {
     return QString::fromUtf8(text) + fromCp1251(name);
@@ -105,14 +104,16 @@ void TCompetitor::LoadFromStream(ByteStream& stream, const ReadContext& context)
         reportAccountMessage(accountMessage("Ошибка чтения информации о соискателе ", GetName()));
     }
 
-    const std::int32_t count = stream.readCount(kMinFieldBytes);
-    std::vector<std::string> fields;
-    fields.reserve(static_cast<std::size_t>(std::max(count, kFieldCount)));
+    // The fields are part of the account's own cost; fields past the ten that an account has
+    // are read over and dropped, as they would never be written back.
+    const std::int32_t count = stream.readCount(kStoredFieldCost);
+    std::vector<std::string> fields(kFieldCount);
     for (std::int32_t i = 0; i < count; ++i) {
-        fields.push_back(stream.readString());
-    }
-    if (fields.size() < static_cast<std::size_t>(kFieldCount)) {
-        fields.resize(kFieldCount);
+        if (i < kFieldCount) {
+            fields[static_cast<std::size_t>(i)] = stream.readString();
+        } else {
+            stream.skipString();
+        }
     }
     fields_ = std::move(fields);
 }

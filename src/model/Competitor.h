@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -17,6 +18,8 @@ class TCompetitor : public TExaminerElement {
 public:
     // Every account has at least this many fields.
     static constexpr int kFieldCount = 10;
+    // The element record, the role, the password's length and the field count.
+    static constexpr std::size_t kMinRecordBytes = TExaminerElement::kMinRecordBytes + 1 + 4 + 4;
 
     // Kind 1, the null id (readers and callers give it one), empty fields and password,
     // applicant role.
@@ -50,5 +53,10 @@ private:
     std::string password_;
     std::uint8_t role_ = 0;
 };
+
+// An account read from stored data: the object with its fields.
+inline constexpr EntryCost kAccountEntryCost{
+    TCompetitor::kMinRecordBytes,
+    OwnedObjectBytes(sizeof(TCompetitor)) + TCompetitor::kFieldCount * sizeof(std::string) + 16};
 
 }  // namespace kvalor

@@ -88,6 +88,10 @@ private:
     bool loading_ = false;
 };
 
+// A users group read from stored data; its accounts count on their own.
+inline constexpr EntryCost kUsersGroupEntryCost{TExaminerCollection::kMinRecordBytes,
+                                                OwnedObjectBytes(sizeof(TCompetitors))};
+
 // Makes the collection reader create a TCompetitor for an account entry and a TCompetitors
 // for a users group. The root object installs them; so do tests of the reader.
 void installUsersFactories();

@@ -4,6 +4,8 @@
 
 #include "model/Answers.h"
 #include "model/CollectionHelpers.h"
+#include "model/Competitor.h"
+#include "model/Competitors.h"
 #include "model/ItemFactories.h"
 #include "model/Question.h"
 #include "model/Questions.h"
@@ -15,6 +17,14 @@ namespace kvalor {
 namespace {
 
 const char* const kIncompatibleContainer = "Несовместимые типы объекта и контейнера";
+
+// The list's slot of an entry: the pointer and its deleter. The entry itself is charged when
+// it is made for reading, by its class.
+constexpr EntryCost kEntrySlotCost{TExaminerCollection::kMinEntryBytes, 2 * sizeof(void*)};
+constexpr EntryCost kPlainElementCost{TExaminerElement::kMinRecordBytes,
+                                      OwnedObjectBytes(sizeof(TExaminerElement))};
+constexpr EntryCost kPlainCollectionCost{TExaminerCollection::kMinRecordBytes,
+                                         OwnedObjectBytes(sizeof(TExaminerCollection))};
 
 }  // namespace
 
@@ -337,7 +347,7 @@ void TExaminerCollection::LoadFromStream(ByteStream& stream, const ReadContext& 
     const std::uint8_t kind = stream.readU8();
     const std::int32_t number = stream.readI32();
     std::string name = stream.readString();
-    const std::int32_t count = stream.readCount(kMinEntryBytes);
+    const std::int32_t count = stream.readCount(kEntrySlotCost);
 
     if (!fixedIdentity_) {
         typeId_ = typeId;
@@ -354,14 +364,18 @@ void TExaminerCollection::LoadFromStream(ByteStream& stream, const ReadContext& 
     }
 }
 
-std::unique_ptr<TExaminerCollection> TExaminerCollection::createEntryCollection(const Guid& typeId,
+std::unique_ptr<TExaminerCollection> TExaminerCollection::createEntryCollection(ByteStream& stream,
+                                                                                const Guid& typeId,
                                                                                 std::uint8_t kind) {
     if (typeId == QuestionsTypeId()) {
+        stream.chargeMemory(kQuestionsEntryCost);
         return std::make_unique<TQuestions>(kGroupKindSimpleTest, Guid());
     }
     if (typeId.isNull() && kind == kUsersGroupKind) {
+        stream.chargeMemory(kUsersGroupEntryCost);
         return createUsersGroup();
     }
+    stream.chargeMemory(kPlainCollectionCost);
     // An answers list belongs to a question and is never an entry of its own; such a record is
     // kept as a plain collection, of the kind its tag names whatever the record says, so that
     // it is written back under the tag it was accepted by.
@@ -370,17 +384,22 @@ std::unique_ptr<TExaminerCollection> TExaminerCollection::createEntryCollection(
     return plain;
 }
 
-std::unique_ptr<TExaminerElement> TExaminerCollection::createEntryElement(const Guid& typeId,
+std::unique_ptr<TExaminerElement> TExaminerCollection::createEntryElement(ByteStream& stream,
+                                                                          const Guid& typeId,
                                                                           std::uint8_t tag) {
     if (typeId == AnswerTypeId()) {
+        stream.chargeMemory(kAnswerEntryCost);
         return std::make_unique<TAnswer>(Guid());
     }
     if (typeId == QuestionTypeId()) {
+        stream.chargeMemory(kQuestionEntryCost);
         return std::make_unique<TQuestion>(Guid());
     }
     if (tag == kAccountKind) {
+        stream.chargeMemory(kAccountEntryCost);
         return createAccountElement();
     }
+    stream.chargeMemory(kPlainElementCost);
     auto plain = std::make_unique<TExaminerElement>(tag, Guid());
     plain->KeepKindWhenRead();
     return plain;
@@ -403,7 +422,7 @@ void TExaminerCollection::readEntry(ByteStream& stream, const ReadContext& conte
         if (!HoldsCollections()) {
             throw ReadError(kIncompatibleContainer);
         }
-        auto sub = createEntryCollection(typeId, tag & ~kCollectionTagBit);
+        auto sub = createEntryCollection(stream, typeId, tag & ~kCollectionTagBit);
         const bool accepted = AcceptsCollection(*sub);
         if (!accepted && !DropsForeignEntries()) {
             throw ReadError(kIncompatibleContainer);
@@ -415,7 +434,7 @@ void TExaminerCollection::readEntry(ByteStream& stream, const ReadContext& conte
         return;
     }
 
-    auto element = createEntryElement(typeId, tag);
+    auto element = createEntryElement(stream, typeId, tag);
     const bool accepted = Accepts(*element);
     if (!accepted && !DropsForeignEntries()) {
         throw ReadError(kIncompatibleContainer);

@@ -185,9 +185,12 @@ private:
     Entry takeEntry(int index);
     void requireOwning() const;
     static void requireEntry(const IExaminerItem* entry);
-    static std::unique_ptr<TExaminerCollection> createEntryCollection(const Guid& typeId,
+    // Each entry made for reading takes its memory from the stream's budget.
+    static std::unique_ptr<TExaminerCollection> createEntryCollection(ByteStream& stream,
+                                                                      const Guid& typeId,
                                                                       std::uint8_t kind);
-    static std::unique_ptr<TExaminerElement> createEntryElement(const Guid& typeId,
+    static std::unique_ptr<TExaminerElement> createEntryElement(ByteStream& stream,
+                                                                const Guid& typeId,
                                                                 std::uint8_t tag);
     void readEntry(ByteStream& stream, const ReadContext& context);
 

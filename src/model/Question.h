@@ -71,4 +71,10 @@ private:
     std::uint8_t questionType_ = 0;
 };
 
+// A question read from stored data: the object with its answers list and that list's
+// presentation order.
+inline constexpr EntryCost kQuestionEntryCost{
+    TQuestion::kMinRecordBytes,
+    OwnedObjectBytes(sizeof(TQuestion)) + 2 * OwnedObjectBytes(sizeof(TAnswers))};
+
 }  // namespace kvalor

@@ -94,6 +94,10 @@ private:
     bool breakGroups_ = false;
 };
 
+// A test or question group read from stored data, its settings included.
+inline constexpr EntryCost kQuestionsEntryCost{TQuestions::kMinRecordBytes,
+                                               OwnedObjectBytes(sizeof(TQuestions))};
+
 // What QuestionCount needs of the complex-test tasks: the sum of the question counts of the
 // tasks of one complex test. The task list implements it.
 class ITaskCounts {

@@ -219,7 +219,8 @@ void writeArray(ByteStream& stream, const std::vector<std::int32_t>& values) {
 }
 
 std::vector<std::int32_t> readArray(ByteStream& stream) {
-    std::vector<std::int32_t> values(static_cast<std::size_t>(stream.readCount(4)));
+    constexpr EntryCost kValueCost{sizeof(std::int32_t), sizeof(std::int32_t)};
+    std::vector<std::int32_t> values(static_cast<std::size_t>(stream.readCount(kValueCost)));
     for (auto& value : values) {
         value = stream.readI32();
     }
@@ -254,7 +255,9 @@ void TStudy::LoadFromStream(ByteStream& stream) {
     const std::uint8_t mode = stream.readU8();
     Guid userId = stream.readGuid();
     const Guid testId = stream.readGuid();
-    const std::int32_t count = stream.readCount(kMinQuestionRecordBytes);
+    constexpr EntryCost kQuestionRecordCost{kMinQuestionRecordBytes,
+                                            OwnedObjectBytes(sizeof(TExamineQuestion))};
+    const std::int32_t count = stream.readCount(kQuestionRecordCost);
     TExamineQuestions questions;
     for (std::int32_t i = 0; i < count; ++i) {
         auto& record = questions.Items(questions.AddEmpty());
@@ -269,6 +272,11 @@ void TStudy::LoadFromStream(ByteStream& stream) {
     const std::int32_t grade = stream.readI32();
     const bool passed = stream.readBool();
     const std::uint8_t state = stream.readU8();
+    // A run has a real date and real percentages; anything else is damage, and a study
+    // without a date could not even be told apart from the others.
+    if (!std::isfinite(date) || !std::isfinite(passPercent) || !std::isfinite(percent)) {
+        throw ReadError(kDamagedDataMessage);
+    }
 
     if (userId.isNull()) {
         userId = ApplicantAccountId();

@@ -167,7 +167,9 @@ void TStudyList::SaveToStream(ByteStream& stream) const {
 
 void TStudyList::LoadFromStream(ByteStream& stream, const StudyFilter& admit) {
     stream.readU8();  // the version does not change the layout
-    const std::int32_t count = stream.readCount(TStudy::kMinRecordBytes);
+    // A study, and its place in the index of keys below.
+    constexpr EntryCost kStudyCost{TStudy::kMinRecordBytes, OwnedObjectBytes(sizeof(TStudy)) + 64};
+    const std::int32_t count = stream.readCount(kStudyCost);
     // The first study of each key, so that a merge costs no scan per record.
     std::unordered_map<StudyKey, TStudy*, StudyKeyHash> firstOfKey;
     firstOfKey.reserve(studies_.size() + static_cast<std::size_t>(count));
@@ -183,14 +185,13 @@ void TStudyList::LoadFromStream(ByteStream& stream, const StudyFilter& admit) {
         if (admit && !admit(*study)) {
             continue;
         }
+        // A study read has a finite date, so its key is always indexable.
         const StudyKey key(*study);
-        if (key.indexable()) {
-            if (auto found = firstOfKey.find(key); found != firstOfKey.end()) {
-                found->second->Assign(*study);
-                continue;
-            }
-            firstOfKey.emplace(key, study.get());
+        if (auto found = firstOfKey.find(key); found != firstOfKey.end()) {
+            found->second->Assign(*study);
+            continue;
         }
+        firstOfKey.emplace(key, study.get());
         studies_.push_back(std::move(study));
     }
 }

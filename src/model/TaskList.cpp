@@ -118,7 +118,8 @@ void TTaskList::SaveToStream(ByteStream& stream) const {
 }
 
 void TTaskList::LoadFromStream(ByteStream& stream) {
-    const std::int32_t count = stream.readCount(kTaskRecordBytes);
+    constexpr EntryCost kTaskCost{kTaskRecordBytes, OwnedObjectBytes(sizeof(TTask))};
+    const std::int32_t count = stream.readCount(kTaskCost);
     tasks_.reserve(tasks_.size() + static_cast<std::size_t>(count));
     for (std::int32_t i = 0; i < count; ++i) {
         auto task = std::make_unique<TTask>();

@@ -51,8 +51,8 @@ ByteStream WriteClipboardItems(const std::vector<const IExaminerItem*>& items) {
 }
 
 std::int32_t ReadClipboardCount(ByteStream& block, ClipboardFormat format) {
-    return block.readCount(format == ClipboardFormat::Questions ? TQuestion::kMinRecordBytes
-                                                                : TQuestions::kMinRecordBytes);
+    return block.readCount(format == ClipboardFormat::Questions ? kQuestionEntryCost
+                                                                : kQuestionsEntryCost);
 }
 
 std::unique_ptr<TQuestion> ReadClipboardQuestion(ByteStream& block) {

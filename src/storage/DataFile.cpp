@@ -89,7 +89,7 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups, const Progr
         }
         done += stored[index].stream.size();
         ByteStream stream = std::move(stored[index].stream);
-        UnpackDataStream(stream, context.version);
+        UnpackDataStream(stream, context.version, StorageTitle(*storages[index], StoredFile::Data));
         return stream;
     };
     ByteStream stream = unpacked(0);

@@ -72,16 +72,29 @@ ByteStream ReadStoredStream(const CompoundStorageReader& storage) {
     return ByteStream(storage.stream(kDataStream).readAll());
 }
 
-void UnpackDataStream(ByteStream& stream, int version) {
+QString StorageTitle(const std::string& storage, StoredFile file) {
+    const char* of = file == StoredFile::Data      ? "файла данных"
+                     : file == StoredFile::Studies ? "файла результатов"
+                                                   : "файла пользователей";
+    return QString::fromUtf8("Хранилище «%1» %2")
+        .arg(QString::fromStdString(storage), QString::fromUtf8(of));
+}
+
+void UnpackDataStream(ByteStream& stream, int version, const QString& title) {
     // Versions 0 and 1 stored the records as they are.
-    if (version > 1) {
+    if (version <= 1) {
+        return;
+    }
+    try {
         UnpackStream(stream, version);
+    } catch (const UnpackError& error) {
+        throw ReadError(error.MessageAbout(title));
     }
 }
 
-ByteStream ReadDataStream(const CompoundStorageReader& storage, int version) {
+ByteStream ReadDataStream(const CompoundStorageReader& storage, int version, const QString& title) {
     ByteStream stream = ReadStoredStream(storage);
-    UnpackDataStream(stream, version);
+    UnpackDataStream(stream, version, title);
     return stream;
 }
 
@@ -124,7 +137,7 @@ void SaveTestsStream(const TQuestions& root, ByteStream& stream) {
 }
 
 void LoadTestsStream(TQuestions& root, ByteStream& stream, const ReadContext& context) {
-    const std::int32_t count = stream.readCount(TQuestions::kMinRecordBytes);
+    const std::int32_t count = stream.readCount(kQuestionsEntryCost);
     for (std::int32_t number = 1; number <= count; ++number) {
         // The record sets the real group kind.
         auto test = std::make_unique<TQuestions>(kGroupKindSimpleTest, Guid());
@@ -152,11 +165,14 @@ void SaveUsersStream(const TCompetitors& users, ByteStream& stream) {
 void LoadUsersStream(TCompetitors& users, ByteStream& stream, const ReadContext& context,
                      StoredAdministrator administrator) {
     const UsersLoading loading(users);
-    // An entry of an unknown tag is the tag byte alone.
-    const std::int32_t count = stream.readCount(1);
+    // An entry of an unknown tag is the tag byte alone; the others take their memory as they
+    // are made.
+    constexpr EntryCost kTagCost{1, 0};
+    const std::int32_t count = stream.readCount(kTagCost);
     for (std::int32_t i = 0; i < count; ++i) {
         const std::uint8_t tag = stream.readU8();
         if (tag == kAccountEntry) {
+            stream.chargeMemory(kAccountEntryCost);
             auto account = std::make_unique<TCompetitor>();
             account->LoadFromStream(stream, context);
             if (administrator == StoredAdministrator::Discard &&
@@ -165,6 +181,7 @@ void LoadUsersStream(TCompetitors& users, ByteStream& stream, const ReadContext&
             }
             users.AddCompetitor(std::move(account), true);
         } else if (tag == kGroupEntry) {
+            stream.chargeMemory(kUsersGroupEntryCost);
             auto group = std::make_unique<TCompetitors>();
             group->LoadFromStream(stream, context);
             if (group->Id().isNull()) {

@@ -40,12 +40,18 @@ CompoundStorageReader RequireStorage(const CompoundStorageReader& root, const st
 // The first byte of the root stream "Version"; 0 for a file without one (or an empty one).
 int ReadFormatVersion(const CompoundStorageReader& root);
 
+// The files whose storages messages name.
+enum class StoredFile { Data, Studies, Users };
+// "Хранилище «<storage>» файла данных" and the like, for messages about a storage.
+QString StorageTitle(const std::string& storage, StoredFile file);
+
 // The whole stream "Data" of the storage, unpacked when the version asks for it, within
-// UnpackLimit of the stored size.
-ByteStream ReadDataStream(const CompoundStorageReader& storage, int version);
+// UnpackLimit of the stored size. Packed data that does not unpack fails with a message that
+// names the storage by its title.
+ByteStream ReadDataStream(const CompoundStorageReader& storage, int version, const QString& title);
 // The same in two steps: the stream as stored, then unpacked in place.
 ByteStream ReadStoredStream(const CompoundStorageReader& storage);
-void UnpackDataStream(ByteStream& stream, int version);
+void UnpackDataStream(ByteStream& stream, int version, const QString& title);
 
 // A stream "Data" packed for the current version, with the size it unpacks to.
 struct PackedData {

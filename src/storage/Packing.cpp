@@ -33,17 +33,30 @@ struct ZlibStreamEnd {
     ~ZlibStreamEnd() { end(&zs); }
 };
 
-const char* zlibMessage(const z_stream& zs, int code) {
-    return zs.msg ? zs.msg : zError(code);
-}
-
-[[noreturn]] void throwUnpackError(const QString& reason) {
-    throw ReadError(QStringLiteral("Ошибка распаковки данных: ") + reason);
+// zlib's reason for a failure, in words for the user.
+QString zlibReason(const z_stream& zs, int code) {
+    if (code == Z_DATA_ERROR) {
+        const std::string_view message = zs.msg ? zs.msg : "";
+        if (message == "incorrect data check") {
+            return QStringLiteral("контрольная сумма не сходится");
+        }
+        if (message == "incorrect header check" || message == "unknown compression method" ||
+            message == "invalid window size") {
+            return QStringLiteral("неверный заголовок сжатых данных");
+        }
+        return QStringLiteral("сжатые данные искажены");
+    }
+    if (code == Z_MEM_ERROR) {
+        return QStringLiteral("недостаточно памяти");
+    }
+    if (code == Z_BUF_ERROR) {
+        return QStringLiteral("сжатые данные неполны");
+    }
+    return QStringLiteral("сбой библиотеки сжатия, код %1").arg(code);
 }
 
 [[noreturn]] void throwPackError(const z_stream& zs, int code) {
-    throw KvalorError(QStringLiteral("Ошибка сжатия данных: ") +
-                      QString::fromLatin1(zlibMessage(zs, code)));
+    throw KvalorError(QStringLiteral("Ошибка сжатия данных: ") + zlibReason(zs, code));
 }
 
 // Runs inflate over the whole input, one output chunk at a time, until the zlib stream ends.
@@ -79,11 +92,15 @@ std::string runZlib(z_stream& zs, const std::string& data, std::size_t expectedS
 // without the window of the one before, which costs a few bytes per piece, far below 1 %.
 constexpr std::size_t kPieceSize = std::size_t{1} << 20;
 constexpr int kDeflateLevel = 9;
+// Stored blocks only: still a zlib stream that any inflate reads.
+constexpr int kStoredLevel = 0;
 // The zlib header of a level-9 stream with a 32 KiB window: what zlib itself writes.
 constexpr char kZlibHeader[] = {'\x78', '\xDA'};
 
 struct CompressorFree {
-    void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
+    void operator()(libdeflate_compressor* compressor) const {
+        libdeflate_free_compressor(compressor);
+    }
 };
 using Compressor = std::unique_ptr<libdeflate_compressor, CompressorFree>;
 
@@ -153,9 +170,9 @@ void packPiece(libdeflate_compressor* compressor, Piece& piece) {
         return;
     }
     piece.output.resize(libdeflate_deflate_compress_bound(compressor, piece.input.size()));
-    const std::size_t size = libdeflate_deflate_compress(
-        compressor, piece.input.data(), piece.input.size(), piece.output.data(),
-        piece.output.size());
+    const std::size_t size =
+        libdeflate_deflate_compress(compressor, piece.input.data(), piece.input.size(),
+                                    piece.output.data(), piece.output.size());
     piece.output.resize(size);
     piece.output.shrink_to_fit();
     if (!piece.last) {
@@ -166,15 +183,15 @@ void packPiece(libdeflate_compressor* compressor, Piece& piece) {
 
 // Packs every piece on as many threads as there are cores, each with its own compressor. The
 // calling thread tells the progress whenever it finishes a piece.
-void packPieces(std::vector<Piece>& pieces, const Progress& progress) {
+void packPieces(std::vector<Piece>& pieces, int level, const Progress& progress) {
     std::uint64_t total = 0;
     for (const Piece& piece : pieces) {
         total += piece.input.size();
     }
     std::atomic<std::size_t> next{0};
     std::atomic<std::uint64_t> packed{0};
-    const auto work = [&pieces, &next, &packed, total](const Progress& progress) {
-        const Compressor compressor(libdeflate_alloc_compressor(kDeflateLevel));
+    const auto work = [&pieces, &next, &packed, total, level](const Progress& progress) {
+        const Compressor compressor(libdeflate_alloc_compressor(level));
         if (!compressor) {
             throw std::bad_alloc();
         }
@@ -212,7 +229,7 @@ void packPieces(std::vector<Piece>& pieces, const Progress& progress) {
 
 // The zlib streams of all the data at once, each exactly what a zlib inflate reads: header
 // 78 DA, the pieces' deflate blocks one after the other, the Adler-32 of the whole.
-std::vector<std::string> compressAll(const std::vector<const std::string*>& data,
+std::vector<std::string> compressAll(const std::vector<const std::string*>& data, int level,
                                      const Progress& progress) {
     std::vector<Piece> pieces;
     std::vector<std::size_t> firstPiece;
@@ -226,7 +243,7 @@ std::vector<std::string> compressAll(const std::vector<const std::string*>& data
         } while (at < bytes->size());
         pieces.back().last = true;
     }
-    packPieces(pieces, progress);
+    packPieces(pieces, level, progress);
 
     std::vector<std::string> packed;
     firstPiece.push_back(pieces.size());
@@ -259,7 +276,7 @@ std::string decompressBytes(const std::string& data, std::size_t maxSize) {
     z_stream zs{};
     const int init = inflateInit(&zs);
     if (init != Z_OK) {
-        throwUnpackError(QString::fromLatin1(zlibMessage(zs, init)));
+        throw UnpackError(zlibReason(zs, init));
     }
     const ZlibStreamEnd inflateEndGuard{zs, inflateEnd};
     // Records unpack to about three times their packed size: room for four saves copying the
@@ -269,15 +286,15 @@ std::string decompressBytes(const std::string& data, std::size_t maxSize) {
         const int code = inflate(&zs, Z_NO_FLUSH);
         if (code == Z_BUF_ERROR) {
             // No progress with room to write: the input ended inside the stream.
-            throwUnpackError(QStringLiteral("сжатые данные неполны"));
+            throw UnpackError(zlibReason(zs, code));
         }
         if (code != Z_OK && code != Z_STREAM_END) {
-            throwUnpackError(QString::fromLatin1(zlibMessage(zs, code)));
+            throw UnpackError(zlibReason(zs, code));
         }
         const std::size_t produced = kChunkSize - zs.avail_out;
         if (produced > maxSize - outSize) {
-            throwUnpackError(QStringLiteral("объем распакованных данных превышает %1 байт")
-                                 .arg(static_cast<qulonglong>(maxSize)));
+            throw UnpackError(QStringLiteral("после распаковки больше %1 байт")
+                                  .arg(static_cast<qulonglong>(maxSize)));
         }
         return code;
     });
@@ -285,6 +302,12 @@ std::string decompressBytes(const std::string& data, std::size_t maxSize) {
 
 // zlib's documented limit: deflate never expands data more than 1032 times.
 constexpr std::size_t kMaxDeflateRatio = 1032;
+
+// The objects read from a packed stream may take this much memory for each packed byte, and
+// this much whatever the packed size: records pack to a third or a fifth of their size and
+// take about five times that in memory, so the bound is far above what real data needs.
+constexpr std::size_t kMemoryPerPackedByte = 256;
+constexpr std::size_t kMinPackedMemoryBudget = std::size_t{16} << 20;
 
 std::optional<std::size_t>& maxUnpackedOverride() {
     static std::optional<std::size_t> bound;
@@ -315,6 +338,18 @@ void SetMaxUnpackedSize(std::optional<std::size_t> bound) {
     maxUnpackedOverride() = bound;
 }
 
+std::size_t UnpackedMemoryBudget(std::size_t unpackedSize, std::size_t packedSize) {
+    return std::min(kMaxMemoryPerStoredByte * unpackedSize,
+                    std::max(kMinPackedMemoryBudget, kMemoryPerPackedByte * packedSize));
+}
+
+UnpackError::UnpackError(const QString& reason)
+    : ReadError(QStringLiteral("Сжатые данные повреждены (%1)").arg(reason)), reason_(reason) {}
+
+QString UnpackError::MessageAbout(const QString& part) const {
+    return QStringLiteral("%1 повреждено (%2)").arg(part, reason_);
+}
+
 std::size_t UnpackLimit(std::size_t packedSize) {
     const std::size_t bound = MaxUnpackedSize();
     return packedSize > bound / kMaxDeflateRatio ? bound : packedSize * kMaxDeflateRatio;
@@ -332,13 +367,20 @@ void RequireUnpackable(std::size_t unpackedSize, std::size_t packedSize, const Q
     }
 }
 
-void PackStreams(const std::vector<ByteStream*>& streams, int version,
-                 const Progress& progress) {
+void PackStreams(const std::vector<ByteStream*>& streams, int version, const Progress& progress) {
     std::vector<const std::string*> data;
     for (const ByteStream* stream : streams) {
         data.push_back(&stream->data());
     }
-    std::vector<std::string> packed = compressAll(data, progress);
+    std::vector<std::string> packed = compressAll(data, kDeflateLevel, progress);
+    // Data that packs so well that its records could take more memory than its packed bytes
+    // allow a reader is stored unpacked instead: whatever is written can be read back.
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+        const std::size_t size = data[i]->size();
+        if (kMaxMemoryPerStoredByte * size > UnpackedMemoryBudget(size, packed[i].size())) {
+            packed[i] = std::move(compressAll({data[i]}, kStoredLevel, {}).front());
+        }
+    }
     for (std::size_t i = 0; i < streams.size(); ++i) {
         if (version < kFirstPlainVersion) {
             TKVTEAEncrypt().encipher(packed[i]);
@@ -352,14 +394,17 @@ void PackStream(ByteStream& stream, int version) {
 }
 
 void UnpackStream(ByteStream& stream, int version, std::size_t maxSize) {
+    const std::size_t packedSize = stream.size();
+    ByteStream unpacked;
     if (version < kFirstPlainVersion) {
         THash packed = stream.data();
         TKVTEADecrypt().decipher(packed);
-        stream = ByteStream(decompressBytes(packed, maxSize));
-        return;
+        unpacked = ByteStream(decompressBytes(packed, maxSize));
+    } else {
+        // Straight from the stream's bytes: a copy of them would cost the packed size again.
+        unpacked = ByteStream(decompressBytes(stream.data(), maxSize));
     }
-    // Straight from the stream's bytes: a copy of them would cost the packed size again.
-    ByteStream unpacked(decompressBytes(stream.data(), maxSize));
+    unpacked.setMemoryBudget(UnpackedMemoryBudget(unpacked.size(), packedSize));
     stream = std::move(unpacked);
 }
 

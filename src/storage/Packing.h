@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "util/ByteStream.h"
+#include "util/Error.h"
 #include "util/Progress.h"
 
 namespace kvalor {
@@ -22,9 +23,29 @@ void SetMaxUnpackedSize(std::optional<std::size_t> bound);
 // proportion to the size of the file, never more.
 std::size_t UnpackLimit(std::size_t packedSize);
 
+// What the objects read from unpackedSize bytes that were packed into packedSize bytes may
+// take in memory (ByteStream::memoryBudget): a small multiple of the unpacked size, and no more
+// than a fixed multiple of the packed size, so that a small file of hostile records cannot
+// cost gigabytes once read.
+std::size_t UnpackedMemoryBudget(std::size_t unpackedSize, std::size_t packedSize);
+
+// Packed data that does not unpack. The message speaks of "the packed data"; a caller that
+// knows which stream it read says the same of that stream (MessageAbout).
+class UnpackError : public ReadError {
+public:
+    explicit UnpackError(const QString& reason);
+    // "<part> повреждено (<reason>)", the part being e.g. a storage of a file.
+    QString MessageAbout(const QString& part) const;
+
+private:
+    QString reason_;
+};
+
 // Replaces the whole content of the stream with its zlib compression (level 9, header 78 DA,
 // read by any zlib inflate) and, for the old format versions below 3, wraps that in the
-// cipher container. The position ends at 0.
+// cipher container. Content that would pack beyond what its records may cost in memory when
+// read back (UnpackedMemoryBudget) is stored in the stream without compression. The position
+// ends at 0.
 void PackStream(ByteStream& stream, int version);
 // The same for several streams at once: their pieces are packed side by side on all cores.
 // Progress counts the bytes packed.
@@ -33,9 +54,9 @@ void PackStreams(const std::vector<ByteStream*>& streams, int version,
 
 // The reverse: for versions below 3 the content is first deciphered (bytes that are no cipher
 // container are decompressed as they are), then decompressed; bytes after the end of the zlib
-// stream are ignored, as a whole-buffer inflate ignores them. Raises KvalorError when the data
+// stream are ignored, as a whole-buffer inflate ignores them. Raises UnpackError when the data
 // is no complete zlib stream or would unpack to more than maxSize bytes; the stream is then
-// left as it was. On success the position is 0.
+// left as it was. On success the position is 0 and the memory budget UnpackedMemoryBudget.
 void UnpackStream(ByteStream& stream, int version, std::size_t maxSize);
 // The same within UnpackLimit of the packed size.
 void UnpackStream(ByteStream& stream, int version);

@@ -52,7 +52,8 @@ std::unique_ptr<TCompetitors> readExchangeFile(const QString& fileName) {
     const CompoundFileReader file(fileName);
     const ReadContext context{ReadFormatVersion(file.root())};
     ByteStream stream =
-        ReadDataStream(RequireStorage(file.root(), kCompetitorsStorage), context.version);
+        ReadDataStream(RequireStorage(file.root(), kCompetitorsStorage), context.version,
+                       StorageTitle(kCompetitorsStorage, StoredFile::Users));
     auto users = std::make_unique<TCompetitors>();
     LoadUsersStream(*users, stream, context, StoredAdministrator::Discard);
     return users;

@@ -128,23 +128,43 @@ std::string ByteStream::readBytes(std::size_t count) {
     return bytes;
 }
 
-std::string ByteStream::readString() {
+std::size_t ByteStream::readStringLength() {
     const std::int32_t length = readI32();
     if (length < 0) {
         throwTruncated();
     }
-    return readBytes(static_cast<std::size_t>(length));
+    return static_cast<std::size_t>(length);
 }
 
-std::int32_t ByteStream::readCount(std::size_t minBytesPerEntry) {
+std::string ByteStream::readString() {
+    return readBytes(readStringLength());
+}
+
+void ByteStream::skipString() {
+    const std::size_t length = readStringLength();
+    require(length);
+    pos_ += length;
+}
+
+std::int32_t ByteStream::readCount(const EntryCost& cost) {
     const std::int32_t count = readI32();
-    if (count < 0) {
+    if (count < 0 || static_cast<std::size_t>(count) > remaining() / cost.storedBytes) {
         throwTruncated();
     }
-    if (minBytesPerEntry > 0 && static_cast<std::size_t>(count) > remaining() / minBytesPerEntry) {
-        throwTruncated();
-    }
+    takeMemory(static_cast<std::size_t>(count) * cost.memoryBytes);
     return count;
+}
+
+std::size_t ByteStream::memoryBudget() const {
+    return memoryBudget_ ? *memoryBudget_ : kMaxMemoryPerStoredByte * data_.size();
+}
+
+void ByteStream::takeMemory(std::size_t bytes) {
+    const std::size_t budget = memoryBudget();
+    if (memoryUsed_ > budget || bytes > budget - memoryUsed_) {
+        throwTruncated();
+    }
+    memoryUsed_ += bytes;
 }
 
 }  // namespace kvalor

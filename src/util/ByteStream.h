@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "util/Guid.h"
@@ -24,6 +25,33 @@ inline constexpr int kMaxRecordNesting = 256 + 3;
 struct ReadContext {
     int version = kCurrentFormatVersion;
     int depth = 0;
+};
+
+// Objects read from stored data may take at most this many bytes of memory for each byte of
+// the stream they come from. Every kind of entry keeps within it (see EntryCost), so that a
+// reader never refuses what a writer stored, while a damaged count that the bytes could
+// still hold cannot make the objects outgrow their stream by more than this factor.
+inline constexpr std::size_t kMaxMemoryPerStoredByte = 16;
+
+// What one object costs once made on the heap and held by an owning pointer: the allocator's
+// own bookkeeping and the pointer besides the object.
+constexpr std::size_t OwnedObjectBytes(std::size_t objectSize) {
+    return objectSize + 16 + sizeof(void*);
+}
+
+// One entry of a stored list: the fewest bytes it takes in a stream and the most memory it
+// takes once read. An entry that claimed more memory than kMaxMemoryPerStoredByte times its
+// bytes does not compile.
+struct EntryCost {
+    std::size_t storedBytes;
+    std::size_t memoryBytes;
+
+    consteval EntryCost(std::size_t stored, std::size_t memory)
+        : storedBytes(stored), memoryBytes(memory) {
+        if (stored == 0 || memory > kMaxMemoryPerStoredByte * stored) {
+            throw "an entry may not cost more memory than its stored bytes pay for";
+        }
+    }
 };
 
 // A growable byte buffer with a position and little-endian read and write helpers.
@@ -65,16 +93,29 @@ public:
     Guid peekGuid() const;
     std::string readBytes(std::size_t count);
     std::string readString();
-    // Reads a signed count of entries that take at least minBytesPerEntry bytes each and
-    // fails at once when the rest of the stream cannot hold that many: a damaged count
-    // never leads to a large allocation.
-    std::int32_t readCount(std::size_t minBytesPerEntry);
+    // Passes over a stored string without copying it.
+    void skipString();
+    // Reads a signed count of entries and fails at once when the rest of the stream cannot
+    // hold that many or their memory would exceed what is left of the memory budget, which
+    // the entries then take: a damaged count never leads to a large allocation.
+    std::int32_t readCount(const EntryCost& cost);
+    // Takes the memory of one entry read outside a counted list from the budget.
+    void chargeMemory(const EntryCost& cost) { takeMemory(cost.memoryBytes); }
+
+    // The memory that objects read from this stream may take: kMaxMemoryPerStoredByte times
+    // its size unless set otherwise (unpacked data gets what its packed bytes allow).
+    std::size_t memoryBudget() const;
+    void setMemoryBudget(std::size_t bytes) { memoryBudget_ = bytes; }
 
 private:
     void require(std::size_t count) const;
+    std::size_t readStringLength();
+    void takeMemory(std::size_t bytes);
 
     std::string data_;
     std::size_t pos_ = 0;
+    std::optional<std::size_t> memoryBudget_;
+    std::size_t memoryUsed_ = 0;
 };
 
 }  // namespace kvalor

@@ -615,7 +615,7 @@ TEST_F(DataFileTest, NothingIsWrittenThatCouldNotBeReadBack) {
     EXPECT_EQ(fileBytes(file.toStdString()), before);
     // What was written under the machine's bound does not read under a smaller one.
     ASSERT_TRUE(unreadable.has_value());
-    EXPECT_EQ(unreadable->rfind("Ошибка распаковки данных: ", 0), 0u) << *unreadable;
+    EXPECT_EQ(unreadable->rfind("Хранилище «SimpleTests» файла данных повреждено (", 0), 0u);
 
     root.SaveToFile(file);
     TKvalor again;

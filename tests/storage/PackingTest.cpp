@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zlib.h>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <random>
@@ -38,14 +39,16 @@ std::string zlibUncompress(const std::string& packed, std::size_t expectedSize) 
     return out;
 }
 
-// Unpacking must fail with the unpacking message and leave the stream as it was.
+// Unpacking must fail with the unpacking message in Russian and leave the stream as it was.
 void expectUnpackFails(const std::string& bytes, int version, std::size_t maxSize) {
     ByteStream stream(bytes);
     try {
         UnpackStream(stream, version, maxSize);
         ADD_FAILURE() << "unpacked " << bytes.size() << " bytes without error";
-    } catch (const KvalorError& error) {
-        EXPECT_TRUE(error.message().startsWith(QStringLiteral("Ошибка распаковки данных: ")))
+    } catch (const UnpackError& error) {
+        EXPECT_TRUE(error.message().startsWith(QStringLiteral("Сжатые данные повреждены (")))
+            << error.message().toStdString();
+        EXPECT_FALSE(error.message().contains(QRegularExpression(QStringLiteral("[A-Za-z]"))))
             << error.message().toStdString();
     }
     EXPECT_EQ(stream.data(), bytes);
@@ -225,4 +228,18 @@ TEST(Packing, StreamsPackedInPiecesAreOneZlibStreamEach) {
 }
 
 }  // namespace
+
+// Content that packs too well for its records' memory to be paid by the packed bytes is
+// stored unpacked, so that it reads back within its budget; other content is compressed.
+TEST(Packing, WhatIsPackedReadsBackWithinItsMemoryBudget) {
+    for (const std::string& data : {std::string(8 << 20, '\0'), sampleData(200000)}) {
+        ByteStream stream(data);
+        PackStream(stream, 3);
+        EXPECT_EQ(stream.size() > data.size(), data.size() == 8 << 20);
+        EXPECT_EQ(zlibUncompress(stream.data(), data.size()), data);
+        UnpackStream(stream, 3);
+        EXPECT_EQ(stream.memoryBudget(), kMaxMemoryPerStoredByte * data.size());
+    }
+}
+
 }  // namespace kvalor

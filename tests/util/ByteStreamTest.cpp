@@ -60,21 +60,21 @@ TEST(ByteStream, DamagedLengthsAndCountsFailBeforeAllocating) {
     huge.seek(0);
     EXPECT_THROW(huge.readString(), ReadError);
     huge.seek(0);
-    EXPECT_THROW(huge.readCount(1), ReadError);
+    EXPECT_THROW(huge.readCount(EntryCost{1, 0}), ReadError);
 
     ByteStream negative;
     negative.writeI32(-1);
     negative.seek(0);
     EXPECT_THROW(negative.readString(), ReadError);
     negative.seek(0);
-    EXPECT_THROW(negative.readCount(1), ReadError);
+    EXPECT_THROW(negative.readCount(EntryCost{1, 0}), ReadError);
 
     // A count that the rest can hold passes; one entry more does not.
     ByteStream fits;
     fits.writeI32(2);
     fits.writeBytes(std::string(8, '\0'));
     fits.seek(0);
-    EXPECT_EQ(fits.readCount(4), 2);
+    EXPECT_EQ(fits.readCount(EntryCost{4, 0}), 2);
     fits.seek(0);
-    EXPECT_THROW(fits.readCount(5), ReadError);
+    EXPECT_THROW(fits.readCount(EntryCost{5, 0}), ReadError);
 }
