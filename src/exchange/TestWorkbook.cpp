@@ -81,7 +81,7 @@ QString ExportTest(const TQuestions& test, bool withAnswers, const QString& file
     CellStyle base;
     base.fontSize = kTestFontSize;
     // The third column holds the key.
-    Sheet sheet(book, withAnswers ? 3 : 2, base);
+    Sheet sheet(book, QStringLiteral("Тест"), withAnswers ? 3 : 2, base);
     sheet.SetColumnStart(0, [](CellStyle& style) { style.vAlign = CellStyle::VAlign::Top; });
     sheet.SetColumnStart(1, [](CellStyle& style) {
         style.vAlign = CellStyle::VAlign::Top;

@@ -56,6 +56,17 @@ TStudy* JournalModel::StudyAt(int row) const {
     return removed_.empty() || !removed_.contains(study) ? study : nullptr;
 }
 
+StudyView JournalModel::Studies() const {
+    StudyView studies;
+    studies.reserve(rows_.size());
+    for (const Row& row : rows_) {
+        if (!removed_.contains(row.study)) {
+            studies.push_back(row.study);
+        }
+    }
+    return studies;
+}
+
 void JournalModel::StudyRemoved(const TStudy& study) {
     removed_.insert(&study);
 }
