@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "ResultsTest.h"
 #include "exchange/WorkbookTestSupport.h"
@@ -61,6 +62,28 @@ TEST_F(WorkbookExportTest, AWorkbookNoProgramOpensIsOfferedForSaving) {
     ASSERT_EQ(none.opened.size(), 1);
     EXPECT_TRUE(QFile::exists(target));
     EXPECT_FALSE(QFile::exists(none.opened[0]));
+    EXPECT_TRUE(prompts_.finished());
+}
+
+// The desktop's opener says with its exit code that no program takes the file.
+TEST_F(WorkbookExportTest, ADesktopOpenerThatFailsIsNoticed) {
+    const QString bin = dir_.filePath("bin");
+    ASSERT_TRUE(QDir().mkpath(bin));
+    QFile opener(bin + "/xdg-open");
+    ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
+    opener.write("#!/bin/sh\nexit 3\n");
+    opener.close();
+    opener.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin) + ':' + path);
+    const QString book = dir_.filePath("book.xlsx");
+    prompts_.expectAsk(WorkbookNotOpenedQuestion(book), QMessageBox::No);
+    OpenWorkbook(book);
+    for (int i = 0; i < 500 && !prompts_.finished(); ++i) {
+        processEvents();
+        QThread::msleep(10);
+    }
+    qputenv("PATH", path);
     EXPECT_TRUE(prompts_.finished());
 }
 
