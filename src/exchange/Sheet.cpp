@@ -22,6 +22,8 @@ constexpr std::uint16_t kPagesTall = 30000;
 // default 11), and the height of a row they do not need to be told.
 constexpr double kLineSpacing = 1.36;
 constexpr double kDefaultRowHeight = 15.0;
+// The tallest a row can be; a longer text is cut off there in print.
+constexpr double kMaxRowHeight = 409.0;
 
 QByteArray cellText(const QString& text) {
     return text.left(kMaxCellText).toUtf8();
@@ -197,7 +199,8 @@ std::optional<double> Sheet::rowHeight() const {
                               : 1;
         height = std::max(height, std::ceil(lines * style.fontSize * kLineSpacing));
     }
-    return height > kDefaultRowHeight ? std::optional(height) : std::nullopt;
+    return height > kDefaultRowHeight ? std::optional(std::min(height, kMaxRowHeight))
+                                      : std::nullopt;
 }
 
 void Sheet::writeRow() {

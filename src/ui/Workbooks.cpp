@@ -76,8 +76,10 @@ void offerToSave(const QString& fileName, const QString& suggestedName) {
     if (target.isEmpty()) {
         return;
     }
-    copyFile(fileName, target);
-    QFile::remove(fileName);
+    if (QFileInfo(target) != QFileInfo(fileName)) {
+        copyFile(fileName, target);
+        QFile::remove(fileName);
+    }
     prompts().inform(
         QStringLiteral("Книга сохранена в файл\n%1").arg(QDir::toNativeSeparators(target)),
         kCaption, QMessageBox::Information);
