@@ -132,7 +132,7 @@ QString ExportJournal(const StudyView& studies, const QString& fileName, const P
         sheet.SetColumnStart(column, [](CellStyle& style) { style.numberFormat = "@"; });
     }
     setWidths(sheet, lines, base);
-    sheet.PrintOnePageWide(1);
+    sheet.PrintOnePageWide(Sheet::kAsManyPagesAsNeeded, 1);
 
     sheet.AddRow();
     const char* const headings[kColumns] = {"Соискатель",       "Город",           "Организация",

@@ -246,7 +246,7 @@ QString ExportResults(const StudyView& studies, const ResultsExportOptions& opti
         });
         sheet.SetColumnWidth(column, kWidths[column]);
     }
-    sheet.PrintOnePageWide();
+    sheet.PrintOnePageWide(Sheet::kAsManyPagesAsNeeded);
     ResultsWriter writer(&sheet, options);
     for (std::size_t i = 0; i < ordered.size(); ++i) {
         writer.WriteStudy(*ordered[i]);

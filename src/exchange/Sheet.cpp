@@ -17,7 +17,6 @@ namespace {
 constexpr qsizetype kMaxCellText = 32767;
 // The widest a column can be.
 constexpr double kMaxColumnWidth = 255.0;
-constexpr std::uint16_t kPagesTall = 30000;
 // A line of text in points per point of its font, as the spreadsheets space them (15 for the
 // default 11), and the height of a row they do not need to be told.
 constexpr double kLineSpacing = 1.36;
@@ -105,8 +104,9 @@ void Sheet::SetColumnWidth(int column, double width) {
     columns_.at(column).width = width;
 }
 
-void Sheet::PrintOnePageWide(int headingRows) {
+void Sheet::PrintOnePageWide(std::uint16_t pagesTall, int headingRows) {
     printOnePageWide_ = true;
+    pagesTall_ = pagesTall;
     headingRows_ = headingRows;
 }
 
@@ -176,7 +176,7 @@ void Sheet::Finish() {
     }
     if (printOnePageWide_) {
         check(worksheet_print_area(sheet_, 0, 0, std::max(rowCount_ - 1, 0), last));
-        worksheet_fit_to_pages(sheet_, 1, kPagesTall);
+        worksheet_fit_to_pages(sheet_, 1, pagesTall_);
         worksheet_set_portrait(sheet_);
         worksheet_set_paper(sheet_, 9);  // A4
         if (headingRows_ > 0 && rowCount_ > headingRows_) {

@@ -41,9 +41,12 @@ public:
     // Applied to each cell of the column after everything the rows did to it.
     void SetColumnFinish(int column, StyleEdit edit);
     void SetColumnWidth(int column, double width);
-    // Print on A4 portrait, one page wide and as many tall as needed; with headingRows the
-    // first rows are printed again at the top of every page.
-    void PrintOnePageWide(int headingRows = 0);
+    // Pages tall that means as many as the rows need, whatever their number.
+    static constexpr std::uint16_t kAsManyPagesAsNeeded = 0;
+    // Print on A4 portrait, one page wide and at most pagesTall pages tall (a spreadsheet may
+    // shrink the print to keep within them); with headingRows the first rows are printed again
+    // at the top of every page.
+    void PrintOnePageWide(std::uint16_t pagesTall, int headingRows = 0);
 
     // Writes the open row out and opens the next one. Raises an error past the last row of
     // a worksheet.
@@ -96,6 +99,7 @@ private:
     bool merged_ = false;
     qsizetype boldPrefix_ = 0;
     bool printOnePageWide_ = false;
+    std::uint16_t pagesTall_ = kAsManyPagesAsNeeded;
     int headingRows_ = 0;
 };
 

@@ -15,6 +15,7 @@ namespace {
 
 constexpr double kTestFontSize = 10;
 constexpr double kAnswerFontSize = 9;
+constexpr std::uint16_t kPagesTall = 30000;
 
 class TestWriter {
 public:
@@ -101,7 +102,7 @@ QString ExportTest(const TQuestions& test, bool withAnswers, const QString& file
     if (!sheet.RowMerged()) {
         sheet.EditRow([](CellStyle& style) { style.borders |= CellStyle::Bottom; });
     }
-    sheet.PrintOnePageWide();
+    sheet.PrintOnePageWide(kPagesTall);
     sheet.Finish();
     return book.Close();
 }

@@ -97,6 +97,7 @@ TEST_F(JournalWorkbookTest, OneRowPerUserAndTestUnderTestTitlesReadyToPrint) {
     const QJsonObject page = book["page"].toObject();
     EXPECT_EQ(page["paper"].toInt(), 9);
     EXPECT_EQ(page["fitToWidth"].toInt(), 1);
+    EXPECT_EQ(page["fitToHeight"].toInt(), 0);  // as many pages as the rows need
     EXPECT_EQ(page["printArea"].toString(), u("$A$1:$F$7"));
     EXPECT_EQ(page["titleRows"].toString(), u("$1:$1"));
 }
