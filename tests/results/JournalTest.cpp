@@ -7,6 +7,8 @@
 #include <QDragEnterEvent>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -235,6 +237,15 @@ TEST_F(JournalTest, FilterListsFollowTheDataAndTheRowsTheSortMark) {
     EXPECT_EQ(window.Model()->rowCount(), 3);
     trigger(window.actSetFilter());
     EXPECT_EQ(userColumn(window), (QStringList{"Борисов", "Веселов"}));
+
+    // A test made meanwhile in another window is offered once the journal is active again.
+    yesNoTest("Война12", 1);
+    selectRows(window, {0});
+    trigger(window.actViewAsList());
+    ASSERT_NE(mainWindow().mdiArea()->activeSubWindow(), window.parentWidget());
+    mainWindow().mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(window.parentWidget()));
+    EXPECT_EQ(linesOf(window.cbTests()), (QStringList{"Война5", "Война12", "Война46"}));
+    EXPECT_EQ(window.cbTests()->currentText(), "Война46");
 }
 
 TEST_F(JournalTest, EachAccountSeesOnlyWhatItMay) {
