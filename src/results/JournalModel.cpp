@@ -120,11 +120,12 @@ std::vector<double> JournalModel::SortKeys(int column) const {
                     object);
             }
         }
-        std::ranges::sort(
-            names, [](const auto& a, const auto& b) { return compareNames(a.first, b.first) < 0; });
+        std::ranges::sort(names, [](const auto& a, const auto& b) {
+            return compareDisplayNames(a.first, b.first) < 0;
+        });
         double rank = 0.0;
         for (std::size_t i = 0; i < names.size(); ++i) {
-            if (i > 0 && compareNames(names[i - 1].first, names[i].first) != 0) {
+            if (i > 0 && compareDisplayNames(names[i - 1].first, names[i].first) != 0) {
                 rank += 1.0;
             }
             ranks[names[i].second] = rank;
