@@ -4,6 +4,7 @@
 
 #include "exchange/StudyExport.h"
 #include "model/StudyList.h"
+#include "util/Progress.h"
 
 namespace kvalor {
 
@@ -20,10 +21,12 @@ struct ResultsExportOptions {
 
 // Writes the studies in detail: per test a title, per users group a heading, per study the
 // user, date and result, then the chosen questions with their outcome and the answers in the
-// order shown, the user's choices marked "+" or "-" and, when allowed, the key. Into the given
-// file, or a new file in the temporary folder when none is given; returns the file written.
-// Raises kExcelInitMessage when the workbook cannot be written.
+// order shown, the user's choices marked "+" or "-" and, when allowed, the key; set up to
+// print one page wide. Into the given file, or a new file in the temporary folder when none
+// is given; returns the file written. Progress counts the studies written. Raises an error
+// before writing anything when no study can be listed or the sheet would not hold the rows,
+// and kExcelInitMessage when the workbook cannot be written.
 QString ExportResults(const StudyView& studies, const ResultsExportOptions& options,
-                      const QString& fileName = {});
+                      const QString& fileName = {}, const Progress& progress = {});
 
 }  // namespace kvalor

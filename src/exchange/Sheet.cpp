@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QStringList>
 #include <algorithm>
+#include <cmath>
 
 #include "util/Error.h"
 
@@ -16,22 +17,46 @@ namespace {
 constexpr qsizetype kMaxCellText = 32767;
 // The widest a column can be.
 constexpr double kMaxColumnWidth = 255.0;
-constexpr std::uint16_t kPagesTall = 30000;
+// A line of text in points per point of its font, as the spreadsheets space them (15 for the
+// default 11), and the height of a row they do not need to be told.
+constexpr double kLineSpacing = 1.36;
+constexpr double kDefaultRowHeight = 15.0;
+// The tallest a row can be; a longer text is cut off there in print.
+constexpr double kMaxRowHeight = 409.0;
 
 QByteArray cellText(const QString& text) {
     return text.left(kMaxCellText).toUtf8();
 }
 
-// Roughly what fitting a column to a text gives: a column unit is about one character of the
-// default font, a little more for bold and larger fonts and for each level of indent.
-double fittedWidth(const QString& text, const CellStyle& style) {
-    qsizetype longest = 0;
-    for (const QString& line : text.split(u'\n')) {
-        longest = std::max(longest, line.size());
+// A column unit is about one character of the default font, a little more for bold and larger
+// fonts.
+double characterWidth(const CellStyle& style) {
+    return style.fontSize / CellStyle::kDefaultFontSize * (style.bold ? 1.1 : 1.0);
+}
+
+// The lines a text takes when wrapped at blanks in a cell of the width (in column units);
+// a word longer than a line is broken, as the spreadsheets break it.
+int wrappedLines(const QString& text, double width, const CellStyle& style) {
+    const double room = width - 1.5 * style.indent - 1.0;
+    const auto perLine =
+        static_cast<qsizetype>(std::max(1.0, std::floor(room / characterWidth(style))));
+    int lines = 0;
+    for (const QString& paragraph : text.split(u'\n')) {
+        ++lines;
+        qsizetype used = 0;
+        for (const QString& word : paragraph.split(u' ', Qt::SkipEmptyParts)) {
+            if (used > 0 && used + 1 + word.size() <= perLine) {
+                used += 1 + word.size();
+                continue;
+            }
+            lines += used > 0 ? 1 : 0;
+            used = word.size();
+            for (; used > perLine; used -= perLine) {
+                ++lines;
+            }
+        }
     }
-    const double scale = style.fontSize / CellStyle::kDefaultFontSize * (style.bold ? 1.1 : 1.0);
-    return std::min(kMaxColumnWidth,
-                    static_cast<double>(longest) * scale + 1.5 * style.indent + 1.0);
+    return lines;
 }
 
 // Only the font of a style counts for the parts of a text.
@@ -45,8 +70,27 @@ CellStyle fontOf(const CellStyle& style, bool bold) {
 
 }  // namespace
 
-Sheet::Sheet(XlsxWorkbook& book, int columns, const CellStyle& base)
-    : book_(book), sheet_(book.AddSheet()), base_(base), columns_(columns, Column(base)) {}
+Sheet::Sheet(XlsxWorkbook& book, const QString& name, int columns, const CellStyle& base)
+    : book_(book), sheet_(book.AddSheet(name)), base_(base), columns_(columns, Column(base)) {}
+
+double Sheet::TextWidth(const QString& text, const CellStyle& style) {
+    qsizetype longest = 0;
+    for (const QString& line : text.split(u'\n')) {
+        longest = std::max(longest, line.size());
+    }
+    return std::min(kMaxColumnWidth, static_cast<double>(longest) * characterWidth(style) +
+                                         1.5 * style.indent + 1.0);
+}
+
+void Sheet::CheckRowCount(std::uint64_t rows) {
+    if (rows > kMaxRows) {
+        throw KvalorError(
+            QStringLiteral("Экспорт займёт %1 строк, а лист Excel вмещает не больше %2.\n"
+                           "Выберите меньше результатов")
+                .arg(rows)
+                .arg(kMaxRows));
+    }
+}
 
 void Sheet::SetColumnStart(int column, const StyleEdit& edit) {
     edit(columns_.at(column).start);
@@ -60,21 +104,17 @@ void Sheet::SetColumnWidth(int column, double width) {
     columns_.at(column).width = width;
 }
 
-void Sheet::FitColumn(int column) {
-    columns_.at(column).fit = true;
-}
-
-void Sheet::PrintOnePageWide() {
+void Sheet::PrintOnePageWide(std::uint16_t pagesTall, int headingRows) {
     printOnePageWide_ = true;
+    pagesTall_ = pagesTall;
+    headingRows_ = headingRows;
 }
 
 void Sheet::AddRow() {
     if (rowOpen_) {
         writeRow();
     }
-    if (rowCount_ >= static_cast<int>(LXW_ROW_MAX)) {
-        throw KvalorError(QStringLiteral("Лист Excel не вмещает больше %1 строк").arg(LXW_ROW_MAX));
-    }
+    CheckRowCount(static_cast<std::uint64_t>(rowCount_) + 1);
     ++rowCount_;
     rowOpen_ = true;
     merged_ = false;
@@ -127,13 +167,7 @@ void Sheet::Finish() {
     const auto last = static_cast<lxw_col_t>(columns_.size() - 1);
     for (lxw_col_t c = 0; c <= last; ++c) {
         const Column& column = columns_[c];
-        double width = LXW_DEF_COL_WIDTH;
-        if (column.width) {
-            width = *column.width;
-        } else if (column.fit && column.fitted > 0) {
-            width = column.fitted;
-        }
-        check(worksheet_set_column(sheet_, c, c, width,
+        check(worksheet_set_column(sheet_, c, c, column.width,
                                    book_.Format(finalStyle(static_cast<int>(c), column.start))));
     }
     if (!(base_ == CellStyle())) {
@@ -142,14 +176,38 @@ void Sheet::Finish() {
     }
     if (printOnePageWide_) {
         check(worksheet_print_area(sheet_, 0, 0, std::max(rowCount_ - 1, 0), last));
-        worksheet_fit_to_pages(sheet_, 1, kPagesTall);
+        worksheet_fit_to_pages(sheet_, 1, pagesTall_);
         worksheet_set_portrait(sheet_);
         worksheet_set_paper(sheet_, 9);  // A4
+        if (headingRows_ > 0 && rowCount_ > headingRows_) {
+            check(worksheet_repeat_rows(sheet_, 0, static_cast<lxw_row_t>(headingRows_ - 1)));
+        }
     }
+}
+
+std::optional<double> Sheet::rowHeight() const {
+    double merged = 0.0;
+    for (const Column& column : columns_) {
+        merged += column.width;
+    }
+    double height = kDefaultRowHeight;
+    for (std::size_t c = 0; c < (merged_ ? 1 : cells_.size()); ++c) {
+        const Cell& cell = cells_[c];
+        const CellStyle style = finalStyle(static_cast<int>(c), cell.style);
+        const int lines = style.wrap && !cell.number
+                              ? wrappedLines(cell.text, merged_ ? merged : columns_[c].width, style)
+                              : 1;
+        height = std::max(height, std::ceil(lines * style.fontSize * kLineSpacing));
+    }
+    return height > kDefaultRowHeight ? std::optional(std::min(height, kMaxRowHeight))
+                                      : std::nullopt;
 }
 
 void Sheet::writeRow() {
     const auto row = static_cast<lxw_row_t>(rowCount_ - 1);
+    if (const std::optional<double> height = rowHeight()) {
+        check(worksheet_set_row(sheet_, row, *height, nullptr));
+    }
     if (merged_) {
         CellStyle style = finalStyle(0, cells_[0].style);
         const QString text = cells_[0].text.left(kMaxCellText);
@@ -183,9 +241,6 @@ void Sheet::writeRow() {
                                          format));
         } else if (format != nullptr) {
             check(worksheet_write_blank(sheet_, row, column, format));
-        }
-        if (columns_[c].fit && !cell.text.isEmpty()) {
-            columns_[c].fitted = std::max(columns_[c].fitted, fittedWidth(cell.text, style));
         }
     }
 }

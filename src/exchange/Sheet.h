@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -18,20 +19,34 @@ using StyleEdit = std::function<void(CellStyle&)>;
 // stays open for changes (appending to a cell, adding an edge) until the next row is added;
 // formatting of whole columns is set up front and applied to every cell as its row is
 // written out, the way formatting a column afterwards reaches the cells already filled.
+// Columns have their widths before the first row, so that each row is written as tall as
+// its wrapped texts need: spreadsheets do not grow merged rows by themselves, and a row too
+// low prints its text over the next one.
 class Sheet {
 public:
+    // The most rows a worksheet holds.
+    static constexpr std::uint64_t kMaxRows = 1048576;
+
     // Every cell of the sheet starts with the base style; the columns are those the rows use.
-    Sheet(XlsxWorkbook& book, int columns, const CellStyle& base = {});
+    Sheet(XlsxWorkbook& book, const QString& name, int columns, const CellStyle& base = {});
+
+    // The width a text needs in its style, in characters of the default font, up to the
+    // widest a column can be.
+    static double TextWidth(const QString& text, const CellStyle& style);
+    // Raises the error the exports give when a sheet would need more rows than it holds.
+    static void CheckRowCount(std::uint64_t rows);
 
     // Set up before the first row. Cells of the column start from the base with this edit.
     void SetColumnStart(int column, const StyleEdit& edit);
     // Applied to each cell of the column after everything the rows did to it.
     void SetColumnFinish(int column, StyleEdit edit);
     void SetColumnWidth(int column, double width);
-    // Width from the longest text of the column; merged rows do not count.
-    void FitColumn(int column);
-    // Print on A4 portrait, one page wide and as many tall as needed.
-    void PrintOnePageWide();
+    // Pages tall that means as many as the rows need, whatever their number.
+    static constexpr std::uint16_t kAsManyPagesAsNeeded = 0;
+    // Print on A4 portrait, one page wide and at most pagesTall pages tall (a spreadsheet may
+    // shrink the print to keep within them); with headingRows the first rows are printed again
+    // at the top of every page.
+    void PrintOnePageWide(std::uint16_t pagesTall, int headingRows = 0);
 
     // Writes the open row out and opens the next one. Raises an error past the last row of
     // a worksheet.
@@ -60,16 +75,17 @@ private:
         std::optional<double> number;
         CellStyle style;
     };
+    // The width of a column nobody set, as the spreadsheets have it.
+    static constexpr double kDefaultWidth = 8.43;
     struct Column {
         explicit Column(const CellStyle& base) : start(base) {}
         CellStyle start;
         StyleEdit finish;
-        std::optional<double> width;
-        bool fit = false;
-        double fitted = 0.0;
+        double width = kDefaultWidth;
     };
-
     void writeRow();
+    // The height of the open row, in points, when its texts need more than the default.
+    std::optional<double> rowHeight() const;
     CellStyle finalStyle(int column, CellStyle style) const;
     static void check(int error);
 
@@ -83,6 +99,8 @@ private:
     bool merged_ = false;
     qsizetype boldPrefix_ = 0;
     bool printOnePageWide_ = false;
+    std::uint16_t pagesTall_ = kAsManyPagesAsNeeded;
+    int headingRows_ = 0;
 };
 
 }  // namespace kvalor

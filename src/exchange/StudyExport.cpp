@@ -36,7 +36,7 @@ Ranks rankByName(std::vector<const IExaminerItem*> items) {
         named.push_back({item, fromCp1251(item->GetName()), item->Id().toString()});
     }
     std::sort(named.begin(), named.end(), [](const Named& a, const Named& b) {
-        const int byName = compareNames(a.name, b.name);
+        const int byName = compareDisplayNames(a.name, b.name);
         return byName != 0 ? byName < 0 : a.id < b.id;
     });
     Ranks ranks;

@@ -15,6 +15,7 @@ namespace {
 
 constexpr double kTestFontSize = 10;
 constexpr double kAnswerFontSize = 9;
+constexpr std::uint16_t kPagesTall = 30000;
 
 class TestWriter {
 public:
@@ -81,7 +82,7 @@ QString ExportTest(const TQuestions& test, bool withAnswers, const QString& file
     CellStyle base;
     base.fontSize = kTestFontSize;
     // The third column holds the key.
-    Sheet sheet(book, withAnswers ? 3 : 2, base);
+    Sheet sheet(book, QStringLiteral("Тест"), withAnswers ? 3 : 2, base);
     sheet.SetColumnStart(0, [](CellStyle& style) { style.vAlign = CellStyle::VAlign::Top; });
     sheet.SetColumnStart(1, [](CellStyle& style) {
         style.vAlign = CellStyle::VAlign::Top;
@@ -101,7 +102,7 @@ QString ExportTest(const TQuestions& test, bool withAnswers, const QString& file
     if (!sheet.RowMerged()) {
         sheet.EditRow([](CellStyle& style) { style.borders |= CellStyle::Bottom; });
     }
-    sheet.PrintOnePageWide();
+    sheet.PrintOnePageWide(kPagesTall);
     sheet.Finish();
     return book.Close();
 }

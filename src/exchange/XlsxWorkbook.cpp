@@ -55,8 +55,8 @@ void applyStyle(lxw_format* format, const CellStyle& style) {
     if (style.borders & CellStyle::Bottom) {
         format_set_bottom(format, LXW_BORDER_THIN);
     }
-    if (style.text) {
-        format_set_num_format(format, "@");
+    if (!style.numberFormat.empty()) {
+        format_set_num_format(format, style.numberFormat.c_str());
     }
 }
 
@@ -90,8 +90,8 @@ XlsxWorkbook::~XlsxWorkbook() {
     }
 }
 
-lxw_worksheet* XlsxWorkbook::AddSheet() {
-    lxw_worksheet* sheet = workbook_add_worksheet(book_, nullptr);
+lxw_worksheet* XlsxWorkbook::AddSheet(const QString& name) {
+    lxw_worksheet* sheet = workbook_add_worksheet(book_, name.toUtf8().constData());
     if (sheet == nullptr) {
         throw KvalorError(kExcelInitMessage);
     }

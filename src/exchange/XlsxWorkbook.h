@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 #include <tuple>
 
 struct lxw_workbook;
@@ -32,11 +33,13 @@ struct CellStyle {
     std::uint8_t indent = 0;
     // Thin lines on the edges given (Edge flags).
     std::uint8_t borders = 0;
-    // Number format "@": what is typed in stays text.
-    bool text = false;
+    // The cell's number format in the spreadsheet's codes ("@" keeps what is typed in as
+    // text, "0.00" two decimals); empty for the general one.
+    std::string numberFormat;
 
     auto key() const {
-        return std::tuple(bold, italic, fontSize, hAlign, vAlign, wrap, indent, borders, text);
+        return std::tie(bold, italic, fontSize, hAlign, vAlign, wrap, indent, borders,
+                        numberFormat);
     }
     bool operator==(const CellStyle& other) const { return key() == other.key(); }
     bool operator<(const CellStyle& other) const { return key() < other.key(); }
@@ -54,7 +57,8 @@ public:
     XlsxWorkbook(const XlsxWorkbook&) = delete;
     XlsxWorkbook& operator=(const XlsxWorkbook&) = delete;
 
-    lxw_worksheet* AddSheet();
+    // A worksheet of the given name (at most 31 characters, none of []:*?/\).
+    lxw_worksheet* AddSheet(const QString& name);
     // One format per distinct style, made on first use; nullptr for the default look.
     lxw_format* Format(const CellStyle& style);
     // Writes the workbook and returns the name of the file written. Raises kExcelInitMessage

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/MainWindow.h"
+#include "model/Study.h"
 
 namespace kvalor {
 
@@ -54,6 +55,33 @@ void TfmExportSettings::Reset() {
     for (QCheckBox* box : {chbValid_, chbInvalid_, chbEmpty_, chbAll_}) {
         box->setChecked(true);
     }
+}
+
+void TfmExportSettings::StartExport() {
+    exporting_ = true;
+    setWindowTitle(QStringLiteral("Параметры экспорта"));
+    QCheckBox* const boxes[] = {chbValid_, chbInvalid_, chbEmpty_, chbAll_};
+    for (std::size_t i = 0; i < exportChoice_.size(); ++i) {
+        boxes[i]->setEnabled(true);
+        boxes[i]->setChecked(exportChoice_[i]);
+    }
+}
+
+void TfmExportSettings::StartReview(const TStudy& study) {
+    exporting_ = false;
+    setWindowTitle(QStringLiteral("Параметры просмотра"));
+    Reset();
+    chbValid_->setEnabled(study.HasQuestions(kAnsweredRight));
+    chbInvalid_->setEnabled(study.HasQuestions(kAnsweredWrong));
+    chbEmpty_->setEnabled(study.HasQuestions(kNotAnswered));
+}
+
+void TfmExportSettings::accept() {
+    if (exporting_) {
+        exportChoice_ = {chbValid_->isChecked(), chbInvalid_->isChecked(), chbEmpty_->isChecked(),
+                         chbAll_->isChecked()};
+    }
+    QDialog::accept();
 }
 
 void TfmExportSettings::chbAllClick() {

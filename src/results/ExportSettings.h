@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 #include <QDialog>
 
 class QCheckBox;
@@ -9,10 +11,12 @@ class QPushButton;
 namespace kvalor {
 
 class TfmKvalor;
+class TStudy;
 
 // "Параметры экспорта": which questions of a study to take, by category. One dialog for the
 // whole run; the results export shows it under its own caption, the journal's review under
-// "Параметры просмотра". The boxes keep their states from one use to the next.
+// "Параметры просмотра". The export keeps its boxes from one export to the next; a review
+// sets them for its study and leaves the export's choice alone.
 class TfmExportSettings : public QDialog {
     Q_OBJECT
 public:
@@ -20,6 +24,12 @@ public:
 
     // All four boxes checked; the enabled states stay as they are.
     void Reset();
+    // Before each results export: its caption, every box enabled, and checked as the last
+    // export confirmed left them.
+    void StartExport();
+    // Before a review of the study: its caption, all four boxes checked, and the boxes of the
+    // categories the study has no questions of disabled.
+    void StartReview(const TStudy& study);
 
     QGroupBox* RadioGroup1() const { return RadioGroup1_; }
     QCheckBox* chbValid() const { return chbValid_; }
@@ -28,6 +38,9 @@ public:
     QCheckBox* chbAll() const { return chbAll_; }
     QPushButton* Button1() const { return Button1_; }
     QPushButton* Button2() const { return Button2_; }
+
+    // Closes with OK; an export's choice is kept for the next export.
+    void accept() override;
 
 private:
     // "все" checked takes the three categories with it; unchecked it leaves them alone.
@@ -43,6 +56,10 @@ private:
     QCheckBox* chbAll_;
     QPushButton* Button1_;
     QPushButton* Button2_;
+    bool exporting_ = false;
+    // The boxes as the last confirmed export left them, in the order valid, invalid, empty,
+    // all.
+    std::array<bool, 4> exportChoice_{true, true, true, true};
 };
 
 // The program's one export settings dialog, owned by the main window: created at start-up (the

@@ -26,7 +26,9 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "app/DataModule.h"
 #include "app/MainWindow.h"
+#include "app/ProgressWindow.h"
 #include "authoring/QuestionWindow.h"
 #include "examination/QuestionWindowRun.h"
 #include "exchange/JournalWorkbook.h"
@@ -41,8 +43,10 @@
 #include "results/ExportSettings.h"
 #include "results/JournalFilter.h"
 #include "results/JournalModel.h"
+#include "results/ResultsModel.h"
 #include "results/ResultsView.h"
 #include "results/StudyTexts.h"
+#include "ui/Clock.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
@@ -57,28 +61,35 @@ namespace kvalor {
 namespace {
 
 constexpr int kColumnWidths[JournalModel::ColumnCount] = {232, 146, 63, 79, 81, 90};
+// More rows than this in the results view are built only when the user says so.
+constexpr std::uint64_t kManyResultRows = 300000;
 
+// The list holds the entries by the text of their id, in display order. With keepChoice the
+// entry chosen before stays chosen when it is still there; returns whether a choice was lost
+// (its entry is gone), which leaves the list without one.
 template <class T>
-void fillSorted(QComboBox& list, std::vector<T*> entries) {
+bool fillSorted(QComboBox& list, std::vector<T*> entries, bool keepChoice) {
     std::ranges::stable_sort(entries, [](const T* a, const T* b) {
-        return compareNames(a->GetName(), b->GetName()) < 0;
+        return compareDisplayNames(a->GetName(), b->GetName()) < 0;
     });
+    const QVariant chosen = keepChoice ? list.currentData() : QVariant();
     list.clear();
     for (T* entry : entries) {
-        list.addItem(fromCp1251(entry->GetName()), QVariant::fromValue(quintptr(entry)));
+        list.addItem(fromCp1251(entry->GetName()), entry->Id().toQString());
     }
-    list.setCurrentIndex(-1);
+    list.setCurrentIndex(chosen.isValid() ? list.findData(chosen) : -1);
+    return chosen.isValid() && list.currentIndex() < 0;
 }
 
-// The lists keep the entry's address; an entry freed meanwhile elsewhere is merely not found.
+// The chosen entry among the candidates; nullptr when none is chosen or it is gone meanwhile.
 template <class T>
 T* chosenAmong(const QComboBox& list, const std::vector<T*>& candidates) {
     if (list.currentIndex() < 0) {
         return nullptr;
     }
-    const auto address = list.currentData().value<quintptr>();
+    const QString id = list.currentData().toString();
     const auto found = std::ranges::find_if(
-        candidates, [address](const T* entry) { return quintptr(entry) == address; });
+        candidates, [&id](const T* entry) { return entry->Id().toQString() == id; });
     return found == candidates.end() ? nullptr : *found;
 }
 
@@ -91,6 +102,21 @@ std::vector<TExaminerCollection*> usersGroups() {
 
 std::vector<TExaminerElement*> accountsOf(const TExaminerCollection& group) {
     return CollectItems(group, "TCompetitor", true);
+}
+
+// The tests of the kind chosen, without the groups inside them: a study is always of a test.
+std::vector<TQuestions*> testsOfKind(bool complex) {
+    TKvalor& root = kvalorRoot();
+    TQuestions& tree = complex ? root.ComplexTests() : root.SimpleTests();
+    const std::uint8_t kind = complex ? kGroupKindComplexTest : kGroupKindSimpleTest;
+    std::vector<TQuestions*> tests;
+    for (TExaminerCollection* collection : CollectCollections(tree, "TQuestions")) {
+        auto* test = dynamic_cast<TQuestions*>(collection);
+        if (test && test->GroupKind() == kind) {
+            tests.push_back(test);
+        }
+    }
+    return tests;
 }
 
 // Captions of the filter panel are bold.
@@ -282,13 +308,18 @@ void TfmJournal::ConnectControls() {
     connect(actClose_, &QAction::triggered, this, [this] { close(); });
 
     connect(cbCompetitorList_, &QComboBox::activated, this,
-            guard([this] { FillCompetitors(false); }));
+            guard([this] { FillCompetitors(false, false); }));
     for (QRadioButton* button : {rbComplex_, rbSimple_}) {
-        connect(button, &QRadioButton::clicked, this, guard([this] { FillTests(); }));
+        connect(button, &QRadioButton::clicked, this, guard([this] { FillTests(false); }));
     }
     connect(chbToDate_, &QCheckBox::toggled, edToDate_, &QLineEdit::setEnabled);
+    // Unchecked, the to-date is ignored, so it is no longer wrong either.
+    connect(chbToDate_, &QCheckBox::toggled, this, [this] { MarkDate(*edToDate_, true); });
     for (QLineEdit* field : {edFromDate_, edToDate_}) {
-        connect(field, &QLineEdit::textEdited, this, [this, field] { DateEdited(*field); });
+        connect(field, &QLineEdit::textEdited, this, [this, field] {
+            DateEdited(*field);
+            MarkDate(*field, true);
+        });
         // Enter in a date field applies the filter, as the button does.
         connect(field, &QLineEdit::returnPressed, this, [this] {
             if (actSetFilter_->isEnabled()) {
@@ -310,17 +341,23 @@ void TfmJournal::ConnectControls() {
             [this] { UpdateActions(); });
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { UpdateActions(); });
     connect(model_, &QAbstractItemModel::rowsRemoved, this, [this] { UpdateActions(); });
-    // Runs journaled meanwhile (the examination) enable the filter when the user comes back.
+    // Coming back to the journal: runs journaled meanwhile (the examination) enable the
+    // filter, and accounts, groups and tests changed in the other windows reach its lists.
     connect(mainWindow_.mdiArea(), &QMdiArea::subWindowActivated, this,
-            [this] { UpdateActions(); });
+            [this](QMdiSubWindow* window) {
+                if (window && window->isAncestorOf(this)) {
+                    guarded([this] { RefreshFilterLists(); });
+                }
+                UpdateActions();
+            });
 }
 
 void TfmJournal::FormShow() {
     DropRemovedStudies();
     ResetFilterControls();
-    FillGroups();
-    FillCompetitors(true);
-    FillTests();
+    FillGroups(false);
+    FillCompetitors(true, false);
+    FillTests(false);
     filtered_.clear();
     List(kvalorRoot().Studies().View());
 }
@@ -329,18 +366,21 @@ void TfmJournal::ResetFilterControls() {
     for (QComboBox* list : {cbCompetitorList_, cbCompetitor_, cbTests_}) {
         list->setCurrentIndex(-1);
     }
-    edFromDate_->clear();
-    edToDate_->clear();
+    for (QLineEdit* field : {edFromDate_, edToDate_}) {
+        field->clear();
+        MarkDate(*field, true);
+    }
     chbFromDate_->setChecked(false);
     chbToDate_->setChecked(false);
     rbComplex_->setChecked(true);
 }
 
-void TfmJournal::FillGroups() {
-    fillSorted(*cbCompetitorList_, usersGroups());
+bool TfmJournal::FillGroups(bool keepChoice) {
+    return fillSorted(*cbCompetitorList_, usersGroups(), keepChoice);
 }
 
-void TfmJournal::FillCompetitors(bool withApplicant) {
+bool TfmJournal::FillCompetitors(bool withApplicant, bool keepChoice) {
+    competitorsWithApplicant_ = withApplicant;
     const TCompetitors* group = SelectedGroup();
     auto accounts = accountsOf(group ? *group : kvalorRoot().Users());
     if (!withApplicant) {
@@ -348,19 +388,25 @@ void TfmJournal::FillCompetitors(bool withApplicant) {
             return account->Id() == ApplicantAccountId();
         });
     }
-    fillSorted(*cbCompetitor_, std::move(accounts));
+    return fillSorted(*cbCompetitor_, std::move(accounts), keepChoice);
 }
 
-void TfmJournal::FillTests() {
-    TKvalor& root = kvalorRoot();
-    TQuestions& tests = rbComplex_->isChecked() ? root.ComplexTests() : root.SimpleTests();
-    cbTests_->clear();
-    for (TExaminerCollection* test : CollectCollections(tests, "TQuestions")) {
-        if (test != &tests) {
-            cbTests_->addItem(fromCp1251(test->GetName()), QVariant::fromValue(quintptr(test)));
-        }
+bool TfmJournal::FillTests(bool keepChoice) {
+    return fillSorted(*cbTests_, testsOfKind(rbComplex_->isChecked()), keepChoice);
+}
+
+QStringList TfmJournal::RefreshFilterLists() {
+    QStringList lost;
+    if (FillGroups(true)) {
+        lost << QStringLiteral("Группа");
     }
-    cbTests_->setCurrentIndex(-1);
+    if (FillCompetitors(competitorsWithApplicant_, true)) {
+        lost << QStringLiteral("Пользователь");
+    }
+    if (FillTests(true)) {
+        lost << QStringLiteral("Тест");
+    }
+    return lost;
 }
 
 TCompetitors* TfmJournal::SelectedGroup() const {
@@ -373,37 +419,61 @@ TCompetitor* TfmJournal::SelectedCompetitor() const {
 }
 
 TQuestions* TfmJournal::SelectedTest() const {
-    TKvalor& root = kvalorRoot();
-    TQuestions& tests = rbComplex_->isChecked() ? root.ComplexTests() : root.SimpleTests();
-    return dynamic_cast<TQuestions*>(chosenAmong(*cbTests_, CollectCollections(tests, {})));
+    return chosenAmong(*cbTests_, testsOfKind(rbComplex_->isChecked()));
 }
 
-JournalFilter TfmJournal::ReadFilter() {
-    // A text that is no date counts as none and goes.
-    const auto readDay = [](QLineEdit& field) -> std::optional<std::int64_t> {
-        const QDate date = parseShortDate(field.text());
-        if (!date.isValid()) {
-            field.clear();
-            return std::nullopt;
+void TfmJournal::MarkDate(QLineEdit& field, bool valid) {
+    field.setProperty("invalidDate", !valid);
+    field.setStyleSheet(valid ? QString() : QStringLiteral("QLineEdit { border: 2px solid red; }"));
+    field.setToolTip(valid ? QString()
+                           : QStringLiteral("Нет такой даты. Введите дату в виде %1.")
+                                 .arg(formatShortDate(appClock().now().date())));
+}
+
+std::optional<JournalFilter> TfmJournal::ReadFilter() {
+    const QDate today = appClock().now().date();
+    // An empty field is no date; a text that is no date keeps the filter from being applied.
+    const auto readDay = [this, &today](QLineEdit& field,
+                                        std::optional<std::int64_t>& day) -> bool {
+        day.reset();
+        if (field.text().trimmed().isEmpty()) {
+            MarkDate(field, true);
+            return true;
         }
-        return StudyDay(toStoredDateTime(date.startOfDay()));
+        const QDate date = parseShortDate(field.text(), today);
+        MarkDate(field, date.isValid());
+        if (!date.isValid()) {
+            field.setFocus();
+            field.selectAll();
+            prompts().inform(QStringLiteral("«%1» — не дата. Введите дату в виде %2.")
+                                 .arg(field.text().trimmed(), formatShortDate(today)),
+                             windowTitle(), QMessageBox::Warning);
+            return false;
+        }
+        day = StudyDay(toStoredDateTime(date.startOfDay()));
+        return true;
     };
     JournalFilter filter;
     filter.viewer = kvalorRoot().CurrentUser();
     filter.group = SelectedGroup();
     filter.user = SelectedCompetitor();
     filter.test = SelectedTest();
-    filter.fromDay = readDay(*edFromDate_);
     filter.fromOnwards = chbFromDate_->isChecked();
-    const auto toDay = readDay(*edToDate_);
-    if (chbToDate_->isChecked()) {
-        filter.toDay = toDay;
+    if (!readDay(*edFromDate_, filter.fromDay)) {
+        return std::nullopt;
+    }
+    // An unchecked "по" ignores its field, whatever it holds.
+    if (chbToDate_->isChecked() && !readDay(*edToDate_, filter.toDay)) {
+        return std::nullopt;
     }
     return filter;
 }
 
 void TfmJournal::List(const StudyView& studies) {
     model_->SetStudies(ListedStudies(studies, kvalorRoot().CurrentUser()));
+    // The rows follow the column and direction the header shows.
+    const QHeaderView* header = lvStudies_->header();
+    model_->SortRows(header->sortIndicatorSection(), header->sortIndicatorOrder());
     UpdateActions();
 }
 
@@ -510,7 +580,7 @@ bool TfmJournal::eventFilter(QObject* watched, QEvent* event) {
             guarded([this, list] {
                 list->setCurrentIndex(-1);
                 if (list != cbTests_) {
-                    FillCompetitors(false);
+                    FillCompetitors(false, false);
                 }
             });
             return true;
@@ -531,6 +601,18 @@ void TfmJournal::actViewAsListExecute() {
     if (studies.empty()) {
         return;
     }
+    const std::uint64_t rows =
+        ResultsModel::RowsFor(studies, dataModule().RunMode() == kRunModeTesting);
+    if (rows > kManyResultRows &&
+        prompts().ask(QStringLiteral("Выбрано результатов: %1. Для их показа нужно построить "
+                                     "%2 строк, это может занять много времени и памяти.\n"
+                                     "Показать их?")
+                          .arg(studies.size())
+                          .arg(rows),
+                      windowTitle(), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+                      QMessageBox::No) != QMessageBox::Yes) {
+        return;
+    }
     if (auto* view = qobject_cast<TfmResultsView*>(
             mainWindow_.ShowWorkingWindow(QStringLiteral("TfmResultsView")))) {
         view->ShowStudies(std::move(studies));
@@ -545,11 +627,7 @@ void TfmJournal::actViewAsStudyExecute() {
     }
     TStudy& study = *selected.front();
     TfmExportSettings& dialog = exportSettingsDialog(mainWindow_);
-    dialog.Reset();
-    dialog.setWindowTitle(QStringLiteral("Параметры просмотра"));
-    dialog.chbValid()->setEnabled(study.HasQuestions(kAnsweredRight));
-    dialog.chbInvalid()->setEnabled(study.HasQuestions(kAnsweredWrong));
-    dialog.chbEmpty()->setEnabled(study.HasQuestions(kNotAnswered));
+    dialog.StartReview(study);
     if (prompts().runModal(dialog) != QDialog::Accepted) {
         return;
     }
@@ -575,12 +653,31 @@ void TfmJournal::actViewAsStudyExecute() {
 
 void TfmJournal::actExportExecute() {
     DropRemovedStudies();
-    OpenWorkbook(ExportJournal(filtered_.empty() ? kvalorRoot().Studies().View() : filtered_));
+    // What the list shows, and of that only what the account that looks may see.
+    const StudyView studies = ListedStudies(model_->Studies(), kvalorRoot().CurrentUser());
+    QString file;
+    {
+        ProgressWindow progress(QStringLiteral("Экспорт журнала..."));
+        file = ExportJournal(studies, {}, progress.callback());
+    }
+    OpenWorkbook(file, QStringLiteral("Журнал тестирования.xlsx"));
 }
 
 void TfmJournal::actDeleteExecute() {
     DropRemovedStudies();
     const StudyView selected = SelectedStudies();
+    if (selected.empty()) {
+        return;
+    }
+    const QString question =
+        selected.size() == 1
+            ? QStringLiteral("Удалить выбранный результат тестирования?")
+            : QStringLiteral("Удалить выбранные результаты тестирования: %1?").arg(selected.size());
+    if (prompts().ask(question + QStringLiteral("\nУдалённые результаты вернуть нельзя."),
+                      QStringLiteral("Предупреждение"), QMessageBox::Warning,
+                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+        return;
+    }
     const std::unordered_set<const TStudy*> doomed(selected.begin(), selected.end());
     kvalorRoot().Studies().DeleteWhere(
         [&doomed](const TStudy& study) { return doomed.contains(&study); });
@@ -589,16 +686,28 @@ void TfmJournal::actDeleteExecute() {
 
 void TfmJournal::actSetFilterExecute() {
     DropRemovedStudies();
+    // A choice whose group, account or test is gone would filter by nothing: say so first.
+    if (const QStringList lost = RefreshFilterLists(); !lost.isEmpty()) {
+        prompts().inform(
+            QStringLiteral("Выбранное в списке «%1» больше не существует, выбор снят.\n"
+                           "Проверьте фильтр и нажмите «Применить» ещё раз.")
+                .arg(lost.join(QStringLiteral("», «"))),
+            windowTitle(), QMessageBox::Warning);
+        return;
+    }
+    const std::optional<JournalFilter> filter = ReadFilter();
+    if (!filter) {
+        return;
+    }
     filtered_.clear();
-    const JournalFilter filter = ReadFilter();
-    const TCompetitor* viewer = filter.viewer;
+    const TCompetitor* viewer = filter->viewer;
     if (viewer && viewer->Id() == ApplicantAccountId()) {
         return;
     }
     const TStudyList& studies = kvalorRoot().Studies();
     for (int i = 0; i < studies.Count(); ++i) {
         TStudy& study = studies.StudyAt(i);
-        if (filter.Passes(study)) {
+        if (filter->Passes(study)) {
             filtered_.push_back(&study);
         }
     }
@@ -611,15 +720,14 @@ void TfmJournal::actClearFilterExecute() {
     const bool simple = rbSimple_->isChecked();
     ResetFilterControls();
     if (groupChosen) {
-        FillCompetitors(false);
+        FillCompetitors(false, false);
     }
     if (simple) {
-        FillTests();
+        FillTests(false);
     }
-    if (!filtered_.empty()) {
-        filtered_.clear();
-        List(kvalorRoot().Studies().View());
-    }
+    // Whatever the last filter found, nothing is filtered any more.
+    filtered_.clear();
+    List(kvalorRoot().Studies().View());
 }
 
 void registerJournal() {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include <QStringList>
 #include <QWidget>
 
 #include "model/StudyList.h"
@@ -72,16 +74,25 @@ private:
     void BuildControls();
     void ConnectControls();
 
-    void FillGroups();
+    // The filter lists, sorted for display. With keepChoice an entry chosen before stays
+    // chosen; each returns whether its choice was lost because its entry is gone.
+    bool FillGroups(bool keepChoice);
     // The accounts of the chosen group's subtree, or of the whole tree; the built-in
     // applicant only on show.
-    void FillCompetitors(bool withApplicant);
-    void FillTests();
+    bool FillCompetitors(bool withApplicant, bool keepChoice);
+    // The tests of the kind chosen by the radio buttons.
+    bool FillTests(bool keepChoice);
+    // The lists again from the data as it is now; the captions of the lists whose choice was
+    // lost.
+    QStringList RefreshFilterLists();
     void ResetFilterControls();
     TCompetitors* SelectedGroup() const;
     TCompetitor* SelectedCompetitor() const;
     TQuestions* SelectedTest() const;
-    JournalFilter ReadFilter();
+    // Frames a date field that holds no date in red, with a hint of the form expected.
+    void MarkDate(QLineEdit& field, bool valid);
+    // nullopt when a date field holds no date: the field is marked and the user told.
+    std::optional<JournalFilter> ReadFilter();
 
     // Shows the studies for the current account (see ListedStudies).
     void List(const StudyView& studies);
@@ -98,7 +109,7 @@ private:
 
     void actViewAsListExecute();
     void actViewAsStudyExecute();
-    // The filtered studies, or without a filter every study of the data, as a workbook.
+    // The listed studies that the account looking may see, as a workbook.
     void actExportExecute();
     void actDeleteExecute();
     void actSetFilterExecute();
@@ -108,6 +119,7 @@ private:
     StudyView filtered_;
     std::vector<const TStudy*> removed_;
     JournalModel* model_;
+    bool competitorsWithApplicant_ = true;
 
     QComboBox* cbCompetitorList_ = nullptr;
     QComboBox* cbCompetitor_ = nullptr;

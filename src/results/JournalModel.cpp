@@ -56,6 +56,17 @@ TStudy* JournalModel::StudyAt(int row) const {
     return removed_.empty() || !removed_.contains(study) ? study : nullptr;
 }
 
+StudyView JournalModel::Studies() const {
+    StudyView studies;
+    studies.reserve(rows_.size());
+    for (const Row& row : rows_) {
+        if (!removed_.contains(row.study)) {
+            studies.push_back(row.study);
+        }
+    }
+    return studies;
+}
+
 void JournalModel::StudyRemoved(const TStudy& study) {
     removed_.insert(&study);
 }
@@ -109,11 +120,12 @@ std::vector<double> JournalModel::SortKeys(int column) const {
                     object);
             }
         }
-        std::ranges::sort(
-            names, [](const auto& a, const auto& b) { return compareNames(a.first, b.first) < 0; });
+        std::ranges::sort(names, [](const auto& a, const auto& b) {
+            return compareDisplayNames(a.first, b.first) < 0;
+        });
         double rank = 0.0;
         for (std::size_t i = 0; i < names.size(); ++i) {
-            if (i > 0 && compareNames(names[i - 1].first, names[i].first) != 0) {
+            if (i > 0 && compareDisplayNames(names[i - 1].first, names[i].first) != 0) {
                 rank += 1.0;
             }
             ranks[names[i].second] = rank;

@@ -43,6 +43,8 @@ public:
     void SetStudies(const StudyView& studies);
     // nullptr for a line whose study is being removed.
     TStudy* StudyAt(int row) const;
+    // The studies of the lines in their order, those being removed left out.
+    StudyView Studies() const;
     // Sorts stably by the column's values; equal values keep their order.
     void SortRows(int column, Qt::SortOrder order);
 

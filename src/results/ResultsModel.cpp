@@ -44,7 +44,29 @@ QString groupPath(const TQuestion& question) {
     return lines.join(QLatin1Char('\n'));
 }
 
+// The answer rows under the question row of a record: as shown during the run, or the
+// question's own answers; none when the question is gone.
+int answerRows(const TExamineQuestion& record, bool answersAsShown) {
+    if (!record.Question) {
+        return 0;
+    }
+    return answersAsShown ? static_cast<int>(record.Order.size())
+                          : record.Question->Answers().Count();
+}
+
 }  // namespace
+
+std::uint64_t ResultsModel::RowsFor(const StudyView& studies, bool answersAsShown) {
+    std::uint64_t rows = 0;
+    for (const TStudy* study : studies) {
+        const TExamineQuestions& records = study->Questions();
+        rows += 2 + static_cast<std::uint64_t>(records.Count());
+        for (int q = 0; q < records.Count(); ++q) {
+            rows += static_cast<std::uint64_t>(answerRows(records.Items(q), answersAsShown));
+        }
+    }
+    return rows;
+}
 
 ResultsModel::ResultsModel(QObject* parent) : QAbstractItemModel(parent) {}
 
@@ -82,12 +104,7 @@ void ResultsModel::AddQuestionRows(Node& result, TStudy& study) {
     result.children.reserve(static_cast<std::size_t>(records.Count()));
     for (int q = 0; q < records.Count(); ++q) {
         Node& questionRow = AddChild(result, KindQuestion, q);
-        const TExamineQuestion& record = records.Items(q);
-        if (!record.Question) {
-            continue;
-        }
-        const int answers = answersAsShown_ ? static_cast<int>(record.Order.size())
-                                            : record.Question->Answers().Count();
+        const int answers = answerRows(records.Items(q), answersAsShown_);
         questionRow.children.reserve(static_cast<std::size_t>(answers));
         for (int k = 0; k < answers; ++k) {
             AddChild(questionRow, KindAnswer, k);

@@ -37,6 +37,8 @@ public:
     // Builds the rows of the studies. answersAsShown: the answers in the order of the run
     // (testing run mode), else in the author's order; withKey: the answer key is marked.
     void SetStudies(const StudyView& studies, bool answersAsShown, bool withKey);
+    // The rows SetStudies builds for the studies, all of them expanded.
+    static std::uint64_t RowsFor(const StudyView& studies, bool answersAsShown);
     // Removes the rows of the study (about to be freed).
     void RemoveStudy(const TStudy& study);
 

@@ -11,6 +11,7 @@
 
 #include "app/DataModule.h"
 #include "app/MainWindow.h"
+#include "app/ProgressWindow.h"
 #include "exchange/ResultsWorkbook.h"
 #include "model/Kvalor.h"
 #include "results/ExportSettings.h"
@@ -160,8 +161,14 @@ bool TfmResultsView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfmResultsView::actExportExecute() {
+    // Studies freed since, or never linked to their account and test, leave nothing to write.
+    if (ExportOrder(studies_).empty()) {
+        prompts().inform(QStringLiteral("Нет результатов для экспорта."), windowTitle(),
+                         QMessageBox::Information);
+        return;
+    }
     TfmExportSettings& dialog = exportSettingsDialog(*mainWindow_);
-    dialog.setWindowTitle(QStringLiteral("Параметры экспорта"));
+    dialog.StartExport();
     if (prompts().runModal(dialog) != QDialog::Accepted) {
         return;
     }
@@ -173,7 +180,12 @@ void TfmResultsView::actExportExecute() {
     options.all = dialog.chbAll()->isChecked();
     options.showKey =
         runMode == kRunModeAdministrator || runMode == kRunModeTeacher || CurrentUserIsStaff();
-    OpenWorkbook(ExportResults(studies_, options));
+    QString file;
+    {
+        ProgressWindow progress(QStringLiteral("Экспорт результатов..."));
+        file = ExportResults(studies_, options, {}, progress.callback());
+    }
+    OpenWorkbook(file, QStringLiteral("Результаты тестирования.xlsx"));
 }
 
 void registerResultsView() {

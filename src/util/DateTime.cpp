@@ -1,6 +1,7 @@
 #include "util/DateTime.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 #include <cmath>
 
 namespace kvalor {
@@ -47,19 +48,48 @@ QString FormatStudyDate(double stored) {
     return formatShortDate(fromStoredDateTime(stored).date());
 }
 
-QDate parseShortDate(const QString& text) {
+QDate parseShortDate(const QString& text, const QDate& today) {
     const QLocale locale = displayLocale();
-    const QString trimmed = text.trimmed();
     const QString format = locale.dateFormat(QLocale::ShortFormat);
-    QDate date = locale.toDate(trimmed, format);
-    if (!date.isValid()) {
-        // "1.2.2005" is as good a date as "01.02.2005".
-        QString lenient = format;
-        lenient.replace(QLatin1String("dd"), QLatin1String("d"));
-        lenient.replace(QLatin1String("MM"), QLatin1String("M"));
-        date = locale.toDate(trimmed, lenient);
+    // The order of day, month and year in the format; a format with month names is read as
+    // the locale reads it.
+    QString order;
+    for (const QChar c : format) {
+        if ((c == u'd' || c == u'M' || c == u'y') && !order.contains(c)) {
+            order += c;
+        }
     }
-    return date;
+    if (order.size() != 3 || format.contains(QLatin1String("MMM"))) {
+        return locale.toDate(text.trimmed(), format);
+    }
+    static const QRegularExpression kDate(
+        QStringLiteral("^\\s*(\\d{1,4})\\D(\\d{1,4})\\D(\\d{1,4})\\s*$"));
+    const QRegularExpressionMatch match = kDate.match(text);
+    if (!match.hasMatch()) {
+        return {};
+    }
+    int day = 0;
+    int month = 0;
+    int year = 0;
+    for (int i = 0; i < 3; ++i) {
+        const QString digits = match.captured(i + 1);
+        const int value = digits.toInt();
+        if (order[i] == u'y') {
+            if (digits.size() == 2) {
+                const int latest = today.year() + 20;
+                year = latest - ((latest - value) % 100 + 100) % 100;
+            } else if (digits.size() == 4) {
+                year = value;
+            } else {
+                return {};
+            }
+        } else if (digits.size() > 2) {
+            return {};
+        } else {
+            (order[i] == u'd' ? day : month) = value;
+        }
+    }
+    return QDate(year, month, day);
 }
 
 QChar shortDateSeparator() {

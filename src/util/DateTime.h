@@ -19,9 +19,11 @@ QLocale displayLocale();
 QString formatShortDate(const QDate& date);
 // The date of a stored date-time in the short format.
 QString FormatStudyDate(double stored);
-// A date typed in the short format, also with one-digit days and months; an invalid date when
-// the text is no date.
-QDate parseShortDate(const QString& text);
+// A date typed in the order of the short format, also with one-digit days and months and
+// with a two- or a four-digit year whatever the format has; a two-digit year is taken in the
+// hundred years around today (up to 20 years ahead of it). An invalid date when the text is
+// no date.
+QDate parseShortDate(const QString& text, const QDate& today = QDate::currentDate());
 // The character between day, month and year in the short format.
 QChar shortDateSeparator();
 

@@ -235,13 +235,11 @@ TEST_F(TestsEditTest, ExportWritesTheWholeEnclosingTestAndOpensIt) {
         }
     }
 
-    // Written, but no application takes it: the error box says where the workbook is.
+    // Written, but no application takes it: the user is told where the workbook is.
     RecordingOpener none(false);
     prompts_.expectAsk("Экспортировать ответы ?", QMessageBox::No);
     none.onOpen = [this](const QString& file) {
-        prompts_.expectInform("Ошибка инициализации Excel\nКнига записана в файл " + file)
-            .caption("Ошибка")
-            .icon(QMessageBox::Critical);
+        prompts_.expectAsk(WorkbookNotOpenedQuestion(file), QMessageBox::No);
     };
     trigger(window().actSmpExport());
     ASSERT_EQ(none.opened.size(), 1);

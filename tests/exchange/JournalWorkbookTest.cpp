@@ -29,13 +29,14 @@ QByteArray outcomes(int right, int wrong) {
 
 using JournalWorkbookTest = WorkbookTest;
 
-TEST_F(JournalWorkbookTest, OneRowPerUserAndTestUnderTestTitles) {
+TEST_F(JournalWorkbookTest, OneRowPerUserAndTestUnderTestTitlesReadyToPrint) {
     ExportData data;
     const QString longName = u("алгебра и начала математического анализа");
+    const QString school = u("Средняя общеобразовательная школа № 1 имени А. С. Пушкина");
     TQuestions& algebra = testOf(data, longName, 20);
     TQuestions& physics = testOf(data, u("Физика"), 2);
     TCompetitor& petrov =
-        data.AddUser(u("Петров"), &data.AddUsersGroup(u("Б")), u("Тверь"), u("Школа 1"));
+        data.AddUser(u("Петров"), &data.AddUsersGroup(u("Б")), u("Тверь"), school);
     TCompetitor& yashin = data.AddUser(u("Яшин"), &data.AddUsersGroup(u("а")));
     TCompetitor& sidorov = data.AddUser(u("Сидоров"));
     data.AddStudy(petrov, physics, at(2024, 4, 1), "RW");
@@ -47,17 +48,18 @@ TEST_F(JournalWorkbookTest, OneRowPerUserAndTestUnderTestTitles) {
     const QString file = ExportJournal(data.Studies(), path("journal.xlsx"));
     KVALOR_READ_WORKBOOK(book, file);
 
-    // Accounts of no group first, then by group; repeated results joined in the order of
-    // their dates; the same user again after a new title gets a row of his own.
+    // Accounts of no group first, then by group; a single result is a number and a date,
+    // repeated results are joined as text in the order of their dates; the same user again
+    // after a new title gets a row of his own.
     EXPECT_EQ(rows(book, 6),
               QStringList({
                   u("Соискатель|Город|Организация|Результаты теста|Дата проведения|Экзамен"),
                   longName + u("|||||"),
-                  u("Сидоров|||0,00|02.02.2024|"),
-                  u("Яшин|||100,00|01.02.2024|"),
-                  u("Петров|Тверь|Школа 1|45,00\\80,00|05.03.2024\\12.03.2024|"),
+                  u("Сидоров|||0|2024-02-02T00:00:00|"),
+                  u("Яшин|||100|2024-02-01T00:00:00|"),
+                  u("Петров|Тверь|") + school + u("|45,00\\80,00|05.03.2024\\12.03.2024|"),
                   u("Физика|||||"),
-                  u("Петров|Тверь|Школа 1|50,00|01.04.2024|"),
+                  u("Петров|Тверь|") + school + u("|50|2024-04-01T00:00:00|"),
               }));
     EXPECT_EQ(merged(book), QStringList({u("A2:F2"), u("A6:F6")}));
     for (const char* title : {"A2", "A6"}) {
@@ -66,22 +68,38 @@ TEST_F(JournalWorkbookTest, OneRowPerUserAndTestUnderTestTitles) {
     }
     EXPECT_EQ(cell(book, u("D1"))["halign"].toString(), u("center"));
     EXPECT_FALSE(cell(book, u("D1"))["bold"].toBool());
-    // Every cell of the table is text and framed, the empty ones included.
+    // Names stay text; numbers and dates carry their formats; every cell is framed and wraps.
+    const std::pair<const char*, const char*> formats[] = {{"A3", "@"},    {"C7", "@"},
+                                                           {"D3", "0.00"}, {"E3", "dd\\.mm\\.yyyy"},
+                                                           {"D5", "@"},    {"E5", "@"}};
+    for (const auto& [address, format] : formats) {
+        EXPECT_EQ(cell(book, u(address))["format"].toString(), u(format)) << address;
+    }
     for (int r = 1; r <= 7; ++r) {
         const bool title = r == 2 || r == 6;
         for (char column = 'A'; column <= (title ? 'A' : 'F'); ++column) {
             const QString address = QChar(column) + QString::number(r);
-            EXPECT_EQ(cell(book, address)["format"].toString(), u("@")) << address.toStdString();
             EXPECT_EQ(cell(book, address)["borders"].toString(), u("LRTB"))
                 << address.toStdString();
+            EXPECT_TRUE(cell(book, address)["wrap"].toBool()) << address.toStdString();
         }
     }
-    // Columns fit their texts; the merged titles do not widen the first one.
+    // Columns fit their texts up to a width that prints, longer texts wrap in taller rows.
     EXPECT_GE(width(book, "A"), 10);
     EXPECT_LT(width(book, "A"), 20);
-    EXPECT_GE(width(book, "D"), 16);
+    EXPECT_DOUBLE_EQ(width(book, "C"), 24);
     EXPECT_GE(width(book, "E"), 21);
     EXPECT_LT(width(book, "E"), 30);
+    const QJsonObject heights = book["heights"].toObject();
+    EXPECT_GE(heights[u("5")].toDouble(), 45);
+    EXPECT_FALSE(heights.contains(u("3")));
+    EXPECT_EQ(book["title"].toString(), u("Журнал тестирования"));
+    const QJsonObject page = book["page"].toObject();
+    EXPECT_EQ(page["paper"].toInt(), 9);
+    EXPECT_EQ(page["fitToWidth"].toInt(), 1);
+    EXPECT_EQ(page["fitToHeight"].toInt(), 0);  // as many pages as the rows need
+    EXPECT_EQ(page["printArea"].toString(), u("$A$1:$F$7"));
+    EXPECT_EQ(page["titleRows"].toString(), u("$1:$1"));
 }
 
 TEST(StudyExportOrder, ByTestGroupUserAndDateLeavingOutUnlinkedStudies) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QRegularExpression>
 
 #include "exchange/ResultsWorkbook.h"
 #include "exchange/WorkbookTestSupport.h"
+#include "util/Error.h"
 
 using namespace kvalor;
 using namespace kvalor::testdata;
@@ -91,9 +93,9 @@ TEST_F(ResultsWorkbookTest, StudiesInDetailWithTheKeyOnlyWhenAllowed) {
         int indent;
     };
     const Expected looks[] = {
-        {"A7", true, false, 11, "center", false, 0},    // test title
-        {"A8", true, true, 11, "general", false, 0},    // users group
-        {"A9", false, false, 11, "left", false, 1},     // the study; the name is bold in the text
+        {"A7", true, false, 11, "center", true, 0},     // test title
+        {"A8", true, true, 11, "general", true, 0},     // users group
+        {"A9", false, false, 11, "left", true, 1},      // the study; the name is bold in the text
         {"A10", false, false, 11, "left", false, 2},    // question
         {"B10", true, false, 11, "center", false, 0},   // outcome
         {"C10", false, false, 11, "center", true, 0},   // question text
@@ -123,6 +125,9 @@ TEST_F(ResultsWorkbookTest, StudiesInDetailWithTheKeyOnlyWhenAllowed) {
         }
     }
     EXPECT_DOUBLE_EQ(width(book, "C"), 60);
+    EXPECT_EQ(book["title"].toString(), u("Результаты тестирования"));
+    EXPECT_EQ(book["page"].toObject()["fitToWidth"].toInt(), 1);
+    EXPECT_EQ(book["page"].toObject()["printArea"].toString(), u("$A$1:$D$28"));
     EXPECT_GE(width(book, "A"), 9);
     EXPECT_LT(width(book, "A"), 20);  // the merged rows do not count
     EXPECT_GE(width(book, "B"), 10);
@@ -134,6 +139,16 @@ TEST_F(ResultsWorkbookTest, StudiesInDetailWithTheKeyOnlyWhenAllowed) {
     QStringList keyless = expected;
     keyless.replaceInStrings(QRegularExpression(u("\\|[^|]*$")), u("|"));
     EXPECT_EQ(rows(applicant, 4), keyless);
+}
+
+TEST_F(ResultsWorkbookTest, NothingIsWrittenWithoutStudiesOrPastTheRowsOfASheet) {
+    BuildStudies();
+    // 20 rows a study: more than a sheet holds.
+    const StudyView many(60000, data_.Studies()[0]);
+    const QString file = path("many.xlsx");
+    EXPECT_THROW(ExportResults(many, ResultsExportOptions{}, file), KvalorError);
+    EXPECT_THROW(ExportResults({}, ResultsExportOptions{}, file), KvalorError);
+    EXPECT_FALSE(QFile::exists(file));
 }
 
 TEST_F(ResultsWorkbookTest, ChosenCategoriesKeepTheNumbersOfTheStudy) {

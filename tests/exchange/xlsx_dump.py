@@ -7,7 +7,10 @@ prints it as JSON:
   rows    the number of rows used;
   merged  the merged ranges from the top, such as "A1:C1";
   widths  {"A": width} as a spreadsheet shows it (characters, padding taken off);
-  page    paper, orientation, fitToPage, fitToWidth, fitToHeight and the print area;
+  page    paper, orientation, fitToPage, fitToWidth, fitToHeight, the print area and the
+          rows printed on every page;
+  title   the sheet's name;
+  heights {"3": height} of the rows given a height of their own, in points;
   rich    {plain text: [[part, bold], ...]} for every text with parts in different fonts.
 Exits with 77 when openpyxl is not installed."""
 import json
@@ -32,8 +35,9 @@ def borders(cell):
 
 
 def cell_json(cell):
+    value = cell.value
     return {
-        "value": cell.value,
+        "value": value.isoformat() if hasattr(value, "isoformat") else value,
         "bold": bool(cell.font.b),
         "italic": bool(cell.font.i),
         "size": cell.font.sz,
@@ -86,7 +90,9 @@ def main(file):
         "fitToWidth": setup.fitToWidth if setup.fitToWidth is not None else 1,
         "fitToHeight": setup.fitToHeight if setup.fitToHeight is not None else 1,
         "printArea": area,
+        "titleRows": sheet.print_title_rows,
     }
+    heights = {str(key): dim.height for key, dim in sheet.row_dimensions.items() if dim.height}
     widths = {key: round(dim.width - PADDING, 2) for key, dim in sheet.column_dimensions.items()
               if dim.width}
     print(json.dumps({
@@ -96,6 +102,8 @@ def main(file):
                                             key=lambda r: (r.min_row, r.min_col))],
         "widths": widths,
         "page": page,
+        "title": sheet.title,
+        "heights": heights,
         "rich": rich_texts(file),
     }, ensure_ascii=False))
 

@@ -77,6 +77,9 @@ TEST_F(JournalEndToEndTest, TwoRunsFilteredViewedOneDeletedAndTheOtherSurvivesAR
               rows(window)[0].section('|', 0, 0) + rows(window)[1].section('|', 0, 0));
 
     selectRows(window, {rows(window)[0] == both[1] ? 0 : 1});
+    prompts_.expectAsk(
+        "Удалить выбранный результат тестирования?\nУдалённые результаты вернуть нельзя.",
+        QMessageBox::Yes);
     trigger(window.actDelete());
     EXPECT_EQ(rows(window), QStringList{both[0]});
     EXPECT_EQ(results.rowCount(), 1);

@@ -7,9 +7,12 @@
 #include <QDragEnterEvent>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTextEdit>
 
 #include "ResultsTest.h"
@@ -18,6 +21,7 @@
 #include "authoring/QuestionWindow.h"
 #include "results/ExportSettings.h"
 #include "results/ResultsModel.h"
+#include "util/DateTime.h"
 
 namespace kvalor::resultstest {
 namespace {
@@ -137,18 +141,11 @@ TEST_F(JournalTest, FilterByDatesAndGroupOnTheFilterPanel) {
          false,
          "10 А",
          {row("Андреев", "31.01.2005"), row("Андреев", "01.02.2005")}},
-        {"a text that is no date",
-         "32.13.2005",
-         true,
-         {},
-         false,
-         {},
-         {row("Андреев", "31.01.2005"), row("Андреев", "01.02.2005"), row("Борисов", "01.02.2005"),
-          row("Волков", "02.02.2005"), row("Волков", "05.02.2005")}},
     };
     TfmJournal& window = openJournal();
     EXPECT_EQ(window.windowTitle(), "Журнал тестирования");
     EXPECT_EQ(linesOf(window.cbCompetitorList()), (QStringList{"10 А", "кружок"}));
+    const std::size_t all = kvalorRoot().Studies().Count();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         trigger(mainWindow().actJournal());  // shown again: the panel starts anew
@@ -174,11 +171,81 @@ TEST_F(JournalTest, FilterByDatesAndGroupOnTheFilterPanel) {
         EXPECT_EQ(sorted(rows(window)), sorted(c.expected));
         EXPECT_EQ(static_cast<int>(window.FilteredStudies().size()), c.expected.size());
     }
-    // What was typed is shown with the date separator; a text that is no date is emptied.
-    EXPECT_TRUE(window.edFromDate()->text().isEmpty());
+    // What was typed is shown with the date separator; a text that is no date stays, marked,
+    // and the filter waits for a date.
     trigger(mainWindow().actJournal());
-    typeText(window.edFromDate(), "01,02/2005");
-    EXPECT_EQ(window.edFromDate()->text(), "01.02.2005");
+    typeText(window.edFromDate(), "31,02/2005");
+    EXPECT_EQ(window.edFromDate()->text(), "31.02.2005");
+    prompts_.expectInform("«31.02.2005» — не дата. Введите дату в виде 01.03.2024.");
+    trigger(window.actSetFilter());
+    EXPECT_EQ(window.edFromDate()->text(), "31.02.2005");
+    EXPECT_TRUE(window.edFromDate()->property("invalidDate").toBool());
+    EXPECT_EQ(static_cast<std::size_t>(window.Model()->rowCount()), all);
+}
+
+TEST(JournalDates, TwoAndFourDigitYearsInTheOrderOfTheLocale) {
+    struct Case {
+        const char* locale;
+        const char* text;
+        QDate expected;
+    };
+    const Case cases[] = {
+        {"ru_RU", "9.12.26", {2026, 12, 9}},   {"ru_RU", "09.12.2026", {2026, 12, 9}},
+        {"ru_RU", "31.12.99", {1999, 12, 31}}, {"ru_RU", "1.1.46", {2046, 1, 1}},
+        {"ru_RU", "31.02.2026", {}},           {"ru_RU", "32.13.2005", {}},
+        {"en_US", "12/9/26", {2026, 12, 9}},   {"en_US", "12/09/2026", {2026, 12, 9}},
+        {"de_DE", "9.12.26", {2026, 12, 9}},   {"de_DE", "1.2.05", {2005, 2, 1}},
+        {"uk_UA", "09.12.26", {2026, 12, 9}},  {"uk_UA", "9.12.146", {}},
+    };
+    for (const Case& c : cases) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(c.locale)));
+        EXPECT_EQ(parseShortDate(QString::fromUtf8(c.text), QDate(2026, 12, 9)), c.expected)
+            << c.locale << " " << c.text;
+    }
+    QLocale::setDefault(QLocale::system());
+}
+
+TEST_F(JournalTest, FilterListsFollowTheDataAndTheRowsTheSortMark) {
+    TCompetitors& fifth = addUsersGroup(kvalorRoot().Users(), "5 А");
+    TCompetitors& tenth = addUsersGroup(kvalorRoot().Users(), "10 А");
+    TQuestions& war46 = yesNoTest("Война46", 5);
+    TQuestions& war5 = yesNoTest("Война5", 5);
+    addGroup(war5, "Глава");
+    addStudy(addApplicant("Борисов", {}, &tenth), war46, at(2024, 1, 3), 3, 2);
+    addStudy(addApplicant("аверин"), war5, at(2024, 1, 1), 2, 3);
+    addStudy(addApplicant("Веселов"), war46, at(2024, 1, 2), 4, 1);
+    TfmJournal& window = openJournal();
+    EXPECT_EQ(linesOf(window.cbCompetitorList()), (QStringList{"5 А", "10 А"}));
+    click(window.rbSimple());
+    EXPECT_EQ(linesOf(window.cbTests()), (QStringList{"Война5", "Война46"}));
+
+    clickHeader(window, JournalModel::ColResult);
+    trigger(window.actSetFilter());
+    EXPECT_EQ(userColumn(window), (QStringList{"аверин", "Борисов", "Веселов"}));
+
+    // A group deleted meanwhile loses its choice, visibly, before anything is filtered.
+    chooseLine(window.cbCompetitorList(), "5 А");
+    chooseLine(window.cbTests(), "Война46");
+    const auto deleted = kvalorRoot().Users().Extract(fifth);
+    prompts_.expectInform(
+        "Выбранное в списке «Группа» больше не существует, выбор снят.\n"
+        "Проверьте фильтр и нажмите «Применить» ещё раз.");
+    trigger(window.actSetFilter());
+    EXPECT_EQ(window.cbCompetitorList()->currentIndex(), -1);
+    EXPECT_EQ(linesOf(window.cbCompetitorList()), QStringList{"10 А"});
+    EXPECT_EQ(window.cbTests()->currentText(), "Война46");
+    EXPECT_EQ(window.Model()->rowCount(), 3);
+    trigger(window.actSetFilter());
+    EXPECT_EQ(userColumn(window), (QStringList{"Борисов", "Веселов"}));
+
+    // A test made meanwhile in another window is offered once the journal is active again.
+    yesNoTest("Война12", 1);
+    selectRows(window, {0});
+    trigger(window.actViewAsList());
+    ASSERT_NE(mainWindow().mdiArea()->activeSubWindow(), window.parentWidget());
+    mainWindow().mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(window.parentWidget()));
+    EXPECT_EQ(linesOf(window.cbTests()), (QStringList{"Война5", "Война12", "Война46"}));
+    EXPECT_EQ(window.cbTests()->currentText(), "Война46");
 }
 
 TEST_F(JournalTest, EachAccountSeesOnlyWhatItMay) {
@@ -274,7 +341,13 @@ TEST_F(JournalTest, DeletingFilteredStudiesRemovesThemFromTheDataAndTheResultsVi
     trigger(window.actSetFilter());
     ASSERT_EQ(window.Model()->rowCount(), 2);
     selectAll(window);
-    trigger(window.actDelete());  // no confirmation
+    const QString question =
+        "Удалить выбранные результаты тестирования: 2?\nУдалённые результаты вернуть нельзя.";
+    prompts_.expectAsk(question, QMessageBox::No).defaultButton(QMessageBox::No);
+    trigger(window.actDelete());
+    EXPECT_EQ(kvalorRoot().Studies().Count(), 3);
+    prompts_.expectAsk(question, QMessageBox::Yes);
+    trigger(window.actDelete());
 
     EXPECT_EQ(window.Model()->rowCount(), 0);
     EXPECT_TRUE(window.FilteredStudies().empty());
@@ -285,12 +358,19 @@ TEST_F(JournalTest, DeletingFilteredStudiesRemovesThemFromTheDataAndTheResultsVi
     EXPECT_FALSE(window.actDelete()->isEnabled());
     trigger(window.actSetFilter());
     EXPECT_EQ(window.Model()->rowCount(), 0);
-    // Clearing after a filter that found nothing leaves the list as it is.
+    // Clearing after a filter that found nothing lists everything again.
     trigger(window.actClearFilter());
-    EXPECT_EQ(window.Model()->rowCount(), 0);
-    EXPECT_TRUE(window.edFromDate()->text().isEmpty());
-    trigger(mainWindow().actJournal());
     EXPECT_EQ(userColumn(window), QStringList{"Волков"});
+    EXPECT_TRUE(window.edFromDate()->text().isEmpty());
+    // With its last study gone the results view says so instead of exporting nothing.
+    selectAll(window);
+    prompts_.expectAsk(
+        "Удалить выбранный результат тестирования?\nУдалённые результаты вернуть "
+        "нельзя.",
+        QMessageBox::Yes);
+    trigger(window.actDelete());
+    prompts_.expectInform("Нет результатов для экспорта.");
+    trigger(resultsView()->actExport());
 }
 
 TEST_F(JournalTest, ReviewShowsTheChosenCategoriesInTheOrderOfTheRun) {
@@ -334,10 +414,23 @@ TEST_F(JournalTest, ReviewShowsTheChosenCategoriesInTheOrderOfTheRun) {
         EXPECT_FALSE(dialog.chbInvalid()->isEnabled());
         EXPECT_FALSE(dialog.chbEmpty()->isEnabled());
         EXPECT_TRUE(dialog.chbValid()->isChecked());  // checked again for every review
+        click(dialog.chbValid());
         click(dialog.Button2());
     });
     trigger(window.actViewAsStudy());
     EXPECT_TRUE(prompts_.finished());
+
+    // The results export starts from its own boxes, whatever the reviews did.
+    trigger(window.actViewAsList());
+    prompts_.expectModal<TfmExportSettings>([](TfmExportSettings& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Параметры экспорта");
+        for (const QCheckBox* box :
+             {dialog.chbValid(), dialog.chbInvalid(), dialog.chbEmpty(), dialog.chbAll()}) {
+            EXPECT_TRUE(box->isEnabled() && box->isChecked()) << box->text().toStdString();
+        }
+        click(dialog.Button2());
+    });
+    trigger(resultsView()->actExport());
 }
 
 TEST_F(JournalTest, DoubleClickContextMenuAndDragToTheResultsView) {

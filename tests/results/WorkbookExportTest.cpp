@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
 
 #include "ResultsTest.h"
 #include "exchange/WorkbookTestSupport.h"
@@ -11,19 +15,21 @@
 namespace kvalor::resultstest {
 namespace {
 
-// The rows of the opened workbook, columns A to D; none when the reader is missing.
-QStringList opened(const RecordingOpener& desktop, int columns) {
-    EXPECT_EQ(desktop.opened.size(), 1);
-    if (desktop.opened.isEmpty()) {
-        return {};
-    }
-    const auto book = workbooktest::readWorkbook(desktop.opened.back());
-    return book ? workbooktest::rows(*book, columns) : QStringList();
-}
+// The rows of the one workbook opened, columns A to D; the test is skipped when the reader is
+// missing.
+#define KVALOR_OPENED_ROWS(name, desktop)                      \
+    ASSERT_EQ((desktop).opened.size(), 1);                     \
+    KVALOR_READ_WORKBOOK(name##Book, (desktop).opened.back()); \
+    const QStringList name = workbooktest::rows(name##Book, 4)
 
-using WorkbookExportTest = ResultsTest;
+using namespace workbooktest;
 
-TEST_F(WorkbookExportTest, JournalWithoutAFilterExportsEveryStudy) {
+class WorkbookExportTest : public ResultsTest {
+protected:
+    QTemporaryDir dir_;
+};
+
+TEST_F(WorkbookExportTest, JournalExportsOnlyWhatItsListMayShow) {
     TQuestions& test = yesNoTest("История", 2);
     TCompetitor& petrov = addApplicant("Петров");
     addStudy(petrov, test, at(2024, 2, 1), 2, 0);
@@ -35,23 +41,50 @@ TEST_F(WorkbookExportTest, JournalWithoutAFilterExportsEveryStudy) {
     window.FormShow();
     ASSERT_EQ(window.Model()->rowCount(), 1);
     ASSERT_TRUE(window.actExport()->isEnabled());
-    {
-        RecordingOpener desktop;
-        trigger(window.actExport());
-        const QStringList rows = opened(desktop, 4);
-        if (!rows.isEmpty()) {
-            EXPECT_EQ(rows.mid(1),
-                      (QStringList{"История|||", "Петров|||100,00", "Сидоров|||50,00"}));
-        }
-    }
-    // A filter applied: its studies alone.
-    trigger(window.actSetFilter());
     RecordingOpener desktop;
     trigger(window.actExport());
-    const QStringList filtered = opened(desktop, 4);
-    if (!filtered.isEmpty()) {
-        EXPECT_EQ(filtered.mid(1), (QStringList{"История|||", "Петров|||100,00"}));
+    KVALOR_OPENED_ROWS(rows, desktop);
+    EXPECT_EQ(rows.mid(1), (QStringList{"История|||", "Петров|||100"}));
+}
+
+TEST_F(WorkbookExportTest, AWorkbookNoProgramOpensIsOfferedForSaving) {
+    addStudy(addApplicant("Петров"), yesNoTest("История", 2), at(2024, 2, 1), 2, 0);
+    TfmJournal& window = openJournal();
+    const QString target = QDir(dir_.path()).filePath("журнал.xlsx");
+    RecordingOpener none(false);
+    none.onOpen = [this, &target](const QString& file) {
+        prompts_.expectAsk(WorkbookNotOpenedQuestion(file), QMessageBox::Yes)
+            .defaultButton(QMessageBox::Yes);
+        prompts_.expectSaveFile(target);
+        prompts_.expectInform("Книга сохранена в файл\n" + target);
+    };
+    trigger(window.actExport());
+    ASSERT_EQ(none.opened.size(), 1);
+    EXPECT_TRUE(QFile::exists(target));
+    EXPECT_FALSE(QFile::exists(none.opened[0]));
+    EXPECT_TRUE(prompts_.finished());
+}
+
+// The desktop's opener says with its exit code that no program takes the file.
+TEST_F(WorkbookExportTest, ADesktopOpenerThatFailsIsNoticed) {
+    const QString bin = dir_.filePath("bin");
+    ASSERT_TRUE(QDir().mkpath(bin));
+    QFile opener(bin + "/xdg-open");
+    ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
+    opener.write("#!/bin/sh\nexit 3\n");
+    opener.close();
+    opener.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin) + ':' + path);
+    const QString book = dir_.filePath("book.xlsx");
+    prompts_.expectAsk(WorkbookNotOpenedQuestion(book), QMessageBox::No);
+    OpenWorkbook(book);
+    for (int i = 0; i < 500 && !prompts_.finished(); ++i) {
+        processEvents();
+        QThread::msleep(10);
     }
+    qputenv("PATH", path);
+    EXPECT_TRUE(prompts_.finished());
 }
 
 TEST_F(WorkbookExportTest, ResultsViewExportsTheChosenQuestionsWithTheKeyForStaff) {
@@ -78,13 +111,11 @@ TEST_F(WorkbookExportTest, ResultsViewExportsTheChosenQuestionsWithTheKeyForStaf
         click(dialog.Button1());
     });
     trigger(view->actExport());
-    const QStringList staff = opened(desktop, 4);
+    KVALOR_OPENED_ROWS(staff, desktop);
     const QStringList expected{"Химия|||", "Петров дата 05.03.2024 не сдан (33,33 из 50,00)|||",
                                "Вопрос №3|нет ответа|Вопрос 3|", "Ответ №1||да|+",
                                "Ответ №2||нет|"};
-    if (!staff.isEmpty()) {
-        EXPECT_EQ(staff, expected);
-    }
+    EXPECT_EQ(staff, expected);
 
     // An applicant who logged in for the journal gets no key; the boxes kept their states.
     dataModule().SetRunMode(kRunModeTesting);
@@ -97,10 +128,8 @@ TEST_F(WorkbookExportTest, ResultsViewExportsTheChosenQuestionsWithTheKeyForStaf
     trigger(view->actExport());
     QStringList keyless = expected;
     keyless[3] = "Ответ №1||да|";
-    const QStringList applicant = opened(desktop, 4);
-    if (!applicant.isEmpty()) {
-        EXPECT_EQ(applicant, keyless);
-    }
+    KVALOR_OPENED_ROWS(applicant, desktop);
+    EXPECT_EQ(applicant, keyless);
 }
 
 }  // namespace

@@ -20,12 +20,12 @@ public:
     explicit RecordingOpener(bool opens = true)
         : opens_(opens),
           oldTemp_(qgetenv("TMPDIR")),
-          before_(setFileOpener([this](const QString& file) {
+          before_(setFileOpener([this](const QString& file, std::function<void(bool)> done) {
               opened.append(file);
               if (onOpen) {
                   onOpen(file);
               }
-              return opens_;
+              done(opens_);
           })) {
         qputenv("TMPDIR", QFile::encodeName(folder_.path()));
     }
