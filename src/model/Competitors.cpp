@@ -3,6 +3,8 @@
 #include <QString>
 #include <algorithm>
 #include <array>
+#include <numeric>
+#include <utility>
 
 #include "model/BuiltinAccounts.h"
 #include "model/CollectionHelpers.h"
@@ -30,6 +32,7 @@ const std::array<BuiltinAccount, 3> kBuiltins = {{
 
 // The account's last name is its display name.
 constexpr int kLastNameField = 1;
+constexpr int kTownField = 9;
 
 bool isBuiltinId(const Guid& id) {
     return std::any_of(kBuiltins.begin(), kBuiltins.end(),
@@ -152,10 +155,17 @@ std::vector<TCompetitor*> TCompetitors::SortedAccounts() const {
             accounts.push_back(account);
         }
     }
-    std::stable_sort(accounts.begin(), accounts.end(),
-                     [](const TCompetitor* a, const TCompetitor* b) {
-                         return byName(a->GetName(), b->GetName());
-                     });
+    // Converted once: a school has thousands of accounts.
+    std::vector<std::pair<QString, TCompetitor*>> named;
+    named.reserve(accounts.size());
+    for (TCompetitor* account : accounts) {
+        named.emplace_back(fromCp1251(account->GetName()), account);
+    }
+    std::stable_sort(named.begin(), named.end(), [](const auto& a, const auto& b) {
+        return compareDisplayNames(a.first, b.first) < 0;
+    });
+    std::transform(named.begin(), named.end(), accounts.begin(),
+                   [](const auto& entry) { return entry.second; });
     placeBuiltins(
         static_cast<int>(accounts.size()),
         [&accounts](int index, const Guid& id) {
@@ -188,9 +198,12 @@ void TCompetitors::Sort() {
 TAuthorizations TCompetitors::BuildAuthorizations() {
     EnsureBuiltins();
     TAuthorizations entries;
-    for (const auto* account : SortedAccounts()) {
+    const std::vector<TCompetitor*> accounts = SortedAccounts();
+    const std::vector<std::string> names = ListedNames(accounts);
+    for (std::size_t i = 0; i < accounts.size(); ++i) {
+        const TCompetitor* account = accounts[i];
         TAuthorization entry;
-        entry.UserName = cutName(account->GetName());
+        entry.UserName = cutName(names[i]);
         entry.UserId = account->Id();
         // Accounts directly in this list are in no group.
         const TExaminerCollection* group = account->Parent();
@@ -227,6 +240,59 @@ void TCompetitors::LoadFromStream(ByteStream& stream, const ReadContext& context
         throw;
     }
     loading_ = wasLoading;
+}
+
+int BuiltinAccountPlace(const Guid& id) {
+    for (std::size_t place = 0; place < kBuiltins.size(); ++place) {
+        if (kBuiltins[place].id() == id) {
+            return static_cast<int>(place);
+        }
+    }
+    return -1;
+}
+
+std::string NameWithPlace(const TCompetitor& account) {
+    std::vector<std::string> place;
+    // The users list itself, which has no parent, is no group.
+    const TExaminerCollection* group = account.Parent();
+    if (group && group->Parent() && !group->GetName().empty()) {
+        place.push_back(group->GetName());
+    }
+    if (!account.GetField(kTownField).empty()) {
+        place.push_back(account.GetField(kTownField));
+    }
+    std::string name = account.GetName();
+    for (std::size_t i = 0; i < place.size(); ++i) {
+        name += (i == 0 ? " (" : ", ") + place[i];
+    }
+    return place.empty() ? name : name + ')';
+}
+
+std::vector<std::string> ListedNames(const std::vector<TCompetitor*>& accounts) {
+    std::vector<QString> names;
+    names.reserve(accounts.size());
+    for (const TCompetitor* account : accounts) {
+        names.push_back(fromCp1251(account->GetName()));
+    }
+    // Equal names stand side by side in name order, whatever order the accounts come in.
+    std::vector<std::size_t> order(accounts.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&names](std::size_t a, std::size_t b) {
+        return compareNames(names[a], names[b]) < 0;
+    });
+    std::vector<bool> shared(accounts.size(), false);
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        if (compareNames(names[order[i - 1]], names[order[i]]) == 0) {
+            shared[order[i - 1]] = true;
+            shared[order[i]] = true;
+        }
+    }
+    std::vector<std::string> listed;
+    listed.reserve(accounts.size());
+    for (std::size_t i = 0; i < accounts.size(); ++i) {
+        listed.push_back(shared[i] ? NameWithPlace(*accounts[i]) : accounts[i]->GetName());
+    }
+    return listed;
 }
 
 void installUsersFactories() {

@@ -43,14 +43,16 @@ public:
     // The built-in applicant account anywhere in the tree, or nullptr.
     TCompetitor* Applicant() const;
 
-    // All accounts of the tree by name, the built-in ones first. A view: it owns nothing.
+    // All accounts of the tree by name as lists show them (digits read as numbers), the
+    // built-in ones first. A view: it owns nothing.
     std::vector<TCompetitor*> SortedAccounts() const;
 
     // Accounts before groups, each by name; the groups directly under this list are sorted
     // the same way; then the built-in accounts of this list go to the places 0, 1 and 2.
     void Sort();
 
-    // The login entries of every account in the order of SortedAccounts, after EnsureBuiltins.
+    // The login entries of every account in the order of SortedAccounts, after EnsureBuiltins,
+    // each by the name ListedNames gives it.
     TAuthorizations BuildAuthorizations();
 
     // Whether the account exists and its password equals the deciphered bytes exactly.
@@ -87,6 +89,17 @@ private:
 
     bool loading_ = false;
 };
+
+// The place of a built-in account at the head of the users list (0 administrator, 1 teacher,
+// 2 applicant); -1 for any other id.
+int BuiltinAccountPlace(const Guid& id);
+
+// The account's name with where it is beside it, as far as it is in a group or has a town:
+// "Петров П.П. (9 Б, Москва)".
+std::string NameWithPlace(const TCompetitor& account);
+// The names the accounts are listed by, in their order: the display name, or NameWithPlace
+// for an account whose name another of them shares, so that the two can be told apart.
+std::vector<std::string> ListedNames(const std::vector<TCompetitor*>& accounts);
 
 // Makes the collection reader create a TCompetitor for an account entry and a TCompetitors
 // for a users group. The root object installs them; so do tests of the reader.

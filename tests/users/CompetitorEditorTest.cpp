@@ -125,33 +125,49 @@ TEST_F(CompetitorEditorTest, SavingStoresTrimmedFieldsAndComposesTheName) {
     EXPECT_EQ(field(teacher, 1) + field(teacher, 9), "УчительТула");
 }
 
-TEST_F(CompetitorEditorTest, PasswordChangesOnlyWithTheOldPassword) {
+TEST_F(CompetitorEditorTest, StaffSetPasswordsOthersGiveTheOldOne) {
     struct Case {
         const char* what;
+        std::uint8_t runMode;
         QString typed;
+        bool asked;                          // whether the old password is asked for
         std::optional<QString> oldPassword;  // nullopt: the old-password box is cancelled
         const char* message;
         QString after;
     };
+    const std::uint8_t testing = kRunModeTesting;
     const std::vector<Case> cases{
         // An account without a password gets one by confirming an empty old password.
-        {"first", "секрет", "", "Пароль успешно изменен", "секрет"},
-        {"wrong old", "другой", "неверно", "Пароль не изменен", "секрет"},
-        {"cancelled", "другой", std::nullopt, nullptr, "секрет"},
-        {"changed", "Новый Пароль", "секрет", "Пароль успешно изменен", "Новый Пароль"},
+        {"first", testing, "секрет", true, "", "Пароль успешно изменен", "секрет"},
+        {"wrong old", testing, "другой", true, "неверно", "Пароль не изменен", "секрет"},
+        {"cancelled", testing, "другой", true, std::nullopt, nullptr, "секрет"},
+        {"changed", testing, "Новый Пароль", true, "секрет", "Пароль успешно изменен",
+         "Новый Пароль"},
+        // A forgotten password is set anew by staff.
+        {"administrator",
+         kRunModeAdministrator,
+         "сброс",
+         false,
+         {},
+         "Пароль успешно изменен",
+         "сброс"},
+        {"teacher", kRunModeTeacher, " 1 ", false, {}, "Пароль успешно изменен", " 1 "},
     };
     TCompetitor& account = addApplicant("Петров");
     account.SetField(1, toCp1251("Петров"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TfmCompetitorEdit& dialog = edit(account);
+        dataModule().SetRunMode(c.runMode);
         // A click selects the placeholder, so that typing replaces it.
         dialog.edPassword()->setFocus(Qt::MouseFocusReason);
         mouseClick(dialog.edPassword());
         typeKeys(c.typed);
         // A field changed after the password does not make it forgotten.
         typeText(dialog.edTown(), c.what);
-        prompts_.expectPasswordInputBox("Старый пароль", c.oldPassword).prompt("").value("");
+        if (c.asked) {
+            prompts_.expectPasswordInputBox("Старый пароль", c.oldPassword).prompt("").value("");
+        }
         if (c.message) {
             const bool changed = c.after == c.typed;
             prompts_.expectInform(c.message)
@@ -170,6 +186,51 @@ TEST_F(CompetitorEditorTest, PasswordChangesOnlyWithTheOldPassword) {
         if (prompt.kind == ScriptedPrompts::Kind::PasswordInputBox) {
             EXPECT_EQ(prompt.passwordChar, QChar('#'));
         }
+    }
+}
+
+TEST_F(CompetitorEditorTest, ASecondAccountOfTheSameNameIsSavedOnlyWhenTheUserSaysSo) {
+    struct Case {
+        const char* what;
+        std::optional<QMessageBox::StandardButton> answer;  // nullopt: nothing is asked
+        QString town;
+        QString name, storedTown;
+    };
+    const std::vector<Case> cases{
+        {"declined", QMessageBox::No, "Омск", "Сидоров", ""},
+        {"accepted", QMessageBox::Yes, "", "Петров П.П.", ""},
+        // Saved again under its own name: nothing to warn of.
+        {"kept", std::nullopt, "Тверь", "Петров П.П.", "Тверь"},
+    };
+    kvalorRoot().SetAutoSplitName(true);
+    TCompetitor& first =
+        addApplicant("Петров П.П.", {}, &addUsersGroup(kvalorRoot().Users(), "9 Б"));
+    first.SetField(9, toCp1251("Москва"));
+    TCompetitor& second = addApplicant("Сидоров");
+    second.SetField(1, toCp1251("Сидоров"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TfmCompetitorEdit& dialog = edit(second);
+        dialog.edLastName()->selectAll();
+        typeKeys("Петров Пётр Павлович");
+        typeText(dialog.edTown(), c.town);
+        if (c.answer) {
+            prompts_
+                .expectAsk(
+                    "В списке уже есть соискатель Петров П.П. (9 Б, Москва).\nСохранить "
+                    "ещё одного соискателя с тем же именем?",
+                    *c.answer)
+                .caption("Предупреждение")
+                .icon(QMessageBox::Warning)
+                .defaultButton(QMessageBox::No);
+        }
+        click(dialog.btnSave());
+        ASSERT_TRUE(prompts_.finished());
+        EXPECT_EQ(examtest::text(second.GetName()), c.name);
+        EXPECT_EQ(field(second, 9), c.storedTown);
+        // Declined, what was typed waits in the dialog for a change that tells them apart.
+        EXPECT_EQ(dialog.edTown()->text(), c.town);
+        dialog.reject();
     }
 }
 
