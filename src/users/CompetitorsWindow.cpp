@@ -89,9 +89,8 @@ std::unique_ptr<TCompetitor> takeOut(TCompetitor& account) {
 bool keepBuiltinsOf(TCompetitors& group, TCompetitors& users) {
     bool kept = false;
     for (TExaminerElement* element : CollectItems(group, "TCompetitor", true)) {
-        const Guid& id = element->Id();
-        if (IsBuiltinAccountId(id)) {
-            const int place = id == AdministratorAccountId() ? 0 : id == TeacherAccountId() ? 1 : 2;
+        const int place = BuiltinAccountPlace(element->Id());
+        if (place >= 0) {
             users.InsertItem(place, element->Parent()->Extract(*element));
             kept = true;
         }
