@@ -362,16 +362,13 @@ void TfmExamineSettings::FillGroups() {
 void TfmExamineSettings::FillCompetitors() {
     cbCompetitor_->clear();
     const TCompetitors* group = SelectedGroup();
-    const std::vector<TCompetitor*> accounts = kvalorRoot().Users().SortedAccounts();
     // Namesakes are told apart by the same names in every group's list.
-    const std::vector<std::string> names = ListedNames(accounts);
-    for (std::size_t i = 0; i < accounts.size(); ++i) {
-        const TCompetitor& account = *accounts[i];
+    for (const auto& [account, name] : kvalorRoot().Users().ListedAccounts()) {
         // The anonymous testing account is nobody to examine.
-        if (account.Id() == ApplicantAccountId() || (group && !isWithin(account, *group))) {
+        if (account->Id() == ApplicantAccountId() || (group && !isWithin(*account, *group))) {
             continue;
         }
-        addLine(*cbCompetitor_, names[i], account.Id());
+        addLine(*cbCompetitor_, name, account->Id());
     }
     cbCompetitor_->setCurrentIndex(-1);
 }

@@ -30,8 +30,10 @@ const std::array<BuiltinAccount, 3> kBuiltins = {{
     {ApplicantAccountId, kRoleApplicant, "Соискатель"},
 }};
 
+constexpr int kFirstNameField = 0;
 // The account's last name is its display name.
 constexpr int kLastNameField = 1;
+constexpr int kPatronymicField = 2;
 constexpr int kTownField = 9;
 
 bool isBuiltinId(const Guid& id) {
@@ -79,6 +81,54 @@ THash deciphered(const THash& bytes) {
     // Bytes that are no cipher container (an empty string among them) stay as they are.
     TKVTEADecrypt().decipher(text);
     return text;
+}
+
+// Which of the names another of them equals, as names compare.
+std::vector<bool> sharedNames(const std::vector<std::string>& listed) {
+    std::vector<QString> names;
+    names.reserve(listed.size());
+    for (const std::string& name : listed) {
+        names.push_back(fromCp1251(name));
+    }
+    // Equal names stand side by side in name order, whatever order they come in.
+    std::vector<std::size_t> order(names.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&names](std::size_t a, std::size_t b) {
+        return compareNames(names[a], names[b]) < 0;
+    });
+    std::vector<bool> shared(names.size(), false);
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        if (compareNames(names[order[i - 1]], names[order[i]]) == 0) {
+            shared[order[i - 1]] = true;
+            shared[order[i]] = true;
+        }
+    }
+    return shared;
+}
+
+// The names the accounts are listed by, in their order: the display name; for an account
+// whose name another of them shares, NameWithPlace, with the full name where the place does
+// not tell them apart either.
+std::vector<std::string> listedNames(const std::vector<TCompetitor*>& accounts) {
+    std::vector<std::string> listed;
+    listed.reserve(accounts.size());
+    for (const TCompetitor* account : accounts) {
+        listed.push_back(account->GetName());
+    }
+    // Namesakes by where they are; those of one class and town by their full names too.
+    const std::vector<bool> shared = sharedNames(listed);
+    for (std::size_t i = 0; i < accounts.size(); ++i) {
+        if (shared[i]) {
+            listed[i] = NameWithPlace(*accounts[i], false);
+        }
+    }
+    const std::vector<bool> sharedStill = sharedNames(listed);
+    for (std::size_t i = 0; i < accounts.size(); ++i) {
+        if (shared[i] && sharedStill[i]) {
+            listed[i] = NameWithPlace(*accounts[i], true);
+        }
+    }
+    return listed;
 }
 
 }  // namespace
@@ -195,15 +245,38 @@ void TCompetitors::Sort() {
         [this](int from, int to) { MoveEntry(from, to); });
 }
 
+std::vector<ListedAccount> TCompetitors::ListedAccounts() const {
+    const std::vector<TCompetitor*> accounts = SortedAccounts();
+    const std::vector<std::string> names = listedNames(accounts);
+    struct Entry {
+        int rank;
+        QString name;
+        ListedAccount listed;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(accounts.size());
+    for (std::size_t i = 0; i < accounts.size(); ++i) {
+        const int place = BuiltinAccountPlace(accounts[i]->Id());
+        entries.push_back({place >= 0 ? place : 3, fromCp1251(names[i]), {accounts[i], names[i]}});
+    }
+    // Namesakes follow the order of what is written beside them ("5 А" before "10 А").
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.rank != b.rank ? a.rank < b.rank : compareDisplayNames(a.name, b.name) < 0;
+    });
+    std::vector<ListedAccount> listed;
+    listed.reserve(entries.size());
+    for (Entry& entry : entries) {
+        listed.push_back(std::move(entry.listed));
+    }
+    return listed;
+}
+
 TAuthorizations TCompetitors::BuildAuthorizations() {
     EnsureBuiltins();
     TAuthorizations entries;
-    const std::vector<TCompetitor*> accounts = SortedAccounts();
-    const std::vector<std::string> names = ListedNames(accounts);
-    for (std::size_t i = 0; i < accounts.size(); ++i) {
-        const TCompetitor* account = accounts[i];
+    for (const auto& [account, name] : ListedAccounts()) {
         TAuthorization entry;
-        entry.UserName = cutName(names[i]);
+        entry.UserName = cutName(name);
         entry.UserId = account->Id();
         // Accounts directly in this list are in no group.
         const TExaminerCollection* group = account->Parent();
@@ -251,7 +324,7 @@ int BuiltinAccountPlace(const Guid& id) {
     return -1;
 }
 
-std::string NameWithPlace(const TCompetitor& account) {
+std::string NameWithPlace(const TCompetitor& account, bool withFullName) {
     std::vector<std::string> place;
     // The users list itself, which has no parent, is no group.
     const TExaminerCollection* group = account.Parent();
@@ -261,38 +334,20 @@ std::string NameWithPlace(const TCompetitor& account) {
     if (!account.GetField(kTownField).empty()) {
         place.push_back(account.GetField(kTownField));
     }
+    // Last, so that namesakes of one class stay together in a sorted list.
+    if (withFullName) {
+        std::string given = account.GetField(kFirstNameField);
+        const std::string& patronymic = account.GetField(kPatronymicField);
+        given += given.empty() || patronymic.empty() ? patronymic : ' ' + patronymic;
+        if (!given.empty()) {
+            place.push_back(given);
+        }
+    }
     std::string name = account.GetName();
     for (std::size_t i = 0; i < place.size(); ++i) {
         name += (i == 0 ? " (" : ", ") + place[i];
     }
     return place.empty() ? name : name + ')';
-}
-
-std::vector<std::string> ListedNames(const std::vector<TCompetitor*>& accounts) {
-    std::vector<QString> names;
-    names.reserve(accounts.size());
-    for (const TCompetitor* account : accounts) {
-        names.push_back(fromCp1251(account->GetName()));
-    }
-    // Equal names stand side by side in name order, whatever order the accounts come in.
-    std::vector<std::size_t> order(accounts.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::sort(order.begin(), order.end(), [&names](std::size_t a, std::size_t b) {
-        return compareNames(names[a], names[b]) < 0;
-    });
-    std::vector<bool> shared(accounts.size(), false);
-    for (std::size_t i = 1; i < order.size(); ++i) {
-        if (compareNames(names[order[i - 1]], names[order[i]]) == 0) {
-            shared[order[i - 1]] = true;
-            shared[order[i]] = true;
-        }
-    }
-    std::vector<std::string> listed;
-    listed.reserve(accounts.size());
-    for (std::size_t i = 0; i < accounts.size(); ++i) {
-        listed.push_back(shared[i] ? NameWithPlace(*accounts[i]) : accounts[i]->GetName());
-    }
-    return listed;
 }
 
 void installUsersFactories() {

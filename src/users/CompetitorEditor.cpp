@@ -298,7 +298,7 @@ bool TfmCompetitorEdit::NameMayBeShared(const std::string& name) const {
         if (other && other != account_ && sameName(other->GetName(), name)) {
             return prompts().ask(QStringLiteral("В списке уже есть соискатель %1.\nСохранить ещё "
                                                 "одного соискателя с тем же именем?")
-                                     .arg(fromCp1251(NameWithPlace(*other))),
+                                     .arg(fromCp1251(NameWithPlace(*other, true))),
                                  QStringLiteral("Предупреждение"), QMessageBox::Warning,
                                  QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;

@@ -263,11 +263,14 @@ TEST_F(ExamineSettingsTest, ListsOfGroupsApplicantsAndTests) {
     TCompetitors& distance = addUsersGroup(users, "Заочные");
     TCompetitors& tenth = addUsersGroup(users, "10 А класс");
     addUsersGroup(users, "5 А класс");
-    addApplicant("Гусев", {}, &second);
+    // Namesakes are shown with where they are, and with their full names in one group.
+    TCompetitor& ivan = addApplicant("Гусев", {}, &second);
+    ivan.SetField(0, toCp1251("Иван"));
+    ivan.SetField(2, toCp1251("Ильич"));
+    addApplicant("Гусев", {}, &second).SetField(0, toCp1251("Игорь"));
     addApplicant("Борисов", {}, &evening);
     addApplicant("Алексеев", {}, &distance);
     addApplicant("Дёмин");
-    // A namesake: both are shown with where they are.
     addApplicant("Гусев", {}, &tenth).SetField(9, toCp1251("Омск"));
 
     arithmetic();
@@ -290,13 +293,20 @@ TEST_F(ExamineSettingsTest, ListsOfGroupsApplicantsAndTests) {
     EXPECT_EQ(linesOf(window.cbCompetitorGroups()),
               (QStringList{"5 А класс", "10 А класс", "Вечерние", "Вторая смена", "Заочные"}));
     EXPECT_EQ(window.cbCompetitorGroups()->currentIndex(), -1);
-    const QStringList everyone{"Администратор", "Преподаватель",        "Алексеев",
-                               "Борисов",       "Гусев (Вторая смена)", "Гусев (10 А класс, Омск)",
+    const QStringList everyone{"Администратор",
+                               "Преподаватель",
+                               "Алексеев",
+                               "Борисов",
+                               "Гусев (10 А класс, Омск)",
+                               "Гусев (Вторая смена, Иван Ильич)",
+                               "Гусев (Вторая смена, Игорь)",
                                "Дёмин"};
     EXPECT_EQ(linesOf(window.cbCompetitor()), everyone);
 
     chooseLine(window.cbCompetitorGroups(), "Вечерние");
-    EXPECT_EQ(linesOf(window.cbCompetitor()), (QStringList{"Борисов", "Гусев (Вторая смена)"}));
+    EXPECT_EQ(linesOf(window.cbCompetitor()),
+              (QStringList{"Борисов", "Гусев (Вторая смена, Иван Ильич)",
+                           "Гусев (Вторая смена, Игорь)"}));
     EXPECT_EQ(window.cbCompetitor()->currentIndex(), -1);
     pressKey(window.cbCompetitorGroups(), Qt::Key_Delete);
     EXPECT_EQ(window.cbCompetitorGroups()->currentIndex(), -1);
