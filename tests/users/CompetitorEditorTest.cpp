@@ -128,30 +128,21 @@ TEST_F(CompetitorEditorTest, SavingStoresTrimmedFieldsAndComposesTheName) {
 TEST_F(CompetitorEditorTest, StaffSetPasswordsOthersGiveTheOldOne) {
     struct Case {
         const char* what;
-        std::uint8_t runMode;
         QString typed;
-        bool asked;                          // whether the old password is asked for
         std::optional<QString> oldPassword;  // nullopt: the old-password box is cancelled
         const char* message;
         QString after;
+        std::uint8_t runMode = kRunModeTesting;  // staff are never asked for the old password
     };
-    const std::uint8_t testing = kRunModeTesting;
     const std::vector<Case> cases{
         // An account without a password gets one by confirming an empty old password.
-        {"first", testing, "секрет", true, "", "Пароль успешно изменен", "секрет"},
-        {"wrong old", testing, "другой", true, "неверно", "Пароль не изменен", "секрет"},
-        {"cancelled", testing, "другой", true, std::nullopt, nullptr, "секрет"},
-        {"changed", testing, "Новый Пароль", true, "секрет", "Пароль успешно изменен",
-         "Новый Пароль"},
+        {"first", "секрет", "", "Пароль успешно изменен", "секрет"},
+        {"wrong old", "другой", "неверно", "Пароль не изменен", "секрет"},
+        {"cancelled", "другой", std::nullopt, nullptr, "секрет"},
+        {"changed", "Новый Пароль", "секрет", "Пароль успешно изменен", "Новый Пароль"},
         // A forgotten password is set anew by staff.
-        {"administrator",
-         kRunModeAdministrator,
-         "сброс",
-         false,
-         {},
-         "Пароль успешно изменен",
-         "сброс"},
-        {"teacher", kRunModeTeacher, " 1 ", false, {}, "Пароль успешно изменен", " 1 "},
+        {"administrator", "сброс", {}, "Пароль успешно изменен", "сброс", kRunModeAdministrator},
+        {"teacher", " 1 ", {}, "Пароль успешно изменен", " 1 ", kRunModeTeacher},
     };
     TCompetitor& account = addApplicant("Петров");
     account.SetField(1, toCp1251("Петров"));
@@ -165,7 +156,7 @@ TEST_F(CompetitorEditorTest, StaffSetPasswordsOthersGiveTheOldOne) {
         typeKeys(c.typed);
         // A field changed after the password does not make it forgotten.
         typeText(dialog.edTown(), c.what);
-        if (c.asked) {
+        if (c.runMode == kRunModeTesting) {
             prompts_.expectPasswordInputBox("Старый пароль", c.oldPassword).prompt("").value("");
         }
         if (c.message) {
@@ -191,38 +182,31 @@ TEST_F(CompetitorEditorTest, StaffSetPasswordsOthersGiveTheOldOne) {
 
 TEST_F(CompetitorEditorTest, ASecondAccountOfTheSameNameIsSavedOnlyWhenTheUserSaysSo) {
     struct Case {
-        const char* what;
         std::optional<QMessageBox::StandardButton> answer;  // nullopt: nothing is asked
-        QString town;
-        QString name, storedTown;
+        QString town, name, storedTown;
     };
     const std::vector<Case> cases{
-        {"declined", QMessageBox::No, "Омск", "Сидоров", ""},
-        {"accepted", QMessageBox::Yes, "", "Петров П.П.", ""},
+        {QMessageBox::No, "Омск", "Сидоров", ""},
+        {QMessageBox::Yes, "", "Петров П.П.", ""},
         // Saved again under its own name: nothing to warn of.
-        {"kept", std::nullopt, "Тверь", "Петров П.П.", "Тверь"},
+        {std::nullopt, "Тверь", "Петров П.П.", "Тверь"},
     };
+    const QString question =
+        "В списке уже есть соискатель Петров П.П. (9 Б, Москва).\nСохранить "
+        "ещё одного соискателя с тем же именем?";
     kvalorRoot().SetAutoSplitName(true);
-    TCompetitor& first =
-        addApplicant("Петров П.П.", {}, &addUsersGroup(kvalorRoot().Users(), "9 Б"));
-    first.SetField(9, toCp1251("Москва"));
+    addApplicant("Петров П.П.", {}, &addUsersGroup(kvalorRoot().Users(), "9 Б"))
+        .SetField(9, toCp1251("Москва"));
     TCompetitor& second = addApplicant("Сидоров");
     second.SetField(1, toCp1251("Сидоров"));
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.town.toStdString());
         TfmCompetitorEdit& dialog = edit(second);
         dialog.edLastName()->selectAll();
         typeKeys("Петров Пётр Павлович");
         typeText(dialog.edTown(), c.town);
         if (c.answer) {
-            prompts_
-                .expectAsk(
-                    "В списке уже есть соискатель Петров П.П. (9 Б, Москва).\nСохранить "
-                    "ещё одного соискателя с тем же именем?",
-                    *c.answer)
-                .caption("Предупреждение")
-                .icon(QMessageBox::Warning)
-                .defaultButton(QMessageBox::No);
+            prompts_.expectAsk(question, *c.answer).defaultButton(QMessageBox::No);
         }
         click(dialog.btnSave());
         ASSERT_TRUE(prompts_.finished());
