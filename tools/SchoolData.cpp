@@ -30,28 +30,27 @@ constexpr int kAnswersPerQuestion = 4;
 // 1 January 2020 in days since 30 December 1899.
 constexpr double kFirstDay = 43831.0;
 
-const char* const kSubjects[] = {"Алгебра",   "Геометрия", "Физика",     "Химия",
-                                 "Биология",  "История",   "География",  "Литература",
-                                 "Русский язык", "Информатика", "Обществознание", "Английский язык"};
-const char* const kTopics[] = {"Основные понятия", "Решение задач", "Определения и законы",
+const char* const kSubjects[] = {
+    "Алгебра",   "Геометрия",  "Физика",       "Химия",       "Биология",       "История",
+    "География", "Литература", "Русский язык", "Информатика", "Обществознание", "Английский язык"};
+const char* const kTopics[] = {"Основные понятия", "Решение задач",      "Определения и законы",
                                "Повторение",       "Контрольная работа", "Практикум"};
-const char* const kQuestionStems[] = {
-    "Какое из утверждений о теме «%1» верно?",
-    "Выберите правильное определение понятия «%1».",
-    "Какие из перечисленных примеров относятся к разделу «%1»?",
-    "Расположите этапы изучения темы «%1» в правильном порядке.",
-    "Укажите, к какому разделу курса относится понятие «%1».",
-    "Что из перечисленного характеризует явление «%1»?"};
+const char* const kQuestionStems[] = {"Какое из утверждений о теме «%1» верно?",
+                                      "Выберите правильное определение понятия «%1».",
+                                      "Какие из перечисленных примеров относятся к разделу «%1»?",
+                                      "Расположите этапы изучения темы «%1» в правильном порядке.",
+                                      "Укажите, к какому разделу курса относится понятие «%1».",
+                                      "Что из перечисленного характеризует явление «%1»?"};
 const char* const kTerms[] = {
-    "уравнение",   "многочлен",   "треугольник", "скорость",   "ускорение",  "молекула",
-    "реакция",     "клетка",      "фотосинтез",  "реформа",    "революция",  "материк",
-    "климат",      "метафора",    "эпитет",      "причастие",  "деепричастие", "алгоритм",
-    "переменная",  "государство", "право",       "экосистема", "валентность", "интеграл"};
+    "уравнение",  "многочлен",   "треугольник", "скорость",   "ускорение",    "молекула",
+    "реакция",    "клетка",      "фотосинтез",  "реформа",    "революция",    "материк",
+    "климат",     "метафора",    "эпитет",      "причастие",  "деепричастие", "алгоритм",
+    "переменная", "государство", "право",       "экосистема", "валентность",  "интеграл"};
 const char* const kAnswerPhrases[] = {
-    "Это верно при любых условиях",      "Это зависит от исходных данных",
-    "Так было принято до XIX века",      "Это следует из определения",
-    "Ни одно из утверждений не верно",   "Это справедливо только в частном случае",
-    "Так утверждает основной закон",     "Это противоречит опыту"};
+    "Это верно при любых условиях",    "Это зависит от исходных данных",
+    "Так было принято до XIX века",    "Это следует из определения",
+    "Ни одно из утверждений не верно", "Это справедливо только в частном случае",
+    "Так утверждает основной закон",   "Это противоречит опыту"};
 const char* const kFirstNames[] = {"Александр", "Мария",  "Дмитрий", "Анна",    "Иван",
                                    "Екатерина", "Сергей", "Ольга",   "Николай", "Татьяна",
                                    "Андрей",    "Елена",  "Михаил",  "Наталья", "Алексей"};
@@ -61,6 +60,19 @@ const char* const kLastNames[] = {"Иванов",  "Смирнов", "Кузне
 const char* const kPatronymics[] = {"Александрович", "Сергеевич", "Иванович",
                                     "Дмитриевич",    "Андреевич", "Николаевич"};
 const char* const kTowns[] = {"Москва", "Тверь", "Казань", "Самара", "Пермь", "Омск"};
+
+// The lowest percentage of each grade from 1 to 5, as schools set them.
+constexpr std::array<double, 5> kSchoolGrades = {0.0, 40.0, 60.0, 75.0, 90.0};
+constexpr std::array<double, 5> kLenientGrades = {0.0, 30.0, 50.0, 70.0, 85.0};
+constexpr std::array<double, 5> kFinalGrades = {0.0, 20.0, 40.0, 60.0, 80.0};
+
+void gradeBy(TQuestions& test, const std::array<double, 5>& thresholds) {
+    test.SetGradingMethod(1);
+    test.SetLevelCount(static_cast<std::uint8_t>(thresholds.size()));
+    for (std::size_t level = 0; level < thresholds.size(); ++level) {
+        test.SetLevelThreshold(static_cast<int>(level), thresholds[level]);
+    }
+}
 
 template <class T, std::size_t N>
 const T& pick(const T (&list)[N], std::mt19937& random) {
@@ -92,9 +104,9 @@ std::unique_ptr<TQuestion> makeQuestion(std::mt19937& random, const char* subjec
     // Every fourth stem asks for an order; some ask for several answers.
     const std::uint8_t type = stem == 3 ? kSequence : stem == 2 ? kMultipleAnswers : kSingleAnswer;
     question->SetQuestionType(type);
-    question->SetName(cp(QString::fromUtf8(kQuestionStems[stem])
-                             .arg(QString::fromUtf8(pick(kTerms, random)))) +
-                      cp(QStringLiteral(" (%1)").arg(QString::fromUtf8(subject))));
+    question->SetName(
+        cp(QString::fromUtf8(kQuestionStems[stem]).arg(QString::fromUtf8(pick(kTerms, random)))) +
+        cp(QStringLiteral(" (%1)").arg(QString::fromUtf8(subject))));
     TAnswers& answers = question->Answers();
     const int right = static_cast<int>(random() % kAnswersPerQuestion);
     for (int a = 0; a < kAnswersPerQuestion; ++a) {
@@ -125,6 +137,9 @@ void buildTests(TKvalor& root, const SchoolShape& shape, std::mt19937& random,
         test->SetDuration(20 + 5 * static_cast<int>(random() % 5));
         test->SetPassPercent(50.0 + 10.0 * static_cast<double>(random() % 3));
         test->SetGradingMethod(static_cast<std::uint8_t>(random() % 2));
+        if (test->GradingMethod() == 1) {
+            gradeBy(*test, t % 2 == 0 ? kSchoolGrades : kLenientGrades);
+        }
         for (int g = 0; g < shape.groupsPerTest; ++g) {
             auto group = std::make_unique<TQuestions>(kGroupKindSubgroup, nextId(random));
             group->SetName(cp(pick(kTopics, random)));
@@ -140,11 +155,7 @@ void buildTests(TKvalor& root, const SchoolShape& shape, std::mt19937& random,
         auto complex = std::make_unique<TQuestions>(kGroupKindComplexTest, nextId(random));
         complex->SetName(cp(QStringLiteral("Итоговая аттестация %1").arg(c + 1)));
         complex->SetDuration(45);
-        complex->SetGradingMethod(1);
-        complex->SetLevelCount(5);
-        for (int level = 0; level < 5; ++level) {
-            complex->SetLevelThreshold(level, 20.0 * level);
-        }
+        gradeBy(*complex, kFinalGrades);
         TQuestions& added = *complex;
         root.ComplexTests().AddCollection(std::move(complex));
         // Ten question groups from the simple tests, two questions each.
@@ -162,9 +173,8 @@ std::vector<TCompetitor*> buildUsers(TKvalor& root, const SchoolShape& shape,
     std::vector<TCompetitor*> accounts;
     for (int g = 0; g < shape.accountGroups; ++g) {
         auto group = std::make_unique<TCompetitors>();
-        group->SetName(cp(QStringLiteral("%1 %2 класс")
-                              .arg(5 + g % 7)
-                              .arg(QString(QChar(u'А' + g / 7 % 8)))));
+        group->SetName(
+            cp(QStringLiteral("%1 %2 класс").arg(5 + g % 7).arg(QString(QChar(u'А' + g / 7 % 8)))));
         // Stored with an id, so that the next load does not draw one.
         group->NewId();
         for (int a = 0; a < shape.accountsPerGroup; ++a) {
@@ -189,20 +199,23 @@ std::vector<TCompetitor*> buildUsers(TKvalor& root, const SchoolShape& shape,
     return accounts;
 }
 
-// An answer as an applicant gives it: right two times in three.
+// An answer as an applicant gives it: right two times in three, else one answer marked
+// wrongly or two places of a sequence swapped.
 std::vector<std::int32_t> givenAnswer(const TQuestion& question, std::mt19937& random) {
+    const bool right = random() % 3 != 0;
     std::vector<std::int32_t> given(kAnswersPerQuestion);
     std::iota(given.begin(), given.end(), 0);
     if (question.QuestionType() == kSequence) {
-        if (random() % 3 == 0) {
-            std::shuffle(given.begin(), given.end(), random);
+        if (!right) {
+            std::swap(given[0], given[1 + random() % (kAnswersPerQuestion - 1)]);
         }
         return given;
     }
+    const auto mistaken = static_cast<std::int32_t>(right ? -1 : random() % kAnswersPerQuestion);
     given.clear();
     for (std::int32_t a = 0; a < kAnswersPerQuestion; ++a) {
-        const bool right = question.Answers().AnswerAt(a)->Correct();
-        if (random() % 3 == 0 ? !right : right) {
+        const bool correct = question.Answers().AnswerAt(a)->Correct();
+        if (a == mistaken ? !correct : correct) {
             given.push_back(a);
         }
     }

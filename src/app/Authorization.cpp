@@ -114,7 +114,9 @@ void TfmAuthorization::AddUserLine(int entryIndex) {
 void TfmAuthorization::AddGroupLine(const QString& groupName) {
     int at = 0;
     for (; at < cbGroup_->count(); ++at) {
-        const int order = compareNames(groupName, cbGroup_->itemText(at));
+        const int order = compareNames(groupName, cbGroup_->itemText(at)) == 0
+                              ? 0
+                              : compareDisplayNames(groupName, cbGroup_->itemText(at));
         if (order == 0) {
             return;
         }

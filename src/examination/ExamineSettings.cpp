@@ -1,6 +1,8 @@
 #include "examination/ExamineSettings.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include <QAction>
 #include <QCheckBox>
@@ -68,6 +70,23 @@ void markChoice(QRadioButton& first, QRadioButton& second) {
 
 void addLine(QComboBox& list, const std::string& name, const Guid& id) {
     list.addItem(fromCp1251(name), id.toQString());
+}
+
+struct Line {
+    QString name;
+    Guid id;
+};
+
+// The lines by name, digits read as numbers ("5 А класс" before "10 А класс"), none chosen;
+// what they show keeps its stored order.
+void fillSorted(QComboBox& list, std::vector<Line> lines) {
+    std::stable_sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
+        return compareDisplayNames(a.name, b.name) < 0;
+    });
+    for (const Line& line : lines) {
+        list.addItem(line.name, line.id.toQString());
+    }
+    list.setCurrentIndex(-1);
 }
 
 std::optional<Guid> chosenId(const QComboBox& list) {
@@ -331,23 +350,25 @@ bool TfmExamineSettings::eventFilter(QObject* watched, QEvent* event) {
 void TfmExamineSettings::FillGroups() {
     cbCompetitorGroups_->clear();
     TCompetitors& users = kvalorRoot().Users();
+    std::vector<Line> lines;
     for (TExaminerCollection* group : CollectCollections(users, {})) {
         if (group != &users) {
-            addLine(*cbCompetitorGroups_, group->GetName(), group->Id());
+            lines.push_back({fromCp1251(group->GetName()), group->Id()});
         }
     }
-    cbCompetitorGroups_->setCurrentIndex(-1);
+    fillSorted(*cbCompetitorGroups_, std::move(lines));
 }
 
 void TfmExamineSettings::FillCompetitors() {
     cbCompetitor_->clear();
     const TCompetitors* group = SelectedGroup();
-    for (const TCompetitor* account : kvalorRoot().Users().SortedAccounts()) {
+    // Namesakes are told apart by the same names in every group's list.
+    for (const auto& [account, name] : kvalorRoot().Users().ListedAccounts()) {
         // The anonymous testing account is nobody to examine.
         if (account->Id() == ApplicantAccountId() || (group && !isWithin(*account, *group))) {
             continue;
         }
-        addLine(*cbCompetitor_, account->GetName(), account->Id());
+        addLine(*cbCompetitor_, name, account->Id());
     }
     cbCompetitor_->setCurrentIndex(-1);
 }
@@ -356,13 +377,14 @@ void TfmExamineSettings::FillTests() {
     cbTestList_->clear();
     TKvalor& root = kvalorRoot();
     const TQuestions& tests = rbComplex_->isChecked() ? root.ComplexTests() : root.SimpleTests();
+    std::vector<Line> lines;
     for (int i = 0; i < tests.Count(); ++i) {
         const auto* test = dynamic_cast<const TQuestions*>(tests.CollectionAt(i));
         if (test && QuestionCount(*test, root.Tasks()) > 0) {
-            addLine(*cbTestList_, test->GetName(), test->Id());
+            lines.push_back({fromCp1251(test->GetName()), test->Id()});
         }
     }
-    cbTestList_->setCurrentIndex(-1);
+    fillSorted(*cbTestList_, std::move(lines));
 }
 
 // The lists keep ids, so that an entry deleted meanwhile elsewhere is merely not found.

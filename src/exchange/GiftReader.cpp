@@ -225,7 +225,9 @@ QString mapAnswers(QStringView block, TextFormat format, DraftQuestion& draft) {
     if (content.startsWith(u'#')) {
         return noCounterpart("числовой ответ");
     }
-    if (findSequence(content, 0, u"->") >= 0) {
+    // A "~" makes a choice, whatever its answers say: "->" may well stand in an answer text.
+    // Only a block of "=" answers with pairs "a -> b" is matching.
+    if (findUnescaped(content, 0, u"~") < 0 && findSequence(content, 0, u"->") >= 0) {
         return noCounterpart("вопрос на соответствие");
     }
     const qsizetype feedback = findUnescaped(content, 0, u"#");

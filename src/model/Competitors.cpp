@@ -3,6 +3,8 @@
 #include <QString>
 #include <algorithm>
 #include <array>
+#include <numeric>
+#include <utility>
 
 #include "model/BuiltinAccounts.h"
 #include "model/CollectionHelpers.h"
@@ -28,8 +30,11 @@ const std::array<BuiltinAccount, 3> kBuiltins = {{
     {ApplicantAccountId, kRoleApplicant, "Соискатель"},
 }};
 
+constexpr int kFirstNameField = 0;
 // The account's last name is its display name.
 constexpr int kLastNameField = 1;
+constexpr int kPatronymicField = 2;
+constexpr int kTownField = 9;
 
 bool isBuiltinId(const Guid& id) {
     return std::any_of(kBuiltins.begin(), kBuiltins.end(),
@@ -76,6 +81,54 @@ THash deciphered(const THash& bytes) {
     // Bytes that are no cipher container (an empty string among them) stay as they are.
     TKVTEADecrypt().decipher(text);
     return text;
+}
+
+// Which of the names another of them equals, as names compare.
+std::vector<bool> sharedNames(const std::vector<std::string>& listed) {
+    std::vector<QString> names;
+    names.reserve(listed.size());
+    for (const std::string& name : listed) {
+        names.push_back(fromCp1251(name));
+    }
+    // Equal names stand side by side in name order, whatever order they come in.
+    std::vector<std::size_t> order(names.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&names](std::size_t a, std::size_t b) {
+        return compareNames(names[a], names[b]) < 0;
+    });
+    std::vector<bool> shared(names.size(), false);
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        if (compareNames(names[order[i - 1]], names[order[i]]) == 0) {
+            shared[order[i - 1]] = true;
+            shared[order[i]] = true;
+        }
+    }
+    return shared;
+}
+
+// The names the accounts are listed by, in their order: the display name; for an account
+// whose name another of them shares, NameWithPlace, with the full name where the place does
+// not tell them apart either.
+std::vector<std::string> listedNames(const std::vector<TCompetitor*>& accounts) {
+    std::vector<std::string> listed;
+    listed.reserve(accounts.size());
+    for (const TCompetitor* account : accounts) {
+        listed.push_back(account->GetName());
+    }
+    // Namesakes by where they are; those of one class and town by their full names too.
+    const std::vector<bool> shared = sharedNames(listed);
+    for (std::size_t i = 0; i < accounts.size(); ++i) {
+        if (shared[i]) {
+            listed[i] = NameWithPlace(*accounts[i], false);
+        }
+    }
+    const std::vector<bool> sharedStill = sharedNames(listed);
+    for (std::size_t i = 0; i < accounts.size(); ++i) {
+        if (shared[i] && sharedStill[i]) {
+            listed[i] = NameWithPlace(*accounts[i], true);
+        }
+    }
+    return listed;
 }
 
 }  // namespace
@@ -152,10 +205,17 @@ std::vector<TCompetitor*> TCompetitors::SortedAccounts() const {
             accounts.push_back(account);
         }
     }
-    std::stable_sort(accounts.begin(), accounts.end(),
-                     [](const TCompetitor* a, const TCompetitor* b) {
-                         return byName(a->GetName(), b->GetName());
-                     });
+    // Converted once: a school has thousands of accounts.
+    std::vector<std::pair<QString, TCompetitor*>> named;
+    named.reserve(accounts.size());
+    for (TCompetitor* account : accounts) {
+        named.emplace_back(fromCp1251(account->GetName()), account);
+    }
+    std::stable_sort(named.begin(), named.end(), [](const auto& a, const auto& b) {
+        return compareDisplayNames(a.first, b.first) < 0;
+    });
+    std::transform(named.begin(), named.end(), accounts.begin(),
+                   [](const auto& entry) { return entry.second; });
     placeBuiltins(
         static_cast<int>(accounts.size()),
         [&accounts](int index, const Guid& id) {
@@ -185,12 +245,38 @@ void TCompetitors::Sort() {
         [this](int from, int to) { MoveEntry(from, to); });
 }
 
+std::vector<ListedAccount> TCompetitors::ListedAccounts() const {
+    const std::vector<TCompetitor*> accounts = SortedAccounts();
+    const std::vector<std::string> names = listedNames(accounts);
+    struct Entry {
+        int rank;
+        QString name;
+        ListedAccount listed;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(accounts.size());
+    for (std::size_t i = 0; i < accounts.size(); ++i) {
+        const int place = BuiltinAccountPlace(accounts[i]->Id());
+        entries.push_back({place >= 0 ? place : 3, fromCp1251(names[i]), {accounts[i], names[i]}});
+    }
+    // Namesakes follow the order of what is written beside them ("5 А" before "10 А").
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.rank != b.rank ? a.rank < b.rank : compareDisplayNames(a.name, b.name) < 0;
+    });
+    std::vector<ListedAccount> listed;
+    listed.reserve(entries.size());
+    for (Entry& entry : entries) {
+        listed.push_back(std::move(entry.listed));
+    }
+    return listed;
+}
+
 TAuthorizations TCompetitors::BuildAuthorizations() {
     EnsureBuiltins();
     TAuthorizations entries;
-    for (const auto* account : SortedAccounts()) {
+    for (const auto& [account, name] : ListedAccounts()) {
         TAuthorization entry;
-        entry.UserName = cutName(account->GetName());
+        entry.UserName = cutName(name);
         entry.UserId = account->Id();
         // Accounts directly in this list are in no group.
         const TExaminerCollection* group = account->Parent();
@@ -227,6 +313,41 @@ void TCompetitors::LoadFromStream(ByteStream& stream, const ReadContext& context
         throw;
     }
     loading_ = wasLoading;
+}
+
+int BuiltinAccountPlace(const Guid& id) {
+    for (std::size_t place = 0; place < kBuiltins.size(); ++place) {
+        if (kBuiltins[place].id() == id) {
+            return static_cast<int>(place);
+        }
+    }
+    return -1;
+}
+
+std::string NameWithPlace(const TCompetitor& account, bool withFullName) {
+    std::vector<std::string> place;
+    // The users list itself, which has no parent, is no group.
+    const TExaminerCollection* group = account.Parent();
+    if (group && group->Parent() && !group->GetName().empty()) {
+        place.push_back(group->GetName());
+    }
+    if (!account.GetField(kTownField).empty()) {
+        place.push_back(account.GetField(kTownField));
+    }
+    // Last, so that namesakes of one class stay together in a sorted list.
+    if (withFullName) {
+        std::string given = account.GetField(kFirstNameField);
+        const std::string& patronymic = account.GetField(kPatronymicField);
+        given += given.empty() || patronymic.empty() ? patronymic : ' ' + patronymic;
+        if (!given.empty()) {
+            place.push_back(given);
+        }
+    }
+    std::string name = account.GetName();
+    for (std::size_t i = 0; i < place.size(); ++i) {
+        name += (i == 0 ? " (" : ", ") + place[i];
+    }
+    return place.empty() ? name : name + ')';
 }
 
 void installUsersFactories() {

@@ -13,6 +13,11 @@
 
 namespace kvalor {
 
+struct ListedAccount {
+    TCompetitor* account = nullptr;
+    std::string name;
+};
+
 // The users list of the root object and every group of users in it: accounts and groups,
 // the three built-in accounts at the head of the list.
 class TCompetitors : public TExaminerCollection {
@@ -43,14 +48,20 @@ public:
     // The built-in applicant account anywhere in the tree, or nullptr.
     TCompetitor* Applicant() const;
 
-    // All accounts of the tree by name, the built-in ones first. A view: it owns nothing.
+    // All accounts of the tree by name as lists show them (digits read as numbers), the
+    // built-in ones first. A view: it owns nothing.
     std::vector<TCompetitor*> SortedAccounts() const;
 
     // Accounts before groups, each by name; the groups directly under this list are sorted
     // the same way; then the built-in accounts of this list go to the places 0, 1 and 2.
     void Sort();
 
-    // The login entries of every account in the order of SortedAccounts, after EnsureBuiltins.
+    // The accounts of SortedAccounts, each with the name lists show it by: the display name,
+    // or for namesakes NameWithPlace, with the full name where the place does not tell them
+    // apart either; namesakes in the order of those names.
+    std::vector<ListedAccount> ListedAccounts() const;
+
+    // The login entries of the accounts of ListedAccounts, after EnsureBuiltins.
     TAuthorizations BuildAuthorizations();
 
     // Whether the account exists and its password equals the deciphered bytes exactly.
@@ -91,6 +102,15 @@ private:
 // A users group read from stored data; its accounts count on their own.
 inline constexpr EntryCost kUsersGroupEntryCost{TExaminerCollection::kMinRecordBytes,
                                                 OwnedObjectBytes(sizeof(TCompetitors))};
+
+// The place of a built-in account at the head of the users list (0 administrator, 1 teacher,
+// 2 applicant); -1 for any other id.
+int BuiltinAccountPlace(const Guid& id);
+
+// The account's name with where it is beside it, as far as it is in a group or has a town,
+// and with its first name and patronymic written out when asked: "Петров П.П. (9 Б, Москва)",
+// "Петров П.П. (9 Б, Москва, Пётр Павлович)".
+std::string NameWithPlace(const TCompetitor& account, bool withFullName);
 
 // Makes the collection reader create a TCompetitor for an account entry and a TCompetitors
 // for a users group. The root object installs them; so do tests of the reader.

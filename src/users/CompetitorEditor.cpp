@@ -12,9 +12,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/DataModule.h"
 #include "app/MainWindow.h"
 #include "cipher/KVTEACrypt.h"
 #include "model/BuiltinAccounts.h"
+#include "model/CollectionHelpers.h"
 #include "model/Competitor.h"
 #include "model/Competitors.h"
 #include "model/Kvalor.h"
@@ -262,6 +264,12 @@ void TfmCompetitorEdit::btnSaveClick() {
                          QStringLiteral("Нарушение прав"), QMessageBox::Warning);
         return;
     }
+    if (!IsBuiltinAccountId(account.Id()) &&
+        !NameMayBeShared(CompetitorDisplayName(stored(edLastName_->text()),
+                                               stored(edFirstName_->text()),
+                                               stored(edPatronymic_->text())))) {
+        return;
+    }
     account.SetField(kFirstNameField, stored(edFirstName_->text()));
     account.SetField(kLastNameField, stored(edLastName_->text()));
     account.SetField(kPatronymicField, stored(edPatronymic_->text()));
@@ -280,7 +288,34 @@ void TfmCompetitorEdit::btnSaveClick() {
     FillFields();
 }
 
+bool TfmCompetitorEdit::NameMayBeShared(const std::string& name) const {
+    if (sameName(name, account_->GetName())) {
+        return true;
+    }
+    for (const TExaminerElement* element :
+         CollectItems(kvalorRoot().Users(), "TCompetitor", true)) {
+        const auto* other = dynamic_cast<const TCompetitor*>(element);
+        if (other && other != account_ && sameName(other->GetName(), name)) {
+            return prompts().ask(QStringLiteral("В списке уже есть соискатель %1.\nСохранить ещё "
+                                                "одного соискателя с тем же именем?")
+                                     .arg(fromCp1251(NameWithPlace(*other, true))),
+                                 QStringLiteral("Предупреждение"), QMessageBox::Warning,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+        }
+    }
+    return true;
+}
+
 void TfmCompetitorEdit::ChangePassword() {
+    const std::uint8_t runMode = dataModule().RunMode();
+    if (runMode == kRunModeAdministrator || runMode == kRunModeTeacher) {
+        // Staff set a forgotten password anew without knowing it; the blanks count here too.
+        account_->SetPassword(toCp1251(edPassword_->text()));
+        prompts().inform(QStringLiteral("Пароль успешно изменен"), QStringLiteral("Информация"),
+                         QMessageBox::Information);
+        return;
+    }
     QString oldPassword;
     if (!PasswordInputBox(QStringLiteral("Старый пароль"), QString(), oldPassword, QChar('#'))) {
         return;

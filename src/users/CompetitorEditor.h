@@ -20,8 +20,9 @@ std::string CompetitorDisplayName(const std::string& lastName, const std::string
 
 // The user editor "Соискатель": the name parts, town, organisation and password of one account.
 // It composes the display name, can split a full name typed into the last-name field, keeps
-// the built-in staff accounts from users without the right, and changes a password only after
-// the old one was given. Created once and reused: the caller loads an account, shows the
+// the built-in staff accounts from users without the right, warns before a second account of
+// the same name is saved, and changes a password: staff set it outright, anyone else only
+// after giving the old one. Created once and reused: the caller loads an account, shows the
 // dialog modally and reads the account afterwards. Closing it drops unsaved changes.
 class TfmCompetitorEdit : public QDialog {
     Q_OBJECT
@@ -64,6 +65,11 @@ private:
     void NameEdited(int part);
     void UpdateSave();
     bool MayChange(const TCompetitor& account) const;
+    // Whether the account may be saved under the name: at once when it keeps its name or no
+    // other account has it, else when the user, told of the other one, says so (twins and
+    // namesakes exist, but an unseen double cannot be told apart in the lists).
+    bool NameMayBeShared(const std::string& name) const;
+    // Staff set the new password outright; anyone else gives the old one first.
     void ChangePassword();
 
     TCompetitor* account_ = nullptr;

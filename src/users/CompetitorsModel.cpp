@@ -1,5 +1,7 @@
 #include "users/CompetitorsModel.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QFont>
 #include <QMimeData>
@@ -36,31 +38,35 @@ void TCompetitorsModel::Fill(TCompetitors& users) {
 }
 
 void TCompetitorsModel::fillNode(Node& node, TCompetitors& collection) {
+    // The built-in accounts in their places, then the accounts, then the groups, each by name
+    // with digits read as numbers ("5 А" before "10 А"); the list keeps its stored order.
+    struct Entry {
+        int rank;
+        QString name;
+        IExaminerItem* item;
+    };
+    std::vector<Entry> entries;
     for (int i = 0; i < collection.Count(); ++i) {
         IExaminerItem* item = collection.Items(i);
         if (!item || item->Id() == ApplicantAccountId()) {
             continue;
         }
+        const int place = item->IsCollection() ? -1 : BuiltinAccountPlace(item->Id());
+        const int rank = place >= 0 ? place : item->IsCollection() ? 4 : 3;
+        entries.push_back({rank, fromCp1251(item->GetName()), item});
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.rank != b.rank ? a.rank < b.rank : compareDisplayNames(a.name, b.name) < 0;
+    });
+    for (const Entry& entry : entries) {
         auto child = std::make_unique<Node>();
-        child->item = item;
+        child->item = entry.item;
         child->parent = &node;
-        if (auto* group = dynamic_cast<TCompetitors*>(item)) {
+        if (auto* group = dynamic_cast<TCompetitors*>(entry.item)) {
             fillNode(*child, *group);
         }
         node.children.push_back(std::move(child));
     }
-}
-
-QModelIndex TCompetitorsModel::AppendNode(const QModelIndex& parent, IExaminerItem& item) {
-    Node* holder = parent.isValid() ? nodeOf(parent) : &root_;
-    const int row = static_cast<int>(holder->children.size());
-    beginInsertRows(parent, row, row);
-    auto child = std::make_unique<Node>();
-    child->item = &item;
-    child->parent = holder;
-    holder->children.push_back(std::move(child));
-    endInsertRows();
-    return index(row, 0, parent);
 }
 
 void TCompetitorsModel::RemoveNode(const QModelIndex& index) {
@@ -94,12 +100,6 @@ const TCompetitorsModel::Node* TCompetitorsModel::findNode(const Node& node,
         }
     }
     return nullptr;
-}
-
-void TCompetitorsModel::ItemChanged(const QModelIndex& index) {
-    if (index.isValid()) {
-        emit dataChanged(index.siblingAtColumn(0), index.siblingAtColumn(kColumnCount - 1));
-    }
 }
 
 void TCompetitorsModel::SetDropHandlers(DropCheck check, Drop drop) {

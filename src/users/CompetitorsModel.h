@@ -13,7 +13,7 @@ class IExaminerItem;
 class TCompetitors;
 
 // The tree of the users window over the users list: groups with their members below them and
-// the accounts of no group, in list order. The nodes refer to the items; the texts are read
+// the accounts of no group, sorted by name. The nodes refer to the items; the texts are read
 // from the items at every display, so an edited account shows its new name at once.
 class TCompetitorsModel : public QAbstractItemModel {
     Q_OBJECT
@@ -25,20 +25,16 @@ public:
     explicit TCompetitorsModel(QObject* parent = nullptr);
     ~TCompetitorsModel() override;
 
-    // Empties the tree and shows the list: every item in order, the members of a group under
-    // its node; the built-in applicant account never.
+    // Empties the tree and shows the list, the members of a group under its node: the
+    // built-in accounts first, then accounts and groups by name; the built-in applicant
+    // account never.
     void Fill(TCompetitors& users);
-    // Appends a node for the item at the end of the children of parent (the top level for an
-    // invalid index) and returns its index.
-    QModelIndex AppendNode(const QModelIndex& parent, IExaminerItem& item);
     // Removes the node and its children; the item stays as it is.
     void RemoveNode(const QModelIndex& index);
     // The item the node shows; nullptr for an invalid index.
     IExaminerItem* ItemAt(const QModelIndex& index) const;
     // The first node, in depth-first order from the top, that shows the item.
     QModelIndex FindItemNode(const IExaminerItem* item) const;
-    // Tells the views that the item's texts changed.
-    void ItemChanged(const QModelIndex& index);
 
     // Drags carry a mark of this model, so that only drags out of its own tree are dropped.
     void SetDropHandlers(DropCheck check, Drop drop);

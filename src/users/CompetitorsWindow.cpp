@@ -42,15 +42,39 @@ namespace {
 
 const QString kExchangeFilter = QStringLiteral("Данные Квалор (*.exd)");
 
-bool confirmDelete(const IExaminerItem& item) {
-    return prompts().ask(
-               QStringLiteral("Вы действительно хотите удалить %1").arg(fromCp1251(item.GetName())),
-               QStringLiteral("Предупреждение"), QMessageBox::Warning,
-               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+using AccountSet = std::unordered_set<const TCompetitor*>;
+
+int studiesOf(const AccountSet& accounts) {
+    const TStudyList& journal = kvalorRoot().Studies();
+    int count = 0;
+    for (int i = 0; i < journal.Count(); ++i) {
+        count += accounts.contains(journal.StudyAt(i).User()) ? 1 : 0;
+    }
+    return count;
+}
+
+// One "Да" takes the results with the accounts: the question says how many, and Enter says no.
+bool confirmDelete(const IExaminerItem& item, const AccountSet& accounts) {
+    QString text =
+        QStringLiteral("Вы действительно хотите удалить %1").arg(fromCp1251(item.GetName()));
+    const int studies = studiesOf(accounts);
+    if (item.IsCollection()) {
+        text +=
+            QStringLiteral("\nВместе с группой будут удалены соискатели: %1").arg(accounts.size());
+        text += studies > 0 ? QStringLiteral(", их результаты тестирования: %1.").arg(studies)
+                            : QStringLiteral(".");
+    } else if (studies > 0) {
+        text += QStringLiteral(
+                    "\nВместе с соискателем будут удалены его результаты "
+                    "тестирования: %1.")
+                    .arg(studies);
+    }
+    return prompts().ask(text, QStringLiteral("Предупреждение"), QMessageBox::Warning,
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 // The results of deleted accounts go with them; the windows showing one are told first.
-void deleteStudiesOf(const std::unordered_set<const TCompetitor*>& accounts) {
+void deleteStudiesOf(const AccountSet& accounts) {
     kvalorRoot().Studies().DeleteWhere(
         [&accounts](const TStudy& study) { return accounts.contains(study.User()); });
 }
@@ -65,9 +89,8 @@ std::unique_ptr<TCompetitor> takeOut(TCompetitor& account) {
 bool keepBuiltinsOf(TCompetitors& group, TCompetitors& users) {
     bool kept = false;
     for (TExaminerElement* element : CollectItems(group, "TCompetitor", true)) {
-        const Guid& id = element->Id();
-        if (IsBuiltinAccountId(id)) {
-            const int place = id == AdministratorAccountId() ? 0 : id == TeacherAccountId() ? 1 : 2;
+        const int place = BuiltinAccountPlace(element->Id());
+        if (place >= 0) {
             users.InsertItem(place, element->Parent()->Extract(*element));
             kept = true;
         }
@@ -282,7 +305,7 @@ void TfmCompetitors::actAddCompetitorExecute() {
     }
     TCompetitor& added = *account;
     if (target.AddCompetitor(std::move(account), true) >= 0) {
-        SelectNode(model_->AppendNode(group ? focused : QModelIndex(), added));
+        ShowAgain(&added);
     }
 }
 
@@ -298,7 +321,7 @@ void TfmCompetitors::actAddGroupExecute() {
     group->NewId();
     TCompetitors& added = *group;
     kvalorRoot().Users().AddCollection(std::move(group));
-    SelectNode(model_->AppendNode(QModelIndex(), added));
+    ShowAgain(&added);
 }
 
 void TfmCompetitors::actEditExecute() {
@@ -316,7 +339,8 @@ void TfmCompetitors::actEditExecute() {
         prompts().runModal(editor_);
         editor_.Load(nullptr);
     }
-    model_->ItemChanged(focused);
+    // A new name may have a new place in the tree.
+    ShowAgain(item);
 }
 
 void TfmCompetitors::actDeleteExecute() {
@@ -327,22 +351,25 @@ void TfmCompetitors::actDeleteExecute() {
     TCompetitors& users = kvalorRoot().Users();
     IExaminerItem* item = model_->ItemAt(focused);
     if (auto* group = dynamic_cast<TCompetitors*>(item)) {
-        if (group->Count() > 0 && !confirmDelete(*group)) {
+        AccountSet members;
+        for (TExaminerElement* element : CollectItems(*group, "TCompetitor", true)) {
+            // A built-in account read into a group stays, with its results.
+            if (!IsBuiltinAccountId(element->Id())) {
+                members.insert(dynamic_cast<const TCompetitor*>(element));
+            }
+        }
+        if (group->Count() > 0 && !confirmDelete(*group, members)) {
             return;
         }
         model_->RemoveNode(focused);
         const bool keptBuiltins = keepBuiltinsOf(*group, users);
-        std::unordered_set<const TCompetitor*> members;
-        for (TExaminerElement* element : CollectItems(*group, "TCompetitor", true)) {
-            members.insert(dynamic_cast<const TCompetitor*>(element));
-        }
         deleteStudiesOf(members);
         group->Parent()->Extract(*group);
         if (keptBuiltins) {
             FormShow();
         }
     } else if (auto* account = dynamic_cast<TCompetitor*>(item)) {
-        if (IsBuiltinAccountId(account->Id()) || !confirmDelete(*account)) {
+        if (IsBuiltinAccountId(account->Id()) || !confirmDelete(*account, {account})) {
             return;
         }
         model_->RemoveNode(focused);
@@ -406,13 +433,6 @@ void TfmCompetitors::DropSelection(const QModelIndex& target) {
     if (!targetItem || !MayDrop(target)) {
         return;
     }
-    std::unordered_set<const IExaminerItem*> expanded;
-    for (int row = 0; row < model_->rowCount(); ++row) {
-        const QModelIndex node = model_->index(row, 0);
-        if (tvCompetitors_->isExpanded(node)) {
-            expanded.insert(model_->ItemAt(node));
-        }
-    }
     const QModelIndexList rows = tvCompetitors_->selectionModel()->selectedRows();
     const IExaminerItem* remembered = rows.isEmpty() ? nullptr : model_->ItemAt(rows.first());
 
@@ -430,16 +450,26 @@ void TfmCompetitors::DropSelection(const QModelIndex& target) {
         }
     }
 
-    TCompetitors& users = kvalorRoot().Users();
-    users.Sort();
-    model_->Fill(users);
+    kvalorRoot().Users().Sort();
+    ShowAgain(remembered);
+}
+
+void TfmCompetitors::ShowAgain(const IExaminerItem* select) {
+    std::unordered_set<const IExaminerItem*> expanded;
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        const QModelIndex node = model_->index(row, 0);
+        if (tvCompetitors_->isExpanded(node)) {
+            expanded.insert(model_->ItemAt(node));
+        }
+    }
+    model_->Fill(kvalorRoot().Users());
     for (int row = 0; row < model_->rowCount(); ++row) {
         const QModelIndex node = model_->index(row, 0);
         if (expanded.contains(model_->ItemAt(node))) {
             tvCompetitors_->expand(node);
         }
     }
-    SelectNode(model_->FindItemNode(remembered));
+    SelectNode(model_->FindItemNode(select));
 }
 
 void registerCompetitors() {

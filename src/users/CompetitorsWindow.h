@@ -9,6 +9,7 @@ class QTreeView;
 
 namespace kvalor {
 
+class IExaminerItem;
 class TCompetitorsModel;
 class TfmCompetitorEdit;
 class TfmKvalor;
@@ -64,8 +65,11 @@ private:
     // A drag is a single node or accounts only, dropped right on a node.
     bool MayDrop(const QModelIndex& target) const;
     // Moves the selected accounts into the collection of the target, sorts the list and
-    // shows it again as it was: the same top-level nodes expanded, the same item selected.
+    // shows it again with the first of them selected.
     void DropSelection(const QModelIndex& target);
+    // Fills the tree anew, as it was: the same top-level nodes expanded, the item (if any)
+    // selected and in view.
+    void ShowAgain(const IExaminerItem* select);
 
     TfmCompetitorEdit& editor_;
     TCompetitorsModel* model_;

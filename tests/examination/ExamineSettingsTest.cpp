@@ -261,13 +261,21 @@ TEST_F(ExamineSettingsTest, ListsOfGroupsApplicantsAndTests) {
     TCompetitors& evening = addUsersGroup(users, "Вечерние");
     TCompetitors& second = addUsersGroup(evening, "Вторая смена");
     TCompetitors& distance = addUsersGroup(users, "Заочные");
+    TCompetitors& tenth = addUsersGroup(users, "10 А класс");
+    addUsersGroup(users, "5 А класс");
     addApplicant("Гусев", {}, &second);
     addApplicant("Борисов", {}, &evening);
     addApplicant("Алексеев", {}, &distance);
     addApplicant("Дёмин");
+    // Namesakes are shown with where they are, and with their first names in one group.
+    addApplicant("Гусев", {}, &tenth).SetField(9, toCp1251("Омск"));
+    addApplicant("Гусев", {}, &second).SetField(0, toCp1251("Игорь"));
 
     arithmetic();
     addTest(kGroupKindSimpleTest, "Пустой", 10);
+    for (const char* name : {"Война46", "Война5"}) {
+        addQuestion(addTest(kGroupKindSimpleTest, name, 10), kSingleAnswer, "?", {"да"}, {0});
+    }
     TQuestions& nested = addTest(kGroupKindSimpleTest, "С группой", 10);
     addQuestion(addGroup(nested, "Глава 1"), kSingleAnswer, "?", {"да", "нет"}, {0});
     TQuestions& noTasks = addTest(kGroupKindComplexTest, "Без заданий", 10);
@@ -280,14 +288,16 @@ TEST_F(ExamineSettingsTest, ListsOfGroupsApplicantsAndTests) {
 
     TfmExamineSettings& window = openSetup(kRunModeTesting);
     EXPECT_EQ(linesOf(window.cbCompetitorGroups()),
-              (QStringList{"Вечерние", "Вторая смена", "Заочные"}));
+              (QStringList{"5 А класс", "10 А класс", "Вечерние", "Вторая смена", "Заочные"}));
     EXPECT_EQ(window.cbCompetitorGroups()->currentIndex(), -1);
-    const QStringList everyone{"Администратор", "Преподаватель", "Алексеев",
-                               "Борисов",       "Гусев",         "Дёмин"};
+    const QStringList namesakes{"Гусев (10 А класс, Омск)", "Гусев (Вторая смена, Игорь)",
+                                "Гусев (Вторая смена)"};
+    const QStringList everyone =
+        QStringList{"Администратор", "Преподаватель", "Алексеев", "Борисов"} + namesakes << "Дёмин";
     EXPECT_EQ(linesOf(window.cbCompetitor()), everyone);
 
     chooseLine(window.cbCompetitorGroups(), "Вечерние");
-    EXPECT_EQ(linesOf(window.cbCompetitor()), (QStringList{"Борисов", "Гусев"}));
+    EXPECT_EQ(linesOf(window.cbCompetitor()), QStringList{"Борисов"} + namesakes.mid(1));
     EXPECT_EQ(window.cbCompetitor()->currentIndex(), -1);
     pressKey(window.cbCompetitorGroups(), Qt::Key_Delete);
     EXPECT_EQ(window.cbCompetitorGroups()->currentIndex(), -1);
@@ -303,7 +313,8 @@ TEST_F(ExamineSettingsTest, ListsOfGroupsApplicantsAndTests) {
     EXPECT_TRUE(window.rbSimple()->font().bold());
     EXPECT_FALSE(window.rbComplex()->font().bold());
     EXPECT_TRUE(window.chbSelectively()->isEnabled());
-    EXPECT_EQ(linesOf(window.cbTestList()), (QStringList{"Арифметика", "С группой"}));
+    EXPECT_EQ(linesOf(window.cbTestList()),
+              (QStringList{"Арифметика", "Война5", "Война46", "С группой"}));
     EXPECT_EQ(window.cbTestList()->currentIndex(), -1);
 
     chooseLine(window.cbCompetitor(), "Дёмин");

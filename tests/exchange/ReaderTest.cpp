@@ -49,6 +49,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "Какие числа чётные? {~%50%2 ~%50%4 ~%-100%3 ~1}",
                    {"1 Какие числа чётные? | +2 +4 -3 -1"},
                    {}},
+        ReaderCase{"GiftArrowInAChoiceIsText",
+                   &ReadGift,
+                   "Что означает стрелка? {~a -> b ~c =d}",
+                   {"0 Что означает стрелка? | -a -> b -c +d"},
+                   {}},
         ReaderCase{"GiftTrueAndFalse",
                    &ReadGift,
                    "Земля круглая {T}\n\nЛуна — звезда {FALSE#неверно#верно}\n\n"

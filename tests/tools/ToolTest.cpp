@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -259,6 +260,14 @@ TEST_F(ToolTest, SchoolDataSetIsReadBackAndResavedUnchanged) {
     EXPECT_EQ(CollectItems(root.Users(), "TCompetitor", true).size(), 600u + 3u);
     ASSERT_EQ(root.Studies().Count(), 10000);
     EXPECT_EQ(root.Studies().StudyAt(0).Questions().Count(), 20);
+    // Graded tests give a class the spread of grades it gets, not a 5 to everyone.
+    std::map<int, int> grades;  // 0: not graded
+    for (int i = 0; i < root.Studies().Count(); ++i) {
+        const TStudy& study = root.Studies().StudyAt(i);
+        ++grades[study.Test()->GradingMethod() == 1 ? study.Grade() : 0];
+    }
+    EXPECT_GE(grades.size(), 5u);
+    EXPECT_LT(grades[5] * 4, root.Studies().Count() - grades[0]);
 
     const QString copy = path("Resaved.exd");
     ASSERT_EQ(runTool({"resave", school, copy}).exitCode, 0);

@@ -125,13 +125,14 @@ TEST_F(CompetitorEditorTest, SavingStoresTrimmedFieldsAndComposesTheName) {
     EXPECT_EQ(field(teacher, 1) + field(teacher, 9), "УчительТула");
 }
 
-TEST_F(CompetitorEditorTest, PasswordChangesOnlyWithTheOldPassword) {
+TEST_F(CompetitorEditorTest, StaffSetPasswordsOthersGiveTheOldOne) {
     struct Case {
         const char* what;
         QString typed;
         std::optional<QString> oldPassword;  // nullopt: the old-password box is cancelled
         const char* message;
         QString after;
+        std::uint8_t runMode = kRunModeTesting;  // staff are never asked for the old password
     };
     const std::vector<Case> cases{
         // An account without a password gets one by confirming an empty old password.
@@ -139,19 +140,25 @@ TEST_F(CompetitorEditorTest, PasswordChangesOnlyWithTheOldPassword) {
         {"wrong old", "другой", "неверно", "Пароль не изменен", "секрет"},
         {"cancelled", "другой", std::nullopt, nullptr, "секрет"},
         {"changed", "Новый Пароль", "секрет", "Пароль успешно изменен", "Новый Пароль"},
+        // A forgotten password is set anew by staff.
+        {"administrator", "сброс", {}, "Пароль успешно изменен", "сброс", kRunModeAdministrator},
+        {"teacher", " 1 ", {}, "Пароль успешно изменен", " 1 ", kRunModeTeacher},
     };
     TCompetitor& account = addApplicant("Петров");
     account.SetField(1, toCp1251("Петров"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TfmCompetitorEdit& dialog = edit(account);
+        dataModule().SetRunMode(c.runMode);
         // A click selects the placeholder, so that typing replaces it.
         dialog.edPassword()->setFocus(Qt::MouseFocusReason);
         mouseClick(dialog.edPassword());
         typeKeys(c.typed);
         // A field changed after the password does not make it forgotten.
         typeText(dialog.edTown(), c.what);
-        prompts_.expectPasswordInputBox("Старый пароль", c.oldPassword).prompt("").value("");
+        if (c.runMode == kRunModeTesting) {
+            prompts_.expectPasswordInputBox("Старый пароль", c.oldPassword).prompt("").value("");
+        }
         if (c.message) {
             const bool changed = c.after == c.typed;
             prompts_.expectInform(c.message)
@@ -170,6 +177,44 @@ TEST_F(CompetitorEditorTest, PasswordChangesOnlyWithTheOldPassword) {
         if (prompt.kind == ScriptedPrompts::Kind::PasswordInputBox) {
             EXPECT_EQ(prompt.passwordChar, QChar('#'));
         }
+    }
+}
+
+TEST_F(CompetitorEditorTest, ASecondAccountOfTheSameNameIsSavedOnlyWhenTheUserSaysSo) {
+    struct Case {
+        std::optional<QMessageBox::StandardButton> answer;  // nullopt: nothing is asked
+        QString town, name, storedTown;
+    };
+    const std::vector<Case> cases{
+        {QMessageBox::No, "Омск", "Сидоров", ""},
+        {QMessageBox::Yes, "", "Петров П.П.", ""},
+        // Saved again under its own name: nothing to warn of.
+        {std::nullopt, "Тверь", "Петров П.П.", "Тверь"},
+    };
+    const QString question =
+        "В списке уже есть соискатель Петров П.П. (9 Б, Москва).\nСохранить "
+        "ещё одного соискателя с тем же именем?";
+    kvalorRoot().SetAutoSplitName(true);
+    addApplicant("Петров П.П.", {}, &addUsersGroup(kvalorRoot().Users(), "9 Б"))
+        .SetField(9, toCp1251("Москва"));
+    TCompetitor& second = addApplicant("Сидоров");
+    second.SetField(1, toCp1251("Сидоров"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.town.toStdString());
+        TfmCompetitorEdit& dialog = edit(second);
+        dialog.edLastName()->selectAll();
+        typeKeys("Петров Пётр Павлович");
+        typeText(dialog.edTown(), c.town);
+        if (c.answer) {
+            prompts_.expectAsk(question, *c.answer).defaultButton(QMessageBox::No);
+        }
+        click(dialog.btnSave());
+        ASSERT_TRUE(prompts_.finished());
+        EXPECT_EQ(examtest::text(second.GetName()), c.name);
+        EXPECT_EQ(field(second, 9), c.storedTown);
+        // Declined, what was typed waits in the dialog for a change that tells them apart.
+        EXPECT_EQ(dialog.edTown()->text(), c.town);
+        dialog.reject();
     }
 }
 

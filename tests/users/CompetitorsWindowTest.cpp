@@ -49,8 +49,9 @@ protected:
         addStudy(addApplicant("Яковлев"));
     }
 
-    const QStringList classLines{kAdmin,      kTeacher, "9 Б",    "  Петров",
-                                 "  Андреев", "10 А",   "Яковлев"};
+    // Accounts before groups, by name, digits read as numbers; the list keeps its order.
+    const QStringList classLines{kAdmin,      kTeacher,   "Яковлев", "9 Б",
+                                 "  Андреев", "  Петров", "10 А"};
 };
 
 TEST_F(CompetitorsWindowTest, TreeAndDeletionWithTheResults) {
@@ -69,22 +70,25 @@ TEST_F(CompetitorsWindowTest, TreeAndDeletionWithTheResults) {
         const char* selectedBefore;
         bool enabled;
         std::optional<QMessageBox::StandardButton> answer;
+        QString question;
         QStringList linesAfter;
         int studiesAfter;
     };
+    const QStringList withoutYakovlev = classLines.mid(0, 2) + classLines.mid(3);
+    const QString nine =
+        "Вы действительно хотите удалить 9 Б\nВместе с группой будут удалены "
+        "соискатели: 2, их результаты тестирования: 3.";
+    const QString yakovlev =
+        "Вы действительно хотите удалить Яковлев\nВместе с соискателем "
+        "будут удалены его результаты тестирования: 1.";
     const std::vector<Case> cases{
-        {"Администратор", nullptr, false, std::nullopt, classLines, 4},
-        {"Преподаватель", nullptr, true, std::nullopt, classLines, 4},
-        {"10 А",
-         nullptr,
-         true,
-         std::nullopt,
-         {kAdmin, kTeacher, "9 Б", "  Петров", "  Андреев", "Яковлев"},
-         4},
-        {"9 Б", nullptr, true, QMessageBox::Yes, {kAdmin, kTeacher, "10 А", "Яковлев"}, 1},
-        {"Яковлев", nullptr, true, QMessageBox::No, classLines, 4},
+        {"Администратор", nullptr, false, std::nullopt, {}, classLines, 4},
+        {"Преподаватель", nullptr, true, std::nullopt, {}, classLines, 4},
+        {"10 А", nullptr, true, std::nullopt, {}, classLines.mid(0, 6), 4},
+        {"9 Б", nullptr, true, QMessageBox::Yes, nine, {kAdmin, kTeacher, "Яковлев", "10 А"}, 1},
+        {"Яковлев", nullptr, true, QMessageBox::No, yakovlev, classLines, 4},
         // Only the focused node goes, whatever else is selected.
-        {"Яковлев", "Андреев", true, QMessageBox::Yes, classLines.mid(0, 6), 3},
+        {"Яковлев", "Андреев", true, QMessageBox::Yes, yakovlev, withoutYakovlev, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.focus);
@@ -97,11 +101,10 @@ TEST_F(CompetitorsWindowTest, TreeAndDeletionWithTheResults) {
                   c.selectedBefore ? Qt::ControlModifier : Qt::NoModifier);
         ASSERT_EQ(window.actDelete()->isEnabled(), c.enabled);
         if (c.answer) {
-            prompts_
-                .expectAsk(QStringLiteral("Вы действительно хотите удалить %1").arg(c.focus),
-                           *c.answer)
+            prompts_.expectAsk(c.question, *c.answer)
                 .caption("Предупреждение")
-                .icon(QMessageBox::Warning);
+                .icon(QMessageBox::Warning)
+                .defaultButton(QMessageBox::No);
         }
         QTest::keyClick(window.tvCompetitors(), Qt::Key_Delete);
         processEvents();
@@ -121,9 +124,9 @@ TEST_F(CompetitorsWindowTest, TreeAndDeletionWithTheResults) {
     static_cast<TCompetitors*>(users.CollectionAt(3))->AddItem(users.Extract(teacher));
     window.FormShow();
     clickNode(window, nodeNamed(window, "9 Б"));
-    prompts_.expectAsk("Вы действительно хотите удалить 9 Б", QMessageBox::Yes);
+    prompts_.expectAsk(nine, QMessageBox::Yes);
     trigger(window.actDelete());
-    EXPECT_EQ(treeLines(window), (QStringList{kAdmin, kTeacher, "10 А", "Яковлев"}));
+    EXPECT_EQ(treeLines(window), (QStringList{kAdmin, kTeacher, "Яковлев", "10 А"}));
     EXPECT_EQ(users.Teacher(), &teacher);
     EXPECT_EQ(kvalorRoot().CurrentUser(), &teacher);
     EXPECT_EQ(kvalorRoot().Studies().Count(), 2);
@@ -138,9 +141,9 @@ TEST_F(CompetitorsWindowTest, NewAccountsAndGroups) {
     const std::vector<Case> cases{
         {"9 Б",
          true,
-         {kAdmin, kTeacher, "9 Б", "  Петров", "  Андреев", "  Сидоров С.", "10 А", "Яковлев"}},
+         {kAdmin, kTeacher, "Яковлев", "9 Б", "  Андреев", "  Петров", "  Сидоров С.", "10 А"}},
         // An account focused in a group adds at the top level.
-        {"Петров", true, classLines + QStringList{"Сидоров С."}},
+        {"Петров", true, QStringList{kAdmin, kTeacher, "Сидоров С."} + classLines.mid(2)},
         {"9 Б", false, classLines},
     };
     TfmCompetitors& window = openUsers();
@@ -175,7 +178,7 @@ TEST_F(CompetitorsWindowTest, NewAccountsAndGroups) {
     QTest::keyClick(tree, Qt::Key_Insert, Qt::ControlModifier);
     QTest::keyClick(tree, Qt::Key_Insert, Qt::ControlModifier);
     processEvents();
-    EXPECT_EQ(treeLines(window), classLines + QStringList{" 11 В "});
+    EXPECT_EQ(treeLines(window), classLines.mid(0, 3) << " 11 В " << classLines.mid(3));
     auto* group = static_cast<TCompetitors*>(window.Model().ItemAt(tree->currentIndex()));
     ASSERT_NE(group, nullptr);
     EXPECT_NE(group->Id(), static_cast<TCompetitors*>(kvalorRoot().Users().CollectionAt(4))->Id());
@@ -187,6 +190,7 @@ TEST_F(CompetitorsWindowTest, NewAccountsAndGroups) {
     processEvents();
     ASSERT_TRUE(prompts_.finished());
     EXPECT_EQ(examtest::text(group->GetName()), "11 Г");
+    EXPECT_EQ(treeLines(window).back(), "11 Г");
 }
 
 TEST_F(CompetitorsWindowTest, DraggingMovesAccountsAndSorts) {
@@ -196,22 +200,22 @@ TEST_F(CompetitorsWindowTest, DraggingMovesAccountsAndSorts) {
         bool accepted;
         QStringList linesAfter;
     };
-    const QStringList sorted{kAdmin, kTeacher,    "Борисов", "Яковлев",
-                             "10 А", "  Фёдоров", "9 Б",     "  Петров"};
+    const QStringList sorted{kAdmin, kTeacher,   "Борисов", "Яковлев",
+                             "9 Б",  "  Петров", "10 А",    "  Фёдоров"};
     const std::vector<Case> cases{
         {{"Яковлев", "Борисов"},
          "9 Б",
          true,
-         {kAdmin, kTeacher, "10 А", "  Фёдоров", "9 Б", "  Борисов", "  Петров", "  Яковлев"}},
+         {kAdmin, kTeacher, "9 Б", "  Борисов", "  Петров", "  Яковлев", "10 А", "  Фёдоров"}},
         {{"Яковлев", "Борисов"},
          "Фёдоров",
          true,
-         {kAdmin, kTeacher, "10 А", "  Борисов", "  Фёдоров", "  Яковлев", "9 Б", "  Петров"}},
+         {kAdmin, kTeacher, "9 Б", "  Петров", "10 А", "  Борисов", "  Фёдоров", "  Яковлев"}},
         // The built-in teacher stays where it is.
         {{"Преподаватель", "Петров"},
          "Борисов",
          true,
-         {kAdmin, kTeacher, "Борисов", "Петров", "Яковлев", "10 А", "  Фёдоров", "9 Б"}},
+         {kAdmin, kTeacher, "Борисов", "Петров", "Яковлев", "9 Б", "10 А", "  Фёдоров"}},
         {{"9 Б", "Яковлев"}, "10 А", false, sorted},
     };
     TfmCompetitors& window = openUsers();
@@ -264,7 +268,9 @@ TEST_F(CompetitorsWindowTest, ImportKeepsTheAdministratorAndLinksTheResults) {
     // The file lacks Яковлев: asked about his result first, declined, nothing changes.
     const QString question = UsersImportQuestion(UsersImportReport{1, false});
     prompts_.expectOpenFiles({file}).filter("Данные Квалор (*.exd)");
-    prompts_.expectAsk(question, QMessageBox::No).caption("Предупреждение");
+    prompts_.expectAsk(question, QMessageBox::No)
+        .caption("Предупреждение")
+        .defaultButton(QMessageBox::No);
     trigger(window.actCompetitorsLoadFromFile());
     EXPECT_EQ(laterStudy.User(), accountNamed("Яковлев"));
     prompts_.expectOpenFiles({file});
