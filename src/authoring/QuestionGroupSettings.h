@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include <QDialog>
@@ -84,6 +85,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The first value that cannot be saved: its control and what is wrong with it, in words.
+    struct Fault {
+        QWidget* Field;
+        QString Text;
+    };
+    std::optional<Fault> FirstFault();
+
     void BuildControls();
     QWidget* BuildCommonPage();
     QWidget* BuildTasksPage();

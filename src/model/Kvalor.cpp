@@ -135,6 +135,7 @@ void TKvalor::LinkStudies() {
             byTest.tasks[i]->ComplexTest = test;
         }
     });
+    tasks_->DropTasksWithoutComplexTest();
 
     // A study whose account or test is gone can be neither shown nor scored.
     studies_->DeleteWhere(
@@ -184,8 +185,7 @@ void TKvalor::SynchronizeStudies(TStudyList& list) {
         });
 }
 
-StudiesImportReport TKvalor::ImportStudies(const QStringList& fileNames,
-                                           const Progress& progress) {
+StudiesImportReport TKvalor::ImportStudies(const QStringList& fileNames, const Progress& progress) {
     const auto accounts =
         indexById(downcast<TCompetitor>(CollectItems(*users_, "TCompetitor", true)));
     const auto simpleGroups = indexById(questionGroups(*simpleTests_));
