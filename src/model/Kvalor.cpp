@@ -185,7 +185,8 @@ void TKvalor::SynchronizeStudies(TStudyList& list) {
         });
 }
 
-StudiesImportReport TKvalor::ImportStudies(const QStringList& fileNames, const Progress& progress) {
+StudiesImportReport TKvalor::ImportStudies(const QStringList& fileNames,
+                                           const Progress& progress) {
     const auto accounts =
         indexById(downcast<TCompetitor>(CollectItems(*users_, "TCompetitor", true)));
     const auto simpleGroups = indexById(questionGroups(*simpleTests_));
