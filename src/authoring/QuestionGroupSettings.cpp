@@ -54,12 +54,6 @@ QLineEdit* numberEdit() {
     return edit;
 }
 
-QLabel* wrappingLabel(const QString& text) {
-    auto* label = new QLabel(text);
-    label->setWordWrap(true);
-    return label;
-}
-
 QTableWidgetItem* readOnlyCell(const QString& text) {
     auto* cell = new QTableWidgetItem(text);
     cell->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
@@ -98,11 +92,11 @@ void TfmQuestionGroupSettings::BuildControls() {
 
     pcPages_ = new QTabWidget;
     // At large fonts the page scrolls rather than pushing the dialog off the screen.
-    auto* common = new QScrollArea;
-    common->setWidget(BuildCommonPage());
-    common->setWidgetResizable(true);
-    common->setFrameShape(QFrame::NoFrame);
-    pcPages_->addTab(common, QStringLiteral("Общие"));
+    saCommon_ = new QScrollArea;
+    saCommon_->setWidget(BuildCommonPage());
+    saCommon_->setWidgetResizable(true);
+    saCommon_->setFrameShape(QFrame::NoFrame);
+    pcPages_->addTab(saCommon_, QStringLiteral("Общие"));
     pcPages_->addTab(BuildTasksPage(), QStringLiteral("Состав"));
 
     btnSave_ = new QPushButton(actSave_->text());
@@ -139,7 +133,7 @@ QWidget* TfmQuestionGroupSettings::BuildCommonPage() {
 
     auto* parameters = new QGroupBox(QStringLiteral(" Параметры  "));
     auto* grid = new QGridLayout(parameters);
-    auto* lblTime = wrappingLabel(QStringLiteral("Время прохождения теста"));
+    auto* lblTime = new QLabel(QStringLiteral("Время прохождения теста"));
     lblTime->setBuddy(edTimeHour_);
     auto* time = new QHBoxLayout;
     time->addWidget(edTimeHour_);
@@ -153,11 +147,10 @@ QWidget* TfmQuestionGroupSettings::BuildCommonPage() {
     selected->addWidget(edSelectedQuestions_);
     selected->addWidget(chbTimeToTasks_);
     selected->addStretch();
-    lblSelectedQuestions_->setWordWrap(true);
     grid->addWidget(lblSelectedQuestions_, 1, 0);
     grid->addLayout(selected, 1, 1);
     grid->addWidget(cbTasks_, 2, 1);
-    auto* lblCount = wrappingLabel(QStringLiteral("Общее количество вопросов"));
+    auto* lblCount = new QLabel(QStringLiteral("Общее количество вопросов"));
     lblCount->setBuddy(edQuestionCount_);
     grid->addWidget(lblCount, 3, 0);
     grid->addWidget(edQuestionCount_, 3, 1);
@@ -668,15 +661,25 @@ void TfmQuestionGroupSettings::showEvent(QShowEvent* event) {
     if (size > 0 && FontSizeDiffers(edCaption_, size)) {
         ApplyFontSize(this, size);
         SizeGrid();
-        adjustSize();
     }
-    // Never larger than the screen: the page scrolls instead.
+    // The page whole where the screen has room for it, else as much as fits, scrolling.
     if (const QScreen* shown = screen()) {
-        const QRect room = shown->availableGeometry();
-        const QSize wanted = sizeHint().expandedTo(this->size());
-        resize(std::min(wanted.width(), room.width()), std::min(wanted.height(), room.height()));
-        move(std::clamp(x(), room.left(), std::max(room.left(), room.right() - width())),
-             std::clamp(y(), room.top(), std::max(room.top(), room.bottom() - height())));
+        // Within the window manager's frame, as far as it is known.
+        const QSize room =
+            shown->availableGeometry().size() - (frameGeometry().size() - this->size());
+        saCommon_->setMinimumSize(0, 0);
+        const QSize around = sizeHint() - saCommon_->sizeHint();
+        saCommon_->setMinimumSize(saCommon_->widget()->sizeHint().boundedTo(room - around));
+        // What the other controls need beyond that estimate comes off the page.
+        layout()->activate();
+        const QSize excess = (minimumSizeHint() - room).expandedTo(QSize(0, 0));
+        saCommon_->setMinimumSize((saCommon_->minimumSize() - excess).expandedTo(QSize(0, 0)));
+        layout()->activate();
+        adjustSize();
+        resize(std::min(width(), room.width()), std::min(height(), room.height()));
+        const QRect area = shown->availableGeometry();
+        move(std::clamp(x(), area.left(), std::max(area.left(), area.right() - width())),
+             std::clamp(y(), area.top(), std::max(area.top(), area.bottom() - height())));
     }
     edCaption_->setFocus();
 }

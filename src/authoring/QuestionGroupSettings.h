@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QTabWidget;
 class QTableWidget;
 
@@ -131,6 +132,8 @@ private:
     QAction* miAddTask_;
     QAction* miDeleteTask_;
     QTabWidget* pcPages_ = nullptr;
+    // The page "Общие", which scrolls where the screen is too small for it.
+    QScrollArea* saCommon_ = nullptr;
     QLineEdit* edCaption_ = nullptr;
     QLineEdit* edTimeHour_ = nullptr;
     QLineEdit* edTimeMin_ = nullptr;

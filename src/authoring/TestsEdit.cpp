@@ -15,6 +15,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPersistentModelIndex>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolBar>
@@ -195,7 +196,6 @@ TDragTreeView* makeTree(TItemTreeModel* model) {
     tree->setContextMenuPolicy(Qt::CustomContextMenu);
     tree->setAllColumnsShowFocus(true);
     tree->header()->setStretchLastSection(false);
-    tree->header()->setSectionResizeMode(kNameColumn, QHeaderView::Stretch);
     for (int column = 1; column < model->columnCount(); ++column) {
         tree->header()->setSectionResizeMode(column, QHeaderView::Interactive);
     }
@@ -1382,6 +1382,10 @@ void TfmTestsEdit::FitColumns() {
     tvComplex_->header()->resizeSection(kPercentColumn, count);
     tvComplex_->header()->resizeSection(
         kTimeColumn, metrics.horizontalAdvance(QStringLiteral("100 ч. 30 мин.")) + 16);
+    // Names keep some sixteen letters in view however narrow the side; the tree scrolls then.
+    for (TDragTreeView* tree : {tvComplex_, tvSimple_}) {
+        tree->SetFillColumn(kNameColumn, metrics.averageCharWidth() * 16);
+    }
 }
 
 void TfmTestsEdit::FitToToolBars() {
@@ -1397,20 +1401,31 @@ void TfmTestsEdit::FitToToolBars() {
     // The frame's borders, from its hints: its width and this one's may not agree yet.
     const int borders = frame == this ? 0 : frame->sizeHint().width() - sizeHint().width();
     const int chrome = borders + splitter_->handleWidth() + margins.left() + margins.right();
-    const auto needed = [this, chrome] {
-        return tbComplex_->sizeHint().width() + tbSimple_->sizeHint().width() + chrome;
+    // Each side has room for its toolbar, and for the columns of its tree beside names of
+    // some twenty letters.
+    const auto side = [](const QToolBar* toolBar, const QTreeView* tree) {
+        int columns = 0;
+        for (int column = kCountColumn; column < tree->header()->count(); ++column) {
+            columns += tree->isColumnHidden(column) ? 0 : tree->header()->sectionSize(column);
+        }
+        const int names = tree->fontMetrics().averageCharWidth() * 20 + tree->indentation() +
+                          tree->verticalScrollBar()->sizeHint().width() + 2 * tree->frameWidth();
+        return std::max(toolBar->sizeHint().width(), columns + names);
+    };
+    const auto needed = [&] {
+        return side(tbComplex_, tvComplex_) + side(tbSimple_, tvSimple_) + chrome;
     };
     SetToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     if (needed() > room) {
         SetToolButtonStyle(Qt::ToolButtonIconOnly);
     }
-    const int complexWidth = tbComplex_->sizeHint().width();
-    const int simpleWidth = tbSimple_->sizeHint().width();
+    const int complexWidth = side(tbComplex_, tvComplex_);
+    const int simpleWidth = side(tbSimple_, tvSimple_);
     const int wanted = std::min(needed(), room);
     if (wanted > frame->width()) {
         frame->resize(wanted, frame->height());
     }
-    // In proportion to the toolbars, so that the window's later sizes keep both in view.
+    // In proportion to what each side needs, so that the window's later sizes keep both in view.
     splitter_->setSizes({complexWidth, simpleWidth});
 }
 
