@@ -1402,13 +1402,13 @@ void TfmTestsEdit::FitToToolBars() {
     const int borders = frame == this ? 0 : frame->sizeHint().width() - sizeHint().width();
     const int chrome = borders + splitter_->handleWidth() + margins.left() + margins.right();
     // Each side has room for its toolbar, and for the columns of its tree beside names of
-    // some twenty letters.
+    // some forty letters.
     const auto side = [](const QToolBar* toolBar, const QTreeView* tree) {
         int columns = 0;
         for (int column = kCountColumn; column < tree->header()->count(); ++column) {
             columns += tree->isColumnHidden(column) ? 0 : tree->header()->sectionSize(column);
         }
-        const int names = tree->fontMetrics().averageCharWidth() * 20 + tree->indentation() +
+        const int names = tree->fontMetrics().averageCharWidth() * 40 + tree->indentation() +
                           tree->verticalScrollBar()->sizeHint().width() + 2 * tree->frameWidth();
         return std::max(toolBar->sizeHint().width(), columns + names);
     };
