@@ -660,6 +660,10 @@ void TfmQuestionGroupSettings::showEvent(QShowEvent* event) {
     const int size = kvalorRoot().FontSize();
     if (size > 0 && FontSizeDiffers(edCaption_, size)) {
         ApplyFontSize(this, size);
+        // Rows as high as the new font needs: the tables keep the height they were made with.
+        for (QTableWidget* table : {sgPointPersent_, sgTasks_}) {
+            table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
+        }
         SizeGrid();
     }
     // The page whole where the screen has room for it, else as much as fits, scrolling.
