@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 #include <QAction>
 #include <QCheckBox>
@@ -17,6 +18,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -88,7 +91,12 @@ void TfmQuestionGroupSettings::BuildControls() {
     lblCaption->setBuddy(edCaption_);
 
     pcPages_ = new QTabWidget;
-    pcPages_->addTab(BuildCommonPage(), QStringLiteral("Общие"));
+    // At large fonts the page scrolls rather than pushing the dialog off the screen.
+    saCommon_ = new QScrollArea;
+    saCommon_->setWidget(BuildCommonPage());
+    saCommon_->setWidgetResizable(true);
+    saCommon_->setFrameShape(QFrame::NoFrame);
+    pcPages_->addTab(saCommon_, QStringLiteral("Общие"));
     pcPages_->addTab(BuildTasksPage(), QStringLiteral("Состав"));
 
     btnSave_ = new QPushButton(actSave_->text());
@@ -116,7 +124,9 @@ QWidget* TfmQuestionGroupSettings::BuildCommonPage() {
     lblSelectedQuestions_->setBuddy(edSelectedQuestions_);
     chbTimeToTasks_ = new QCheckBox(QStringLiteral("для задания"));
     cbTasks_ = new QComboBox;
-    cbTasks_->setMinimumWidth(200);
+    // Long names are cut, not the dialog widened; the list itself shows them whole.
+    cbTasks_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cbTasks_->setMinimumContentsLength(12);
     cbTasks_->installEventFilter(this);
     edQuestionCount_ = numberEdit();
     edQuestionCount_->setReadOnly(true);
@@ -136,13 +146,14 @@ QWidget* TfmQuestionGroupSettings::BuildCommonPage() {
     auto* selected = new QHBoxLayout;
     selected->addWidget(edSelectedQuestions_);
     selected->addWidget(chbTimeToTasks_);
-    selected->addWidget(cbTasks_, 1);
+    selected->addStretch();
     grid->addWidget(lblSelectedQuestions_, 1, 0);
     grid->addLayout(selected, 1, 1);
+    grid->addWidget(cbTasks_, 2, 1);
     auto* lblCount = new QLabel(QStringLiteral("Общее количество вопросов"));
     lblCount->setBuddy(edQuestionCount_);
-    grid->addWidget(lblCount, 2, 0);
-    grid->addWidget(edQuestionCount_, 2, 1);
+    grid->addWidget(lblCount, 3, 0);
+    grid->addWidget(edQuestionCount_, 3, 1);
     grid->setColumnStretch(1, 1);
 
     rbPoint_ = new QRadioButton(QStringLiteral("Экзамен (бальная система)"));
@@ -186,10 +197,11 @@ QWidget* TfmQuestionGroupSettings::BuildCommonPage() {
         "Вопросы в комплексном тесте выбираются случайно из случайно выбранной группы"));
     auto* mixing = new QGroupBox(QStringLiteral(" Формирование выборки "));
     auto* mixingLayout = new QGridLayout(mixing);
+    // One box a line: side by side they made the dialog wider than the screen at large fonts.
     mixingLayout->addWidget(chbMixQuestions_, 0, 0);
-    mixingLayout->addWidget(chbMixQuestionGroups_, 0, 1);
-    mixingLayout->addWidget(chbMixAnswers_, 1, 0);
-    mixingLayout->addWidget(chbMixQuestionBetweenGroups_, 1, 1);
+    mixingLayout->addWidget(chbMixQuestionGroups_, 1, 0);
+    mixingLayout->addWidget(chbMixAnswers_, 2, 0);
+    mixingLayout->addWidget(chbMixQuestionBetweenGroups_, 3, 0);
 
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
@@ -461,9 +473,18 @@ void TfmQuestionGroupSettings::UpdateTaskActions() {
 }
 
 bool TfmQuestionGroupSettings::Validate() {
+    return !FirstFault().has_value();
+}
+
+std::optional<TfmQuestionGroupSettings::Fault> TfmQuestionGroupSettings::FirstFault() {
     const bool wasLoading = loading_;
     loading_ = true;
-    bool valid = true;
+    std::optional<Fault> fault;
+    const auto note = [&fault](QWidget* field, const QString& text) {
+        if (!fault) {
+            fault = Fault{field, text};
+        }
+    };
     double previous = 0.0;
     for (int level = 0; level < sgPointPersent_->columnCount(); ++level) {
         QTableWidgetItem* cell = sgPointPersent_->item(0, level);
@@ -476,26 +497,44 @@ bool TfmQuestionGroupSettings::Validate() {
             cell->setText(QStringLiteral("0"));
         }
         const double value = VariantToFloat(cell->text(), -1.0);
-        if (value < 0.0) {
-            valid = false;
-        } else if (value != 0.0) {
-            // The thresholds in use rise strictly; zeros are levels left out.
-            if (value <= previous) {
-                valid = false;
-            }
-            previous = value;
+        // The thresholds in use rise strictly; zeros are levels left out.
+        if (value < 0.0 || (value != 0.0 && value <= previous)) {
+            note(sgPointPersent_,
+                 QStringLiteral("Неверно задан порог оценки %1: нужно число не меньше 0, "
+                                "большее порогов предыдущих оценок (0 — оценка не используется)")
+                     .arg(level + 1));
         }
+        previous = std::max(previous, value);
     }
     for (QLineEdit* edit : {edTimeHour_, edTimeMin_, edValidPercent_, edSelectedQuestions_}) {
         if (edit->text().trimmed().isEmpty()) {
             edit->setText(QStringLiteral("0"));
         }
     }
-    valid = valid && VariantToFloat(edValidPercent_->text(), -1.0) >= 0.0 &&
-            VariantToInt(edTimeHour_->text(), -1) >= 0 &&
-            VariantToInt(edTimeMin_->text(), -1) >= 0 && !edCaption_->text().trimmed().isEmpty();
+    const QString wholeNumber = QStringLiteral("нужно целое число не меньше 0");
+    if (VariantToFloat(edValidPercent_->text(), -1.0) < 0.0) {
+        note(edValidPercent_, QStringLiteral("Неверно задан ценз (% правильных ответов): нужно "
+                                             "число не меньше 0"));
+    }
+    if (VariantToInt(edTimeHour_->text(), -1) < 0) {
+        note(edTimeHour_,
+             QStringLiteral("Неверно задано время прохождения теста, часов: ") + wholeNumber);
+    }
+    if (VariantToInt(edTimeMin_->text(), -1) < 0) {
+        note(edTimeMin_,
+             QStringLiteral("Неверно задано время прохождения теста, минут: ") + wholeNumber);
+    }
+    // A task never takes a negative number of questions.
+    if (chbTimeToTasks_->isChecked() && ChosenTask() &&
+        VariantToInt(edSelectedQuestions_->text(), -1) < 0) {
+        note(edSelectedQuestions_,
+             QStringLiteral("Неверно задано выбранное кол-во вопросов: ") + wholeNumber);
+    }
+    if (edCaption_->text().trimmed().isEmpty()) {
+        note(edCaption_, QStringLiteral("Не задано наименование теста"));
+    }
     loading_ = wasLoading;
-    return valid;
+    return fault;
 }
 
 void TfmQuestionGroupSettings::Apply() {
@@ -531,7 +570,8 @@ void TfmQuestionGroupSettings::Apply() {
 }
 
 void TfmQuestionGroupSettings::actSaveExecute() {
-    if (!Validate()) {
+    if (const std::optional<Fault> fault = FirstFault()) {
+        fault->Field->setFocus();
         throw KvalorError("Заданы некорректные значения");
     }
     Apply();
@@ -579,8 +619,18 @@ void TfmQuestionGroupSettings::TaskCountEdited(int row) {
 }
 
 void TfmQuestionGroupSettings::done(int result) {
-    if (group_) {
-        if (actSave_->isEnabled() && Validate()) {
+    if (group_ && actSave_->isEnabled()) {
+        if (const std::optional<Fault> fault = FirstFault()) {
+            // One wrong value must not cost the other edits without a word.
+            if (prompts().ask(fault->Text + QStringLiteral(".\nЗакрыть окно без сохранения "
+                                                           "изменений ?"),
+                              QStringLiteral("Предупреждение"), QMessageBox::Warning,
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes) {
+                fault->Field->setFocus();
+                return;
+            }
+        } else {
             const auto answer = prompts().ask(
                 QStringLiteral("Сохранить изменения ?"), QStringLiteral("Предупреждение"),
                 QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
@@ -588,6 +638,8 @@ void TfmQuestionGroupSettings::done(int result) {
                 Apply();
             }
         }
+    }
+    if (group_) {
         result = group_->GetName().empty() ? QDialog::Rejected : QDialog::Accepted;
     }
     loading_ = true;
@@ -608,8 +660,30 @@ void TfmQuestionGroupSettings::showEvent(QShowEvent* event) {
     const int size = kvalorRoot().FontSize();
     if (size > 0 && FontSizeDiffers(edCaption_, size)) {
         ApplyFontSize(this, size);
+        // Rows as high as the new font needs: the tables keep the height they were made with.
+        for (QTableWidget* table : {sgPointPersent_, sgTasks_}) {
+            table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
+        }
         SizeGrid();
+    }
+    // The page whole where the screen has room for it, else as much as fits, scrolling.
+    if (const QScreen* shown = screen()) {
+        // Within the window manager's frame, as far as it is known.
+        const QSize room =
+            shown->availableGeometry().size() - (frameGeometry().size() - this->size());
+        saCommon_->setMinimumSize(0, 0);
+        const QSize around = sizeHint() - saCommon_->sizeHint();
+        saCommon_->setMinimumSize(saCommon_->widget()->sizeHint().boundedTo(room - around));
+        // What the other controls need beyond that estimate comes off the page.
+        layout()->activate();
+        const QSize excess = (minimumSizeHint() - room).expandedTo(QSize(0, 0));
+        saCommon_->setMinimumSize((saCommon_->minimumSize() - excess).expandedTo(QSize(0, 0)));
+        layout()->activate();
         adjustSize();
+        resize(std::min(width(), room.width()), std::min(height(), room.height()));
+        const QRect area = shown->availableGeometry();
+        move(std::clamp(x(), area.left(), std::max(area.left(), area.right() - width())),
+             std::clamp(y(), area.top(), std::max(area.top(), area.bottom() - height())));
     }
     edCaption_->setFocus();
 }

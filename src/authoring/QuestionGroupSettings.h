@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include <QDialog>
@@ -11,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QTabWidget;
 class QTableWidget;
 
@@ -84,6 +86,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The first value that cannot be saved: its control and what is wrong with it, in words.
+    struct Fault {
+        QWidget* Field;
+        QString Text;
+    };
+    std::optional<Fault> FirstFault();
+
     void BuildControls();
     QWidget* BuildCommonPage();
     QWidget* BuildTasksPage();
@@ -123,6 +132,8 @@ private:
     QAction* miAddTask_;
     QAction* miDeleteTask_;
     QTabWidget* pcPages_ = nullptr;
+    // The page "Общие", which scrolls where the screen is too small for it.
+    QScrollArea* saCommon_ = nullptr;
     QLineEdit* edCaption_ = nullptr;
     QLineEdit* edTimeHour_ = nullptr;
     QLineEdit* edTimeMin_ = nullptr;

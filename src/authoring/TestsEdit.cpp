@@ -1,10 +1,12 @@
 #include "authoring/TestsEdit.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -13,12 +15,15 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPersistentModelIndex>
+#include <QScrollBar>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "app/DataModule.h"
 #include "app/MainWindow.h"
 #include "app/Settings.h"
 #include "authoring/ImportReportDialog.h"
@@ -31,6 +36,7 @@
 #include "exchange/QuestionImport.h"
 #include "exchange/QuestionText.h"
 #include "exchange/TestWorkbook.h"
+#include "model/CollectionHelpers.h"
 #include "model/Kvalor.h"
 #include "model/Question.h"
 #include "model/Questions.h"
@@ -75,6 +81,50 @@ bool askYes(const QString& text) {
                          QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
+// The object in words, as a deletion question names it: "тест «Алгебра»".
+QString objectTitle(const IExaminerItem& item) {
+    if (const auto* question = dynamic_cast<const TQuestion*>(&item)) {
+        constexpr int kShownLetters = 60;
+        QString text = fromCp1251(question->GetName()).simplified();
+        if (text.size() > kShownLetters) {
+            text = text.left(kShownLetters - 1) + QChar(0x2026);
+        }
+        return QStringLiteral("вопрос %1 «%2»").arg(question->GetNumber()).arg(text);
+    }
+    const auto* group = dynamic_cast<const TQuestions*>(&item);
+    const QString name = group ? fromCp1251(group->GetName()) : QString();
+    switch (group ? group->GroupKind() : 0) {
+        case kGroupKindComplexTest:
+            return QStringLiteral("комплексный тест «%1»").arg(name);
+        case kGroupKindSimpleTest:
+            return QStringLiteral("тест «%1»").arg(name);
+        default:
+            return QStringLiteral("группу вопросов «%1»").arg(name);
+    }
+}
+
+// What a deletion takes along, as a second line of its question; empty when nothing.
+struct Losses {
+    int Questions = 0;
+    int Tasks = 0;
+    int Results = 0;
+
+    QString Line() const {
+        QStringList parts;
+        const auto add = [&parts](int count, const char* what) {
+            if (count > 0) {
+                parts << QStringLiteral("%1 (%2)").arg(QString::fromUtf8(what)).arg(count);
+            }
+        };
+        add(Questions, "вопросы");
+        add(Tasks, "задания комплексных тестов");
+        add(Results, "результаты тестирования");
+        return parts.isEmpty() ? QString()
+                               : QStringLiteral("\nВместе с этим будут удалены ") +
+                                     parts.join(QStringLiteral(", ")) + QLatin1Char('.');
+    }
+};
+
 TQuestions* asGroup(IExaminerItem* item) {
     return dynamic_cast<TQuestions*>(item);
 }
@@ -82,6 +132,37 @@ TQuestions* asGroup(IExaminerItem* item) {
 bool isKind(const IExaminerItem* item, std::uint8_t groupKind) {
     const auto* group = dynamic_cast<const TQuestions*>(item);
     return group && group->GroupKind() == groupKind;
+}
+
+Losses simpleLosses(const std::vector<TItemNode*>& nodes) {
+    const TKvalor& root = kvalorRoot();
+    Losses losses;
+    for (const TItemNode* node : nodes) {
+        auto* group = asGroup(node->Item);
+        if (!group) {
+            continue;
+        }
+        losses.Questions += CountItems(*group, true);
+        for (TExaminerCollection* inside : CollectCollections(*group, "TQuestions")) {
+            if (const auto* source = dynamic_cast<const TQuestions*>(inside)) {
+                losses.Tasks += static_cast<int>(root.Tasks().TasksFrom(*source).size());
+            }
+        }
+        if (group->GroupKind() == kGroupKindSimpleTest) {
+            losses.Results += static_cast<int>(root.Studies().StudiesOfTest(*group).size());
+        }
+    }
+    return losses;
+}
+
+// An entry taken out of a collection, put into one.
+int insertEntry(TExaminerCollection& collection, int index,
+                std::unique_ptr<TExaminerElement>&& entry) {
+    return collection.InsertItem(index, std::move(entry));
+}
+int insertEntry(TExaminerCollection& collection, int index,
+                std::unique_ptr<TExaminerCollection>&& entry) {
+    return collection.InsertCollection(index, std::move(entry));
 }
 
 // The nearest simple test at or above the collection.
@@ -115,7 +196,6 @@ TDragTreeView* makeTree(TItemTreeModel* model) {
     tree->setContextMenuPolicy(Qt::CustomContextMenu);
     tree->setAllColumnsShowFocus(true);
     tree->header()->setStretchLastSection(false);
-    tree->header()->setSectionResizeMode(kNameColumn, QHeaderView::Stretch);
     for (int column = 1; column < model->columnCount(); ++column) {
         tree->header()->setSectionResizeMode(column, QHeaderView::Interactive);
     }
@@ -133,6 +213,7 @@ TfmTestsEdit::TfmTestsEdit(TfmKvalor& mainWindow, QWidget* parent)
       questionWindow_(questionWindow(mainWindow)),
       settings_(questionGroupSettingsDialog(mainWindow)),
       selectObject_(selectObjectDialog(mainWindow)),
+      area_(*mainWindow.centralWidget()),
       complexModel_(new TItemTreeModel(kCaptions, kHints.mid(0, kCaptions.size()), this)),
       simpleModel_(new TItemTreeModel(kCaptions + QStringList{QString()}, kHints, this)),
       actCmpCreate_(makeAction(this, QStringLiteral("Создать новый"), ActionIcon::Add)),
@@ -150,7 +231,13 @@ TfmTestsEdit::TfmTestsEdit(TfmKvalor& mainWindow, QWidget* parent)
       actSmpDelete_(makeAction(this, QStringLiteral("Удалить"), ActionIcon::Delete)),
       actSmpExport_(makeAction(this, QStringLiteral("Экспорт"), ActionIcon::Export)),
       actSmpImportQuestions_(
-          makeAction(this, QStringLiteral("Импорт вопросов..."), ActionIcon::Import)) {
+          makeAction(this, QStringLiteral("Импорт вопросов..."), ActionIcon::Import)),
+      actSmpMoveUp_(new QAction(themeIcon(QStringLiteral("go-up"), ActionIcon::Edit),
+                                QStringLiteral("Переместить вверх"), this)),
+      actSmpMoveDown_(new QAction(themeIcon(QStringLiteral("go-down"), ActionIcon::Edit),
+                                  QStringLiteral("Переместить вниз"), this)),
+      actSave_(makeAction(this, QStringLiteral("Сохранить"), ActionIcon::Save)),
+      tmAutoSave_(new QTimer(this)) {
     setWindowTitle(QStringLiteral("Тесты (редактирование)"));
     complexModel_->SetTextsFunction(
         [this](const TItemNode& node) { return NodeTexts(node, true); });
@@ -165,6 +252,10 @@ TfmTestsEdit::TfmTestsEdit(TfmKvalor& mainWindow, QWidget* parent)
     BuildControls();
     BuildActions();
     ConnectTrees();
+    tmAutoSave_->setObjectName(QStringLiteral("tmAutoSave"));
+    tmAutoSave_->setSingleShot(true);
+    tmAutoSave_->setInterval(kAutoSaveMilliseconds);
+    connect(tmAutoSave_, &QTimer::timeout, this, [this] { AutoSave(); });
     connect(&mainWindow.SettingDialog(), &TfmSetting::fontSizeChanged, this,
             guard([this] { ApplyFontSetting(kvalorRoot().FontSize()); }));
     ApplyFontSetting(kvalorRoot().FontSize());
@@ -233,6 +324,8 @@ void TfmTestsEdit::BuildActions() {
     mnComplexCreate_ = submenu(tbComplex_, QStringLiteral("Создать тест"), ActionIcon::Tests);
     mnComplexCreate_->addActions({actCmpCreate_, actCmpDublicateTask_});
     tbComplex_->addActions({actCmpAddTask_, actCmpChange_, actCmpDelete_});
+    tbComplex_->addSeparator();
+    tbComplex_->addAction(actSave_);
 
     mnSimpleCreate_ = submenu(tbSimple_, QStringLiteral("Создать тест"), ActionIcon::Tests);
     mnSimpleCreate_->addActions({actSmpCreate_, actSmpDublicateTask_});
@@ -242,7 +335,7 @@ void TfmTestsEdit::BuildActions() {
     // larger fonts.
     mnSimpleAdd_->addAction(actSmpImportQuestions_);
     mnSimpleItem_ = submenu(tbSimple_, QStringLiteral("Элемент"), ActionIcon::Copy);
-    mnSimpleItem_->addActions({actSmpCopy_, actSmpPaste_});
+    mnSimpleItem_->addActions({actSmpCopy_, actSmpPaste_, actSmpMoveUp_, actSmpMoveDown_});
     tbSimple_->addActions({actSmpChange_, actSmpDelete_, actSmpExport_});
 
     pmComplex_ = new QMenu(this);
@@ -261,7 +354,7 @@ void TfmTestsEdit::BuildActions() {
     pmSimple_->addSeparator();
     pmSimple_->addActions({actSmpAddGroup_, actSmpAddQuestion_, actSmpImportQuestions_});
     pmSimple_->addSeparator();
-    pmSimple_->addActions({actSmpCopy_, actSmpPaste_});
+    pmSimple_->addActions({actSmpCopy_, actSmpPaste_, actSmpMoveUp_, actSmpMoveDown_});
     pmSimple_->addSeparator();
     pmSimple_->addAction(actSmpDelete_);
 
@@ -278,14 +371,27 @@ void TfmTestsEdit::BuildActions() {
         action->setShortcutContext(Qt::WidgetShortcut);
         tvComplex_->addAction(action);
     }
-    for (QAction* action :
-         {actSmpDelete_, actSmpAddQuestion_, actSmpChange_, actSmpCopy_, actSmpPaste_}) {
+    actSmpMoveUp_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Up));
+    actSmpMoveDown_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Down));
+    for (QAction* action : {actSmpDelete_, actSmpAddQuestion_, actSmpChange_, actSmpCopy_,
+                            actSmpPaste_, actSmpMoveUp_, actSmpMoveDown_}) {
         action->setShortcutContext(Qt::WidgetShortcut);
         tvSimple_->addAction(action);
     }
 
+    // Ctrl+S wherever the keyboard is in the window.
+    actSave_->setShortcut(QKeySequence::Save);
+    actSave_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(actSave_);
+    connect(actSave_, &QAction::triggered, this, guard([this] { actSaveExecute(); }));
+
+    // Every action but copying and exporting may change the data.
     const auto handle = [this](QAction* action, void (TfmTestsEdit::*handler)()) {
-        connect(action, &QAction::triggered, this, guard([this, handler] {
+        const bool changes = action != actSmpCopy_ && action != actSmpExport_;
+        connect(action, &QAction::triggered, this, guard([this, handler, changes] {
+                    if (changes) {
+                        NoteChange();
+                    }
                     (this->*handler)();
                     UpdateActions();
                 }));
@@ -305,6 +411,13 @@ void TfmTestsEdit::BuildActions() {
     handle(actSmpDelete_, &TfmTestsEdit::actSmpDeleteExecute);
     handle(actSmpExport_, &TfmTestsEdit::actSmpExportExecute);
     handle(actSmpImportQuestions_, &TfmTestsEdit::actSmpImportQuestionsExecute);
+    for (const auto& [action, step] : {std::pair{actSmpMoveUp_, -1}, {actSmpMoveDown_, 1}}) {
+        connect(action, &QAction::triggered, this, guard([this, step] {
+                    NoteChange();
+                    MoveSelectionBy(step);
+                    UpdateActions();
+                }));
+    }
 }
 
 void TfmTestsEdit::ConnectTrees() {
@@ -333,11 +446,13 @@ void TfmTestsEdit::ConnectTrees() {
 
     tvSimple_->SetDropHandling([this](const TreeDrop& drop) { return AcceptSimpleDrop(drop); },
                                [this](const TreeDrop& drop) {
+                                   NoteChange();
                                    SimpleTreeDrop(drop.Target, drop.Place, drop.Modifiers);
                                    UpdateActions();
                                });
     tvComplex_->SetDropHandling([this](const TreeDrop& drop) { return AcceptComplexDrop(drop); },
                                 [this](const TreeDrop& drop) {
+                                    NoteChange();
                                     if (drop.Source == tvSimple_) {
                                         SimpleToComplexDrop(drop.Target);
                                     } else {
@@ -389,6 +504,8 @@ void TfmTestsEdit::UpdateActions() {
     actSmpAddQuestion_->setEnabled(simple != nullptr);
     actSmpCopy_->setEnabled(simple != nullptr);
     actSmpPaste_->setEnabled(simple != nullptr && ClipboardHasProgramData());
+    actSmpMoveUp_->setEnabled(test != nullptr && simple->Item != test);
+    actSmpMoveDown_->setEnabled(test != nullptr && simple->Item != test);
     actSmpChange_->setEnabled(simple != nullptr);
     actSmpDelete_->setEnabled(simple != nullptr);
     actSmpExport_->setEnabled(test != nullptr);
@@ -459,6 +576,11 @@ QVariant TfmTestsEdit::NodeRole(const TItemNode& node, int column, int role,
             if (!complexTree && question && column == kNameColumn) {
                 return fromCp1251(question->GetName());
             }
+            // A long name cut short in a narrow column can still be read whole.
+            if (const auto* group = dynamic_cast<const TQuestions*>(node.Item);
+                group && column == kNameColumn) {
+                return fromCp1251(group->GetName());
+            }
             return {};
         default:
             return {};
@@ -499,6 +621,35 @@ void TfmTestsEdit::RefreshSimpleTest(TQuestions& test) {
     RefreshComplexTree();
 }
 
+// Saving.
+
+void TfmTestsEdit::actSaveExecute() {
+    // What a failed load left in memory must never replace the file it could not read.
+    if (!dataModule().DataLoaded()) {
+        throw KvalorError(
+            "База данных не была прочитана при запуске программы. Сохранение невозможно");
+    }
+    tmAutoSave_->stop();
+    dataModule().SaveDataFile();
+}
+
+void TfmTestsEdit::NoteChange() {
+    // Noted before the change is made: a change that fails halfway is saved as well.
+    tmAutoSave_->start();
+}
+
+void TfmTestsEdit::AutoSave() {
+    // Never under an open dialog or editor, whose work is not stored yet.
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+        tmAutoSave_->start();
+        return;
+    }
+    // A failed save is shown once; the next change tries again.
+    if (dataModule().DataLoaded()) {
+        guarded([] { dataModule().SaveDataFile(); });
+    }
+}
+
 // Creating and changing.
 
 void TfmTestsEdit::CreateTest(std::uint8_t groupKind) {
@@ -506,6 +657,8 @@ void TfmTestsEdit::CreateTest(std::uint8_t groupKind) {
     settings_.SetGroup(test.get());
     settings_.SelectTask(nullptr);
     if (prompts().runModal(settings_) != QDialog::Accepted) {
+        // The tasks made for it on "Состав" go with it: none may name a test that never was.
+        DiscardItem(*test);
         return;
     }
     TKvalor& root = kvalorRoot();
@@ -516,7 +669,11 @@ void TfmTestsEdit::CreateTest(std::uint8_t groupKind) {
     list.RenumberCollections();
     TItemTreeModel& model = complex ? *complexModel_ : *simpleModel_;
     TItemNode& node = AddItemNode(model, created, nullptr);
+    if (complex) {
+        FillTree(model, created, &node, &root.Tasks());
+    }
     SelectNodeAlone(complex ? *tvComplex_ : *tvSimple_, node);
+    RefreshComplexTree();
 }
 
 void TfmTestsEdit::actCmpCreateExecute() {
@@ -736,7 +893,9 @@ void TfmTestsEdit::actSmpDublicateTaskExecute() {
 
 // Deleting.
 
-bool TfmTestsEdit::ConfirmSimpleDeletion(const IExaminerItem& item, TQuestions* test) {
+bool TfmTestsEdit::ConfirmSimpleDeletion(TItemNode& node) {
+    const IExaminerItem& item = *node.Item;
+    const TQuestions* test = EnclosingTest(&node);
     TKvalor& root = kvalorRoot();
     if (test && !root.Studies().StudiesOfTest(*test).empty() &&
         !askYes(QStringLiteral("По удаляе(мой\\му) группе\\вопросу проводилось тестирование.\n"
@@ -749,7 +908,8 @@ bool TfmTestsEdit::ConfirmSimpleDeletion(const IExaminerItem& item, TQuestions* 
                                "Удалить объект ?"))) {
         return false;
     }
-    return askYes(QStringLiteral("Вы действительно хотите удалить объект ?"));
+    return askYes(QStringLiteral("Вы действительно хотите удалить %1 ?").arg(objectTitle(item)) +
+                  simpleLosses({&node}).Line());
 }
 
 std::vector<TItemNode*> TfmTestsEdit::SimpleSelectionOfOneType() const {
@@ -762,6 +922,14 @@ std::vector<TItemNode*> TfmTestsEdit::SimpleSelectionOfOneType() const {
 void TfmTestsEdit::actSmpDeleteExecute() {
     const std::vector<TItemNode*> selected = SimpleSelectionOfOneType();
     if (selected.empty()) {
+        return;
+    }
+    // Several objects: one question with their count and what goes with them.
+    const bool several = selected.size() > 1;
+    if (several &&
+        !askYes(QStringLiteral("Вы действительно хотите удалить выделенные объекты (%1) ?")
+                    .arg(selected.size()) +
+                simpleLosses(selected).Line())) {
         return;
     }
     // Deleting a group deletes the nodes inside it: those are skipped.
@@ -778,7 +946,7 @@ void TfmTestsEdit::actSmpDeleteExecute() {
         TItemNode& node = *simpleModel_->NodeOf(index);
         IExaminerItem& item = *node.Item;
         TQuestions* test = EnclosingTest(&node);
-        if (!ConfirmSimpleDeletion(item, test)) {
+        if (!several && !ConfirmSimpleDeletion(node)) {
             continue;
         }
         const bool wholeTest = &item == test;
@@ -812,8 +980,27 @@ void TfmTestsEdit::actCmpDeleteExecute() {
     if (!complex) {
         return;
     }
-    if (!root.Studies().StudiesOfTest(*complex).empty() &&
-        !askYes(QStringLiteral("По удаляемой группе проводилось тестирование.\nУдалить тест ?"))) {
+    // Named, with what goes along: one Delete never removes a test unasked.
+    const int results = static_cast<int>(root.Studies().StudiesOfTest(*complex).size());
+    QString question;
+    if (complexTest) {
+        Losses losses;
+        losses.Tasks = static_cast<int>(root.Tasks().TasksOf(*complex).size());
+        losses.Results = results;
+        question =
+            QStringLiteral("Вы действительно хотите удалить %1 ?").arg(objectTitle(*complex)) +
+            losses.Line();
+    } else {
+        question = QStringLiteral("Вы действительно хотите удалить задание «%1» из теста «%2» ?")
+                       .arg(fromCp1251(item->GetName()), fromCp1251(complex->GetName()));
+        if (results > 0) {
+            question += QStringLiteral(
+                            "\nПо тесту проводилось тестирование (результатов: %1), "
+                            "результаты останутся.")
+                            .arg(results);
+        }
+    }
+    if (!askYes(question)) {
         return;
     }
     if (complexTest) {
@@ -897,23 +1084,21 @@ Qt::DropAction TfmTestsEdit::AcceptSimpleDrop(const TreeDrop& drop) const {
 
 void TfmTestsEdit::SimpleTreeDrop(TItemNode* target, DropPlace place,
                                   Qt::KeyboardModifiers modifiers) {
-    // Without Shift a drop is a move, which the simple tree does not do.
-    if (!modifiers.testFlag(Qt::ShiftModifier)) {
-        return;
-    }
     const std::vector<TItemNode*> selected = SimpleSelectionOfOneType();
     if (!selected.empty() && target && !target->IsRoot()) {
-        CopySelectionTo(selected, *target->Item, place);
+        // With Shift a copy; without, the items move within their test.
+        PlaceSelection(selected, *target->Item, place, !modifiers.testFlag(Qt::ShiftModifier));
     }
 }
 
-void TfmTestsEdit::CopySelectionTo(const std::vector<TItemNode*>& selected, IExaminerItem& target,
-                                   DropPlace place) {
+void TfmTestsEdit::PlaceSelection(const std::vector<TItemNode*>& selected, IExaminerItem& target,
+                                  DropPlace place, bool move) {
     const SelectionType type = SameTypeSelection(*tvSimple_);
     const bool questions = type.ClassName == "TQuestion";
     const auto* targetGroup = dynamic_cast<const TQuestions*>(&target);
     TExaminerCollection* receiver = nullptr;
-    int index = 0;
+    // The new items go next to the anchor, or at the end of the receiver without one.
+    const IExaminerItem* anchor = nullptr;
     if (place == DropPlace::On && targetGroup &&
         (questions || type.GroupKind != targetGroup->GroupKind())) {
         // Onto a test or group itself: at its end, where a paste of the same items would
@@ -926,7 +1111,6 @@ void TfmTestsEdit::CopySelectionTo(const std::vector<TItemNode*>& selected, IExa
             return;
         }
         receiver = asGroup(&target);
-        index = receiver->Count();
     } else {
         // Next to an item of the same class and kind.
         const bool sameKind = questions ? dynamic_cast<const TQuestion*>(&target) != nullptr
@@ -935,24 +1119,120 @@ void TfmTestsEdit::CopySelectionTo(const std::vector<TItemNode*>& selected, IExa
         if (!sameKind || !receiver) {
             return;
         }
-        index = receiver->IndexOf(&target) + (place == DropPlace::Above ? 0 : 1);
+        anchor = &target;
+    }
+    const auto insertionIndex = [&](const IExaminerItem* last) {
+        if (last) {
+            return receiver->IndexOf(last) + 1;
+        }
+        return anchor ? receiver->IndexOf(anchor) + (place == DropPlace::Above ? 0 : 1)
+                      : receiver->Count();
+    };
+    if (move) {
+        if (std::ranges::none_of(
+                selected, [anchor](const TItemNode* node) { return node->Item == anchor; })) {
+            MoveItems(selected, *receiver, insertionIndex);
+        }
+        return;
     }
     const IExaminerItem* last = nullptr;
     for (const TItemNode* node : selected) {
+        const int index = insertionIndex(last);
         if (const auto* question = dynamic_cast<const TQuestion*>(node->Item)) {
             auto copy = std::make_unique<TQuestion>();
             copy->Assign(*question);
             last = copy.get();
-            index = receiver->InsertItem(index, std::move(copy)) + 1;
+            receiver->InsertItem(index, std::move(copy));
         } else if (const auto* group = asGroup(node->Item)) {
             auto copy = std::make_unique<TQuestions>(group->GroupKind());
             copy->Assign(*group);
             copy->CopyContent(*group);
             last = copy.get();
-            index = receiver->InsertCollection(index, std::move(copy)) + 1;
+            receiver->InsertCollection(index, std::move(copy));
         }
     }
     ShowPasted(receiver, last);
+}
+
+void TfmTestsEdit::MoveItems(const std::vector<TItemNode*>& selected, TExaminerCollection& receiver,
+                             const std::function<int(const IExaminerItem*)>& insertionIndex) {
+    // Within one test only: results keep the test each question was asked in.
+    TQuestions* test = testAbove(&receiver);
+    std::vector<IExaminerItem*> items;
+    for (const TItemNode* node : selected) {
+        for (const TExaminerCollection* above = &receiver; above; above = above->Parent()) {
+            if (above == node->Item) {
+                return;  // into itself
+            }
+        }
+        if (!test || EnclosingTest(node) != test) {
+            return;
+        }
+        items.push_back(node->Item);
+    }
+    const IExaminerItem* last = nullptr;
+    for (IExaminerItem* item : items) {
+        TExaminerCollection& holder = *item->Parent();
+        const int from = holder.IndexOf(item);
+        // Taken out before the place is counted, so that the place is among what stays.
+        const auto reinsert = [&](auto owned) {
+            try {
+                insertEntry(receiver, insertionIndex(last), std::move(owned));
+            } catch (...) {
+                // A refused entry goes back where it was: a move never loses it.
+                insertEntry(holder, from, std::move(owned));
+                throw;
+            }
+        };
+        if (auto* collection = dynamic_cast<TExaminerCollection*>(item)) {
+            reinsert(holder.Extract(*collection));
+        } else if (auto* element = dynamic_cast<TExaminerElement*>(item)) {
+            reinsert(holder.Extract(*element));
+        }
+        last = item;
+    }
+    test->Renumber();
+    RebuildItemNode(*tvSimple_, *simpleModel_, *test);
+    RefreshSimpleTest(*test);
+    // The moved items stay chosen, so that another key press moves them on.
+    tvSimple_->selectionModel()->clearSelection();
+    for (const IExaminerItem* item : items) {
+        if (TItemNode* node = FindItemNode(*simpleModel_, item)) {
+            tvSimple_->selectionModel()->setCurrentIndex(
+                simpleModel_->IndexOf(node),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
+}
+
+void TfmTestsEdit::MoveSelectionBy(int step) {
+    const std::vector<TItemNode*> selected = SimpleSelectionOfOneType();
+    if (selected.empty() || selected.front()->IsRoot()) {
+        return;
+    }
+    // The neighbour of the same class and kind past the first (or the last) selected item,
+    // within the same collection.
+    TExaminerCollection* holder = selected.front()->Item->Parent();
+    const IExaminerItem* edge = (step < 0 ? selected.front() : selected.back())->Item;
+    if (!holder || !std::ranges::all_of(selected, [holder](const TItemNode* node) {
+            return node->Item->Parent() == holder;
+        })) {
+        return;
+    }
+    const auto sameType = [edge](const IExaminerItem* item) {
+        const auto* a = dynamic_cast<const TQuestions*>(edge);
+        const auto* b = dynamic_cast<const TQuestions*>(item);
+        return item->ClassName() == edge->ClassName() &&
+               (!a || (b && a->GroupKind() == b->GroupKind()));
+    };
+    for (int i = holder->IndexOf(edge) + step; i >= 0 && i < holder->Count(); i += step) {
+        IExaminerItem* neighbour = holder->Items(i);
+        if (sameType(neighbour)) {
+            PlaceSelection(selected, *neighbour, step < 0 ? DropPlace::Above : DropPlace::Below,
+                           true);
+            return;
+        }
+    }
 }
 
 TQuestions* TfmTestsEdit::ComplexTestOf(const TItemNode* node) {
@@ -1102,23 +1382,63 @@ void TfmTestsEdit::FitColumns() {
     tvComplex_->header()->resizeSection(kPercentColumn, count);
     tvComplex_->header()->resizeSection(
         kTimeColumn, metrics.horizontalAdvance(QStringLiteral("100 ч. 30 мин.")) + 16);
+    // Names keep some sixteen letters in view however narrow the side; the tree scrolls then.
+    for (TDragTreeView* tree : {tvComplex_, tvSimple_}) {
+        tree->SetFillColumn(kNameColumn, metrics.averageCharWidth() * 16);
+    }
 }
 
 void TfmTestsEdit::FitToToolBars() {
     // Each side gets the width of its whole toolbar, so that no button hides behind the
-    // toolbar's overflow mark whatever the style and the font; the window only ever grows.
-    const int complexWidth = tbComplex_->sizeHint().width();
-    const int simpleWidth = tbSimple_->sizeHint().width();
+    // toolbar's overflow mark whatever the style and the font; the window only ever grows,
+    // but never past the room it has. Where captions under the icons do not fit, the buttons
+    // show icons alone, with their captions as tips.
+    QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
+    frame = frame ? frame : this;
+    // The main window's working area, which the frame is kept within.
+    const int room = area_.width();
     const QMargins margins = layout()->contentsMargins();
-    const int shortfall = complexWidth + simpleWidth + splitter_->handleWidth() + margins.left() +
-                          margins.right() - width();
-    if (shortfall > 0) {
-        QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
-        frame = frame ? frame : this;
-        frame->resize(frame->width() + shortfall, frame->height());
+    // The frame's borders, from its hints: its width and this one's may not agree yet.
+    const int borders = frame == this ? 0 : frame->sizeHint().width() - sizeHint().width();
+    const int chrome = borders + splitter_->handleWidth() + margins.left() + margins.right();
+    // Each side has room for its toolbar, and for the columns of its tree beside names of
+    // some forty letters.
+    const auto side = [](const QToolBar* toolBar, const QTreeView* tree) {
+        int columns = 0;
+        for (int column = kCountColumn; column < tree->header()->count(); ++column) {
+            columns += tree->isColumnHidden(column) ? 0 : tree->header()->sectionSize(column);
+        }
+        const int names = tree->fontMetrics().averageCharWidth() * 40 + tree->indentation() +
+                          tree->verticalScrollBar()->sizeHint().width() + 2 * tree->frameWidth();
+        return std::max(toolBar->sizeHint().width(), columns + names);
+    };
+    const auto needed = [&] {
+        return side(tbComplex_, tvComplex_) + side(tbSimple_, tvSimple_) + chrome;
+    };
+    SetToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    if (needed() > room) {
+        SetToolButtonStyle(Qt::ToolButtonIconOnly);
     }
-    // In proportion to the toolbars, so that the window's later sizes keep both in view.
+    const int complexWidth = side(tbComplex_, tvComplex_);
+    const int simpleWidth = side(tbSimple_, tvSimple_);
+    const int wanted = std::min(needed(), room);
+    if (wanted > frame->width()) {
+        frame->resize(wanted, frame->height());
+    }
+    // In proportion to what each side needs, so that the window's later sizes keep both in view.
     splitter_->setSizes({complexWidth, simpleWidth});
+}
+
+void TfmTestsEdit::SetToolButtonStyle(Qt::ToolButtonStyle style) {
+    for (QToolBar* toolBar : {tbComplex_, tbSimple_}) {
+        toolBar->setToolButtonStyle(style);
+        // The buttons of the submenus were given their style of their own.
+        for (QToolButton* button : toolBar->findChildren<QToolButton*>()) {
+            button->setToolButtonStyle(style);
+        }
+        // Measured again at once: the fitting reads the new widths.
+        toolBar->layout()->invalidate();
+    }
 }
 
 void TfmTestsEdit::ApplyFontSetting(int pointSize) {
@@ -1149,10 +1469,10 @@ void TfmTestsEdit::actSmpExportExecute() {
     if (test == nullptr) {
         return;
     }
-    const bool withAnswers = prompts().ask(QStringLiteral("Экспортировать ответы ?"),
-                                           QStringLiteral("Внимание"), QMessageBox::Question,
-                                           QMessageBox::Yes | QMessageBox::No,
-                                           QMessageBox::Yes) == QMessageBox::Yes;
+    const bool withAnswers =
+        prompts().ask(QStringLiteral("Экспортировать ответы ?"), QStringLiteral("Внимание"),
+                      QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+                      QMessageBox::Yes) == QMessageBox::Yes;
     try {
         OpenWorkbook(ExportTest(*test, withAnswers));
     } catch (const KvalorError& error) {

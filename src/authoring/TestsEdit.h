@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include <QWidget>
@@ -9,6 +10,7 @@
 class QAction;
 class QMenu;
 class QSplitter;
+class QTimer;
 class QToolBar;
 class QTreeView;
 
@@ -85,6 +87,12 @@ public:
     QAction* actSmpDelete() const { return actSmpDelete_; }
     QAction* actSmpExport() const { return actSmpExport_; }
     QAction* actSmpImportQuestions() const { return actSmpImportQuestions_; }
+    QAction* actSmpMoveUp() const { return actSmpMoveUp_; }
+    QAction* actSmpMoveDown() const { return actSmpMoveDown_; }
+    QAction* actSave() const { return actSave_; }
+
+    // How long the window waits after the last change before it saves by itself.
+    static constexpr int kAutoSaveMilliseconds = 60'000;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -97,6 +105,7 @@ private:
     void ApplyFontSetting(int pointSize);
     void FitColumns();
     void FitToToolBars();
+    void SetToolButtonStyle(Qt::ToolButtonStyle style);
 
     QStringList NodeTexts(const TItemNode& node, bool complexTree) const;
     QVariant NodeRole(const TItemNode& node, int column, int role, bool complexTree) const;
@@ -114,6 +123,12 @@ private:
     void RenameGroup(TItemNode& node, TQuestions& group);
     // Shows the question in the editor; the test's nodes are rebuilt afterwards.
     void EditQuestion(TQuestion& question, TQuestions& test);
+
+    // The data file written now, as the users window's "Сохранить" writes it.
+    void actSaveExecute();
+    // A change by the author: the data file is saved by itself once the author pauses.
+    void NoteChange();
+    void AutoSave();
 
     void actCmpCreateExecute();
     void actCmpDublicateTaskExecute();
@@ -135,9 +150,14 @@ private:
     // The selected nodes of the simple tree, in tree order; "Выделенные элементы должны быть
     // одинакового типа." unless they show items of one class and kind.
     std::vector<TItemNode*> SimpleSelectionOfOneType() const;
-    // Copies of the selected tests, groups or questions next to the target or into it.
-    void CopySelectionTo(const std::vector<TItemNode*>& selected, IExaminerItem& target,
-                         DropPlace place);
+    // Copies of the selected tests, groups or questions next to the target or into it; or,
+    // moving, the items themselves, within their test.
+    void PlaceSelection(const std::vector<TItemNode*>& selected, IExaminerItem& target,
+                        DropPlace place, bool move);
+    void MoveItems(const std::vector<TItemNode*>& selected, TExaminerCollection& receiver,
+                   const std::function<int(const IExaminerItem*)>& insertionIndex);
+    // The selected items one place up (-1) or down (1) among their like in their collection.
+    void MoveSelectionBy(int step);
     Qt::DropAction AcceptSimpleDrop(const TreeDrop& drop) const;
     Qt::DropAction AcceptComplexDrop(const TreeDrop& drop) const;
     // The complex test of a node of the complex tree: the node's own or its parent's.
@@ -146,8 +166,8 @@ private:
     static bool ReportExistingTask(const TQuestions& complex, const TQuestions& source);
     // Writes the test that encloses the focused node as a workbook and opens it.
     void actSmpExportExecute();
-    // Whether the user agrees to delete the item of the simple tree.
-    bool ConfirmSimpleDeletion(const IExaminerItem& item, TQuestions* test);
+    // Whether the user agrees to delete the item of the node of the simple tree.
+    bool ConfirmSimpleDeletion(TItemNode& node);
     // Questions of GIFT and Aiken files into the focused test or group (the collection of a
     // focused question), or into a new test per file when no node has the focus.
     void actSmpImportQuestionsExecute();
@@ -155,6 +175,7 @@ private:
     TfmQuestion& questionWindow_;
     TfmQuestionGroupSettings& settings_;
     TfmSelectObject& selectObject_;
+    const QWidget& area_;
 
     TItemTreeModel* complexModel_;
     TItemTreeModel* simpleModel_;
@@ -185,6 +206,11 @@ private:
     QAction* actSmpDelete_;
     QAction* actSmpExport_;
     QAction* actSmpImportQuestions_;
+    QAction* actSmpMoveUp_;
+    QAction* actSmpMoveDown_;
+    QAction* actSave_;
+    // Single shot, restarted by every change (objectName "tmAutoSave").
+    QTimer* tmAutoSave_;
 };
 
 // Makes the main window able to open the tests tree (its action "Тесты"); the trees are

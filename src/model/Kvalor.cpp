@@ -135,6 +135,7 @@ void TKvalor::LinkStudies() {
             byTest.tasks[i]->ComplexTest = test;
         }
     });
+    tasks_->DropTasksWithoutComplexTest();
 
     // A study whose account or test is gone can be neither shown nor scored.
     studies_->DeleteWhere(

@@ -4,6 +4,10 @@
 #include <array>
 #include <limits>
 
+#include <QString>
+
+#include "model/AccountMessages.h"
+
 namespace kvalor {
 
 namespace {
@@ -22,6 +26,15 @@ TaskGroups groupTasks(const std::vector<std::unique_ptr<TTask>>& tasks,
     }
     groups.starts = SortByIdText(groups.tasks, idOf);
     return groups;
+}
+
+bool holdsTest(const TQuestions& tests, const Guid& id) {
+    for (int i = 0; i < tests.Count(); ++i) {
+        if (const TExaminerCollection* test = tests.CollectionAt(i); test && test->Id() == id) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -91,13 +104,25 @@ bool TTaskList::IsSourceUsed(const TQuestions* complexTest, const TQuestions* so
 }
 
 int TTaskList::ComplexTestQuestionCount(const TQuestions& complexTest) const {
-    // Counts come from the data file: a damaged one must not overflow the sum.
+    // As the draw takes them: nothing of a task without a source or with a count below 1, and
+    // all questions of a source smaller than the count.
     std::int64_t sum = 0;
     for (const auto* task : TasksOf(complexTest)) {
-        sum += task->QuestionCount;
+        if (task->Source) {
+            sum += std::clamp(task->QuestionCount, 0, QuestionCount(*task->Source, *this));
+        }
     }
-    return static_cast<int>(std::clamp<std::int64_t>(sum, std::numeric_limits<int>::min(),
-                                                     std::numeric_limits<int>::max()));
+    return static_cast<int>(std::min<std::int64_t>(sum, std::numeric_limits<int>::max()));
+}
+
+void TTaskList::DropTasksWithoutComplexTest() {
+    const auto dropped = std::erase_if(tasks_, [](const auto& task) { return !task->ComplexTest; });
+    if (dropped > 0) {
+        reportAccountMessage(
+            QStringLiteral("В файле данных заданий комплексных тестов, чьих тестов в нём нет: "
+                           "%1. Эти задания отброшены.")
+                .arg(dropped));
+    }
 }
 
 TaskGroups TTaskList::GroupByComplexTest() const {
@@ -108,9 +133,16 @@ TaskGroups TTaskList::GroupBySource() const {
     return groupTasks(tasks_, [](TTask* task) -> const Guid& { return task->SourceId; });
 }
 
-void TTaskList::SaveToStream(ByteStream& stream) const {
-    stream.writeI32(Count());
+void TTaskList::SaveToStream(ByteStream& stream, const TQuestions* complexTests) const {
+    std::vector<const TTask*> written;
     for (const auto& task : tasks_) {
+        // By id: a task must never outlive its test in the file, even if a pointer did.
+        if (!complexTests || holdsTest(*complexTests, task->ComplexTestId)) {
+            written.push_back(task.get());
+        }
+    }
+    stream.writeI32(static_cast<std::int32_t>(written.size()));
+    for (const TTask* task : written) {
         stream.writeGuid(task->ComplexTestId);
         stream.writeGuid(task->SourceId);
         stream.writeI32(task->QuestionCount);
@@ -125,7 +157,7 @@ void TTaskList::LoadFromStream(ByteStream& stream) {
         auto task = std::make_unique<TTask>();
         task->ComplexTestId = stream.readGuid();
         task->SourceId = stream.readGuid();
-        task->QuestionCount = stream.readI32();
+        task->QuestionCount = std::max(stream.readI32(), 0);
         tasks_.push_back(std::move(task));
     }
 }

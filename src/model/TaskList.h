@@ -95,17 +95,23 @@ public:
     bool IsSourceUsed(const TQuestions* complexTest, const TQuestions* source) const;
     void Clear() { tasks_.clear(); }
 
-    // Sum of the question counts of TasksOf the test, held within the int range.
+    // The questions an examination of the test draws: for each of its tasks with a source,
+    // the task's count, but no more than the source holds.
     int ComplexTestQuestionCount(const TQuestions& complexTest) const override;
+    // Removes the tasks of a complex test that does not exist, as linking after a load leaves
+    // them, and says how many went; they could never be drawn, shown or deleted.
+    void DropTasksWithoutComplexTest();
 
     // Tasks sorted (stably) by the text of the complex-test id, or of the source id, with the
     // start of each run of equal ids; for the linking after a load.
     TaskGroups GroupByComplexTest() const;
     TaskGroups GroupBySource() const;
 
-    // A 4-byte count, then 36 bytes per task.
-    void SaveToStream(ByteStream& stream) const;
-    // Appends the tasks read, without references.
+    // A 4-byte count, then 36 bytes per task. Given the complex tests, the tasks of a complex
+    // test that is not among them are left out.
+    void SaveToStream(ByteStream& stream, const TQuestions* complexTests = nullptr) const;
+    // Appends the tasks read, without references. A negative count, which no draw can take,
+    // is read as 0.
     void LoadFromStream(ByteStream& stream);
 
 private:

@@ -147,7 +147,7 @@ void TKvalor::SaveToFile(const QString& fileName, const PackedData* packedStudie
     SaveTestsStream(*simpleTests_, contents[0]);
     SaveTestsStream(*complexTests_, contents[1]);
     SaveUsersStream(*users_, contents[2]);
-    tasks_->SaveToStream(contents[3]);
+    tasks_->SaveToStream(contents[3], complexTests_.get());
     if (!packedStudies) {
         studies_->SaveToStream(contents[4]);
     }

@@ -1,7 +1,10 @@
 #include "ui/DragTreeView.h"
 
+#include <algorithm>
+
 #include <QDrag>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QMimeData>
 #include <QPersistentModelIndex>
 #include <QTimer>
@@ -43,6 +46,38 @@ void TDragTreeView::startDrag(Qt::DropActions) {
     drag->setMimeData(data);
     // The drop does the work; the source never removes anything afterwards.
     drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+}
+
+void TDragTreeView::SetFillColumn(int column, int minimum) {
+    if (fillColumn_ < 0) {
+        connect(header(), &QHeaderView::sectionResized, this, [this](int logical) {
+            if (logical != fillColumn_) {
+                FitFillColumn();
+            }
+        });
+    }
+    fillColumn_ = column;
+    fillMinimum_ = minimum;
+    header()->setSectionResizeMode(column, QHeaderView::Interactive);
+    FitFillColumn();
+}
+
+void TDragTreeView::resizeEvent(QResizeEvent* event) {
+    QTreeView::resizeEvent(event);
+    FitFillColumn();
+}
+
+void TDragTreeView::FitFillColumn() {
+    if (fillColumn_ < 0 || fillColumn_ >= header()->count()) {
+        return;
+    }
+    int others = 0;
+    for (int column = 0; column < header()->count(); ++column) {
+        if (column != fillColumn_ && !header()->isSectionHidden(column)) {
+            others += header()->sectionSize(column);
+        }
+    }
+    header()->resizeSection(fillColumn_, std::max(fillMinimum_, viewport()->width() - others));
 }
 
 TreeDrop TDragTreeView::DropAt(const QDropEvent& event) const {

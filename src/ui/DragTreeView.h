@@ -38,7 +38,12 @@ public:
     // What every drag from such a tree carries, and what its drops must carry.
     static QString MimeType();
 
+    // The column takes the width the other columns leave, but never less than the minimum: a
+    // narrow tree scrolls sideways rather than cutting the column down to nothing.
+    void SetFillColumn(int column, int minimum);
+
 protected:
+    void resizeEvent(QResizeEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -46,10 +51,13 @@ protected:
 
 private:
     TreeDrop DropAt(const QDropEvent& event) const;
+    void FitFillColumn();
     Qt::DropAction Accepting(QDropEvent& event) const;
 
     AcceptFunction accept_;
     DropFunction drop_;
+    int fillColumn_ = -1;
+    int fillMinimum_ = 0;
 };
 
 }  // namespace kvalor

@@ -1,6 +1,7 @@
 #include "ui/ItemTree.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include <QItemSelectionModel>
 #include <QTreeView>
@@ -61,6 +62,20 @@ ItemNodes buildNodes(TExaminerCollection& collection, const TTaskList* tasks) {
         appendTaskNodes(nodes, collection, *tasks);
     }
     return nodes;
+}
+
+// Every node below the node, depth-first.
+template <class Visit>
+void forEachBelow(TItemNode& node, Visit visit) {
+    std::vector<TItemNode*> pending{&node};
+    while (!pending.empty()) {
+        TItemNode* next = pending.back();
+        pending.pop_back();
+        for (const auto& child : next->Children) {
+            visit(*child);
+            pending.push_back(child.get());
+        }
+    }
 }
 
 bool treeOrderLess(const QModelIndex& a, const QModelIndex& b) {
@@ -124,12 +139,38 @@ void RebuildItemNode(QTreeView& tree, TItemTreeModel& model, IExaminerItem& item
     }
     const QModelIndex index = model.IndexOf(node);
     const bool expanded = tree.isExpanded(index);
+    // The author's place: the open groups below the node and the current node, by item.
+    std::unordered_set<const IExaminerItem*> open;
+    const IExaminerItem* current = nullptr;
+    const TItemNode* currentNode = model.NodeOf(tree.currentIndex());
+    forEachBelow(*node, [&](const TItemNode& below) {
+        if (tree.isExpanded(model.IndexOf(&below))) {
+            open.insert(below.Item);
+        }
+        if (&below == currentNode) {
+            current = below.Item;
+        }
+    });
     model.ResetTexts(*node);
     model.RemoveChildren(*node);
     if (auto* collection = dynamic_cast<TExaminerCollection*>(&item)) {
         model.AppendNodes(*node, buildNodes(*collection, tasks));
     }
     tree.setExpanded(index, expanded);
+    TItemNode* newCurrent = nullptr;
+    forEachBelow(*node, [&](TItemNode& below) {
+        if (open.contains(below.Item)) {
+            tree.expand(model.IndexOf(&below));
+        }
+        if (current && below.Item == current && !newCurrent) {
+            newCurrent = &below;
+        }
+    });
+    if (newCurrent) {
+        tree.selectionModel()->setCurrentIndex(
+            model.IndexOf(newCurrent),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
     tree.viewport()->update();
 }
 

@@ -31,8 +31,9 @@ void FillTree(TItemTreeModel& model, TExaminerCollection& collection, TItemNode*
 // The first node, depth-first from the top, that shows the item; nullptr when none does.
 TItemNode* FindItemNode(const TItemTreeModel& model, const IExaminerItem* item);
 
-// Fills the item's node anew from the item (its texts are recomputed), keeping the node
-// expanded or collapsed as it was. Nothing happens when no node shows the item.
+// Fills the item's node anew from the item (its texts are recomputed), keeping the node and
+// the nodes below it expanded or collapsed as they were, and the current node on its item
+// when that is still below it. Nothing happens when no node shows the item.
 void RebuildItemNode(QTreeView& tree, TItemTreeModel& model, IExaminerItem& item,
                      const TTaskList* tasks = nullptr);
 

@@ -153,8 +153,6 @@ TEST_F(QuestionGroupSettingsTest, ClosingOffersWhatIsUnsaved) {
         {nullptr, std::nullopt, 50},
         {"70", QMessageBox::Yes, 70},
         {"80", QMessageBox::No, 70},
-        // Invalid values are dropped without a word.
-        {"много", std::nullopt, 70},
     };
     for (const Case& c : cases) {
         TfmQuestionGroupSettings& dialog = open(*algebra_);
@@ -174,6 +172,23 @@ TEST_F(QuestionGroupSettingsTest, ClosingOffersWhatIsUnsaved) {
         EXPECT_EQ(dialog.Group(), nullptr);
         EXPECT_EQ(dialog.pcPages()->currentIndex(), 0);
     }
+    // One wrong value is named, and the dialog stays open until the edits are given up.
+    TfmQuestionGroupSettings& wrong = open(*algebra_);
+    wrong.edCaption()->setText("Алгебра 2");
+    wrong.edValidPercent()->setText("много");
+    const QString fault =
+        "Неверно задан ценз (% правильных ответов): нужно число не меньше 0.\n"
+        "Закрыть окно без сохранения изменений ?";
+    prompts_.expectAsk(fault, QMessageBox::No)
+        .icon(QMessageBox::Warning)
+        .defaultButton(QMessageBox::No);
+    pressKey(&wrong, Qt::Key_Escape);
+    EXPECT_TRUE(wrong.isVisible());
+    prompts_.expectAsk(fault, QMessageBox::Yes);
+    pressKey(&wrong, Qt::Key_Escape);
+    EXPECT_FALSE(wrong.isVisible());
+    EXPECT_EQ(text(algebra_->GetName()), "Алгебра");
+
     // A test without a name is no test.
     TQuestions unnamed(kGroupKindSimpleTest);
     TfmQuestionGroupSettings& dialog = open(unnamed);
@@ -219,6 +234,11 @@ TEST_F(QuestionGroupSettingsTest, TasksOfAComplexTest) {
     click(dialog.chbTimeToTasks());
     chooseLine(dialog.cbTasks(), "Алгебра");
     EXPECT_EQ(dialog.edSelectedQuestions()->text(), "4");
+    // No task takes fewer than none.
+    dialog.edSelectedQuestions()->setText("-5");
+    prompts_.expectError("Заданы некорректные значения.");
+    trigger(dialog.actSave());
+    EXPECT_EQ(task_->QuestionCount, 4);
     dialog.edSelectedQuestions()->setText("30");
     trigger(dialog.actSave());
     EXPECT_EQ(task_->QuestionCount, 30);

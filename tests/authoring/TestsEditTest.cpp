@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QToolBar>
 
 #include "AuthoringTest.h"
@@ -64,6 +67,12 @@ protected:
         return *window_;
     }
     QTreeView* simple() { return window().tvSimple(); }
+    // A key typed into the simple tree, which has the keyboard.
+    void typeInSimple(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        QApplication::setActiveWindow(simple()->window());
+        simple()->setFocus();
+        pressKey(simple(), key, modifiers);
+    }
     QTreeView* complex() { return window().tvComplex(); }
     TQuestion* questionAt(TQuestions& group, int index) {
         return static_cast<TQuestion*>(group.ElementAt(index));
@@ -256,7 +265,8 @@ TEST_F(TestsEditTest, DeletingQuestionsAndGroupsRenumbersTheRest) {
     EXPECT_EQ(algebra_->Count(), 20);
 
     prompts_.expectAsk(kExamined, QMessageBox::Yes);
-    prompts_.expectAsk(kSure, QMessageBox::Yes)
+    // Named; Enter pressed by habit keeps it.
+    prompts_.expectAsk("Вы действительно хотите удалить вопрос 2 «1+1» ?", QMessageBox::Yes)
         .icon(QMessageBox::Critical)
         .defaultButton(QMessageBox::No);
     trigger(window().actSmpDelete());
@@ -270,7 +280,10 @@ TEST_F(TestsEditTest, DeletingQuestionsAndGroupsRenumbersTheRest) {
 
     // A group goes with its questions; the questions after it move up.
     focus(simple(), triangles_);
-    prompts_.expectAsk(kSure, QMessageBox::Yes);
+    prompts_.expectAsk(
+        "Вы действительно хотите удалить группу вопросов «Треугольники» ?\n"
+        "Вместе с этим будут удалены вопросы (2).",
+        QMessageBox::Yes);
     trigger(window().actSmpDelete());
     EXPECT_EQ(childTexts(simple(), geometry_), QStringList{"Окружности"});
     EXPECT_EQ(childTexts(simple(), circles_), QStringList{"Вопрос 1"});
@@ -288,7 +301,11 @@ TEST_F(TestsEditTest, DeletingASimpleTestRemovesItsTasksAndResults) {
     focus(simple(), algebra_);
     prompts_.expectAsk(kExamined, QMessageBox::Yes);
     prompts_.expectAsk(kUsed, QMessageBox::Yes).icon(QMessageBox::Critical);
-    prompts_.expectAsk(kSure, QMessageBox::Yes);
+    prompts_.expectAsk(
+        "Вы действительно хотите удалить тест «Алгебра» ?\nВместе с этим будут "
+        "удалены вопросы (20), задания комплексных тестов (2), результаты "
+        "тестирования (1).",
+        QMessageBox::Yes);
     trigger(window().actSmpDelete());
     ASSERT_TRUE(prompts_.finished());
 
@@ -307,7 +324,7 @@ TEST_F(TestsEditTest, DeletingASimpleTestRemovesItsTasksAndResults) {
     }
 }
 
-TEST_F(TestsEditTest, MixedSelectionIsRefusedAndEachNoSparesOneNode) {
+TEST_F(TestsEditTest, MixedSelectionIsRefusedAndSeveralNodesAreAskedForOnce) {
     focus(simple(), triangles_);
     addToSelection(simple(), chemistry_);
     prompts_.expectError("Выделенные элементы должны быть одинакового типа.");
@@ -318,18 +335,26 @@ TEST_F(TestsEditTest, MixedSelectionIsRefusedAndEachNoSparesOneNode) {
     focus(simple(), questionAt(*algebra_, 0));
     addToSelection(simple(), questionAt(*algebra_, 1));
     addToSelection(simple(), questionAt(*algebra_, 2));
-    prompts_.expectAsk(kSure, QMessageBox::Yes);
-    prompts_.expectAsk(kSure, QMessageBox::No);
-    prompts_.expectAsk(kSure, QMessageBox::Yes);
+    // Several objects: one question with their count, not one per node.
+    const QString several = "Вы действительно хотите удалить выделенные объекты (3) ?";
+    prompts_.expectAsk(several, QMessageBox::No).defaultButton(QMessageBox::No);
     trigger(window().actSmpDelete());
-    ASSERT_EQ(algebra_->Count(), 18);
-    EXPECT_EQ(text(algebra_->ElementAt(0)->GetName()), "1+1");
-    EXPECT_EQ(childTexts(simple(), algebra_).back(), "Вопрос 18");
+    EXPECT_EQ(algebra_->Count(), 20);
+    prompts_.expectAsk(several, QMessageBox::Yes);
+    trigger(window().actSmpDelete());
+    ASSERT_EQ(algebra_->Count(), 17);
+    EXPECT_EQ(text(algebra_->ElementAt(0)->GetName()), "3+1");
+    EXPECT_EQ(childTexts(simple(), algebra_).back(), "Вопрос 17");
 }
 
 TEST_F(TestsEditTest, DeletingInTheComplexTree) {
-    // A task: the task goes, the test stays; without results nothing is asked.
+    // Every deletion is asked for, naming what goes, and Enter keeps it.
     focus(complex(), algebra_);
+    prompts_
+        .expectAsk("Вы действительно хотите удалить задание «Алгебра» из теста «Итог» ?",
+                   QMessageBox::Yes)
+        .icon(QMessageBox::Critical)
+        .defaultButton(QMessageBox::No);
     trigger(window().actCmpDelete());
     EXPECT_EQ(childTexts(complex(), final_), QStringList{"Геометрия"});
     EXPECT_EQ(texts(complex(), final_)[1], "2");
@@ -337,14 +362,15 @@ TEST_F(TestsEditTest, DeletingInTheComplexTree) {
 
     kvalorRoot().Studies().Append(drawStudy(addApplicant("Петров"), *final_));
     focus(complex(), final_);
-    prompts_
-        .expectAsk("По удаляемой группе проводилось тестирование.\nУдалить тест ?", QMessageBox::No)
-        .icon(QMessageBox::Critical);
+    const QString sure =
+        "Вы действительно хотите удалить комплексный тест «Итог» ?\nВместе с "
+        "этим будут удалены задания комплексных тестов (1), результаты "
+        "тестирования (1).";
+    prompts_.expectAsk(sure, QMessageBox::No).defaultButton(QMessageBox::No);
     trigger(window().actCmpDelete());
     EXPECT_EQ(kvalorRoot().ComplexTests().Count(), 1);
 
-    prompts_.expectAsk("По удаляемой группе проводилось тестирование.\nУдалить тест ?",
-                       QMessageBox::Yes);
+    prompts_.expectAsk(sure, QMessageBox::Yes);
     trigger(window().actCmpDelete());
     EXPECT_EQ(kvalorRoot().ComplexTests().Count(), 0);
     EXPECT_EQ(kvalorRoot().Tasks().Count(), 0);
@@ -451,6 +477,91 @@ TEST_F(TestsEditTest, ChangingATaskEditsItsCountThroughTheSimpleTest) {
     EXPECT_EQ(algebra_->Duration(), 90);
     EXPECT_EQ(texts(complex(), algebra_)[1], "8 из 20");
     EXPECT_EQ(texts(complex(), final_)[1], "10");
+}
+
+TEST_F(TestsEditTest, ANewComplexTestShowsItsTasksAndTakesThemAlongWhenDiscarded) {
+    const auto chooseChemistry = [](TfmSelectObject& select) {
+        chooseLine(select.ComboBox(), "Химия");
+        click(select.bbOK());
+    };
+    // Without a name the new test is discarded, and so is the task made for it.
+    prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
+        trigger(dialog.miAddTask());
+        dialog.reject();
+    });
+    prompts_.expectModal<TfmSelectObject>(chooseChemistry);
+    trigger(window().actCmpCreate());
+    EXPECT_EQ(kvalorRoot().Tasks().Count(), 2);
+    focus(simple(), chemistry_);
+    prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
+        EXPECT_TRUE(linesOf(dialog.cbTasks()).isEmpty());
+        dialog.reject();
+    });
+    trigger(window().actSmpChange());
+
+    prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
+        dialog.edCaption()->setText("Зачёт");
+        click(dialog.btnSave());
+        trigger(dialog.miAddTask());
+        click(dialog.btnClose());
+    });
+    prompts_.expectModal<TfmSelectObject>(chooseChemistry);
+    trigger(window().actCmpCreate());
+    EXPECT_EQ(childTexts(complex(), kvalorRoot().ComplexTests().CollectionAt(1)),
+              QStringList{"Химия"});
+}
+
+TEST_F(TestsEditTest, QuestionsAndGroupsMoveWithinTheirTestKeepingThePlace) {
+    const auto& model = window().SimpleModel();
+    simple()->expand(model.IndexOf(FindItemNode(model, triangles_)));
+    focus(simple(), circles_);
+    typeInSimple(Qt::Key_Up, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(childTexts(simple(), geometry_), (QStringList{"Окружности", "Треугольники"}));
+    EXPECT_EQ(childTexts(simple(), circles_), QStringList{"Вопрос 1"});
+    EXPECT_TRUE(simple()->isExpanded(model.IndexOf(FindItemNode(model, triangles_))));
+    EXPECT_EQ(window().SimpleNode()->Item, circles_);
+    // Already first: nothing moves.
+    typeInSimple(Qt::Key_Up, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(geometry_->CollectionAt(0), circles_);
+
+    // A drag without Shift moves, renumbering.
+    TQuestion* first = questionAt(*algebra_, 0);
+    focus(simple(), first);
+    addToSelection(simple(), questionAt(*algebra_, 1));
+    window().SimpleTreeDrop(FindItemNode(model, questionAt(*algebra_, 4)), DropPlace::Below, {});
+    EXPECT_EQ(questionAt(*algebra_, 3), first);
+    EXPECT_EQ(first->GetNumber(), 4);
+    EXPECT_EQ(text(questionAt(*algebra_, 0)->GetName()), "2+1");
+    // Never into another test, whose results did not ask them.
+    focus(simple(), questionAt(*circles_, 0));
+    window().SimpleTreeDrop(FindItemNode(model, first), DropPlace::Above, {});
+    EXPECT_EQ(circles_->Count(), 1);
+}
+
+TEST_F(TestsEditTest, SavedByCtrlSAndByItselfAfterAPause) {
+    QTemporaryDir folder;
+    setProgramFolder(folder.path());
+    const QString file = programFile(kDataFileName);
+    kvalorRoot().SaveToFile(file);
+    dataModule().DataModuleCreate();
+    dataModule().SetRunMode(kRunModeAdministrator);
+    const auto savedFirst = [&file] {
+        TKvalor saved;
+        saved.LoadFromFile(file, true);
+        return text(saved.SimpleTests().CollectionAt(0)->ElementAt(0)->GetName());
+    };
+    focus(simple(), kvalorRoot().SimpleTests().CollectionAt(0)->ElementAt(0));
+    typeInSimple(Qt::Key_Down, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(savedFirst(), "0+1");
+    typeInSimple(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(savedFirst(), "1+1");
+
+    window().findChild<QTimer*>("tmAutoSave")->setInterval(0);
+    typeInSimple(Qt::Key_Up, Qt::ControlModifier | Qt::ShiftModifier);
+    processEvents();
+    EXPECT_EQ(savedFirst(), "0+1");
+    dataModule().ReleaseDataFile();
+    setProgramFolder(QString());
 }
 
 }  // namespace

@@ -154,7 +154,7 @@ TEST_F(TestsExchangeTest, PasteFollowsTheAcceptanceRulesAndPlacesTheCopies) {
     EXPECT_FALSE(window_->actSmpPaste()->isEnabled());
 }
 
-TEST_F(TestsExchangeTest, DragsInsideTheSimpleTreeCopyOnlyWithShift) {
+TEST_F(TestsExchangeTest, DragsInsideTheSimpleTreeMoveWithoutShiftAndCopyWithIt) {
     struct Case {
         const char* name;
         std::vector<const IExaminerItem*> selected;
@@ -167,20 +167,21 @@ TEST_F(TestsExchangeTest, DragsInsideTheSimpleTreeCopyOnlyWithShift) {
     TQuestions& tests = kvalorRoot().SimpleTests();
     const Qt::KeyboardModifiers shift = Qt::ShiftModifier;
     const Case cases[] = {
+        // Moved, the questions themselves.
         {"without Shift",
          {a_[3], a_[4]},
          a_[0],
          DropPlace::Above,
          Qt::NoModifier,
          algebra_,
-         {"A1", "A2", "A3", "A4", "A5"}},
+         {"A4", "A5", "A1", "A2", "A3"}},
         {"above the first question",
          {a_[3], a_[4]},
-         a_[0],
+         a_[3],
          DropPlace::Above,
          shift,
          algebra_,
-         {"A4", "A5", "A1", "A2", "A3", "A4", "A5"}},
+         {"A4", "A5", "A4", "A5", "A1", "A2", "A3"}},
         {"on a group", {a_[0]}, circles_, DropPlace::On, shift, circles_, {"O1", "A1"}},
         {"questions on a test of groups",
          {a_[0]},
@@ -221,7 +222,7 @@ TEST_F(TestsExchangeTest, DragsInsideTheSimpleTreeCopyOnlyWithShift) {
                   c.changed->Count());
     }
     EXPECT_NE(algebra_->Items(0)->Id(), a_[3]->Id());
-    EXPECT_EQ(a_[0]->GetNumber(), 3);
+    EXPECT_EQ(a_[0]->GetNumber(), 5);
 
     select({chemistry_, a_[0]});
     prompts_.expectError("Выделенные элементы должны быть одинакового типа.");

@@ -2,7 +2,9 @@
 
 #include <memory>
 
+#include "QuestionBuilders.h"
 #include "RecordBytes.h"
+#include "model/AccountMessages.h"
 #include "model/Questions.h"
 #include "model/TaskList.h"
 #include "model/TypeIds.h"
@@ -26,6 +28,9 @@ TEST(TaskList, OperationsFollowTheReferences) {
     TQuestions simpleTest(kGroupKindSimpleTest);
     auto* group = new TQuestions(kGroupKindSubgroup);
     simpleTest.AddCollection(std::unique_ptr<TQuestions>(group));
+    for (int i = 0; i < 10; ++i) {
+        testdata::addQuestion(*group, kSingleAnswer, "?", {"1", "2"}, {0});
+    }
     TQuestions unused(kGroupKindSimpleTest);
 
     TTaskList tasks;
@@ -88,7 +93,7 @@ TEST(TaskList, StreamHoldsCountAndThirtySixBytesPerTask) {
     RecordBytes record;
     record.i32(2);
     record.id(kComplexA).id(kSourceA).i32(3);
-    record.id(kComplexB).id(kSourceB).i32(-1);
+    record.id(kComplexB).id(kSourceB).i32(0);
     const std::string bytes = record.data();
     ASSERT_EQ(bytes.size(), 4u + 2 * 36u);
     TTaskList tasks;
@@ -104,7 +109,7 @@ TEST(TaskList, StreamHoldsCountAndThirtySixBytesPerTask) {
     EXPECT_EQ(tasks.Task(1).SourceId, kSourceA);
     EXPECT_EQ(tasks.Task(1).QuestionCount, 3);
     EXPECT_EQ(tasks.Task(2).ComplexTestId, kComplexB);
-    EXPECT_EQ(tasks.Task(2).QuestionCount, -1);
+    EXPECT_EQ(tasks.Task(2).QuestionCount, 0);
     EXPECT_EQ(tasks.Task(2).ComplexTest, nullptr);
     EXPECT_EQ(tasks.Task(2).Source, nullptr);
 
@@ -176,11 +181,51 @@ TEST(TaskList, GroupingIsASortedIndexAndKeepsTheStoredOrder) {
     EXPECT_EQ(one.GroupByComplexTest().starts, std::vector<int>{0});
 }
 
+TEST(TaskList, CountsAreWhatTheDrawTakesAndATaskNeedsItsTest) {
+    TQuestions complexTests(kGroupKindRoot);
+    auto& kept = static_cast<TQuestions&>(*complexTests.CollectionAt(
+        complexTests.AddCollection(std::make_unique<TQuestions>(kGroupKindComplexTest))));
+    TQuestions gone(kGroupKindComplexTest);
+    TQuestions source(kGroupKindSimpleTest);
+    for (int i = 0; i < 8; ++i) {
+        testdata::addQuestion(source, kSingleAnswer, "?", {"1", "2"}, {0});
+    }
+    TQuestions other(kGroupKindSimpleTest);
+    testdata::addQuestion(other, kSingleAnswer, "?", {"1", "2"}, {0});
+    // A damaged file's count below 0 is read as 0: no draw takes fewer than none.
+    TTaskList tasks;
+    ByteStream in(RecordBytes().i32(1).id(kept.Id()).id(source.Id()).i32(-5).data());
+    tasks.LoadFromStream(in);
+    EXPECT_EQ(tasks.Task(0).QuestionCount, 0);
+    tasks.Task(0).ComplexTest = &kept;
+    tasks.Task(0).Source = &source;
+    // A count above the source takes all of it, however large.
+    tasks.Task(tasks.AddTask(kept, other)).QuestionCount = 2147483647;
+    tasks.Task(tasks.AddTask(kept, source)).QuestionCount = 3;
+    EXPECT_EQ(tasks.ComplexTestQuestionCount(kept), 4);
+
+    // The task of a test that is not among the complex tests is never written.
+    tasks.AddTask(gone, source);
+    ByteStream out;
+    tasks.SaveToStream(out, &complexTests);
+    EXPECT_EQ(out.data().substr(0, 4), RecordBytes().i32(3).data());
+    // Read back unlinked, it is dropped with a note.
+    QStringList notes;
+    setAccountMessageHandler([&notes](const QString& note) { notes << note; });
+    tasks.Task(3).ComplexTest = nullptr;
+    tasks.DropTasksWithoutComplexTest();
+    setAccountMessageHandler({});
+    EXPECT_EQ(tasks.Count(), 3);
+    EXPECT_EQ(notes, QStringList{"В файле данных заданий комплексных тестов, чьих тестов в нём "
+                                 "нет: 1. Эти задания отброшены."});
+}
+
 TEST(TaskList, DamagedCountsDoNotOverflowTheQuestionCount) {
     TQuestions complexTest(kGroupKindComplexTest);
     TQuestions source(kGroupKindSimpleTest);
     TTaskList tasks;
     tasks.Task(tasks.AddTask(complexTest, source)).QuestionCount = 2147483647;
     tasks.Task(tasks.AddTask(complexTest, source)).QuestionCount = 2147483647;
-    EXPECT_EQ(tasks.ComplexTestQuestionCount(complexTest), 2147483647);
+    // An empty source gives nothing to draw.
+    EXPECT_EQ(tasks.ComplexTestQuestionCount(complexTest), 0);
 }

@@ -58,7 +58,7 @@ public:
             complexTests.push_back(test);
             for (int k = below(3); k > 0; --k) {
                 const int task = root.Tasks().AddTask(*test, *sources[below(sizeOf(sources))]);
-                root.Tasks().Task(task).QuestionCount = below(5) - 1;
+                root.Tasks().Task(task).QuestionCount = below(5);
             }
         }
         root.Users().EnsureBuiltins();

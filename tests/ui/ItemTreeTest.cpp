@@ -146,8 +146,8 @@ TEST_F(ItemTreeTest, RebuildKeepsTheExpandedStateAndSelectNodeAloneShowsTheNode)
     RebuildItemNode(tree_, model_, *a_);
     EXPECT_TRUE(tree_.isExpanded(indexOf(a_)));
     EXPECT_EQ(model_.rowCount(indexOf(g1_)), 3);
-    // Nodes below are new: collapsed.
-    EXPECT_FALSE(tree_.isExpanded(indexOf(g1_)));
+    // The author's open groups stay open.
+    EXPECT_TRUE(tree_.isExpanded(indexOf(g1_)));
 
     tree_.collapse(indexOf(a_));
     RebuildItemNode(tree_, model_, *a_);
