@@ -27,6 +27,16 @@ void AppTest::registerDummyWindows() {
     TfmKvalor::registerWorkingWindow("TfmJournal", [](TfmKvalor&) { return new TfmJournal; });
 }
 
+QString AppTest::loadErrorBox(const QString& error) const {
+    return error + QStringLiteral(
+                       "\n\nЭта работа с программой не изменит файл данных. "
+                       "Результаты тестирования будут сохраняться в файле %1; они "
+                       "вернутся в журнал при запуске, когда файл данных снова будет "
+                       "прочитан (их можно также импортировать командой «Импорт "
+                       "результатов тестов»).")
+                       .arg(folderFile("KvalorData.recovery.exd"));
+}
+
 TCompetitors& AppTest::group(const QString& name) {
     TCompetitors& users = kvalorRoot().Users();
     for (int index = 0; index < users.Count(); ++index) {

@@ -16,6 +16,7 @@
 #include "app/Settings.h"
 #include "model/AccountMessages.h"
 #include "model/BuiltinAccounts.h"
+#include "storage/StorageTestSupport.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
 
@@ -49,7 +50,7 @@ protected:
     }
 
     QString missingDataMessage() const {
-        return QStringLiteral("Файл %1 не найден").arg(folderFile(kDataFileName));
+        return loadErrorBox(QStringLiteral("Файл %1 не найден").arg(folderFile(kDataFileName)));
     }
 };
 
@@ -114,7 +115,7 @@ TEST_F(DataModuleTest, ADamagedDataFileIsKeptAsItWas) {
         file.write(damaged);
     }
     ScriptedPrompts prompts;
-    prompts.expectInform("Ошибка чтения $800300FB").caption("Ошибка чтения базы");
+    prompts.expectInform(loadErrorBox("Ошибка чтения $800300FB")).caption("Ошибка чтения базы");
     dataModule().DataModuleCreate();
     EXPECT_FALSE(dataModule().DataLoaded());
     addAccount("Новиков");
@@ -174,8 +175,17 @@ TEST_F(DataModuleTest, EveryActionWorksAfterAFailedLoad) {
 TEST_F(DataModuleTest, ALoadedRunIsSavedAtItsEnd) {
     ScriptedPrompts prompts;
     writeDataFile();
+    // What saves killed in earlier runs left of every file of the run goes at the start.
+    const QStringList abandoned{".KvalorData.exd.1f.tmp", ".Studies.exd.2e.tmp",
+                                ".KvalorData.recovery.exd.3d.tmp"};
+    for (const QString& name : abandoned) {
+        QFile(folderFile(name.toLatin1().constData())).open(QIODevice::WriteOnly);
+    }
     dataModule().DataModuleCreate();
     ASSERT_TRUE(dataModule().DataLoaded());
+    for (const QString& name : abandoned) {
+        EXPECT_FALSE(QFile::exists(folderFile(name.toLatin1().constData()))) << name.toStdString();
+    }
     addAccount("Новиков");
     dataModule().DataModuleDestroy();
     EXPECT_TRUE(QFile::exists(folderFile(kStudiesFileName)));
@@ -187,7 +197,7 @@ TEST_F(DataModuleTest, ALoadedRunIsSavedAtItsEnd) {
     EXPECT_TRUE(prompts.seen().empty());
 }
 
-TEST_F(DataModuleTest, ASaveErrorAtTheEndIsShownAndKeepsThePreviousFile) {
+TEST_F(DataModuleTest, ASaveErrorAtTheEndOffersToRetryOrToSaveElsewhere) {
     ScriptedPrompts prompts;
     writeDataFile();
     dataModule().DataModuleCreate();
@@ -199,15 +209,65 @@ TEST_F(DataModuleTest, ASaveErrorAtTheEndIsShownAndKeepsThePreviousFile) {
     const int held = ::open(QFile::encodeName(folderFile(kDataFileName)).constData(), O_RDONLY);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
-    prompts.expectError("Ошибка записи $80030020.");
+    const QString failure =
+        QStringLiteral(
+            "Не удалось сохранить файл данных %1: файл занят другой программой "
+            "(Ошибка записи $80030020)\n\n«Повторить» - попытаться снова (например, "
+            "освободив место на диске).\n«Сохранить» - сохранить файл данных в другом "
+            "месте.\n«Пропустить» - завершить работу, не сохранив его: изменения этой "
+            "работы будут потеряны.")
+            .arg(folderFile(kDataFileName));
+    QTemporaryDir elsewhere;
+    const QString copy = elsewhere.filePath("Копия.exd");
+    // Neither trying again while it is held nor a cancelled choice of a place gives anything up.
+    prompts.expectAsk(failure, QMessageBox::Retry)
+        .buttons(QMessageBox::Retry | QMessageBox::Save | QMessageBox::Ignore)
+        .defaultButton(QMessageBox::Retry);
+    prompts.expectAsk(failure, QMessageBox::Save);
+    prompts.expectSaveFile("");
+    prompts.expectAsk(failure, QMessageBox::Save);
+    prompts.expectSaveFile(copy);
+    prompts.expectInform(QStringLiteral("Файл данных сохранён в файле %1. Перенесите его в папку "
+                                        "данных %2 под именем KvalorData.exd, когда там будет "
+                                        "возможна запись.")
+                             .arg(copy, folder_.path()));
     dataModule().DataModuleDestroy();
     ::close(held);
 
     EXPECT_TRUE(prompts.finished());
     EXPECT_EQ(contents(kDataFileName), before);
-    // The results of the run still reach the results file.
-    EXPECT_TRUE(QFile::exists(folderFile(kStudiesFileName)));
+    TKvalor saved;
+    saved.LoadFromFile(copy, true);
+    EXPECT_EQ(saved.Users().SortedAccounts().size(), 4u);
+    // The results file goes with it.
+    EXPECT_TRUE(QFile::exists(elsewhere.filePath(kStudiesFileName)));
     EXPECT_TRUE(QFile::exists(folderFile(kSettingsFileName)));
+}
+
+// Told at the start, before any examination is lost to it.
+TEST_F(DataModuleTest, AFolderThatCannotBeWrittenIsReportedAtStart) {
+    writeDataFile();
+    ASSERT_EQ(::chmod(QFile::encodeName(folder_.path()).constData(), 0555), 0);
+    const QString warning =
+        QStringLiteral(
+            "В папку данных %1 нельзя записывать: нет права записи в неё или диск "
+            "доступен только для чтения.\nРезультаты тестирования и изменения этой "
+            "работы с программой не удастся сохранить там. Исправьте права на папку "
+            "или запустите программу с другой папкой данных (--data); при завершении "
+            "работы можно будет сохранить файл данных в другом месте.")
+            .arg(folder_.path());
+    const std::optional<std::string> outcome = storagetest::childProcessReport([&warning] {
+        // Root writes everywhere; as anybody else the folder is closed.
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            return std::string("no other user");
+        }
+        ScriptedPrompts prompts;
+        prompts.expectInform(warning).caption("Квалор").icon(QMessageBox::Warning);
+        dataModule().DataModuleCreate();
+        return std::string(prompts.finished() && prompts.seen().size() == 1 ? "warned" : "not");
+    });
+    ::chmod(QFile::encodeName(folder_.path()).constData(), 0700);
+    EXPECT_EQ(outcome, "warned");
 }
 
 TEST_F(DataModuleTest, AccountMessagesAppearInABox) {

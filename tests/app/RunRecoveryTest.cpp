@@ -1,5 +1,6 @@
 // A run killed after an examination, a second start on the same data, a damaged recovery
-// file, and the first start in a new folder.
+// file, results of accounts new in the run or of a run that could not read the data file, and
+// the first start in a new folder.
 
 #include <gtest/gtest.h>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include "model/StarterData.h"
 #include "model/Study.h"
 #include "model/StudyList.h"
+#include "model/TypeIds.h"
 #include "storage/RecoveryFile.h"
 #include "storage/StorageTestSupport.h"
 #include "support/ScriptedPrompts.h"
@@ -39,13 +41,14 @@ protected:
         starter.SaveToFile(dataFile());
     }
 
-    // An examination of the starter applicant on the demonstration test, journaled as the
-    // examination window does it.
-    static void journalRun() {
+    // An examination, journaled as the examination window does it; by default of the starter
+    // applicant on the demonstration test.
+    static void journalRun(TCompetitor* applicant = nullptr, TQuestions* test = nullptr,
+                           double date = kRunDate) {
         TKvalor& root = kvalorRoot();
-        auto* test = static_cast<TQuestions*>(root.SimpleTests().CollectionAt(0));
-        TCompetitor* applicant = root.Users().SortedAccounts().back();
-        auto study = TStudyList::NewStudy(kModeTesting, *applicant, *test, kRunDate);
+        test = test ? test : static_cast<TQuestions*>(root.SimpleTests().CollectionAt(0));
+        applicant = applicant ? applicant : root.Users().SortedAccounts().back();
+        auto study = TStudyList::NewStudy(kModeTesting, *applicant, *test, date);
         study->DrawQuestions(root.Tasks(), -1);
         study->SetState(kStudyFinished);
         TStudy& added = *study;
@@ -59,9 +62,83 @@ protected:
         loaded.LoadFromFile(file, true);
         return loaded.Studies().Count();
     }
+
+    static QString recoveryInform(int recovered) {
+        return QStringLiteral(
+                   "Предыдущая работа с программой не была завершена. Из файла "
+                   "восстановления в журнал возвращено результатов тестирования: "
+                   "%1.\nОни сохранены в файле данных.")
+            .arg(recovered);
+    }
 };
 
 }  // namespace
+
+TEST_F(RunRecoveryTest, NoResultIsLostForLackOfItsAccountOrTestOnDisk) {
+    ScriptedPrompts prompts;
+    writeStarterData();
+    ASSERT_TRUE(dataModule().DataModuleCreate());
+    // An applicant added without "Сохранить" is examined: the data file is saved with him.
+    journalRun(&addAccount("Новиков"));
+    EXPECT_EQ(studiesIn(dataFile()), 1);
+    EXPECT_FALSE(QFile::exists(recoveryFile()));
+    journalRun(nullptr, nullptr, kRunDate + 1);
+    // One result that no data here can place, as a file of another installation may hold.
+    TStudyList journaled;
+    journaled.LoadFromFile(recoveryFile());
+    TCompetitor stranger;
+    stranger.NewId();
+    journaled.Append(TStudyList::NewStudy(
+        kModeTesting, stranger,
+        *static_cast<TQuestions*>(kvalorRoot().SimpleTests().CollectionAt(0)), kRunDate + 2));
+    journaled.SaveToFile(recoveryFile());
+
+    // The run dies; the next start takes in what it can and keeps the rest apart.
+    dataModule().ReleaseDataFile();
+    const QString apart = folderFile("KvalorData.recovery.unmatched.exd");
+    prompts
+        .expectInform(recoveryInform(1) +
+                      QStringLiteral("\nРезультатов, для которых в файле данных нет соискателя "
+                                     "или теста: 1. Они сохранены в файле %1; его можно "
+                                     "импортировать командой «Импорт результатов тестов», когда "
+                                     "соискатели и тесты будут на месте.")
+                          .arg(apart))
+        .icon(QMessageBox::Warning);
+    ASSERT_TRUE(dataModule().DataModuleCreate());
+    EXPECT_TRUE(prompts.finished());
+    EXPECT_EQ(kvalorRoot().Studies().Count(), 2);
+    EXPECT_EQ(studiesIn(dataFile()), 2);
+    EXPECT_FALSE(QFile::exists(recoveryFile()));
+    TStudyList kept;
+    kept.LoadFromFile(apart);
+    ASSERT_EQ(kept.Count(), 1);
+    EXPECT_EQ(kept.StudyAt(0).UserId(), stranger.Id());
+}
+
+TEST_F(RunRecoveryTest, ResultsOfARunThatCouldNotReadTheDataFileComeBackWhenItReads) {
+    ScriptedPrompts prompts;
+    prompts.expectInform(loadErrorBox(QStringLiteral("Файл %1 не найден").arg(dataFile())))
+        .caption("Ошибка чтения базы");
+    ASSERT_TRUE(dataModule().DataModuleCreate());
+    ASSERT_FALSE(dataModule().DataLoaded());
+    // What is left to examine on: an account and a test made in the run.
+    auto test = std::make_unique<TQuestions>(kGroupKindSimpleTest);
+    test->NewId();
+    TQuestions& made = *test;
+    kvalorRoot().SimpleTests().AddCollection(std::move(test));
+    journalRun(&addAccount("Новиков"), &made);
+    dataModule().DataModuleDestroy();
+    EXPECT_FALSE(QFile::exists(dataFile()));
+
+    // The data file comes back (from a copy that has the account and the test).
+    kvalorRoot().Studies().Clear();
+    kvalorRoot().SaveToFile(dataFile());
+    kvalorRoot().Clear();
+    prompts.expectInform(recoveryInform(1));
+    ASSERT_TRUE(dataModule().DataModuleCreate());
+    EXPECT_TRUE(prompts.finished());
+    EXPECT_EQ(studiesIn(dataFile()), 1);
+}
 
 TEST_F(RunRecoveryTest, AKilledRunIsRecoveredAndBlocksNoOneOnceGone) {
     ScriptedPrompts prompts;
@@ -90,13 +167,7 @@ TEST_F(RunRecoveryTest, AKilledRunIsRecoveredAndBlocksNoOneOnceGone) {
     EXPECT_FALSE(QFile::exists(folderFile(kSettingsFileName)));
 
     first.kill();
-    prompts
-        .expectInform(
-            "Предыдущая работа с программой не была завершена. Из файла "
-            "восстановления в журнал возвращено результатов тестирования: 1.\nОни "
-            "сохранены в файле данных.")
-        .caption("Квалор")
-        .icon(QMessageBox::Information);
+    prompts.expectInform(recoveryInform(1)).caption("Квалор").icon(QMessageBox::Information);
     ASSERT_TRUE(dataModule().DataModuleCreate());
     EXPECT_TRUE(prompts.finished());
     ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
@@ -167,7 +238,7 @@ TEST_F(RunRecoveryTest, OnlyANewFolderGetsTheStarterData) {
     // A folder where the program ran before is no first start: a lost data file is reported,
     // never replaced by the starter data.
     ASSERT_TRUE(QFile::remove(dataFile()));
-    prompts.expectInform(QStringLiteral("Файл %1 не найден").arg(dataFile()))
+    prompts.expectInform(loadErrorBox(QStringLiteral("Файл %1 не найден").arg(dataFile())))
         .caption("Ошибка чтения базы");
     ASSERT_TRUE(dataModule().DataModuleCreate(FirstStart::WriteStarterData));
     EXPECT_TRUE(prompts.finished());

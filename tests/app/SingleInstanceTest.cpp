@@ -76,6 +76,17 @@ TEST_F(SingleInstanceTest, ASecondStartWakesTheFirstAndEnds) {
     EXPECT_EQ(requests, 2);
 }
 
+TEST_F(SingleInstanceTest, AStartOnAnotherDisplayLearnsWhereTheFirstRuns) {
+    SingleInstance first(name, ":1");
+    ASSERT_TRUE(first.tryClaim());
+    SingleInstance there(name, ":2");
+    EXPECT_FALSE(there.tryClaim());
+    EXPECT_EQ(there.OtherDisplay(), std::optional<QString>(":1"));
+    SingleInstance here(name, ":1");
+    EXPECT_FALSE(here.tryClaim());
+    EXPECT_EQ(here.OtherDisplay(), std::nullopt);
+}
+
 TEST_F(SingleInstanceTest, TheNameIsFreeAgainOnceTheFirstCopyHasEnded) {
     {
         SingleInstance first(name);
