@@ -210,13 +210,15 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
             });
     }
     if (const QString warning = unwritableFolderWarning(); !warning.isEmpty()) {
-        prompts().inform(warning + QStringLiteral("Результаты тестирования и изменения этой работы "
-                                                  "с программой не удастся сохранить там. "
-                                                  "Исправьте права на папку или запустите "
-                                                  "программу с другой папкой данных (--data); "
-                                                  "при завершении работы можно будет сохранить "
-                                                  "файл данных в другом месте."),
-                         QStringLiteral("Квалор"), QMessageBox::Warning);
+        prompts().inform(
+            warning +
+                QStringLiteral("Результаты тестирования и изменения этой работы с программой не "
+                               "удастся сохранить там. Исправьте права на папку или запустите "
+                               "программу с другой папкой данных (--data)") +
+                (dataLoaded_ ? QStringLiteral("; при завершении работы можно будет сохранить "
+                                              "файл данных в другом месте.")
+                             : QStringLiteral(".")),
+            QStringLiteral("Квалор"), QMessageBox::Warning);
     }
     SetRunMode(kRunModeNone);
     return true;

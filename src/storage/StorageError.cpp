@@ -27,10 +27,7 @@ QString causeInWords(StorageResult code, const QString& fileName) {
     const QString folder = QDir::toNativeSeparators(QFileInfo(fileName).absolutePath());
     switch (code) {
         case StorageResult::DiskFull:
-            return QStringLiteral(
-                       "на диске не хватает места (освободите место на диске с "
-                       "папкой %1)")
-                .arg(folder);
+            return QStringLiteral("на диске с папкой %1 не хватает места").arg(folder);
         case StorageResult::AccessDenied:
             return QStringLiteral(
                        "нет права записи в папку %1 или файл доступен только для "

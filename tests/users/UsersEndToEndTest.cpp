@@ -68,7 +68,13 @@ TEST_F(UsersEndToEndTest, AdministratorsFirstDay) {
     ASSERT_EQ(tool.exitCode(), 0);
     dataModule().DataModuleCreate();
     ASSERT_TRUE(dataModule().DataLoaded());
-    startAsAdministrator([](TfmAuthorization& login) { click(login.btnOk()); });
+    startAsAdministrator([this](TfmAuthorization& login) {
+        // The offered password is given in the user editor below.
+        prompts_.expectAsk(QStringLiteral("У учётной записи «Администратор» нет пароля: войти в "
+                                          "администрирование может любой.\nЗадать пароль сейчас?"),
+                           QMessageBox::No);
+        click(login.btnOk());
+    });
     trigger(main_->actEditUsers());
     TfmCompetitors& window = usersWindow();
     QTreeView* tree = window.tvCompetitors();
