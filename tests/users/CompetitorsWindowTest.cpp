@@ -339,11 +339,9 @@ TEST_F(CompetitorsWindowTest, FailedImportsAndSavesChangeNothing) {
     writeFile(dataFile, "damaged");
     prompts_
         .expectInform(
-            QStringLiteral("Ошибка чтения $800300FB")
-                .append("\n\nЭта работа с программой не изменит файл данных. Результаты "
-                        "тестирования будут сохраняться в файле %1; они вернутся в журнал "
-                        "при запуске, когда файл данных снова будет прочитан (их можно "
-                        "также импортировать командой «Импорт результатов тестов»).")
+            QStringLiteral("Ошибка чтения $800300FB\n\nЭта работа не изменит файл данных. "
+                           "Результаты тестирования сохранятся в файле %1 и вернутся в журнал, "
+                           "когда файл данных снова будет прочитан.")
                 .arg(RecoveryFile::FileNameFor(dataFile)))
         .caption("Ошибка чтения базы");
     dataModule().DataModuleCreate();

@@ -69,10 +69,10 @@ TEST_F(UsersEndToEndTest, AdministratorsFirstDay) {
     dataModule().DataModuleCreate();
     ASSERT_TRUE(dataModule().DataLoaded());
     startAsAdministrator([this](TfmAuthorization& login) {
-        // The offered password is given in the user editor below.
-        prompts_.expectAsk(QStringLiteral("У учётной записи «Администратор» нет пароля: войти в "
-                                          "администрирование может любой.\nЗадать пароль сейчас?"),
-                           QMessageBox::No);
+        prompts_.expectAsk(
+            "У «Администратор» нет пароля: войти в администрирование может "
+            "любой.\nЗадать пароль сейчас?",
+            QMessageBox::No);
         click(login.btnOk());
     });
     trigger(main_->actEditUsers());
