@@ -364,15 +364,17 @@ std::optional<QString> TDM::FinalSave(const PackedData* packedStudies) {
             }
             const QMessageBox::StandardButton answer = prompts().ask(
                 failure +
-                    QStringLiteral("\n\n«Повторить» - попытаться снова, освободив место.\n"
-                                   "«Сохранить» - сохранить в другом месте.\n«Пропустить» - не "
-                                   "сохранять: изменения этой работы пропадут."),
+                    QStringLiteral(
+                        "\n\n«Повторить» - попытаться снова, устранив причину.\n«Сохранить» - "
+                        "сохранить в другом месте.\n«Пропустить» - не сохранять: "
+                        "несохранённое в этой работе пропадёт."),
                 QStringLiteral("Квалор"), QMessageBox::Critical,
                 QMessageBox::Retry | QMessageBox::Save | QMessageBox::Ignore, QMessageBox::Retry);
             if (answer == QMessageBox::Save) {
                 const QString chosen = prompts().saveFile(
                     QStringLiteral("Сохранить файл данных"), QStringLiteral("Файлы *.exd (*.exd)"),
-                    QString::fromLatin1(kDataFileName), QStringLiteral("exd"));
+                    QDir::home().filePath(QString::fromLatin1(kDataFileName)),
+                    QStringLiteral("exd"));
                 if (!chosen.isEmpty()) {
                     target = chosen;
                 }

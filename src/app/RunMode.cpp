@@ -130,8 +130,8 @@ void TfmRunMode::OfferPassword(TCompetitor& account) {
         return;
     }
     const QString name = fromCp1251(account.GetName());
-    if (prompts().ask(QStringLiteral("У «%1» нет пароля: войти в администрирование может "
-                                     "любой.\nЗадать пароль сейчас?")
+    if (prompts().ask(QStringLiteral("У учётной записи «%1» нет пароля: войти в "
+                                     "администрирование может любой.\nЗадать пароль сейчас?")
                           .arg(name),
                       QStringLiteral("Квалор"), QMessageBox::Question,
                       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes) {

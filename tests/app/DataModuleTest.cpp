@@ -209,9 +209,9 @@ TEST_F(DataModuleTest, ASaveErrorAtTheEndOffersToRetryOrToSaveElsewhere) {
     const QString failure =
         QStringLiteral(
             "Не удалось сохранить файл данных %1: файл занят другой программой (Ошибка "
-            "записи $80030020)\n\n«Повторить» - попытаться снова, освободив место.\n"
+            "записи $80030020)\n\n«Повторить» - попытаться снова, устранив причину.\n"
             "«Сохранить» - сохранить в другом месте.\n«Пропустить» - не сохранять: "
-            "изменения этой работы пропадут.")
+            "несохранённое в этой работе пропадёт.")
             .arg(folderFile(kDataFileName));
     QTemporaryDir elsewhere;
     const QString copy = elsewhere.filePath("Копия.exd");

@@ -34,7 +34,6 @@ TEST(ProgramRun, TerminationEndsTheRunWithItsSave) {
          ++waited) {
         QThread::msleep(50);
     }
-    QThread::msleep(500);
     program.terminate();
     ASSERT_TRUE(program.waitForFinished(120000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);

@@ -86,8 +86,8 @@ TEST_F(RunModeTest, AStaffAccountWithoutAPasswordIsOfferedOne) {
         click(login.btnOk());
     });
     prompts.expectAsk(
-        "У «Администратор» нет пароля: войти в администрирование может любой.\n"
-        "Задать пароль сейчас?",
+        "У учётной записи «Администратор» нет пароля: войти в администрирование может "
+        "любой.\nЗадать пароль сейчас?",
         QMessageBox::Yes);
     prompts.expectPasswordInputBox("Пароль «Администратор»", "тайна");
     prompts.expectPasswordInputBox("Пароль «Администратор»", "тайна");

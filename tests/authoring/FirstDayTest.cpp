@@ -63,8 +63,9 @@ protected:
             [](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
         prompts_.expectModal<TfmAuthorization>([this, account](TfmAuthorization& login) {
             chooseLine(login.cbUser(), account);
-            prompts_.expectAsk(QStringLiteral("У «%1» нет пароля: войти в администрирование может "
-                                              "любой.\nЗадать пароль сейчас?")
+            prompts_.expectAsk(QStringLiteral("У учётной записи «%1» нет пароля: войти в "
+                                              "администрирование может любой.\nЗадать пароль "
+                                              "сейчас?")
                                    .arg(account),
                                QMessageBox::No);
             click(login.btnOk());

@@ -70,8 +70,8 @@ TEST_F(UsersEndToEndTest, AdministratorsFirstDay) {
     ASSERT_TRUE(dataModule().DataLoaded());
     startAsAdministrator([this](TfmAuthorization& login) {
         prompts_.expectAsk(
-            "У «Администратор» нет пароля: войти в администрирование может "
-            "любой.\nЗадать пароль сейчас?",
+            "У учётной записи «Администратор» нет пароля: войти в администрирование "
+            "может любой.\nЗадать пароль сейчас?",
             QMessageBox::No);
         click(login.btnOk());
     });
