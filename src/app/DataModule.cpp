@@ -425,6 +425,11 @@ void TDM::WriteDataFile(const QString& fileName, const PackedData* packedStudies
 }
 
 void TDM::SaveDataFile(const PackedData* packedStudies) {
+    // What a failed load left in memory must never replace the file it could not read.
+    if (!dataLoaded_) {
+        throw KvalorError(
+            "База данных не была прочитана при запуске программы. Сохранение невозможно");
+    }
     try {
         WriteDataFile(dataFile(), packedStudies);
     } catch (const std::exception& error) {

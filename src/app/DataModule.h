@@ -89,7 +89,8 @@ public:
     void ReleaseDataFile();
 
     // Saves the data file; once it is saved, the recovery file is done with and goes. Raises
-    // the error of the save in words, keeping the previous file and the recovery file. Packed
+    // the error of the save in words, keeping the previous file and the recovery file, and
+    // refuses to write over a data file that the run could not read. Packed
     // studies are written as they are (see TKvalor::SaveToFile).
     void SaveDataFile(const PackedData* packedStudies = nullptr);
 
