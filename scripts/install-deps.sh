@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config git
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6network6
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6network6 qt6-translations-l10n
   zlib1g-dev libdeflate-dev libgsf-1-dev libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev llvm-14

@@ -1,5 +1,6 @@
 // The start and the end of a run of Kvalor.
 #include <cstdio>
+#include <cstdlib>
 
 #include <QApplication>
 #include <QDir>
@@ -11,8 +12,10 @@
 #include "app/DataFolder.h"
 #include "app/DataModule.h"
 #include "app/MainWindow.h"
+#include "app/ShutdownSignals.h"
 #include "app/SingleInstance.h"
 #include "app/SplashScreen.h"
+#include "app/Translations.h"
 #include "authoring/TestsEdit.h"
 #include "examination/ExamineSettings.h"
 #include "results/ExportSettings.h"
@@ -20,6 +23,7 @@
 #include "results/ResultsView.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Icons.h"
+#include "ui/Prompts.h"
 #include "users/CompetitorsWindow.h"
 
 namespace {
@@ -56,14 +60,38 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // A second copy only wakes the first and ends before it builds anything.
+    // From here on an end asked for by the system or the desktop is kept until the event loop
+    // can take it.
+    ShutdownSignals::Install();
+
+    // A second copy only wakes the first and ends before it builds anything; on another
+    // display it says where the program runs, since nothing would show here.
     SingleInstance instance(SingleInstance::defaultName());
     if (!instance.tryClaim()) {
+        if (const std::optional<QString> elsewhere = instance.OtherDisplay()) {
+            QApplication app(argc, argv);
+            InstallQtTranslations();
+            prompts().inform(QStringLiteral("Квалор уже запущен на другом экране (%1).\nЗавершите "
+                                            "работу с ним там, прежде чем запускать его здесь.")
+                                 .arg(*elsewhere),
+                             QStringLiteral("Квалор"), QMessageBox::Information);
+            return 0;
+        }
         instance.askFirstToActivate();
         return 0;
     }
 
     QApplication app(argc, argv);
+    InstallQtTranslations();
+    // A signal ends the run as "Завершение работы" does: every event loop, modal ones too,
+    // returns, and the data module saves below. A save under way finishes first, the loop
+    // taking the signal only between events.
+    ShutdownSignals shutdown;
+    QObject::connect(&shutdown, &ShutdownSignals::endRequested, [] { QCoreApplication::exit(0); });
+    // The desktop's session manager asks for the data before it ends the session (which the
+    // user may still cancel): it is saved, and the program goes on.
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest,
+                     [] { dataModule().SaveRun(Ending::Unattended); });
     // Only the main window ends the run (it quits when it is allowed to close); a box closed
     // while the splash is up must not.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -112,7 +140,12 @@ int main(int argc, char** argv) {
         mainWindow.setGeometry(screen->availableGeometry());
     }
     mainWindow.showMaximized();
-    const int result = QApplication::exec();
-    module.DataModuleDestroy();
+    // Qt ends the process with exit() when the connection to the display breaks: the run is
+    // saved on the way out, with nobody to ask. Registered after everything the save uses was
+    // made, so that it runs before any of that is destroyed.
+    std::atexit([] { dataModule().DataModuleDestroy(Ending::Unattended); });
+    // A signal that came while the program started leaves the loops told to end already.
+    const int result = ShutdownSignals::Requested() ? 0 : QApplication::exec();
+    module.DataModuleDestroy(ShutdownSignals::Requested() ? Ending::Unattended : Ending::Attended);
     return result;
 }

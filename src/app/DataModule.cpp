@@ -1,5 +1,6 @@
 #include "app/DataModule.h"
 
+#include <cstdio>
 #include <exception>
 #include <optional>
 
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QSettings>
+#include <QTemporaryFile>
 
 #include "app/ProgressWindow.h"
 #include "model/AccountMessages.h"
@@ -17,6 +19,7 @@
 #include "storage/DataFileLock.h"
 #include "storage/DataStreams.h"
 #include "storage/RecoveryFile.h"
+#include "storage/StorageError.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
 #include "ui/Prompts.h"
@@ -49,6 +52,34 @@ void showLoadError(const QString& text) {
 
 QString dataFile() {
     return programFile(QString::fromLatin1(kDataFileName));
+}
+
+QString studiesFile() {
+    return programFile(QString::fromLatin1(kStudiesFileName));
+}
+
+QString messageOf(const std::exception& error) {
+    const auto* known = dynamic_cast<const KvalorError*>(&error);
+    return known ? known->message() : QString::fromUtf8(error.what());
+}
+
+// Nothing of a run can be kept in a folder where no file can be made, nor in a data file that
+// may only be read; better to hear it before the first examination than after it.
+QString unwritableFolderWarning() {
+    const QString folder = QDir::toNativeSeparators(programFolder());
+    QTemporaryFile probe(QDir(programFolder()).filePath(QStringLiteral(".kvalor-probe-XXXXXX")));
+    if (!probe.open()) {
+        return QStringLiteral(
+                   "В папку данных %1 нельзя записывать (нет права записи или диск "
+                   "только для чтения).\n")
+            .arg(folder);
+    }
+    QFile data(dataFile());
+    if (data.exists() && !data.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) {
+        return QStringLiteral("Файл данных %1 доступен только для чтения.\n")
+            .arg(QDir::toNativeSeparators(dataFile()));
+    }
+    return {};
 }
 
 // A folder where the program has never run: none of the files of a run lie there.
@@ -106,13 +137,16 @@ TDM::~TDM() = default;
 bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) {
     // Nothing of an earlier load may be saved by a run that is refused or fails to load.
     dataLoaded_ = false;
+    unattended_ = false;
     removals_.reset();
     recovery_.reset();
+    saved_.reset();
     // The lock is kept when the same data file is opened again.
     if (!lock_ || lock_->LockFileName() != DataFileLock::LockFileNameFor(dataFile())) {
         lock_.reset();
         try {
-            lock_ = std::make_unique<DataFileLock>(dataFile());
+            lock_ = std::make_unique<DataFileLock>(
+                dataFile(), QStringList{studiesFile(), RecoveryFile::FileNameFor(dataFile())});
         } catch (const KvalorError& error) {
             showError(error);
             return false;
@@ -138,19 +172,33 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
         writeStarterData();
     }
 
+    QString loadError;
     try {
         root.LoadFromFile(dataFile(), true, loadProgress);
         dataLoaded_ = true;
-    } catch (const KvalorError& error) {
-        showLoadError(error.message());
     } catch (const std::exception& error) {
-        // Whatever else a damaged file provokes must not end the run before it starts; the
-        // file is then not written at the end either.
-        showLoadError(QString::fromUtf8(error.what()));
+        // Whatever a damaged file provokes must not end the run before it starts; the file is
+        // then not written at the end either.
+        loadError = messageOf(error);
     }
+    recovery_ = std::make_unique<RecoveryFile>(dataFile());
     if (dataLoaded_) {
-        recovery_ = std::make_unique<RecoveryFile>(dataFile());
+        saved_ = std::make_unique<TStudyReferences>(root);
         RecoverResults();
+    } else {
+        // The unread file is never written by this run; its results go to the recovery file,
+        // after those an earlier run may have left there, and come back once the file reads.
+        LoadPendingResults();
+        const QString kept =
+            recovery_ ? QStringLiteral(
+                            "\n\nЭта работа не изменит файл данных. Результаты "
+                            "тестирования сохранятся в файле %1 и вернутся в журнал, "
+                            "когда файл данных снова будет прочитан.")
+                            .arg(QDir::toNativeSeparators(RecoveryFile::FileNameFor(dataFile())))
+                      : QString();
+        showLoadError(loadError + kept);
+    }
+    if (recovery_) {
         removals_ =
             std::make_unique<StudyRemovalWatch>(root.Studies(), [this](const TStudy& study) {
                 if (recovery_) {
@@ -158,21 +206,27 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
                 }
             });
     }
+    if (const QString warning = unwritableFolderWarning(); !warning.isEmpty()) {
+        prompts().inform(
+            warning +
+                QStringLiteral(
+                    "Результаты и изменения этой работы не удастся сохранить там: "
+                    "исправьте права на папку или укажите другую папку данных (--data)") +
+                (dataLoaded_ ? QStringLiteral("; при завершении работы файл данных можно будет "
+                                              "сохранить в другом месте.")
+                             : QStringLiteral(".")),
+            QStringLiteral("Квалор"), QMessageBox::Warning);
+    }
     SetRunMode(kRunModeNone);
     return true;
 }
 
-void TDM::RecoverResults() {
-    const QString caption = QStringLiteral("Квалор");
+bool TDM::LoadPendingResults() {
     try {
-        if (!recovery_->Load()) {
-            return;
-        }
+        return recovery_->Load();
     } catch (const std::exception& error) {
-        const auto* known = dynamic_cast<const KvalorError*>(&error);
         QString text = QStringLiteral("Файл восстановления %1 не удалось прочитать:\n%2\n")
-                           .arg(recovery_->FileName(),
-                                known ? known->message() : QString::fromUtf8(error.what()));
+                           .arg(recovery_->FileName(), messageOf(error));
         try {
             text += QStringLiteral(
                         "Он сохранён под именем %1, результаты из него в журнал не "
@@ -183,30 +237,73 @@ void TDM::RecoverResults() {
             recovery_.reset();
             text += setAside.message() + QStringLiteral(", он оставлен на месте.");
         }
-        prompts().inform(text, caption, QMessageBox::Warning);
-        return;
-    }
-    TKvalor& root = kvalorRoot();
-    const int before = root.Studies().Count();
-    if (!guarded([&root, this] { root.ImportStudies({recovery_->FileName()}); })) {
-        return;
-    }
-    const int recovered = root.Studies().Count() - before;
-    // Saved at once, so that the recovered results are safe even if this run ends as badly.
-    const bool saved = guarded([this] { SaveDataFile(); });
-    if (recovered > 0) {
-        prompts().inform(
-            QStringLiteral("Предыдущая работа с программой не была завершена. Из файла "
-                           "восстановления в журнал возвращено результатов тестирования: %1.\n%2")
-                .arg(recovered)
-                .arg(saved ? QStringLiteral("Они сохранены в файле данных.")
-                           : QStringLiteral("Файл данных сохранить не удалось, файл "
-                                            "восстановления оставлен на месте.")),
-            caption, QMessageBox::Information);
+        prompts().inform(text, QStringLiteral("Квалор"), QMessageBox::Warning);
+        return false;
     }
 }
 
-void TDM::DataModuleDestroy() {
+void TDM::RecoverResults() {
+    if (!LoadPendingResults()) {
+        return;
+    }
+    TKvalor& root = kvalorRoot();
+    StudiesImportReport report;
+    if (!guarded(
+            [&root, &report, this] { report = root.ImportStudies({recovery_->FileName()}); })) {
+        // Left where it is, it must not be overwritten or removed by this run.
+        recovery_.reset();
+        return;
+    }
+    // What this data cannot take is kept in a file of its own: the recovery file goes once
+    // the data file is saved, and nothing of it may go with it.
+    QString apart;
+    if (report.leftOut > 0) {
+        const TStudyReferences known(root);
+        const bool keptApart = guarded([this, &known, &apart] {
+            apart = recovery_->KeepApart([&known](const TStudy& study) {
+                return !known.HasAccount(study) || !known.HasTest(study);
+            });
+        });
+        if (!keptApart) {
+            // Left where it is, it must not be overwritten or removed by this run.
+            recovery_.reset();
+            return;
+        }
+    }
+    // Saved at once, so that the recovered results are safe even if this run ends as badly.
+    const bool saved = guarded([this] { SaveDataFile(); });
+    QString text = QStringLiteral(
+                       "Предыдущая работа с программой не была завершена. Из файла "
+                       "восстановления в журнал возвращено результатов тестирования: %1.\n%2")
+                       .arg(report.merged)
+                       .arg(saved ? QStringLiteral("Они сохранены в файле данных.")
+                                  : QStringLiteral("Файл данных сохранить не удалось, файл "
+                                                   "восстановления оставлен на месте."));
+    if (report.leftOut > 0) {
+        text += QStringLiteral(
+                    "\nРезультатов, для которых в файле данных нет соискателя или теста: %1. "
+                    "Они сохранены в файле %2; его можно импортировать командой «Импорт "
+                    "результатов тестов», когда соискатели и тесты будут на месте.")
+                    .arg(report.leftOut)
+                    .arg(QDir::toNativeSeparators(apart));
+    }
+    prompts().inform(text, QStringLiteral("Квалор"),
+                     report.leftOut > 0 ? QMessageBox::Warning : QMessageBox::Information);
+}
+
+void TDM::DataModuleDestroy(Ending ending) {
+    if (!lock_) {
+        return;
+    }
+    SaveRun(ending);
+    ReleaseDataFile();
+}
+
+void TDM::SaveRun(Ending ending) {
+    if (!lock_) {
+        return;
+    }
+    unattended_ = ending == Ending::Unattended;
     TKvalor& root = kvalorRoot();
     {
         QSettings settings = openSettings();
@@ -219,35 +316,139 @@ void TDM::DataModuleDestroy() {
         // of the run survive in a file that can be imported later; so is the recovery file.
         // Both files hold the same journal stream: it is packed once.
         std::optional<PackedData> studies;
-        guarded([&root, &studies] { studies = root.PackStudies(); });
+        try {
+            studies = root.PackStudies();
+        } catch (const std::exception& error) {
+            Report(messageOf(error));
+        }
         const PackedData* packed = studies ? &*studies : nullptr;
-        guarded([this, packed] { SaveDataFile(packed); });
-        guarded([&root, packed] {
-            root.Studies().SaveToFile(programFile(QString::fromLatin1(kStudiesFileName)), packed);
-        });
+        const std::optional<QString> savedAs = FinalSave(packed);
+        // Beside the data file wherever it went, so that the two stay together.
+        const QString results =
+            savedAs ? QFileInfo(*savedAs).dir().filePath(QString::fromLatin1(kStudiesFileName))
+                    : studiesFile();
+        try {
+            root.Studies().SaveToFile(results, packed);
+        } catch (const std::exception& error) {
+            Report(DescribeFileFailure(
+                QStringLiteral("Не удалось записать файл результатов %1").arg(results), error,
+                results));
+        }
     }
-    ReleaseDataFile();
+    unattended_ = false;
+}
+
+std::optional<QString> TDM::FinalSave(const PackedData* packedStudies) {
+    QString target = dataFile();
+    for (;;) {
+        try {
+            WriteDataFile(target, packedStudies);
+            if (target != dataFile()) {
+                prompts().inform(
+                    QStringLiteral("Файл данных сохранён как %1. Перенесите его в папку данных "
+                                   "%2 под именем %3.")
+                        .arg(QDir::toNativeSeparators(target),
+                             QDir::toNativeSeparators(programFolder()),
+                             QString::fromLatin1(kDataFileName)),
+                    QStringLiteral("Квалор"), QMessageBox::Information);
+            }
+            return target;
+        } catch (const std::exception& error) {
+            const QString failure =
+                DescribeFileFailure(QStringLiteral("Не удалось сохранить файл данных %1")
+                                        .arg(QDir::toNativeSeparators(target)),
+                                    error, target);
+            if (unattended_) {
+                Report(failure);
+                return std::nullopt;
+            }
+            const QMessageBox::StandardButton answer = prompts().ask(
+                failure +
+                    QStringLiteral(
+                        "\n\n«Повторить» - попытаться снова, устранив причину.\n«Сохранить» - "
+                        "сохранить в другом месте.\n«Пропустить» - не сохранять: "
+                        "несохранённое в этой работе пропадёт."),
+                QStringLiteral("Квалор"), QMessageBox::Critical,
+                QMessageBox::Retry | QMessageBox::Save | QMessageBox::Ignore, QMessageBox::Retry);
+            if (answer == QMessageBox::Save) {
+                const QString chosen = prompts().saveFile(
+                    QStringLiteral("Сохранить файл данных"), QStringLiteral("Файлы *.exd (*.exd)"),
+                    QDir::home().filePath(QString::fromLatin1(kDataFileName)),
+                    QStringLiteral("exd"));
+                if (!chosen.isEmpty()) {
+                    target = chosen;
+                }
+            } else if (answer != QMessageBox::Retry) {
+                return std::nullopt;
+            }
+        }
+    }
+}
+
+void TDM::Report(const QString& text) const {
+    if (unattended_) {
+        std::fputs(("kvalor: " + text + "\n").toLocal8Bit().constData(), stderr);
+    } else {
+        showError(text);
+    }
 }
 
 void TDM::ReleaseDataFile() {
     dataLoaded_ = false;
     removals_.reset();
     recovery_.reset();
+    saved_.reset();
     lock_.reset();
 }
 
-void TDM::SaveDataFile(const PackedData* packedStudies) {
-    ProgressWindow progress(QStringLiteral("Сохранение файла данных..."));
-    kvalorRoot().SaveToFile(dataFile(), packedStudies, progress.callback());
+void TDM::WriteDataFile(const QString& fileName, const PackedData* packedStudies) {
+    TKvalor& root = kvalorRoot();
+    if (unattended_) {
+        root.SaveToFile(fileName, packedStudies);
+    } else {
+        ProgressWindow progress(QStringLiteral("Сохранение файла данных..."));
+        root.SaveToFile(fileName, packedStudies, progress.callback());
+    }
+    if (fileName != dataFile()) {
+        return;
+    }
+    saved_ = std::make_unique<TStudyReferences>(root);
     if (recovery_) {
-        recovery_->Discard();
+        try {
+            recovery_->Discard();
+        } catch (const std::exception& error) {
+            // Saved all the same: a recovery file left behind costs only a question at the
+            // next start.
+            Report(messageOf(error));
+        }
+    }
+}
+
+void TDM::SaveDataFile(const PackedData* packedStudies) {
+    // What a failed load left in memory must never replace the file it could not read.
+    if (!dataLoaded_) {
+        throw KvalorError(
+            "База данных не была прочитана при запуске программы. Сохранение невозможно");
+    }
+    try {
+        WriteDataFile(dataFile(), packedStudies);
+    } catch (const std::exception& error) {
+        throw KvalorError(DescribeFileFailure(QStringLiteral("Не удалось сохранить файл данных %1")
+                                                  .arg(QDir::toNativeSeparators(dataFile())),
+                                              error, dataFile()));
     }
 }
 
 void TDM::StudyJournaled(const TStudy& study) {
-    if (recovery_) {
-        guarded([this, &study] { recovery_->Record(study); });
+    if (!recovery_) {
+        return;
     }
+    if (dataLoaded_ && saved_ && !saved_->HasEverything(study)) {
+        if (guarded([this] { SaveDataFile(); })) {
+            return;
+        }
+    }
+    guarded([this, &study] { recovery_->Record(study); });
 }
 
 TDM& dataModule() {

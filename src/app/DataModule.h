@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include <QObject>
 #include <QString>
@@ -15,6 +16,7 @@ struct PackedData;
 class RecoveryFile;
 class StudyRemovalWatch;
 class TStudy;
+class TStudyReferences;
 
 // The folder that holds the files of a run ("KvalorCfg.ini", "KvalorData.exd", "Studies.exd",
 // the recovery and lock files): the folder of the executable unless set otherwise, as the
@@ -38,6 +40,11 @@ inline constexpr std::uint8_t kRunModeTeacher = 3;
 // What a start does in a folder that holds none of the files of a run.
 enum class FirstStart { ReportMissingDataFile, WriteStarterData };
 
+// Who sees the end of a run: the user who chose "Завершение работы", who may be asked what to
+// do when the data file cannot be saved; or nobody (the system or the desktop ended the
+// program), when failures are written to the standard error instead of waiting for an answer.
+enum class Ending { Attended, Unattended };
+
 // The data module: reads the settings and the data file at the start of a run, writes them back
 // at its end, and holds the run mode that the windows read to decide what the user may do.
 class TDM : public QObject {
@@ -58,26 +65,39 @@ public:
     // folder when asked to, loads the data file with its fix-ups and sets the run mode to 0.
     // A data file that cannot be read is reported in a box "Ошибка чтения базы"; the run goes
     // on with what was read. After a load, results left in a recovery file by a run that did
-    // not end are merged into the journal and saved at once. The load tells its advance to
-    // loadProgress (the splash shows it).
+    // not end are merged into the journal and saved at once; those whose account or test this
+    // data lacks are kept in a file of their own beside it. When the load fails, the results of
+    // the run are kept in the recovery file, and the box says so. A data folder that cannot be
+    // written is reported at once. The load tells its advance to loadProgress (the splash shows
+    // it).
     bool DataModuleCreate(FirstStart firstStart = FirstStart::ReportMissingDataFile,
                           const Progress& loadProgress = {});
     // Writes the font size to the settings file and, when the data file was read at start,
-    // saves it and then the results file. Runs after the event loop, so a failed save is shown
-    // here; the previous file stays as it was. Releases the lock of the data file.
-    void DataModuleDestroy();
+    // saves it and then the results file. Runs after the event loop. When the data file cannot
+    // be saved (the previous file stays as it was), an attended end asks whether to try again
+    // or to save it elsewhere before the run is given up. Releases the lock of the data file.
+    // Does nothing more once the run has ended.
+    void DataModuleDestroy(Ending ending = Ending::Attended);
+
+    // Writes the settings and, when the data file was read at start, the data file and the
+    // results file now, as the end of a run does, and goes on: the session manager asks for
+    // the data so before it ends a session.
+    void SaveRun(Ending ending);
 
     // Lets go of the data file without saving: its lock and its recovery file (left on disk),
     // so that nothing of this run writes to that folder any more.
     void ReleaseDataFile();
 
     // Saves the data file; once it is saved, the recovery file is done with and goes. Raises
-    // the error of the save, keeping the previous file and the recovery file. Packed studies
-    // are written as they are (see TKvalor::SaveToFile).
+    // the error of the save in words, keeping the previous file and the recovery file, and
+    // refuses to write over a data file that the run could not read. Packed
+    // studies are written as they are (see TKvalor::SaveToFile).
     void SaveDataFile(const PackedData* packedStudies = nullptr);
 
     // A run was journaled (appended to the journal and scored): until the data file is next
-    // saved it is also kept in the recovery file. A failure to write it is shown.
+    // saved it is also kept in the recovery file. A run of an account, test or question that
+    // the data file on disk does not hold yet could not be matched from there after a crash,
+    // so the data file is saved instead. A failure to write is shown.
     void StudyJournaled(const TStudy& study);
 
 signals:
@@ -85,8 +105,18 @@ signals:
     void runModeChanged(std::uint8_t mode);
 
 private:
+    // Takes the results that an earlier run left in the recovery file as pending; a file that
+    // cannot be read is set aside (and reported). False when there are none to take.
+    bool LoadPendingResults();
     void RecoverResults();
+    void WriteDataFile(const QString& fileName, const PackedData* packedStudies);
+    // The end of a run's save of the data file: the name it was saved under, or nullopt when
+    // the user gave it up.
+    std::optional<QString> FinalSave(const PackedData* packedStudies);
+    // Shows the failure, or writes it to the standard error when nobody is there to see it.
+    void Report(const QString& text) const;
 
+    bool unattended_ = false;
     bool dataLoaded_ = false;
     std::uint8_t runMode_ = kRunModeNone;
     std::unique_ptr<DataFileLock> lock_;
@@ -94,6 +124,8 @@ private:
     std::unique_ptr<RecoveryFile> recovery_;
     // Tells the recovery file of studies deleted from the journal, for as long as it is kept.
     std::unique_ptr<StudyRemovalWatch> removals_;
+    // What the data file on disk holds, as of its last load or save.
+    std::unique_ptr<TStudyReferences> saved_;
 };
 
 // The program's one data module.

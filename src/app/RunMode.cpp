@@ -13,7 +13,9 @@
 #include "model/Kvalor.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Icons.h"
+#include "ui/PasswordInputBox.h"
 #include "ui/Prompts.h"
+#include "util/Codepage.h"
 
 namespace kvalor {
 
@@ -115,6 +117,47 @@ void TfmRunMode::btnAdministrationClick() {
         dataModule().SetRunMode(kRunModeTeacher);
     }
     accept();
+    if (account) {
+        OfferPassword(*account);
+    }
+}
+
+void TfmRunMode::OfferPassword(TCompetitor& account) {
+    // A password that no save would keep is no protection: a run that could not read the data
+    // file does not offer one.
+    if (!account.HasNoPassword() || !dataModule().DataLoaded() ||
+        !passwordOffered_.insert(account.Id()).second) {
+        return;
+    }
+    const QString name = fromCp1251(account.GetName());
+    if (prompts().ask(QStringLiteral("У учётной записи «%1» нет пароля: войти в "
+                                     "администрирование может любой.\nЗадать пароль сейчас?")
+                          .arg(name),
+                      QStringLiteral("Квалор"), QMessageBox::Question,
+                      QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes) {
+        return;
+    }
+    const QString caption = QStringLiteral("Пароль «%1»").arg(name);
+    QString password;
+    for (;;) {
+        password.clear();
+        QString repeated;
+        if (!PasswordInputBox(caption, QStringLiteral("Новый пароль:"), password, QChar('*')) ||
+            password.isEmpty() ||
+            !PasswordInputBox(caption, QStringLiteral("Повторите пароль:"), repeated, QChar('*'))) {
+            return;
+        }
+        if (repeated == password) {
+            break;
+        }
+        prompts().inform(QStringLiteral("Пароли не совпадают, введите их снова"),
+                         QStringLiteral("Ошибка"), QMessageBox::Critical);
+    }
+    // As the user editor keeps it: the text in the code page.
+    account.SetPassword(toCp1251(password));
+    dataModule().SaveDataFile();
+    prompts().inform(QStringLiteral("Пароль задан и сохранён в файле данных"),
+                     QStringLiteral("Информация"), QMessageBox::Information);
 }
 
 void TfmRunMode::btnCloseClick() {

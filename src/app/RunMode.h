@@ -1,11 +1,16 @@
 #pragma once
 
+#include <unordered_set>
+
 #include <QDialog>
+
+#include "util/Guid.h"
 
 class QPushButton;
 
 namespace kvalor {
 
+class TCompetitor;
 class TfmAuthorization;
 class TfmKvalor;
 
@@ -33,6 +38,9 @@ private:
     // The login of the built-in administrator or teacher account; run mode 2 or 3.
     void btnAdministrationClick();
     void btnCloseClick();
+    // A staff account without a password lets anyone administer: at its first login of the run
+    // the user may give it one (or go on without), which is saved at once.
+    void OfferPassword(TCompetitor& account);
 
     TfmKvalor& mainWindow_;
     TfmAuthorization& login_;
@@ -40,6 +48,8 @@ private:
     QPushButton* btnAdministration_;
     QPushButton* btnTesting_;
     QPushButton* btnClose_;
+    // The accounts offered a password in this run: one offer is enough.
+    std::unordered_set<Guid> passwordOffered_;
 };
 
 }  // namespace kvalor

@@ -21,8 +21,17 @@ QString SingleInstance::defaultName() {
     return QStringLiteral("mKvalor-%1").arg(getuid());
 }
 
-SingleInstance::SingleInstance(const QString& name, QObject* parent)
-    : QObject(parent), name_(name) {}
+QString SingleInstance::currentDisplay() {
+    const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
+    return wayland.isEmpty() ? qEnvironmentVariable("DISPLAY") : wayland;
+}
+
+SingleInstance::SingleInstance(const QString& name, const QString& display, QObject* parent)
+    : QObject(parent), name_(name), display_(display) {}
+
+QString SingleInstance::lockPath() const {
+    return QDir(QDir::tempPath()).filePath(name_ + ".lock");
+}
 
 SingleInstance::~SingleInstance() {
     if (server_) {
@@ -39,8 +48,8 @@ bool SingleInstance::tryClaim() {
     }
     // A BSD lock belongs to the open file description: it conflicts with every other open, in
     // this process or another, and goes away with the process, so a crash leaves nothing stale.
-    const QByteArray lockPath = QFile::encodeName(QDir(QDir::tempPath()).filePath(name_ + ".lock"));
-    const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd =
+        ::open(QFile::encodeName(lockPath()).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
         return true;
     }
@@ -49,7 +58,26 @@ bool SingleInstance::tryClaim() {
         return false;
     }
     lockFd_ = fd;
+    // Read by later starts; the lock alone decides who runs, so a failed write only costs
+    // them the name of the display.
+    const QByteArray display = display_.toUtf8();
+    if (::ftruncate(fd, 0) == 0) {
+        (void)!::pwrite(fd, display.constData(), static_cast<std::size_t>(display.size()), 0);
+    }
     return true;
+}
+
+std::optional<QString> SingleInstance::OtherDisplay() const {
+    QFile lock(lockPath());
+    if (!lock.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    // A display name is short; an empty one is a copy that has not written it yet.
+    const QString running = QString::fromUtf8(lock.read(256));
+    if (running.isEmpty() || running == display_) {
+        return std::nullopt;
+    }
+    return running;
 }
 
 bool SingleInstance::askFirstToActivate() {

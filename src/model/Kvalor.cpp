@@ -185,19 +185,14 @@ void TKvalor::SynchronizeStudies(TStudyList& list) {
         });
 }
 
-StudiesImportReport TKvalor::ImportStudies(const QStringList& fileNames,
-                                           const Progress& progress) {
-    const auto accounts =
-        indexById(downcast<TCompetitor>(CollectItems(*users_, "TCompetitor", true)));
-    const auto simpleGroups = indexById(questionGroups(*simpleTests_));
-    const auto complexTests = indexById(questionGroups(*complexTests_));
+StudiesImportReport TKvalor::ImportStudies(const QStringList& fileNames, const Progress& progress) {
+    const TStudyReferences known(*this);
     StudiesImportReport report;
     // A study of an account or a test that this data lacks could be neither shown nor scored,
     // and the next load would drop it: it is left out and counted instead.
     const auto admit = [&](const TStudy& study) {
-        const bool account = accounts.contains(study.UserId());
-        const bool test =
-            simpleGroups.contains(study.TestId()) || complexTests.contains(study.TestId());
+        const bool account = known.HasAccount(study);
+        const bool test = known.HasTest(study);
         report.withoutAccount += account ? 0 : 1;
         report.withoutTest += test ? 0 : 1;
         if (account && test) {
@@ -222,6 +217,41 @@ StudiesImportReport TKvalor::ImportStudies(const QStringList& fileNames,
     }
     SynchronizeStudies(*studies_);
     return report;
+}
+
+TStudyReferences::TStudyReferences(const TKvalor& root) {
+    for (TExaminerElement* account : CollectItems(root.Users(), "TCompetitor", true)) {
+        accounts_.insert(account->Id());
+    }
+    for (TQuestions* tests : {&root.SimpleTests(), &root.ComplexTests()}) {
+        for (const TQuestions* group : questionGroups(*tests)) {
+            tests_.insert(group->Id());
+        }
+    }
+    for (TExaminerElement* question : CollectItems(root.SimpleTests(), "TQuestion", true)) {
+        questions_.insert(question->Id());
+    }
+}
+
+bool TStudyReferences::HasAccount(const TStudy& study) const {
+    return accounts_.contains(study.UserId());
+}
+
+bool TStudyReferences::HasTest(const TStudy& study) const {
+    return tests_.contains(study.TestId());
+}
+
+bool TStudyReferences::HasEverything(const TStudy& study) const {
+    if (!HasAccount(study) || !HasTest(study)) {
+        return false;
+    }
+    const TExamineQuestions& records = study.Questions();
+    for (int index = 0; index < records.Count(); ++index) {
+        if (!questions_.contains(records.Items(index).QuestionId)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 TKvalor& kvalorRoot() {

@@ -4,8 +4,10 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <unordered_set>
 
 #include "model/ImportReports.h"
+#include "util/Guid.h"
 #include "util/Progress.h"
 
 namespace kvalor {
@@ -13,6 +15,7 @@ namespace kvalor {
 class TCompetitor;
 class TCompetitors;
 class TQuestions;
+class TStudy;
 class TStudyList;
 struct PackedData;
 class TTaskList;
@@ -101,6 +104,24 @@ private:
     std::uint8_t option2_ = 0;
     std::int32_t fontSize_ = 8;
     bool autoSplitName_ = true;
+};
+
+// The ids a study refers to, as one data set holds them at one moment: whether a study's
+// account, test and questions exist there. Only a study with its account and test can be shown
+// and scored; a journal kept aside must also find its questions to be shown whole.
+class TStudyReferences {
+public:
+    explicit TStudyReferences(const TKvalor& root);
+
+    bool HasAccount(const TStudy& study) const;
+    bool HasTest(const TStudy& study) const;
+    // Account, test and every question the study put.
+    bool HasEverything(const TStudy& study) const;
+
+private:
+    std::unordered_set<Guid> accounts_;
+    std::unordered_set<Guid> tests_;
+    std::unordered_set<Guid> questions_;
 };
 
 // The process's one root object, created on first use and living until the process ends.

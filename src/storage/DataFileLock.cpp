@@ -25,7 +25,7 @@ QString DataFileLock::LockFileNameFor(const QString& dataFileName) {
     return path + QStringLiteral(".lock");
 }
 
-DataFileLock::DataFileLock(const QString& dataFileName)
+DataFileLock::DataFileLock(const QString& dataFileName, const QStringList& companions)
     : lockFileName_(LockFileNameFor(dataFileName)) {
     const QByteArray path = QFile::encodeName(lockFileName_);
     // 0666 lets the umask decide, so that other users of a shared folder can open it too; one
@@ -57,6 +57,9 @@ DataFileLock::DataFileLock(const QString& dataFileName)
                               .arg(dataFileName));
     }
     RemoveAbandonedTemporaryFiles(dataFileName);
+    for (const QString& companion : companions) {
+        RemoveAbandonedTemporaryFiles(companion);
+    }
 }
 
 }  // namespace kvalor

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include "storage/CompoundFile.h"
 
@@ -15,9 +16,10 @@ class DataFileLock {
 public:
     // Takes the lock, or fails with a KvalorError: the data file is in use by another process,
     // or the lock file cannot be opened. Holding it, removes the temporary files that killed
-    // saves of the data file left behind. In a folder that is missing or read-only, where no
-    // lock file exists and none can be made, it holds nothing: nobody can write there.
-    explicit DataFileLock(const QString& dataFileName);
+    // saves of the data file and of its companions (the files written beside it under the same
+    // lock) left behind. In a folder that is missing or read-only, where no lock file exists and
+    // none can be made, it holds nothing: nobody can write there.
+    explicit DataFileLock(const QString& dataFileName, const QStringList& companions = {});
 
     const QString& LockFileName() const { return lockFileName_; }
     bool Held() const { return fd_.isOpen(); }

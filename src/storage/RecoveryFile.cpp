@@ -7,10 +7,28 @@
 #include <QFileInfo>
 
 #include "model/Study.h"
+#include "storage/StorageError.h"
 #include "util/ByteStream.h"
 #include "util/Error.h"
 
 namespace kvalor {
+
+namespace {
+
+constexpr int kNamesTried = 1000;
+
+// A copy through the stored record: exactly what the file will hold, and no pointer into a
+// journal whose studies may be deleted.
+std::unique_ptr<TStudy> storedCopy(const TStudy& study) {
+    ByteStream record;
+    study.SaveToStream(record);
+    record.seek(0);
+    auto copy = std::make_unique<TStudy>();
+    copy->LoadFromStream(record);
+    return copy;
+}
+
+}  // namespace
 
 RecoveryFile::RecoveryFile(const QString& dataFileName) : fileName_(FileNameFor(dataFileName)) {}
 
@@ -34,14 +52,17 @@ bool RecoveryFile::Load() {
     return true;
 }
 
-QString RecoveryFile::SetAside() const {
+QString RecoveryFile::NameBeside(const QString& tag, int attempt) const {
     const QFileInfo recovery(fileName_);
-    const QString stem =
-        QDir(recovery.absolutePath()).filePath(recovery.completeBaseName() + ".damaged");
+    return QDir(recovery.absolutePath())
+        .filePath(recovery.completeBaseName() + '.' + tag +
+                  (attempt == 1 ? QString() : QStringLiteral("-%1").arg(attempt)) + ".exd");
+}
+
+QString RecoveryFile::SetAside() const {
     // QFile::rename never replaces a file, so an earlier damaged copy is never lost.
-    for (int attempt = 1; attempt <= 1000; ++attempt) {
-        const QString candidate =
-            stem + (attempt == 1 ? QString() : QStringLiteral("-%1").arg(attempt)) + ".exd";
+    for (int attempt = 1; attempt <= kNamesTried; ++attempt) {
+        const QString candidate = NameBeside(QStringLiteral("damaged"), attempt);
         if (QFile::rename(fileName_, candidate)) {
             return candidate;
         }
@@ -52,15 +73,36 @@ QString RecoveryFile::SetAside() const {
     throw KvalorError(QStringLiteral("Не удалось переименовать файл %1").arg(fileName_));
 }
 
+QString RecoveryFile::KeepApart(const TStudyList::StudyFilter& picked) {
+    TStudyList apart;
+    for (int index = 0; index < pending_.Count(); ++index) {
+        if (picked(pending_.StudyAt(index))) {
+            apart.Append(storedCopy(pending_.StudyAt(index)));
+        }
+    }
+    // An earlier file of studies kept apart is never replaced.
+    QString name;
+    for (int attempt = 1; attempt <= kNamesTried && name.isEmpty(); ++attempt) {
+        const QString candidate = NameBeside(QStringLiteral("unmatched"), attempt);
+        if (!QFileInfo::exists(candidate)) {
+            name = candidate;
+        }
+    }
+    if (name.isEmpty()) {
+        throw KvalorError(QStringLiteral("Рядом с файлом %1 нет свободного имени").arg(fileName_));
+    }
+    try {
+        apart.SaveToFile(name);
+    } catch (const std::exception& error) {
+        throw KvalorError(DescribeFileFailure(
+            QStringLiteral("Не удалось записать файл %1").arg(name), error, name));
+    }
+    pending_.DeleteWhere(picked);
+    return name;
+}
+
 void RecoveryFile::Record(const TStudy& study) {
-    // A copy through the stored record: exactly what the file will hold, and no pointer into
-    // a journal whose studies may be deleted.
-    ByteStream record;
-    study.SaveToStream(record);
-    record.seek(0);
-    auto copy = std::make_unique<TStudy>();
-    copy->LoadFromStream(record);
-    pending_.Append(std::move(copy));
+    pending_.Append(storedCopy(study));
     Write();
 }
 
@@ -84,9 +126,10 @@ void RecoveryFile::Forget(const TStudy& study) {
 void RecoveryFile::Write() {
     try {
         pending_.SaveToFile(fileName_);
-    } catch (const KvalorError& error) {
-        throw KvalorError(QStringLiteral("Не удалось записать файл восстановления %1:\n%2")
-                              .arg(fileName_, error.message()));
+    } catch (const std::exception& error) {
+        throw KvalorError(DescribeFileFailure(
+            QStringLiteral("Не удалось записать файл восстановления %1").arg(fileName_), error,
+            fileName_));
     }
 }
 

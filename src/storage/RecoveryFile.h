@@ -30,6 +30,10 @@ public:
     bool Load();
     // Renames a file that cannot be read to a free name beside it, and returns that name.
     QString SetAside() const;
+    // Writes the pending studies that the filter picks to a new Studies file under a free name
+    // beside this one, returns that name and no longer counts them as pending; the file on disk
+    // keeps them until it is next written. Nothing is taken when the write fails.
+    QString KeepApart(const TStudyList::StudyFilter& picked);
     // Keeps a copy of the study (as stored, without references) and rewrites the file with
     // every pending study, atomically.
     void Record(const TStudy& study);
@@ -42,6 +46,8 @@ public:
 
 private:
     void Write();
+    // "<base>.<tag>.exd", then "<base>.<tag>-2.exd", ... beside the file, for the attempt (1 on).
+    QString NameBeside(const QString& tag, int attempt) const;
 
     QString fileName_;
     TStudyList pending_;

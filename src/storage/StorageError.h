@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 
 #include <QString>
 
@@ -33,11 +34,20 @@ public:
     enum class Operation { Reading, Writing };
 
     StorageError(StorageResult code, Operation operation);
+    // The same failure under the wording of another file format.
+    StorageError(StorageResult code, const QString& message);
 
     StorageResult code() const noexcept { return code_; }
 
 private:
     StorageResult code_;
 };
+
+// The text that tells a user what went wrong with a file and what he can do about it:
+// "<failure>: <cause in words> (<message with its code>)" when the error is a StorageError whose
+// code has words (no space on the disk, no right to write in the folder, the file in use),
+// otherwise "<failure>:\n<message>". Codes alone tell nobody anything.
+QString DescribeFileFailure(const QString& failure, const std::exception& error,
+                            const QString& fileName);
 
 }  // namespace kvalor

@@ -29,10 +29,10 @@ private:
 };
 
 // This file's container errors read "<operation> <code>", without the dollar sign of the data
-// file's.
-KvalorError containerError(const char* operation, const StorageError& error) {
-    return KvalorError(QString::fromUtf8(operation) + QLatin1Char(' ') +
-                       formatResultCode(error.code()));
+// file's. The code stays with it, so that the message can say in words what went wrong.
+StorageError containerError(const char* operation, const StorageError& error) {
+    return StorageError(error.code(), QString::fromUtf8(operation) + QLatin1Char(' ') +
+                                          formatResultCode(error.code()));
 }
 
 }  // namespace

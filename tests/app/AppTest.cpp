@@ -27,6 +27,14 @@ void AppTest::registerDummyWindows() {
     TfmKvalor::registerWorkingWindow("TfmJournal", [](TfmKvalor&) { return new TfmJournal; });
 }
 
+QString AppTest::loadErrorBox(const QString& error) const {
+    return error + QStringLiteral(
+                       "\n\nЭта работа не изменит файл данных. Результаты тестирования "
+                       "сохранятся в файле %1 и вернутся в журнал, когда файл данных "
+                       "снова будет прочитан.")
+                       .arg(folderFile("KvalorData.recovery.exd"));
+}
+
 TCompetitors& AppTest::group(const QString& name) {
     TCompetitors& users = kvalorRoot().Users();
     for (int index = 0; index < users.Count(); ++index) {

@@ -68,6 +68,8 @@ protected:
     void moveIntoGroup(TCompetitor& account, const QString& group);
 
     QString folderFile(const char* name) const { return programFile(QString::fromLatin1(name)); }
+    // The box of a failed load: the error, and where the results of the run go instead.
+    QString loadErrorBox(const QString& error) const;
 
     QTemporaryDir folder_;
 

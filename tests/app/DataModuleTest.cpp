@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMdiArea>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include "app/Settings.h"
 #include "model/AccountMessages.h"
 #include "model/BuiltinAccounts.h"
+#include "storage/StorageTestSupport.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
 
@@ -49,7 +51,7 @@ protected:
     }
 
     QString missingDataMessage() const {
-        return QStringLiteral("Файл %1 не найден").arg(folderFile(kDataFileName));
+        return loadErrorBox(QStringLiteral("Файл %1 не найден").arg(folderFile(kDataFileName)));
     }
 };
 
@@ -114,7 +116,7 @@ TEST_F(DataModuleTest, ADamagedDataFileIsKeptAsItWas) {
         file.write(damaged);
     }
     ScriptedPrompts prompts;
-    prompts.expectInform("Ошибка чтения $800300FB").caption("Ошибка чтения базы");
+    prompts.expectInform(loadErrorBox("Ошибка чтения $800300FB")).caption("Ошибка чтения базы");
     dataModule().DataModuleCreate();
     EXPECT_FALSE(dataModule().DataLoaded());
     addAccount("Новиков");
@@ -174,8 +176,13 @@ TEST_F(DataModuleTest, EveryActionWorksAfterAFailedLoad) {
 TEST_F(DataModuleTest, ALoadedRunIsSavedAtItsEnd) {
     ScriptedPrompts prompts;
     writeDataFile();
+    // What saves killed in earlier runs left of every file of the run goes at the start.
+    for (const char* name : {".Studies.exd.2e.tmp", ".KvalorData.recovery.exd.3d.tmp"}) {
+        QFile(folderFile(name)).open(QIODevice::WriteOnly);
+    }
     dataModule().DataModuleCreate();
     ASSERT_TRUE(dataModule().DataLoaded());
+    EXPECT_EQ(QDir(folder_.path()).entryList({"*.tmp"}, QDir::Hidden | QDir::Files), QStringList());
     addAccount("Новиков");
     dataModule().DataModuleDestroy();
     EXPECT_TRUE(QFile::exists(folderFile(kStudiesFileName)));
@@ -187,7 +194,7 @@ TEST_F(DataModuleTest, ALoadedRunIsSavedAtItsEnd) {
     EXPECT_TRUE(prompts.seen().empty());
 }
 
-TEST_F(DataModuleTest, ASaveErrorAtTheEndIsShownAndKeepsThePreviousFile) {
+TEST_F(DataModuleTest, ASaveErrorAtTheEndOffersToRetryOrToSaveElsewhere) {
     ScriptedPrompts prompts;
     writeDataFile();
     dataModule().DataModuleCreate();
@@ -199,15 +206,54 @@ TEST_F(DataModuleTest, ASaveErrorAtTheEndIsShownAndKeepsThePreviousFile) {
     const int held = ::open(QFile::encodeName(folderFile(kDataFileName)).constData(), O_RDONLY);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
-    prompts.expectError("Ошибка записи $80030020.");
+    const QString failure =
+        QStringLiteral(
+            "Не удалось сохранить файл данных %1: файл занят другой программой (Ошибка "
+            "записи $80030020)\n\n«Повторить» - попытаться снова, устранив причину.\n"
+            "«Сохранить» - сохранить в другом месте.\n«Пропустить» - не сохранять: "
+            "несохранённое в этой работе пропадёт.")
+            .arg(folderFile(kDataFileName));
+    QTemporaryDir elsewhere;
+    const QString copy = elsewhere.filePath("Копия.exd");
+    prompts.expectAsk(failure, QMessageBox::Retry).defaultButton(QMessageBox::Retry);
+    prompts.expectAsk(failure, QMessageBox::Save);
+    prompts.expectSaveFile(copy);
+    prompts.expectInform(QStringLiteral("Файл данных сохранён как %1. Перенесите его в папку "
+                                        "данных %2 под именем KvalorData.exd.")
+                             .arg(copy, folder_.path()));
     dataModule().DataModuleDestroy();
     ::close(held);
 
     EXPECT_TRUE(prompts.finished());
     EXPECT_EQ(contents(kDataFileName), before);
-    // The results of the run still reach the results file.
-    EXPECT_TRUE(QFile::exists(folderFile(kStudiesFileName)));
-    EXPECT_TRUE(QFile::exists(folderFile(kSettingsFileName)));
+    TKvalor saved;
+    saved.LoadFromFile(copy, true);
+    EXPECT_EQ(saved.Users().SortedAccounts().size(), 4u);
+    EXPECT_TRUE(QFile::exists(elsewhere.filePath(kStudiesFileName)));
+}
+
+TEST_F(DataModuleTest, AFolderThatCannotBeWrittenIsReportedAtStart) {
+    writeDataFile();
+    ASSERT_EQ(::chmod(QFile::encodeName(folder_.path()).constData(), 0555), 0);
+    const QString warning =
+        QStringLiteral(
+            "В папку данных %1 нельзя записывать (нет права записи или диск только для "
+            "чтения).\nРезультаты и изменения этой работы не удастся сохранить там: "
+            "исправьте права на папку или укажите другую папку данных (--data); при "
+            "завершении работы файл данных можно будет сохранить в другом месте.")
+            .arg(folder_.path());
+    const std::optional<std::string> outcome = storagetest::childProcessReport([&warning] {
+        // Root writes everywhere; as anybody else the folder is closed.
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            return std::string("no other user");
+        }
+        ScriptedPrompts prompts;
+        prompts.expectInform(warning).caption("Квалор").icon(QMessageBox::Warning);
+        dataModule().DataModuleCreate();
+        return std::string(prompts.finished() && prompts.seen().size() == 1 ? "warned" : "not");
+    });
+    ::chmod(QFile::encodeName(folder_.path()).constData(), 0700);
+    EXPECT_EQ(outcome, "warned");
 }
 
 TEST_F(DataModuleTest, AccountMessagesAppearInABox) {

@@ -74,6 +74,32 @@ TEST_F(RunModeTest, AdministrationLogsInTheBuiltInStaffOnly) {
     EXPECT_FALSE(window.RunModeDialog().isVisible());
 }
 
+// A staff account without a password is offered one at its first login.
+TEST_F(RunModeTest, AStaffAccountWithoutAPasswordIsOfferedOne) {
+    kvalorRoot().SaveToFile(folderFile(kDataFileName));
+    ScriptedPrompts prompts;
+    ASSERT_TRUE(dataModule().DataModuleCreate());
+    TfmKvalor window;
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
+    prompts.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
+        chooseLine(login.cbUser(), "Администратор");
+        click(login.btnOk());
+    });
+    prompts.expectAsk(
+        "У учётной записи «Администратор» нет пароля: войти в администрирование может "
+        "любой.\nЗадать пароль сейчас?",
+        QMessageBox::Yes);
+    prompts.expectPasswordInputBox("Пароль «Администратор»", "тайна");
+    prompts.expectPasswordInputBox("Пароль «Администратор»", "тайна");
+    prompts.expectInform("Пароль задан и сохранён в файле данных");
+    trigger(window.actConnect());
+    EXPECT_TRUE(prompts.finished());
+    TKvalor saved;
+    saved.LoadFromFile(folderFile(kDataFileName), true);
+    EXPECT_EQ(saved.Users().Administrator()->Password(), toCp1251("тайна"));
+    dataModule().DataModuleDestroy();
+}
+
 TEST_F(RunModeTest, PasswordsCompareExactly) {
     TfmKvalor window;
     kvalorRoot().Users().Teacher()->SetPassword(toCp1251("Пароль7"));

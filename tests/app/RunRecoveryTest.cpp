@@ -1,5 +1,5 @@
 // A run killed after an examination, a second start on the same data, a damaged recovery
-// file, and the first start in a new folder.
+// file, results the data file cannot place or read, and the first start in a new folder.
 
 #include <gtest/gtest.h>
 #include <QFile>
@@ -39,13 +39,13 @@ protected:
         starter.SaveToFile(dataFile());
     }
 
-    // An examination of the starter applicant on the demonstration test, journaled as the
-    // examination window does it.
-    static void journalRun() {
+    // An examination on the demonstration test, journaled as the examination window does it;
+    // by default of the starter applicant.
+    static void journalRun(TCompetitor* applicant = nullptr, double date = kRunDate) {
         TKvalor& root = kvalorRoot();
         auto* test = static_cast<TQuestions*>(root.SimpleTests().CollectionAt(0));
-        TCompetitor* applicant = root.Users().SortedAccounts().back();
-        auto study = TStudyList::NewStudy(kModeTesting, *applicant, *test, kRunDate);
+        applicant = applicant ? applicant : root.Users().SortedAccounts().back();
+        auto study = TStudyList::NewStudy(kModeTesting, *applicant, *test, date);
         study->DrawQuestions(root.Tasks(), -1);
         study->SetState(kStudyFinished);
         TStudy& added = *study;
@@ -62,6 +62,61 @@ protected:
 };
 
 }  // namespace
+
+TEST_F(RunRecoveryTest, NoResultIsLostForLackOfItsAccountOrTestOnDisk) {
+    ScriptedPrompts prompts;
+    writeStarterData();
+    ASSERT_TRUE(dataModule().DataModuleCreate());
+    // An applicant added without "Сохранить" is examined: the data file is saved with him.
+    journalRun(&addAccount("Новиков"));
+    EXPECT_EQ(studiesIn(dataFile()), 1);
+    EXPECT_FALSE(QFile::exists(recoveryFile()));
+    journalRun(nullptr, kRunDate + 1);
+    // One result that no data here can place (of no test here), as an older run may have left.
+    TStudyList journaled;
+    journaled.LoadFromFile(recoveryFile());
+    journaled.Append(std::make_unique<TStudy>());
+    journaled.SaveToFile(recoveryFile());
+
+    // The run dies; the next start takes in what it can and keeps the rest apart.
+    dataModule().ReleaseDataFile();
+    const QString apart = folderFile("KvalorData.recovery.unmatched.exd");
+    prompts
+        .expectInform(
+            QStringLiteral("Предыдущая работа с программой не была завершена. Из "
+                           "файла восстановления в журнал возвращено результатов "
+                           "тестирования: 1.\nОни сохранены в файле данных.\nРезультатов, для "
+                           "которых в файле данных нет соискателя "
+                           "или теста: 1. Они сохранены в файле %1; его можно "
+                           "импортировать командой «Импорт результатов тестов», когда "
+                           "соискатели и тесты будут на месте.")
+                .arg(apart))
+        .icon(QMessageBox::Warning);
+    ASSERT_TRUE(dataModule().DataModuleCreate());
+    EXPECT_TRUE(prompts.finished());
+    EXPECT_EQ(studiesIn(dataFile()), 2);
+    EXPECT_FALSE(QFile::exists(recoveryFile()));
+    TStudyList kept;
+    kept.LoadFromFile(apart);
+    EXPECT_EQ(kept.Count(), 1);
+}
+
+TEST_F(RunRecoveryTest, ResultsOfARunThatCouldNotReadTheDataFileAreKept) {
+    ScriptedPrompts prompts;
+    writeStarterData();
+    kvalorRoot().LoadFromFile(dataFile(), true);
+    ASSERT_TRUE(QFile::remove(dataFile()));
+    prompts.expectInform(loadErrorBox(QStringLiteral("Файл %1 не найден").arg(dataFile())))
+        .caption("Ошибка чтения базы");
+    ASSERT_TRUE(dataModule().DataModuleCreate());
+    journalRun();
+    dataModule().DataModuleDestroy();
+    EXPECT_TRUE(prompts.finished());
+    EXPECT_FALSE(QFile::exists(dataFile()));
+    TStudyList kept;
+    kept.LoadFromFile(recoveryFile());
+    EXPECT_EQ(kept.Count(), 1);
+}
 
 TEST_F(RunRecoveryTest, AKilledRunIsRecoveredAndBlocksNoOneOnceGone) {
     ScriptedPrompts prompts;
@@ -167,7 +222,7 @@ TEST_F(RunRecoveryTest, OnlyANewFolderGetsTheStarterData) {
     // A folder where the program ran before is no first start: a lost data file is reported,
     // never replaced by the starter data.
     ASSERT_TRUE(QFile::remove(dataFile()));
-    prompts.expectInform(QStringLiteral("Файл %1 не найден").arg(dataFile()))
+    prompts.expectInform(loadErrorBox(QStringLiteral("Файл %1 не найден").arg(dataFile())))
         .caption("Ошибка чтения базы");
     ASSERT_TRUE(dataModule().DataModuleCreate(FirstStart::WriteStarterData));
     EXPECT_TRUE(prompts.finished());

@@ -76,6 +76,15 @@ TEST_F(SingleInstanceTest, ASecondStartWakesTheFirstAndEnds) {
     EXPECT_EQ(requests, 2);
 }
 
+TEST_F(SingleInstanceTest, AStartOnAnotherDisplayLearnsWhereTheFirstRuns) {
+    SingleInstance first(name, ":1");
+    ASSERT_TRUE(first.tryClaim());
+    SingleInstance there(name, ":2"), here(name, ":1");
+    EXPECT_FALSE(there.tryClaim() || here.tryClaim());
+    EXPECT_EQ(there.OtherDisplay(), std::optional<QString>(":1"));
+    EXPECT_EQ(here.OtherDisplay(), std::nullopt);
+}
+
 TEST_F(SingleInstanceTest, TheNameIsFreeAgainOnceTheFirstCopyHasEnded) {
     {
         SingleInstance first(name);

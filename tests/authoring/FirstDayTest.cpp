@@ -61,8 +61,13 @@ protected:
         main_ = std::make_unique<TfmKvalor>();
         prompts_.expectModal<TfmRunMode>(
             [](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
-        prompts_.expectModal<TfmAuthorization>([account](TfmAuthorization& login) {
+        prompts_.expectModal<TfmAuthorization>([this, account](TfmAuthorization& login) {
             chooseLine(login.cbUser(), account);
+            prompts_.expectAsk(QStringLiteral("У учётной записи «%1» нет пароля: войти в "
+                                              "администрирование может любой.\nЗадать пароль "
+                                              "сейчас?")
+                                   .arg(account),
+                               QMessageBox::No);
             click(login.btnOk());
         });
         main_->show();

@@ -12,6 +12,7 @@
 #include <QtTest/QTest>
 
 #include "UsersTest.h"
+#include "storage/RecoveryFile.h"
 #include "support/GuiTest.h"
 #include "users/CompetitorEditor.h"
 #include "users/CompetitorsModel.h"
@@ -331,7 +332,10 @@ TEST_F(CompetitorsWindowTest, FailedImportsAndSavesChangeNothing) {
     unchanged();
     // A folder in the way of the data file.
     ASSERT_TRUE(QFile::remove(dataFile) && QDir(folder_.path()).mkdir(kDataFileName));
-    prompts_.expectError("Ошибка записи $80030005.");
+    prompts_.expectError(
+        QStringLiteral("Не удалось сохранить файл данных %1: нет права записи в папку %2 или "
+                       "файл доступен только для чтения (Ошибка записи $80030005)")
+            .arg(dataFile, folder_.path()));
     clickNode(window, nodeNamed(window, "Яковлев"));
     QTest::keyClick(window.tvCompetitors(), Qt::Key_S, Qt::ControlModifier);
     unchanged();
@@ -339,7 +343,13 @@ TEST_F(CompetitorsWindowTest, FailedImportsAndSavesChangeNothing) {
     // A data file that failed to load is never replaced by what was read of it.
     ASSERT_TRUE(QDir(folder_.path()).rmdir(kDataFileName));
     writeFile(dataFile, "damaged");
-    prompts_.expectInform("Ошибка чтения $800300FB").caption("Ошибка чтения базы");
+    prompts_
+        .expectInform(
+            QStringLiteral("Ошибка чтения $800300FB\n\nЭта работа не изменит файл данных. "
+                           "Результаты тестирования сохранятся в файле %1 и вернутся в журнал, "
+                           "когда файл данных снова будет прочитан.")
+                .arg(RecoveryFile::FileNameFor(dataFile)))
+        .caption("Ошибка чтения базы");
     dataModule().DataModuleCreate();
     window.FormShow();
     prompts_.expectError(

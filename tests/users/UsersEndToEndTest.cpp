@@ -68,7 +68,13 @@ TEST_F(UsersEndToEndTest, AdministratorsFirstDay) {
     ASSERT_EQ(tool.exitCode(), 0);
     dataModule().DataModuleCreate();
     ASSERT_TRUE(dataModule().DataLoaded());
-    startAsAdministrator([](TfmAuthorization& login) { click(login.btnOk()); });
+    startAsAdministrator([this](TfmAuthorization& login) {
+        prompts_.expectAsk(
+            "У учётной записи «Администратор» нет пароля: войти в администрирование "
+            "может любой.\nЗадать пароль сейчас?",
+            QMessageBox::No);
+        click(login.btnOk());
+    });
     trigger(main_->actEditUsers());
     TfmCompetitors& window = usersWindow();
     QTreeView* tree = window.tvCompetitors();
