@@ -27,6 +27,8 @@ PasswordInputDialog::PasswordInputDialog(const QString& caption, const QString& 
     setWindowTitle(caption);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setMinimumWidth(320);
+    fitToCaption(*edit_, caption);
+    promptLabel_->setWordWrap(true);
 
     promptLabel_->setBuddy(edit_);
     edit_->setMaxLength(kMaxPasswordLength);

@@ -1,8 +1,12 @@
 #include "ui/QtPrompts.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QInputDialog>
+#include <QLineEdit>
+#include <QScreen>
 
 #include "ui/PasswordInputBox.h"
 
@@ -93,6 +97,15 @@ void QtPrompts::inform(const QString& text, const QString& caption, QMessageBox:
     runMessageBox(text, caption, icon, QMessageBox::Ok, QMessageBox::Ok);
 }
 
+void fitToCaption(QWidget& field, const QString& caption) {
+    // Room for the title bar's icon and buttons beside the text.
+    const QFontMetrics metrics = field.fontMetrics();
+    const int wanted = metrics.horizontalAdvance(caption) + 6 * metrics.height();
+    const QScreen* screen = field.screen();
+    const int screenWidth = screen ? screen->availableGeometry().width() * 9 / 10 : wanted;
+    field.setMinimumWidth(std::max(field.minimumWidth(), std::min(wanted, screenWidth)));
+}
+
 std::optional<QString> QtPrompts::inputBox(const QString& caption, const QString& prompt,
                                            const QString& defaultText) {
     QInputDialog dialog(promptParent());
@@ -102,6 +115,9 @@ std::optional<QString> QtPrompts::inputBox(const QString& caption, const QString
     dialog.setTextValue(defaultText);
     dialog.setOkButtonText(standardButtonText(QMessageBox::Ok));
     dialog.setCancelButtonText(standardButtonText(QMessageBox::Cancel));
+    if (auto* field = dialog.findChild<QLineEdit*>()) {
+        fitToCaption(*field, caption);
+    }
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }

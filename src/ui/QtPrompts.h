@@ -32,5 +32,8 @@ QString standardButtonText(QMessageBox::StandardButton button);
 // Gives the standard buttons of a button box their Russian captions, so that the program's own
 // dialogs read like its message boxes.
 void setRussianButtonTexts(QDialogButtonBox& buttons);
+// Makes the input field of a small box, and so the box, wide enough for the box's whole
+// caption in the program's font (title bars do not wrap), but never wider than the screen.
+void fitToCaption(QWidget& field, const QString& caption);
 
 }  // namespace kvalor

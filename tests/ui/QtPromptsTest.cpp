@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -142,6 +143,24 @@ TEST(PasswordInputDialog, WithoutAPasswordCharacterTheTextShows) {
     PasswordInputDialog box("Пароль", "Пароль", "видно", QChar());
     EXPECT_EQ(box.edit()->echoMode(), QLineEdit::Normal);
     EXPECT_EQ(box.text(), "видно");
+}
+
+TEST_F(QtPromptsTest, InputBoxesAreWideEnoughForTheirCaptionAtALargeFont) {
+    const QFont before = QApplication::font();
+    QFont large = before;
+    large.setPointSize(20);
+    QApplication::setFont(large);
+    const QString caption = "Переименование группы вопросов";
+    const auto wideEnough = [&caption](QDialog& box) {
+        EXPECT_GE(box.width(), box.fontMetrics().horizontalAdvance(caption))
+            << box.metaObject()->className();
+        box.reject();
+    };
+    whenShown<QInputDialog>(wideEnough);
+    EXPECT_EQ(prompts().inputBox(caption, "Имя", ""), std::nullopt);
+    whenShown<PasswordInputDialog>(wideEnough);
+    EXPECT_EQ(prompts().passwordInputBox(caption, "Имя", "", u'*'), std::nullopt);
+    QApplication::setFont(before);
 }
 
 }  // namespace
