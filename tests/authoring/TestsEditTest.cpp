@@ -228,6 +228,7 @@ TEST_F(TestsEditTest, ExportWritesTheWholeEnclosingTestAndOpensIt) {
     // A question inside a group stands for its whole test.
     focus(simple(), questionAt(*circles_, 0));
     ASSERT_TRUE(window().actSmpExport()->isEnabled());
+    std::optional<QJsonObject> book;
     {
         RecordingOpener desktop;
         prompts_.expectAsk("Экспортировать ответы ?", QMessageBox::Yes)
@@ -235,13 +236,7 @@ TEST_F(TestsEditTest, ExportWritesTheWholeEnclosingTestAndOpensIt) {
             .icon(QMessageBox::Question);
         trigger(window().actSmpExport());
         ASSERT_EQ(desktop.opened.size(), 1);
-        const auto book = workbooktest::readWorkbook(desktop.opened[0]);
-        if (book) {
-            EXPECT_EQ(workbooktest::row(*book, 1, 3), QString("Геометрия||"));
-            EXPECT_EQ(workbooktest::row(*book, 9, 3), QString("Окружности||"));
-            EXPECT_EQ(workbooktest::row(*book, 10, 3), QString("Вопрос 3|Радиус|"));
-            EXPECT_EQ(workbooktest::row(*book, 11, 3), QString("Ответ 1|r|+"));
-        }
+        book = workbooktest::readWorkbook(desktop.opened[0]);
     }
 
     // Written, but no application takes it: the user is told where the workbook is.
@@ -253,6 +248,15 @@ TEST_F(TestsEditTest, ExportWritesTheWholeEnclosingTestAndOpensIt) {
     trigger(window().actSmpExport());
     ASSERT_EQ(none.opened.size(), 1);
     EXPECT_TRUE(QFile::exists(none.opened[0]));
+
+    // Last, as it needs the workbook reader: what the first export wrote.
+    if (!book) {
+        GTEST_SKIP() << "python3 with openpyxl is not available";
+    }
+    EXPECT_EQ(workbooktest::row(*book, 1, 3), QString("Геометрия||"));
+    EXPECT_EQ(workbooktest::row(*book, 9, 3), QString("Окружности||"));
+    EXPECT_EQ(workbooktest::row(*book, 10, 3), QString("Вопрос 3|Радиус|"));
+    EXPECT_EQ(workbooktest::row(*book, 11, 3), QString("Ответ 1|r|+"));
 }
 
 TEST_F(TestsEditTest, DeletingQuestionsAndGroupsRenumbersTheRest) {
