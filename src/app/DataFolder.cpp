@@ -39,7 +39,7 @@ QString StartUsage() {
                "                Studies.exd, настройки KvalorCfg.ini, файл восстановления\n"
                "                KvalorData.recovery.exd и блокировка KvalorData.exd.lock;\n"
                "                то же задаёт переменная окружения KVALOR_DATA\n"
-               "  --help        показать эту справку\n"
+               "  -h, --help    показать эту справку\n"
                "  --version     показать версию программы\n"
                "\n"
                "Без --data и KVALOR_DATA данные хранятся в папке программы, если в неё можно\n"
