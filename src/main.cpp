@@ -59,6 +59,9 @@ int main(int argc, char** argv) {
         print(stdout, options.help ? StartUsage() : QStringLiteral("kvalor " KVALOR_VERSION "\n"));
         return 0;
     }
+    // Qt is given the program's name alone: its own options ("-platform", "-style") were
+    // refused above, and the environment still sets what a desktop needs.
+    int qtArgumentCount = 1;
 
     // From here on an end asked for by the system or the desktop is kept until the event loop
     // can take it.
@@ -69,7 +72,7 @@ int main(int argc, char** argv) {
     SingleInstance instance(SingleInstance::defaultName());
     if (!instance.tryClaim()) {
         if (const std::optional<QString> elsewhere = instance.OtherDisplay()) {
-            QApplication app(argc, argv);
+            QApplication app(qtArgumentCount, argv);
             InstallQtTranslations();
             prompts().inform(QStringLiteral("Квалор уже запущен на другом экране (%1).\nЗавершите "
                                             "работу с ним там, прежде чем запускать его здесь.")
@@ -81,7 +84,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    QApplication app(argc, argv);
+    QApplication app(qtArgumentCount, argv);
     InstallQtTranslations();
     // A signal ends the run as "Завершение работы" does: every event loop, modal ones too,
     // returns, and the data module saves below. A save under way finishes first, the loop

@@ -9,13 +9,13 @@
 #include <exception>
 
 #include <QByteArray>
+#include <QCommandLineParser>
 #include <QFile>
 #include <QJsonDocument>
 #include <QString>
 #include <QStringList>
 
 #include "JsonDump.h"
-#include "SchoolData.h"
 #include "exchange/JournalWorkbook.h"
 #include "exchange/QuestionImport.h"
 #include "exchange/TestWorkbook.h"
@@ -23,6 +23,7 @@
 #include "model/StarterData.h"
 #include "model/StudyList.h"
 #include "storage/DataFileLock.h"
+#include "util/CommandLine.h"
 #include "util/Error.h"
 
 using namespace kvalor;
@@ -42,10 +43,6 @@ const char kUsage[] =
     "      вывести содержимое файла данных, файла результатов или файла пользователей в JSON;\n"
     "      файл данных показывается так, как он хранится (без исправлений при загрузке),\n"
     "      пароли не выводятся\n"
-    "  kvalor-tool make-school МАСШТАБ ФАЙЛ\n"
-    "      записать учебный набор данных «Школа» для замеров скорости: при масштабе 1\n"
-    "      500 тестов (100 000 вопросов), 10 000 учётных записей, 200 000 результатов;\n"
-    "      один и тот же масштаб всегда даёт то же содержимое\n"
     "  kvalor-tool resave ФАЙЛ НОВЫЙ_ФАЙЛ\n"
     "      прочитать файл данных так, как его читает программа, и записать в НОВЫЙ_ФАЙЛ\n"
     "  kvalor-tool import-studies ФАЙЛ_ДАННЫХ ФАЙЛ_РЕЗУЛЬТАТОВ...\n"
@@ -59,9 +56,11 @@ const char kUsage[] =
     "      записать простой тест ТЕСТ в книгу Excel, с --answers вместе с ответами\n"
     "  kvalor-tool export-journal ФАЙЛ_ДАННЫХ ФАЙЛ.xlsx\n"
     "      записать журнал тестирования (все результаты) в книгу Excel\n"
-    "Команды init, make-school, resave, import-studies и import-questions на время работы блокируют файл\n"
-    "данных, в который пишут (файл ФАЙЛ.lock рядом с ним), и не выполняются, пока он занят\n"
-    "программой или другой командой.\n";
+    "  kvalor-tool --help | --version\n"
+    "      показать эту справку или версию программы\n"
+    "Параметры команды можно указывать в любом порядке. Команды init, resave, import-studies\n"
+    "и import-questions на время работы блокируют файл данных, в который пишут (файл\n"
+    "ФАЙЛ.lock рядом с ним), и не выполняются, пока он занят программой или другой командой.\n";
 
 void write(std::FILE* stream, const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
@@ -98,24 +97,16 @@ void init(const QString& fileName, bool empty) {
     root.SaveToFile(fileName);
 }
 
-// Scales from a thousandth (a few studies) to ten times the full set.
-void makeSchool(const QString& scaleText, const QString& fileName) {
-    bool valid = false;
-    const double scale = scaleText.toDouble(&valid);
-    if (!valid || !(scale >= 0.001 && scale <= 10.0)) {
-        throw KvalorError(QString::fromUtf8("Масштаб должен быть числом от 0.001 до 10: ") +
-                          scaleText);
+// A full disk or a closed pipe must not pass for complete output.
+void flushOutput(const char* what) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        throw KvalorError(QString::fromUtf8("не удалось вывести ") + QString::fromUtf8(what));
     }
-    const DataFileLock lock(fileName);
-    TKvalor root;
-    BuildSchoolData(root, SchoolShape::atScale(scale));
-    root.SaveToFile(fileName, nullptr, progressLine("Сохранение"));
 }
 
-bool dump(const QString& fileName) {
+void dump(const QString& fileName) {
     write(stdout, QJsonDocument(DumpFile(fileName)).toJson(QJsonDocument::Indented));
-    // A full disk or a closed pipe must not pass for a complete dump.
-    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+    flushOutput("результат");
 }
 
 // Only the file written is locked: reading a data file that a running program holds gives its
@@ -139,7 +130,7 @@ void importStudies(const QString& dataFile, const QStringList& resultsFiles) {
 }
 
 // The data file is written only when questions came in.
-bool importQuestions(const QString& dataFile, const QString& textFile, const QString& testName) {
+void importQuestions(const QString& dataFile, const QString& textFile, const QString& testName) {
     const DataFileLock lock(dataFile);
     TKvalor root;
     root.LoadFromFile(dataFile, true);
@@ -149,7 +140,7 @@ bool importQuestions(const QString& dataFile, const QString& textFile, const QSt
         root.SaveToFile(dataFile);
     }
     write(stdout, ReportLines(report).join(u'\n').toUtf8() + "\n");
-    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+    flushOutput("отчёт");
 }
 
 void exportTest(const QString& dataFile, const QString& testName, const QString& outFile,
@@ -170,6 +161,59 @@ void exportJournal(const QString& dataFile, const QString& outFile) {
     ExportJournal(root.Studies().View(), outFile);
 }
 
+// A command: how many arguments follow its name (or at least how many), the one option it may
+// take, and what it does with them.
+struct Command {
+    const char* name;
+    int arguments;
+    bool more;
+    const char* option;
+    void (*run)(const QStringList& arguments, const QCommandLineParser& parser);
+};
+
+const Command kCommands[] = {
+    {"init", 1, false, "empty",
+     [](const QStringList& a, const QCommandLineParser& p) { init(a[0], p.isSet("empty")); }},
+    {"dump", 1, false, nullptr,
+     [](const QStringList& a, const QCommandLineParser&) { dump(a[0]); }},
+    {"resave", 2, false, nullptr,
+     [](const QStringList& a, const QCommandLineParser&) { resave(a[0], a[1]); }},
+    {"import-studies", 2, true, nullptr,
+     [](const QStringList& a, const QCommandLineParser&) { importStudies(a[0], a.mid(1)); }},
+    {"import-questions", 2, false, "test",
+     [](const QStringList& a, const QCommandLineParser& p) {
+         importQuestions(a[0], a[1], p.value("test"));
+     }},
+    {"export-test", 3, false, "answers",
+     [](const QStringList& a, const QCommandLineParser& p) {
+         exportTest(a[0], a[1], a[2], p.isSet("answers"));
+     }},
+    {"export-journal", 2, false, nullptr,
+     [](const QStringList& a, const QCommandLineParser&) { exportJournal(a[0], a[1]); }},
+};
+
+// The command the arguments name and fit, or null with the mistake, if any, in Russian.
+const Command* findCommand(const QCommandLineParser& parser, QString& mistake) {
+    const QStringList positional = parser.positionalArguments();
+    for (const Command& command : kCommands) {
+        if (positional.value(0) != QLatin1String(command.name)) {
+            continue;
+        }
+        for (const char* option : {"empty", "test", "answers"}) {
+            if (parser.isSet(option) &&
+                (command.option == nullptr || qstrcmp(option, command.option) != 0)) {
+                mistake = QString::fromUtf8("Команда %1 не принимает параметр --%2")
+                              .arg(command.name, option);
+                return nullptr;
+            }
+        }
+        const int given = static_cast<int>(positional.size()) - 1;
+        return given == command.arguments || (command.more && given > command.arguments) ? &command
+                                                                                         : nullptr;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -177,42 +221,35 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         args.append(QFile::decodeName(argv[i]));
     }
-    const QString command = args.value(0);
-    if (command == "help" || command == "--help" || command == "-h") {
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{"h", "help"});
+    const QCommandLineOption version("version");
+    const QCommandLineOption test("test", {}, QString::fromUtf8("ТЕСТ"));
+    parser.addOptions(
+        {help, version, QCommandLineOption("empty"), test, QCommandLineOption("answers")});
+    QString mistake = ParseCommandLine(parser, args);
+    if (mistake.isEmpty() && parser.isSet(test) && parser.value(test).isEmpty()) {
+        mistake = QString::fromUtf8("После --test не указано имя теста");
+    }
+    if (mistake.isEmpty() &&
+        (parser.isSet(help) || parser.positionalArguments().value(0) == "help")) {
         write(stdout, kUsage);
         return 0;
     }
-    try {
-        if (command == "init" && args.size() == 2) {
-            init(args[1], false);
-        } else if (command == "init" && args.size() == 3 && args[1] == "--empty") {
-            init(args[2], true);
-        } else if (command == "dump" && args.size() == 2) {
-            if (!dump(args[1])) {
-                fail(QString::fromUtf8("не удалось вывести результат"));
-                return kFailure;
-            }
-        } else if (command == "make-school" && args.size() == 3) {
-            makeSchool(args[1], args[2]);
-        } else if (command == "resave" && args.size() == 3) {
-            resave(args[1], args[2]);
-        } else if (command == "import-studies" && args.size() >= 3) {
-            importStudies(args[1], args.mid(2));
-        } else if (command == "import-questions" &&
-                   (args.size() == 3 || (args.size() == 5 && args[3] == "--test"))) {
-            if (!importQuestions(args[1], args[2], args.value(4))) {
-                fail(QString::fromUtf8("не удалось вывести отчёт"));
-                return kFailure;
-            }
-        } else if (command == "export-test" &&
-                   (args.size() == 4 || (args.size() == 5 && args[4] == "--answers"))) {
-            exportTest(args[1], args[2], args[3], args.size() == 5);
-        } else if (command == "export-journal" && args.size() == 3) {
-            exportJournal(args[1], args[2]);
-        } else {
-            write(stderr, kUsage);
-            return kUsageError;
+    if (mistake.isEmpty() && parser.isSet(version)) {
+        write(stdout, "kvalor-tool " KVALOR_VERSION "\n");
+        return 0;
+    }
+    const Command* command = mistake.isEmpty() ? findCommand(parser, mistake) : nullptr;
+    if (command == nullptr) {
+        if (!mistake.isEmpty()) {
+            fail(mistake);
         }
+        write(stderr, kUsage);
+        return kUsageError;
+    }
+    try {
+        command->run(parser.positionalArguments().mid(1), parser);
     } catch (const KvalorError& error) {
         fail(error.message());
         return kFailure;

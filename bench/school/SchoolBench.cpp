@@ -3,7 +3,7 @@
 //
 //   kvalor_school_bench [SCALE] [FOLDER]
 //
-// SCALE 1 is the full School data set (see tools/SchoolData.h); the default is 0.05. The data
+// SCALE 1 is the full School data set (see SchoolData.h); the default is 0.05. The data
 // file is written into FOLDER (a temporary folder without one) by a child process, so that
 // building it leaves nothing in the memory measured here.
 

@@ -1,36 +1,32 @@
 #include "app/DataFolder.h"
 
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "util/CommandLine.h"
+
 namespace kvalor {
 
-namespace {
-
-const QString kDataOption = QStringLiteral("--data");
-
-}  // namespace
-
 StartOptions ParseStartOptions(const QStringList& arguments, const QString& environmentFolder) {
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption data(QStringLiteral("data"), {}, QStringLiteral("ПАПКА"));
+    parser.addOptions({help, version, data});
     StartOptions options;
-    QString requested;
-    for (int index = 0; index < arguments.size(); ++index) {
-        const QString& argument = arguments[index];
-        if (argument == "--help" || argument == "-h") {
-            options.help = true;
-        } else if (argument == "--version") {
-            options.version = true;
-        } else if (argument == kDataOption || argument.startsWith(kDataOption + '=')) {
-            requested = argument == kDataOption ? arguments.value(++index)
-                                                : argument.mid(kDataOption.size() + 1);
-            if (requested.isEmpty()) {
-                options.error = QStringLiteral("После --data не указана папка");
-                return options;
-            }
-        }
+    options.error = ParseCommandLine(parser, arguments);
+    if (options.error.isEmpty() && parser.isSet(data) && parser.value(data).isEmpty()) {
+        options.error = QStringLiteral("После --data не указана папка");
     }
-    options.dataFolder = requested.isEmpty() ? environmentFolder : requested;
+    if (options.error.isEmpty() && !parser.positionalArguments().isEmpty()) {
+        options.error =
+            QStringLiteral("Лишний аргумент %1").arg(parser.positionalArguments().constFirst());
+    }
+    options.help = parser.isSet(help);
+    options.version = parser.isSet(version);
+    options.dataFolder = parser.isSet(data) ? parser.value(data) : environmentFolder;
     return options;
 }
 
@@ -43,7 +39,7 @@ QString StartUsage() {
                "                Studies.exd, настройки KvalorCfg.ini, файл восстановления\n"
                "                KvalorData.recovery.exd и блокировка KvalorData.exd.lock;\n"
                "                то же задаёт переменная окружения KVALOR_DATA\n"
-               "  --help        показать эту справку\n"
+               "  -h, --help    показать эту справку\n"
                "  --version     показать версию программы\n"
                "\n"
                "Без --data и KVALOR_DATA данные хранятся в папке программы, если в неё можно\n"

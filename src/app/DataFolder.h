@@ -16,8 +16,8 @@ struct StartOptions {
     QString error;
 };
 
-// Reads the program's own options from the arguments (without the program's name). Whatever
-// else there is stays for Qt, which has options of its own ("-platform", "-style").
+// Reads the options from the arguments (without the program's name). The program has no others:
+// Qt's own ("-platform", "-style") are refused as unknown rather than passed on to Qt.
 StartOptions ParseStartOptions(const QStringList& arguments, const QString& environmentFolder);
 
 // The text of "kvalor --help".

@@ -23,12 +23,17 @@ TEST(DataFolderTest, CommandLineAndEnvironment) {
         {{}, "/srv/класс", "/srv/класс"},
         {{"--data", "/srv/a"}, "/srv/b", "/srv/a"},
         {{"--data=/srv/a"}, {}, "/srv/a"},
-        {{"-platform", "offscreen", "--data", "d"}, {}, "d"},
+        {{"--version", "-data", "d", "-h"}, {}, "d", true, true},
         {{"--help"}, {}, {}, true},
         {{"-h", "--version"}, {}, {}, true, true},
         {{"--data"}, "/srv/b", noFolder},
         {{"--data="}, {}, noFolder},
         {{"--data", ""}, {}, noFolder},
+        // Refused rather than passed on to Qt or ignored.
+        {{"--dat", "/srv/a"}, {}, "Неизвестный параметр --dat"},
+        {{"-platform", "offscreen", "--data", "d"}, {}, "Неизвестный параметр -platform"},
+        {{"--help=1"}, {}, "Параметр --help указывается без значения", true},
+        {{"--data", "d", "e"}, {}, "Лишний аргумент e"},
     };
     for (const Case& c : cases) {
         const StartOptions options = ParseStartOptions(c.arguments, c.environment);

@@ -11,15 +11,16 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <QTemporaryDir>
 
-#include "SampleData.h"
+#include "SchoolData.h"
 #include "StorageTestSupport.h"
+#include "model/Kvalor.h"
+#include "model/StudyList.h"
 #include "storage/DataFileLock.h"
 
 using namespace kvalor;
@@ -29,52 +30,17 @@ namespace {
 
 using std::chrono::microseconds;
 
-// A school's data in small: 20 tests of 40 questions, 400 applicants, and runs of 20
-// questions added by `addStudies`; the texts vary enough not to pack to nothing.
-class School {
-public:
-    explicit School(TKvalor& root) : root_(root) {
-        for (int t = 0; t < 20; ++t) {
-            tests_.push_back(addTest(root.SimpleTests(), kGroupKindSimpleTest, "Тест"));
-            for (int q = 0; q < 40; ++q) {
-                questions_.push_back(
-                    addQuestion(*tests_.back(), "", kSingleAnswer, {false, true, false, false}));
-                questions_.back()->SetName(cp("Сколько будет ") + std::to_string(random_()) + "?");
-            }
-        }
-        root.Users().EnsureBuiltins();
-        for (int a = 0; a < 400; ++a) {
-            accounts_.push_back(addAccount(root.Users(), "", ""));
-            accounts_.back()->SetName(cp("Соискатель ") + std::to_string(random_()));
-        }
-    }
-
-    void addStudies(int count) {
-        for (int s = 0; s < count; ++s) {
-            auto study = TStudyList::NewStudy(kModeTesting, *pick(accounts_), *pick(tests_),
-                                              45000.0 + root_.Studies().Count() / 1440.0);
-            for (int q = 0; q < 20; ++q) {
-                TExamineQuestion& record = study->Questions().Items(study->Questions().AddEmpty());
-                record.QuestionId = pick(questions_)->Id();
-                record.Order = {int(random_() % 4), 1, 2, 3};
-                record.Given = {int(random_() % 4)};
-            }
-            root_.Studies().Append(std::move(study));
-        }
-    }
-
-private:
-    template <class T>
-    T* pick(const std::vector<T*>& from) {
-        return from[random_() % from.size()];
-    }
-
-    TKvalor& root_;
-    std::vector<TQuestion*> questions_;
-    std::vector<TQuestions*> tests_;
-    std::vector<TCompetitor*> accounts_;
-    std::mt19937 random_{17};
-};
+// A school's data in small: 20 tests of 40 questions, 400 applicants, and `studies` runs of
+// 20 questions.
+SchoolShape smallSchool(int studies) {
+    SchoolShape shape;
+    shape.simpleTests = 20;
+    shape.groupsPerTest = 1;
+    shape.questionsPerGroup = 40;
+    shape.accountGroups = 2;
+    shape.studies = studies;
+    return shape;
+}
 
 // Runs the save in a child process, as kvalor-tool would: under the data file's lock.
 pid_t startSave(TKvalor& root, const QString& file) {
@@ -148,11 +114,10 @@ TEST(SaveKillTest, KilledSaveLeavesTheOldOrTheNewFileWhole) {
     const std::string path = file.toStdString();
 
     TKvalor root;
-    School school(root);
-    school.addStudies(800);
+    BuildSchoolData(root, smallSchool(800));
     root.SaveToFile(file);
     const std::string oldBytes = fileBytes(path);
-    school.addStudies(200);
+    BuildSchoolData(root, smallSchool(1000));
 
     // One save that runs to its end gives the new bytes and the time a save takes.
     const auto started = std::chrono::steady_clock::now();

@@ -47,9 +47,9 @@ struct ToolRun {
     QString err;
 };
 
-ToolRun runTool(const QStringList& args) {
+ToolRun runTool(const QStringList& args, const char* program = "tools/kvalor-tool") {
     QProcess process;
-    process.start(QString::fromUtf8(KVALOR_BINARY_DIR "/tools/kvalor-tool"), args);
+    process.start(QString::fromUtf8(KVALOR_BINARY_DIR "/") + program, args);
     ToolRun run;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
         ADD_FAILURE() << "kvalor-tool did not finish: " << args.join(' ').toStdString();
@@ -229,7 +229,8 @@ TEST_F(ToolTest, ResaveKeepsEverything) {
 // the counts of the scale, and a resave that changes nothing.
 TEST_F(ToolTest, SchoolDataSetIsReadBackAndResavedUnchanged) {
     const QString school = path("School.exd");
-    const ToolRun made = runTool({"make-school", "0.05", school});
+    const char* const makeSchool = "bench/school/kvalor-make-school";
+    const ToolRun made = runTool({"0.05", school}, makeSchool);
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
 
     const std::optional<std::string> listing =
@@ -276,7 +277,7 @@ TEST_F(ToolTest, SchoolDataSetIsReadBackAndResavedUnchanged) {
     EXPECT_GT(before.out.size(), 10'000'000);
     EXPECT_TRUE(before.out == after.out);
 
-    const ToolRun refused = runTool({"make-school", "0", path("Zero.exd")});
+    const ToolRun refused = runTool({"0", path("Zero.exd")}, makeSchool);
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.err.contains(u("Масштаб должен быть числом"))) << refused.err.toStdString();
     EXPECT_FALSE(QFile::exists(path("Zero.exd")));
@@ -567,7 +568,7 @@ TEST_F(ToolTest, CommandsThatWriteADataFileWaitForItsLock) {
     }
 
     // Free again; an empty data file holds the built-in accounts alone.
-    ASSERT_EQ(runTool({"init", "--empty", data}).exitCode, 0);
+    ASSERT_EQ(runTool({"init", data, "--empty"}).exitCode, 0);
     const QJsonObject empty = dump(data);
     EXPECT_EQ(empty["users"].toArray().size(), 3);
     EXPECT_TRUE(empty["simpleTests"].toArray().isEmpty());
@@ -582,7 +583,7 @@ TEST_F(ToolTest, ExportsWriteTheTestAndTheJournalAsWorkbooks) {
 
     const QString test = path("test.xlsx");
     const ToolRun withAnswers =
-        runTool({"export-test", data, u("демонстрационный тест"), test, "--answers"});
+        runTool({"export-test", "--answers", data, u("демонстрационный тест"), test});
     EXPECT_EQ(withAnswers.exitCode, 0) << withAnswers.err.toStdString();
     const QString journal = path("journal.xlsx");
     const ToolRun journalRun = runTool({"export-journal", data, journal});
@@ -619,9 +620,25 @@ TEST_F(ToolTest, WrongArgumentsGiveTheUsage) {
     }
     EXPECT_FALSE(QFile::exists(file));
 
+    // A mistake in the options is named before the usage.
+    for (const auto& [args, message] : std::vector<std::pair<QStringList, QString>>{
+             {{"init", "--dat", file}, u("Неизвестный параметр --dat")},
+             {{"dump", file, "--empty"}, u("Команда dump не принимает параметр --empty")},
+             {{"export-test", file, "x", file, "--answers=1"},
+              u("Параметр --answers указывается без значения")},
+             {{"import-questions", file, file, "--test"},
+              u("После --test не указано имя теста")}}) {
+        const ToolRun run = runTool(args);
+        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.startsWith("kvalor-tool: " + message + "\n")) << run.err.toStdString();
+    }
+
     const ToolRun help = runTool({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains("import-studies"));
+    const ToolRun version = runTool({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith("kvalor-tool 0.")) << version.out.toStdString();
 }
 
 }  // namespace
