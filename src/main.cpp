@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QScreen>
+#include <QSessionManager>
 #include <QTimer>
 
 #include "app/DataFolder.h"
@@ -95,6 +96,11 @@ int main(int argc, char** argv) {
     // user may still cancel): it is saved, and the program goes on.
     QObject::connect(qApp, &QGuiApplication::commitDataRequest,
                      [] { dataModule().SaveRun(Ending::Unattended); });
+    // A run starts from the run-mode dialog, never from a restored session: the session manager
+    // must not start the program again with options of its own.
+    QObject::connect(qApp, &QGuiApplication::saveStateRequest, [](QSessionManager& manager) {
+        manager.setRestartHint(QSessionManager::RestartNever);
+    });
     // Only the main window ends the run (it quits when it is allowed to close); a box closed
     // while the splash is up must not.
     QApplication::setQuitOnLastWindowClosed(false);
