@@ -28,8 +28,8 @@
 #include "app/Settings.h"
 #include "authoring/ImportReportDialog.h"
 #include "authoring/ItemPaste.h"
+#include "authoring/QuestionEditor.h"
 #include "authoring/QuestionGroupSettings.h"
-#include "authoring/QuestionWindow.h"
 #include "authoring/SelectObject.h"
 #include "authoring/TestItems.h"
 #include "authoring/TreeImages.h"
@@ -43,6 +43,7 @@
 #include "model/StudyList.h"
 #include "model/TaskList.h"
 #include "model/TypeIds.h"
+#include "question/QuestionWindow.h"
 #include "storage/ClipboardData.h"
 #include "ui/Clipboard.h"
 #include "ui/ErrorGuard.h"
@@ -1454,6 +1455,9 @@ void TfmTestsEdit::ApplyFontSetting(int pointSize) {
 }
 
 void registerTestsEdit() {
+    // The tree opens its questions in the question window's editing mode.
+    TfmQuestion::registerEditingMode(
+        [](TfmQuestion& window) { return std::make_unique<TQuestionEditor>(window); });
     TfmKvalor::registerWorkingWindow(
         QStringLiteral("TfmTestsEdit"),
         [](TfmKvalor& mainWindow) -> QWidget* { return new TfmTestsEdit(mainWindow); },
