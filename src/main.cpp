@@ -24,6 +24,7 @@
 #include "results/ResultsView.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Icons.h"
+#include "ui/ProgramCaption.h"
 #include "ui/Prompts.h"
 #include "users/CompetitorsWindow.h"
 
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
             prompts().inform(QStringLiteral("Квалор уже запущен на другом экране (%1).\nЗавершите "
                                             "работу с ним там, прежде чем запускать его здесь.")
                                  .arg(*elsewhere),
-                             QStringLiteral("Квалор"), QMessageBox::Information);
+                             kProgramCaption, QMessageBox::Information);
             return 0;
         }
         instance.askFirstToActivate();
@@ -122,7 +123,7 @@ int main(int argc, char** argv) {
     splash.repaint();
     QApplication::processEvents();
 
-    QApplication::setApplicationName(QStringLiteral("Квалор"));
+    QApplication::setApplicationName(kProgramCaption);
 
     TDM& module = dataModule();
     if (!module.DataModuleCreate(FirstStart::WriteStarterData,

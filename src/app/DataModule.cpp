@@ -22,6 +22,7 @@
 #include "storage/StorageError.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
+#include "ui/ProgramCaption.h"
 #include "ui/Prompts.h"
 #include "util/Error.h"
 
@@ -107,7 +108,7 @@ void writeStarterData() {
                            "записи «Администратор» и «Преподаватель» пока без паролей: задайте "
                            "их в окне пользователей.")
                 .arg(QDir::toNativeSeparators(programFolder())),
-            QStringLiteral("Квалор"), QMessageBox::Information);
+            kProgramCaption, QMessageBox::Information);
     }
 }
 
@@ -215,7 +216,7 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
                 (dataLoaded_ ? QStringLiteral("; при завершении работы файл данных можно будет "
                                               "сохранить в другом месте.")
                              : QStringLiteral(".")),
-            QStringLiteral("Квалор"), QMessageBox::Warning);
+            kProgramCaption, QMessageBox::Warning);
     }
     SetRunMode(kRunModeNone);
     return true;
@@ -237,7 +238,7 @@ bool TDM::LoadPendingResults() {
             recovery_.reset();
             text += setAside.message() + QStringLiteral(", он оставлен на месте.");
         }
-        prompts().inform(text, QStringLiteral("Квалор"), QMessageBox::Warning);
+        prompts().inform(text, kProgramCaption, QMessageBox::Warning);
         return false;
     }
 }
@@ -287,7 +288,7 @@ void TDM::RecoverResults() {
                     .arg(report.leftOut)
                     .arg(QDir::toNativeSeparators(apart));
     }
-    prompts().inform(text, QStringLiteral("Квалор"),
+    prompts().inform(text, kProgramCaption,
                      report.leftOut > 0 ? QMessageBox::Warning : QMessageBox::Information);
 }
 
@@ -350,7 +351,7 @@ std::optional<QString> TDM::FinalSave(const PackedData* packedStudies) {
                         .arg(QDir::toNativeSeparators(target),
                              QDir::toNativeSeparators(programFolder()),
                              QString::fromLatin1(kDataFileName)),
-                    QStringLiteral("Квалор"), QMessageBox::Information);
+                    kProgramCaption, QMessageBox::Information);
             }
             return target;
         } catch (const std::exception& error) {
@@ -368,7 +369,7 @@ std::optional<QString> TDM::FinalSave(const PackedData* packedStudies) {
                         "\n\n«Повторить» - попытаться снова, устранив причину.\n«Сохранить» - "
                         "сохранить в другом месте.\n«Пропустить» - не сохранять: "
                         "несохранённое в этой работе пропадёт."),
-                QStringLiteral("Квалор"), QMessageBox::Critical,
+                kProgramCaption, QMessageBox::Critical,
                 QMessageBox::Retry | QMessageBox::Save | QMessageBox::Ignore, QMessageBox::Retry);
             if (answer == QMessageBox::Save) {
                 const QString chosen = prompts().saveFile(

@@ -26,6 +26,7 @@
 #include "model/Kvalor.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Icons.h"
+#include "ui/ProgramCaption.h"
 #include "ui/Prompts.h"
 #include "util/Error.h"
 
@@ -79,7 +80,7 @@ TfmKvalor::TfmKvalor()
       actClose_(makeAction(this, QStringLiteral("Завершение работы"), ActionIcon::Exit)),
       actInportStudies_(
           makeAction(this, QStringLiteral("Импорт результатов тестов"), ActionIcon::Import)) {
-    setWindowTitle(QStringLiteral("Квалор"));
+    setWindowTitle(kProgramCaption);
     setWindowIcon(actionIcon(ActionIcon::Examination));
     // The working windows never scroll the frame.
     mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

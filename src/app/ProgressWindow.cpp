@@ -1,5 +1,7 @@
 #include "app/ProgressWindow.h"
 
+#include "ui/ProgramCaption.h"
+
 namespace kvalor {
 
 namespace {
@@ -11,7 +13,7 @@ constexpr int kShowAfterMs = 500;
 }  // namespace
 
 ProgressWindow::ProgressWindow(const QString& label) {
-    dialog_.setWindowTitle(QStringLiteral("Квалор"));
+    dialog_.setWindowTitle(kProgramCaption);
     dialog_.setLabelText(label);
     dialog_.setCancelButton(nullptr);
     dialog_.setWindowModality(Qt::ApplicationModal);

@@ -14,6 +14,7 @@
 #include "ui/ErrorGuard.h"
 #include "ui/Icons.h"
 #include "ui/PasswordInputBox.h"
+#include "ui/ProgramCaption.h"
 #include "ui/Prompts.h"
 #include "util/Codepage.h"
 
@@ -133,8 +134,8 @@ void TfmRunMode::OfferPassword(TCompetitor& account) {
     if (prompts().ask(QStringLiteral("У учётной записи «%1» нет пароля: войти в "
                                      "администрирование может любой.\nЗадать пароль сейчас?")
                           .arg(name),
-                      QStringLiteral("Квалор"), QMessageBox::Question,
-                      QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes) {
+                      kProgramCaption, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+                      QMessageBox::Yes) != QMessageBox::Yes) {
         return;
     }
     const QString caption = QStringLiteral("Пароль «%1»").arg(name);

@@ -11,6 +11,8 @@
 #include <QRadialGradient>
 #include <QScreen>
 
+#include "ui/ProgramCaption.h"
+
 namespace kvalor {
 
 namespace {
@@ -68,22 +70,21 @@ QPixmap drawPicture() {
     drawEmblem(p, QRectF(60, 74, 180, 180));
 
     // The largest size at which the name fits beside the badge, whatever serif font is there.
-    const QString name = QStringLiteral("Квалор");
     const QRectF titleArea(272, 80, 330, 150);
     QFont title(QStringLiteral("DejaVu Serif"));
     title.setBold(true);
     int pixels = 84;
     for (; pixels > 24; pixels -= 2) {
         title.setPixelSize(pixels);
-        if (QFontMetricsF(title).horizontalAdvance(name) <= titleArea.width()) {
+        if (QFontMetricsF(title).horizontalAdvance(kProgramCaption) <= titleArea.width()) {
             break;
         }
     }
     p.setFont(title);
     p.setPen(QColor(0, 0, 0, 90));
-    p.drawText(titleArea.translated(3, 3), Qt::AlignLeft | Qt::AlignVCenter, name);
+    p.drawText(titleArea.translated(3, 3), Qt::AlignLeft | Qt::AlignVCenter, kProgramCaption);
     p.setPen(Qt::white);
-    p.drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter, name);
+    p.drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter, kProgramCaption);
 
     p.setPen(QPen(QColor(240, 190, 60), 4, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(276, 224), QPointF(590, 224));
@@ -106,7 +107,8 @@ TfmSplashScreen::TfmSplashScreen(QWidget* parent)
 }
 
 void TfmSplashScreen::ShowProgress(std::uint64_t done, std::uint64_t total) {
-    share_ = total == 0 ? 1.0 : std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
+    share_ =
+        total == 0 ? 1.0 : std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
     repaint();
 }
 
@@ -115,9 +117,9 @@ void TfmSplashScreen::paintEvent(QPaintEvent*) {
     painter.drawPixmap(0, 0, picture_);
     if (share_ > 0.0) {
         constexpr int kBarHeight = 4;
-        painter.fillRect(QRect(2, kHeight - 2 - kBarHeight,
-                               static_cast<int>((kWidth - 4) * share_), kBarHeight),
-                         palette().color(QPalette::Highlight));
+        painter.fillRect(
+            QRect(2, kHeight - 2 - kBarHeight, static_cast<int>((kWidth - 4) * share_), kBarHeight),
+            palette().color(QPalette::Highlight));
     }
 }
 

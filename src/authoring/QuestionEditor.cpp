@@ -20,10 +20,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include "authoring/AnswerFrame.h"
-#include "authoring/FittingTextEdit.h"
 #include "authoring/ItemPaste.h"
-#include "authoring/QuestionWindow.h"
 #include "authoring/TestItems.h"
 #include "model/Answers.h"
 #include "model/Kvalor.h"
@@ -31,6 +28,9 @@
 #include "model/Questions.h"
 #include "model/StudyList.h"
 #include "model/TypeIds.h"
+#include "question/AnswerFrame.h"
+#include "question/FittingTextEdit.h"
+#include "question/QuestionWindow.h"
 #include "storage/ClipboardData.h"
 #include "ui/Clipboard.h"
 #include "ui/ErrorGuard.h"
@@ -178,7 +178,7 @@ void TQuestionEditor::BuildControls() {
         tvQuestions_->addAction(action);
     }
 
-    QWidget* panel = window_.pnEditing_;
+    QWidget* panel = window_.pnEditing();
     panel->setMinimumWidth(kTreeWidth);
     panel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     auto* layout = new QVBoxLayout(panel);
@@ -187,7 +187,7 @@ void TQuestionEditor::BuildControls() {
     layout->addWidget(tvQuestions_, 1);
 
     chbDontMixAnswers_ = new QCheckBox(QStringLiteral("не изменять порядок ответов"));
-    auto* dontMix = new QHBoxLayout(window_.pnDontMix_);
+    auto* dontMix = new QHBoxLayout(window_.pnDontMix());
     dontMix->setContentsMargins(0, 0, 0, 0);
     dontMix->addWidget(chbDontMixAnswers_);
     dontMix->addStretch();
@@ -229,20 +229,20 @@ void TQuestionEditor::ConnectControls() {
     connect(actDeleteQuestion_, &QAction::triggered, this,
             guard([this] { actDeleteQuestionExecute(); }));
 
-    connect(window_.edQuestion_, &QTextEdit::textChanged, this, [this] {
-        if (Editing() && !loading_ && window_.currentQuestion_) {
+    connect(window_.edQuestion(), &QTextEdit::textChanged, this, [this] {
+        if (Editing() && !loading_ && window_.CurrentQuestion()) {
             SetModified();
         }
     });
     connect(chbDontMixAnswers_, &QCheckBox::clicked, this, [this](bool on) {
         // On means the answers keep their order: a change when that differs from the stored.
-        if (window_.currentQuestion_ && on == window_.currentQuestion_->Answers().AllowMix()) {
+        if (window_.CurrentQuestion() && on == window_.CurrentQuestion()->Answers().AllowMix()) {
             SetModified();
         }
     });
-    connect(window_.bgAnswerType_, &QButtonGroup::idClicked, this, [this](int type) {
+    connect(window_.bgAnswerType(), &QButtonGroup::idClicked, this, [this](int type) {
         guarded([this, type] {
-            TQuestion* question = window_.currentQuestion_;
+            TQuestion* question = window_.CurrentQuestion();
             if (!Editing() || !question || question->QuestionType() == type) {
                 return;
             }
@@ -262,26 +262,26 @@ void TQuestionEditor::ConnectControls() {
 }
 
 bool TQuestionEditor::Editing() const {
-    return window_.mode_ == kWindowModeEditing;
+    return window_.Mode() == kWindowModeEditing;
 }
 
 TQuestions* TQuestionEditor::Test() const {
-    return dynamic_cast<TQuestions*>(window_.questionList_);
+    return dynamic_cast<TQuestions*>(window_.QuestionList());
 }
 
 void TQuestionEditor::SetModified() {
-    window_.modified_ = true;
+    window_.SetModified(true);
     UpdateActions();
 }
 
 // Leaving and showing a question.
 
 bool TQuestionEditor::MayLeave() {
-    TQuestion* current = window_.currentQuestion_;
+    TQuestion* current = window_.CurrentQuestion();
     if (!current || deleting_) {
         return true;
     }
-    if (window_.modified_) {
+    if (window_.Modified()) {
         // Enter saves, Escape stays: neither loses the author's work.
         const auto answer = prompts().ask(
             QStringLiteral("Сохранить изменения ?"), kCaption, QMessageBox::Question,
@@ -310,17 +310,17 @@ void TQuestionEditor::QuestionShown() {
     loading_ = true;
     selectedFrame_ = nullptr;
     // Without a question there is nothing the text could be stored in.
-    window_.edQuestion_->setReadOnly(!window_.currentQuestion_);
-    if (auto* text = qobject_cast<FittingTextEdit*>(window_.edQuestion_)) {
+    window_.edQuestion()->setReadOnly(!window_.CurrentQuestion());
+    if (auto* text = qobject_cast<FittingTextEdit*>(window_.edQuestion())) {
         text->setSingleLine(true);
     }
     stored_.clear();
-    if (TQuestion* question = window_.currentQuestion_) {
+    if (TQuestion* question = window_.CurrentQuestion()) {
         TAnswers& answers = question->Answers();
         showKeyAsMarks(*question);
         RememberStored();
         chbDontMixAnswers_->setChecked(!answers.AllowMix());
-        for (TfrAnswer* frame : window_.frames_) {
+        for (TfrAnswer* frame : window_.Frames()) {
             AttachFrame(*frame);
             frame->CommitText(true);
             frame->UpdateButtons();
@@ -328,11 +328,11 @@ void TQuestionEditor::QuestionShown() {
     } else {
         chbDontMixAnswers_->setChecked(false);
     }
-    chbDontMixAnswers_->setEnabled(window_.currentQuestion_ != nullptr);
-    window_.gbAnswerType_->setEnabled(window_.currentQuestion_ != nullptr);
+    chbDontMixAnswers_->setEnabled(window_.CurrentQuestion() != nullptr);
+    window_.gbAnswerType()->setEnabled(window_.CurrentQuestion() != nullptr);
     FillTreeIfNeeded();
     SelectCurrentNode();
-    window_.modified_ = false;
+    window_.SetModified(false);
     loading_ = false;
     UpdateActions();
 }
@@ -367,7 +367,7 @@ void TQuestionEditor::SelectFrame(TfrAnswer* frame) {
 
 void TQuestionEditor::FrameMoved(TfrAnswer* frame, int direction) {
     // The window has exchanged the answers of the two frames: the choice follows the answer.
-    const auto& frames = window_.frames_;
+    const auto& frames = window_.Frames();
     const auto at = std::ranges::find(frames, frame);
     const std::ptrdiff_t other = (at - frames.begin()) + direction;
     if (at != frames.end() && other >= 0 && other < static_cast<std::ptrdiff_t>(frames.size())) {
@@ -377,8 +377,8 @@ void TQuestionEditor::FrameMoved(TfrAnswer* frame, int direction) {
 }
 
 void TQuestionEditor::Retitle() {
-    for (std::size_t i = 0; i < window_.frames_.size(); ++i) {
-        window_.frames_[i]->SetPosition(static_cast<int>(i) + 1);
+    for (std::size_t i = 0; i < window_.Frames().size(); ++i) {
+        window_.Frames()[i]->SetPosition(static_cast<int>(i) + 1);
     }
 }
 
@@ -387,8 +387,8 @@ bool TQuestionEditor::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     const auto frame = std::ranges::find_if(
-        window_.frames_, [watched](const TfrAnswer* f) { return f->edText() == watched; });
-    if (frame == window_.frames_.end()) {
+        window_.Frames(), [watched](const TfrAnswer* f) { return f->edText() == watched; });
+    if (frame == window_.Frames().end()) {
         return false;
     }
     if (event->type() == QEvent::FocusIn) {
@@ -440,7 +440,7 @@ void TQuestionEditor::FillTreeIfNeeded() {
 
 void TQuestionEditor::RememberStored() {
     ByteStream record;
-    window_.currentQuestion_->SaveToStream(record);
+    window_.CurrentQuestion()->SaveToStream(record);
     stored_ = record.takeData();
 }
 
@@ -448,7 +448,7 @@ void TQuestionEditor::RestoreStored() {
     if (stored_.empty()) {
         return;
     }
-    TQuestion& question = *window_.currentQuestion_;
+    TQuestion& question = *window_.CurrentQuestion();
     // The frames show answers that are about to be freed.
     window_.RemoveFrames();
     selectedFrame_ = nullptr;
@@ -477,7 +477,7 @@ void TQuestionEditor::StayOnCurrent() {
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (TItemNode* node = FindItemNode(*model_, window_.currentQuestion_)) {
+            if (TItemNode* node = FindItemNode(*model_, window_.CurrentQuestion())) {
                 syncingTree_ = true;
                 SelectNodeAlone(*tvQuestions_, *node);
                 syncingTree_ = false;
@@ -488,7 +488,7 @@ void TQuestionEditor::StayOnCurrent() {
 }
 
 void TQuestionEditor::SelectCurrentNode() {
-    TItemNode* node = FindItemNode(*model_, window_.currentQuestion_);
+    TItemNode* node = FindItemNode(*model_, window_.CurrentQuestion());
     // A node the author has just chosen keeps the selection it joined (Ctrl+click), so that
     // several questions can be copied.
     if (!node || tvQuestions_->currentIndex() == model_->IndexOf(node)) {
@@ -517,7 +517,7 @@ void TQuestionEditor::Started() {
 }
 
 bool TQuestionEditor::CloseQuery() {
-    if (!guarded([this] { window_.ShowQuestion(nullptr); }) || window_.currentQuestion_) {
+    if (!guarded([this] { window_.ShowQuestion(nullptr); }) || window_.CurrentQuestion()) {
         return false;
     }
     syncingTree_ = true;
@@ -528,10 +528,10 @@ bool TQuestionEditor::CloseQuery() {
 
 void TQuestionEditor::UpdateActions() {
     const bool editing = Editing();
-    const TQuestion* current = editing ? window_.currentQuestion_ : nullptr;
+    const TQuestion* current = editing ? window_.CurrentQuestion() : nullptr;
     const bool question = current != nullptr;
     // A key that no answer can meet, read from a file, is mended by saving the marks shown.
-    actSave_->setEnabled(editing && (window_.modified_ || (current && !current->KeyFitsType())));
+    actSave_->setEnabled(editing && (window_.Modified() || (current && !current->KeyFitsType())));
     actNewAnswer_->setEnabled(question);
     actDeleteAnswer_->setEnabled(editing && selectedFrame_);
     // With no question on display the new one joins the group chosen in the tree, or the test.
@@ -549,7 +549,7 @@ void TQuestionEditor::actSaveExecute() {
 }
 
 bool TQuestionEditor::Save() {
-    TQuestion* question = window_.currentQuestion_;
+    TQuestion* question = window_.CurrentQuestion();
     if (!question) {
         return true;
     }
@@ -558,21 +558,21 @@ bool TQuestionEditor::Save() {
         prompts().inform(problem, kCaption, QMessageBox::Warning);
         return false;
     }
-    for (TfrAnswer* frame : window_.frames_) {
+    for (TfrAnswer* frame : window_.Frames()) {
         frame->CommitText(true);
     }
     question->Answers().StoreKey();
-    question->SetName(toCp1251(FittingTextEdit::withoutTabs(window_.edQuestion_->toPlainText())));
+    question->SetName(toCp1251(FittingTextEdit::withoutTabs(window_.edQuestion()->toPlainText())));
     question->Answers().SetAllowMix(!chbDontMixAnswers_->isChecked());
     RememberStored();
-    window_.modified_ = false;
+    window_.SetModified(false);
     model_->ResetAllTexts();
     UpdateActions();
     return true;
 }
 
 void TQuestionEditor::actNewAnswerExecute() {
-    TQuestion* question = window_.currentQuestion_;
+    TQuestion* question = window_.CurrentQuestion();
     if (!question) {
         return;
     }
@@ -580,8 +580,8 @@ void TQuestionEditor::actNewAnswerExecute() {
     auto created = answers.NewAnswer();
     TAnswer& answer = *created;
     answers.AddItem(std::move(created));
-    window_.AddFrame(answers, answer, static_cast<int>(window_.frames_.size()) + 1);
-    TfrAnswer& frame = *window_.frames_.back();
+    window_.AddFrame(answers, answer, static_cast<int>(window_.Frames().size()) + 1);
+    TfrAnswer& frame = *window_.Frames().back();
     AttachFrame(frame);
     frame.CommitText(false);
     const int size = kvalorRoot().FontSize();
@@ -608,19 +608,15 @@ bool TQuestionEditor::ConfirmDeletion() {
 
 void TQuestionEditor::actDeleteAnswerExecute() {
     TfrAnswer* frame = selectedFrame_;
-    TQuestion* question = window_.currentQuestion_;
+    TQuestion* question = window_.CurrentQuestion();
     if (!frame || !question || !ConfirmDeletion()) {
         return;
     }
-    auto& frames = window_.frames_;
-    frames.erase(std::ranges::find(frames, frame));
     selectedFrame_ = nullptr;
     TAnswer* answer = frame->Answer();
     // The frame lets go of the answer before it is freed.
-    frame->disconnect();
-    frame->SetAnswer(nullptr);
-    frame->hide();
-    frame->deleteLater();
+    window_.RemoveFrame(*frame);
+    const auto& frames = window_.Frames();
     if (answer) {
         question->Answers().Extract(*answer);
     }
@@ -633,7 +629,7 @@ void TQuestionEditor::actDeleteAnswerExecute() {
 }
 
 void TQuestionEditor::actNewQuestionExecute() {
-    TQuestion* current = window_.currentQuestion_;
+    TQuestion* current = window_.CurrentQuestion();
     // The group or test chosen in the tree, the group of the question chosen there, the group
     // of the question on display, or the test.
     TExaminerCollection* target = current ? current->Parent() : Test();
@@ -658,7 +654,7 @@ void TQuestionEditor::actNewQuestionExecute() {
 }
 
 void TQuestionEditor::actDeleteQuestionExecute() {
-    TQuestion* question = window_.currentQuestion_;
+    TQuestion* question = window_.CurrentQuestion();
     if (!question || !ConfirmDeletion()) {
         return;
     }
@@ -693,7 +689,7 @@ void TQuestionEditor::actSmpCopyExecute() {
 }
 
 void TQuestionEditor::actSmpPasteExecute() {
-    TQuestion* current = window_.currentQuestion_;
+    TQuestion* current = window_.CurrentQuestion();
     std::optional<ClipboardBlock> clip = ClipboardGet();
     if (!current || !clip || clip->Format != ClipboardFormat::Questions) {
         return;

@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include "question/EditingMode.h"
+
 class QAction;
 class QCheckBox;
 class QMenu;
@@ -26,7 +28,7 @@ struct TItemNode;
 //
 // The window owns its editor and calls it at the points where editing differs from an
 // examination: leaving a question, showing one, starting, closing, enabling the actions.
-class TQuestionEditor : public QObject {
+class TQuestionEditor : public QObject, public IEditingMode {
     Q_OBJECT
 public:
     // Builds the editing panels into the window.
@@ -35,17 +37,17 @@ public:
 
     // Leaving the current question for another one (or none): unsaved changes are offered for
     // saving, an invalid question for deletion. False when the author stays on it.
-    bool MayLeave();
+    bool MayLeave() override;
     // The question (or none) is on display: the key is shown as marks, texts are committed.
-    void QuestionShown();
+    void QuestionShown() override;
     // The window starts: the tree shows the test, with the current question's node selected.
-    void Started();
+    void Started() override;
     // Leaves the current question; false when the author stays on an invalid one.
-    bool CloseQuery();
+    bool CloseQuery() override;
     // Lays the tool buttons out for their font: in one row, or wrapped when that would be
     // wider than the tree may be.
-    void ArrangeButtons();
-    void UpdateActions();
+    void ArrangeButtons() override;
+    void UpdateActions() override;
 
     // Set while a question is being deleted: leaving it then asks nothing.
     bool Deleting() const { return deleting_; }

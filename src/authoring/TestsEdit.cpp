@@ -28,8 +28,8 @@
 #include "app/Settings.h"
 #include "authoring/ImportReportDialog.h"
 #include "authoring/ItemPaste.h"
+#include "authoring/QuestionEditor.h"
 #include "authoring/QuestionGroupSettings.h"
-#include "authoring/QuestionWindow.h"
 #include "authoring/SelectObject.h"
 #include "authoring/TestItems.h"
 #include "authoring/TreeImages.h"
@@ -43,6 +43,7 @@
 #include "model/StudyList.h"
 #include "model/TaskList.h"
 #include "model/TypeIds.h"
+#include "question/QuestionWindow.h"
 #include "storage/ClipboardData.h"
 #include "ui/Clipboard.h"
 #include "ui/ErrorGuard.h"
@@ -50,6 +51,7 @@
 #include "ui/Icons.h"
 #include "ui/ItemTree.h"
 #include "ui/ItemTreeModel.h"
+#include "ui/ProgramCaption.h"
 #include "ui/Prompts.h"
 #include "ui/Workbooks.h"
 #include "util/Codepage.h"
@@ -66,8 +68,6 @@ constexpr int kPercentColumn = 2;
 constexpr int kTimeColumn = 3;
 constexpr int kUsedColumn = 4;
 
-const QString kAppCaption = QStringLiteral("Квалор");
-
 const QStringList kCaptions = {QStringLiteral("Наименование"), QStringLiteral("Вопросов"),
                                QStringLiteral("Ценз %"), QStringLiteral("Время")};
 const QStringList kHints = {
@@ -77,7 +77,7 @@ const QStringList kHints = {
 
 // Deletions: Enter pressed by habit deletes nothing.
 bool askYes(const QString& text) {
-    return prompts().ask(text, kAppCaption, QMessageBox::Critical,
+    return prompts().ask(text, kProgramCaption, QMessageBox::Critical,
                          QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
@@ -820,7 +820,7 @@ void TfmTestsEdit::actSmpAddQuestionExecute() {
     auto* kept = dynamic_cast<TQuestion*>(test->FindItem(id));
     if (kept && !kept->IsValid() &&
         prompts().ask(QStringLiteral("Параметры вопроса некорректны.\nУдалить вопрос ?"),
-                      kAppCaption, QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No,
+                      kProgramCaption, QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No,
                       QMessageBox::No) == QMessageBox::Yes) {
         if (TItemNode* questionNode = FindItemNode(*simpleModel_, kept)) {
             simpleModel_->RemoveNode(*questionNode);
@@ -1266,7 +1266,7 @@ bool TfmTestsEdit::ReportExistingTask(const TQuestions& complex, const TQuestion
     }
     prompts().inform(QStringLiteral("Задание %1 для %2 существует")
                          .arg(fromCp1251(source.GetName()), fromCp1251(complex.GetName())),
-                     kAppCaption, QMessageBox::Critical);
+                     kProgramCaption, QMessageBox::Critical);
     return true;
 }
 
@@ -1285,7 +1285,7 @@ void TfmTestsEdit::ComplexTreeDrop(TItemNode* target, Qt::KeyboardModifiers modi
     if (copy || root.Studies().StudiesOfTest(*complex).empty() ||
         prompts().ask(QStringLiteral("По изменяемому комплексному тесту проводилось "
                                      "тестирование.\nИзменить состав теста ?"),
-                      kAppCaption, QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No,
+                      kProgramCaption, QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No,
                       QMessageBox::No) == QMessageBox::Yes) {
         root.Tasks().AddTask(*complex, *source);
         if (!copy) {
@@ -1294,7 +1294,7 @@ void TfmTestsEdit::ComplexTreeDrop(TItemNode* target, Qt::KeyboardModifiers modi
         }
         prompts().inform(
             copy ? QStringLiteral("Задание скопировано") : QStringLiteral("Задание перенесено"),
-            kAppCaption, QMessageBox::Information);
+            kProgramCaption, QMessageBox::Information);
     }
     RebuildItemNode(*tvComplex_, *complexModel_, *complex, &root.Tasks());
     RefreshComplexTree();
@@ -1454,6 +1454,9 @@ void TfmTestsEdit::ApplyFontSetting(int pointSize) {
 }
 
 void registerTestsEdit() {
+    // The tree opens its questions in the question window's editing mode.
+    TfmQuestion::registerEditingMode(
+        [](TfmQuestion& window) { return std::make_unique<TQuestionEditor>(window); });
     TfmKvalor::registerWorkingWindow(
         QStringLiteral("TfmTestsEdit"),
         [](TfmKvalor& mainWindow) -> QWidget* { return new TfmTestsEdit(mainWindow); },

@@ -214,7 +214,8 @@ private:
 };
 
 // Makes the main window able to open the tests tree (its action "Тесты"); the trees are
-// reloaded each time it is brought to the front.
+// reloaded each time it is brought to the front. Question windows made afterwards get the
+// editing mode.
 void registerTestsEdit();
 
 }  // namespace kvalor

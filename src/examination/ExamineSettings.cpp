@@ -25,10 +25,8 @@
 #include "app/Authorization.h"
 #include "app/DataModule.h"
 #include "app/MainWindow.h"
+#include "app/ResultsOpener.h"
 #include "app/Settings.h"
-#include "authoring/QuestionWindow.h"
-#include "authoring/QuestionWindowSupport.h"
-#include "examination/QuestionWindowRun.h"
 #include "model/BuiltinAccounts.h"
 #include "model/CollectionHelpers.h"
 #include "model/Competitor.h"
@@ -40,7 +38,9 @@
 #include "model/StudyList.h"
 #include "model/TaskList.h"
 #include "model/TypeIds.h"
-#include "results/ResultsView.h"
+#include "question/QuestionWindow.h"
+#include "question/QuestionWindowRun.h"
+#include "question/QuestionWindowSupport.h"
 #include "ui/Clock.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
@@ -569,12 +569,9 @@ void TfmExamineSettings::Review(int category) {
 }
 
 void TfmExamineSettings::actAnswersListExecute() {
+    // Without a study the view still opens, showing what it showed.
     TStudy* study = LastStudy();
-    auto* view = qobject_cast<TfmResultsView*>(
-        mainWindow_.ShowWorkingWindow(QStringLiteral("TfmResultsView")));
-    if (study && view) {
-        view->ShowStudies({study});
-    }
+    openResultsView(mainWindow_, study ? StudyView{study} : StudyView{});
 }
 
 void registerExamineSettings() {

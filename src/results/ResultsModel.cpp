@@ -6,12 +6,12 @@
 #include <QFont>
 #include <QStringList>
 
-#include "authoring/QuestionWindowSupport.h"
 #include "model/Answers.h"
 #include "model/Question.h"
 #include "model/Questions.h"
 #include "model/Study.h"
 #include "model/TypeIds.h"
+#include "question/QuestionWindowSupport.h"
 #include "results/StudyTexts.h"
 #include "ui/Icons.h"
 #include "util/Codepage.h"

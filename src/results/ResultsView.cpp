@@ -12,6 +12,7 @@
 #include "app/DataModule.h"
 #include "app/MainWindow.h"
 #include "app/ProgressWindow.h"
+#include "app/ResultsOpener.h"
 #include "exchange/ResultsWorkbook.h"
 #include "model/Kvalor.h"
 #include "results/ExportSettings.h"
@@ -192,6 +193,13 @@ void registerResultsView() {
     TfmKvalor::registerWorkingWindow(
         QStringLiteral("TfmResultsView"),
         [](TfmKvalor& mainWindow) -> QWidget* { return new TfmResultsView(&mainWindow); });
+    registerResultsOpener([](TfmKvalor& mainWindow, const StudyView& studies) {
+        auto* view = qobject_cast<TfmResultsView*>(
+            mainWindow.ShowWorkingWindow(QStringLiteral("TfmResultsView")));
+        if (view && !studies.empty()) {
+            view->ShowStudies(studies);
+        }
+    });
 }
 
 }  // namespace kvalor

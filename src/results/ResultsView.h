@@ -73,7 +73,8 @@ private:
     StudyRemovalWatch removalWatch_;
 };
 
-// Makes the main window able to open the results view by its class name.
+// Makes the main window able to open the results view by its class name, and the examination
+// able to open it on its studies.
 void registerResultsView();
 
 }  // namespace kvalor

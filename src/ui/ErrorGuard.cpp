@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 
+#include "ui/ProgramCaption.h"
 #include "ui/Prompts.h"
 #include "util/Codepage.h"
 #include "util/Error.h"
@@ -22,7 +23,7 @@ QString withFullStop(const QString& text) {
 }
 
 void showError(const QString& text) {
-    prompts().inform(withFullStop(text), QStringLiteral("Квалор"), QMessageBox::Critical);
+    prompts().inform(withFullStop(text), kProgramCaption, QMessageBox::Critical);
 }
 
 void showError(const std::exception& error) {

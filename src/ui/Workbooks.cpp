@@ -9,14 +9,13 @@
 #include <memory>
 
 #include "ui/ErrorGuard.h"
+#include "ui/ProgramCaption.h"
 #include "ui/Prompts.h"
 #include "util/Error.h"
 
 namespace kvalor {
 
 namespace {
-
-const QString kCaption = QStringLiteral("Квалор");
 
 // xdg-open fails with a non-zero code when no application handles the type. Where it runs
 // the application itself it finishes only when that closes; the answer then comes late, but
@@ -65,7 +64,7 @@ void copyFile(const QString& source, const QString& target) {
 }
 
 void offerToSave(const QString& fileName, const QString& suggestedName) {
-    if (prompts().ask(WorkbookNotOpenedQuestion(fileName), kCaption, QMessageBox::Warning,
+    if (prompts().ask(WorkbookNotOpenedQuestion(fileName), kProgramCaption, QMessageBox::Warning,
                       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes) {
         return;
     }
@@ -82,7 +81,7 @@ void offerToSave(const QString& fileName, const QString& suggestedName) {
     }
     prompts().inform(
         QStringLiteral("Книга сохранена в файл\n%1").arg(QDir::toNativeSeparators(target)),
-        kCaption, QMessageBox::Information);
+        kProgramCaption, QMessageBox::Information);
 }
 
 }  // namespace

@@ -9,14 +9,14 @@
 #include <QStringList>
 #include <QTreeView>
 
-#include "ExamTestData.h"
 #include "app/DataModule.h"
 #include "app/MainWindow.h"
 #include "authoring/QuestionEditor.h"
 #include "authoring/QuestionGroupSettings.h"
-#include "authoring/QuestionWindow.h"
 #include "authoring/SelectObject.h"
 #include "authoring/TestsEdit.h"
+#include "question/ExamTestData.h"
+#include "question/QuestionWindow.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
 #include "ui/ItemTree.h"

@@ -13,18 +13,18 @@
 #include <QToolButton>
 #include <QTreeView>
 
-#include "ExamTestData.h"
 #include "app/Authorization.h"
 #include "app/DataModule.h"
 #include "app/MainWindow.h"
 #include "app/RunMode.h"
-#include "authoring/AnswerFrame.h"
 #include "authoring/QuestionEditor.h"
 #include "authoring/QuestionGroupSettings.h"
-#include "authoring/QuestionWindow.h"
 #include "authoring/SelectObject.h"
 #include "authoring/TestsEdit.h"
 #include "examination/ExamineSettings.h"
+#include "question/AnswerFrame.h"
+#include "question/ExamTestData.h"
+#include "question/QuestionWindow.h"
 #include "support/FakeClock.h"
 #include "support/ScriptedPrompts.h"
 #include "ui/ItemTree.h"
@@ -115,7 +115,7 @@ protected:
                     }
                 }
             }
-            trigger(editor.Editor().actSave());
+            trigger(dynamic_cast<TQuestionEditor&>(*editor.EditingMode()).actSave());
             editor.reject();
         });
         trigger(window.actSmpAddQuestion());

@@ -10,11 +10,11 @@
 #include <QTextEdit>
 #include <QToolButton>
 
-#include "ExamTestData.h"
 #include "app/Authorization.h"
-#include "authoring/AnswerFrame.h"
-#include "authoring/QuestionWindow.h"
 #include "exchange/QuestionImport.h"
+#include "question/AnswerFrame.h"
+#include "question/ExamTestData.h"
+#include "question/QuestionWindow.h"
 #include "support/FakeClock.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"

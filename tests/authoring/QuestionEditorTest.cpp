@@ -7,8 +7,8 @@
 #include <QToolButton>
 
 #include "AuthoringTest.h"
-#include "authoring/AnswerFrame.h"
-#include "authoring/QuestionWindowSupport.h"
+#include "question/AnswerFrame.h"
+#include "question/QuestionWindowSupport.h"
 
 namespace kvalor::examtest {
 namespace {
@@ -37,7 +37,7 @@ protected:
     }
 
     TfmQuestion& window() { return question(); }
-    TQuestionEditor& editor() { return window().Editor(); }
+    TQuestionEditor& editor() { return dynamic_cast<TQuestionEditor&>(*window().EditingMode()); }
     TfrAnswer* frame(int index) { return window().Frames().at(static_cast<std::size_t>(index)); }
 
     // Opens the editor on the question, as the tests tree does.

@@ -287,7 +287,7 @@ TEST_F(TestsExchangeTest, QuestionEditorCopiesQuestionsOnlyAndPastesAfterTheCurr
     editorWindow.Start();
     editorWindow.show();
     processEvents();
-    TQuestionEditor& editor = editorWindow.Editor();
+    auto& editor = dynamic_cast<TQuestionEditor&>(*editorWindow.EditingMode());
 
     focus(editor.tvQuestions(), &five);
     EXPECT_FALSE(editor.actSmpCopy()->isEnabled());

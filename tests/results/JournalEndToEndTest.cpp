@@ -6,8 +6,8 @@
 #include <QTemporaryDir>
 
 #include "ResultsTest.h"
-#include "authoring/QuestionWindow.h"
 #include "examination/ExamineSettings.h"
+#include "question/QuestionWindow.h"
 #include "results/ResultsModel.h"
 
 namespace kvalor::resultstest {

@@ -17,8 +17,8 @@
 
 #include "ResultsTest.h"
 #include "app/Authorization.h"
-#include "authoring/AnswerFrame.h"
-#include "authoring/QuestionWindow.h"
+#include "question/AnswerFrame.h"
+#include "question/QuestionWindow.h"
 #include "results/ExportSettings.h"
 #include "results/ResultsModel.h"
 #include "util/DateTime.h"

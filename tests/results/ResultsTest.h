@@ -14,7 +14,7 @@
 
 #include "app/DataModule.h"
 #include "app/MainWindow.h"
-#include "authoring/ExamTestData.h"
+#include "question/ExamTestData.h"
 #include "results/Journal.h"
 #include "results/JournalModel.h"
 #include "results/ResultsView.h"

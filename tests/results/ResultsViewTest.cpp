@@ -4,7 +4,7 @@
 #include <QTreeView>
 
 #include "ResultsTest.h"
-#include "authoring/QuestionWindowSupport.h"
+#include "question/QuestionWindowSupport.h"
 #include "results/ResultsModel.h"
 
 namespace kvalor::resultstest {

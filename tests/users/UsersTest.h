@@ -10,7 +10,7 @@
 
 #include "app/DataModule.h"
 #include "app/MainWindow.h"
-#include "authoring/ExamTestData.h"
+#include "question/ExamTestData.h"
 #include "support/ScriptedPrompts.h"
 
 namespace kvalor {

@@ -1,6 +1,7 @@
-#include "authoring/QuestionWindow.h"
+#include "question/QuestionWindow.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QAction>
 #include <QApplication>
@@ -20,10 +21,6 @@
 
 #include "app/Authorization.h"
 #include "app/MainWindow.h"
-#include "authoring/AnswerFrame.h"
-#include "authoring/FittingTextEdit.h"
-#include "authoring/QuestionEditor.h"
-#include "authoring/QuestionWindowSupport.h"
 #include "model/Answers.h"
 #include "model/BuiltinAccounts.h"
 #include "model/CollectionHelpers.h"
@@ -33,6 +30,9 @@
 #include "model/Questions.h"
 #include "model/Study.h"
 #include "model/TypeIds.h"
+#include "question/AnswerFrame.h"
+#include "question/FittingTextEdit.h"
+#include "question/QuestionWindowSupport.h"
 #include "ui/Clock.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
@@ -53,6 +53,11 @@ constexpr int kTextEnlargement = 2;
 constexpr QSize kDefaultSize(820, 620);
 
 const QString kCaption = QStringLiteral("Предупреждение");
+
+TfmQuestion::EditingModeFactory& editingModeFactory() {
+    static TfmQuestion::EditingModeFactory factory;
+    return factory;
+}
 
 QString modeCaption(std::uint8_t mode) {
     switch (mode) {
@@ -127,6 +132,10 @@ void arrangeAsRecorded(TAnswers& answers, const TExamineQuestion& record, bool s
 
 }  // namespace
 
+void TfmQuestion::registerEditingMode(EditingModeFactory factory) {
+    editingModeFactory() = std::move(factory);
+}
+
 TfmQuestion::TfmQuestion(TfmAuthorization& login, QWidget* parent)
     : QDialog(parent),
       login_(login),
@@ -138,7 +147,9 @@ TfmQuestion::TfmQuestion(TfmAuthorization& login, QWidget* parent)
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     tmCountdown_->setInterval(kTickMs);
     BuildControls();
-    editor_ = std::make_unique<TQuestionEditor>(*this);
+    if (const EditingModeFactory& factory = editingModeFactory()) {
+        editor_ = factory(*this);
+    }
 
     // Both pairs: Alt with the arrows reads "back" and "forward", the page keys are at hand.
     actNext_->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Right), QKeySequence(Qt::Key_PageDown)});
@@ -347,7 +358,7 @@ void TfmQuestion::ShowQuestion(TQuestion* question) {
     if (question == currentQuestion_) {
         return;
     }
-    if (mode_ == kWindowModeEditing && !editor_->MayLeave()) {
+    if (mode_ == kWindowModeEditing && editor_ && !editor_->MayLeave()) {
         return;
     }
     LeaveQuestion();
@@ -386,6 +397,14 @@ void TfmQuestion::RemoveFrames() {
         frame->deleteLater();
     }
     frames_.clear();
+}
+
+void TfmQuestion::RemoveFrame(TfrAnswer& frame) {
+    frames_.erase(std::find(frames_.begin(), frames_.end(), &frame));
+    frame.disconnect();
+    frame.SetAnswer(nullptr);
+    frame.hide();
+    frame.deleteLater();
 }
 
 void TfmQuestion::RebuildDisplay() {
@@ -449,7 +468,7 @@ void TfmQuestion::RebuildDisplay() {
     } else {
         SetVerdict(kVerdictNoAnswer);
     }
-    if (mode_ == kWindowModeEditing) {
+    if (mode_ == kWindowModeEditing && editor_) {
         editor_->QuestionShown();
     }
 }
@@ -617,7 +636,7 @@ void TfmQuestion::Start() {
         } else {
             tmCountdown_->stop();
         }
-    } else {
+    } else if (editor_) {
         editor_->Started();
     }
     UpdateActions();
@@ -737,7 +756,7 @@ void TfmQuestion::done(int result) {
 
 bool TfmQuestion::CloseQuery() {
     if (mode_ == kWindowModeEditing) {
-        return editor_->CloseQuery();
+        return !editor_ || editor_->CloseQuery();
     }
     if (!Examining()) {
         return true;
@@ -822,7 +841,9 @@ void TfmQuestion::UpdateActions() {
     actNext_->setEnabled(paging && !IsLastEntry(*questionList_, currentQuestion_));
     actPrevious_->setEnabled(paging && !IsFirstEntry(*questionList_, currentQuestion_));
     actFinish_->setEnabled(examination);
-    editor_->UpdateActions();
+    if (editor_) {
+        editor_->UpdateActions();
+    }
 }
 
 void TfmQuestion::showEvent(QShowEvent* event) {
@@ -832,7 +853,9 @@ void TfmQuestion::showEvent(QShowEvent* event) {
         if (size > 0 && FontSizeDiffers(lblQuestion_, size)) {
             ApplyFontSize(this, size);
             EnlargeTexts();
-            editor_->ArrangeButtons();
+            if (editor_) {
+                editor_->ArrangeButtons();
+            }
             const double scale =
                 std::max(1.0, static_cast<double>(size) / QApplication::font().pointSize());
             QSize wanted = kDefaultSize * scale;

@@ -16,11 +16,11 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "ExamTestData.h"
 #include "app/Authorization.h"
-#include "authoring/AnswerFrame.h"
-#include "authoring/QuestionWindow.h"
-#include "authoring/QuestionWindowSupport.h"
+#include "question/AnswerFrame.h"
+#include "question/ExamTestData.h"
+#include "question/QuestionWindow.h"
+#include "question/QuestionWindowSupport.h"
 #include "support/FakeClock.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"

@@ -1,4 +1,4 @@
-#include "authoring/QuestionWindowSupport.h"
+#include "question/QuestionWindowSupport.h"
 
 #include <QApplication>
 #include <QPalette>

@@ -1,4 +1,4 @@
-#include "authoring/AnswerFrame.h"
+#include "question/AnswerFrame.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -8,11 +8,11 @@
 #include <QPainter>
 #include <QToolButton>
 
-#include "authoring/FittingTextEdit.h"
-#include "authoring/QuestionWindowSupport.h"
 #include "model/Answers.h"
 #include "model/Question.h"
 #include "model/TypeIds.h"
+#include "question/FittingTextEdit.h"
+#include "question/QuestionWindowSupport.h"
 #include "ui/ErrorGuard.h"
 #include "util/Codepage.h"
 #include "util/TextUtils.h"

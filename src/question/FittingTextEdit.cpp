@@ -1,4 +1,4 @@
-#include "authoring/FittingTextEdit.h"
+#include "question/FittingTextEdit.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include <QDateTime>
 #include <QDialog>
+
+#include "question/EditingMode.h"
 
 class QAction;
 class QButtonGroup;
@@ -25,7 +28,6 @@ class TfmAuthorization;
 class TfmKvalor;
 class TfrAnswer;
 class TQuestion;
-class TQuestionEditor;
 class TStudy;
 
 // Window modes of the question window; the caption is the mode's name.
@@ -43,7 +45,8 @@ inline constexpr std::uint8_t kVerdictWrong = 2;
 // (preparation and testing) the applicant pages through the drawn questions, marks or reorders
 // answers, and every answer is recorded into the study while a countdown runs; preparation
 // judges the answer on screen at once. Review shows a finished study's recorded answers.
-// The editing mode (TQuestionEditor) shows the test as a tree and edits its questions.
+// The editing mode, plugged in by the tests tree, shows the test as a tree and edits its
+// questions.
 //
 // Callers prepare it in this order, then show it modally through prompts().runModal:
 //
@@ -59,6 +62,13 @@ inline constexpr std::uint8_t kVerdictWrong = 2;
 class TfmQuestion : public QDialog {
     Q_OBJECT
 public:
+    // Makes the editing mode of a window being made.
+    using EditingModeFactory = std::function<std::unique_ptr<IEditingMode>(TfmQuestion&)>;
+
+    // Gives every question window made from now on its editing mode; the tests tree registers
+    // it at start-up. A window made without one edits nothing.
+    static void registerEditingMode(EditingModeFactory factory);
+
     // login: the dialog in which a staff account confirms an extension of the time.
     explicit TfmQuestion(TfmAuthorization& login, QWidget* parent = nullptr);
     ~TfmQuestion() override;
@@ -117,8 +127,16 @@ public:
     QTextEdit* edQuestion() const { return edQuestion_; }
     QGroupBox* gbAnswerType() const { return gbAnswerType_; }
     QButtonGroup* bgAnswerType() const { return bgAnswerType_; }
-    // The editing mode's panels and actions.
-    TQuestionEditor& Editor() const { return *editor_; }
+    // The editing mode, or nullptr when none was registered.
+    IEditingMode* EditingMode() const { return editor_.get(); }
+
+    // The editing mode works on the display of the question through these.
+    void SetModified(bool modified) { modified_ = modified; }
+    void AddFrame(TAnswers& answers, TAnswer& answer, int position);
+    // Takes the frame off the display and frees it; its answer stays with the question.
+    void RemoveFrame(TfrAnswer& frame);
+    void RemoveFrames();
+    void RebuildDisplay();
 
 protected:
     // Every way of closing passes here: the close confirmation, then the tidying up.
@@ -128,9 +146,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // The editing mode lives in files of its own but works on the window's state.
-    friend class TQuestionEditor;
-
     void BuildControls();
     // Question and answer texts read a little larger than the rest.
     void EnlargeTexts();
@@ -140,9 +155,6 @@ private:
     bool Examining() const;
 
     void LeaveQuestion();
-    void RebuildDisplay();
-    void AddFrame(TAnswers& answers, TAnswer& answer, int position);
-    void RemoveFrames();
     void ProtectText(QTextEdit& text);
     void AnswersChanged();
     void FrameMoved(TfrAnswer* frame, int direction);
@@ -205,7 +217,7 @@ private:
     QLabel* lblAnswers_ = nullptr;
     QWidget* pnFrames_ = nullptr;
     QVBoxLayout* framesLayout_ = nullptr;
-    std::unique_ptr<TQuestionEditor> editor_;
+    std::unique_ptr<IEditingMode> editor_;
 };
 
 // The program's one question window, owned by the main window: created at the first call and

@@ -1,7 +1,7 @@
-#include "examination/QuestionWindowRun.h"
+#include "question/QuestionWindowRun.h"
 
-#include "authoring/QuestionWindow.h"
 #include "model/Question.h"
+#include "question/QuestionWindow.h"
 
 namespace kvalor {
 
