@@ -4,11 +4,16 @@
 # the program writes, and runs each target for a while. A crash, a leak, undefined behaviour or
 # a hang stops the script with an error; the input that did it is kept in build-fuzz/artifacts.
 #   scripts/fuzz.sh [SECONDS_PER_TARGET]        (default 60)
+#   scripts/fuzz.sh --replay                    (runs each seed once and stops: what CI does)
 # The corpora grow in build-fuzz/corpus and are taken up again by the next run.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build-fuzz"
 seconds="${1:-60}"
+replay=false
+if [ "$seconds" = --replay ]; then
+  replay=true
+fi
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++-14 -DKVALOR_SANITIZE=ON -DKVALOR_BUILD_FUZZ=ON \
@@ -29,14 +34,23 @@ export G_SLICE=always-malloc
 mkdir -p "$build/artifacts"
 for source in "$root"/fuzz/*.cpp; do
   target="$(basename "$source" .cpp)"
-  corpus="$build/corpus/$target"
-  mkdir -p "$corpus"
-  if [ -d "$seeds/$target" ]; then
-    cp -n "$seeds/$target"/* "$corpus"/ 2>/dev/null || true
+  if $replay; then
+    # The seeds alone, each run once: the same inputs every time.
+    corpus="$seeds/$target"
+    mkdir -p "$corpus"
+    limits=(-runs=0)
+    echo "replaying the seeds of $target"
+  else
+    corpus="$build/corpus/$target"
+    mkdir -p "$corpus"
+    if [ -d "$seeds/$target" ]; then
+      cp -n "$seeds/$target"/* "$corpus"/ 2>/dev/null || true
+    fi
+    limits=(-max_total_time="$seconds" -max_len=65536)
+    echo "fuzzing $target for ${seconds}s"
   fi
-  echo "fuzzing $target for ${seconds}s"
-  "$build/fuzz/$target" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 \
-    -max_len=65536 -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
+  "$build/fuzz/$target" "${limits[@]}" -timeout=30 -rss_limit_mb=4096 \
+    -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
     "$corpus" 2>"$build/$target.log" || {
       tail -n 60 "$build/$target.log"
       echo "fuzz target $target failed; input kept in $build/artifacts" >&2

@@ -12,7 +12,7 @@ packages=(
   python3 python3-olefile python3-openpyxl
   adwaita-icon-theme fonts-dejavu-core
   xvfb xauth imagemagick
-  desktop-file-utils dpkg-dev file  # the install test and the Debian package
+  desktop-file-utils dpkg-dev file lintian  # the Debian package and its test
 )
 
 missing=()

@@ -110,8 +110,8 @@ int main(int argc, char** argv) {
     // Desktops match the windows to the menu entry by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("kvalor"));
 
-    const QString dataFolder =
-        ChooseDataFolder(options.dataFolder, QCoreApplication::applicationDirPath());
+    const QString dataFolder = ChooseDataFolder(
+        options.dataFolder, QCoreApplication::applicationDirPath(), KVALOR_INSTALLED_COPY);
     if (!QDir().mkpath(dataFolder)) {
         showError(QStringLiteral("Не удалось создать папку данных %1").arg(dataFolder));
         return 1;

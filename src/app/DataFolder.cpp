@@ -48,11 +48,12 @@ QString StartUsage() {
         .arg(UserDataFolder());
 }
 
-QString ChooseDataFolder(const QString& requested, const QString& programFolder) {
+QString ChooseDataFolder(const QString& requested, const QString& programFolder,
+                         bool installedCopy) {
     if (!requested.isEmpty()) {
         return QDir::cleanPath(QFileInfo(requested).absoluteFilePath());
     }
-    if (QFileInfo(programFolder).isWritable() && !IsInstalledProgramFolder(programFolder)) {
+    if (QFileInfo(programFolder).isWritable() && !installedCopy) {
         return programFolder;
     }
     return UserDataFolder();
@@ -61,11 +62,6 @@ QString ChooseDataFolder(const QString& requested, const QString& programFolder)
 QString UserDataFolder() {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
         .filePath(QStringLiteral("kvalor"));
-}
-
-bool IsInstalledProgramFolder(const QString& programFolder) {
-    return QFileInfo::exists(
-        QDir(programFolder).filePath(QStringLiteral("../share/applications/kvalor.desktop")));
 }
 
 }  // namespace kvalor

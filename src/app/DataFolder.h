@@ -24,17 +24,14 @@ StartOptions ParseStartOptions(const QStringList& arguments, const QString& envi
 QString StartUsage();
 
 // The folder that holds the files of a run: the folder asked for; else the folder of the
-// executable when it may be written and is not that of an installed copy (a copy run from a
-// memory stick or its build folder keeps its data beside itself); else the user's own.
-QString ChooseDataFolder(const QString& requested, const QString& programFolder);
+// executable when it may be written and the program is not an installed copy (a copy run from
+// a memory stick or its build folder keeps its data beside itself); else the user's own. Even
+// root, who may write in the folder of an installed copy, gets its data in a folder of its own.
+QString ChooseDataFolder(const QString& requested, const QString& programFolder,
+                         bool installedCopy);
 
 // The user's data folder for the program (~/.local/share/kvalor unless XDG_DATA_HOME says
 // otherwise).
 QString UserDataFolder();
-
-// True for the bin folder of an installed copy, recognised by the desktop entry that the
-// installation puts in ../share/applications. Even root, who may write there, gets its data
-// in a folder of its own.
-bool IsInstalledProgramFolder(const QString& programFolder);
 
 }  // namespace kvalor

@@ -8,6 +8,10 @@
 #include <QTemporaryFile>
 #include <cstdio>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "util/Error.h"
 
 namespace kvalor {
@@ -19,6 +23,28 @@ QString createFreshFile(const QString& templateName) {
     QTemporaryFile file(templateName);
     file.setAutoRemove(false);
     return file.open() ? file.fileName() : QString();
+}
+
+// The mode a file created by the user's programs gets: an export replaces one keeping its mode,
+// as an editor saving over it would.
+mode_t modeFor(const QString& target) {
+    struct stat existing;
+    if (::stat(QFile::encodeName(target).constData(), &existing) == 0) {
+        return existing.st_mode & 07777;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// Flushes a file or a folder to the disk; false when the system reports a failure.
+bool syncPath(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
 }
 
 void applyStyle(lxw_format* format, const CellStyle& style) {
@@ -120,16 +146,18 @@ QString XlsxWorkbook::Close() {
     book_ = nullptr;
     if (error != LXW_NO_ERROR) {
         discard();
-        throw KvalorError(kExcelInitMessage);
+        throw KvalorError(QString::fromUtf8(kExcelInitMessage) + QStringLiteral(": ") +
+                          QString::fromUtf8(lxw_strerror(error)));
     }
     if (scratch_ != target_) {
-        QFile::setPermissions(scratch_, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                            QFileDevice::ReadGroup | QFileDevice::ReadOther);
-        if (std::rename(QFile::encodeName(scratch_).constData(),
-                        QFile::encodeName(target_).constData()) != 0) {
+        const QByteArray scratch = QFile::encodeName(scratch_);
+        const QByteArray target = QFile::encodeName(target_);
+        if (::chmod(scratch.constData(), modeFor(target_)) != 0 || !syncPath(scratch_) ||
+            std::rename(scratch.constData(), target.constData()) != 0) {
             discard();
             throw KvalorError(kExcelInitMessage);
         }
+        syncPath(QFileInfo(target_).absolutePath());
     }
     return target_;
 }

@@ -61,8 +61,9 @@ public:
     lxw_worksheet* AddSheet(const QString& name);
     // One format per distinct style, made on first use; nullptr for the default look.
     lxw_format* Format(const CellStyle& style);
-    // Writes the workbook and returns the name of the file written. Raises kExcelInitMessage
-    // when writing fails.
+    // Writes the workbook and returns the name of the file written. Raises kExcelInitMessage,
+    // followed by libxlsxwriter's own reason when it is the one that failed, when writing fails.
+    // A new file gets the mode the umask allows; a replaced one keeps its mode.
     QString Close();
 
 private:

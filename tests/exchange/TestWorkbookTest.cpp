@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -151,6 +153,21 @@ TEST_F(TestWorkbookTest, FreshFilesInTheTemporaryFolderAndNothingLeftOnFailure) 
         EXPECT_EQ(error.message(), u(kExcelInitMessage));
     }
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), before);
+}
+
+// Like any file the user's programs write: a new one as the umask allows, a replaced one as it was.
+TEST_F(TestWorkbookTest, ModeFromTheUmaskOrTheReplacedFile) {
+    TQuestions& test = BuildTest();
+    const mode_t oldMask = ::umask(027);
+    const QString file = ExportTest(test, true, path("mode.xlsx"));
+    ::umask(oldMask);
+    struct stat written;
+    ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &written), 0);
+    EXPECT_EQ(written.st_mode & 0777, 0640u);
+    ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0600), 0);
+    ExportTest(test, true, file);
+    ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &written), 0);
+    EXPECT_EQ(written.st_mode & 0777, 0600u);
 }
 
 }  // namespace

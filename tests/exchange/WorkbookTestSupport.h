@@ -44,7 +44,7 @@ inline QString u(const char* utf8) {
 // test.
 inline std::optional<QJsonObject> readWorkbook(const QString& file) {
     const auto run =
-        testsupport::runPythonScript("exchange/xlsx_dump.py", "'" + file.toStdString() + "'");
+        testsupport::runPythonScript(QStringLiteral("exchange/xlsx_dump.py"), {file});
     if (!run) {
         return std::nullopt;
     }

@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <string>
 
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -222,8 +223,9 @@ private:
 // "hex"); nullopt when no interpreter with olefile is available. A failure of the script is a
 // finding and comes back as its output, prefixed "olefile failed: ".
 inline std::optional<std::string> runOlefileList(const std::string& mode, const std::string& file) {
-    const auto run =
-        kvalor::testsupport::runPythonScript("storage/olefile_list.py", mode + " '" + file + "'");
+    const auto run = kvalor::testsupport::runPythonScript(
+        QStringLiteral("storage/olefile_list.py"),
+        {QString::fromStdString(mode), QFile::decodeName(file.c_str())});
     if (!run) {
         return std::nullopt;
     }
