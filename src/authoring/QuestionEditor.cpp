@@ -294,9 +294,8 @@ bool TQuestionEditor::MayLeave() {
         }
     }
     if (!current->IsValid()) {
-        if (prompts().ask(QStringLiteral("Параметры вопроса некорректны.\nУдалить вопрос ?"),
-                          kCaption, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
-                          QMessageBox::No) != QMessageBox::Yes) {
+        if (!confirmDestructive(QStringLiteral("Параметры вопроса некорректны.\nУдалить вопрос ?"),
+                                kCaption, QMessageBox::Question)) {
             StayOnCurrent();
             return false;
         }
@@ -602,8 +601,7 @@ bool TQuestionEditor::ConfirmDeletion() {
                                    "По удаляе(мой\\му) группе\\вопросу проводилось тестирование.\n"
                                    "Удалить объект ?")
                              : QStringLiteral("Вы действительно хотите удалить объект ?");
-    return prompts().ask(text, kCaption, QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No,
-                         QMessageBox::No) == QMessageBox::Yes;
+    return confirmDestructive(text, kCaption, QMessageBox::Critical);
 }
 
 void TQuestionEditor::actDeleteAnswerExecute() {

@@ -622,11 +622,9 @@ void TfmQuestionGroupSettings::done(int result) {
     if (group_ && actSave_->isEnabled()) {
         if (const std::optional<Fault> fault = FirstFault()) {
             // One wrong value must not cost the other edits without a word.
-            if (prompts().ask(fault->Text + QStringLiteral(".\nЗакрыть окно без сохранения "
-                                                           "изменений ?"),
-                              QStringLiteral("Предупреждение"), QMessageBox::Warning,
-                              QMessageBox::Yes | QMessageBox::No,
-                              QMessageBox::No) != QMessageBox::Yes) {
+            if (!confirmDestructive(fault->Text + QStringLiteral(".\nЗакрыть окно без сохранения "
+                                                                 "изменений ?"),
+                                    QStringLiteral("Предупреждение"), QMessageBox::Warning)) {
                 fault->Field->setFocus();
                 return;
             }

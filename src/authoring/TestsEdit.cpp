@@ -77,8 +77,7 @@ const QStringList kHints = {
 
 // Deletions: Enter pressed by habit deletes nothing.
 bool askYes(const QString& text) {
-    return prompts().ask(text, kProgramCaption, QMessageBox::Critical,
-                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    return confirmDestructive(text, kProgramCaption, QMessageBox::Critical);
 }
 
 // The object in words, as a deletion question names it: "тест «Алгебра»".
@@ -819,9 +818,8 @@ void TfmTestsEdit::actSmpAddQuestionExecute() {
     // The author may have deleted it in the editor already.
     auto* kept = dynamic_cast<TQuestion*>(test->FindItem(id));
     if (kept && !kept->IsValid() &&
-        prompts().ask(QStringLiteral("Параметры вопроса некорректны.\nУдалить вопрос ?"),
-                      kProgramCaption, QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No,
-                      QMessageBox::No) == QMessageBox::Yes) {
+        confirmDestructive(QStringLiteral("Параметры вопроса некорректны.\nУдалить вопрос ?"),
+                           kProgramCaption, QMessageBox::Warning)) {
         if (TItemNode* questionNode = FindItemNode(*simpleModel_, kept)) {
             simpleModel_->RemoveNode(*questionNode);
         }
@@ -1283,10 +1281,9 @@ void TfmTestsEdit::ComplexTreeDrop(TItemNode* target, Qt::KeyboardModifiers modi
     TKvalor& root = kvalorRoot();
     const bool copy = modifiers.testFlag(Qt::ShiftModifier);
     if (copy || root.Studies().StudiesOfTest(*complex).empty() ||
-        prompts().ask(QStringLiteral("По изменяемому комплексному тесту проводилось "
-                                     "тестирование.\nИзменить состав теста ?"),
-                      kProgramCaption, QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No,
-                      QMessageBox::No) == QMessageBox::Yes) {
+        confirmDestructive(QStringLiteral("По изменяемому комплексному тесту проводилось "
+                                          "тестирование.\nИзменить состав теста ?"),
+                           kProgramCaption, QMessageBox::Critical)) {
         root.Tasks().AddTask(*complex, *source);
         if (!copy) {
             root.Tasks().RemoveTask(*owner, *source);

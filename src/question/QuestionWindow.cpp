@@ -768,10 +768,9 @@ bool TfmQuestion::CloseQuery() {
                   : QStringLiteral("Завершить тестирование?");
     closeQuestionOpen_ = true;
     // Enter pressed by habit must not end the examination.
-    const auto answer = prompts().ask(text, kCaption, QMessageBox::Warning,
-                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const bool confirmed = confirmDestructive(text, kCaption, QMessageBox::Warning);
     closeQuestionOpen_ = false;
-    return answer == QMessageBox::Yes;
+    return confirmed;
 }
 
 void TfmQuestion::ResumeAfterRefusedClose() {

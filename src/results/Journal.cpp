@@ -673,9 +673,8 @@ void TfmJournal::actDeleteExecute() {
         selected.size() == 1
             ? QStringLiteral("Удалить выбранный результат тестирования?")
             : QStringLiteral("Удалить выбранные результаты тестирования: %1?").arg(selected.size());
-    if (prompts().ask(question + QStringLiteral("\nУдалённые результаты вернуть нельзя."),
-                      QStringLiteral("Предупреждение"), QMessageBox::Warning,
-                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+    if (!confirmDestructive(question + QStringLiteral("\nУдалённые результаты вернуть нельзя."),
+                            QStringLiteral("Предупреждение"), QMessageBox::Warning)) {
         return;
     }
     const std::unordered_set<const TStudy*> doomed(selected.begin(), selected.end());

@@ -18,6 +18,11 @@ Prompts& prompts() {
     return qtPrompts;
 }
 
+bool confirmDestructive(const QString& text, const QString& caption, QMessageBox::Icon icon) {
+    return prompts().ask(text, caption, icon, QMessageBox::Yes | QMessageBox::No,
+                         QMessageBox::No) == QMessageBox::Yes;
+}
+
 Prompts* setPrompts(Prompts* p) {
     Prompts* previous = installed;
     installed = p;

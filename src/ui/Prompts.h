@@ -47,6 +47,10 @@ public:
     virtual int runModal(QDialog& dialog) = 0;
 };
 
+// Asks "Да"/"Нет" before something that cannot be undone; Enter and Escape both answer "Нет".
+// True when the user chose "Да".
+bool confirmDestructive(const QString& text, const QString& caption, QMessageBox::Icon icon);
+
 // The installed prompts; the Qt implementation when none is installed.
 Prompts& prompts();
 // Installs p (nullptr goes back to the Qt implementation) and returns the one installed before,

@@ -296,12 +296,10 @@ bool TfmCompetitorEdit::NameMayBeShared(const std::string& name) const {
          CollectItems(kvalorRoot().Users(), "TCompetitor", true)) {
         const auto* other = dynamic_cast<const TCompetitor*>(element);
         if (other && other != account_ && sameName(other->GetName(), name)) {
-            return prompts().ask(QStringLiteral("В списке уже есть соискатель %1.\nСохранить ещё "
-                                                "одного соискателя с тем же именем?")
-                                     .arg(fromCp1251(NameWithPlace(*other, true))),
-                                 QStringLiteral("Предупреждение"), QMessageBox::Warning,
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+            return confirmDestructive(QStringLiteral("В списке уже есть соискатель %1.\nСохранить "
+                                                     "ещё одного соискателя с тем же именем?")
+                                          .arg(fromCp1251(NameWithPlace(*other, true))),
+                                      QStringLiteral("Предупреждение"), QMessageBox::Warning);
         }
     }
     return true;

@@ -69,8 +69,7 @@ bool confirmDelete(const IExaminerItem& item, const AccountSet& accounts) {
                     "тестирования: %1.")
                     .arg(studies);
     }
-    return prompts().ask(text, QStringLiteral("Предупреждение"), QMessageBox::Warning,
-                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    return confirmDestructive(text, QStringLiteral("Предупреждение"), QMessageBox::Warning);
 }
 
 // The results of deleted accounts go with them; the windows showing one are told first.
@@ -395,9 +394,8 @@ void TfmCompetitors::actCompetitorsLoadFromFileExecute() {
     // A failed import leaves the list, and so the tree, as they were. Results whose account the
     // file lacks would be dropped at the next start: the user decides first.
     kvalorRoot().ImportUsers(files.first(), [](const UsersImportReport& report) {
-        return prompts().ask(UsersImportQuestion(report), QStringLiteral("Предупреждение"),
-                             QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No,
-                             QMessageBox::No) == QMessageBox::Yes;
+        return confirmDestructive(UsersImportQuestion(report), QStringLiteral("Предупреждение"),
+                                  QMessageBox::Warning);
     });
     FormShow();
 }
