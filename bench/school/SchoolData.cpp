@@ -186,11 +186,12 @@ std::vector<TCompetitor*> buildUsers(TKvalor& root, const SchoolShape& shape,
                                     .arg(QString::fromUtf8(last))
                                     .arg(QString::fromUtf8(first).left(1))
                                     .arg(QString::fromUtf8(patronymic).left(1))));
-            account->SetField(0, cp(first));
-            account->SetField(1, cp(last));
-            account->SetField(2, cp(patronymic));
-            account->SetField(8, cp(QStringLiteral("Школа № %1").arg(1 + g / 10)));
-            account->SetField(9, cp(pick(kTowns, random)));
+            account->SetField(AccountField::FirstName, cp(first));
+            account->SetField(AccountField::LastName, cp(last));
+            account->SetField(AccountField::Patronymic, cp(patronymic));
+            account->SetField(AccountField::Organisation,
+                              cp(QStringLiteral("Школа № %1").arg(1 + g / 10)));
+            account->SetField(AccountField::Town, cp(pick(kTowns, random)));
             accounts.push_back(account.get());
             group->AddCompetitor(std::move(account), false);
         }

@@ -21,9 +21,6 @@ namespace {
 
 constexpr int kColumns = 6;
 enum Column { ColName, ColTown, ColOrganisation, ColResult, ColDate, ColExam };
-// Account fields shown beside the name.
-constexpr int kTownField = 9;
-constexpr int kOrganisationField = 8;
 // Columns fit their texts between these widths and wrap what is longer, so that the table
 // prints one page wide in a readable size.
 struct WidthRange {
@@ -90,9 +87,9 @@ QString userText(const Line& line, Column column) {
         case ColName:
             return fromCp1251(user.GetName());
         case ColTown:
-            return fromCp1251(user.GetField(kTownField));
+            return fromCp1251(user.GetField(AccountField::Town));
         case ColOrganisation:
-            return fromCp1251(user.GetField(kOrganisationField));
+            return fromCp1251(user.GetField(AccountField::Organisation));
         default:
             return texts(line, column).join(u'\\');
     }

@@ -12,6 +12,16 @@
 
 namespace kvalor {
 
+// The account fields the program reads and writes by their meaning; the other stored fields
+// are kept as they are.
+enum class AccountField : int {
+    FirstName = 0,
+    LastName = 1,  // the display name of an applicant
+    Patronymic = 2,
+    Organisation = 8,
+    Town = 9,
+};
+
 // A user account: the account fields (surname, first name, ...), the password and the role.
 // The record is the element record followed by the role, the enciphered password and the fields.
 class TCompetitor : public TExaminerElement {
@@ -29,8 +39,14 @@ public:
 
     // An empty string for an index out of range.
     const std::string& GetField(int index) const;
+    const std::string& GetField(AccountField field) const {
+        return GetField(static_cast<int>(field));
+    }
     // Extends the list with empty fields as needed.
     void SetField(int index, const std::string& value);
+    void SetField(AccountField field, const std::string& value) {
+        SetField(static_cast<int>(field), value);
+    }
     void ClearFields();
     const std::vector<std::string>& Fields() const { return fields_; }
 

@@ -30,12 +30,6 @@ const std::array<BuiltinAccount, 3> kBuiltins = {{
     {ApplicantAccountId, kRoleApplicant, "Соискатель"},
 }};
 
-constexpr int kFirstNameField = 0;
-// The account's last name is its display name.
-constexpr int kLastNameField = 1;
-constexpr int kPatronymicField = 2;
-constexpr int kTownField = 9;
-
 bool isBuiltinId(const Guid& id) {
     return std::any_of(kBuiltins.begin(), kBuiltins.end(),
                        [&id](const BuiltinAccount& builtin) { return builtin.id() == id; });
@@ -179,7 +173,7 @@ void TCompetitors::EnsureBuiltins() {
         auto account = std::make_unique<TCompetitor>(builtin.id());
         const std::string name = toCp1251(QString::fromUtf8(builtin.name));
         account->SetName(name);
-        account->SetField(kLastNameField, name);
+        account->SetField(AccountField::LastName, name);
         account->SetRole(builtin.role);
         InsertItem(static_cast<int>(place), std::move(account));
     }
@@ -331,13 +325,13 @@ std::string NameWithPlace(const TCompetitor& account, bool withFullName) {
     if (group && group->Parent() && !group->GetName().empty()) {
         place.push_back(group->GetName());
     }
-    if (!account.GetField(kTownField).empty()) {
-        place.push_back(account.GetField(kTownField));
+    if (!account.GetField(AccountField::Town).empty()) {
+        place.push_back(account.GetField(AccountField::Town));
     }
     // Last, so that namesakes of one class stay together in a sorted list.
     if (withFullName) {
-        std::string given = account.GetField(kFirstNameField);
-        const std::string& patronymic = account.GetField(kPatronymicField);
+        std::string given = account.GetField(AccountField::FirstName);
+        const std::string& patronymic = account.GetField(AccountField::Patronymic);
         given += given.empty() || patronymic.empty() ? patronymic : ' ' + patronymic;
         if (!given.empty()) {
             place.push_back(given);

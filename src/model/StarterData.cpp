@@ -64,11 +64,11 @@ void addApplicant(TCompetitors& group, const char* displayName, const char* firs
                   const char* lastName, const char* patronymic) {
     auto account = std::make_unique<TCompetitor>();
     account->SetName(cp(displayName));
-    account->SetField(0, cp(firstName));
-    account->SetField(1, cp(lastName));
-    account->SetField(2, cp(patronymic));
-    account->SetField(8, cp("Школа № 1"));
-    account->SetField(9, cp("Москва"));
+    account->SetField(AccountField::FirstName, cp(firstName));
+    account->SetField(AccountField::LastName, cp(lastName));
+    account->SetField(AccountField::Patronymic, cp(patronymic));
+    account->SetField(AccountField::Organisation, cp("Школа № 1"));
+    account->SetField(AccountField::Town, cp("Москва"));
     group.AddCompetitor(std::move(account), true);
 }
 

@@ -22,9 +22,6 @@ namespace kvalor {
 
 namespace {
 
-// The field of an account that holds its last name.
-constexpr int kLastNameField = 1;
-
 // Sets a flag of the root object's state for the duration of a file operation. The flag goes
 // again however the operation ends: it tells observers what is running, and a load that
 // failed is no longer running.
@@ -114,7 +111,7 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups, const Progr
             dynamic_cast<TCompetitor*>(users_->FindItem(AdministratorAccountId()))) {
         const std::string name = toCp1251(QString::fromUtf8("Администратор"));
         administrator->SetName(name);
-        administrator->SetField(kLastNameField, name);
+        administrator->SetField(AccountField::LastName, name);
     }
     simpleTests_->Renumber();
     complexTests_->Renumber();

@@ -32,22 +32,16 @@ namespace kvalor {
 
 namespace {
 
-constexpr int kFirstNameField = 0;
-constexpr int kLastNameField = 1;
-constexpr int kPatronymicField = 2;
-constexpr int kOrganizationField = 8;
-constexpr int kTownField = 9;
-
 // Stands in the password field for a password nobody has typed yet.
 const QString kPasswordPlaceholder = QStringLiteral("        ");
 
-QString fieldText(const TCompetitor& account, int index) {
-    return fromCp1251(account.GetField(index));
+QString fieldText(const TCompetitor& account, AccountField field) {
+    return fromCp1251(account.GetField(field));
 }
 
 // The organisation as its box shows it: one line per stored line, whatever the line breaks.
 QString organizationShown(const TCompetitor& account) {
-    QString text = fieldText(account, kOrganizationField);
+    QString text = fieldText(account, AccountField::Organisation);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return text;
 }
@@ -147,10 +141,10 @@ void TfmCompetitorEdit::FillFields() {
     edPassword_->setText(kPasswordPlaceholder);
     edOrganization_->clear();
     if (account_) {
-        edLastName_->setText(fieldText(*account_, kLastNameField));
-        edFirstName_->setText(fieldText(*account_, kFirstNameField));
-        edPatronymic_->setText(fieldText(*account_, kPatronymicField));
-        edTown_->setText(fieldText(*account_, kTownField));
+        edLastName_->setText(fieldText(*account_, AccountField::LastName));
+        edFirstName_->setText(fieldText(*account_, AccountField::FirstName));
+        edPatronymic_->setText(fieldText(*account_, AccountField::Patronymic));
+        edTown_->setText(fieldText(*account_, AccountField::Town));
         edOrganization_->setPlainText(organizationShown(*account_));
         setWindowTitle(QStringLiteral("Соискатель %1").arg(fromCp1251(account_->GetName())));
     }
@@ -233,10 +227,10 @@ void TfmCompetitorEdit::UpdateSave() {
     bool enabled = account_ && !TrimText(edLastName_->text()).isEmpty();
     if (enabled && !passwordEdited_) {
         const TCompetitor& account = *account_;
-        enabled = edLastName_->text() != fieldText(account, kLastNameField) ||
-                  edFirstName_->text() != fieldText(account, kFirstNameField) ||
-                  edPatronymic_->text() != fieldText(account, kPatronymicField) ||
-                  edTown_->text() != fieldText(account, kTownField) ||
+        enabled = edLastName_->text() != fieldText(account, AccountField::LastName) ||
+                  edFirstName_->text() != fieldText(account, AccountField::FirstName) ||
+                  edPatronymic_->text() != fieldText(account, AccountField::Patronymic) ||
+                  edTown_->text() != fieldText(account, AccountField::Town) ||
                   edOrganization_->toPlainText() != organizationShown(account);
     }
     btnSave_->setEnabled(enabled);
@@ -270,16 +264,16 @@ void TfmCompetitorEdit::btnSaveClick() {
                                                stored(edPatronymic_->text())))) {
         return;
     }
-    account.SetField(kFirstNameField, stored(edFirstName_->text()));
-    account.SetField(kLastNameField, stored(edLastName_->text()));
-    account.SetField(kPatronymicField, stored(edPatronymic_->text()));
-    account.SetField(kTownField, stored(edTown_->text()));
-    account.SetField(kOrganizationField, stored(edOrganization_->toPlainText()));
+    account.SetField(AccountField::FirstName, stored(edFirstName_->text()));
+    account.SetField(AccountField::LastName, stored(edLastName_->text()));
+    account.SetField(AccountField::Patronymic, stored(edPatronymic_->text()));
+    account.SetField(AccountField::Town, stored(edTown_->text()));
+    account.SetField(AccountField::Organisation, stored(edOrganization_->toPlainText()));
     // The names of the built-in accounts are the ones every installation knows them by.
     if (!IsBuiltinAccountId(account.Id())) {
-        account.SetName(CompetitorDisplayName(account.GetField(kLastNameField),
-                                              account.GetField(kFirstNameField),
-                                              account.GetField(kPatronymicField)));
+        account.SetName(CompetitorDisplayName(account.GetField(AccountField::LastName),
+                                              account.GetField(AccountField::FirstName),
+                                              account.GetField(AccountField::Patronymic)));
     }
     modified_ = false;
     if (passwordEdited_) {

@@ -17,7 +17,6 @@ namespace kvalor {
 namespace {
 
 constexpr int kColumnCount = 2;
-constexpr int kTownField = 9;
 const QString kDragFormat = QStringLiteral("application/x-kvalor-users-drag");
 
 }  // namespace
@@ -168,7 +167,7 @@ QVariant TCompetitorsModel::data(const QModelIndex& index, int role) const {
                 return fromCp1251(item->GetName());
             }
             if (const auto* account = dynamic_cast<const TCompetitor*>(item)) {
-                return fromCp1251(account->GetField(kTownField));
+                return fromCp1251(account->GetField(AccountField::Town));
             }
             return QString();
         case Qt::FontRole:
