@@ -4,12 +4,11 @@
 
 #include <QTreeView>
 
+#include "ui/DropPlace.h"
+
 namespace kvalor {
 
 struct TItemNode;
-
-// Where on the node under the cursor a drop falls.
-enum class DropPlace { Above, On, Below };
 
 // What a tree hands to its window when something is dragged over it or dropped on it.
 struct TreeDrop {
