@@ -5,7 +5,6 @@
 #include "authoring/TestsTreeController.h"
 #include "authoring/TestsTreeDrops.h"
 #include "authoring/TestsTreeView.h"
-#include "ui/DragTreeView.h"
 
 class QAction;
 class QMenu;
@@ -42,37 +41,6 @@ public:
     void UpdateActions();
 
     TItemNode* CurrentNode(TestsTree tree) const override;
-    TItemNode* ComplexNode() const { return CurrentNode(TestsTree::Complex); }
-    TItemNode* SimpleNode() const { return CurrentNode(TestsTree::Simple); }
-    void SimpleTreeDrop(TItemNode* target, DropPlace place, Qt::KeyboardModifiers modifiers) {
-        drops_.SimpleTreeDrop(target, place, modifiers);
-    }
-    void ComplexTreeDrop(TItemNode* target, Qt::KeyboardModifiers modifiers) {
-        drops_.ComplexTreeDrop(target, modifiers);
-    }
-    void SimpleToComplexDrop(TItemNode* target) { drops_.SimpleToComplexDrop(target); }
-    QTreeView* tvComplex() const { return tvComplex_; }
-    QTreeView* tvSimple() const { return tvSimple_; }
-    TItemTreeModel& ComplexModel() const { return *complexModel_; }
-    TItemTreeModel& SimpleModel() const { return *simpleModel_; }
-    QAction* actCmpCreate() const { return actCmpCreate_; }
-    QAction* actCmpDublicateTask() const { return actCmpDublicateTask_; }
-    QAction* actCmpAddTask() const { return actCmpAddTask_; }
-    QAction* actCmpChange() const { return actCmpChange_; }
-    QAction* actCmpDelete() const { return actCmpDelete_; }
-    QAction* actSmpCreate() const { return actSmpCreate_; }
-    QAction* actSmpDublicateTask() const { return actSmpDublicateTask_; }
-    QAction* actSmpAddGroup() const { return actSmpAddGroup_; }
-    QAction* actSmpAddQuestion() const { return actSmpAddQuestion_; }
-    QAction* actSmpCopy() const { return actSmpCopy_; }
-    QAction* actSmpPaste() const { return actSmpPaste_; }
-    QAction* actSmpChange() const { return actSmpChange_; }
-    QAction* actSmpDelete() const { return actSmpDelete_; }
-    QAction* actSmpExport() const { return actSmpExport_; }
-    QAction* actSmpImportQuestions() const { return actSmpImportQuestions_; }
-    QAction* actSmpMoveUp() const { return actSmpMoveUp_; }
-    QAction* actSmpMoveDown() const { return actSmpMoveDown_; }
-    QAction* actSave() const { return actSave_; }
 
     // How long the window waits after the last change before it saves by itself.
     static constexpr int kAutoSaveMilliseconds = 60'000;

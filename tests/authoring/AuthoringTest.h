@@ -6,6 +6,7 @@
 #include <memory>
 
 #include <gtest/gtest.h>
+#include <QAction>
 #include <QStringList>
 #include <QTreeView>
 
@@ -23,6 +24,38 @@
 #include "ui/ItemTreeModel.h"
 
 namespace kvalor::examtest {
+
+// A widget, action or other child of the window by its object name.
+template <typename T = QAction>
+T* named(const QObject& window, const char* name) {
+    T* child = window.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+inline const TItemTreeModel& modelOf(const QTreeView* tree) {
+    return *static_cast<const TItemTreeModel*>(tree->model());
+}
+// The texts of every column of the item's first node, as the tree shows them.
+inline QStringList texts(const QTreeView* tree, const IExaminerItem* item) {
+    const auto& model = modelOf(tree);
+    const QModelIndex index = model.IndexOf(FindItemNode(model, item));
+    EXPECT_TRUE(index.isValid()) << "no node";
+    QStringList result;
+    for (int column = 0; column < model.columnCount(); ++column) {
+        result << model.index(index.row(), column, index.parent()).data().toString();
+    }
+    return result;
+}
+// The first column of the node's children.
+inline QStringList childTexts(const QTreeView* tree, const IExaminerItem* item) {
+    const auto& model = modelOf(tree);
+    const TItemNode* node = item ? FindItemNode(model, item) : &model.Root();
+    QStringList result;
+    for (std::size_t i = 0; node && i < node->Children.size(); ++i) {
+        result << model.IndexOf(node->Children[i].get()).data().toString();
+    }
+    return result;
+}
 
 class AuthoringTest : public ExamTest {
 protected:
@@ -49,50 +82,36 @@ protected:
         EXPECT_NE(window, nullptr);
         return *window;
     }
+    // The tests tree, opened the first time it is asked for, and its two trees.
+    TfmTestsEdit& window() {
+        if (!window_) {
+            window_ = &openTests();
+        }
+        return *window_;
+    }
+    QTreeView* simple() { return named<QTreeView>(window(), "tvSimple"); }
+    QTreeView* complex() { return named<QTreeView>(window(), "tvComplex"); }
     TfmQuestion& question() { return questionWindow(*main_); }
     TfmQuestionGroupSettings& settings() { return questionGroupSettingsDialog(*main_); }
 
-    // The texts of every column of the item's first node, as the tree shows them.
-    static QStringList texts(const QTreeView* tree, const IExaminerItem* item) {
-        const auto& model = *static_cast<const TItemTreeModel*>(tree->model());
-        const QModelIndex index = model.IndexOf(FindItemNode(model, item));
-        EXPECT_TRUE(index.isValid()) << "no node";
-        QStringList result;
-        for (int column = 0; column < model.columnCount(); ++column) {
-            result << model.index(index.row(), column, index.parent()).data().toString();
-        }
-        return result;
-    }
-    // The first column of the node's children.
-    static QStringList childTexts(const QTreeView* tree, const IExaminerItem* item) {
-        const auto& model = *static_cast<const TItemTreeModel*>(tree->model());
-        const TItemNode* node = item ? FindItemNode(model, item) : &model.Root();
-        QStringList result;
-        for (std::size_t i = 0; node && i < node->Children.size(); ++i) {
-            result << model.IndexOf(node->Children[i].get()).data().toString();
-        }
-        return result;
-    }
-    // Makes the item's node the focused and only selected one, as a click does.
-    static void focus(QTreeView* tree, const IExaminerItem* item) {
-        const auto& model = *static_cast<const TItemTreeModel*>(tree->model());
-        TItemNode* node = FindItemNode(model, item);
+    // Makes the item's node the focused and only selected one, as a click does; or adds it to
+    // the selection, as a Ctrl+click does.
+    static void focus(
+        QTreeView* tree, const IExaminerItem* item,
+        QItemSelectionModel::SelectionFlag how = QItemSelectionModel::ClearAndSelect) {
+        TItemNode* node = FindItemNode(modelOf(tree), item);
         ASSERT_NE(node, nullptr);
-        tree->selectionModel()->setCurrentIndex(
-            model.IndexOf(node), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        tree->selectionModel()->setCurrentIndex(modelOf(tree).IndexOf(node),
+                                                how | QItemSelectionModel::Rows);
         processEvents();
     }
-    // Adds the item's node to the selection, as a Ctrl+click does.
     static void addToSelection(QTreeView* tree, const IExaminerItem* item) {
-        const auto& model = *static_cast<const TItemTreeModel*>(tree->model());
-        tree->selectionModel()->setCurrentIndex(
-            model.IndexOf(FindItemNode(model, item)),
-            QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        processEvents();
+        focus(tree, item, QItemSelectionModel::Select);
     }
 
     ScriptedPrompts prompts_;
     std::unique_ptr<TfmKvalor> main_;
+    TfmTestsEdit* window_ = nullptr;
 };
 
 }  // namespace kvalor::examtest

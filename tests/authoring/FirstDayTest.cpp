@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include "AuthoringTest.h"
 #include "app/Authorization.h"
 #include "app/DataModule.h"
 #include "app/MainWindow.h"
@@ -20,7 +21,6 @@
 #include "authoring/QuestionEditor.h"
 #include "authoring/QuestionGroupSettings.h"
 #include "authoring/SelectObject.h"
-#include "authoring/TestsEdit.h"
 #include "examination/ExamineSettings.h"
 #include "question/AnswerFrame.h"
 #include "question/ExamTestData.h"
@@ -118,7 +118,7 @@ protected:
             trigger(dynamic_cast<TQuestionEditor&>(*editor.EditingMode()).actSave());
             editor.reject();
         });
-        trigger(window.actSmpAddQuestion());
+        trigger(named(window, "actSmpAddQuestion"));
     }
 
     // Answers the question on display rightly, through its buttons.
@@ -161,9 +161,9 @@ TEST_F(FirstDayTest, WriteTestsRestartAndTakeTheComplexOne) {
         click(dialog.btnSave());
         click(dialog.btnClose());
     });
-    trigger(window.actSmpCreate());
+    trigger(named(window, "actSmpCreate"));
     prompts_.expectInputBox("Задайте наименование группы", "Механика");
-    trigger(window.actSmpAddGroup());
+    trigger(named(window, "actSmpAddGroup"));
     writeQuestion(window, kSingleAnswer, "Единица силы", {"ньютон", "джоуль", "ватт"}, {0});
     writeQuestion(window, kMultipleAnswers, "Векторные величины", {"масса", "скорость", "сила"},
                   {1, 2});
@@ -175,47 +175,41 @@ TEST_F(FirstDayTest, WriteTestsRestartAndTakeTheComplexOne) {
         click(dialog.btnSave());
         click(dialog.btnClose());
     });
-    trigger(window.actCmpCreate());
+    trigger(named(window, "actCmpCreate"));
     prompts_.expectModal<TfmSelectObject>([](TfmSelectObject& dialog) {
         chooseLine(dialog.ComboBox(), "Физика");
         click(dialog.bbOK());
     });
-    trigger(window.actCmpAddTask());
+    trigger(named(window, "actCmpAddTask"));
     // Two of the three questions, through the task's node.
-    const TItemTreeModel& complex = window.ComplexModel();
-    window.tvComplex()->setCurrentIndex(
-        complex.IndexOf(complex.Root().Children.front()->Children.front().get()));
+    const TItemTreeModel& complex = modelOf(named<QTreeView>(window, "tvComplex"));
+    named<QTreeView>(window, "tvComplex")
+        ->setCurrentIndex(complex.IndexOf(complex.Root().Children.front()->Children.front().get()));
     prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
         dialog.edSelectedQuestions()->setText("2");
         click(dialog.btnSave());
         click(dialog.btnClose());
     });
-    trigger(window.actCmpChange());
+    trigger(named(window, "actCmpChange"));
     ASSERT_TRUE(prompts_.finished());
     quit();
 
     // The next morning everything is where it was left.
     start("Администратор");
     TfmTestsEdit& again = tests();
-    const auto names = [](const TItemTreeModel& model, const TItemNode& node) {
-        QStringList result;
-        for (const auto& child : node.Children) {
-            result << model.IndexOf(child.get()).data().toString();
-        }
-        return result;
-    };
-    const TItemTreeModel& simple = again.SimpleModel();
-    ASSERT_EQ(names(simple, simple.Root()), QStringList{"Физика"});
-    const TItemNode& physics = *simple.Root().Children.front();
-    ASSERT_EQ(names(simple, physics), QStringList{"Механика"});
-    EXPECT_EQ(names(simple, *physics.Children.front()),
+    QTreeView* simple = named<QTreeView>(again, "tvSimple");
+    ASSERT_EQ(childTexts(simple, nullptr), QStringList{"Физика"});
+    const TItemNode& physics = *modelOf(simple).Root().Children.front();
+    ASSERT_EQ(childTexts(simple, physics.Item), QStringList{"Механика"});
+    EXPECT_EQ(childTexts(simple, physics.Children.front()->Item),
               (QStringList{"Вопрос 1", "Вопрос 2", "Вопрос 3"}));
-    const TItemTreeModel& complexAgain = again.ComplexModel();
-    ASSERT_EQ(names(complexAgain, complexAgain.Root()), QStringList{"Контрольная"});
+    QTreeView* complexTree = named<QTreeView>(again, "tvComplex");
+    const TItemTreeModel& complexAgain = modelOf(complexTree);
+    ASSERT_EQ(childTexts(complexTree, nullptr), QStringList{"Контрольная"});
     const TItemNode& test = *complexAgain.Root().Children.front();
     EXPECT_EQ(complexAgain.IndexOf(&test, 1).data().toString(), "2");
     EXPECT_EQ(complexAgain.IndexOf(&test, 3).data().toString(), "0 ч. 30 мин.");
-    ASSERT_EQ(names(complexAgain, test), QStringList{"Физика"});
+    ASSERT_EQ(childTexts(complexTree, test.Item), QStringList{"Физика"});
     EXPECT_EQ(complexAgain.IndexOf(test.Children.front().get(), 1).data().toString(), "2 из 3");
 
     // The keys as written: marks for choices, the author's order for the sequence.

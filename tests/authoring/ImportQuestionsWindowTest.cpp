@@ -37,7 +37,7 @@ protected:
             tasks.Task(tasks.AddTask(final, *source)).QuestionCount = 1;
         }
         kvalorRoot().SimpleTests().Renumber();
-        window_ = &openTests();
+        window();
     }
 
     QString write(const QString& name, const QByteArray& bytes) {
@@ -60,19 +60,15 @@ protected:
             lines = dialog.mmReport()->toPlainText().split('\n');
             pressKey(dialog.mmReport(), Qt::Key_Return);
         });
-        trigger(window_->actSmpImportQuestions());
+        trigger(named(window(), "actSmpImportQuestions"));
         prompts_.verify();
         return lines;
     }
 
-    QTreeView* simple() const { return window_->tvSimple(); }
-    IExaminerItem* current() const {
-        return window_->SimpleNode() ? window_->SimpleNode()->Item : nullptr;
-    }
+    IExaminerItem* current() { return modelOf(simple()).NodeOf(simple()->currentIndex())->Item; }
 
     QTemporaryDir dir_;
     TQuestions *algebra_, *geometry_, *circles_;
-    TfmTestsEdit* window_ = nullptr;
 };
 
 TEST_F(ImportQuestionsWindowTest, FocusedNodeDecidesTheTargetAndTheTreeShowsWhatCameIn) {
@@ -104,8 +100,7 @@ TEST_F(ImportQuestionsWindowTest, FocusedNodeDecidesTheTargetAndTheTreeShowsWhat
         EXPECT_EQ(childTexts(simple(), c.target) +
                       childTexts(simple(), c.target->Items(c.target->Count() - 1)),
                   c.tree);
-        EXPECT_EQ((QStringList{texts(simple(), c.test)[1], texts(window_->tvComplex(), c.test)[1]}),
-                  c.counts);
+        EXPECT_EQ((QStringList{texts(simple(), c.test)[1], texts(complex(), c.test)[1]}), c.counts);
         // The target alone is selected, open on what came in.
         EXPECT_EQ(current(), c.target);
         EXPECT_EQ(SelectedNodes(*simple()).size(), 1u);
@@ -114,7 +109,7 @@ TEST_F(ImportQuestionsWindowTest, FocusedNodeDecidesTheTargetAndTheTreeShowsWhat
 }
 
 TEST_F(ImportQuestionsWindowTest, WithoutFocusEachFileBecomesANewTest) {
-    EXPECT_TRUE(window_->actSmpImportQuestions()->isEnabled());
+    EXPECT_TRUE(named(window(), "actSmpImportQuestions")->isEnabled());
     const QStringList report = import({write("Физика.gift", "Сила? {=Н ~Дж}\n\nРабота? {=Дж ~Н}"),
                                        write("Эссе.txt", "Опишите опыт {}\n")});
     // A file of which nothing came in makes no test.
@@ -132,7 +127,7 @@ TEST_F(ImportQuestionsWindowTest, FileThatFailsToReadChangesNothing) {
     // The good file is not imported either.
     expectFiles({write("good.gift", kAreas), missing});
     prompts_.expectError("Не удалось открыть файл «" + missing + "».");
-    trigger(window_->actSmpImportQuestions());
+    trigger(named(window(), "actSmpImportQuestions"));
     EXPECT_EQ(kvalorRoot().SimpleTests().Count(), 2);
     EXPECT_EQ(childTexts(simple(), algebra_), (QStringList{"Вопрос 1", "Вопрос 2"}));
 }
@@ -147,7 +142,7 @@ TEST_F(ImportQuestionsWindowTest, ReportListsLeftOutQuestionsToCopyAndEscapeClos
         copied = QApplication::clipboard()->text();
         pressKey(dialog.mmReport(), Qt::Key_Escape);
     });
-    trigger(window_->actSmpImportQuestions());
+    trigger(named(window(), "actSmpImportQuestions"));
     const QStringList lines = copied.split('\n');
     EXPECT_TRUE(lines.contains("Пропущено вопросов: 1"));
     EXPECT_TRUE(lines.last().startsWith("Строка 7: пропущено «Сопоставьте»"))

@@ -60,26 +60,18 @@ protected:
         kvalorRoot().SimpleTests().RenumberCollections();
     }
 
-    TfmTestsEdit& window() {
-        if (!window_) {
-            window_ = &openTests();
-        }
-        return *window_;
-    }
-    QTreeView* simple() { return window().tvSimple(); }
+    TTestsTreeDrops& drops() { return *named<TTestsTreeDrops>(window(), "TestsTreeDrops"); }
     // A key typed into the simple tree, which has the keyboard.
     void typeInSimple(Qt::Key key, Qt::KeyboardModifiers modifiers) {
         QApplication::setActiveWindow(simple()->window());
         simple()->setFocus();
         pressKey(simple(), key, modifiers);
     }
-    QTreeView* complex() { return window().tvComplex(); }
     TQuestion* questionAt(TQuestions& group, int index) {
         return static_cast<TQuestion*>(group.ElementAt(index));
     }
 
     TQuestions *algebra_, *geometry_, *triangles_, *circles_, *chemistry_, *final_;
-    TfmTestsEdit* window_ = nullptr;
 };
 
 TEST_F(TestsEditTest, NodeTexts) {
@@ -115,7 +107,7 @@ TEST_F(TestsEditTest, NodeTexts) {
                 simple()->isColumnHidden(4));
 
     // Bold tests and groups; a question shows its type's picture and its text as hint.
-    const auto& model = window().SimpleModel();
+    const auto& model = modelOf(simple());
     const auto cell = [](const TItemTreeModel& m, const IExaminerItem* item) {
         return m.IndexOf(FindItemNode(m, item));
     };
@@ -124,7 +116,7 @@ TEST_F(TestsEditTest, NodeTexts) {
     EXPECT_FALSE(question.data(Qt::FontRole).isValid());
     EXPECT_FALSE(question.data(Qt::DecorationRole).value<QPixmap>().isNull());
     EXPECT_EQ(question.data(Qt::ToolTipRole).toString(), "Стороны");
-    const auto& complexModel = window().ComplexModel();
+    const auto& complexModel = modelOf(complex());
     EXPECT_TRUE(cell(complexModel, final_).data(Qt::FontRole).value<QFont>().bold());
     EXPECT_FALSE(cell(complexModel, algebra_).data(Qt::FontRole).isValid());
 }
@@ -157,24 +149,24 @@ TEST_F(TestsEditTest, EnableRulesFollowTheFocusedNodes) {
     };
     TfmTestsEdit& w = window();
     // Nothing has the focus after a reload.
-    for (QAction* action :
-         {w.actCmpChange(), w.actCmpDelete(), w.actCmpAddTask(), w.actSmpChange(), w.actSmpDelete(),
-          w.actSmpAddGroup(), w.actSmpAddQuestion(), w.actSmpDublicateTask()}) {
-        EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
+    for (const char* name :
+         {"actCmpChange", "actCmpDelete", "actCmpAddTask", "actSmpChange", "actSmpDelete",
+          "actSmpAddGroup", "actSmpAddQuestion", "actSmpDublicateTask"}) {
+        EXPECT_FALSE(named(w, name)->isEnabled()) << name;
     }
-    EXPECT_TRUE(w.actCmpCreate()->isEnabled() && w.actSmpCreate()->isEnabled());
+    EXPECT_TRUE(named(w, "actCmpCreate")->isEnabled() && named(w, "actSmpCreate")->isEnabled());
     const Case cases[] = {
         // A test holding questions directly cannot receive a group; one of groups only can.
-        {simple(), algebra_, w.actSmpAddGroup(), false},
-        {simple(), questionAt(*algebra_, 3), w.actSmpAddGroup(), false},
-        {simple(), geometry_, w.actSmpAddGroup(), true},
-        {simple(), questionAt(*circles_, 0), w.actSmpAddGroup(), true},
-        {simple(), questionAt(*circles_, 0), w.actSmpAddQuestion(), true},
-        {complex(), final_, w.actCmpAddTask(), true},
-        {complex(), final_, w.actCmpDublicateTask(), true},
-        {complex(), geometry_, w.actCmpAddTask(), false},
-        {complex(), geometry_, w.actCmpDublicateTask(), false},
-        {complex(), geometry_, w.actCmpChange(), true},
+        {simple(), algebra_, named(w, "actSmpAddGroup"), false},
+        {simple(), questionAt(*algebra_, 3), named(w, "actSmpAddGroup"), false},
+        {simple(), geometry_, named(w, "actSmpAddGroup"), true},
+        {simple(), questionAt(*circles_, 0), named(w, "actSmpAddGroup"), true},
+        {simple(), questionAt(*circles_, 0), named(w, "actSmpAddQuestion"), true},
+        {complex(), final_, named(w, "actCmpAddTask"), true},
+        {complex(), final_, named(w, "actCmpDublicateTask"), true},
+        {complex(), geometry_, named(w, "actCmpAddTask"), false},
+        {complex(), geometry_, named(w, "actCmpDublicateTask"), false},
+        {complex(), geometry_, named(w, "actCmpChange"), true},
     };
     for (const Case& c : cases) {
         focus(c.tree, c.item);
@@ -186,9 +178,9 @@ TEST_F(TestsEditTest, EnableRulesFollowTheFocusedNodes) {
     addTest(kGroupKindSimpleTest, "Биология", 0);
     EXPECT_EQ(&openTests(), &w);
     EXPECT_EQ(childTexts(simple(), nullptr).back(), "Биология");
-    EXPECT_EQ(w.ComplexNode(), nullptr);
-    EXPECT_EQ(w.SimpleNode(), nullptr);
-    EXPECT_FALSE(w.actSmpDelete()->isEnabled());
+    EXPECT_EQ(w.CurrentNode(TestsTree::Complex), nullptr);
+    EXPECT_EQ(w.CurrentNode(TestsTree::Simple), nullptr);
+    EXPECT_FALSE(named(w, "actSmpDelete")->isEnabled());
 }
 
 TEST_F(TestsEditTest, CreatingATestCancelledLeavesNothingConfirmedAddsIt) {
@@ -198,11 +190,11 @@ TEST_F(TestsEditTest, CreatingATestCancelledLeavesNothingConfirmedAddsIt) {
         dialog.reject();  // unsaved, valid: offered for saving
     });
     prompts_.expectAsk("Сохранить изменения ?", QMessageBox::No).caption("Предупреждение");
-    trigger(w.actSmpCreate());
+    trigger(named(w, "actSmpCreate"));
     EXPECT_EQ(kvalorRoot().SimpleTests().Count(), 3);
     EXPECT_EQ(childTexts(simple(), nullptr), (QStringList{"Алгебра", "Геометрия", "Химия"}));
 
-    for (QAction* create : {w.actSmpCreate(), w.actCmpCreate()}) {
+    for (QAction* create : {named(w, "actSmpCreate"), named(w, "actCmpCreate")}) {
         prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
             dialog.edCaption()->setText("Физика");
             dialog.edTimeMin()->setText("20");
@@ -218,23 +210,23 @@ TEST_F(TestsEditTest, CreatingATestCancelledLeavesNothingConfirmedAddsIt) {
     EXPECT_EQ(childTexts(simple(), nullptr).back(), "Физика");
     EXPECT_EQ(texts(complex(), kvalorRoot().ComplexTests().CollectionAt(1)),
               (QStringList{"Физика", "0", percent("0"), "0 ч. 20 мин."}));
-    EXPECT_EQ(w.SimpleNode()->Item, physics);
+    EXPECT_EQ(w.CurrentNode(TestsTree::Simple)->Item, physics);
 }
 
 TEST_F(TestsEditTest, ExportWritesTheWholeEnclosingTestAndOpensIt) {
     simple()->setCurrentIndex(QModelIndex());
     window().UpdateActions();
-    EXPECT_FALSE(window().actSmpExport()->isEnabled());
+    EXPECT_FALSE(named(window(), "actSmpExport")->isEnabled());
     // A question inside a group stands for its whole test.
     focus(simple(), questionAt(*circles_, 0));
-    ASSERT_TRUE(window().actSmpExport()->isEnabled());
+    ASSERT_TRUE(named(window(), "actSmpExport")->isEnabled());
     std::optional<QJsonObject> book;
     {
         RecordingOpener desktop;
         prompts_.expectAsk("Экспортировать ответы ?", QMessageBox::Yes)
             .caption("Внимание")
             .icon(QMessageBox::Question);
-        trigger(window().actSmpExport());
+        trigger(named(window(), "actSmpExport"));
         ASSERT_EQ(desktop.opened.size(), 1);
         book = workbooktest::readWorkbook(desktop.opened[0]);
     }
@@ -245,7 +237,7 @@ TEST_F(TestsEditTest, ExportWritesTheWholeEnclosingTestAndOpensIt) {
     none.onOpen = [this](const QString& file) {
         prompts_.expectAsk(WorkbookNotOpenedQuestion(file), QMessageBox::No);
     };
-    trigger(window().actSmpExport());
+    trigger(named(window(), "actSmpExport"));
     ASSERT_EQ(none.opened.size(), 1);
     EXPECT_TRUE(QFile::exists(none.opened[0]));
 
@@ -265,7 +257,7 @@ TEST_F(TestsEditTest, DeletingQuestionsAndGroupsRenumbersTheRest) {
     focus(simple(), second);
     // Results of the test: the first No spares the question.
     prompts_.expectAsk(kExamined, QMessageBox::No).icon(QMessageBox::Critical);
-    trigger(window().actSmpDelete());
+    trigger(named(window(), "actSmpDelete"));
     EXPECT_EQ(algebra_->Count(), 20);
 
     prompts_.expectAsk(kExamined, QMessageBox::Yes);
@@ -273,7 +265,7 @@ TEST_F(TestsEditTest, DeletingQuestionsAndGroupsRenumbersTheRest) {
     prompts_.expectAsk("Вы действительно хотите удалить вопрос 2 «1+1» ?", QMessageBox::Yes)
         .icon(QMessageBox::Critical)
         .defaultButton(QMessageBox::No);
-    trigger(window().actSmpDelete());
+    trigger(named(window(), "actSmpDelete"));
     ASSERT_EQ(algebra_->Count(), 19);
     EXPECT_EQ(childTexts(simple(), algebra_).mid(0, 3),
               (QStringList{"Вопрос 1", "Вопрос 2", "Вопрос 3"}));
@@ -288,7 +280,7 @@ TEST_F(TestsEditTest, DeletingQuestionsAndGroupsRenumbersTheRest) {
         "Вы действительно хотите удалить группу вопросов «Треугольники» ?\n"
         "Вместе с этим будут удалены вопросы (2).",
         QMessageBox::Yes);
-    trigger(window().actSmpDelete());
+    trigger(named(window(), "actSmpDelete"));
     EXPECT_EQ(childTexts(simple(), geometry_), QStringList{"Окружности"});
     EXPECT_EQ(childTexts(simple(), circles_), QStringList{"Вопрос 1"});
     EXPECT_EQ(texts(complex(), geometry_)[1], "2 из 1");
@@ -310,7 +302,7 @@ TEST_F(TestsEditTest, DeletingASimpleTestRemovesItsTasksAndResults) {
         "удалены вопросы (20), задания комплексных тестов (2), результаты "
         "тестирования (1).",
         QMessageBox::Yes);
-    trigger(window().actSmpDelete());
+    trigger(named(window(), "actSmpDelete"));
     ASSERT_TRUE(prompts_.finished());
 
     EXPECT_EQ(childTexts(simple(), nullptr), (QStringList{"Геометрия", "Химия"}));
@@ -332,7 +324,7 @@ TEST_F(TestsEditTest, MixedSelectionIsRefusedAndSeveralNodesAreAskedForOnce) {
     focus(simple(), triangles_);
     addToSelection(simple(), chemistry_);
     prompts_.expectError("Выделенные элементы должны быть одинакового типа.");
-    trigger(window().actSmpDelete());
+    trigger(named(window(), "actSmpDelete"));
     EXPECT_EQ(kvalorRoot().SimpleTests().Count(), 3);
     EXPECT_EQ(geometry_->Count(), 2);
 
@@ -342,10 +334,10 @@ TEST_F(TestsEditTest, MixedSelectionIsRefusedAndSeveralNodesAreAskedForOnce) {
     // Several objects: one question with their count, not one per node.
     const QString several = "Вы действительно хотите удалить выделенные объекты (3) ?";
     prompts_.expectAsk(several, QMessageBox::No).defaultButton(QMessageBox::No);
-    trigger(window().actSmpDelete());
+    trigger(named(window(), "actSmpDelete"));
     EXPECT_EQ(algebra_->Count(), 20);
     prompts_.expectAsk(several, QMessageBox::Yes);
-    trigger(window().actSmpDelete());
+    trigger(named(window(), "actSmpDelete"));
     ASSERT_EQ(algebra_->Count(), 17);
     EXPECT_EQ(text(algebra_->ElementAt(0)->GetName()), "3+1");
     EXPECT_EQ(childTexts(simple(), algebra_).back(), "Вопрос 17");
@@ -359,7 +351,7 @@ TEST_F(TestsEditTest, DeletingInTheComplexTree) {
                    QMessageBox::Yes)
         .icon(QMessageBox::Critical)
         .defaultButton(QMessageBox::No);
-    trigger(window().actCmpDelete());
+    trigger(named(window(), "actCmpDelete"));
     EXPECT_EQ(childTexts(complex(), final_), QStringList{"Геометрия"});
     EXPECT_EQ(texts(complex(), final_)[1], "2");
     EXPECT_EQ(kvalorRoot().SimpleTests().Count(), 3);
@@ -371,16 +363,16 @@ TEST_F(TestsEditTest, DeletingInTheComplexTree) {
         "этим будут удалены задания комплексных тестов (1), результаты "
         "тестирования (1).";
     prompts_.expectAsk(sure, QMessageBox::No).defaultButton(QMessageBox::No);
-    trigger(window().actCmpDelete());
+    trigger(named(window(), "actCmpDelete"));
     EXPECT_EQ(kvalorRoot().ComplexTests().Count(), 1);
 
     prompts_.expectAsk(sure, QMessageBox::Yes);
-    trigger(window().actCmpDelete());
+    trigger(named(window(), "actCmpDelete"));
     EXPECT_EQ(kvalorRoot().ComplexTests().Count(), 0);
     EXPECT_EQ(kvalorRoot().Tasks().Count(), 0);
     EXPECT_EQ(kvalorRoot().Studies().Count(), 0);
     EXPECT_TRUE(childTexts(complex(), nullptr).isEmpty());
-    EXPECT_FALSE(window().actCmpDelete()->isEnabled());
+    EXPECT_FALSE(named(window(), "actCmpDelete")->isEnabled());
 }
 
 TEST_F(TestsEditTest, RenamingAddingGroupsAndTasks) {
@@ -392,10 +384,10 @@ TEST_F(TestsEditTest, RenamingAddingGroupsAndTasks) {
     EXPECT_EQ(texts(simple(), triangles_)[0], "Треугольники и углы");
 
     prompts_.expectInputBox("Задайте наименование группы", "Площади").value("");
-    trigger(window().actSmpAddGroup());
+    trigger(named(window(), "actSmpAddGroup"));
     ASSERT_EQ(geometry_->Count(), 3);
     EXPECT_EQ(childTexts(simple(), geometry_).back(), "Площади");
-    EXPECT_EQ(window().SimpleNode()->Item, geometry_->CollectionAt(2));
+    EXPECT_EQ(window().CurrentNode(TestsTree::Simple)->Item, geometry_->CollectionAt(2));
 
     // Only simple tests the complex test does not draw from yet are offered.
     focus(complex(), final_);
@@ -406,7 +398,7 @@ TEST_F(TestsEditTest, RenamingAddingGroupsAndTasks) {
         chooseLine(dialog.ComboBox(), "Химия");
         click(dialog.bbOK());
     });
-    trigger(window().actCmpAddTask());
+    trigger(named(window(), "actCmpAddTask"));
     EXPECT_EQ(childTexts(complex(), final_), (QStringList{"Алгебра", "Геометрия", "Химия"}));
     EXPECT_EQ(texts(complex(), chemistry_)[1], "0 из 0");
     EXPECT_EQ(texts(simple(), chemistry_)[4], "+");
@@ -430,11 +422,11 @@ TEST_F(TestsEditTest, NewQuestionLeftInvalid) {
         prompts_.expectAsk(kSure, QMessageBox::No);
         // The tests tree asks once more.
         prompts_.expectAsk(kInvalid, c.answer);
-        trigger(window().actSmpAddQuestion());
+        trigger(named(window(), "actSmpAddQuestion"));
         ASSERT_TRUE(prompts_.finished());
         EXPECT_EQ(circles_->Count(), c.count);
         EXPECT_EQ(childTexts(simple(), circles_).size(), static_cast<qsizetype>(c.count));
-        EXPECT_EQ(window().SimpleNode()->Item, circles_);
+        EXPECT_EQ(window().CurrentNode(TestsTree::Simple)->Item, circles_);
     }
     EXPECT_EQ(childTexts(simple(), circles_), (QStringList{"Вопрос 3", "Вопрос 4"}));
 }
@@ -442,7 +434,7 @@ TEST_F(TestsEditTest, NewQuestionLeftInvalid) {
 TEST_F(TestsEditTest, CopiesOfTests) {
     // On a question, "Создать копию" copies the test that holds it.
     focus(simple(), questionAt(*circles_, 0));
-    trigger(window().actSmpDublicateTask());
+    trigger(named(window(), "actSmpDublicateTask"));
     ASSERT_EQ(kvalorRoot().SimpleTests().Count(), 4);
     auto* copy = static_cast<TQuestions*>(kvalorRoot().SimpleTests().CollectionAt(3));
     EXPECT_EQ(text(copy->GetName()), "Геометрия Копия");
@@ -450,10 +442,10 @@ TEST_F(TestsEditTest, CopiesOfTests) {
     EXPECT_EQ(CountItems(*copy, true), 3);
     EXPECT_NE(copy->CollectionAt(0)->Id(), triangles_->Id());
     EXPECT_EQ(childTexts(simple(), copy), (QStringList{"Треугольники", "Окружности"}));
-    EXPECT_EQ(window().SimpleNode()->Item, copy);
+    EXPECT_EQ(window().CurrentNode(TestsTree::Simple)->Item, copy);
 
     focus(complex(), final_);
-    trigger(window().actCmpDublicateTask());
+    trigger(named(window(), "actCmpDublicateTask"));
     ASSERT_EQ(kvalorRoot().ComplexTests().Count(), 2);
     auto* complexCopy = static_cast<TQuestions*>(kvalorRoot().ComplexTests().CollectionAt(1));
     EXPECT_NE(complexCopy->Id(), final_->Id());
@@ -477,7 +469,7 @@ TEST_F(TestsEditTest, ChangingATaskEditsItsCountThroughTheSimpleTest) {
         click(dialog.btnSave());
         click(dialog.btnClose());
     });
-    trigger(window().actCmpChange());
+    trigger(named(window(), "actCmpChange"));
     EXPECT_EQ(algebra_->Duration(), 90);
     EXPECT_EQ(texts(complex(), algebra_)[1], "8 из 20");
     EXPECT_EQ(texts(complex(), final_)[1], "10");
@@ -494,14 +486,14 @@ TEST_F(TestsEditTest, ANewComplexTestShowsItsTasksAndTakesThemAlongWhenDiscarded
         dialog.reject();
     });
     prompts_.expectModal<TfmSelectObject>(chooseChemistry);
-    trigger(window().actCmpCreate());
+    trigger(named(window(), "actCmpCreate"));
     EXPECT_EQ(kvalorRoot().Tasks().Count(), 2);
     focus(simple(), chemistry_);
     prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
         EXPECT_TRUE(linesOf(dialog.cbTasks()).isEmpty());
         dialog.reject();
     });
-    trigger(window().actSmpChange());
+    trigger(named(window(), "actSmpChange"));
 
     prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
         dialog.edCaption()->setText("Зачёт");
@@ -510,20 +502,20 @@ TEST_F(TestsEditTest, ANewComplexTestShowsItsTasksAndTakesThemAlongWhenDiscarded
         click(dialog.btnClose());
     });
     prompts_.expectModal<TfmSelectObject>(chooseChemistry);
-    trigger(window().actCmpCreate());
+    trigger(named(window(), "actCmpCreate"));
     EXPECT_EQ(childTexts(complex(), kvalorRoot().ComplexTests().CollectionAt(1)),
               QStringList{"Химия"});
 }
 
 TEST_F(TestsEditTest, QuestionsAndGroupsMoveWithinTheirTestKeepingThePlace) {
-    const auto& model = window().SimpleModel();
+    const auto& model = modelOf(simple());
     simple()->expand(model.IndexOf(FindItemNode(model, triangles_)));
     focus(simple(), circles_);
     typeInSimple(Qt::Key_Up, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(childTexts(simple(), geometry_), (QStringList{"Окружности", "Треугольники"}));
     EXPECT_EQ(childTexts(simple(), circles_), QStringList{"Вопрос 1"});
     EXPECT_TRUE(simple()->isExpanded(model.IndexOf(FindItemNode(model, triangles_))));
-    EXPECT_EQ(window().SimpleNode()->Item, circles_);
+    EXPECT_EQ(window().CurrentNode(TestsTree::Simple)->Item, circles_);
     // Already first: nothing moves.
     typeInSimple(Qt::Key_Up, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(geometry_->CollectionAt(0), circles_);
@@ -532,13 +524,13 @@ TEST_F(TestsEditTest, QuestionsAndGroupsMoveWithinTheirTestKeepingThePlace) {
     TQuestion* first = questionAt(*algebra_, 0);
     focus(simple(), first);
     addToSelection(simple(), questionAt(*algebra_, 1));
-    window().SimpleTreeDrop(FindItemNode(model, questionAt(*algebra_, 4)), DropPlace::Below, {});
+    drops().SimpleTreeDrop(FindItemNode(model, questionAt(*algebra_, 4)), DropPlace::Below, {});
     EXPECT_EQ(questionAt(*algebra_, 3), first);
     EXPECT_EQ(first->GetNumber(), 4);
     EXPECT_EQ(text(questionAt(*algebra_, 0)->GetName()), "2+1");
     // Never into another test, whose results did not ask them.
     focus(simple(), questionAt(*circles_, 0));
-    window().SimpleTreeDrop(FindItemNode(model, first), DropPlace::Above, {});
+    drops().SimpleTreeDrop(FindItemNode(model, first), DropPlace::Above, {});
     EXPECT_EQ(circles_->Count(), 1);
 }
 

@@ -45,22 +45,18 @@ protected:
         tasks.Task(tasks.AddTask(*final_, *algebra_)).QuestionCount = 5;
         tasks.Task(tasks.AddTask(*middle_, *geometry_)).QuestionCount = 2;
         kvalorRoot().SimpleTests().Renumber();
-        window_ = &openTests();
+        window();
     }
 
-    QTreeView* simple() { return window_->tvSimple(); }
-    QTreeView* complex() { return window_->tvComplex(); }
     void select(const std::vector<const IExaminerItem*>& items) {
         focus(simple(), items.front());
         for (std::size_t i = 1; i < items.size(); ++i) {
             addToSelection(simple(), items[i]);
         }
     }
-    TItemNode* node(const IExaminerItem* item) {
-        return FindItemNode(window_->SimpleModel(), item);
-    }
+    TItemNode* node(const IExaminerItem* item) { return FindItemNode(modelOf(simple()), item); }
     TItemNode* complexNode(const TQuestions* complexTest, const TQuestions* task = nullptr) {
-        TItemNode* test = FindItemNode(window_->ComplexModel(), complexTest);
+        TItemNode* test = FindItemNode(modelOf(complex()), complexTest);
         for (const auto& child : test->Children) {
             if (child->Item == task) {
                 return child.get();
@@ -69,8 +65,9 @@ protected:
         return test;
     }
     void focusTask(const TQuestions* complexTest, const TQuestions* task) {
-        complex()->setCurrentIndex(window_->ComplexModel().IndexOf(complexNode(complexTest, task)));
+        complex()->setCurrentIndex(modelOf(complex()).IndexOf(complexNode(complexTest, task)));
     }
+    TTestsTreeDrops& drops() { return *named<TTestsTreeDrops>(window(), "TestsTreeDrops"); }
     int taskCount(const TQuestions* complexTest, const TQuestions* source) {
         const TTask* task = kvalorRoot().Tasks().FindTask(*complexTest, *source);
         return task ? task->QuestionCount : -1;
@@ -78,7 +75,6 @@ protected:
 
     TQuestions *algebra_, *geometry_, *triangles_, *circles_, *chemistry_, *final_, *middle_;
     std::vector<TQuestion*> a_;
-    TfmTestsEdit* window_ = nullptr;
 };
 
 TEST_F(TestsExchangeTest, PasteFollowsTheAcceptanceRulesAndPlacesTheCopies) {
@@ -110,16 +106,16 @@ TEST_F(TestsExchangeTest, PasteFollowsTheAcceptanceRulesAndPlacesTheCopies) {
         SCOPED_TRACE(c.name);
         const int before = QuestionCount(kvalorRoot().SimpleTests(), kvalorRoot().Tasks());
         select(c.copied);
-        trigger(window_->actSmpCopy());
+        trigger(named(window(), "actSmpCopy"));
         focus(simple(), c.target);
-        trigger(window_->actSmpPaste());
+        trigger(named(window(), "actSmpPaste"));
         if (!c.receiver) {
             EXPECT_EQ(QuestionCount(kvalorRoot().SimpleTests(), kvalorRoot().Tasks()), before);
             continue;
         }
         EXPECT_EQ(names(*c.receiver), c.entries);
         // The last copy, a new item, is the node selected in the collection shown anew.
-        const IExaminerItem* last = window_->SimpleNode()->Item;
+        const IExaminerItem* last = window().CurrentNode(TestsTree::Simple)->Item;
         EXPECT_EQ(text(last->GetName()), c.entries.at(c.receiver->IndexOf(last)));
         EXPECT_NE(last->Id(), c.copied.back()->Id());
         EXPECT_EQ(childTexts(simple(), c.receiver).size(), c.receiver->Count());
@@ -128,9 +124,9 @@ TEST_F(TestsExchangeTest, PasteFollowsTheAcceptanceRulesAndPlacesTheCopies) {
 
     // A test pasted twice: both copies follow it, each named a copy.
     select({chemistry_});
-    trigger(window_->actSmpCopy());
-    trigger(window_->actSmpPaste());
-    trigger(window_->actSmpPaste());
+    trigger(named(window(), "actSmpCopy"));
+    trigger(named(window(), "actSmpPaste"));
+    trigger(named(window(), "actSmpPaste"));
     const QStringList tests = {"Алгебра", "Геометрия", "Химия", "Химия Копия", "Химия Копия"};
     EXPECT_EQ(names(kvalorRoot().SimpleTests()), tests);
     EXPECT_EQ(childTexts(simple(), nullptr), tests);
@@ -140,18 +136,18 @@ TEST_F(TestsExchangeTest, PasteFollowsTheAcceptanceRulesAndPlacesTheCopies) {
     ClipboardPut(ClipboardFormat::Questions, ByteStream(two.substr(0, two.size() - 2)));
     focus(simple(), a_[4]);
     prompts_.expectError(QString::fromUtf8(kDamagedDataMessage) + ".");
-    trigger(window_->actSmpPaste());
+    trigger(named(window(), "actSmpPaste"));
     EXPECT_EQ(names(*algebra_).mid(7), QStringList{"A1"});
     EXPECT_EQ(childTexts(simple(), algebra_).size(), 8);
 
     // The reserved format enables "Вставить" and is refused; Print Screen empties the clipboard.
     ClipboardPut(ClipboardFormat::Reserved, WriteClipboardItems({}));
     focus(simple(), chemistry_);
-    EXPECT_TRUE(window_->actSmpPaste()->isEnabled());
-    trigger(window_->actSmpPaste());
+    EXPECT_TRUE(named(window(), "actSmpPaste")->isEnabled());
+    trigger(named(window(), "actSmpPaste"));
     EXPECT_EQ(names(*chemistry_), QStringList{"A2"});
     pressKey(simple(), Qt::Key_Print);
-    EXPECT_FALSE(window_->actSmpPaste()->isEnabled());
+    EXPECT_FALSE(named(window(), "actSmpPaste")->isEnabled());
 }
 
 TEST_F(TestsExchangeTest, DragsInsideTheSimpleTreeMoveWithoutShiftAndCopyWithIt) {
@@ -216,7 +212,7 @@ TEST_F(TestsExchangeTest, DragsInsideTheSimpleTreeMoveWithoutShiftAndCopyWithIt)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         select(c.selected);
-        window_->SimpleTreeDrop(node(c.target), c.place, c.keys);
+        drops().SimpleTreeDrop(node(c.target), c.place, c.keys);
         EXPECT_EQ(names(*c.changed), c.entries);
         EXPECT_EQ(childTexts(simple(), c.changed == &tests ? nullptr : c.changed).size(),
                   c.changed->Count());
@@ -226,7 +222,7 @@ TEST_F(TestsExchangeTest, DragsInsideTheSimpleTreeMoveWithoutShiftAndCopyWithIt)
 
     select({chemistry_, a_[0]});
     prompts_.expectError("Выделенные элементы должны быть одинакового типа.");
-    guarded([&] { window_->SimpleTreeDrop(node(algebra_), DropPlace::On, shift); });
+    guarded([&] { drops().SimpleTreeDrop(node(algebra_), DropPlace::On, shift); });
     EXPECT_EQ(tests.Count(), 4);
 }
 
@@ -234,7 +230,7 @@ TEST_F(TestsExchangeTest, DropsOnComplexTestsMakeMoveAndCopyTasksStartingAtNone)
     // Moving "Алгебра" from "Итог" onto a task node of "Промежуточный".
     focusTask(final_, algebra_);
     prompts_.expectInform("Задание перенесено");
-    window_->ComplexTreeDrop(complexNode(middle_, geometry_), Qt::NoModifier);
+    drops().ComplexTreeDrop(complexNode(middle_, geometry_), Qt::NoModifier);
     EXPECT_EQ(taskCount(middle_, algebra_), 0);
     EXPECT_EQ(taskCount(final_, algebra_), -1);
     EXPECT_EQ(childTexts(complex(), middle_), (QStringList{"Геометрия", "Алгебра"}));
@@ -242,12 +238,12 @@ TEST_F(TestsExchangeTest, DropsOnComplexTestsMakeMoveAndCopyTasksStartingAtNone)
     // Copying "Геометрия" to "Итог"; then again, with or without Shift, it is a duplicate.
     focusTask(middle_, geometry_);
     prompts_.expectInform("Задание скопировано");
-    window_->ComplexTreeDrop(complexNode(final_), Qt::ShiftModifier);
+    drops().ComplexTreeDrop(complexNode(final_), Qt::ShiftModifier);
     EXPECT_EQ(taskCount(final_, geometry_), 0);
     EXPECT_EQ(taskCount(middle_, geometry_), 2);
     for (const Qt::KeyboardModifiers keys : {Qt::ShiftModifier, Qt::NoModifier}) {
         prompts_.expectInform("Задание Геометрия для Итог существует").icon(QMessageBox::Critical);
-        window_->ComplexTreeDrop(complexNode(final_), keys);
+        drops().ComplexTreeDrop(complexNode(final_), keys);
     }
     EXPECT_EQ(kvalorRoot().Tasks().TasksOf(*final_).size(), 1u);
     EXPECT_EQ(kvalorRoot().Tasks().TasksOf(*middle_).size(), 2u);
@@ -259,14 +255,14 @@ TEST_F(TestsExchangeTest, DropsOnComplexTestsMakeMoveAndCopyTasksStartingAtNone)
         "По изменяемому комплексному тесту проводилось тестирование.\n"
         "Изменить состав теста ?",
         QMessageBox::No);
-    window_->ComplexTreeDrop(complexNode(final_), Qt::NoModifier);
+    drops().ComplexTreeDrop(complexNode(final_), Qt::NoModifier);
     EXPECT_EQ(taskCount(final_, algebra_), -1);
 
     // From the simple tree: tests and groups become tasks, questions are passed over, and a
     // duplicate is reported without stopping the others.
     select({algebra_, a_[0], geometry_, triangles_, chemistry_});
     prompts_.expectInform("Задание Геометрия для Итог существует");
-    window_->SimpleToComplexDrop(complexNode(final_, geometry_));
+    drops().SimpleToComplexDrop(complexNode(final_, geometry_));
     EXPECT_EQ(childTexts(complex(), final_),
               (QStringList{"Геометрия", "Алгебра", "Треугольники", "Химия"}));
     EXPECT_EQ(taskCount(final_, triangles_), 0);
