@@ -16,13 +16,11 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QSplitter>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include "app/DataModule.h"
 #include "app/MainWindow.h"
 #include "app/Settings.h"
 #include "authoring/ImportReportDialog.h"
@@ -44,7 +42,6 @@
 #include "ui/ItemTreeModel.h"
 #include "ui/Prompts.h"
 #include "util/Codepage.h"
-#include "util/Error.h"
 
 namespace kvalor {
 
@@ -127,8 +124,7 @@ TfmTestsEdit::TfmTestsEdit(TfmKvalor& mainWindow, QWidget* parent)
                                themeIcon(QStringLiteral("go-up"), ActionIcon::Edit))),
       actSmpMoveDown_(makeAction(this, "actSmpMoveDown", QStringLiteral("Переместить вниз"),
                                  themeIcon(QStringLiteral("go-down"), ActionIcon::Edit))),
-      actSave_(makeAction(this, "actSave", QStringLiteral("Сохранить"), ActionIcon::Save)),
-      tmAutoSave_(new QTimer(this)) {
+      actSave_(makeAction(this, "actSave", QStringLiteral("Сохранить"), ActionIcon::Save)) {
     setWindowTitle(QStringLiteral("Тесты (редактирование)"));
     complexModel_->SetTextsFunction([](const TItemNode& node) { return NodeTexts(node, true); });
     complexModel_->SetRoleFunction([this](const TItemNode& node, int column, int role) {
@@ -141,10 +137,6 @@ TfmTestsEdit::TfmTestsEdit(TfmKvalor& mainWindow, QWidget* parent)
     BuildControls();
     BuildActions();
     ConnectTrees();
-    tmAutoSave_->setObjectName(QStringLiteral("tmAutoSave"));
-    tmAutoSave_->setSingleShot(true);
-    tmAutoSave_->setInterval(kAutoSaveMilliseconds);
-    connect(tmAutoSave_, &QTimer::timeout, this, [this] { AutoSave(); });
     connect(&mainWindow.SettingDialog(), &TfmSetting::fontSizeChanged, this,
             guard([this] { ApplyFontSetting(kvalorRoot().FontSize()); }));
     ApplyFontSetting(kvalorRoot().FontSize());
@@ -283,14 +275,14 @@ void TfmTestsEdit::BuildActions() {
     actSave_->setShortcut(QKeySequence::Save);
     actSave_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(actSave_);
-    connect(actSave_, &QAction::triggered, this, guard([this] { actSaveExecute(); }));
+    connect(actSave_, &QAction::triggered, this, guard([this] { controller_.Save(); }));
 
     // Every action but copying and exporting may change the data.
     const auto handle = [this](QAction* action, std::function<void()> command) {
         const bool changes = action != actSmpCopy_ && action != actSmpExport_;
         connect(action, &QAction::triggered, this, guard([this, command, changes] {
                     if (changes) {
-                        NoteChange();
+                        controller_.NoteChange();
                     }
                     command();
                     UpdateActions();
@@ -351,7 +343,7 @@ void TfmTestsEdit::ConnectTrees() {
             return drops_.AcceptSimpleDrop(from(drop), drop.Modifiers);
         },
         [this](const TreeDrop& drop) {
-            NoteChange();
+            controller_.NoteChange();
             drops_.SimpleTreeDrop(drop.Target, drop.Place, drop.Modifiers);
             UpdateActions();
         });
@@ -360,7 +352,7 @@ void TfmTestsEdit::ConnectTrees() {
             return drops_.AcceptComplexDrop(from(drop), drop.Target, drop.Modifiers);
         },
         [this](const TreeDrop& drop) {
-            NoteChange();
+            controller_.NoteChange();
             if (drop.Source == tvSimple_) {
                 drops_.SimpleToComplexDrop(drop.Target);
             } else {
@@ -479,6 +471,10 @@ bool TfmTestsEdit::IsExpanded(TestsTree tree, const TItemNode& node) const {
     return Tree(tree).isExpanded(Model(tree).IndexOf(&node));
 }
 
+bool TfmTestsEdit::Busy() const {
+    return QApplication::activeModalWidget() || QApplication::activePopupWidget();
+}
+
 void TfmTestsEdit::SetExpanded(TestsTree tree, const TItemNode& node, bool expanded) {
     Tree(tree).setExpanded(Model(tree).IndexOf(&node), expanded);
 }
@@ -504,35 +500,6 @@ TQuestions* TfmTestsEdit::ChooseTaskSource(TQuestions& complex) {
 void TfmTestsEdit::ShowImportReport(const QStringList& lines) {
     TfmImportReport dialog(lines, this);
     prompts().runModal(dialog);
-}
-
-// Saving.
-
-void TfmTestsEdit::actSaveExecute() {
-    // What a failed load left in memory must never replace the file it could not read.
-    if (!dataModule().DataLoaded()) {
-        throw KvalorError(
-            "База данных не была прочитана при запуске программы. Сохранение невозможно");
-    }
-    tmAutoSave_->stop();
-    dataModule().SaveDataFile();
-}
-
-void TfmTestsEdit::NoteChange() {
-    // Noted before the change is made: a change that fails halfway is saved as well.
-    tmAutoSave_->start();
-}
-
-void TfmTestsEdit::AutoSave() {
-    // Never under an open dialog or editor, whose work is not stored yet.
-    if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
-        tmAutoSave_->start();
-        return;
-    }
-    // A failed save is shown once; the next change tries again.
-    if (dataModule().DataLoaded()) {
-        guarded([] { dataModule().SaveDataFile(); });
-    }
 }
 
 // Showing.

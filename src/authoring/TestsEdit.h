@@ -9,7 +9,6 @@
 class QAction;
 class QMenu;
 class QSplitter;
-class QTimer;
 class QToolBar;
 class QTreeView;
 
@@ -42,9 +41,6 @@ public:
 
     TItemNode* CurrentNode(TestsTree tree) const override;
 
-    // How long the window waits after the last change before it saves by itself.
-    static constexpr int kAutoSaveMilliseconds = 60'000;
-
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -69,16 +65,11 @@ private:
     void SelectSimpleNodes(const std::vector<TItemNode*>& nodes) override;
     bool IsExpanded(TestsTree tree, const TItemNode& node) const override;
     void SetExpanded(TestsTree tree, const TItemNode& node, bool expanded) override;
+    bool Busy() const override;
     bool EditSettings(TQuestions& group, TTask* task) override;
     void EditQuestions(TQuestion& question, TQuestions& test) override;
     TQuestions* ChooseTaskSource(TQuestions& complex) override;
     void ShowImportReport(const QStringList& lines) override;
-
-    // The data file written now, as the users window's "Сохранить" writes it.
-    void actSaveExecute();
-    // A change by the author: the data file is saved by itself once the author pauses.
-    void NoteChange();
-    void AutoSave();
 
     TfmQuestion& questionWindow_;
     TfmQuestionGroupSettings& settings_;
@@ -115,8 +106,6 @@ private:
     QAction* actSmpMoveUp_;
     QAction* actSmpMoveDown_;
     QAction* actSave_;
-    // Single shot, restarted by every change (objectName "tmAutoSave").
-    QTimer* tmAutoSave_;
 };
 
 // Makes the main window able to open the tests tree (its action "Тесты"); the trees are

@@ -5,7 +5,9 @@
 
 #include <QFileInfo>
 #include <QPersistentModelIndex>
+#include <QTimer>
 
+#include "app/DataModule.h"
 #include "authoring/TestItems.h"
 #include "authoring/TestsTreeDrops.h"
 #include "authoring/TestsTreeNodes.h"
@@ -21,6 +23,7 @@
 #include "model/TaskList.h"
 #include "model/TypeIds.h"
 #include "ui/Clipboard.h"
+#include "ui/ErrorGuard.h"
 #include "ui/ItemTree.h"
 #include "ui/ItemTreeModel.h"
 #include "ui/ProgramCaption.h"
@@ -107,8 +110,16 @@ Losses simpleLosses(const std::vector<TItemNode*>& nodes) {
 
 TTestsTreeController::TTestsTreeController(ITestsTreeView& view, TItemTreeModel& complexModel,
                                            TItemTreeModel& simpleModel, QObject* parent)
-    : QObject(parent), view_(view), complexModel_(complexModel), simpleModel_(simpleModel) {
+    : QObject(parent),
+      view_(view),
+      complexModel_(complexModel),
+      simpleModel_(simpleModel),
+      tmAutoSave_(new QTimer(this)) {
     setObjectName(QStringLiteral("TestsTreeController"));
+    tmAutoSave_->setObjectName(QStringLiteral("tmAutoSave"));
+    tmAutoSave_->setSingleShot(true);
+    tmAutoSave_->setInterval(kAutoSaveMilliseconds);
+    connect(tmAutoSave_, &QTimer::timeout, this, [this] { AutoSave(); });
 }
 
 TestsCommandStates TTestsTreeController::CommandStates() const {
@@ -123,6 +134,34 @@ TestsCommandStates TTestsTreeController::CommandStates() const {
     states.SimpleMove = test != nullptr && simple->Item != test;
     states.SimpleExport = test != nullptr;
     return states;
+}
+
+// Saving.
+
+void TTestsTreeController::Save() {
+    // What a failed load left in memory must never replace the file it could not read.
+    if (!dataModule().DataLoaded()) {
+        throw KvalorError(
+            "База данных не была прочитана при запуске программы. Сохранение невозможно");
+    }
+    tmAutoSave_->stop();
+    dataModule().SaveDataFile();
+}
+
+void TTestsTreeController::NoteChange() {
+    tmAutoSave_->start();
+}
+
+void TTestsTreeController::AutoSave() {
+    // Never under an open dialog or editor, whose work is not stored yet.
+    if (view_.Busy()) {
+        tmAutoSave_->start();
+        return;
+    }
+    // A failed save is shown once; the next change tries again.
+    if (dataModule().DataLoaded()) {
+        guarded([] { dataModule().SaveDataFile(); });
+    }
 }
 
 TQuestions* TTestsTreeController::FocusedComplexTest() const {

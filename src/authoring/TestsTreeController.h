@@ -5,6 +5,8 @@
 
 #include <QObject>
 
+class QTimer;
+
 namespace kvalor {
 
 class ITestsTreeView;
@@ -41,6 +43,14 @@ public:
 
     TestsCommandStates CommandStates() const;
 
+    // The data file written now, as the users window's "Сохранить" writes it.
+    void Save();
+    // A change by the author, noted before it is made: the data file is saved by itself once
+    // the author pauses, even after a change that failed halfway.
+    void NoteChange();
+    // How long it waits after the last change before it saves by itself.
+    static constexpr int kAutoSaveMilliseconds = 60'000;
+
     // A complex or simple test, created when the user saves it in the test settings dialog.
     void CreateTest(std::uint8_t groupKind);
     // The focused node in the dialog that changes it: the test settings (for a task those of
@@ -76,6 +86,7 @@ public:
     void RefreshSimpleTest(TQuestions& test);
 
 private:
+    void AutoSave();
     TQuestions* FocusedComplexTest() const;
     void RenameGroup(TItemNode& node, TQuestions& group);
     // Shows the question in the editor; the test's nodes are rebuilt afterwards.
@@ -88,6 +99,8 @@ private:
     ITestsTreeView& view_;
     TItemTreeModel& complexModel_;
     TItemTreeModel& simpleModel_;
+    // Single shot, restarted by every change (objectName "tmAutoSave").
+    QTimer* tmAutoSave_;
 };
 
 }  // namespace kvalor

@@ -35,6 +35,8 @@ public:
     virtual void SelectSimpleNodes(const std::vector<TItemNode*>& nodes) = 0;
     virtual bool IsExpanded(TestsTree tree, const TItemNode& node) const = 0;
     virtual void SetExpanded(TestsTree tree, const TItemNode& node, bool expanded) = 0;
+    // Whether a dialog, editor or menu is open, whose work is not stored yet.
+    virtual bool Busy() const = 0;
 
     // The test settings dialog on the test or group, with the task through which a simple
     // test was reached; whether the user accepted it.
