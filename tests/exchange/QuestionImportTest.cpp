@@ -125,6 +125,9 @@ TEST(QuestionText, FormatIsToldByNameAndContent) {
         {"Вопрос {=да ~нет}\nANSWER: A\n", "q.txt", QuestionFormat::Gift},
         {"Вопрос {1}\nA. да\nANSWER: A\n\nЕщё\nA. да\nANSWER: A\n", "q", QuestionFormat::Aiken},
         {"", "q.txt", QuestionFormat::Gift},
+        {"\n <?xml version=\"1.0\"?><quiz/>", "q.txt", QuestionFormat::MoodleXml},
+        {"<quiz></quiz>", "q", QuestionFormat::MoodleXml},
+        {aiken, "q.XML", QuestionFormat::MoodleXml},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DetectQuestionFormat(c.text, c.file), c.format)
