@@ -1,6 +1,7 @@
 #include "exchange/MoodleXmlReader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <vector>
 
@@ -83,7 +84,8 @@ QString fractionsOf(const XmlQuestion& question, std::vector<double>& fractions)
         bool ok = true;
         const QString written = answer.fraction.trimmed();
         fractions.push_back(written.isEmpty() ? 0.0 : written.toDouble(&ok));
-        if (!ok) {
+        // "nan" would leave the answers without an order to sort them by.
+        if (!ok || !std::isfinite(fractions.back())) {
             return QStringLiteral("неверная доля ответа «%1»").arg(FirstWords(written));
         }
     }
