@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <optional>
 
 #include <QByteArray>
 #include <QCommandLineParser>
