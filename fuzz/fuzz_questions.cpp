@@ -1,11 +1,11 @@
 // Feeds arbitrary bytes to the readers of question files: the decoding of the text, the GIFT
-// reader and the Aiken reader.
+// reader, the Aiken reader and the Moodle XML reader.
 // Build with clang and libFuzzer, from the repository root:
 //   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fPIC -Isrc \
 //     $(pkg-config --cflags Qt6Core) fuzz/fuzz_questions.cpp src/exchange/AikenReader.cpp \
-//     src/exchange/GiftReader.cpp src/exchange/Markup.cpp src/exchange/QuestionFile.cpp \
-//     src/exchange/QuestionText.cpp src/util/Codepage.cpp $(pkg-config --libs Qt6Core) \
-//     -o fuzz_questions
+//     src/exchange/GiftReader.cpp src/exchange/Markup.cpp src/exchange/MoodleXmlReader.cpp \
+//     src/exchange/QuestionFile.cpp src/exchange/QuestionText.cpp src/util/Codepage.cpp
+//     $(pkg-config --libs Qt6Core) \ -o fuzz_questions
 
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +16,7 @@
 
 #include "exchange/AikenReader.h"
 #include "exchange/GiftReader.h"
+#include "exchange/MoodleXmlReader.h"
 #include "exchange/QuestionFile.h"
 #include "exchange/QuestionText.h"
 #include "model/TypeIds.h"
@@ -38,7 +39,8 @@ void check(const QuestionFile& file, qsizetype lines) {
         }
         const bool keyFits = question.type == kSingleAnswer      ? right == 1
                              : question.type == kMultipleAnswers ? right >= 1
-                                                                 : false;
+                             : question.type == kSequence ? right == 0 && !question.answers.empty()
+                                                          : false;
         if (question.text.empty() || !keyFits || question.line < 1 || question.line > lines) {
             std::abort();
         }
@@ -62,12 +64,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         text = QString::fromLatin1(bytes);
     }
     const qsizetype lines = text.count(u'\n') + 1;
-    // Only the program's own error may come out: a file with too many questions.
+    // Only the program's own errors may come out: too many questions, or XML refused.
     for (const auto read : {&ReadGift, &ReadAiken}) {
         try {
             check(read(text), lines);
         } catch (const KvalorError&) {
         }
+    }
+    try {
+        // XML counts a lone carriage return as a line break too.
+        check(ReadMoodleXml(text, QStringLiteral("fuzz.xml")), lines + text.count(u'\r'));
+    } catch (const KvalorError&) {
     }
     return 0;
 }

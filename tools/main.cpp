@@ -1,12 +1,13 @@
 // kvalor-tool: the administrator's command-line companion. It writes a starter data file,
 // shows any of the program's files as JSON, saves a data file again, imports results and
-// questions and exports tests and the journal as workbooks.
+// questions, exports tests and the journal as workbooks and tests as question files.
 
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <optional>
 
 #include <QByteArray>
 #include <QCommandLineParser>
@@ -17,6 +18,7 @@
 
 #include "JsonDump.h"
 #include "exchange/JournalWorkbook.h"
+#include "exchange/QuestionExport.h"
 #include "exchange/QuestionImport.h"
 #include "exchange/TestWorkbook.h"
 #include "model/Kvalor.h"
@@ -49,11 +51,14 @@ const char kUsage[] =
     "      добавить результаты тестов из файлов в файл данных; при ошибке файл данных\n"
     "      не меняется\n"
     "  kvalor-tool import-questions ФАЙЛ_ДАННЫХ ФАЙЛ_ВОПРОСОВ [--test ТЕСТ]\n"
-    "      добавить вопросы из текстового файла в формате GIFT или Aiken в простой тест ТЕСТ\n"
+    "      добавить вопросы из файла в формате GIFT, Aiken или Moodle XML в простой тест ТЕСТ\n"
     "      (новый, если такого нет; без --test новый тест называется по имени файла) и\n"
     "      вывести отчёт; при ошибке файл данных не меняется\n"
     "  kvalor-tool export-test ФАЙЛ_ДАННЫХ ТЕСТ ФАЙЛ.xlsx [--answers]\n"
     "      записать простой тест ТЕСТ в книгу Excel, с --answers вместе с ответами\n"
+    "  kvalor-tool export-questions ФАЙЛ_ДАННЫХ ТЕСТ ФАЙЛ [--format xml|gift]\n"
+    "      записать вопросы простого теста ТЕСТ в файл Moodle XML или GIFT (формат по\n"
+    "      расширению .xml, .gift или .txt, если не указан --format) и вывести отчёт\n"
     "  kvalor-tool export-journal ФАЙЛ_ДАННЫХ ФАЙЛ.xlsx\n"
     "      записать журнал тестирования (все результаты) в книгу Excel\n"
     "  kvalor-tool --help | --version\n"
@@ -143,15 +148,42 @@ void importQuestions(const QString& dataFile, const QString& textFile, const QSt
     flushOutput("отчёт");
 }
 
-void exportTest(const QString& dataFile, const QString& testName, const QString& outFile,
-                bool withAnswers) {
-    TKvalor root;
-    root.LoadFromFile(dataFile, true);
+const TQuestions& requireSimpleTest(const TKvalor& root, const QString& testName) {
     const TQuestions* test = FindSimpleTest(root.SimpleTests(), testName);
     if (test == nullptr) {
         throw KvalorError(QString::fromUtf8("Простой тест «%1» не найден").arg(testName));
     }
-    ExportTest(*test, withAnswers, outFile);
+    return *test;
+}
+
+void exportTest(const QString& dataFile, const QString& testName, const QString& outFile,
+                bool withAnswers) {
+    TKvalor root;
+    root.LoadFromFile(dataFile, true);
+    ExportTest(requireSimpleTest(root, testName), withAnswers, outFile);
+}
+
+// The format named by --format, else the one of the file's suffix.
+void exportQuestions(const QString& dataFile, const QString& testName, const QString& outFile,
+                     const QString& formatName) {
+    std::optional<ExportFormat> format = ExportFormatOf(outFile);
+    if (formatName == u"xml" || formatName == u"gift") {
+        format = formatName == u"xml" ? ExportFormat::MoodleXml : ExportFormat::Gift;
+    } else if (!formatName.isEmpty()) {
+        throw KvalorError(
+            QString::fromUtf8("Неизвестный формат «%1»: укажите xml или gift").arg(formatName));
+    }
+    if (!format) {
+        throw KvalorError(QString::fromUtf8("Формат файла %1 не определяется по расширению: "
+                                            "укажите --format xml или --format gift")
+                              .arg(outFile));
+    }
+    TKvalor root;
+    root.LoadFromFile(dataFile, true);
+    const ExportReport report =
+        ExportQuestions(requireSimpleTest(root, testName), outFile, *format);
+    write(stdout, ExportReportLines(report).join(u'\n').toUtf8() + "\n");
+    flushOutput("отчёт");
 }
 
 // All studies, as the journal of the administrator lists them.
@@ -188,6 +220,10 @@ const Command kCommands[] = {
      [](const QStringList& a, const QCommandLineParser& p) {
          exportTest(a[0], a[1], a[2], p.isSet("answers"));
      }},
+    {"export-questions", 3, false, "format",
+     [](const QStringList& a, const QCommandLineParser& p) {
+         exportQuestions(a[0], a[1], a[2], p.value("format"));
+     }},
     {"export-journal", 2, false, nullptr,
      [](const QStringList& a, const QCommandLineParser&) { exportJournal(a[0], a[1]); }},
 };
@@ -199,7 +235,7 @@ const Command* findCommand(const QCommandLineParser& parser, QString& mistake) {
         if (positional.value(0) != QLatin1String(command.name)) {
             continue;
         }
-        for (const char* option : {"empty", "test", "answers"}) {
+        for (const char* option : {"empty", "test", "answers", "format"}) {
             if (parser.isSet(option) &&
                 (command.option == nullptr || qstrcmp(option, command.option) != 0)) {
                 mistake = QString::fromUtf8("Команда %1 не принимает параметр --%2")
@@ -225,11 +261,15 @@ int main(int argc, char** argv) {
     const QCommandLineOption help(QStringList{"h", "help"});
     const QCommandLineOption version("version");
     const QCommandLineOption test("test", {}, QString::fromUtf8("ТЕСТ"));
+    const QCommandLineOption format("format", {}, QString::fromUtf8("ФОРМАТ"));
     parser.addOptions(
-        {help, version, QCommandLineOption("empty"), test, QCommandLineOption("answers")});
+        {help, version, QCommandLineOption("empty"), test, QCommandLineOption("answers"), format});
     QString mistake = ParseCommandLine(parser, args);
     if (mistake.isEmpty() && parser.isSet(test) && parser.value(test).isEmpty()) {
         mistake = QString::fromUtf8("После --test не указано имя теста");
+    }
+    if (mistake.isEmpty() && parser.isSet(format) && parser.value(format).isEmpty()) {
+        mistake = QString::fromUtf8("После --format не указан формат");
     }
     if (mistake.isEmpty() &&
         (parser.isSet(help) || parser.positionalArguments().value(0) == "help")) {

@@ -1,8 +1,9 @@
 // Writes the seed corpora of the fuzz targets into a folder, one sub-folder per target, from
 // what the program itself writes: the starter data of `kvalor-tool init` with a password and a
 // scored study added, saved as a data file, a Studies file and a user exchange file, its five
-// streams as the stream and packing targets take them, its choice questions as GIFT and Aiken
-// text for the question readers, and the clipboard blocks of its first test and question.
+// streams as the stream and packing targets take them, its test as the question export writes
+// it and its choice questions as Aiken text for the question readers, and the clipboard blocks
+// of its first test and question.
 //   kvalor_fuzz_seeds FOLDER
 
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "exchange/QuestionExport.h"
 #include "model/CollectionHelpers.h"
 #include "model/Competitor.h"
 #include "model/Competitors.h"
@@ -69,9 +71,10 @@ QDir subFolder(const QString& root, const char* name) {
     return folder;
 }
 
-// The choice questions of the test as GIFT and as Aiken text (UTF-8).
+// The test as the question export writes it, and its choice questions as Aiken text (UTF-8).
 void writeQuestionTexts(const TQuestions& test, const QDir& folder) {
-    QString gift;
+    ExportQuestions(test, folder.filePath("questions.xml"), ExportFormat::MoodleXml);
+    ExportQuestions(test, folder.filePath("questions.gift"), ExportFormat::Gift);
     QString aiken;
     for (const TExaminerElement* element : CollectItems(test, "TQuestion", true)) {
         const auto& question = static_cast<const TQuestion&>(*element);
@@ -79,24 +82,20 @@ void writeQuestionTexts(const TQuestions& test, const QDir& folder) {
         if (question.QuestionType() == kSequence || answers.Count() == 0) {
             continue;
         }
-        gift += fromCp1251(question.GetName()) + QStringLiteral(" {\n");
         aiken += fromCp1251(question.GetName()) + u'\n';
         QChar right;
         for (int i = 0; i < answers.Count(); ++i) {
             const TAnswer& answer = *answers.AnswerAt(i);
             const QString text = fromCp1251(answer.GetName());
-            gift += (answer.Correct() ? QStringLiteral("=") : QStringLiteral("~")) + text + u'\n';
             const QChar letter(u'A' + i);
             aiken += QString(letter) + QStringLiteral(". ") + text + u'\n';
             if (answer.Correct() && right.isNull()) {
                 right = letter;
             }
         }
-        gift += QStringLiteral("}\n\n");
         aiken += QStringLiteral("ANSWER: ") + QString(right.isNull() ? QChar(u'A') : right) +
                  QStringLiteral("\n\n");
     }
-    writeSeed(folder, QStringLiteral("questions.gift"), gift.toUtf8().toStdString());
     writeSeed(folder, QStringLiteral("questions.txt"), aiken.toUtf8().toStdString());
 }
 

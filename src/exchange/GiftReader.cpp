@@ -11,10 +11,6 @@ namespace kvalor {
 
 namespace {
 
-// Deeper category paths are cut: the data file refuses groups nested beyond a limit, and no
-// teacher sorts questions that deep.
-constexpr int kMaxCategoryDepth = 32;
-
 const QString kBlank = QStringLiteral("_____");
 
 enum class TextFormat { Moodle, Html, Plain, Markdown };
@@ -142,38 +138,6 @@ QString cleanText(QStringView raw, TextFormat format) {
             break;
     }
     return SimplifyText(text);
-}
-
-// "$course$/top/Алгебра/Дроби" → {"Алгебра", "Дроби"}: the context and the root "top" of the
-// platform that exported the file are not groups; "//" stands for a "/" inside a name. Names
-// beyond one level deeper than allowed are not collected: a line of slashes costs no memory.
-QStringList categoryPath(QStringView written) {
-    constexpr int kMostCollected = kMaxCategoryDepth + 3;
-    QStringList path;
-    QString name;
-    for (qsizetype i = 0; i <= written.size() && path.size() < kMostCollected; ++i) {
-        if (i < written.size() && written[i] == u'/' && i + 1 < written.size() &&
-            written[i + 1] == u'/') {
-            name.append(u'/');
-            ++i;
-        } else if (i == written.size() || written[i] == u'/') {
-            name = SimplifyText(name);
-            if (!name.isEmpty()) {
-                path << name;
-            }
-            name.clear();
-        } else {
-            name.append(written[i]);
-        }
-    }
-    if (!path.isEmpty() && path.front().size() > 1 && path.front().startsWith(u'$') &&
-        path.front().endsWith(u'$')) {
-        path.removeFirst();
-    }
-    if (!path.isEmpty() && path.front().compare(QStringLiteral("top"), Qt::CaseInsensitive) == 0) {
-        path.removeFirst();
-    }
-    return path;
 }
 
 // The answers of a choice, in order; an empty result and a reason when they are malformed.
@@ -331,18 +295,6 @@ void readQuestion(QuestionFile& file, int line, QStringView text) {
     file.Add(draft);
 }
 
-void readCategory(QuestionFile& file, int line, QStringView written) {
-    QStringList path = categoryPath(written);
-    if (path.size() > kMaxCategoryDepth) {
-        file.Alter(line, path.join(u'/'),
-                   QStringLiteral("группы глубже %1 уровней не создаются: вопросы помещены "
-                                  "в группу %1-го уровня")
-                       .arg(kMaxCategoryDepth));
-        path = path.mid(0, kMaxCategoryDepth);
-    }
-    file.SetCategory(line, path);
-}
-
 }  // namespace
 
 QuestionFile ReadGift(const QString& text) {
@@ -356,7 +308,7 @@ QuestionFile ReadGift(const QString& text) {
             readQuestion(file, block.line, all);
             continue;
         }
-        readCategory(file, block.line, first.sliced(kCategory.size()));
+        file.SetWrittenCategory(block.line, first.sliced(kCategory.size()));
         // A question written right under its category, without a blank line between.
         if (lineEnd >= 0) {
             readQuestion(file, block.line + 1, all.sliced(lineEnd + 1));

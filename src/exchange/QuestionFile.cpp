@@ -26,6 +26,37 @@ std::string stored(const QString& text, bool& lost) {
     return bytes;
 }
 
+// Names beyond one level deeper than allowed are not collected: a line of slashes costs no
+// memory.
+QStringList categoryPath(QStringView written) {
+    constexpr int kMostCollected = kMaxCategoryDepth + 3;
+    QStringList path;
+    QString name;
+    for (qsizetype i = 0; i <= written.size() && path.size() < kMostCollected; ++i) {
+        if (i < written.size() && written[i] == u'/' && i + 1 < written.size() &&
+            written[i + 1] == u'/') {
+            name.append(u'/');
+            ++i;
+        } else if (i == written.size() || written[i] == u'/') {
+            name = SimplifyText(name);
+            if (!name.isEmpty()) {
+                path << name;
+            }
+            name.clear();
+        } else {
+            name.append(written[i]);
+        }
+    }
+    if (!path.isEmpty() && path.front().size() > 1 && path.front().startsWith(u'$') &&
+        path.front().endsWith(u'$')) {
+        path.removeFirst();
+    }
+    if (!path.isEmpty() && path.front().compare(QStringLiteral("top"), Qt::CaseInsensitive) == 0) {
+        path.removeFirst();
+    }
+    return path;
+}
+
 QString lostCharacters() {
     return QStringLiteral("символы, которых нет в кодировке Windows-1251, заменены на «?»");
 }
@@ -98,6 +129,18 @@ void QuestionFile::SetCategory(int line, const QStringList& path) {
     }
 }
 
+void QuestionFile::SetWrittenCategory(int line, QStringView written) {
+    QStringList path = categoryPath(written);
+    if (path.size() > kMaxCategoryDepth) {
+        Alter(line, path.join(u'/'),
+              QStringLiteral("группы глубже %1 уровней не создаются: вопросы помещены "
+                             "в группу %1-го уровня")
+                  .arg(kMaxCategoryDepth));
+        path = path.mid(0, kMaxCategoryDepth);
+    }
+    SetCategory(line, path);
+}
+
 void QuestionFile::Add(const DraftQuestion& draft) {
     const QString text = SimplifyText(draft.text);
     if (text.isEmpty()) {
@@ -108,13 +151,19 @@ void QuestionFile::Add(const DraftQuestion& draft) {
         Skip(draft.line, answers.join(u' '), QStringLiteral("нет текста вопроса"));
         return;
     }
-    ImportedQuestion question{draft.line, category_, {}, draft.type, {}};
+    const QString tooLong = QStringLiteral("текст длиннее %1 символов").arg(kMaxTextLength);
+    if (text.size() > kMaxTextLength) {
+        Skip(draft.line, text, tooLong);
+        return;
+    }
+    ImportedQuestion question{draft.line, category_, {}, draft.type, {}, draft.allowMix};
     bool lost = false;
     question.text = stored(text, lost);
     for (const DraftAnswer& answer : draft.answers) {
         const QString answerText = SimplifyText(answer.text);
-        if (answerText.isEmpty()) {
-            Skip(draft.line, text, QStringLiteral("пустой вариант ответа"));
+        if (answerText.isEmpty() || answerText.size() > kMaxTextLength) {
+            Skip(draft.line, text,
+                 answerText.isEmpty() ? QStringLiteral("пустой вариант ответа") : tooLong);
             return;
         }
         question.answers.push_back({stored(answerText, lost), answer.right});

@@ -21,8 +21,9 @@ struct DraftAnswer {
 struct DraftQuestion {
     int line = 0;  // where the question starts in the file, from 1
     QString text;
-    std::uint8_t type = 0;  // kSingleAnswer or kMultipleAnswers
-    std::vector<DraftAnswer> answers;
+    std::uint8_t type = 0;             // kSingleAnswer, kMultipleAnswers or kSequence
+    std::vector<DraftAnswer> answers;  // a sequence's in the right order, none marked right
+    bool allowMix = true;
     QStringList changes;  // what the mapping had to give up, for the report
 };
 
@@ -38,6 +39,7 @@ struct ImportedQuestion {
     std::string text;
     std::uint8_t type = 0;
     std::vector<ImportedAnswer> answers;
+    bool allowMix = true;
 };
 
 // Why a question of the file was left out, or what was changed on its way in.
@@ -57,6 +59,14 @@ inline constexpr int kMaxFileQuestions = 20000;
 inline constexpr int kMaxQuestionAnswers = 100;
 QString TooManyAnswers();
 
+// A question or answer longer than this is left out: Kvalor's windows show texts of a few
+// paragraphs, and a longer one is rather a file pasted by mistake.
+inline constexpr int kMaxTextLength = 20000;
+
+// Deeper category paths are cut: the data file refuses groups nested beyond a limit, and no
+// teacher sorts questions that deep.
+inline constexpr int kMaxCategoryDepth = 32;
+
 // What a reader made of a whole file: the questions to import and a note for every question
 // that was left out or altered. The rules both formats share live here: a question needs a
 // text and texts for all answers, and characters outside Windows-1251 become a visible "?".
@@ -72,6 +82,10 @@ public:
     // The group path for the questions that follow; a name that loses characters to the code
     // page is noted at its line.
     void SetCategory(int line, const QStringList& path);
+    // The same for a path as learning platforms write it: "$course$/top/Алгебра/Дроби" gives
+    // {"Алгебра", "Дроби"} (the context and the root "top" are no groups), "//" stands for a
+    // "/" inside a name, and a path deeper than kMaxCategoryDepth is cut with a note.
+    void SetWrittenCategory(int line, QStringView written);
     void Add(const DraftQuestion& draft);
     void Skip(int line, const QString& text, const QString& reason);
     // A note on something the import changes that is not a question's text or answers.

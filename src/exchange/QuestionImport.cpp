@@ -25,6 +25,7 @@ std::unique_ptr<TQuestion> makeQuestion(const ImportedQuestion& imported) {
     question->SetName(imported.text);
     question->SetQuestionType(imported.type);
     TAnswers& answers = question->Answers();
+    answers.SetAllowMix(imported.allowMix);
     for (std::size_t i = 0; i < imported.answers.size(); ++i) {
         auto answer = answers.NewAnswer();
         answer->SetName(imported.answers[i].text);
@@ -54,7 +55,13 @@ public:
     explicit ImportPlan(TQuestions& test) : test_(test) {}
 
     void Add(const ImportedQuestion& imported) {
-        const Target target = groupFor(imported.category);
+        // A test written out by Kvalor files its groups under a category named like the test:
+        // read back into a test of that name, that level is the test itself.
+        QStringList path = imported.category;
+        if (!path.isEmpty() && sameName(toCp1251(path.front()), test_.GetName())) {
+            path.removeFirst();
+        }
+        const Target target = groupFor(path);
         auto question = makeQuestion(imported);
         if (target.linked) {
             links_.push_back({target.group, std::move(question), nullptr});

@@ -26,12 +26,13 @@ struct ImportReport {
 // Puts the questions of a file into a simple test (or a group of one), in one step: every
 // question and group is made before the first is linked in. Category paths become nested
 // groups, found by name where the test already has them and made where it has not; questions
-// without a category go into the test itself. The test is renumbered. Raises "Вопросы можно
+// without a category go into the test itself, and a first level named like the test stands for
+// the test. The test is renumbered. Raises "Вопросы можно
 // импортировать только в простой тест" for any other target.
 ImportReport ImportQuestions(const QuestionFile& file, TQuestions& test);
 
-// Reads a GIFT or Aiken file and imports it into test, or, when test is null, into a new
-// simple test named newTestName (the file's name without extension when that is empty),
+// Reads a GIFT, Aiken or Moodle XML file and imports it into test, or, when test is null, into a
+// new simple test named newTestName (the file's name without extension when that is empty),
 // appended to simpleTests only when it receives at least one question. A file that cannot be
 // read raises its error and changes nothing.
 ImportReport ImportQuestionFile(const QString& fileName, TQuestions& simpleTests, TQuestions* test,

@@ -7,6 +7,7 @@
 
 #include "exchange/AikenReader.h"
 #include "exchange/GiftReader.h"
+#include "exchange/MoodleXmlReader.h"
 #include "util/Codepage.h"
 #include "util/Error.h"
 
@@ -72,8 +73,12 @@ QString DecodeQuestionText(const QByteArray& bytes, const QString& fileName) {
 }
 
 QuestionFormat DetectQuestionFormat(const QString& text, const QString& fileName) {
-    if (QFileInfo(fileName).suffix().compare(QStringLiteral("gift"), Qt::CaseInsensitive) == 0) {
+    const QString suffix = QFileInfo(fileName).suffix();
+    if (suffix.compare(QStringLiteral("gift"), Qt::CaseInsensitive) == 0) {
         return QuestionFormat::Gift;
+    }
+    if (LooksLikeXml(text) || suffix.compare(QStringLiteral("xml"), Qt::CaseInsensitive) == 0) {
+        return QuestionFormat::MoodleXml;
     }
     return LooksLikeAiken(text) ? QuestionFormat::Aiken : QuestionFormat::Gift;
 }
@@ -97,12 +102,15 @@ QuestionFile ReadQuestionFile(const QString& fileName) {
         throw KvalorError(QStringLiteral("Ошибка чтения файла «%1»").arg(shownName(fileName)));
     }
     const QString text = DecodeQuestionText(bytes, fileName);
-    QuestionFile questions = DetectQuestionFormat(text, fileName) == QuestionFormat::Aiken
-                                 ? ReadAiken(text)
-                                 : ReadGift(text);
+    const QuestionFormat format = DetectQuestionFormat(text, fileName);
+    QuestionFile questions = format == QuestionFormat::MoodleXml ? ReadMoodleXml(text, fileName)
+                             : format == QuestionFormat::Aiken   ? ReadAiken(text)
+                                                                 : ReadGift(text);
     if (questions.Empty()) {
-        throw KvalorError(QStringLiteral("В файле «%1» нет вопросов в формате GIFT или Aiken")
-                              .arg(shownName(fileName)));
+        throw KvalorError(QStringLiteral("В файле «%1» нет вопросов в формате %2")
+                              .arg(shownName(fileName), format == QuestionFormat::MoodleXml
+                                                            ? QStringLiteral("Moodle XML")
+                                                            : QStringLiteral("GIFT или Aiken")));
     }
     return questions;
 }

@@ -125,6 +125,7 @@ TEST(QuestionText, FormatIsToldByNameAndContent) {
         {"Вопрос {=да ~нет}\nANSWER: A\n", "q.txt", QuestionFormat::Gift},
         {"Вопрос {1}\nA. да\nANSWER: A\n\nЕщё\nA. да\nANSWER: A\n", "q", QuestionFormat::Aiken},
         {"", "q.txt", QuestionFormat::Gift},
+        {aiken, "q.XML", QuestionFormat::MoodleXml},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DetectQuestionFormat(c.text, c.file), c.format)
@@ -215,6 +216,8 @@ TEST_F(QuestionFiles, AFailedOrEmptyImportChangesNothing) {
     const QString broken = write("broken.gift", QByteArray("\x01\x02\x03\x00", 4));
     EXPECT_FALSE(errorOf([&] { ImportQuestionFile(broken, tests, &existing); }).isEmpty());
     EXPECT_FALSE(errorOf([&] { ImportQuestionFile(broken, tests, nullptr); }).isEmpty());
+    const QString cut = write("cut.xml", "<quiz><question type=\"truefalse\"><answer>");
+    EXPECT_FALSE(errorOf([&] { ImportQuestionFile(cut, tests, &existing); }).isEmpty());
     EXPECT_EQ(existing.Count(), 1);
     EXPECT_EQ(tests.Count(), 1);
 

@@ -536,6 +536,22 @@ TEST_F(ToolTest, ImportQuestionsReportsAndWritesOnlyWhatCameIn) {
     EXPECT_EQ(fileBytes(data), before);
 }
 
+TEST_F(ToolTest, ExportQuestionsWritesTheFormatOfTheSuffixOrTheOption) {
+    const QString data = initFile();
+    const QString demo = u("Демонстрационный тест");
+    const ToolRun xml =
+        runTool({"export-questions", data, demo, path("demo.dat"), "--format", "xml"});
+    EXPECT_EQ(QString::fromUtf8(xml.out), u("Записано вопросов: 4\n")) << xml.err.toStdString();
+    EXPECT_TRUE(fileBytes(path("demo.dat")).startsWith("<?xml"));
+    const ToolRun gift =
+        runTool({"export-questions", data, u("демонстрационный ТЕСТ"), path("demo.txt")});
+    EXPECT_EQ(
+        QString::fromUtf8(gift.out),
+        u("Записано вопросов: 3\nПропущено вопросов: 1\nВопрос 4: пропущено «Расположите "
+          "планеты по удалённости от Солнца,…» — в формате GIFT нет вопросов на упорядочение\n"));
+    EXPECT_EQ(runTool({"export-questions", data, demo, path("demo.doc")}).exitCode, 1);
+}
+
 TEST_F(ToolTest, CommandsThatWriteADataFileWaitForItsLock) {
     const QString data = initFile();
     const QString other = initFile("Other.exd");
@@ -626,8 +642,9 @@ TEST_F(ToolTest, WrongArgumentsGiveTheUsage) {
              {{"dump", file, "--empty"}, u("Команда dump не принимает параметр --empty")},
              {{"export-test", file, "x", file, "--answers=1"},
               u("Параметр --answers указывается без значения")},
-             {{"import-questions", file, file, "--test"},
-              u("После --test не указано имя теста")}}) {
+             {{"import-questions", file, file, "--test"}, u("После --test не указано имя теста")},
+             {{"export-questions", file, "x", file, "--format"},
+              u("После --format не указан формат")}}) {
         const ToolRun run = runTool(args);
         EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(run.err.startsWith("kvalor-tool: " + message + "\n")) << run.err.toStdString();
