@@ -763,7 +763,7 @@ void TfmTestsEdit::EditQuestion(TQuestion& question, TQuestions& test) {
     if (testNode) {
         simpleModel_->RemoveChildren(*testNode);
     }
-    questionWindow_.SetMode(kWindowModeEditing);
+    questionWindow_.SetMode(WindowMode::Editing);
     questionWindow_.SetQuestionList(&test);
     questionWindow_.ShowQuestion(&question);
     questionWindow_.Start();

@@ -245,12 +245,12 @@ TEST_F(FirstDayTest, WriteTestsRestartAndTakeTheComplexOne) {
     chooseLine(setup->cbTestList(), "Контрольная");
     chooseLine(setup->cbCompetitor(), "Преподаватель");
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
-        EXPECT_EQ(exam.lblQuestionNo()->text(), "Вопрос 1 из 2");
-        EXPECT_EQ(exam.lblCountdown()->text(), "0:30:0");
+        EXPECT_EQ(label(exam, "lblQuestionNo")->text(), "Вопрос 1 из 2");
+        EXPECT_EQ(label(exam, "lblCountdown")->text(), "0:30:0");
         answerRightly(exam);
-        trigger(exam.actNext());
+        trigger(action(exam, "actNext"));
         answerRightly(exam);
-        trigger(exam.actFinish());
+        trigger(action(exam, "actFinish"));
     });
     prompts_.expectAsk("Завершить тестирование?", QMessageBox::Yes);
     trigger(setup->actRun());

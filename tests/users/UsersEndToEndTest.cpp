@@ -55,7 +55,8 @@ protected:
     }
 
     void expectExaminationFinishedAtOnce() {
-        prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) { trigger(exam.actFinish()); });
+        prompts_.expectModal<TfmQuestion>(
+            [](TfmQuestion& exam) { trigger(examtest::action(exam, "actFinish")); });
         prompts_.expectAsk("Завершить тестирование?", QMessageBox::Yes);
     }
 };

@@ -1,0 +1,165 @@
+#include "question/Examination.h"
+
+#include <utility>
+#include <vector>
+
+#include <QTimer>
+
+#include "model/Answers.h"
+#include "model/Question.h"
+#include "model/Study.h"
+#include "model/TypeIds.h"
+#include "ui/Clock.h"
+
+namespace kvalor {
+
+namespace {
+
+constexpr int kTickMs = 1000;
+
+}  // namespace
+
+TExamination::TExamination(QObject* parent) : QObject(parent), timer_(new QTimer(this)) {
+    setObjectName(QStringLiteral("examination"));
+    timer_->setObjectName(QStringLiteral("tmCountdown"));
+    timer_->setInterval(kTickMs);
+    connect(timer_, &QTimer::timeout, this, &TExamination::Tick);
+}
+
+TExamination::~TExamination() {
+    // The study must not call back into an examination that is gone.
+    if (study_) {
+        study_->SetOnStateChange({});
+    }
+}
+
+void TExamination::SetMode(WindowMode mode) {
+    mode_ = mode;
+    timeAllowance_ = 0;
+}
+
+bool TExamination::Examining() const {
+    return mode_ == WindowMode::Preparation || mode_ == WindowMode::Testing;
+}
+
+void TExamination::SetStudy(TStudy* study) {
+    if (study_) {
+        study_->SetOnStateChange({});
+    }
+    study_ = study;
+    if (study_) {
+        study_->SetOnStateChange([this](TStudy&) { emit StateChanged(); });
+        if (Examining()) {
+            study_->SetMinutesUsed(0);
+        }
+    }
+}
+
+void TExamination::Start() {
+    countdownStart_ = appClock().now();
+    if (Examining()) {
+        // Started before the first tick, so that a tick which finds the time up stops it.
+        timer_->start();
+        Tick();
+    } else {
+        timer_->stop();
+    }
+}
+
+void TExamination::Tick() {
+    if (!study_) {
+        timer_->stop();
+        return;
+    }
+    // Full date-times: an examination that runs past midnight keeps its time.
+    const qint64 elapsed = countdownStart_.secsTo(appClock().now());
+    const qint64 remaining = static_cast<qint64>(timeAllowance_) * 60 - elapsed;
+    if (remaining > 0) {
+        emit Remaining(remaining);
+    } else if (!expiryHeld_) {
+        Expire();
+    }
+}
+
+void TExamination::Expire() {
+    timer_->stop();
+    emit Expiring();
+    study_->SetMinutesUsed(study_->MinutesUsed() + timeAllowance_);
+    study_->SetState(kStudyTimeIsUp);
+    timeAllowance_ = 0;
+    emit Expired();
+}
+
+void TExamination::Extend(int minutes) {
+    timeAllowance_ = minutes;
+    // Back to work before the question is shown, so that its verdict is judged as usual.
+    study_->SetState(kStudyInProgress);
+    TQuestion* resume = nullptr;
+    for (const TExamineQuestion* record : study_->SelectQuestions(kNotAnswered)) {
+        if (record->Question) {
+            resume = record->Question;
+            break;
+        }
+    }
+    for (int i = 0; !resume && i < study_->Questions().Count(); ++i) {
+        resume = study_->Questions().Items(i).Question;
+    }
+    emit Resuming(resume);
+
+    countdownStart_ = appClock().now();
+    timer_->start();
+    Tick();
+}
+
+void TExamination::RecordAnswer(const TQuestion* question) {
+    if (!Examining() || !question || !study_) {
+        return;
+    }
+    const TAnswers& answers = question->Answers();
+    std::vector<std::int32_t> given;
+    if (question->QuestionType() == kSequence) {
+        // For each answer in the author's order, the place the applicant put it in.
+        const TAnswers& shown = *answers.Presentation();
+        for (int i = 0; i < answers.Count(); ++i) {
+            given.push_back(shown.IndexOf(answers.AnswerAt(i)));
+        }
+    } else {
+        for (const int index : answers.CheckedIndexes()) {
+            given.push_back(index);
+        }
+    }
+    study_->SetAnswers(*question, std::move(given));
+}
+
+void TExamination::Finish(const TQuestion* current) {
+    if (!study_ || study_->State() == kStudyFinished || !Examining()) {
+        return;
+    }
+    timer_->stop();
+    RecordAnswer(current);
+    const qint64 minutes = countdownStart_.secsTo(appClock().now()) / 60;
+    study_->SetMinutesUsed(study_->MinutesUsed() + static_cast<std::int32_t>(minutes));
+    study_->SetState(kStudyFinished);
+}
+
+void TExamination::FinishOnClose(const TQuestion* current) {
+    if (mode_ == WindowMode::Testing && study_ && study_->State() == kStudyInProgress) {
+        Finish(current);
+    }
+}
+
+void TExamination::Resume() {
+    if (study_) {
+        study_->SetState(kStudyInProgress);
+    }
+    timer_->start();
+}
+
+void TExamination::Close() {
+    timer_->stop();
+    if (study_ && study_->State() == kStudyInProgress && mode_ == WindowMode::Testing) {
+        study_->SetState(kStudyFinished);
+    }
+}
+
+}  // namespace kvalor
