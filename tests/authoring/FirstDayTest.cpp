@@ -245,12 +245,12 @@ TEST_F(FirstDayTest, WriteTestsRestartAndTakeTheComplexOne) {
     chooseLine(setup->cbTestList(), "Контрольная");
     chooseLine(setup->cbCompetitor(), "Преподаватель");
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
-        EXPECT_EQ(label(exam, "lblQuestionNo")->text(), "Вопрос 1 из 2");
-        EXPECT_EQ(label(exam, "lblCountdown")->text(), "0:30:0");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 2");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblCountdown")->text(), "0:30:0");
         answerRightly(exam);
-        trigger(action(exam, "actNext"));
+        trigger(exam.findChild<QAction*>("actNext"));
         answerRightly(exam);
-        trigger(action(exam, "actFinish"));
+        finishExam(exam);
     });
     prompts_.expectAsk("Завершить тестирование?", QMessageBox::Yes);
     trigger(setup->actRun());

@@ -79,7 +79,7 @@ TEST_F(QuestionEditorTest, ShowsTheTestAndTheKey) {
     edit(multiple_);
     EXPECT_EQ(window().windowTitle(), "Редактирование тестов");
     EXPECT_TRUE(window().pnEditing()->isVisibleTo(&window()));
-    EXPECT_FALSE(child(window(), "pnLeft")->isVisibleTo(&window()));
+    EXPECT_FALSE(window().findChild<QWidget*>("pnLeft")->isVisibleTo(&window()));
     EXPECT_FALSE(window().edQuestion()->isReadOnly());
     EXPECT_EQ(childTexts(editor().tvQuestions(), nullptr), QStringList{"Физика"});
     EXPECT_EQ(childTexts(editor().tvQuestions(), group_),

@@ -147,17 +147,17 @@ TEST_F(ExamineSettingsTest, TestingRunFromLoginToJournal) {
     });
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
         EXPECT_EQ(exam.windowTitle(), "Тестирование");
-        EXPECT_EQ(label(exam, "lblQuestionNo")->text(), "Вопрос 1 из 4");
-        EXPECT_EQ(label(exam, "lblCountdown")->text(), "0:10:0");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 4");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblCountdown")->text(), "0:10:0");
         click(frame(exam, 1)->btnUpper());  // "4": right
-        trigger(action(exam, "actNext"));
+        trigger(exam.findChild<QAction*>("actNext"));
         click(frame(exam, 0)->btnUpper());  // "1" alone: wrong
-        trigger(action(exam, "actNext"));
+        trigger(exam.findChild<QAction*>("actNext"));
         click(frame(exam, 0)->btnLower());  // moved away and back: right
         click(frame(exam, 1)->btnUpper());
-        trigger(action(exam, "actNext"));
-        EXPECT_FALSE(action(exam, "actNext")->isEnabled());
-        trigger(action(exam, "actFinish"));  // "3+3" left out
+        trigger(exam.findChild<QAction*>("actNext"));
+        EXPECT_FALSE(exam.findChild<QAction*>("actNext")->isEnabled());
+        finishExam(exam);  // "3+3" left out
     });
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
     trigger(window.actRun());
@@ -229,20 +229,20 @@ TEST_F(ExamineSettingsTest, PreparationRunClosedUnfinishedLeavesNoTrace) {
 
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
         EXPECT_EQ(exam.windowTitle(), "Проверка");
-        EXPECT_EQ(label(exam, "lblQuestionNo")->text(), "Вопрос 1 из 4");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 4");
         EXPECT_EQ(exam.edQuestion()->toPlainText(), "1+1");
-        EXPECT_EQ(label(exam, "lblVerdict")->text(), "нет ответа");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblVerdict")->text(), "нет ответа");
         click(frame(exam, 0)->btnUpper());
-        EXPECT_EQ(label(exam, "lblVerdict")->text(), "неверно");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblVerdict")->text(), "неверно");
         click(frame(exam, 1)->btnUpper());
-        EXPECT_EQ(label(exam, "lblVerdict")->text(), "верно");
-        trigger(action(exam, "actNext"));
-        trigger(action(exam, "actNext"));
+        EXPECT_EQ(exam.findChild<QLabel*>("lblVerdict")->text(), "верно");
+        trigger(exam.findChild<QAction*>("actNext"));
+        trigger(exam.findChild<QAction*>("actNext"));
         EXPECT_EQ(exam.edQuestion()->toPlainText(), "Больше двух");
         click(frame(exam, 1)->btnUpper());
-        EXPECT_EQ(label(exam, "lblVerdict")->text(), "неверно");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblVerdict")->text(), "неверно");
         click(frame(exam, 2)->btnUpper());
-        EXPECT_EQ(label(exam, "lblVerdict")->text(), "верно");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblVerdict")->text(), "верно");
         exam.close();
     });
     prompts_.expectAsk("Результаты теста не будут сохранены.\nЗавершить тестирование?",
@@ -336,8 +336,8 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
 
     prompts_.expectInputBox("Укажите количество вопросов", "5").prompt("Количество").value("");
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
-        EXPECT_EQ(label(exam, "lblQuestionNo")->text(), "Вопрос 1 из 5");
-        trigger(action(exam, "actFinish"));
+        EXPECT_EQ(exam.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 5");
+        finishExam(exam);
     });
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
     trigger(window.actRun());
@@ -360,8 +360,8 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
     // A count above the test's gives all of it.
     prompts_.expectInputBox("Укажите количество вопросов", "50");
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
-        EXPECT_EQ(label(exam, "lblQuestionNo")->text(), "Вопрос 1 из 12");
-        trigger(action(exam, "actFinish"));
+        EXPECT_EQ(exam.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 12");
+        finishExam(exam);
     });
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
     trigger(window.actRun());
@@ -428,14 +428,14 @@ TEST_F(ExamineSettingsTest, ReviewByCategory) {
     choose(window, true, "Арифметика", "Андреев");
     prompts_.expectModal<TfmQuestion>([this](TfmQuestion& exam) {
         click(frame(exam, 1)->btnUpper());  // right
-        trigger(action(exam, "actNext"));
+        trigger(exam.findChild<QAction*>("actNext"));
         click(frame(exam, 1)->btnUpper());  // "2" alone: wrong
-        trigger(action(exam, "actNext"));
+        trigger(exam.findChild<QAction*>("actNext"));
         click(frame(exam, 0)->btnLower());  // wrong order
-        trigger(action(exam, "actNext"));
+        trigger(exam.findChild<QAction*>("actNext"));
         click(frame(exam, 1)->btnUpper());  // marked, but the time is up before it is recorded
         clock_.advance(10 * 60);
-        child<TExamination>(exam, "examination")->Tick();
+        exam.findChild<TExamination*>("examination")->Tick();
     });
     prompts_.expectAsk("Время истекло. Завершить работу ?", QMessageBox::Yes);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
@@ -449,43 +449,43 @@ TEST_F(ExamineSettingsTest, ReviewByCategory) {
         EXPECT_EQ(review.windowTitle(), "Просмотр результатов");
         // The answers cannot be reviewed twice at once.
         EXPECT_FALSE(window.actAllAnswers()->isEnabled());
-        EXPECT_EQ(label(review, "lblQuestionNo")->text(), "Вопрос 1 из 2");
-        EXPECT_EQ(label(review, "lblQuestion")->text(), "Текст вопроса № 2");
-        EXPECT_EQ(label(review, "lblVerdict")->text(), "неверно");
-        EXPECT_EQ(textColour(*label(review, "lblVerdict")), kMaroonText);
+        EXPECT_EQ(review.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 2");
+        EXPECT_EQ(review.findChild<QLabel*>("lblQuestion")->text(), "Текст вопроса № 2");
+        EXPECT_EQ(review.findChild<QLabel*>("lblVerdict")->text(), "неверно");
+        EXPECT_EQ(textColour(*review.findChild<QLabel*>("lblVerdict")), kMaroonText);
         EXPECT_EQ(frame(review, 1)->UpperPicture(), AnswerButtonPicture::CheckOn);
         click(frame(review, 3)->btnUpper());
         EXPECT_EQ(frame(review, 3)->UpperPicture(), AnswerButtonPicture::CheckOff);
-        EXPECT_FALSE(action(review, "actPrevious")->isEnabled());
-        trigger(action(review, "actNext"));
-        EXPECT_EQ(label(review, "lblQuestionNo")->text(), "Вопрос 2 из 2");
-        EXPECT_EQ(label(review, "lblQuestion")->text(), "Текст вопроса № 3");
-        EXPECT_EQ(label(review, "lblVerdict")->text(), "неверно");
-        EXPECT_FALSE(action(review, "actNext")->isEnabled());
-        trigger(action(review, "actFinish"));
+        EXPECT_FALSE(review.findChild<QAction*>("actPrevious")->isEnabled());
+        trigger(review.findChild<QAction*>("actNext"));
+        EXPECT_EQ(review.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 2 из 2");
+        EXPECT_EQ(review.findChild<QLabel*>("lblQuestion")->text(), "Текст вопроса № 3");
+        EXPECT_EQ(review.findChild<QLabel*>("lblVerdict")->text(), "неверно");
+        EXPECT_FALSE(review.findChild<QAction*>("actNext")->isEnabled());
+        finishExam(review);
     });
     trigger(window.actInvalidAnswers());
 
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
-        EXPECT_EQ(label(review, "lblQuestion")->text(), "Текст вопроса № 1");
-        EXPECT_EQ(label(review, "lblVerdict")->text(), "верно");
-        EXPECT_EQ(textColour(*label(review, "lblVerdict")), kGreenText);
+        EXPECT_EQ(review.findChild<QLabel*>("lblQuestion")->text(), "Текст вопроса № 1");
+        EXPECT_EQ(review.findChild<QLabel*>("lblVerdict")->text(), "верно");
+        EXPECT_EQ(textColour(*review.findChild<QLabel*>("lblVerdict")), kGreenText);
         review.close();
     });
     trigger(window.actValidAnswers());
 
     // The mark left unrecorded on the last question is not shown as an answer.
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
-        EXPECT_EQ(label(review, "lblQuestionNo")->text(), "Вопрос 1 из 1");
-        EXPECT_EQ(label(review, "lblQuestion")->text(), "Текст вопроса № 4");
-        EXPECT_EQ(label(review, "lblVerdict")->text(), "нет ответа");
+        EXPECT_EQ(review.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 1");
+        EXPECT_EQ(review.findChild<QLabel*>("lblQuestion")->text(), "Текст вопроса № 4");
+        EXPECT_EQ(review.findChild<QLabel*>("lblVerdict")->text(), "нет ответа");
         EXPECT_EQ(frame(review, 1)->UpperPicture(), AnswerButtonPicture::RadioOff);
         review.close();
     });
     trigger(window.actEmptyAnswers());
 
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
-        EXPECT_EQ(label(review, "lblQuestionNo")->text(), "Вопрос 1 из 4");
+        EXPECT_EQ(review.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 4");
         review.close();
     });
     trigger(window.actAllAnswers());
@@ -507,9 +507,9 @@ TEST_F(ExamineSettingsTest, ResultTextsAndWhatResetsThem) {
     choose(window, true, "Два вопроса", "Андреев");
     const auto allRight = [](TfmQuestion& exam) {
         click(frame(exam, 1)->btnUpper());
-        trigger(action(exam, "actNext"));
+        trigger(exam.findChild<QAction*>("actNext"));
         click(frame(exam, 0)->btnUpper());
-        trigger(action(exam, "actFinish"));
+        finishExam(exam);
     };
     prompts_.expectModal<TfmQuestion>(allRight);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
@@ -597,8 +597,7 @@ TEST_F(ExamineSettingsTest, RestoredFromItsIconTheWindowKeepsItsState) {
     addApplicant("Андреев");
     TfmExamineSettings& window = openSetup(kRunModeTesting);
     choose(window, true, "Арифметика", "Андреев");
-    prompts_.expectModal<TfmQuestion>(
-        [](TfmQuestion& exam) { trigger(action(exam, "actFinish")); });
+    prompts_.expectModal<TfmQuestion>(finishExam);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
     trigger(window.actRun());
     expectResult(window, "не сдан (0 из 4)", kRedText, 2);
@@ -625,8 +624,7 @@ TEST_F(ExamineSettingsTest, StartedAndClosedFromTheKeyboard) {
     chooseLine(window.cbTestList(), "Арифметика");
     chooseLine(window.cbCompetitor(), "Андреев");
 
-    const auto finish = [](TfmQuestion& exam) { trigger(action(exam, "actFinish")); };
-    prompts_.expectModal<TfmQuestion>(finish);
+    prompts_.expectModal<TfmQuestion>(finishExam);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
     pressKey(window.cbTestList(), Qt::Key_F9);
     EXPECT_EQ(kvalorRoot().Studies().Count(), 1);
@@ -638,7 +636,7 @@ TEST_F(ExamineSettingsTest, StartedAndClosedFromTheKeyboard) {
         pressKey(window.focusWidget(), Qt::Key_Tab);
     }
     ASSERT_EQ(window.focusWidget(), run);
-    prompts_.expectModal<TfmQuestion>(finish);
+    prompts_.expectModal<TfmQuestion>(finishExam);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
     pressKey(run, Qt::Key_Return);
     EXPECT_EQ(kvalorRoot().Studies().Count(), 2);
@@ -666,8 +664,7 @@ TEST_F(ExamineSettingsTest, WorksOnAPartialRoot) {
     addApplicant("Андреев");
     window.FormShow();
     choose(window, true, "Арифметика", "Андреев");
-    prompts_.expectModal<TfmQuestion>(
-        [](TfmQuestion& exam) { trigger(action(exam, "actFinish")); });
+    prompts_.expectModal<TfmQuestion>(finishExam);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
     trigger(window.actRun());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 1);

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QComboBox>
-#include <QLabel>
 #include <QString>
 #include <QStringList>
 
@@ -103,18 +102,9 @@ inline QStringList linesOf(const QComboBox* list) {
     return lines;
 }
 
-// The window's child of that object name; the test fails when there is none.
-template <typename T = QWidget>
-T* child(const QObject& window, const char* name) {
-    T* found = window.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
-inline QLabel* label(const QObject& window, const char* name) {
-    return child<QLabel>(window, name);
-}
-inline QAction* action(const QObject& window, const char* name) {
-    return child<QAction>(window, name);
+// "Завершить" of the question window shown.
+inline void finishExam(QObject& window) {
+    trigger(window.findChild<QAction*>("actFinish"));
 }
 
 // Chooses the line with the arrow keys, which report the choice as the user's.

@@ -1,5 +1,3 @@
-#include <memory>
-
 #include <gtest/gtest.h>
 
 #include <QButtonGroup>
@@ -7,8 +5,6 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -16,15 +12,8 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "app/Authorization.h"
+#include "QuestionWindowTest.h"
 #include "question/AnswerFrame.h"
-#include "question/ExamTestData.h"
-#include "question/Examination.h"
-#include "question/QuestionWindow.h"
-#include "question/QuestionWindowSupport.h"
-#include "support/FakeClock.h"
-#include "support/GuiTest.h"
-#include "support/ScriptedPrompts.h"
 #include "util/Error.h"
 
 namespace kvalor::examtest {
@@ -40,87 +29,11 @@ QStringList frameTexts(const TfmQuestion& window) {
     return texts;
 }
 
-bool shownIn(const QWidget* control, const QWidget& window) {
-    return control->isVisibleTo(&window);
-}
-
-class QuestionWindowTest : public ExamTest {
-protected:
-    void SetUp() override {
-        ExamTest::SetUp();
-        applicant_ = &addApplicant("Петров");
-    }
-
-    void TearDown() override {
-        // The window lets go of the questions before the data goes.
-        window_.hide();
-        window_.SetQuestionList(nullptr);
-        window_.SetStudy(nullptr);
-        processEvents();
-        ExamTest::TearDown();
-    }
-
-    // One question of each type: "2+2" (right: "4"), "Чётные" (right: "2" and "4"), and a
-    // sequence whose right order is the author's.
-    void makeTest(int minutes) {
-        test_ = &addTest(kGroupKindSimpleTest, "Арифметика", minutes);
-        single_ = &addQuestion(*test_, kSingleAnswer, "Сколько будет 2+2?", {"3", "4", "5"}, {1});
-        multiple_ = &addQuestion(*test_, kMultipleAnswers, "Какие числа чётные?",
-                                 {"1", "2", "3", "4"}, {1, 3});
-        sequence_ =
-            &addQuestion(*test_, kSequence, "Расположите по возрастанию", {"один", "два", "три"});
-    }
-
-    // Prepares and starts the window as the examination setup does.
-    void begin(WindowMode windowMode, int minutes) {
-        makeTest(minutes);
-        study_ = drawStudy(*applicant_, *test_,
-                           windowMode == WindowMode::Preparation ? kModePreparation : kModeTesting);
-        view_ = questionView(*study_);
-        prepare(windowMode, *study_, minutes);
-    }
-
-    // Hands the questions and the study to the window, shows the first question and starts.
-    void prepare(WindowMode windowMode, TStudy& study, int minutes) {
-        window_.SetMode(windowMode);
-        window_.SetQuestionList(view_.get());
-        window_.SetStudy(&study);
-        window_.SetTimeAllowance(minutes);
-        window_.ShowQuestion(single_);
-        window_.Start();
-    }
-
-    QLabel* label(const char* name) { return examtest::label(window_, name); }
-    QAction* action(const char* name) { return examtest::action(window_, name); }
-    TExamination& exam() { return *child<TExamination>(window_, "examination"); }
-    TfrAnswer* frame(int index) { return window_.Frames().at(static_cast<std::size_t>(index)); }
-    const std::vector<std::int32_t>& given(const TQuestion* question) {
-        return study_->Questions().Items(study_->Questions().IndexOfQuestion(*question)).Given;
-    }
-    void expectVerdict(const QString& text, const QColor& colour, int picture) {
-        EXPECT_EQ(label("lblVerdict")->text(), text);
-        EXPECT_EQ(textColour(*label("lblVerdict")), colour);
-        EXPECT_EQ(window_.VerdictPicture(), picture);
-    }
-
-    FakeClock clock_;
-    ScriptedPrompts prompts_;
-    TCompetitor* applicant_ = nullptr;
-    TQuestions* test_ = nullptr;
-    TQuestion* single_ = nullptr;
-    TQuestion* multiple_ = nullptr;
-    TQuestion* sequence_ = nullptr;
-    std::unique_ptr<TStudy> study_;
-    std::unique_ptr<TQuestions> view_;
-    TfmAuthorization login_;
-    TfmQuestion window_{login_};
-};
-
 TEST_F(QuestionWindowTest, CountdownReadsWithoutLeadingZeros) {
     begin(WindowMode::Testing, 30);
     EXPECT_EQ(window_.windowTitle(), "Тестирование");
-    EXPECT_TRUE(child<QTimer>(window_, "tmCountdown")->isActive());
-    EXPECT_EQ(child<QTimer>(window_, "tmCountdown")->interval(), 1000);
+    EXPECT_TRUE(window_.findChild<QTimer*>("tmCountdown")->isActive());
+    EXPECT_EQ(window_.findChild<QTimer*>("tmCountdown")->interval(), 1000);
     EXPECT_EQ(label("lblCountdown")->text(), "0:30:0");
     EXPECT_EQ(textColour(*label("lblCountdown")), kNavyText);
 
@@ -155,7 +68,7 @@ TEST_F(QuestionWindowTest, CountdownKeepsItsTimeAcrossMidnight) {
     EXPECT_EQ(study_->MinutesUsed(), 30);
     EXPECT_EQ(label("lblCountdown")->text(), "0:0:0");
     EXPECT_EQ(textColour(*label("lblCountdown")), kRedText);
-    EXPECT_FALSE(child<QTimer>(window_, "tmCountdown")->isActive());
+    EXPECT_FALSE(window_.findChild<QTimer*>("tmCountdown")->isActive());
     EXPECT_EQ(exam().TimeAllowance(), 0);
     // The question is left, and the state is what the verdict panel tells.
     EXPECT_EQ(window_.CurrentQuestion(), nullptr);
@@ -201,7 +114,7 @@ TEST_F(QuestionWindowTest, ExtensionRestartsAtTheFirstUnansweredQuestion) {
     EXPECT_EQ(label("lblCountdown")->text(), "0:5:0");
     EXPECT_EQ(textColour(*label("lblCountdown")), kNavyText);
     EXPECT_EQ(exam().CountdownStart(), clock_.now());
-    EXPECT_TRUE(child<QTimer>(window_, "tmCountdown")->isActive());
+    EXPECT_TRUE(window_.findChild<QTimer*>("tmCountdown")->isActive());
     EXPECT_TRUE(action("actNext")->isEnabled());
     EXPECT_TRUE(action("actPrevious")->isEnabled());
 
@@ -274,7 +187,7 @@ TEST_F(QuestionWindowTest, PagingStopsAtTheEndsAndKeepsTheAnswers) {
 TEST_F(QuestionWindowTest, PreparationJudgesTheAnswerOnScreen) {
     begin(WindowMode::Preparation, 10);
     EXPECT_EQ(window_.windowTitle(), "Проверка");
-    EXPECT_TRUE(shownIn(label("lblVerdict"), window_));
+    EXPECT_TRUE(label("lblVerdict")->isVisibleTo(&window_));
     expectVerdict("нет ответа", defaultTextColour(), 0);
 
     click(frame(0)->btnUpper());  // "3"
@@ -320,12 +233,12 @@ TEST_F(QuestionWindowTest, PreparationJudgesTheAnswerOnScreen) {
 
 TEST_F(QuestionWindowTest, PanelsFollowTheMode) {
     begin(WindowMode::Testing, 10);
-    EXPECT_FALSE(shownIn(label("lblVerdict"), window_));
-    EXPECT_FALSE(shownIn(label("lblVerdictPicture"), window_));
-    EXPECT_TRUE(shownIn(label("lblCountdown"), window_));
-    EXPECT_TRUE(shownIn(child(window_, "pnBottom"), window_));
-    EXPECT_FALSE(shownIn(window_.pnEditing(), window_));
-    EXPECT_FALSE(shownIn(window_.pnDontMix(), window_));
+    EXPECT_FALSE(label("lblVerdict")->isVisibleTo(&window_));
+    EXPECT_FALSE(label("lblVerdictPicture")->isVisibleTo(&window_));
+    EXPECT_TRUE(label("lblCountdown")->isVisibleTo(&window_));
+    EXPECT_TRUE(window_.findChild<QWidget*>("pnBottom")->isVisibleTo(&window_));
+    EXPECT_FALSE(window_.pnEditing()->isVisibleTo(&window_));
+    EXPECT_FALSE(window_.pnDontMix()->isVisibleTo(&window_));
     EXPECT_FALSE(window_.gbAnswerType()->isEnabled());
     EXPECT_EQ(window_.bgAnswerType()->checkedId(), kSingleAnswer);
     EXPECT_EQ(window_.edQuestion()->toPlainText(), "Сколько будет 2+2?");
@@ -336,18 +249,18 @@ TEST_F(QuestionWindowTest, PanelsFollowTheMode) {
     // A new mode drops the verdict and the allowance.
     window_.SetMode(WindowMode::Review);
     EXPECT_EQ(exam().TimeAllowance(), 0);
-    EXPECT_FALSE(shownIn(label("lblCountdown"), window_));
-    EXPECT_FALSE(shownIn(label("lblClockPicture"), window_));
-    EXPECT_TRUE(shownIn(label("lblVerdict"), window_));
+    EXPECT_FALSE(label("lblCountdown")->isVisibleTo(&window_));
+    EXPECT_FALSE(label("lblClockPicture")->isVisibleTo(&window_));
+    EXPECT_TRUE(label("lblVerdict")->isVisibleTo(&window_));
     window_.Start();
     EXPECT_EQ(window_.windowTitle(), "Просмотр результатов");
-    EXPECT_FALSE(child<QTimer>(window_, "tmCountdown")->isActive());
+    EXPECT_FALSE(window_.findChild<QTimer*>("tmCountdown")->isActive());
 
     window_.SetMode(WindowMode::Editing);
-    EXPECT_FALSE(shownIn(child(window_, "pnLeft"), window_));
-    EXPECT_FALSE(shownIn(child(window_, "pnBottom"), window_));
-    EXPECT_TRUE(shownIn(window_.pnEditing(), window_));
-    EXPECT_TRUE(shownIn(window_.pnDontMix(), window_));
+    EXPECT_FALSE(window_.findChild<QWidget*>("pnLeft")->isVisibleTo(&window_));
+    EXPECT_FALSE(window_.findChild<QWidget*>("pnBottom")->isVisibleTo(&window_));
+    EXPECT_TRUE(window_.pnEditing()->isVisibleTo(&window_));
+    EXPECT_TRUE(window_.pnDontMix()->isVisibleTo(&window_));
     EXPECT_TRUE(window_.gbAnswerType()->isEnabled());
     EXPECT_FALSE(action("actFinish")->isEnabled());
     EXPECT_FALSE(action("actNext")->isEnabled());
@@ -387,7 +300,7 @@ TEST_F(QuestionWindowTest, ClosingAsksAndResumesTheCountdown) {
     EXPECT_EQ(study_->MinutesUsed(), 3);
     // Resumed from the same start: the time in the dialogs counts.
     EXPECT_EQ(study_->State(), kStudyInProgress);
-    EXPECT_TRUE(child<QTimer>(window_, "tmCountdown")->isActive());
+    EXPECT_TRUE(window_.findChild<QTimer*>("tmCountdown")->isActive());
     EXPECT_EQ(exam().CountdownStart(), started);
     exam().Tick();
     EXPECT_EQ(label("lblCountdown")->text(), "0:16:30");
@@ -400,7 +313,7 @@ TEST_F(QuestionWindowTest, ClosingAsksAndResumesTheCountdown) {
     EXPECT_EQ(window_.Study(), nullptr);
     EXPECT_EQ(window_.QuestionList(), nullptr);
     EXPECT_EQ(window_.CurrentQuestion(), nullptr);
-    EXPECT_FALSE(child<QTimer>(window_, "tmCountdown")->isActive());
+    EXPECT_FALSE(window_.findChild<QTimer*>("tmCountdown")->isActive());
     EXPECT_EQ(window_.VerdictPicture(), 0);
 }
 
@@ -449,7 +362,7 @@ TEST_F(QuestionWindowTest, EscapeClosesOnlyTheReview) {
         begin(mode, 10);
         window_.show();
         pressKey(frame(0), Qt::Key_Escape);
-        pressKey(child(window_, "pnBottom"), Qt::Key_Escape);
+        pressKey(window_.findChild<QWidget*>("pnBottom"), Qt::Key_Escape);
         EXPECT_TRUE(window_.isVisible()) << int(mode);
         EXPECT_EQ(study_->State(), kStudyInProgress) << int(mode);
         window_.hide();
@@ -559,7 +472,7 @@ TEST_F(QuestionWindowTest, AnswerTextsCannotBeSelectedOrCopied) {
     question->selectAll();
     pressKey(question, Qt::Key_C, Qt::ControlModifier, "c");
     EXPECT_EQ(clipboard->text(), "до");
-    EXPECT_EQ(window_.focusWidget(), child(window_, "pnBottom"));
+    EXPECT_EQ(window_.focusWidget(), window_.findChild<QWidget*>("pnBottom"));
 
     question->moveCursor(QTextCursor::Start);
     const QPointF inText(10, 10);
@@ -569,9 +482,9 @@ TEST_F(QuestionWindowTest, AnswerTextsCannotBeSelectedOrCopied) {
     EXPECT_FALSE(question->textCursor().hasSelection());
 
     // Clicking an answer's text neither selects it nor marks the answer.
-    child(window_, "pnLeft")->setFocus();
+    window_.findChild<QWidget*>("pnLeft")->setFocus();
     mouseClick(frame(1)->edText()->viewport());
-    EXPECT_EQ(window_.focusWidget(), child(window_, "pnBottom"));
+    EXPECT_EQ(window_.focusWidget(), window_.findChild<QWidget*>("pnBottom"));
     EXPECT_FALSE(frame(1)->Answer()->Checked());
     EXPECT_EQ(frame(1)->UpperPicture(), AnswerButtonPicture::RadioOff);
 }
@@ -607,7 +520,7 @@ TEST_F(QuestionWindowTest, LargerFontKeepsTheWindowOnTheScreen) {
                 << size << " " << int(mode) << ": " << placed.x() << "," << placed.y() << " "
                 << placed.width() << "x" << placed.height();
             // Nor is anything squeezed: the position and the countdown read whole.
-            const QWidget* left = child(window_, "pnLeft");
+            const QWidget* left = window_.findChild<QWidget*>("pnLeft");
             EXPECT_GE(left->width(), left->sizeHint().width()) << size;
             window_.hide();
         }
