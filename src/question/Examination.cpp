@@ -111,6 +111,33 @@ void TExamination::Extend(int minutes) {
     Tick();
 }
 
+const TExamineQuestion* TExamination::Record(const TQuestion* question) const {
+    const int record = question && study_ ? study_->Questions().IndexOfQuestion(*question) : -1;
+    return record >= 0 ? &study_->Questions().Items(record) : nullptr;
+}
+
+std::uint8_t TExamination::Judge(const TQuestion* question, bool touched, bool modified) const {
+    const TExamineQuestion* record = Record(question);
+    if (mode_ == WindowMode::Review) {
+        if (record && record->Right) {
+            return kVerdictRight;
+        }
+        return record && !record->Given.empty() ? kVerdictWrong : kVerdictNoAnswer;
+    }
+    if (mode_ != WindowMode::Preparation || !touched || !study_ ||
+        study_->State() != kStudyInProgress || !question) {
+        return kVerdictNoAnswer;
+    }
+    if (question->IsAnsweredRight()) {
+        return kVerdictRight;
+    }
+    if (question->QuestionType() == kSequence) {
+        // A recorded order is an answer, though nothing has moved since it came back.
+        return modified || (record && !record->Given.empty()) ? kVerdictWrong : kVerdictNoAnswer;
+    }
+    return question->Answers().CountChecked() > 0 ? kVerdictWrong : kVerdictNoAnswer;
+}
+
 void TExamination::RecordAnswer(const TQuestion* question) {
     if (!Examining() || !question || !study_) {
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include <QDateTime>
 #include <QObject>
 
@@ -9,8 +11,14 @@ class QTimer;
 
 namespace kvalor {
 
+struct TExamineQuestion;
 class TQuestion;
 class TStudy;
+
+// Verdicts on the question shown.
+inline constexpr std::uint8_t kVerdictNoAnswer = 0;
+inline constexpr std::uint8_t kVerdictRight = 1;
+inline constexpr std::uint8_t kVerdictWrong = 2;
 
 // The examination behind the question window: its mode and study, the countdown read from the
 // clock, the recording of answers and the finishing. The window shows what this signals and
@@ -45,6 +53,11 @@ public:
     void Extend(int minutes);
     void HoldExpiry(bool held) { expiryHeld_ = held; }
 
+    // The verdict on the question shown. Preparation judges the answer on screen once the
+    // applicant has touched it (modified: a sequence moved since it was shown); review judges
+    // the recorded answer; other modes give none.
+    std::uint8_t Judge(const TQuestion* question, bool touched, bool modified) const;
+
     // Hands the marks or the order of the question to the study (preparation and testing).
     void RecordAnswer(const TQuestion* question);
     // "Завершить": records the answer on screen, adds the minutes used and finishes the run.
@@ -72,6 +85,8 @@ signals:
 
 private:
     void Expire();
+    // The study's record of the question, or nullptr.
+    const TExamineQuestion* Record(const TQuestion* question) const;
 
     WindowMode mode_ = WindowMode::Editing;
     TStudy* study_ = nullptr;

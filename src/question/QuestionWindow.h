@@ -8,6 +8,7 @@
 #include <QDialog>
 
 #include "question/EditingMode.h"
+#include "question/Examination.h"
 #include "question/WindowMode.h"
 
 class QAction;
@@ -21,19 +22,12 @@ namespace kvalor {
 
 class TAnswer;
 class TAnswers;
-struct TExamineQuestion;
-class TExamination;
 class TExaminerCollection;
 class TfmAuthorization;
 class TfmKvalor;
 class TfrAnswer;
 class TQuestion;
 class TStudy;
-
-// Verdicts on the question shown.
-inline constexpr std::uint8_t kVerdictNoAnswer = 0;
-inline constexpr std::uint8_t kVerdictRight = 1;
-inline constexpr std::uint8_t kVerdictWrong = 2;
 
 // The question window: one question at a time with its answer variants. During an examination
 // (preparation and testing) the applicant pages through the drawn questions, marks or reorders
@@ -132,8 +126,6 @@ private:
     void FrameMoved(TfrAnswer* frame, int direction);
 
     void ShowVerdict();
-    // The record of the question shown in the study, or nullptr.
-    const TExamineQuestion* CurrentRecord() const;
     void SetVerdict(std::uint8_t verdict);
     void SetVerdictPicture(int picture);
     void StudyStateChanged();
