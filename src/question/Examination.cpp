@@ -1,5 +1,6 @@
 #include "question/Examination.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -16,6 +17,32 @@ namespace kvalor {
 namespace {
 
 constexpr int kTickMs = 1000;
+
+// Puts the answers in the order the record kept: a sequence as the applicant left it, any
+// other question as its answers were shown. A record that does not fit the question (it was
+// edited since) leaves the order as it is.
+void arrangeAsRecorded(TAnswers& answers, const TExamineQuestion& record, bool sequence) {
+    const int count = answers.Count();
+    std::vector<std::int32_t> order;
+    const auto fits = [count](const std::vector<std::int32_t>& entries) {
+        return static_cast<int>(entries.size()) == count && IsPermutation(entries);
+    };
+    if (sequence && fits(record.Given)) {
+        order.resize(record.Given.size());
+        for (int i = 0; i < count; ++i) {
+            order[static_cast<std::size_t>(record.Given[static_cast<std::size_t>(i)])] = i;
+        }
+    } else if (fits(record.Order)) {
+        order = record.Order;
+    } else {
+        return;
+    }
+    TAnswers& shown = *answers.Presentation();
+    shown.Clear();
+    for (const std::int32_t index : order) {
+        shown.AddReference(*answers.AnswerAt(index));
+    }
+}
 
 }  // namespace
 
@@ -114,6 +141,28 @@ void TExamination::Extend(int minutes) {
 const TExamineQuestion* TExamination::Record(const TQuestion* question) const {
     const int record = question && study_ ? study_->Questions().IndexOfQuestion(*question) : -1;
     return record >= 0 ? &study_->Questions().Items(record) : nullptr;
+}
+
+void TExamination::RestoreAnswer(TQuestion& question) const {
+    const TExamineQuestion* record = Record(&question);
+    TAnswers& answers = question.Answers();
+    const bool choice = question.QuestionType() != kSequence;
+    if (mode_ == WindowMode::Review) {
+        if (record) {
+            arrangeAsRecorded(answers, *record, !choice);
+        }
+        if (choice) {
+            answers.ClearChecked();
+        }
+    }
+    if (!choice || !record) {
+        return;
+    }
+    for (int i = 0; i < answers.Count(); ++i) {
+        if (std::find(record->Given.begin(), record->Given.end(), i) != record->Given.end()) {
+            answers.AnswerAt(i)->SetChecked(true);
+        }
+    }
 }
 
 std::uint8_t TExamination::Judge(const TQuestion* question, bool touched, bool modified) const {

@@ -58,6 +58,11 @@ public:
     // the recorded answer; other modes give none.
     std::uint8_t Judge(const TQuestion* question, bool touched, bool modified) const;
 
+    // The study's record of the question, or nullptr.
+    const TExamineQuestion* Record(const TQuestion* question) const;
+    // Puts the recorded marks back on the question about to be shown. A review shows exactly
+    // what was recorded, the order too, not marks or moves left on the question since.
+    void RestoreAnswer(TQuestion& question) const;
     // Hands the marks or the order of the question to the study (preparation and testing).
     void RecordAnswer(const TQuestion* question);
     // "Завершить": records the answer on screen, adds the minutes used and finishes the run.
@@ -85,8 +90,6 @@ signals:
 
 private:
     void Expire();
-    // The study's record of the question, or nullptr.
-    const TExamineQuestion* Record(const TQuestion* question) const;
 
     WindowMode mode_ = WindowMode::Editing;
     TStudy* study_ = nullptr;

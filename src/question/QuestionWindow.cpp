@@ -67,32 +67,6 @@ void showAnswerType(QButtonGroup& types, int type) {
     types.setExclusive(true);
 }
 
-// Puts the answers in the order the record kept: a sequence as the applicant left it, any
-// other question as its answers were shown. A record that does not fit the question (it was
-// edited since) leaves the order as it is.
-void arrangeAsRecorded(TAnswers& answers, const TExamineQuestion& record, bool sequence) {
-    const int count = answers.Count();
-    std::vector<std::int32_t> order;
-    const auto fits = [count](const std::vector<std::int32_t>& entries) {
-        return static_cast<int>(entries.size()) == count && IsPermutation(entries);
-    };
-    if (sequence && fits(record.Given)) {
-        order.resize(record.Given.size());
-        for (int i = 0; i < count; ++i) {
-            order[static_cast<std::size_t>(record.Given[static_cast<std::size_t>(i)])] = i;
-        }
-    } else if (fits(record.Order)) {
-        order = record.Order;
-    } else {
-        return;
-    }
-    TAnswers& shown = *answers.Presentation();
-    shown.Clear();
-    for (const std::int32_t index : order) {
-        shown.AddReference(*answers.AnswerAt(index));
-    }
-}
-
 }  // namespace
 
 void TfmQuestion::registerEditingMode(EditingModeFactory factory) {
@@ -246,7 +220,7 @@ void TfmQuestion::RebuildDisplay() {
             ? QString()
             : QStringLiteral("Вопрос %1 из %2").arg(position + 1).arg(questionList_->Count()));
 
-    TStudy* study = Study();
+    const TStudy* study = Study();
     const int record = question && study ? study->Questions().IndexOfQuestion(*question) : -1;
     if (Mode() == WindowMode::Review && record >= 0) {
         lblQuestion_->setText(QStringLiteral("Текст вопроса № %1").arg(record + 1));
@@ -255,31 +229,17 @@ void TfmQuestion::RebuildDisplay() {
     }
     edQuestion_->setPlainText(question ? fromCp1251(question->GetName()) : QString());
 
-    const std::vector<std::int32_t>* given =
-        record >= 0 ? &study->Questions().Items(record).Given : nullptr;
-    touched_ = (given && !given->empty()) || Mode() == WindowMode::Review;
+    const TExamineQuestion* recorded = examination_->Record(question);
+    touched_ = (recorded && !recorded->Given.empty()) || Mode() == WindowMode::Review;
     modified_ = false;
 
     if (question) {
+        examination_->RestoreAnswer(*question);
         TAnswers& answers = question->Answers();
         // The editor works on the author's order, an examination on the order shown.
         TAnswers& shown = Mode() == WindowMode::Editing ? answers : *answers.Presentation();
-        const bool choice = question->QuestionType() != kSequence;
-        // A review shows exactly what was recorded, not marks or moves left on the question
-        // since.
-        if (Mode() == WindowMode::Review && record >= 0) {
-            arrangeAsRecorded(answers, study->Questions().Items(record), !choice);
-        }
-        if (Mode() == WindowMode::Review && choice) {
-            answers.ClearChecked();
-        }
         for (int i = 0; i < shown.Count(); ++i) {
-            TAnswer* answer = shown.AnswerAt(i);
-            if (choice && given &&
-                std::find(given->begin(), given->end(), answers.IndexOf(answer)) != given->end()) {
-                answer->SetChecked(true);
-            }
-            AddFrame(shown, *answer, i + 1);
+            AddFrame(shown, *shown.AnswerAt(i), i + 1);
         }
         const auto changed = [this](TAnswers&) { guarded([this] { AnswersChanged(); }); };
         answers.SetOnChange(changed);
