@@ -262,7 +262,7 @@ void TQuestionEditor::ConnectControls() {
 }
 
 bool TQuestionEditor::Editing() const {
-    return window_.Mode() == kWindowModeEditing;
+    return window_.Mode() == WindowMode::Editing;
 }
 
 TQuestions* TQuestionEditor::Test() const {

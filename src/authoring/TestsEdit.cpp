@@ -486,7 +486,7 @@ bool TfmTestsEdit::EditSettings(TQuestions& group, TTask* task) {
 }
 
 void TfmTestsEdit::EditQuestions(TQuestion& question, TQuestions& test) {
-    questionWindow_.SetMode(kWindowModeEditing);
+    questionWindow_.SetMode(WindowMode::Editing);
     questionWindow_.SetQuestionList(&test);
     questionWindow_.ShowQuestion(&question);
     questionWindow_.Start();

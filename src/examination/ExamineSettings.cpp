@@ -527,7 +527,7 @@ void TfmExamineSettings::actRunExecute() {
 
     const bool preparation = rbTesting_->isChecked();
     TfmQuestion& window = *question_;
-    window.SetMode(preparation ? kWindowModePreparation : kWindowModeTesting);
+    window.SetMode(preparation ? WindowMode::Preparation : WindowMode::Testing);
 
     ForgetLastStudy();
     ownStudy_ = TStudyList::NewStudy(preparation ? kModePreparation : kModeTesting, *applicant,
@@ -562,7 +562,7 @@ void TfmExamineSettings::Review(int category) {
     if (!study || !question_) {
         return;
     }
-    question_->SetMode(kWindowModeReview);
+    question_->SetMode(WindowMode::Review);
     QuestionWindowRun run(*question_, *study, study->SelectQuestions(category));
     run.Prepare(0);
     prompts().runModal(*question_);

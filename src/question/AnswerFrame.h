@@ -31,8 +31,6 @@ public:
     TAnswer* Answer() const { return answer_; }
     // Binds the answer and shows its text; nullptr empties the frame.
     void SetAnswer(TAnswer* answer);
-    TAnswers& AnswerList() const { return answerList_; }
-    bool TestMode() const { return testMode_; }
 
     // On: the answer takes the text of the frame, shown in the default colour, or in maroon
     // when it is empty. Off: the text is shown in green, as a new answer not yet saved.
@@ -45,7 +43,6 @@ public:
     void SetPosition(int position);
     // Inert buttons still show the marks but change nothing (review of answers).
     void SetButtonsInert(bool inert);
-    bool ButtonsInert() const { return inert_; }
 
     // Draws both buttons anew from the answer's mark or its place in the list.
     void UpdateButtons();

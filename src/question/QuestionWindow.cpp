@@ -3,20 +3,13 @@
 #include <algorithm>
 #include <utility>
 
+#include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
 #include <QButtonGroup>
-#include <QContextMenuEvent>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
-#include <QRadioButton>
-#include <QScreen>
-#include <QScrollArea>
-#include <QTimer>
-#include <QToolButton>
+#include <QTextEdit>
 #include <QVBoxLayout>
 
 #include "app/Authorization.h"
@@ -31,11 +24,9 @@
 #include "model/Study.h"
 #include "model/TypeIds.h"
 #include "question/AnswerFrame.h"
-#include "question/FittingTextEdit.h"
+#include "question/Examination.h"
 #include "question/QuestionWindowSupport.h"
-#include "ui/Clock.h"
 #include "ui/ErrorGuard.h"
-#include "ui/Fonts.h"
 #include "ui/Icons.h"
 #include "ui/Prompts.h"
 #include "util/Codepage.h"
@@ -45,13 +36,6 @@ namespace kvalor {
 
 namespace {
 
-constexpr int kTickMs = 1000;
-constexpr int kPictureSize = 48;
-constexpr int kLeftPanelWidth = 150;
-constexpr int kTextEnlargement = 2;
-// At the application's own font size; larger fonts get a proportionally larger window.
-constexpr QSize kDefaultSize(820, 620);
-
 const QString kCaption = QStringLiteral("Предупреждение");
 
 TfmQuestion::EditingModeFactory& editingModeFactory() {
@@ -59,39 +43,18 @@ TfmQuestion::EditingModeFactory& editingModeFactory() {
     return factory;
 }
 
-QString modeCaption(std::uint8_t mode) {
+QString modeCaption(WindowMode mode) {
     switch (mode) {
-        case kWindowModeEditing:
+        case WindowMode::Editing:
             return QStringLiteral("Редактирование тестов");
-        case kWindowModePreparation:
+        case WindowMode::Preparation:
             return QStringLiteral("Проверка");
-        case kWindowModeTesting:
+        case WindowMode::Testing:
             return QStringLiteral("Тестирование");
-        case kWindowModeReview:
+        case WindowMode::Review:
             return QStringLiteral("Просмотр результатов");
-        default:
-            return {};
     }
-}
-
-QLabel* pictureLabel() {
-    auto* label = new QLabel;
-    label->setFixedSize(kPictureSize, kPictureSize);
-    label->setAlignment(Qt::AlignCenter);
-    return label;
-}
-
-QLabel* centredLabel(const QString& text) {
-    auto* label = new QLabel(text);
-    label->setAlignment(Qt::AlignCenter);
-    label->setWordWrap(true);
-    return label;
-}
-
-void makeBold(QWidget& control) {
-    QFont font = control.font();
-    font.setBold(true);
-    control.setFont(font);
+    return {};
 }
 
 // Shows the type of the question, or none (type -1).
@@ -104,32 +67,6 @@ void showAnswerType(QButtonGroup& types, int type) {
     types.setExclusive(true);
 }
 
-// Puts the answers in the order the record kept: a sequence as the applicant left it, any
-// other question as its answers were shown. A record that does not fit the question (it was
-// edited since) leaves the order as it is.
-void arrangeAsRecorded(TAnswers& answers, const TExamineQuestion& record, bool sequence) {
-    const int count = answers.Count();
-    std::vector<std::int32_t> order;
-    const auto fits = [count](const std::vector<std::int32_t>& entries) {
-        return static_cast<int>(entries.size()) == count && IsPermutation(entries);
-    };
-    if (sequence && fits(record.Given)) {
-        order.resize(record.Given.size());
-        for (int i = 0; i < count; ++i) {
-            order[static_cast<std::size_t>(record.Given[static_cast<std::size_t>(i)])] = i;
-        }
-    } else if (fits(record.Order)) {
-        order = record.Order;
-    } else {
-        return;
-    }
-    TAnswers& shown = *answers.Presentation();
-    shown.Clear();
-    for (const std::int32_t index : order) {
-        shown.AddReference(*answers.AnswerAt(index));
-    }
-}
-
 }  // namespace
 
 void TfmQuestion::registerEditingMode(EditingModeFactory factory) {
@@ -139,13 +76,15 @@ void TfmQuestion::registerEditingMode(EditingModeFactory factory) {
 TfmQuestion::TfmQuestion(TfmAuthorization& login, QWidget* parent)
     : QDialog(parent),
       login_(login),
+      examination_(new TExamination(this)),
       actFinish_(new QAction(QStringLiteral("Завершить"), this)),
       actPrevious_(new QAction(QStringLiteral("Предыдущий"), this)),
-      actNext_(new QAction(QStringLiteral("Следующий"), this)),
-      tmCountdown_(new QTimer(this)) {
+      actNext_(new QAction(QStringLiteral("Следующий"), this)) {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
-    tmCountdown_->setInterval(kTickMs);
+    actFinish_->setObjectName(QStringLiteral("actFinish"));
+    actPrevious_->setObjectName(QStringLiteral("actPrevious"));
+    actNext_->setObjectName(QStringLiteral("actNext"));
     BuildControls();
     if (const EditingModeFactory& factory = editingModeFactory()) {
         editor_ = factory(*this);
@@ -157,7 +96,13 @@ TfmQuestion::TfmQuestion(TfmAuthorization& login, QWidget* parent)
         {QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_PageUp)});
     actNext_->setToolTip(QStringLiteral("Следующий (Alt+→, PgDn)"));
     actPrevious_->setToolTip(QStringLiteral("Предыдущий (Alt+←, PgUp)"));
-    connect(tmCountdown_, &QTimer::timeout, this, guard([this] { CountdownTick(); }));
+    connect(examination_, &TExamination::Remaining, this, &TfmQuestion::ShowRemaining);
+    connect(examination_, &TExamination::Expiring, this, guard([this] { ShowQuestion(nullptr); }));
+    connect(examination_, &TExamination::Expired, this, guard([this] { TimeIsUp(); }));
+    connect(examination_, &TExamination::Resuming, this,
+            [this](TQuestion* question) { guarded([this, question] { ShowQuestion(question); }); });
+    connect(examination_, &TExamination::StateChanged, this,
+            guard([this] { StudyStateChanged(); }));
     connect(actFinish_, &QAction::triggered, this, guard([this] { actFinishExecute(); }));
     connect(actNext_, &QAction::triggered, this, guard([this] { actNextExecute(); }));
     connect(actPrevious_, &QAction::triggered, this, guard([this] { actPreviousExecute(); }));
@@ -168,167 +113,31 @@ TfmQuestion::TfmQuestion(TfmAuthorization& login, QWidget* parent)
 }
 
 TfmQuestion::~TfmQuestion() {
-    // Neither the study nor the answers may call back into a window that is gone.
-    tmCountdown_->stop();
+    // Neither the examination nor the answers may call back into a window that is gone.
+    examination_->disconnect(this);
     LeaveQuestion();
-    if (study_) {
-        study_->SetOnStateChange({});
-    }
 }
 
-void TfmQuestion::BuildControls() {
-    // Editing: the tree of the test with its tool bar, filled by the editor.
-    pnEditing_ = new QWidget;
-    pnEditing_->setObjectName(QStringLiteral("pnEditing"));
-
-    // Left: position, countdown and verdict.
-    pnLeft_ = new QWidget;
-    pnLeft_->setMinimumWidth(kLeftPanelWidth);
-    pnLeft_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-    lblQuestionNo_ = centredLabel(QString());
-    lblQuestionNo_->setWordWrap(false);
-    makeBold(*lblQuestionNo_);
-    lblClockPicture_ = pictureLabel();
-    lblClockPicture_->setPixmap(verdictPicture(kvalor::VerdictPicture::Clock));
-    lblCountdown_ = centredLabel(QStringLiteral("00:00:00"));
-    makeBold(*lblCountdown_);
-    lblVerdictPicture_ = pictureLabel();
-    lblVerdict_ = centredLabel(QStringLiteral("нет ответа"));
-    makeBold(*lblVerdict_);
-    auto* left = new QVBoxLayout(pnLeft_);
-    left->setContentsMargins(4, 8, 4, 8);
-    left->addWidget(lblQuestionNo_);
-    left->addSpacing(16);
-    left->addWidget(lblClockPicture_, 0, Qt::AlignHCenter);
-    left->addWidget(lblCountdown_);
-    left->addSpacing(16);
-    left->addWidget(lblVerdictPicture_, 0, Qt::AlignHCenter);
-    left->addWidget(lblVerdict_);
-    left->addStretch();
-
-    // The question with its answers.
-    lblQuestion_ = new QLabel(QStringLiteral("Текст вопроса"));
-    makeBold(*lblQuestion_);
-    edQuestion_ = new FittingTextEdit(60, 220);
-    edQuestion_->setReadOnly(true);
-    ProtectText(*edQuestion_);
-    EnlargeTexts();
-
-    gbAnswerType_ = new QGroupBox(QStringLiteral(" Тип ответа "));
-    // Outside the editor the type cannot be changed, yet it must stay readable.
-    QPalette readable = gbAnswerType_->palette();
-    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText}) {
-        readable.setColor(QPalette::Disabled, role, readable.color(QPalette::Active, role));
-    }
-    gbAnswerType_->setPalette(readable);
-    bgAnswerType_ = new QButtonGroup(this);
-    auto* types = new QHBoxLayout(gbAnswerType_);
-    const QString typeNames[] = {QStringLiteral("один ответ"), QStringLiteral("несколько ответов"),
-                                 QStringLiteral("последовательность")};
-    for (int type = 0; type < 3; ++type) {
-        auto* button = new QRadioButton(typeNames[type]);
-        bgAnswerType_->addButton(button, type);
-        types->addWidget(button);
-    }
-    types->addStretch();
-
-    // Editing: "не изменять порядок ответов", placed by the editor.
-    pnDontMix_ = new QWidget;
-    pnDontMix_->setObjectName(QStringLiteral("pnDontMix"));
-
-    lblAnswers_ = new QLabel(QStringLiteral("Варианты ответов"));
-    makeBold(*lblAnswers_);
-    pnFrames_ = new QWidget;
-    framesLayout_ = new QVBoxLayout(pnFrames_);
-    framesLayout_->setContentsMargins(0, 0, 0, 0);
-    framesLayout_->setSpacing(4);
-    framesLayout_->addStretch();
-    auto* scroll = new QScrollArea;
-    scroll->setWidget(pnFrames_);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // The frames take the keyboard and scroll into view themselves.
-    scroll->setFocusPolicy(Qt::NoFocus);
-
-    auto* question = new QVBoxLayout;
-    question->addWidget(lblQuestion_);
-    question->addWidget(edQuestion_);
-    question->addWidget(gbAnswerType_);
-    question->addWidget(pnDontMix_);
-    question->addWidget(lblAnswers_);
-    question->addWidget(scroll, 1);
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(pnEditing_);
-    top->addWidget(pnLeft_);
-    top->addLayout(question, 1);
-
-    // Bottom: finishing on the left, paging on the right.
-    pnBottom_ = new QWidget;
-    // The texts hand the focus here; it is no stop of its own for Tab.
-    pnBottom_->setFocusPolicy(Qt::ClickFocus);
-    auto* bottom = new QHBoxLayout(pnBottom_);
-    bottom->setContentsMargins(0, 4, 0, 0);
-    const auto addButton = [bottom](QAction* action) {
-        auto* button = new QToolButton;
-        button->setDefaultAction(action);
-        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        button->setMinimumWidth(110);
-        bottom->addWidget(button);
-    };
-    addButton(actFinish_);
-    bottom->addStretch();
-    addButton(actPrevious_);
-    addButton(actNext_);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top, 1);
-    layout->addWidget(pnBottom_);
-    resize(kDefaultSize);
+WindowMode TfmQuestion::Mode() const {
+    return examination_->Mode();
 }
 
-void TfmQuestion::EnlargeTexts() {
-    QFont larger = lblQuestion_->font();
-    larger.setBold(false);
-    larger.setPointSize(larger.pointSize() + kTextEnlargement);
-    edQuestion_->setFont(larger);
-    for (TfrAnswer* frame : frames_) {
-        frame->FitTextFont();
-    }
-}
-
-void TfmQuestion::ArrangePanels() {
-    const bool editing = mode_ == kWindowModeEditing;
-    pnEditing_->setVisible(editing);
-    pnDontMix_->setVisible(editing);
-    pnLeft_->setVisible(!editing);
-    pnBottom_->setVisible(!editing);
-    const bool countdown = mode_ == kWindowModePreparation || mode_ == kWindowModeTesting;
-    lblClockPicture_->setVisible(countdown);
-    lblCountdown_->setVisible(countdown);
-    const bool verdict = mode_ == kWindowModePreparation || mode_ == kWindowModeReview;
-    lblVerdictPicture_->setVisible(verdict);
-    lblVerdict_->setVisible(verdict);
-    // Only the editor changes the type or the text of a question. Elsewhere the texts are no
-    // stops for the keyboard: the answer frames are.
-    gbAnswerType_->setEnabled(editing);
-    edQuestion_->setReadOnly(!editing);
-    edQuestion_->setFocusPolicy(editing ? Qt::StrongFocus : Qt::NoFocus);
-}
-
-bool TfmQuestion::Examining() const {
-    return mode_ == kWindowModePreparation || mode_ == kWindowModeTesting;
-}
-
-void TfmQuestion::SetMode(std::uint8_t mode) {
-    if (mode != mode_) {
-        mode_ = mode;
+void TfmQuestion::SetMode(WindowMode mode) {
+    const bool changed = mode != Mode();
+    examination_->SetMode(mode);
+    if (changed) {
         ArrangePanels();
     }
     SetVerdict(kVerdictNoAnswer);
-    timeAllowance_ = 0;
     UpdateActions();
+}
+
+TStudy* TfmQuestion::Study() const {
+    return examination_->Study();
+}
+
+void TfmQuestion::SetTimeAllowance(int minutes) {
+    examination_->SetTimeAllowance(minutes);
 }
 
 void TfmQuestion::SetQuestionList(TExaminerCollection* list) {
@@ -339,17 +148,7 @@ void TfmQuestion::SetQuestionList(TExaminerCollection* list) {
 }
 
 void TfmQuestion::SetStudy(TStudy* study) {
-    if (study_) {
-        study_->SetOnStateChange({});
-    }
-    study_ = study;
-    if (study_) {
-        study_->SetOnStateChange(
-            [this](TStudy& sender) { guarded([this, &sender] { StudyStateChanged(sender); }); });
-        if (Examining()) {
-            study_->SetMinutesUsed(0);
-        }
-    }
+    examination_->SetStudy(study);
     UpdateActions();
 }
 
@@ -358,7 +157,7 @@ void TfmQuestion::ShowQuestion(TQuestion* question) {
     if (question == currentQuestion_) {
         return;
     }
-    if (mode_ == kWindowModeEditing && editor_ && !editor_->MayLeave()) {
+    if (Mode() == WindowMode::Editing && editor_ && !editor_->MayLeave()) {
         return;
     }
     LeaveQuestion();
@@ -421,44 +220,31 @@ void TfmQuestion::RebuildDisplay() {
             ? QString()
             : QStringLiteral("Вопрос %1 из %2").arg(position + 1).arg(questionList_->Count()));
 
-    const int record = question && study_ ? study_->Questions().IndexOfQuestion(*question) : -1;
-    if (mode_ == kWindowModeReview && record >= 0) {
+    const TStudy* study = Study();
+    const int record = question && study ? study->Questions().IndexOfQuestion(*question) : -1;
+    if (Mode() == WindowMode::Review && record >= 0) {
         lblQuestion_->setText(QStringLiteral("Текст вопроса № %1").arg(record + 1));
     } else {
         lblQuestion_->setText(QStringLiteral("Текст вопроса"));
     }
     edQuestion_->setPlainText(question ? fromCp1251(question->GetName()) : QString());
 
-    const std::vector<std::int32_t>* given =
-        record >= 0 ? &study_->Questions().Items(record).Given : nullptr;
-    touched_ = (given && !given->empty()) || mode_ == kWindowModeReview;
+    const TExamineQuestion* recorded = examination_->Record(question);
+    touched_ = (recorded && !recorded->Given.empty()) || Mode() == WindowMode::Review;
     modified_ = false;
 
     if (question) {
+        examination_->RestoreAnswer(*question);
         TAnswers& answers = question->Answers();
         // The editor works on the author's order, an examination on the order shown.
-        TAnswers& shown = mode_ == kWindowModeEditing ? answers : *answers.Presentation();
-        const bool choice = question->QuestionType() != kSequence;
-        // A review shows exactly what was recorded, not marks or moves left on the question
-        // since.
-        if (mode_ == kWindowModeReview && record >= 0) {
-            arrangeAsRecorded(answers, study_->Questions().Items(record), !choice);
-        }
-        if (mode_ == kWindowModeReview && choice) {
-            answers.ClearChecked();
-        }
+        TAnswers& shown = Mode() == WindowMode::Editing ? answers : *answers.Presentation();
         for (int i = 0; i < shown.Count(); ++i) {
-            TAnswer* answer = shown.AnswerAt(i);
-            if (choice && given &&
-                std::find(given->begin(), given->end(), answers.IndexOf(answer)) != given->end()) {
-                answer->SetChecked(true);
-            }
-            AddFrame(shown, *answer, i + 1);
+            AddFrame(shown, *shown.AnswerAt(i), i + 1);
         }
         const auto changed = [this](TAnswers&) { guarded([this] { AnswersChanged(); }); };
         answers.SetOnChange(changed);
         answers.Presentation()->SetOnChange(changed);
-        if (focusOnAnswers && mode_ != kWindowModeEditing && !frames_.empty()) {
+        if (focusOnAnswers && Mode() != WindowMode::Editing && !frames_.empty()) {
             frames_.front()->setFocus();
         }
     }
@@ -468,16 +254,16 @@ void TfmQuestion::RebuildDisplay() {
     } else {
         SetVerdict(kVerdictNoAnswer);
     }
-    if (mode_ == kWindowModeEditing && editor_) {
+    if (Mode() == WindowMode::Editing && editor_) {
         editor_->QuestionShown();
     }
 }
 
 void TfmQuestion::AddFrame(TAnswers& answers, TAnswer& answer, int position) {
-    auto* frame = new TfrAnswer(answers, mode_ != kWindowModeEditing, pnFrames_);
+    auto* frame = new TfrAnswer(answers, Mode() != WindowMode::Editing, pnFrames_);
     frame->SetAnswer(&answer);
     frame->SetPosition(position);
-    frame->SetButtonsInert(mode_ == kWindowModeReview);
+    frame->SetButtonsInert(Mode() == WindowMode::Review);
     ProtectText(*frame->edText());
     connect(frame, &TfrAnswer::OnMoveUp, this,
             [this](TfrAnswer* moved) { guarded([this, moved] { FrameMoved(moved, -1); }); });
@@ -497,13 +283,13 @@ void TfmQuestion::ProtectText(QTextEdit& text) {
 }
 
 void TfmQuestion::AnswersChanged() {
-    if (mode_ != kWindowModeReview) {
+    if (Mode() != WindowMode::Review) {
         touched_ = true;
     }
     for (TfrAnswer* frame : frames_) {
         frame->UpdateButtons();
     }
-    if (mode_ == kWindowModePreparation) {
+    if (Mode() == WindowMode::Preparation) {
         ShowVerdict();
     }
 }
@@ -526,45 +312,15 @@ void TfmQuestion::FrameMoved(TfrAnswer* frame, int direction) {
     }
     touched_ = true;
     modified_ = true;
-    if (mode_ == kWindowModePreparation) {
+    if (Mode() == WindowMode::Preparation) {
         ShowVerdict();
     }
 }
 
 void TfmQuestion::ShowVerdict() {
-    if (mode_ == kWindowModePreparation) {
-        std::uint8_t verdict = kVerdictNoAnswer;
-        if (touched_ && study_ && study_->State() == kStudyInProgress && currentQuestion_) {
-            if (currentQuestion_->IsAnsweredRight()) {
-                verdict = kVerdictRight;
-            } else if (currentQuestion_->QuestionType() == kSequence) {
-                // A recorded order is an answer, though nothing has moved since it came back.
-                const TExamineQuestion* record = CurrentRecord();
-                verdict = modified_ || (record && !record->Given.empty()) ? kVerdictWrong
-                                                                          : kVerdictNoAnswer;
-            } else {
-                verdict = currentQuestion_->Answers().CountChecked() > 0 ? kVerdictWrong
-                                                                         : kVerdictNoAnswer;
-            }
-        }
-        SetVerdict(verdict);
-    } else if (mode_ == kWindowModeReview) {
-        std::uint8_t verdict = kVerdictNoAnswer;
-        if (const TExamineQuestion* recorded = CurrentRecord()) {
-            if (recorded->Right) {
-                verdict = kVerdictRight;
-            } else if (!recorded->Given.empty()) {
-                verdict = kVerdictWrong;
-            }
-        }
-        SetVerdict(verdict);
+    if (Mode() == WindowMode::Preparation || Mode() == WindowMode::Review) {
+        SetVerdict(examination_->Judge(currentQuestion_, touched_, modified_));
     }
-}
-
-const TExamineQuestion* TfmQuestion::CurrentRecord() const {
-    const int record =
-        currentQuestion_ && study_ ? study_->Questions().IndexOfQuestion(*currentQuestion_) : -1;
-    return record >= 0 ? &study_->Questions().Items(record) : nullptr;
 }
 
 void TfmQuestion::SetVerdict(std::uint8_t verdict) {
@@ -591,73 +347,30 @@ void TfmQuestion::SetVerdictPicture(int picture) {
     lblVerdictPicture_->setPixmap(verdictPicture(static_cast<kvalor::VerdictPicture>(picture)));
 }
 
-void TfmQuestion::StudyStateChanged(const TStudy& study) {
-    if (mode_ != kWindowModeReview) {
+void TfmQuestion::StudyStateChanged() {
+    const TStudy* study = Study();
+    if (study && Mode() != WindowMode::Review) {
         SetVerdictPicture(static_cast<int>(kvalor::VerdictPicture::StateMessage));
         setTextColour(*lblVerdict_, kNavyText);
-        if (study.State() == kStudyFinished) {
+        if (study->State() == kStudyFinished) {
             lblVerdict_->setText(QStringLiteral("проверка завершена"));
-        } else if (study.State() == kStudyTimeIsUp) {
+        } else if (study->State() == kStudyTimeIsUp) {
             lblVerdict_->setText(QStringLiteral("время истекло"));
         }
     }
     UpdateActions();
 }
 
-void TfmQuestion::RecordAnswer() {
-    if (!Examining() || !currentQuestion_ || !study_) {
-        return;
-    }
-    const TAnswers& answers = currentQuestion_->Answers();
-    std::vector<std::int32_t> given;
-    if (currentQuestion_->QuestionType() == kSequence) {
-        // For each answer in the author's order, the place the applicant put it in.
-        const TAnswers& shown = *answers.Presentation();
-        for (int i = 0; i < answers.Count(); ++i) {
-            given.push_back(shown.IndexOf(answers.AnswerAt(i)));
-        }
-    } else {
-        for (const int index : answers.CheckedIndexes()) {
-            given.push_back(index);
-        }
-    }
-    study_->SetAnswers(*currentQuestion_, std::move(given));
-}
-
 void TfmQuestion::Start() {
-    setWindowTitle(modeCaption(mode_));
-    if (mode_ != kWindowModeEditing) {
-        countdownStart_ = appClock().now();
-        touched_ = mode_ == kWindowModeReview;
-        if (Examining()) {
-            // Started before the first tick, so that a tick which finds the time up stops it.
-            tmCountdown_->start();
-            CountdownTick();
-        } else {
-            tmCountdown_->stop();
-        }
+    const WindowMode mode = Mode();
+    setWindowTitle(modeCaption(mode));
+    if (mode != WindowMode::Editing) {
+        touched_ = mode == WindowMode::Review;
+        examination_->Start();
     } else if (editor_) {
         editor_->Started();
     }
     UpdateActions();
-}
-
-void TfmQuestion::CountdownTick() {
-    if (!study_) {
-        tmCountdown_->stop();
-        return;
-    }
-    // Full date-times: an examination that runs past midnight keeps its time.
-    const qint64 elapsed = countdownStart_.secsTo(appClock().now());
-    const qint64 remaining = static_cast<qint64>(timeAllowance_) * 60 - elapsed;
-    if (remaining > 0) {
-        ShowRemaining(remaining);
-        return;
-    }
-    if (closeQuestionOpen_) {
-        return;
-    }
-    TimeIsUp();
 }
 
 void TfmQuestion::ShowRemaining(qint64 seconds) {
@@ -667,16 +380,9 @@ void TfmQuestion::ShowRemaining(qint64 seconds) {
 }
 
 void TfmQuestion::TimeIsUp() {
-    tmCountdown_->stop();
-    // The marks made on the question since it was shown are not recorded. Left before the
-    // state changes, so that "время истекло" is what stays on screen.
-    ShowQuestion(nullptr);
-    study_->SetMinutesUsed(study_->MinutesUsed() + timeAllowance_);
-    study_->SetState(kStudyTimeIsUp);
     lblCountdown_->setText(QStringLiteral("0:0:0"));
     setTextColour(*lblCountdown_, kRedText);
     UpdateActions();
-    timeAllowance_ = 0;
     const auto answer =
         prompts().ask(QStringLiteral("Время истекло. Завершить работу ?"), kCaption,
                       QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
@@ -704,32 +410,14 @@ void TfmQuestion::ExtendTime() {
     }
     const auto extra = prompts().inputBox(QStringLiteral("Продление времени теста"),
                                           QStringLiteral("Дополнительное время (мин)"),
-                                          QString::number(timeAllowance_));
+                                          QString::number(examination_->TimeAllowance()));
     if (!extra) {
         CloseIfShowing();
         return;
     }
     bool isNumber = false;
     const int minutes = extra->trimmed().toInt(&isNumber);
-    timeAllowance_ = isNumber ? minutes : 0;
-
-    // Back to work before the question is shown, so that its verdict is judged as usual.
-    study_->SetState(kStudyInProgress);
-    TQuestion* resume = nullptr;
-    for (const TExamineQuestion* record : study_->SelectQuestions(kNotAnswered)) {
-        if (record->Question) {
-            resume = record->Question;
-            break;
-        }
-    }
-    for (int i = 0; !resume && i < study_->Questions().Count(); ++i) {
-        resume = study_->Questions().Items(i).Question;
-    }
-    ShowQuestion(resume);
-
-    countdownStart_ = appClock().now();
-    tmCountdown_->start();
-    CountdownTick();
+    examination_->Extend(isNumber ? minutes : 0);
 }
 
 void TfmQuestion::CloseIfShowing() {
@@ -744,70 +432,51 @@ void TfmQuestion::done(int result) {
             ResumeAfterRefusedClose();
             return;
         }
-        // However the window is closed, a graded run ends as "Завершить" ends it: the answer on
-        // screen counts. (A preparation given up stays in progress, to be discarded.)
-        if (mode_ == kWindowModeTesting && study_ && study_->State() == kStudyInProgress) {
-            FinishStudy();
-        }
+        examination_->FinishOnClose(currentQuestion_);
     }
     FormClose();
     QDialog::done(result);
 }
 
 bool TfmQuestion::CloseQuery() {
-    if (mode_ == kWindowModeEditing) {
+    if (Mode() == WindowMode::Editing) {
         return !editor_ || editor_->CloseQuery();
     }
-    if (!Examining()) {
+    if (!examination_->Examining()) {
         return true;
     }
+    const TStudy* study = Study();
     const bool discarded =
-        mode_ == kWindowModePreparation && study_ && study_->State() == kStudyInProgress;
+        Mode() == WindowMode::Preparation && study && study->State() == kStudyInProgress;
     const QString text =
         discarded ? QStringLiteral("Результаты теста не будут сохранены.\nЗавершить тестирование?")
                   : QStringLiteral("Завершить тестирование?");
-    closeQuestionOpen_ = true;
+    // While the confirmation is open the countdown runs on, but an expiry waits for the
+    // answer: the two prompts must not nest.
+    examination_->HoldExpiry(true);
     // Enter pressed by habit must not end the examination.
     const bool confirmed = confirmDestructive(text, kCaption, QMessageBox::Warning);
-    closeQuestionOpen_ = false;
+    examination_->HoldExpiry(false);
     return confirmed;
 }
 
 void TfmQuestion::ResumeAfterRefusedClose() {
-    if (study_) {
-        study_->SetState(kStudyInProgress);
-    }
+    examination_->Resume();
     ShowVerdict();
-    // From the same start: the time spent in the dialogs counts.
-    tmCountdown_->start();
     UpdateActions();
 }
 
 void TfmQuestion::FormClose() {
     ShowQuestion(nullptr);
     SetVerdictPicture(0);
-    tmCountdown_->stop();
     SetQuestionList(nullptr);
-    if (study_ && study_->State() == kStudyInProgress && mode_ == kWindowModeTesting) {
-        study_->SetState(kStudyFinished);
-    }
-    // A preparation left in progress stays so: the caller discards it.
+    examination_->Close();
     SetStudy(nullptr);
 }
 
 void TfmQuestion::actFinishExecute() {
-    if (study_ && study_->State() != kStudyFinished && Examining()) {
-        FinishStudy();
-    }
+    examination_->Finish(currentQuestion_);
     accept();
-}
-
-void TfmQuestion::FinishStudy() {
-    tmCountdown_->stop();
-    RecordAnswer();
-    const qint64 minutes = countdownStart_.secsTo(appClock().now()) / 60;
-    study_->SetMinutesUsed(study_->MinutesUsed() + static_cast<std::int32_t>(minutes));
-    study_->SetState(kStudyFinished);
 }
 
 void TfmQuestion::actNextExecute() {
@@ -823,19 +492,20 @@ void TfmQuestion::actPreviousExecute() {
 }
 
 void TfmQuestion::Page(TQuestion* target) {
-    RecordAnswer();
-    touched_ = mode_ == kWindowModeReview;
+    examination_->RecordAnswer(currentQuestion_);
+    touched_ = Mode() == WindowMode::Review;
     SetVerdict(kVerdictNoAnswer);
     ShowQuestion(target);
-    if (mode_ == kWindowModePreparation || mode_ == kWindowModeReview) {
+    if (Mode() == WindowMode::Preparation || Mode() == WindowMode::Review) {
         ShowVerdict();
     }
 }
 
 void TfmQuestion::UpdateActions() {
-    const bool examination = mode_ != kWindowModeEditing && study_;
+    const TStudy* study = Study();
+    const bool examination = Mode() != WindowMode::Editing && study;
     const bool paging = examination &&
-                        (study_->State() != kStudyTimeIsUp || mode_ == kWindowModeReview) &&
+                        (study->State() != kStudyTimeIsUp || Mode() == WindowMode::Review) &&
                         currentQuestion_ && questionList_;
     actNext_->setEnabled(paging && !IsLastEntry(*questionList_, currentQuestion_));
     actPrevious_->setEnabled(paging && !IsFirstEntry(*questionList_, currentQuestion_));
@@ -845,68 +515,11 @@ void TfmQuestion::UpdateActions() {
     }
 }
 
-void TfmQuestion::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    guarded([this] {
-        const int size = kvalorRoot().FontSize();
-        if (size > 0 && FontSizeDiffers(lblQuestion_, size)) {
-            ApplyFontSize(this, size);
-            EnlargeTexts();
-            if (editor_) {
-                editor_->ArrangeButtons();
-            }
-            const double scale =
-                std::max(1.0, static_cast<double>(size) / QApplication::font().pointSize());
-            QSize wanted = kDefaultSize * scale;
-            if (const QScreen* display = screen()) {
-                wanted = wanted.boundedTo(display->availableGeometry().size());
-            }
-            resize(wanted);
-        }
-        PlaceOnScreen();
-    });
-}
-
-void TfmQuestion::PlaceOnScreen() {
-    const QScreen* display = screen();
-    if (!display) {
-        return;
-    }
-    // A larger font makes a larger window: it must still lie wholly on the screen, or
-    // "Завершить" and the paging buttons would be out of reach.
-    const QRect area = display->availableGeometry();
-    const QSize decoration = frameGeometry().size() - size();
-    // At a large font the three answer types side by side would be wider than the screen.
-    if (auto* types = qobject_cast<QBoxLayout*>(gbAnswerType_->layout())) {
-        const auto arrange = [this, types](QBoxLayout::Direction direction) {
-            types->setDirection(direction);
-            // The window's layouts keep the box's last size until told, the nested ones too.
-            gbAnswerType_->updateGeometry();
-            layout()->invalidate();
-            layout()->activate();
-        };
-        arrange(QBoxLayout::LeftToRight);
-        if (layout()->totalMinimumSize().width() > area.width() - decoration.width()) {
-            arrange(QBoxLayout::TopToBottom);
-        }
-    }
-    resize(size().boundedTo(area.size() - decoration).expandedTo(minimumSizeHint()));
-    // Over the main window, wherever that has been moved since the last time.
-    QRect placed(QPoint(), frameGeometry().size());
-    const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
-    placed.moveCenter(owner && owner->isVisible() ? owner->frameGeometry().center()
-                                                  : area.center());
-    const int left = std::clamp(placed.left(), area.left(),
-                                std::max(area.left(), area.right() + 1 - placed.width()));
-    const int top = std::clamp(placed.top(), area.top(),
-                               std::max(area.top(), area.bottom() + 1 - placed.height()));
-    move(left, top);
-}
-
 void TfmQuestion::keyPressEvent(QKeyEvent* event) {
     // Questions must not leave the examination through the clipboard, and Escape pressed by
     // habit must not end it: only "Завершить", the close button and the time end it.
-    if (Examining() && (event->matches(QKeySequence::Copy) || event->key() == Qt::Key_Escape)) {
+    if (examination_->Examining() &&
+        (event->matches(QKeySequence::Copy) || event->key() == Qt::Key_Escape)) {
         event->accept();
         return;
     }
@@ -914,7 +527,7 @@ void TfmQuestion::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TfmQuestion::eventFilter(QObject* watched, QEvent* event) {
-    if (mode_ != kWindowModeEditing && qobject_cast<QWidget*>(watched) != nullptr) {
+    if (Mode() != WindowMode::Editing && qobject_cast<QWidget*>(watched) != nullptr) {
         switch (event->type()) {
             case QEvent::MouseButtonPress:
             case QEvent::MouseButtonDblClick:

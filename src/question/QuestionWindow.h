@@ -5,24 +5,23 @@
 #include <memory>
 #include <vector>
 
-#include <QDateTime>
 #include <QDialog>
 
 #include "question/EditingMode.h"
+#include "question/Examination.h"
+#include "question/WindowMode.h"
 
 class QAction;
 class QButtonGroup;
 class QGroupBox;
 class QLabel;
 class QTextEdit;
-class QTimer;
 class QVBoxLayout;
 
 namespace kvalor {
 
 class TAnswer;
 class TAnswers;
-struct TExamineQuestion;
 class TExaminerCollection;
 class TfmAuthorization;
 class TfmKvalor;
@@ -30,27 +29,17 @@ class TfrAnswer;
 class TQuestion;
 class TStudy;
 
-// Window modes of the question window; the caption is the mode's name.
-inline constexpr std::uint8_t kWindowModeEditing = 0;  // "Редактирование тестов"
-inline constexpr std::uint8_t kWindowModePreparation = 1;  // "Проверка"
-inline constexpr std::uint8_t kWindowModeTesting = 2;      // "Тестирование"
-inline constexpr std::uint8_t kWindowModeReview = 3;  // "Просмотр результатов"
-
-// Verdicts on the question shown.
-inline constexpr std::uint8_t kVerdictNoAnswer = 0;
-inline constexpr std::uint8_t kVerdictRight = 1;
-inline constexpr std::uint8_t kVerdictWrong = 2;
-
 // The question window: one question at a time with its answer variants. During an examination
 // (preparation and testing) the applicant pages through the drawn questions, marks or reorders
 // answers, and every answer is recorded into the study while a countdown runs; preparation
-// judges the answer on screen at once. Review shows a finished study's recorded answers.
+// judges the answer on screen at once. Review shows a finished study's recorded answers. The
+// clock and the recording belong to the examination object (TExamination) the window observes.
 // The editing mode, plugged in by the tests tree, shows the test as a tree and edits its
 // questions.
 //
 // Callers prepare it in this order, then show it modally through prompts().runModal:
 //
-//     window.SetMode(kWindowModeTesting);
+//     window.SetMode(WindowMode::Testing);
 //     window.SetQuestionList(&questions);   // a view, e.g. TQuestions(..., Ownership::View)
 //     window.SetStudy(&study);
 //     window.SetTimeAllowance(test.Duration());
@@ -73,18 +62,17 @@ public:
     explicit TfmQuestion(TfmAuthorization& login, QWidget* parent = nullptr);
     ~TfmQuestion() override;
 
-    std::uint8_t Mode() const { return mode_; }
+    WindowMode Mode() const;
     // Arranges the panels for the mode; in any case resets the verdict and the time allowance.
-    void SetMode(std::uint8_t mode);
+    void SetMode(WindowMode mode);
     TExaminerCollection* QuestionList() const { return questionList_; }
     // Leaves the current question.
     void SetQuestionList(TExaminerCollection* list);
-    TStudy* Study() const { return study_; }
+    TStudy* Study() const;
     // Follows the study's state; in preparation and testing its MinutesUsed start at 0.
     void SetStudy(TStudy* study);
     // Minutes of the countdown.
-    int TimeAllowance() const { return timeAllowance_; }
-    void SetTimeAllowance(int minutes) { timeAllowance_ = minutes; }
+    void SetTimeAllowance(int minutes);
 
     TQuestion* CurrentQuestion() const { return currentQuestion_; }
     // Shows the question (nullptr: none) with its recorded answer. Raises "Не задан список
@@ -94,36 +82,13 @@ public:
     // (which may find the time already up).
     void Start();
 
-    // Hands the marks or the order of the current question to the study (preparation and
-    // testing only).
-    void RecordAnswer();
-    // One countdown tick: the remaining time from the clock, or the expiry with its prompts.
-    void CountdownTick();
-    // Enables paging and finishing from the mode, the study and the question shown.
-    void UpdateActions();
-
     std::uint8_t Verdict() const { return verdict_; }
-    bool Touched() const { return touched_; }
-    bool Modified() const { return modified_; }
-    const QDateTime& CountdownStart() const { return countdownStart_; }
-    const std::vector<TfrAnswer*>& Frames() const { return frames_; }
-
-    QAction* actFinish() const { return actFinish_; }
-    QAction* actPrevious() const { return actPrevious_; }
-    QAction* actNext() const { return actNext_; }
-    QTimer* tmCountdown() const { return tmCountdown_; }
-    QWidget* pnLeft() const { return pnLeft_; }
-    QWidget* pnBottom() const { return pnBottom_; }
-    QWidget* pnEditing() const { return pnEditing_; }
-    QWidget* pnDontMix() const { return pnDontMix_; }
-    QLabel* lblQuestionNo() const { return lblQuestionNo_; }
-    QLabel* lblClockPicture() const { return lblClockPicture_; }
-    QLabel* lblCountdown() const { return lblCountdown_; }
-    QLabel* lblVerdictPicture() const { return lblVerdictPicture_; }
-    QLabel* lblVerdict() const { return lblVerdict_; }
     // Index of the picture beside the verdict (0 to 3).
     int VerdictPicture() const { return verdictPicture_; }
-    QLabel* lblQuestion() const { return lblQuestion_; }
+    bool Modified() const { return modified_; }
+    const std::vector<TfrAnswer*>& Frames() const { return frames_; }
+    QWidget* pnEditing() const { return pnEditing_; }
+    QWidget* pnDontMix() const { return pnDontMix_; }
     QTextEdit* edQuestion() const { return edQuestion_; }
     QGroupBox* gbAnswerType() const { return gbAnswerType_; }
     QButtonGroup* bgAnswerType() const { return bgAnswerType_; }
@@ -152,7 +117,8 @@ private:
     void ArrangePanels();
     // Centred on the main window and wholly on the screen.
     void PlaceOnScreen();
-    bool Examining() const;
+    // Enables paging and finishing from the mode, the study and the question shown.
+    void UpdateActions();
 
     void LeaveQuestion();
     void ProtectText(QTextEdit& text);
@@ -160,11 +126,9 @@ private:
     void FrameMoved(TfrAnswer* frame, int direction);
 
     void ShowVerdict();
-    // The record of the question shown in the study, or nullptr.
-    const TExamineQuestion* CurrentRecord() const;
     void SetVerdict(std::uint8_t verdict);
     void SetVerdictPicture(int picture);
-    void StudyStateChanged(const TStudy& study);
+    void StudyStateChanged();
 
     void ShowRemaining(qint64 seconds);
     void TimeIsUp();
@@ -175,32 +139,23 @@ private:
     void FormClose();
 
     void actFinishExecute();
-    // Records the answer on screen, adds the minutes used and sets the study finished.
-    void FinishStudy();
     void actNextExecute();
     void actPreviousExecute();
     void Page(TQuestion* target);
 
     TfmAuthorization& login_;
-    std::uint8_t mode_ = kWindowModeEditing;
+    TExamination* examination_;
     TExaminerCollection* questionList_ = nullptr;
-    TStudy* study_ = nullptr;
     TQuestion* currentQuestion_ = nullptr;
-    int timeAllowance_ = 0;
-    QDateTime countdownStart_;
     std::uint8_t verdict_ = kVerdictNoAnswer;
     int verdictPicture_ = 0;
     bool touched_ = false;
     bool modified_ = false;
-    // While the close confirmation is open the countdown runs on, but an expiry waits for
-    // the answer: the two prompts must not nest.
-    bool closeQuestionOpen_ = false;
     std::vector<TfrAnswer*> frames_;
 
     QAction* actFinish_;
     QAction* actPrevious_;
     QAction* actNext_;
-    QTimer* tmCountdown_;
     QWidget* pnEditing_ = nullptr;
     QWidget* pnLeft_ = nullptr;
     QWidget* pnBottom_ = nullptr;

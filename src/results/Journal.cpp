@@ -645,7 +645,7 @@ void TfmJournal::actViewAsStudyExecute() {
         }
     }
     TfmQuestion& window = questionWindow(mainWindow_);
-    window.SetMode(kWindowModeReview);
+    window.SetMode(WindowMode::Review);
     QuestionWindowRun run(window, study, kept);
     run.Prepare(0);
     prompts().runModal(window);

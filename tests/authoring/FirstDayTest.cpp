@@ -239,12 +239,12 @@ TEST_F(FirstDayTest, WriteTestsRestartAndTakeTheComplexOne) {
     chooseLine(setup->cbTestList(), "Контрольная");
     chooseLine(setup->cbCompetitor(), "Преподаватель");
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
-        EXPECT_EQ(exam.lblQuestionNo()->text(), "Вопрос 1 из 2");
-        EXPECT_EQ(exam.lblCountdown()->text(), "0:30:0");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 2");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblCountdown")->text(), "0:30:0");
         answerRightly(exam);
-        trigger(exam.actNext());
+        trigger(exam.findChild<QAction*>("actNext"));
         answerRightly(exam);
-        trigger(exam.actFinish());
+        finishExam(exam);
     });
     prompts_.expectAsk("Завершить тестирование?", QMessageBox::Yes);
     trigger(setup->actRun());

@@ -110,7 +110,7 @@ TEST_F(ExamTest, ImportedGiftTestScoresAsTheKeysOfTheFileSay) {
     // Made after the study and the list, so that it lets go of them first.
     TfmAuthorization login;
     TfmQuestion window(login);
-    window.SetMode(kWindowModeTesting);
+    window.SetMode(WindowMode::Testing);
     window.SetQuestionList(view.get());
     window.SetStudy(study.get());
     window.SetTimeAllowance(test->Duration());
@@ -148,11 +148,11 @@ TEST_F(ExamTest, ImportedGiftTestScoresAsTheKeysOfTheFileSay) {
         }
         wrongOnPurpose += spoil ? 1 : 0;
         if (page < 199) {
-            trigger(window.actNext());
+            trigger(window.findChild<QAction*>("actNext"));
         }
     }
     EXPECT_EQ(seen.size(), 200);
-    trigger(window.actFinish());
+    finishExam(window);
     ASSERT_EQ(study->State(), kStudyFinished);
 
     study->Score();

@@ -42,7 +42,7 @@ protected:
 
     // Opens the editor on the question, as the tests tree does.
     void edit(TQuestion* question) {
-        window().SetMode(kWindowModeEditing);
+        window().SetMode(WindowMode::Editing);
         window().SetQuestionList(test_);
         window().ShowQuestion(question);
         window().Start();
@@ -79,7 +79,7 @@ TEST_F(QuestionEditorTest, ShowsTheTestAndTheKey) {
     edit(multiple_);
     EXPECT_EQ(window().windowTitle(), "Редактирование тестов");
     EXPECT_TRUE(window().pnEditing()->isVisibleTo(&window()));
-    EXPECT_FALSE(window().pnLeft()->isVisibleTo(&window()));
+    EXPECT_FALSE(window().findChild<QWidget*>("pnLeft")->isVisibleTo(&window()));
     EXPECT_FALSE(window().edQuestion()->isReadOnly());
     EXPECT_EQ(childTexts(editor().tvQuestions(), nullptr), QStringList{"Физика"});
     EXPECT_EQ(childTexts(editor().tvQuestions(), group_),

@@ -277,7 +277,7 @@ TEST_F(TestsExchangeTest, QuestionEditorCopiesQuestionsOnlyAndPastesAfterTheCurr
     }
     chemistry_->Renumber();
     TfmQuestion& editorWindow = question();
-    editorWindow.SetMode(kWindowModeEditing);
+    editorWindow.SetMode(WindowMode::Editing);
     editorWindow.SetQuestionList(chemistry_);
     editorWindow.ShowQuestion(m[2]);
     editorWindow.Start();

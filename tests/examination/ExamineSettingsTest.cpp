@@ -23,6 +23,7 @@
 #include "examination/ExamineSettings.h"
 #include "question/AnswerFrame.h"
 #include "question/ExamTestData.h"
+#include "question/Examination.h"
 #include "question/QuestionWindow.h"
 #include "question/QuestionWindowSupport.h"
 #include "results/ResultsView.h"
@@ -146,17 +147,17 @@ TEST_F(ExamineSettingsTest, TestingRunFromLoginToJournal) {
     });
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
         EXPECT_EQ(exam.windowTitle(), "Тестирование");
-        EXPECT_EQ(exam.lblQuestionNo()->text(), "Вопрос 1 из 4");
-        EXPECT_EQ(exam.lblCountdown()->text(), "0:10:0");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 4");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblCountdown")->text(), "0:10:0");
         click(frame(exam, 1)->btnUpper());  // "4": right
-        trigger(exam.actNext());
+        trigger(exam.findChild<QAction*>("actNext"));
         click(frame(exam, 0)->btnUpper());  // "1" alone: wrong
-        trigger(exam.actNext());
+        trigger(exam.findChild<QAction*>("actNext"));
         click(frame(exam, 0)->btnLower());  // moved away and back: right
         click(frame(exam, 1)->btnUpper());
-        trigger(exam.actNext());
-        EXPECT_FALSE(exam.actNext()->isEnabled());
-        trigger(exam.actFinish());  // "3+3" left out
+        trigger(exam.findChild<QAction*>("actNext"));
+        EXPECT_FALSE(exam.findChild<QAction*>("actNext")->isEnabled());
+        finishExam(exam);  // "3+3" left out
     });
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
     trigger(window.actRun());
@@ -228,20 +229,20 @@ TEST_F(ExamineSettingsTest, PreparationRunClosedUnfinishedLeavesNoTrace) {
 
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
         EXPECT_EQ(exam.windowTitle(), "Проверка");
-        EXPECT_EQ(exam.lblQuestionNo()->text(), "Вопрос 1 из 4");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 4");
         EXPECT_EQ(exam.edQuestion()->toPlainText(), "1+1");
-        EXPECT_EQ(exam.lblVerdict()->text(), "нет ответа");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblVerdict")->text(), "нет ответа");
         click(frame(exam, 0)->btnUpper());
-        EXPECT_EQ(exam.lblVerdict()->text(), "неверно");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblVerdict")->text(), "неверно");
         click(frame(exam, 1)->btnUpper());
-        EXPECT_EQ(exam.lblVerdict()->text(), "верно");
-        trigger(exam.actNext());
-        trigger(exam.actNext());
+        EXPECT_EQ(exam.findChild<QLabel*>("lblVerdict")->text(), "верно");
+        trigger(exam.findChild<QAction*>("actNext"));
+        trigger(exam.findChild<QAction*>("actNext"));
         EXPECT_EQ(exam.edQuestion()->toPlainText(), "Больше двух");
         click(frame(exam, 1)->btnUpper());
-        EXPECT_EQ(exam.lblVerdict()->text(), "неверно");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblVerdict")->text(), "неверно");
         click(frame(exam, 2)->btnUpper());
-        EXPECT_EQ(exam.lblVerdict()->text(), "верно");
+        EXPECT_EQ(exam.findChild<QLabel*>("lblVerdict")->text(), "верно");
         exam.close();
     });
     prompts_.expectAsk("Результаты теста не будут сохранены.\nЗавершить тестирование?",
@@ -335,8 +336,8 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
 
     prompts_.expectInputBox("Укажите количество вопросов", "5").prompt("Количество").value("");
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
-        EXPECT_EQ(exam.lblQuestionNo()->text(), "Вопрос 1 из 5");
-        trigger(exam.actFinish());
+        EXPECT_EQ(exam.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 5");
+        finishExam(exam);
     });
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
     trigger(window.actRun());
@@ -344,7 +345,7 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
     EXPECT_EQ(kvalorRoot().Studies().StudyAt(0).Questions().Count(), 5);
 
     // Not a number: nothing is started, the question window is not touched.
-    question().SetMode(kWindowModeReview);
+    question().SetMode(WindowMode::Review);
     prompts_.expectInputBox("Укажите количество вопросов", "пять");
     prompts_.expectError("'пять' не является целым числом.");
     trigger(window.actRun());
@@ -353,14 +354,14 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
     trigger(window.actRun());
     EXPECT_TRUE(prompts_.finished());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 1);
-    EXPECT_EQ(question().Mode(), kWindowModeReview);
+    EXPECT_EQ(question().Mode(), WindowMode::Review);
     EXPECT_NE(window.LastStudy(), nullptr);
 
     // A count above the test's gives all of it.
     prompts_.expectInputBox("Укажите количество вопросов", "50");
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
-        EXPECT_EQ(exam.lblQuestionNo()->text(), "Вопрос 1 из 12");
-        trigger(exam.actFinish());
+        EXPECT_EQ(exam.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 12");
+        finishExam(exam);
     });
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
     trigger(window.actRun());
@@ -427,14 +428,14 @@ TEST_F(ExamineSettingsTest, ReviewByCategory) {
     choose(window, true, "Арифметика", "Андреев");
     prompts_.expectModal<TfmQuestion>([this](TfmQuestion& exam) {
         click(frame(exam, 1)->btnUpper());  // right
-        trigger(exam.actNext());
+        trigger(exam.findChild<QAction*>("actNext"));
         click(frame(exam, 1)->btnUpper());  // "2" alone: wrong
-        trigger(exam.actNext());
+        trigger(exam.findChild<QAction*>("actNext"));
         click(frame(exam, 0)->btnLower());  // wrong order
-        trigger(exam.actNext());
+        trigger(exam.findChild<QAction*>("actNext"));
         click(frame(exam, 1)->btnUpper());  // marked, but the time is up before it is recorded
         clock_.advance(10 * 60);
-        exam.CountdownTick();
+        exam.findChild<TExamination*>("examination")->Tick();
     });
     prompts_.expectAsk("Время истекло. Завершить работу ?", QMessageBox::Yes);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
@@ -448,43 +449,43 @@ TEST_F(ExamineSettingsTest, ReviewByCategory) {
         EXPECT_EQ(review.windowTitle(), "Просмотр результатов");
         // The answers cannot be reviewed twice at once.
         EXPECT_FALSE(window.actAllAnswers()->isEnabled());
-        EXPECT_EQ(review.lblQuestionNo()->text(), "Вопрос 1 из 2");
-        EXPECT_EQ(review.lblQuestion()->text(), "Текст вопроса № 2");
-        EXPECT_EQ(review.lblVerdict()->text(), "неверно");
-        EXPECT_EQ(textColour(*review.lblVerdict()), kMaroonText);
+        EXPECT_EQ(review.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 2");
+        EXPECT_EQ(review.findChild<QLabel*>("lblQuestion")->text(), "Текст вопроса № 2");
+        EXPECT_EQ(review.findChild<QLabel*>("lblVerdict")->text(), "неверно");
+        EXPECT_EQ(textColour(*review.findChild<QLabel*>("lblVerdict")), kMaroonText);
         EXPECT_EQ(frame(review, 1)->UpperPicture(), AnswerButtonPicture::CheckOn);
         click(frame(review, 3)->btnUpper());
         EXPECT_EQ(frame(review, 3)->UpperPicture(), AnswerButtonPicture::CheckOff);
-        EXPECT_FALSE(review.actPrevious()->isEnabled());
-        trigger(review.actNext());
-        EXPECT_EQ(review.lblQuestionNo()->text(), "Вопрос 2 из 2");
-        EXPECT_EQ(review.lblQuestion()->text(), "Текст вопроса № 3");
-        EXPECT_EQ(review.lblVerdict()->text(), "неверно");
-        EXPECT_FALSE(review.actNext()->isEnabled());
-        trigger(review.actFinish());
+        EXPECT_FALSE(review.findChild<QAction*>("actPrevious")->isEnabled());
+        trigger(review.findChild<QAction*>("actNext"));
+        EXPECT_EQ(review.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 2 из 2");
+        EXPECT_EQ(review.findChild<QLabel*>("lblQuestion")->text(), "Текст вопроса № 3");
+        EXPECT_EQ(review.findChild<QLabel*>("lblVerdict")->text(), "неверно");
+        EXPECT_FALSE(review.findChild<QAction*>("actNext")->isEnabled());
+        finishExam(review);
     });
     trigger(window.actInvalidAnswers());
 
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
-        EXPECT_EQ(review.lblQuestion()->text(), "Текст вопроса № 1");
-        EXPECT_EQ(review.lblVerdict()->text(), "верно");
-        EXPECT_EQ(textColour(*review.lblVerdict()), kGreenText);
+        EXPECT_EQ(review.findChild<QLabel*>("lblQuestion")->text(), "Текст вопроса № 1");
+        EXPECT_EQ(review.findChild<QLabel*>("lblVerdict")->text(), "верно");
+        EXPECT_EQ(textColour(*review.findChild<QLabel*>("lblVerdict")), kGreenText);
         review.close();
     });
     trigger(window.actValidAnswers());
 
     // The mark left unrecorded on the last question is not shown as an answer.
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
-        EXPECT_EQ(review.lblQuestionNo()->text(), "Вопрос 1 из 1");
-        EXPECT_EQ(review.lblQuestion()->text(), "Текст вопроса № 4");
-        EXPECT_EQ(review.lblVerdict()->text(), "нет ответа");
+        EXPECT_EQ(review.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 1");
+        EXPECT_EQ(review.findChild<QLabel*>("lblQuestion")->text(), "Текст вопроса № 4");
+        EXPECT_EQ(review.findChild<QLabel*>("lblVerdict")->text(), "нет ответа");
         EXPECT_EQ(frame(review, 1)->UpperPicture(), AnswerButtonPicture::RadioOff);
         review.close();
     });
     trigger(window.actEmptyAnswers());
 
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
-        EXPECT_EQ(review.lblQuestionNo()->text(), "Вопрос 1 из 4");
+        EXPECT_EQ(review.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 4");
         review.close();
     });
     trigger(window.actAllAnswers());
@@ -506,9 +507,9 @@ TEST_F(ExamineSettingsTest, ResultTextsAndWhatResetsThem) {
     choose(window, true, "Два вопроса", "Андреев");
     const auto allRight = [](TfmQuestion& exam) {
         click(frame(exam, 1)->btnUpper());
-        trigger(exam.actNext());
+        trigger(exam.findChild<QAction*>("actNext"));
         click(frame(exam, 0)->btnUpper());
-        trigger(exam.actFinish());
+        finishExam(exam);
     };
     prompts_.expectModal<TfmQuestion>(allRight);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
@@ -555,13 +556,13 @@ TEST_F(ExamineSettingsTest, LoginRefusedStartsNothing) {
     addApplicant("Иванов", "секрет");
     TfmExamineSettings& window = openSetup(kRunModeTesting);
     choose(window, true, "Арифметика", "Иванов");
-    question().SetMode(kWindowModeReview);
+    question().SetMode(WindowMode::Review);
     prompts_.expectModal<TfmAuthorization>(QDialog::Rejected);
     trigger(window.actRun());
     EXPECT_TRUE(prompts_.finished());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 0);
     EXPECT_EQ(window.LastStudy(), nullptr);
-    EXPECT_EQ(question().Mode(), kWindowModeReview);
+    EXPECT_EQ(question().Mode(), WindowMode::Review);
 }
 
 TEST_F(ExamineSettingsTest, FontSizeFollowsTheSettings) {
@@ -596,7 +597,7 @@ TEST_F(ExamineSettingsTest, RestoredFromItsIconTheWindowKeepsItsState) {
     addApplicant("Андреев");
     TfmExamineSettings& window = openSetup(kRunModeTesting);
     choose(window, true, "Арифметика", "Андреев");
-    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) { trigger(exam.actFinish()); });
+    prompts_.expectModal<TfmQuestion>(finishExam);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
     trigger(window.actRun());
     expectResult(window, "не сдан (0 из 4)", kRedText, 2);
@@ -623,8 +624,7 @@ TEST_F(ExamineSettingsTest, StartedAndClosedFromTheKeyboard) {
     chooseLine(window.cbTestList(), "Арифметика");
     chooseLine(window.cbCompetitor(), "Андреев");
 
-    const auto finish = [](TfmQuestion& exam) { trigger(exam.actFinish()); };
-    prompts_.expectModal<TfmQuestion>(finish);
+    prompts_.expectModal<TfmQuestion>(finishExam);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
     pressKey(window.cbTestList(), Qt::Key_F9);
     EXPECT_EQ(kvalorRoot().Studies().Count(), 1);
@@ -636,7 +636,7 @@ TEST_F(ExamineSettingsTest, StartedAndClosedFromTheKeyboard) {
         pressKey(window.focusWidget(), Qt::Key_Tab);
     }
     ASSERT_EQ(window.focusWidget(), run);
-    prompts_.expectModal<TfmQuestion>(finish);
+    prompts_.expectModal<TfmQuestion>(finishExam);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
     pressKey(run, Qt::Key_Return);
     EXPECT_EQ(kvalorRoot().Studies().Count(), 2);
@@ -664,7 +664,7 @@ TEST_F(ExamineSettingsTest, WorksOnAPartialRoot) {
     addApplicant("Андреев");
     window.FormShow();
     choose(window, true, "Арифметика", "Андреев");
-    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) { trigger(exam.actFinish()); });
+    prompts_.expectModal<TfmQuestion>(finishExam);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
     trigger(window.actRun());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 1);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <QAction>
 #include <QComboBox>
 #include <QString>
 #include <QStringList>
@@ -99,6 +100,11 @@ inline QStringList linesOf(const QComboBox* list) {
         lines << list->itemText(i);
     }
     return lines;
+}
+
+// "Завершить" of the question window shown.
+inline void finishExam(QObject& window) {
+    trigger(window.findChild<QAction*>("actFinish"));
 }
 
 // Chooses the line with the arrow keys, which report the choice as the user's.

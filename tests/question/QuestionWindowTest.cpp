@@ -1,5 +1,3 @@
-#include <memory>
-
 #include <gtest/gtest.h>
 
 #include <QButtonGroup>
@@ -7,8 +5,6 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -16,14 +12,8 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "app/Authorization.h"
+#include "QuestionWindowTest.h"
 #include "question/AnswerFrame.h"
-#include "question/ExamTestData.h"
-#include "question/QuestionWindow.h"
-#include "question/QuestionWindowSupport.h"
-#include "support/FakeClock.h"
-#include "support/GuiTest.h"
-#include "support/ScriptedPrompts.h"
 #include "util/Error.h"
 
 namespace kvalor::examtest {
@@ -39,106 +29,33 @@ QStringList frameTexts(const TfmQuestion& window) {
     return texts;
 }
 
-bool shownIn(const QWidget* control, const QWidget& window) {
-    return control->isVisibleTo(&window);
-}
-
-class QuestionWindowTest : public ExamTest {
-protected:
-    void SetUp() override {
-        ExamTest::SetUp();
-        applicant_ = &addApplicant("Петров");
-    }
-
-    void TearDown() override {
-        // The window lets go of the questions before the data goes.
-        window_.hide();
-        window_.SetQuestionList(nullptr);
-        window_.SetStudy(nullptr);
-        processEvents();
-        ExamTest::TearDown();
-    }
-
-    // One question of each type: "2+2" (right: "4"), "Чётные" (right: "2" and "4"), and a
-    // sequence whose right order is the author's.
-    void makeTest(int minutes) {
-        test_ = &addTest(kGroupKindSimpleTest, "Арифметика", minutes);
-        single_ = &addQuestion(*test_, kSingleAnswer, "Сколько будет 2+2?", {"3", "4", "5"}, {1});
-        multiple_ = &addQuestion(*test_, kMultipleAnswers, "Какие числа чётные?",
-                                 {"1", "2", "3", "4"}, {1, 3});
-        sequence_ =
-            &addQuestion(*test_, kSequence, "Расположите по возрастанию", {"один", "два", "три"});
-    }
-
-    // Prepares and starts the window as the examination setup does.
-    void begin(std::uint8_t windowMode, int minutes) {
-        makeTest(minutes);
-        study_ = drawStudy(*applicant_, *test_,
-                           windowMode == kWindowModePreparation ? kModePreparation : kModeTesting);
-        view_ = questionView(*study_);
-        prepare(windowMode, *study_, minutes);
-    }
-
-    // Hands the questions and the study to the window, shows the first question and starts.
-    void prepare(std::uint8_t windowMode, TStudy& study, int minutes) {
-        window_.SetMode(windowMode);
-        window_.SetQuestionList(view_.get());
-        window_.SetStudy(&study);
-        window_.SetTimeAllowance(minutes);
-        window_.ShowQuestion(single_);
-        window_.Start();
-    }
-
-    TfrAnswer* frame(int index) { return window_.Frames().at(static_cast<std::size_t>(index)); }
-    const std::vector<std::int32_t>& given(const TQuestion* question) {
-        return study_->Questions().Items(study_->Questions().IndexOfQuestion(*question)).Given;
-    }
-    void expectVerdict(const QString& text, const QColor& colour, int picture) {
-        EXPECT_EQ(window_.lblVerdict()->text(), text);
-        EXPECT_EQ(textColour(*window_.lblVerdict()), colour);
-        EXPECT_EQ(window_.VerdictPicture(), picture);
-    }
-
-    FakeClock clock_;
-    ScriptedPrompts prompts_;
-    TCompetitor* applicant_ = nullptr;
-    TQuestions* test_ = nullptr;
-    TQuestion* single_ = nullptr;
-    TQuestion* multiple_ = nullptr;
-    TQuestion* sequence_ = nullptr;
-    std::unique_ptr<TStudy> study_;
-    std::unique_ptr<TQuestions> view_;
-    TfmAuthorization login_;
-    TfmQuestion window_{login_};
-};
-
 TEST_F(QuestionWindowTest, CountdownReadsWithoutLeadingZeros) {
-    begin(kWindowModeTesting, 30);
+    begin(WindowMode::Testing, 30);
     EXPECT_EQ(window_.windowTitle(), "Тестирование");
-    EXPECT_TRUE(window_.tmCountdown()->isActive());
-    EXPECT_EQ(window_.tmCountdown()->interval(), 1000);
-    EXPECT_EQ(window_.lblCountdown()->text(), "0:30:0");
-    EXPECT_EQ(textColour(*window_.lblCountdown()), kNavyText);
+    EXPECT_TRUE(window_.findChild<QTimer*>("tmCountdown")->isActive());
+    EXPECT_EQ(window_.findChild<QTimer*>("tmCountdown")->interval(), 1000);
+    EXPECT_EQ(label("lblCountdown")->text(), "0:30:0");
+    EXPECT_EQ(textColour(*label("lblCountdown")), kNavyText);
 
     clock_.advance(55);
-    window_.CountdownTick();
-    EXPECT_EQ(window_.lblCountdown()->text(), "0:29:5");
+    exam().Tick();
+    EXPECT_EQ(label("lblCountdown")->text(), "0:29:5");
     clock_.advance(6);
-    window_.CountdownTick();
-    EXPECT_EQ(window_.lblCountdown()->text(), "0:28:59");
+    exam().Tick();
+    EXPECT_EQ(label("lblCountdown")->text(), "0:28:59");
 
     window_.SetTimeAllowance(90);
-    window_.CountdownTick();
-    EXPECT_EQ(window_.lblCountdown()->text(), "1:28:59");
+    exam().Tick();
+    EXPECT_EQ(label("lblCountdown")->text(), "1:28:59");
     EXPECT_EQ(study_->State(), kStudyInProgress);
 }
 
 TEST_F(QuestionWindowTest, CountdownKeepsItsTimeAcrossMidnight) {
     clock_.set(QDateTime(QDate(2024, 3, 1), QTime(23, 59, 30)));
-    begin(kWindowModeTesting, 30);
+    begin(WindowMode::Testing, 30);
     clock_.advance(60);
-    window_.CountdownTick();
-    EXPECT_EQ(window_.lblCountdown()->text(), "0:29:0");
+    exam().Tick();
+    EXPECT_EQ(label("lblCountdown")->text(), "0:29:0");
 
     // Thirty minutes after the start, not a day later.
     clock_.set(QDateTime(QDate(2024, 3, 2), QTime(0, 29, 30)));
@@ -146,27 +63,27 @@ TEST_F(QuestionWindowTest, CountdownKeepsItsTimeAcrossMidnight) {
         .caption("Предупреждение")
         .icon(QMessageBox::Question)
         .buttons(QMessageBox::Yes | QMessageBox::No);
-    window_.CountdownTick();
+    exam().Tick();
     EXPECT_EQ(study_->State(), kStudyTimeIsUp);
     EXPECT_EQ(study_->MinutesUsed(), 30);
-    EXPECT_EQ(window_.lblCountdown()->text(), "0:0:0");
-    EXPECT_EQ(textColour(*window_.lblCountdown()), kRedText);
-    EXPECT_FALSE(window_.tmCountdown()->isActive());
-    EXPECT_EQ(window_.TimeAllowance(), 0);
+    EXPECT_EQ(label("lblCountdown")->text(), "0:0:0");
+    EXPECT_EQ(textColour(*label("lblCountdown")), kRedText);
+    EXPECT_FALSE(window_.findChild<QTimer*>("tmCountdown")->isActive());
+    EXPECT_EQ(exam().TimeAllowance(), 0);
     // The question is left, and the state is what the verdict panel tells.
     EXPECT_EQ(window_.CurrentQuestion(), nullptr);
     EXPECT_TRUE(window_.Frames().empty());
     EXPECT_EQ(window_.bgAnswerType()->checkedId(), -1);
-    EXPECT_EQ(window_.lblVerdict()->text(), "время истекло");
-    EXPECT_EQ(textColour(*window_.lblVerdict()), kNavyText);
-    EXPECT_TRUE(window_.actFinish()->isEnabled());
+    EXPECT_EQ(label("lblVerdict")->text(), "время истекло");
+    EXPECT_EQ(textColour(*label("lblVerdict")), kNavyText);
+    EXPECT_TRUE(action("actFinish")->isEnabled());
 }
 
 TEST_F(QuestionWindowTest, ExtensionRestartsAtTheFirstUnansweredQuestion) {
-    begin(kWindowModeTesting, 10);
+    begin(WindowMode::Testing, 10);
     click(frame(1)->btnUpper());  // "4"
-    trigger(window_.actNext());   // "2+2" recorded
-    trigger(window_.actNext());   // "Какие числа чётные?" recorded without a mark
+    trigger(action("actNext"));   // "2+2" recorded
+    trigger(action("actNext"));   // "Какие числа чётные?" recorded without a mark
     ASSERT_EQ(window_.CurrentQuestion(), sequence_);
     click(frame(0)->btnLower());  // moved, but never recorded
 
@@ -184,7 +101,7 @@ TEST_F(QuestionWindowTest, ExtensionRestartsAtTheFirstUnansweredQuestion) {
     prompts_.expectInputBox("Продление времени теста", "5")
         .prompt("Дополнительное время (мин)")
         .value("0");
-    window_.CountdownTick();
+    exam().Tick();
 
     EXPECT_TRUE(prompts_.finished());
     EXPECT_EQ(study_->State(), kStudyInProgress);
@@ -193,13 +110,13 @@ TEST_F(QuestionWindowTest, ExtensionRestartsAtTheFirstUnansweredQuestion) {
     EXPECT_TRUE(given(multiple_).empty());
     EXPECT_TRUE(given(sequence_).empty());
     EXPECT_EQ(window_.CurrentQuestion(), multiple_);
-    EXPECT_EQ(window_.lblQuestionNo()->text(), "Вопрос 2 из 3");
-    EXPECT_EQ(window_.lblCountdown()->text(), "0:5:0");
-    EXPECT_EQ(textColour(*window_.lblCountdown()), kNavyText);
-    EXPECT_EQ(window_.CountdownStart(), clock_.now());
-    EXPECT_TRUE(window_.tmCountdown()->isActive());
-    EXPECT_TRUE(window_.actNext()->isEnabled());
-    EXPECT_TRUE(window_.actPrevious()->isEnabled());
+    EXPECT_EQ(label("lblQuestionNo")->text(), "Вопрос 2 из 3");
+    EXPECT_EQ(label("lblCountdown")->text(), "0:5:0");
+    EXPECT_EQ(textColour(*label("lblCountdown")), kNavyText);
+    EXPECT_EQ(exam().CountdownStart(), clock_.now());
+    EXPECT_TRUE(window_.findChild<QTimer*>("tmCountdown")->isActive());
+    EXPECT_TRUE(action("actNext")->isEnabled());
+    EXPECT_TRUE(action("actPrevious")->isEnabled());
 
     // Words instead of minutes give none: the time is up again at once.
     clock_.advance(5 * 60);
@@ -210,7 +127,7 @@ TEST_F(QuestionWindowTest, ExtensionRestartsAtTheFirstUnansweredQuestion) {
     });
     prompts_.expectInputBox("Продление времени теста", "пять").value("0");
     prompts_.expectAsk(kTimeIsUp, QMessageBox::Yes);
-    window_.CountdownTick();
+    exam().Tick();
     EXPECT_TRUE(prompts_.finished());
     EXPECT_EQ(study_->State(), kStudyTimeIsUp);
     EXPECT_EQ(study_->MinutesUsed(), 15);
@@ -220,57 +137,57 @@ TEST_F(QuestionWindowTest, ExtensionRestartsAtTheFirstUnansweredQuestion) {
     study_->SetState(kStudyInProgress);
     prompts_.expectAsk(kTimeIsUp, QMessageBox::No);
     prompts_.expectModal<TfmAuthorization>(QDialog::Rejected);
-    window_.CountdownTick();
+    exam().Tick();
     EXPECT_EQ(study_->State(), kStudyTimeIsUp);
 }
 
 TEST_F(QuestionWindowTest, PagingStopsAtTheEndsAndKeepsTheAnswers) {
-    begin(kWindowModeTesting, 10);
-    EXPECT_EQ(window_.lblQuestionNo()->text(), "Вопрос 1 из 3");
-    EXPECT_FALSE(window_.actPrevious()->isEnabled());
-    EXPECT_TRUE(window_.actNext()->isEnabled());
+    begin(WindowMode::Testing, 10);
+    EXPECT_EQ(label("lblQuestionNo")->text(), "Вопрос 1 из 3");
+    EXPECT_FALSE(action("actPrevious")->isEnabled());
+    EXPECT_TRUE(action("actNext")->isEnabled());
 
     click(frame(2)->btnUpper());  // "5"
-    trigger(window_.actNext());
+    trigger(action("actNext"));
     EXPECT_EQ(given(single_), (std::vector<std::int32_t>{2}));
-    EXPECT_EQ(window_.lblQuestionNo()->text(), "Вопрос 2 из 3");
-    EXPECT_TRUE(window_.actPrevious()->isEnabled());
-    EXPECT_TRUE(window_.actNext()->isEnabled());
+    EXPECT_EQ(label("lblQuestionNo")->text(), "Вопрос 2 из 3");
+    EXPECT_TRUE(action("actPrevious")->isEnabled());
+    EXPECT_TRUE(action("actNext")->isEnabled());
 
     click(frame(1)->btnUpper());
     click(frame(2)->btnUpper());
-    trigger(window_.actNext());
+    trigger(action("actNext"));
     EXPECT_EQ(given(multiple_), (std::vector<std::int32_t>{1, 2}));
     EXPECT_EQ(window_.CurrentQuestion(), sequence_);
-    EXPECT_FALSE(window_.actNext()->isEnabled());
-    EXPECT_TRUE(window_.actPrevious()->isEnabled());
+    EXPECT_FALSE(action("actNext")->isEnabled());
+    EXPECT_TRUE(action("actPrevious")->isEnabled());
 
     // A sequence is recorded as its order: the place of each answer in the author's order.
     click(frame(0)->btnLower());
     EXPECT_EQ(frameTexts(window_), (QStringList{"два", "один", "три"}));
-    trigger(window_.actPrevious());
+    trigger(action("actPrevious"));
     EXPECT_EQ(given(sequence_), (std::vector<std::int32_t>{1, 0, 2}));
     EXPECT_EQ(frame(1)->UpperPicture(), AnswerButtonPicture::CheckOn);
     EXPECT_EQ(frame(2)->UpperPicture(), AnswerButtonPicture::CheckOn);
     EXPECT_EQ(frame(0)->UpperPicture(), AnswerButtonPicture::CheckOff);
-    trigger(window_.actPrevious());
+    trigger(action("actPrevious"));
     EXPECT_EQ(frame(2)->UpperPicture(), AnswerButtonPicture::RadioOn);
     EXPECT_EQ(frame(1)->UpperPicture(), AnswerButtonPicture::RadioOff);
-    trigger(window_.actNext());
-    trigger(window_.actNext());
+    trigger(action("actNext"));
+    trigger(action("actNext"));
     EXPECT_EQ(frameTexts(window_), (QStringList{"два", "один", "три"}));
 
     clock_.advance(10 * 60);
     prompts_.expectAsk(kTimeIsUp, QMessageBox::Yes);
-    window_.CountdownTick();
-    EXPECT_FALSE(window_.actNext()->isEnabled());
-    EXPECT_FALSE(window_.actPrevious()->isEnabled());
+    exam().Tick();
+    EXPECT_FALSE(action("actNext")->isEnabled());
+    EXPECT_FALSE(action("actPrevious")->isEnabled());
 }
 
 TEST_F(QuestionWindowTest, PreparationJudgesTheAnswerOnScreen) {
-    begin(kWindowModePreparation, 10);
+    begin(WindowMode::Preparation, 10);
     EXPECT_EQ(window_.windowTitle(), "Проверка");
-    EXPECT_TRUE(shownIn(window_.lblVerdict(), window_));
+    EXPECT_TRUE(label("lblVerdict")->isVisibleTo(&window_));
     expectVerdict("нет ответа", defaultTextColour(), 0);
 
     click(frame(0)->btnUpper());  // "3"
@@ -279,7 +196,7 @@ TEST_F(QuestionWindowTest, PreparationJudgesTheAnswerOnScreen) {
     expectVerdict("верно", kGreenText, 1);
     EXPECT_EQ(window_.Verdict(), kVerdictRight);
 
-    trigger(window_.actNext());
+    trigger(action("actNext"));
     expectVerdict("нет ответа", defaultTextColour(), 0);
     click(frame(1)->btnUpper());
     expectVerdict("неверно", kMaroonText, 2);
@@ -292,15 +209,15 @@ TEST_F(QuestionWindowTest, PreparationJudgesTheAnswerOnScreen) {
     click(frame(3)->btnUpper());
 
     // Shown in its right order, a sequence is not judged until something moves.
-    trigger(window_.actNext());
+    trigger(action("actNext"));
     EXPECT_EQ(frameTexts(window_), (QStringList{"один", "два", "три"}));
     expectVerdict("нет ответа", defaultTextColour(), 0);
     click(frame(0)->btnLower());
     EXPECT_EQ(frameTexts(window_), (QStringList{"два", "один", "три"}));
     expectVerdict("неверно", kMaroonText, 2);
     // Shown again, the recorded order is judged at once.
-    trigger(window_.actPrevious());
-    trigger(window_.actNext());
+    trigger(action("actPrevious"));
+    trigger(action("actNext"));
     EXPECT_EQ(frameTexts(window_), (QStringList{"два", "один", "три"}));
     expectVerdict("неверно", kMaroonText, 2);
     click(frame(1)->btnUpper());
@@ -308,20 +225,20 @@ TEST_F(QuestionWindowTest, PreparationJudgesTheAnswerOnScreen) {
     expectVerdict("верно", kGreenText, 1);
 
     // Coming back to an answered question judges it at once.
-    trigger(window_.actPrevious());
+    trigger(action("actPrevious"));
     expectVerdict("верно", kGreenText, 1);
-    trigger(window_.actPrevious());
+    trigger(action("actPrevious"));
     expectVerdict("верно", kGreenText, 1);
 }
 
 TEST_F(QuestionWindowTest, PanelsFollowTheMode) {
-    begin(kWindowModeTesting, 10);
-    EXPECT_FALSE(shownIn(window_.lblVerdict(), window_));
-    EXPECT_FALSE(shownIn(window_.lblVerdictPicture(), window_));
-    EXPECT_TRUE(shownIn(window_.lblCountdown(), window_));
-    EXPECT_TRUE(shownIn(window_.pnBottom(), window_));
-    EXPECT_FALSE(shownIn(window_.pnEditing(), window_));
-    EXPECT_FALSE(shownIn(window_.pnDontMix(), window_));
+    begin(WindowMode::Testing, 10);
+    EXPECT_FALSE(label("lblVerdict")->isVisibleTo(&window_));
+    EXPECT_FALSE(label("lblVerdictPicture")->isVisibleTo(&window_));
+    EXPECT_TRUE(label("lblCountdown")->isVisibleTo(&window_));
+    EXPECT_TRUE(window_.findChild<QWidget*>("pnBottom")->isVisibleTo(&window_));
+    EXPECT_FALSE(window_.pnEditing()->isVisibleTo(&window_));
+    EXPECT_FALSE(window_.pnDontMix()->isVisibleTo(&window_));
     EXPECT_FALSE(window_.gbAnswerType()->isEnabled());
     EXPECT_EQ(window_.bgAnswerType()->checkedId(), kSingleAnswer);
     EXPECT_EQ(window_.edQuestion()->toPlainText(), "Сколько будет 2+2?");
@@ -330,23 +247,23 @@ TEST_F(QuestionWindowTest, PanelsFollowTheMode) {
     EXPECT_TRUE(frame(2)->edText()->isReadOnly());
 
     // A new mode drops the verdict and the allowance.
-    window_.SetMode(kWindowModeReview);
-    EXPECT_EQ(window_.TimeAllowance(), 0);
-    EXPECT_FALSE(shownIn(window_.lblCountdown(), window_));
-    EXPECT_FALSE(shownIn(window_.lblClockPicture(), window_));
-    EXPECT_TRUE(shownIn(window_.lblVerdict(), window_));
+    window_.SetMode(WindowMode::Review);
+    EXPECT_EQ(exam().TimeAllowance(), 0);
+    EXPECT_FALSE(label("lblCountdown")->isVisibleTo(&window_));
+    EXPECT_FALSE(label("lblClockPicture")->isVisibleTo(&window_));
+    EXPECT_TRUE(label("lblVerdict")->isVisibleTo(&window_));
     window_.Start();
     EXPECT_EQ(window_.windowTitle(), "Просмотр результатов");
-    EXPECT_FALSE(window_.tmCountdown()->isActive());
+    EXPECT_FALSE(window_.findChild<QTimer*>("tmCountdown")->isActive());
 
-    window_.SetMode(kWindowModeEditing);
-    EXPECT_FALSE(shownIn(window_.pnLeft(), window_));
-    EXPECT_FALSE(shownIn(window_.pnBottom(), window_));
-    EXPECT_TRUE(shownIn(window_.pnEditing(), window_));
-    EXPECT_TRUE(shownIn(window_.pnDontMix(), window_));
+    window_.SetMode(WindowMode::Editing);
+    EXPECT_FALSE(window_.findChild<QWidget*>("pnLeft")->isVisibleTo(&window_));
+    EXPECT_FALSE(window_.findChild<QWidget*>("pnBottom")->isVisibleTo(&window_));
+    EXPECT_TRUE(window_.pnEditing()->isVisibleTo(&window_));
+    EXPECT_TRUE(window_.pnDontMix()->isVisibleTo(&window_));
     EXPECT_TRUE(window_.gbAnswerType()->isEnabled());
-    EXPECT_FALSE(window_.actFinish()->isEnabled());
-    EXPECT_FALSE(window_.actNext()->isEnabled());
+    EXPECT_FALSE(action("actFinish")->isEnabled());
+    EXPECT_FALSE(action("actNext")->isEnabled());
 
     window_.SetQuestionList(nullptr);
     try {
@@ -359,9 +276,9 @@ TEST_F(QuestionWindowTest, PanelsFollowTheMode) {
 }
 
 TEST_F(QuestionWindowTest, ClosingAsksAndResumesTheCountdown) {
-    begin(kWindowModePreparation, 20);
+    begin(WindowMode::Preparation, 20);
     window_.show();
-    const QDateTime started = window_.CountdownStart();
+    const QDateTime started = exam().CountdownStart();
 
     clock_.advance(90);
     prompts_
@@ -377,32 +294,32 @@ TEST_F(QuestionWindowTest, ClosingAsksAndResumesTheCountdown) {
     click(frame(1)->btnUpper());
     clock_.advance(120);
     prompts_.expectAsk("Завершить тестирование?", QMessageBox::No);
-    trigger(window_.actFinish());
+    trigger(action("actFinish"));
     EXPECT_TRUE(window_.isVisible());
     EXPECT_EQ(given(single_), (std::vector<std::int32_t>{1}));
     EXPECT_EQ(study_->MinutesUsed(), 3);
     // Resumed from the same start: the time in the dialogs counts.
     EXPECT_EQ(study_->State(), kStudyInProgress);
-    EXPECT_TRUE(window_.tmCountdown()->isActive());
-    EXPECT_EQ(window_.CountdownStart(), started);
-    window_.CountdownTick();
-    EXPECT_EQ(window_.lblCountdown()->text(), "0:16:30");
+    EXPECT_TRUE(window_.findChild<QTimer*>("tmCountdown")->isActive());
+    EXPECT_EQ(exam().CountdownStart(), started);
+    exam().Tick();
+    EXPECT_EQ(label("lblCountdown")->text(), "0:16:30");
     expectVerdict("верно", kGreenText, 1);
 
     prompts_.expectAsk("Завершить тестирование?", QMessageBox::Yes);
-    trigger(window_.actFinish());
+    trigger(action("actFinish"));
     EXPECT_FALSE(window_.isVisible());
     EXPECT_EQ(study_->State(), kStudyFinished);
     EXPECT_EQ(window_.Study(), nullptr);
     EXPECT_EQ(window_.QuestionList(), nullptr);
     EXPECT_EQ(window_.CurrentQuestion(), nullptr);
-    EXPECT_FALSE(window_.tmCountdown()->isActive());
+    EXPECT_FALSE(window_.findChild<QTimer*>("tmCountdown")->isActive());
     EXPECT_EQ(window_.VerdictPicture(), 0);
 }
 
 TEST_F(QuestionWindowTest, ClosingLeavesTheStateByMode) {
     // Preparation: the run stays in progress, to be discarded.
-    begin(kWindowModePreparation, 20);
+    begin(WindowMode::Preparation, 20);
     window_.show();
     click(frame(1)->btnUpper());
     prompts_.expectAsk("Результаты теста не будут сохранены.\nЗавершить тестирование?",
@@ -415,10 +332,10 @@ TEST_F(QuestionWindowTest, ClosingLeavesTheStateByMode) {
 
     // Testing: the run ends as "Завершить" ends it, with the answer on screen and the minutes.
     auto testing = drawStudy(*applicant_, *test_);
-    prepare(kWindowModeTesting, *testing, 20);
+    prepare(WindowMode::Testing, *testing, 20);
     window_.show();
     click(frame(1)->btnUpper());
-    trigger(window_.actNext());
+    trigger(action("actNext"));
     click(frame(1)->btnUpper());
     click(frame(3)->btnUpper());
     clock_.advance(5 * 60 + 10);
@@ -436,48 +353,48 @@ TEST_F(QuestionWindowTest, ClosingLeavesTheStateByMode) {
     EXPECT_EQ(testing->CorrectCount(), 2);
     // No listener is left on the study.
     testing->SetState(kStudyTimeIsUp);
-    EXPECT_NE(window_.lblVerdict()->text(), "время истекло");
+    EXPECT_NE(label("lblVerdict")->text(), "время истекло");
 }
 
 TEST_F(QuestionWindowTest, EscapeClosesOnlyTheReview) {
     // No question is asked: Escape is not a way out of an examination.
-    for (const std::uint8_t mode : {kWindowModePreparation, kWindowModeTesting}) {
+    for (const WindowMode mode : {WindowMode::Preparation, WindowMode::Testing}) {
         begin(mode, 10);
         window_.show();
         pressKey(frame(0), Qt::Key_Escape);
-        pressKey(window_.pnBottom(), Qt::Key_Escape);
+        pressKey(window_.findChild<QWidget*>("pnBottom"), Qt::Key_Escape);
         EXPECT_TRUE(window_.isVisible()) << int(mode);
         EXPECT_EQ(study_->State(), kStudyInProgress) << int(mode);
         window_.hide();
         window_.SetQuestionList(nullptr);
         window_.SetStudy(nullptr);
     }
-    prepare(kWindowModeReview, *study_, 0);
+    prepare(WindowMode::Review, *study_, 0);
     window_.show();
     pressKey(frame(0), Qt::Key_Escape);
     EXPECT_FALSE(window_.isVisible());
 }
 
 TEST_F(QuestionWindowTest, ReviewShowsTheAnswersAsRecorded) {
-    begin(kWindowModeTesting, 10);
-    trigger(window_.actNext());
-    trigger(window_.actNext());
+    begin(WindowMode::Testing, 10);
+    trigger(action("actNext"));
+    trigger(action("actNext"));
     click(frame(0)->btnLower());  // "два", "один", "три": recorded when left
-    trigger(window_.actPrevious());
-    trigger(window_.actNext());
+    trigger(action("actPrevious"));
+    trigger(action("actNext"));
     click(frame(1)->btnUpper());  // the right order, but the time is up before it is recorded
     clock_.advance(10 * 60);
     prompts_.expectAsk(kTimeIsUp, QMessageBox::Yes);
-    window_.CountdownTick();
+    exam().Tick();
     // Another examination has shown the answers of "2+2" in another order since.
     TAnswers& answers = single_->Answers();
     answers.Presentation()->MoveDown(*answers.AnswerAt(0));
     study_->Score();
 
-    prepare(kWindowModeReview, *study_, 0);
+    prepare(WindowMode::Review, *study_, 0);
     EXPECT_EQ(frameTexts(window_), (QStringList{"3", "4", "5"}));
-    trigger(window_.actNext());
-    trigger(window_.actNext());
+    trigger(action("actNext"));
+    trigger(action("actNext"));
     EXPECT_EQ(frameTexts(window_), (QStringList{"два", "один", "три"}));
     expectVerdict("неверно", kMaroonText, 2);
     EXPECT_EQ(frame(0)->UpperPicture(), AnswerButtonPicture::UpDisabled);
@@ -485,7 +402,7 @@ TEST_F(QuestionWindowTest, ReviewShowsTheAnswersAsRecorded) {
 }
 
 TEST_F(QuestionWindowTest, AnswersAndPagesFromTheKeyboard) {
-    begin(kWindowModeTesting, 10);
+    begin(WindowMode::Testing, 10);
     window_.show();
     processEvents();
     // The answers take the keyboard; the texts are no stops for it.
@@ -546,7 +463,7 @@ TEST_F(QuestionWindowTest, ShownOverTheMainWindowEachTime) {
 }
 
 TEST_F(QuestionWindowTest, AnswerTextsCannotBeSelectedOrCopied) {
-    begin(kWindowModeTesting, 10);
+    begin(WindowMode::Testing, 10);
     window_.show();
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setText("до");
@@ -555,7 +472,7 @@ TEST_F(QuestionWindowTest, AnswerTextsCannotBeSelectedOrCopied) {
     question->selectAll();
     pressKey(question, Qt::Key_C, Qt::ControlModifier, "c");
     EXPECT_EQ(clipboard->text(), "до");
-    EXPECT_EQ(window_.focusWidget(), window_.pnBottom());
+    EXPECT_EQ(window_.focusWidget(), window_.findChild<QWidget*>("pnBottom"));
 
     question->moveCursor(QTextCursor::Start);
     const QPointF inText(10, 10);
@@ -565,23 +482,23 @@ TEST_F(QuestionWindowTest, AnswerTextsCannotBeSelectedOrCopied) {
     EXPECT_FALSE(question->textCursor().hasSelection());
 
     // Clicking an answer's text neither selects it nor marks the answer.
-    window_.pnLeft()->setFocus();
+    window_.findChild<QWidget*>("pnLeft")->setFocus();
     mouseClick(frame(1)->edText()->viewport());
-    EXPECT_EQ(window_.focusWidget(), window_.pnBottom());
+    EXPECT_EQ(window_.focusWidget(), window_.findChild<QWidget*>("pnBottom"));
     EXPECT_FALSE(frame(1)->Answer()->Checked());
     EXPECT_EQ(frame(1)->UpperPicture(), AnswerButtonPicture::RadioOff);
 }
 
 TEST_F(QuestionWindowTest, FontSizeIsAppliedWhenShown) {
     kvalorRoot().SetFontSize(14);
-    begin(kWindowModeTesting, 10);
+    begin(WindowMode::Testing, 10);
     window_.show();
-    EXPECT_EQ(window_.lblQuestion()->font().pointSize(), 14);
+    EXPECT_EQ(label("lblQuestion")->font().pointSize(), 14);
     EXPECT_GT(window_.edQuestion()->font().pointSize(), 14);
-    EXPECT_TRUE(window_.lblCountdown()->font().bold());
+    EXPECT_TRUE(label("lblCountdown")->font().bold());
     EXPECT_GT(frame(0)->edText()->font().pointSize(), 14);
     // Questions shown later take the size too.
-    trigger(window_.actNext());
+    trigger(action("actNext"));
     EXPECT_EQ(frame(0)->lblTitle()->font().pointSize(), 14);
     EXPECT_GT(frame(0)->edText()->font().pointSize(), 14);
 }
@@ -589,11 +506,11 @@ TEST_F(QuestionWindowTest, FontSizeIsAppliedWhenShown) {
 TEST_F(QuestionWindowTest, LargerFontKeepsTheWindowOnTheScreen) {
     const QRect area = window_.screen()->availableGeometry();
     window_.move(area.right() - 100, area.bottom() - 100);
-    begin(kWindowModeTesting, 10);
+    begin(WindowMode::Testing, 10);
     // At 24 points the three answer types side by side are wider than this screen.
     for (const int size : {12, 24}) {
         kvalorRoot().SetFontSize(size);
-        for (const std::uint8_t mode : {kWindowModeTesting, kWindowModeReview}) {
+        for (const WindowMode mode : {WindowMode::Testing, WindowMode::Review}) {
             prepare(mode, *study_, 10);
             window_.show();
             processEvents();
@@ -603,7 +520,8 @@ TEST_F(QuestionWindowTest, LargerFontKeepsTheWindowOnTheScreen) {
                 << size << " " << int(mode) << ": " << placed.x() << "," << placed.y() << " "
                 << placed.width() << "x" << placed.height();
             // Nor is anything squeezed: the position and the countdown read whole.
-            EXPECT_GE(window_.pnLeft()->width(), window_.pnLeft()->sizeHint().width()) << size;
+            const QWidget* left = window_.findChild<QWidget*>("pnLeft");
+            EXPECT_GE(left->width(), left->sizeHint().width()) << size;
             window_.hide();
         }
     }
@@ -619,7 +537,7 @@ TEST_F(QuestionWindowTest, WorksWithoutBuiltInAccounts) {
         EXPECT_FALSE(login.btnOk()->isEnabled());
         click(login.btnCancel());
     });
-    begin(kWindowModeTesting, 0);
+    begin(WindowMode::Testing, 0);
     EXPECT_EQ(study_->State(), kStudyTimeIsUp);
 }
 

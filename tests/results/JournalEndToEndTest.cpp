@@ -36,7 +36,7 @@ protected:
         click(setup->rbSimple());
         chooseLine(setup->cbTestList(), "Демонстрационный тест");
         chooseLine(setup->cbCompetitor(), applicant);
-        prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) { trigger(exam.actFinish()); });
+        prompts_.expectModal<TfmQuestion>(finishExam);
         prompts_.expectAsk("Завершить тестирование?", QMessageBox::Yes);
         trigger(setup->actRun());
         ASSERT_TRUE(prompts_.finished());

@@ -55,7 +55,7 @@ protected:
     }
 
     void expectExaminationFinishedAtOnce() {
-        prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) { trigger(exam.actFinish()); });
+        prompts_.expectModal<TfmQuestion>(examtest::finishExam);
         prompts_.expectAsk("Завершить тестирование?", QMessageBox::Yes);
     }
 };
