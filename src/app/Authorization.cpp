@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "cipher/KVTEACrypt.h"
 #include "model/BuiltinAccounts.h"
 #include "model/Competitors.h"
 #include "model/Kvalor.h"
@@ -178,9 +177,7 @@ void TfmAuthorization::btnOkClick() {
     if (!entry) {
         return;
     }
-    THash password = toCp1251(edPassword_->text());
-    TKVTEAEncrypt().encipher(password);
-    if (kvalorRoot().Users().CheckPassword(entry->UserId, password)) {
+    if (kvalorRoot().Users().CheckPassword(entry->UserId, edPassword_->text())) {
         accept();
         return;
     }

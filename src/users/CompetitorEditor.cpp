@@ -14,7 +14,6 @@
 
 #include "app/DataModule.h"
 #include "app/MainWindow.h"
-#include "cipher/KVTEACrypt.h"
 #include "model/BuiltinAccounts.h"
 #include "model/CollectionHelpers.h"
 #include "model/Competitor.h"
@@ -48,14 +47,6 @@ QString organizationShown(const TCompetitor& account) {
 
 std::string stored(const QString& text) {
     return TrimText(toCp1251(text));
-}
-
-THash enciphered(const QString& password) {
-    THash bytes = toCp1251(password);
-    if (!bytes.empty()) {
-        TKVTEAEncrypt().encipher(bytes);
-    }
-    return bytes;
 }
 
 }  // namespace
@@ -303,7 +294,7 @@ void TfmCompetitorEdit::ChangePassword() {
     const std::uint8_t runMode = dataModule().RunMode();
     if (runMode == kRunModeAdministrator || runMode == kRunModeTeacher) {
         // Staff set a forgotten password anew without knowing it; the blanks count here too.
-        account_->SetPassword(toCp1251(edPassword_->text()));
+        account_->ChangePassword(edPassword_->text());
         prompts().inform(QStringLiteral("Пароль успешно изменен"), QStringLiteral("Информация"),
                          QMessageBox::Information);
         return;
@@ -313,8 +304,8 @@ void TfmCompetitorEdit::ChangePassword() {
         return;
     }
     // The whole field counts, blanks included: a password may begin or end with them.
-    if (kvalorRoot().Users().ChangePassword(*account_, enciphered(oldPassword),
-                                            enciphered(edPassword_->text()))) {
+    if (account_->CheckPassword(oldPassword)) {
+        account_->ChangePassword(edPassword_->text());
         prompts().inform(QStringLiteral("Пароль успешно изменен"), QStringLiteral("Информация"),
                          QMessageBox::Information);
     } else {
