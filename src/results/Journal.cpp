@@ -41,6 +41,7 @@
 #include "question/QuestionWindow.h"
 #include "question/QuestionWindowRun.h"
 #include "results/ExportSettings.h"
+#include "results/JournalChoices.h"
 #include "results/JournalFilter.h"
 #include "results/JournalModel.h"
 #include "results/ResultsModel.h"
@@ -69,9 +70,7 @@ constexpr std::uint64_t kManyResultRows = 300000;
 // (its entry is gone), which leaves the list without one.
 template <class T>
 bool fillSorted(QComboBox& list, std::vector<T*> entries, bool keepChoice) {
-    std::ranges::stable_sort(entries, [](const T* a, const T* b) {
-        return compareDisplayNames(a->GetName(), b->GetName()) < 0;
-    });
+    SortByDisplayName(entries);
     const QVariant chosen = keepChoice ? list.currentData() : QVariant();
     list.clear();
     for (T* entry : entries) {
@@ -84,39 +83,8 @@ bool fillSorted(QComboBox& list, std::vector<T*> entries, bool keepChoice) {
 // The chosen entry among the candidates; nullptr when none is chosen or it is gone meanwhile.
 template <class T>
 T* chosenAmong(const QComboBox& list, const std::vector<T*>& candidates) {
-    if (list.currentIndex() < 0) {
-        return nullptr;
-    }
-    const QString id = list.currentData().toString();
-    const auto found = std::ranges::find_if(
-        candidates, [&id](const T* entry) { return entry->Id().toQString() == id; });
-    return found == candidates.end() ? nullptr : *found;
-}
-
-std::vector<TExaminerCollection*> usersGroups() {
-    TCompetitors& users = kvalorRoot().Users();
-    auto groups = CollectCollections(users, "TCompetitors");
-    std::erase(groups, &users);
-    return groups;
-}
-
-std::vector<TExaminerElement*> accountsOf(const TExaminerCollection& group) {
-    return CollectItems(group, "TCompetitor", true);
-}
-
-// The tests of the kind chosen, without the groups inside them: a study is always of a test.
-std::vector<TQuestions*> testsOfKind(bool complex) {
-    TKvalor& root = kvalorRoot();
-    TQuestions& tree = complex ? root.ComplexTests() : root.SimpleTests();
-    const std::uint8_t kind = complex ? kGroupKindComplexTest : kGroupKindSimpleTest;
-    std::vector<TQuestions*> tests;
-    for (TExaminerCollection* collection : CollectCollections(tree, "TQuestions")) {
-        auto* test = dynamic_cast<TQuestions*>(collection);
-        if (test && test->GroupKind() == kind) {
-            tests.push_back(test);
-        }
-    }
-    return tests;
+    return list.currentIndex() < 0 ? nullptr
+                                   : EntryWithId(candidates, list.currentData().toString());
 }
 
 // Captions of the filter panel are bold.
@@ -376,23 +344,19 @@ void TfmJournal::ResetFilterControls() {
 }
 
 bool TfmJournal::FillGroups(bool keepChoice) {
-    return fillSorted(*cbCompetitorList_, usersGroups(), keepChoice);
+    return fillSorted(*cbCompetitorList_, UserGroups(kvalorRoot().Users()), keepChoice);
 }
 
 bool TfmJournal::FillCompetitors(bool withApplicant, bool keepChoice) {
     competitorsWithApplicant_ = withApplicant;
     const TCompetitors* group = SelectedGroup();
-    auto accounts = accountsOf(group ? *group : kvalorRoot().Users());
-    if (!withApplicant) {
-        std::erase_if(accounts, [](const TExaminerElement* account) {
-            return account->Id() == ApplicantAccountId();
-        });
-    }
-    return fillSorted(*cbCompetitor_, std::move(accounts), keepChoice);
+    return fillSorted(*cbCompetitor_,
+                      GroupAccounts(group ? *group : kvalorRoot().Users(), withApplicant),
+                      keepChoice);
 }
 
 bool TfmJournal::FillTests(bool keepChoice) {
-    return fillSorted(*cbTests_, testsOfKind(rbComplex_->isChecked()), keepChoice);
+    return fillSorted(*cbTests_, TestsOfKind(kvalorRoot(), rbComplex_->isChecked()), keepChoice);
 }
 
 QStringList TfmJournal::RefreshFilterLists() {
@@ -410,16 +374,17 @@ QStringList TfmJournal::RefreshFilterLists() {
 }
 
 TCompetitors* TfmJournal::SelectedGroup() const {
-    return dynamic_cast<TCompetitors*>(chosenAmong(*cbCompetitorList_, usersGroups()));
+    return dynamic_cast<TCompetitors*>(
+        chosenAmong(*cbCompetitorList_, UserGroups(kvalorRoot().Users())));
 }
 
 TCompetitor* TfmJournal::SelectedCompetitor() const {
     return dynamic_cast<TCompetitor*>(
-        chosenAmong(*cbCompetitor_, accountsOf(kvalorRoot().Users())));
+        chosenAmong(*cbCompetitor_, GroupAccounts(kvalorRoot().Users(), true)));
 }
 
 TQuestions* TfmJournal::SelectedTest() const {
-    return chosenAmong(*cbTests_, testsOfKind(rbComplex_->isChecked()));
+    return chosenAmong(*cbTests_, TestsOfKind(kvalorRoot(), rbComplex_->isChecked()));
 }
 
 void TfmJournal::MarkDate(QLineEdit& field, bool valid) {
@@ -699,17 +664,10 @@ void TfmJournal::actSetFilterExecute() {
         return;
     }
     filtered_.clear();
-    const TCompetitor* viewer = filter->viewer;
-    if (viewer && viewer->Id() == ApplicantAccountId()) {
+    if (filter->viewer && filter->viewer->Id() == ApplicantAccountId()) {
         return;
     }
-    const TStudyList& studies = kvalorRoot().Studies();
-    for (int i = 0; i < studies.Count(); ++i) {
-        TStudy& study = studies.StudyAt(i);
-        if (filter->Passes(study)) {
-            filtered_.push_back(&study);
-        }
-    }
+    filtered_ = filter->Select(kvalorRoot().Studies());
     List(filtered_);
 }
 
