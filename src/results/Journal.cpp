@@ -51,6 +51,7 @@
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
+#include "ui/ObjectNames.h"
 #include "ui/Prompts.h"
 #include "ui/Workbooks.h"
 #include "util/Codepage.h"
@@ -98,13 +99,19 @@ TfmJournal::TfmJournal(TfmKvalor& mainWindow, QWidget* parent)
     : QWidget(parent),
       mainWindow_(mainWindow),
       model_(new JournalModel(this)),
-      actViewAsList_(new QAction(QStringLiteral("Список"), this)),
-      actViewAsStudy_(new QAction(QStringLiteral("Задание"), this)),
-      actExport_(new QAction(actionIcon(ActionIcon::Export), QStringLiteral("Экспорт"), this)),
-      actDelete_(new QAction(actionIcon(ActionIcon::Delete), QStringLiteral("Удалить"), this)),
+      actViewAsList_(Named(new QAction(QStringLiteral("Список"), this), "actViewAsList")),
+      actViewAsStudy_(Named(new QAction(QStringLiteral("Задание"), this), "actViewAsStudy")),
+      actExport_(Named(new QAction(actionIcon(ActionIcon::Export), QStringLiteral("Экспорт"), this),
+                       "actExport")),
+      actDelete_(Named(new QAction(actionIcon(ActionIcon::Delete), QStringLiteral("Удалить"), this),
+                       "actDelete")),
       actClose_(new QAction(actionIcon(ActionIcon::Close), QStringLiteral("Закрыть"), this)),
-      actSetFilter_(new QAction(actionIcon(ActionIcon::Filter), QStringLiteral("Применить"), this)),
-      actClearFilter_(new QAction(actionIcon(ActionIcon::Clear), QStringLiteral("Очистить"), this)),
+      actSetFilter_(
+          Named(new QAction(actionIcon(ActionIcon::Filter), QStringLiteral("Применить"), this),
+                "actSetFilter")),
+      actClearFilter_(
+          Named(new QAction(actionIcon(ActionIcon::Clear), QStringLiteral("Очистить"), this),
+                "actClearFilter")),
       removalWatch_(kvalorRoot().Studies(), [this](const TStudy& study) { StudyRemoved(study); }) {
     setWindowTitle(QStringLiteral("Журнал тестирования"));
     setWindowIcon(actionIcon(ActionIcon::Journal));
@@ -117,16 +124,16 @@ TfmJournal::TfmJournal(TfmKvalor& mainWindow, QWidget* parent)
 TfmJournal::~TfmJournal() = default;
 
 void TfmJournal::BuildControls() {
-    cbCompetitorList_ = new QComboBox;
-    cbCompetitor_ = new QComboBox;
-    cbTests_ = new QComboBox;
-    rbComplex_ = new QRadioButton(QStringLiteral("комплексный"));
-    rbSimple_ = new QRadioButton(QStringLiteral("простой"));
+    cbCompetitorList_ = Named(new QComboBox, "cbCompetitorList");
+    cbCompetitor_ = Named(new QComboBox, "cbCompetitor");
+    cbTests_ = Named(new QComboBox, "cbTests");
+    rbComplex_ = Named(new QRadioButton(QStringLiteral("комплексный")), "rbComplex");
+    rbSimple_ = Named(new QRadioButton(QStringLiteral("простой")), "rbSimple");
     rbComplex_->setChecked(true);
-    chbFromDate_ = new QCheckBox(QStringLiteral("начиная с "));
-    edFromDate_ = new QLineEdit;
-    chbToDate_ = new QCheckBox(QStringLiteral("по"));
-    edToDate_ = new QLineEdit;
+    chbFromDate_ = Named(new QCheckBox(QStringLiteral("начиная с ")), "chbFromDate");
+    edFromDate_ = Named(new QLineEdit, "edFromDate");
+    chbToDate_ = Named(new QCheckBox(QStringLiteral("по")), "chbToDate");
+    edToDate_ = Named(new QLineEdit, "edToDate");
     edToDate_->setEnabled(false);
     for (QComboBox* list : {cbCompetitorList_, cbCompetitor_, cbTests_}) {
         list->setMinimumContentsLength(16);
@@ -170,7 +177,7 @@ void TfmJournal::BuildControls() {
     panel->addLayout(filterButtons);
     panel->addStretch();
 
-    pmList_ = new QMenu(this);
+    pmList_ = Named(new QMenu(this), "pmList");
     pmList_->addAction(actViewAsList_);
     pmList_->addAction(actViewAsStudy_);
     tbResults_ = new QToolButton;
@@ -189,8 +196,7 @@ void TfmJournal::BuildControls() {
     tbJournal_->widgetForAction(actDelete_)->setObjectName(QStringLiteral("tbDeleteStudy"));
     tbJournal_->addAction(actClose_);
 
-    lvStudies_ = new QTreeView;
-    lvStudies_->setObjectName(QStringLiteral("lvStudies"));
+    lvStudies_ = Named(new QTreeView, "lvStudies");
     lvStudies_->setModel(model_);
     lvStudies_->setRootIsDecorated(false);
     lvStudies_->setItemsExpandable(false);
@@ -448,26 +454,7 @@ void TfmJournal::ColumnClicked(int column, Qt::SortOrder order) {
 }
 
 std::vector<int> TfmJournal::SelectedRows(std::size_t limit) const {
-    std::vector<int> rows;
-    const auto distinct = [&rows] {
-        std::ranges::sort(rows);
-        const auto [first, last] = std::ranges::unique(rows);
-        rows.erase(first, last);
-    };
-    for (const QItemSelectionRange& range : lvStudies_->selectionModel()->selection()) {
-        for (int row = range.top(); row <= range.bottom(); ++row) {
-            rows.push_back(row);
-        }
-        if (rows.size() >= limit) {
-            distinct();
-            if (rows.size() >= limit) {
-                rows.resize(limit);
-                return rows;
-            }
-        }
-    }
-    distinct();
-    return rows;
+    return DistinctRows(lvStudies_->selectionModel()->selection(), limit);
 }
 
 StudyView TfmJournal::SelectedStudies() const {

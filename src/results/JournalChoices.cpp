@@ -38,4 +38,27 @@ std::vector<TQuestions*> TestsOfKind(TKvalor& root, bool complex) {
     return tests;
 }
 
+std::vector<int> DistinctRows(const QItemSelection& selection, std::size_t limit) {
+    std::vector<int> rows;
+    const auto distinct = [&rows] {
+        std::ranges::sort(rows);
+        const auto [first, last] = std::ranges::unique(rows);
+        rows.erase(first, last);
+    };
+    for (const QItemSelectionRange& range : selection) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            rows.push_back(row);
+        }
+        if (rows.size() >= limit) {
+            distinct();
+            if (rows.size() >= limit) {
+                rows.resize(limit);
+                return rows;
+            }
+        }
+    }
+    distinct();
+    return rows;
+}
+
 }  // namespace kvalor

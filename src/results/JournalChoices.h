@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include <QItemSelection>
 #include <QString>
 
 #include "util/Codepage.h"
@@ -17,7 +18,7 @@ class TQuestions;
 
 // What the journal's filter lists offer, taken from the data as it is at that moment, and the
 // entry a choice names. A list keeps the text of its entry's id rather than the entry, which
-// another window may free while it is chosen.
+// another window may free while it is chosen. And which rows of the list are selected.
 
 // The groups of users at any depth, without the list itself.
 std::vector<TExaminerCollection*> UserGroups(TCompetitors& users);
@@ -41,5 +42,9 @@ T* EntryWithId(const std::vector<T*>& entries, const QString& idText) {
         entries, [&idText](const T* entry) { return entry->Id().toQString() == idText; });
     return found == entries.end() ? nullptr : *found;
 }
+
+// The rows of the selection, each once, in order; with a limit, only enough of them to tell
+// whether there are that many (a selection of every row of a long journal stays cheap).
+std::vector<int> DistinctRows(const QItemSelection& selection, std::size_t limit);
 
 }  // namespace kvalor

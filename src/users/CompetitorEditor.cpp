@@ -22,6 +22,7 @@
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
 #include "ui/Inputs.h"
+#include "ui/ObjectNames.h"
 #include "ui/PasswordInputBox.h"
 #include "ui/Prompts.h"
 #include "util/Codepage.h"
@@ -64,14 +65,14 @@ std::string CompetitorDisplayName(const std::string& lastName, const std::string
 
 TfmCompetitorEdit::TfmCompetitorEdit(QWidget* parent)
     : QDialog(parent),
-      edLastName_(new QLineEdit),
-      edFirstName_(new QLineEdit),
-      edPatronymic_(new QLineEdit),
-      edTown_(new QLineEdit),
-      edOrganization_(new QPlainTextEdit),
-      edPassword_(new QLineEdit),
-      btnSave_(new QPushButton(QStringLiteral("Сохранить"))),
-      btnClose_(new QPushButton(QStringLiteral("Закрыть"))) {
+      edLastName_(Named(new QLineEdit, "edLastName")),
+      edFirstName_(Named(new QLineEdit, "edFirstName")),
+      edPatronymic_(Named(new QLineEdit, "edPatronymic")),
+      edTown_(Named(new QLineEdit, "edTown")),
+      edOrganization_(Named(new QPlainTextEdit, "edOrganization")),
+      edPassword_(Named(new QLineEdit, "edPassword")),
+      btnSave_(Named(new QPushButton(QStringLiteral("Сохранить")), "btnSave")),
+      btnClose_(Named(new QPushButton(QStringLiteral("Закрыть")), "btnClose")) {
     setWindowTitle(QStringLiteral("Соискатель"));
 
     edOrganization_->setTabChangesFocus(true);

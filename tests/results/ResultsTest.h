@@ -27,6 +27,10 @@ namespace kvalor::resultstest {
 
 using namespace examtest;
 
+inline QTreeView* studyList(const TfmJournal& window) {
+    return window.findChild<QTreeView*>("lvStudies");
+}
+
 // A test of one-answer questions "Вопрос 1", "Вопрос 2", ... with the answers "да" (right) and
 // "нет".
 inline TQuestions& yesNoTest(const QString& name, int questions, double passPercent = 50.0) {
@@ -123,12 +127,12 @@ protected:
     }
 
     static void selectAll(const TfmJournal& window) {
-        window.lvStudies()->selectAll();
+        studyList(window)->selectAll();
         processEvents();
     }
 
     static void selectRows(const TfmJournal& window, std::initializer_list<int> rowsToSelect) {
-        auto* selection = window.lvStudies()->selectionModel();
+        auto* selection = studyList(window)->selectionModel();
         selection->clear();
         for (const int row : rowsToSelect) {
             selection->select(window.Model()->index(row, 0),

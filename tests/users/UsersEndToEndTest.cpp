@@ -77,16 +77,16 @@ TEST_F(UsersEndToEndTest, AdministratorsFirstDay) {
     });
     trigger(main_->actEditUsers());
     TfmCompetitors& window = usersWindow();
-    QTreeView* tree = window.tvCompetitors();
+    QTreeView* tree = window.findChild<QTreeView*>("tvCompetitors");
 
     // A password for the administrator, set by staff without an old one.
     clickNode(window, nodeNamed(window, "Администратор"));
     prompts_.expectModal<TfmCompetitorEdit>([](TfmCompetitorEdit& editor) {
         editor.activateWindow();
         processEvents();
-        editor.edPassword()->setFocus(Qt::TabFocusReason);
+        editor.findChild<QLineEdit*>("edPassword")->setFocus(Qt::TabFocusReason);
         typeKeys("Ключ 9");
-        click(editor.btnSave());
+        click(editor.findChild<QPushButton*>("btnSave"));
         pressKey(&editor, Qt::Key_Escape);
     });
     prompts_.expectInform("Пароль успешно изменен");
@@ -102,7 +102,7 @@ TEST_F(UsersEndToEndTest, AdministratorsFirstDay) {
             editor.activateWindow();
             processEvents();
             typeKeys(fullName);
-            editor.edTown()->setFocus(Qt::TabFocusReason);
+            editor.findChild<QLineEdit*>("edTown")->setFocus(Qt::TabFocusReason);
             typeKeys("Тверь");
             // On by Tab: organisation, password.
             pressKey(QApplication::focusWidget(), Qt::Key_Tab);
@@ -177,7 +177,7 @@ TEST_F(UsersEndToEndTest, DeletingAnApplicantClearsTheResultTheExaminationShows)
         "Вы действительно хотите удалить Орлов О.\nВместе с соискателем будут "
         "удалены его результаты тестирования: 1.",
         QMessageBox::Yes);
-    trigger(users.actDelete());
+    trigger(users.findChild<QAction*>("actDelete"));
     ASSERT_TRUE(prompts_.finished());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 0);
     EXPECT_EQ(setup.LastStudy(), nullptr);
