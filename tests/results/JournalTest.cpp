@@ -389,12 +389,11 @@ TEST_F(JournalTest, ReviewShowsTheChosenCategoriesInTheOrderOfTheRun) {
     selectRows(window, {mixedRow});
     prompts_.expectModal<TfmExportSettings>([](TfmExportSettings& dialog) {
         EXPECT_EQ(dialog.windowTitle(), "Параметры просмотра");
-        for (const QCheckBox* box :
-             {dialog.chbValid(), dialog.chbInvalid(), dialog.chbEmpty(), dialog.chbAll()}) {
+        for (const QCheckBox* box : dialog.findChildren<QCheckBox*>()) {
             EXPECT_TRUE(box->isEnabled() && box->isChecked()) << box->text().toStdString();
         }
         click(dialog.chbValid());
-        click(dialog.Button1());
+        click(dialog.findChild<QPushButton*>("Button1"));
     });
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
         EXPECT_EQ(review.windowTitle(), "Просмотр результатов");
@@ -419,7 +418,7 @@ TEST_F(JournalTest, ReviewShowsTheChosenCategoriesInTheOrderOfTheRun) {
         EXPECT_FALSE(dialog.chbEmpty()->isEnabled());
         EXPECT_TRUE(dialog.chbValid()->isChecked());  // checked again for every review
         click(dialog.chbValid());
-        click(dialog.Button2());
+        click(dialog.findChild<QPushButton*>("Button2"));
     });
     trigger(window.findChild<QAction*>("actViewAsStudy"));
     EXPECT_TRUE(prompts_.finished());
@@ -428,11 +427,10 @@ TEST_F(JournalTest, ReviewShowsTheChosenCategoriesInTheOrderOfTheRun) {
     trigger(window.actViewAsList());
     prompts_.expectModal<TfmExportSettings>([](TfmExportSettings& dialog) {
         EXPECT_EQ(dialog.windowTitle(), "Параметры экспорта");
-        for (const QCheckBox* box :
-             {dialog.chbValid(), dialog.chbInvalid(), dialog.chbEmpty(), dialog.chbAll()}) {
+        for (const QCheckBox* box : dialog.findChildren<QCheckBox*>()) {
             EXPECT_TRUE(box->isEnabled() && box->isChecked()) << box->text().toStdString();
         }
-        click(dialog.Button2());
+        click(dialog.findChild<QPushButton*>("Button2"));
     });
     trigger(resultsView()->findChild<QAction*>("actExport"));
 }

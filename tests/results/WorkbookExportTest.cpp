@@ -108,7 +108,7 @@ TEST_F(WorkbookExportTest, ResultsViewExportsTheChosenQuestionsWithTheKeyForStaf
         EXPECT_EQ(dialog.windowTitle(), "Параметры экспорта");
         click(dialog.chbValid());
         click(dialog.chbInvalid());
-        click(dialog.Button1());
+        click(dialog.findChild<QPushButton*>("Button1"));
     });
     trigger(view->findChild<QAction*>("actExport"));
     KVALOR_OPENED_ROWS(staff, desktop);
@@ -123,7 +123,7 @@ TEST_F(WorkbookExportTest, ResultsViewExportsTheChosenQuestionsWithTheKeyForStaf
     desktop.opened.clear();
     prompts_.expectModal<TfmExportSettings>([](TfmExportSettings& dialog) {
         EXPECT_FALSE(dialog.chbValid()->isChecked());
-        click(dialog.Button1());
+        click(dialog.findChild<QPushButton*>("Button1"));
     });
     trigger(view->findChild<QAction*>("actExport"));
     QStringList keyless = expected;

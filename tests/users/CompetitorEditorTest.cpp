@@ -92,10 +92,8 @@ TEST_F(CompetitorEditorTest, SavingStoresTrimmedFieldsAndComposesTheName) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name.toStdString());
         TfmCompetitorEdit& dialog = edit(account);
-        for (QLineEdit* line : {dialog.findChild<QLineEdit*>("edLastName"),
-                                dialog.findChild<QLineEdit*>("edFirstName"),
-                                dialog.findChild<QLineEdit*>("edPatronymic")}) {
-            line->clear();
+        for (const char* name : {"edLastName", "edFirstName", "edPatronymic"}) {
+            dialog.findChild<QLineEdit*>(name)->clear();
         }
         typeText(dialog.findChild<QLineEdit*>("edLastName"), c.last);
         typeText(dialog.findChild<QLineEdit*>("edFirstName"), c.first);

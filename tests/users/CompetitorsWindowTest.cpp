@@ -148,6 +148,7 @@ TEST_F(CompetitorsWindowTest, NewAccountsAndGroups) {
         {"9 Б", false, classLines},
     };
     TfmCompetitors& window = openUsers();
+    QTreeView* tree = window.findChild<QTreeView*>("tvCompetitors");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.focus);
         buildClass();
@@ -161,20 +162,17 @@ TEST_F(CompetitorsWindowTest, NewAccountsAndGroups) {
             }
             click(editor.findChild<QPushButton*>("btnClose"));
         });
-        QTest::keyClick(window.findChild<QTreeView*>("tvCompetitors"), Qt::Key_Insert);
+        QTest::keyClick(tree, Qt::Key_Insert);
         processEvents();
         ASSERT_TRUE(prompts_.finished());
         EXPECT_EQ(treeLines(window), c.linesAfter);
         if (TCompetitor* added = accountNamed("Сидоров С.")) {
             EXPECT_FALSE(added->Id().isNull());
-            EXPECT_EQ(window.Model().ItemAt(
-                          window.findChild<QTreeView*>("tvCompetitors")->currentIndex()),
-                      added);
+            EXPECT_EQ(window.Model().ItemAt(tree->currentIndex()), added);
         }
     }
 
     // Groups: a blank name adds none; a name is kept as typed, with an id at once.
-    QTreeView* tree = window.findChild<QTreeView*>("tvCompetitors");
     clickNode(window, nodeNamed(window, "Яковлев"));
     prompts_.expectInputBox("Наименование группы", "  ").prompt("Наименование").value("");
     prompts_.expectInputBox("Наименование группы", " 11 В ");
@@ -222,6 +220,7 @@ TEST_F(CompetitorsWindowTest, DraggingMovesAccountsAndSorts) {
         {{"9 Б", "Яковлев"}, "10 А", false, sorted},
     };
     TfmCompetitors& window = openUsers();
+    QTreeView* tree = window.findChild<QTreeView*>("tvCompetitors");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.selection.join(", ").toStdString());
         kvalorRoot().Clear();
@@ -237,7 +236,7 @@ TEST_F(CompetitorsWindowTest, DraggingMovesAccountsAndSorts) {
         users.Sort();
         window.FormShow();
         ASSERT_EQ(treeLines(window), sorted);
-        window.findChild<QTreeView*>("tvCompetitors")->expand(nodeNamed(window, "10 А"));
+        tree->expand(nodeNamed(window, "10 А"));
 
         for (int i = 0; i < c.selection.size(); ++i) {
             clickNode(window, nodeNamed(window, c.selection[i]),
@@ -247,12 +246,9 @@ TEST_F(CompetitorsWindowTest, DraggingMovesAccountsAndSorts) {
         EXPECT_EQ(treeLines(window), c.linesAfter);
         // The same account object: its results stay with it.
         EXPECT_EQ(study.User(), accountNamed("Петров"));
-        EXPECT_TRUE(
-            window.findChild<QTreeView*>("tvCompetitors")->isExpanded(nodeNamed(window, "10 А")));
+        EXPECT_TRUE(tree->isExpanded(nodeNamed(window, "10 А")));
         if (c.accepted) {
-            EXPECT_EQ(
-                window.findChild<QTreeView*>("tvCompetitors")->currentIndex().data().toString(),
-                c.selection[0]);
+            EXPECT_EQ(tree->currentIndex().data().toString(), c.selection[0]);
         }
     }
 }
