@@ -14,6 +14,7 @@
 #include "model/Competitors.h"
 #include "model/Kvalor.h"
 #include "ui/ErrorGuard.h"
+#include "ui/ObjectNames.h"
 #include "ui/Prompts.h"
 #include "util/Codepage.h"
 
@@ -21,12 +22,12 @@ namespace kvalor {
 
 TfmAuthorization::TfmAuthorization(QWidget* parent)
     : QDialog(parent),
-      lblGroup_(new QLabel(QStringLiteral("Группа"))),
-      cbGroup_(new QComboBox),
-      cbUser_(new QComboBox),
-      edPassword_(new QLineEdit),
-      btnOk_(new QPushButton(QStringLiteral("Ok"))),
-      btnCancel_(new QPushButton(QStringLiteral("Cancel"))) {
+      lblGroup_(Named(new QLabel(QStringLiteral("Группа")), "lblGroup")),
+      cbGroup_(Named(new QComboBox, "cbGroup")),
+      cbUser_(Named(new QComboBox, "cbUser")),
+      edPassword_(Named(new QLineEdit, "edPassword")),
+      btnOk_(Named(new QPushButton(QStringLiteral("Ok")), "btnOk")),
+      btnCancel_(Named(new QPushButton(QStringLiteral("Cancel")), "btnCancel")) {
     setWindowTitle(QStringLiteral("Авторизация"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 

@@ -34,7 +34,7 @@ void typeText(QLineEdit* field, const QString& text) {
 }
 
 void clickHeader(const TfmJournal& window, int column) {
-    QHeaderView* header = studyList(window)->header();
+    QHeaderView* header = window.findChild<QTreeView*>("lvStudies")->header();
     const QPoint centre(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
                         header->height() / 2);
     mouseClick(header->viewport(), centre);
@@ -42,8 +42,9 @@ void clickHeader(const TfmJournal& window, int column) {
 
 void doubleClickRow(const TfmJournal& window, int row,
                     Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QWidget* viewport = studyList(window)->viewport();
-    const QPointF pos = studyList(window)->visualRect(window.Model()->index(row, 0)).center();
+    const QTreeView* list = window.findChild<QTreeView*>("lvStudies");
+    QWidget* viewport = list->viewport();
+    const QPointF pos = list->visualRect(window.Model()->index(row, 0)).center();
     const QPointF global = viewport->mapToGlobal(pos);
     for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
                                     QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
@@ -144,18 +145,16 @@ TEST_F(JournalTest, FilterByDatesAndGroupOnTheFilterPanel) {
     };
     TfmJournal& window = openJournal();
     EXPECT_EQ(window.windowTitle(), "Журнал тестирования");
-    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbCompetitorList")),
-              (QStringList{"10 А", "кружок"}));
+    EXPECT_EQ(linesOf(combo(window, "cbCompetitorList")), (QStringList{"10 А", "кружок"}));
     const std::size_t all = kvalorRoot().Studies().Count();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         trigger(mainWindow().actJournal());  // shown again: the panel starts anew
         EXPECT_FALSE(window.findChild<QLineEdit*>("edToDate")->isEnabled());
         if (!c.group.isEmpty()) {
-            chooseLine(window.findChild<QComboBox*>("cbCompetitorList"), c.group);
+            chooseLine(combo(window, "cbCompetitorList"), c.group);
             // The accounts of the subgroups are offered, although the filter leaves them out.
-            EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbCompetitor")),
-                      (QStringList{"Андреев", "Борисов"}));
+            EXPECT_EQ(linesOf(combo(window, "cbCompetitor")), (QStringList{"Андреев", "Борисов"}));
         }
         typeText(window.findChild<QLineEdit*>("edFromDate"), c.from);
         if (c.fromOnwards) {
@@ -217,26 +216,25 @@ TEST_F(JournalTest, FilterListsFollowTheDataAndTheRowsTheSortMark) {
     addStudy(addApplicant("аверин"), war5, at(2024, 1, 1), 2, 3);
     addStudy(addApplicant("Веселов"), war46, at(2024, 1, 2), 4, 1);
     TfmJournal& window = openJournal();
-    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbCompetitorList")),
-              (QStringList{"5 А", "10 А"}));
+    EXPECT_EQ(linesOf(combo(window, "cbCompetitorList")), (QStringList{"5 А", "10 А"}));
     click(window.findChild<QRadioButton*>("rbSimple"));
-    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbTests")), (QStringList{"Война5", "Война46"}));
+    EXPECT_EQ(linesOf(combo(window, "cbTests")), (QStringList{"Война5", "Война46"}));
 
     clickHeader(window, JournalModel::ColResult);
     trigger(window.findChild<QAction*>("actSetFilter"));
     EXPECT_EQ(userColumn(window), (QStringList{"аверин", "Борисов", "Веселов"}));
 
     // A group deleted meanwhile loses its choice, visibly, before anything is filtered.
-    chooseLine(window.findChild<QComboBox*>("cbCompetitorList"), "5 А");
-    chooseLine(window.findChild<QComboBox*>("cbTests"), "Война46");
+    chooseLine(combo(window, "cbCompetitorList"), "5 А");
+    chooseLine(combo(window, "cbTests"), "Война46");
     const auto deleted = kvalorRoot().Users().Extract(fifth);
     prompts_.expectInform(
         "Выбранное в списке «Группа» больше не существует, выбор снят.\n"
         "Проверьте фильтр и нажмите «Применить» ещё раз.");
     trigger(window.findChild<QAction*>("actSetFilter"));
-    EXPECT_EQ(window.findChild<QComboBox*>("cbCompetitorList")->currentIndex(), -1);
-    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbCompetitorList")), QStringList{"10 А"});
-    EXPECT_EQ(window.findChild<QComboBox*>("cbTests")->currentText(), "Война46");
+    EXPECT_EQ(combo(window, "cbCompetitorList")->currentIndex(), -1);
+    EXPECT_EQ(linesOf(combo(window, "cbCompetitorList")), QStringList{"10 А"});
+    EXPECT_EQ(combo(window, "cbTests")->currentText(), "Война46");
     EXPECT_EQ(window.Model()->rowCount(), 3);
     trigger(window.findChild<QAction*>("actSetFilter"));
     EXPECT_EQ(userColumn(window), (QStringList{"Борисов", "Веселов"}));
@@ -247,9 +245,8 @@ TEST_F(JournalTest, FilterListsFollowTheDataAndTheRowsTheSortMark) {
     trigger(window.actViewAsList());
     ASSERT_NE(mainWindow().mdiArea()->activeSubWindow(), window.parentWidget());
     mainWindow().mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(window.parentWidget()));
-    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbTests")),
-              (QStringList{"Война5", "Война12", "Война46"}));
-    EXPECT_EQ(window.findChild<QComboBox*>("cbTests")->currentText(), "Война46");
+    EXPECT_EQ(linesOf(combo(window, "cbTests")), (QStringList{"Война5", "Война12", "Война46"}));
+    EXPECT_EQ(combo(window, "cbTests")->currentText(), "Война46");
 }
 
 TEST_F(JournalTest, EachAccountSeesOnlyWhatItMay) {
@@ -272,9 +269,9 @@ TEST_F(JournalTest, EachAccountSeesOnlyWhatItMay) {
     // An applicant logged in for the journal sees and filters his own studies only.
     dataModule().SetRunMode(kRunModeTesting);
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
-        chooseLine(login.cbUser(), "Петров");
-        login.edPassword()->setText("секрет");
-        click(login.btnOk());
+        chooseLine(login.findChild<QComboBox*>("cbUser"), "Петров");
+        login.findChild<QLineEdit*>("edPassword")->setText("секрет");
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     trigger(mainWindow().actJournal());
     EXPECT_EQ(sorted(rows(window)), (QStringList{"Петров|История|0,00 из 50,00|03.02.2024",
@@ -297,7 +294,7 @@ TEST_F(JournalTest, HeaderClicksSortAndReverse) {
     addStudy(addApplicant("аверин"), test, at(2024, 1, 1), 2, 3);   // 40 %
     addStudy(addApplicant("Веселов"), test, at(2024, 1, 2), 4, 1);  // 80 %
     TfmJournal& window = openJournal();
-    QHeaderView* header = studyList(window)->header();
+    QHeaderView* header = lvStudies(window)->header();
 
     struct Step {
         int column;
@@ -323,8 +320,8 @@ TEST_F(JournalTest, HeaderClicksSortAndReverse) {
     // The selection follows its study through a sort.
     selectRows(window, {0});
     clickHeader(window, JournalModel::ColDate);
-    EXPECT_EQ(studyList(window)->selectionModel()->selectedRows().size(), 1);
-    EXPECT_EQ(studyList(window)->selectionModel()->selectedRows().at(0).data().toString(),
+    EXPECT_EQ(lvStudies(window)->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(lvStudies(window)->selectionModel()->selectedRows().at(0).data().toString(),
               "Борисов");
 }
 
@@ -451,11 +448,11 @@ TEST_F(JournalTest, DoubleClickContextMenuAndDragToTheResultsView) {
     EXPECT_EQ(resultsView(), nullptr);
 
     // Several rows (a double click with Shift extends the selection): "Список" at once.
-    studyList(window)->setCurrentIndex(window.Model()->index(0, 0));
+    lvStudies(window)->setCurrentIndex(window.Model()->index(0, 0));
     doubleClickRow(window, 1, Qt::ShiftModifier);
     EXPECT_FALSE(window.findChild<QAction*>("actViewAsStudy")->isEnabled());
     EXPECT_TRUE(window.findChild<QAction*>("actDelete")->isEnabled());
-    EXPECT_EQ(studyList(window)->selectionModel()->selectedRows().size(), 2);
+    EXPECT_EQ(lvStudies(window)->selectionModel()->selectedRows().size(), 2);
     ASSERT_NE(resultsView(), nullptr);
     EXPECT_EQ(resultsView()->Studies().size(), 2u);
 
@@ -473,7 +470,7 @@ TEST_F(JournalTest, DoubleClickContextMenuAndDragToTheResultsView) {
     EXPECT_EQ(resultsView()->Studies().size(), 2u);
 
     std::unique_ptr<QMimeData> rowsData(
-        window.Model()->mimeData(studyList(window)->selectionModel()->selectedIndexes()));
+        window.Model()->mimeData(lvStudies(window)->selectionModel()->selectedIndexes()));
     QDragEnterEvent accepted(centre, Qt::CopyAction, rowsData.get(), Qt::LeftButton,
                              Qt::NoModifier);
     QCoreApplication::sendEvent(target, &accepted);
@@ -501,7 +498,7 @@ TEST_F(JournalTest, StudiesOfForeignAccountsAndTestsShowWithEmptyNames) {
     clickHeader(window, JournalModel::ColUser);
     clickHeader(window, JournalModel::ColUser);
     EXPECT_EQ(userColumn(window), (QStringList{"", "Козлов"}));
-    chooseLine(window.findChild<QComboBox*>("cbCompetitorList"), "9 Б");
+    chooseLine(combo(window, "cbCompetitorList"), "9 Б");
     trigger(window.findChild<QAction*>("actSetFilter"));
     EXPECT_EQ(userColumn(window), QStringList{"Козлов"});
 

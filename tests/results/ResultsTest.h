@@ -27,10 +27,6 @@ namespace kvalor::resultstest {
 
 using namespace examtest;
 
-inline QTreeView* studyList(const TfmJournal& window) {
-    return window.findChild<QTreeView*>("lvStudies");
-}
-
 // A test of one-answer questions "Вопрос 1", "Вопрос 2", ... with the answers "да" (right) and
 // "нет".
 inline TQuestions& yesNoTest(const QString& name, int questions, double passPercent = 50.0) {
@@ -126,13 +122,15 @@ protected:
         return lines;
     }
 
+    static QTreeView* lvStudies(const QObject& w) { return w.findChild<QTreeView*>("lvStudies"); }
+    static QComboBox* combo(const QObject& w, const char* n) { return w.findChild<QComboBox*>(n); }
     static void selectAll(const TfmJournal& window) {
-        studyList(window)->selectAll();
+        lvStudies(window)->selectAll();
         processEvents();
     }
 
     static void selectRows(const TfmJournal& window, std::initializer_list<int> rowsToSelect) {
-        auto* selection = studyList(window)->selectionModel();
+        auto* selection = lvStudies(window)->selectionModel();
         selection->clear();
         for (const int row : rowsToSelect) {
             selection->select(window.Model()->index(row, 0),

@@ -35,7 +35,7 @@ protected:
         prompts_.expectModal<TfmRunMode>(
             [](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
         prompts_.expectModal<TfmAuthorization>([login](TfmAuthorization& dialog) mutable {
-            examtest::chooseLine(dialog.cbUser(), "Администратор");
+            examtest::chooseLine(dialog.findChild<QComboBox*>("cbUser"), "Администратор");
             login(dialog);
         });
         main_->show();
@@ -73,7 +73,7 @@ TEST_F(UsersEndToEndTest, AdministratorsFirstDay) {
             "У учётной записи «Администратор» нет пароля: войти в администрирование "
             "может любой.\nЗадать пароль сейчас?",
             QMessageBox::No);
-        click(login.btnOk());
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     trigger(main_->actEditUsers());
     TfmCompetitors& window = usersWindow();
@@ -130,24 +130,24 @@ TEST_F(UsersEndToEndTest, AdministratorsFirstDay) {
     dataModule().DataModuleCreate();
     startAsAdministrator([this](TfmAuthorization& login) {
         prompts_.expectInform("Пароль задан неверно");
-        click(login.btnOk());
-        typeText(login.edPassword(), "Ключ 9");
-        click(login.btnOk());
+        click(login.findChild<QPushButton*>("btnOk"));
+        typeText(login.findChild<QLineEdit*>("edPassword"), "Ключ 9");
+        click(login.findChild<QPushButton*>("btnOk"));
     });
 
     // The applicant is refused with a wrong password, and takes the test with hers.
     TfmExamineSettings& setup = chooseExamination("Демонстрационный тест", "Кузнецова М.И.");
     prompts_.expectModal<TfmAuthorization>([this](TfmAuthorization& login) {
         prompts_.expectInform("Пароль задан неверно");
-        typeText(login.edPassword(), "Маша");
-        click(login.btnOk());
-        click(login.btnCancel());
+        typeText(login.findChild<QLineEdit*>("edPassword"), "Маша");
+        click(login.findChild<QPushButton*>("btnOk"));
+        click(login.findChild<QPushButton*>("btnCancel"));
     });
     trigger(setup.actRun());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 0);
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
-        typeText(login.edPassword(), "маша");
-        click(login.btnOk());
+        typeText(login.findChild<QLineEdit*>("edPassword"), "маша");
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     expectExaminationFinishedAtOnce();
     trigger(setup.actRun());
