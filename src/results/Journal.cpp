@@ -31,7 +31,6 @@
 #include "app/ProgressWindow.h"
 #include "exchange/JournalWorkbook.h"
 #include "model/BuiltinAccounts.h"
-#include "model/CollectionHelpers.h"
 #include "model/Competitor.h"
 #include "model/Competitors.h"
 #include "model/Kvalor.h"
