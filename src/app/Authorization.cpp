@@ -10,11 +10,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "cipher/KVTEACrypt.h"
 #include "model/BuiltinAccounts.h"
 #include "model/Competitors.h"
 #include "model/Kvalor.h"
 #include "ui/ErrorGuard.h"
+#include "ui/ObjectNames.h"
 #include "ui/Prompts.h"
 #include "util/Codepage.h"
 
@@ -22,12 +22,12 @@ namespace kvalor {
 
 TfmAuthorization::TfmAuthorization(QWidget* parent)
     : QDialog(parent),
-      lblGroup_(new QLabel(QStringLiteral("Группа"))),
-      cbGroup_(new QComboBox),
-      cbUser_(new QComboBox),
-      edPassword_(new QLineEdit),
-      btnOk_(new QPushButton(QStringLiteral("Ok"))),
-      btnCancel_(new QPushButton(QStringLiteral("Cancel"))) {
+      lblGroup_(Named(new QLabel(QStringLiteral("Группа")), "lblGroup")),
+      cbGroup_(Named(new QComboBox, "cbGroup")),
+      cbUser_(Named(new QComboBox, "cbUser")),
+      edPassword_(Named(new QLineEdit, "edPassword")),
+      btnOk_(Named(new QPushButton(QStringLiteral("Ok")), "btnOk")),
+      btnCancel_(Named(new QPushButton(QStringLiteral("Cancel")), "btnCancel")) {
     setWindowTitle(QStringLiteral("Авторизация"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
@@ -178,9 +178,7 @@ void TfmAuthorization::btnOkClick() {
     if (!entry) {
         return;
     }
-    THash password = toCp1251(edPassword_->text());
-    TKVTEAEncrypt().encipher(password);
-    if (kvalorRoot().Users().CheckPassword(entry->UserId, password)) {
+    if (kvalorRoot().Users().CheckPassword(entry->UserId, edPassword_->text())) {
         accept();
         return;
     }

@@ -45,13 +45,6 @@ public:
     // account again when no group line is selected.
     void GroupChosen();
 
-    QLabel* lblGroup() const { return lblGroup_; }
-    QComboBox* cbGroup() const { return cbGroup_; }
-    QComboBox* cbUser() const { return cbUser_; }
-    QLineEdit* edPassword() const { return edPassword_; }
-    QPushButton* btnOk() const { return btnOk_; }
-    QPushButton* btnCancel() const { return btnCancel_; }
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

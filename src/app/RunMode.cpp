@@ -154,8 +154,7 @@ void TfmRunMode::OfferPassword(TCompetitor& account) {
         prompts().inform(QStringLiteral("Пароли не совпадают, введите их снова"),
                          QStringLiteral("Ошибка"), QMessageBox::Critical);
     }
-    // As the user editor keeps it: the text in the code page.
-    account.SetPassword(toCp1251(password));
+    account.ChangePassword(password);
     dataModule().SaveDataFile();
     prompts().inform(QStringLiteral("Пароль задан и сохранён в файле данных"),
                      QStringLiteral("Информация"), QMessageBox::Information);

@@ -54,6 +54,14 @@ void TCompetitor::ClearFields() {
     std::fill(fields_.begin(), fields_.end(), std::string());
 }
 
+void TCompetitor::ChangePassword(const QString& text) {
+    password_ = toCp1251(text);
+}
+
+bool TCompetitor::CheckPassword(const QString& text) const {
+    return password_ == toCp1251(text);
+}
+
 void TCompetitor::Assign(const TExaminerElement& source) {
     TExaminerElement::Assign(source);
     if (const auto* account = dynamic_cast<const TCompetitor*>(&source)) {

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include <QString>
+
 #include "model/ExaminerElement.h"
 #include "util/ByteStream.h"
 #include "util/Guid.h"
@@ -53,6 +55,10 @@ public:
     const std::string& Password() const { return password_; }
     void SetPassword(const std::string& password) { password_ = password; }
     bool HasNoPassword() const { return password_.empty(); }
+    // The password as typed: the whole text counts, case and blanks included. It is kept in the
+    // code page and enciphered only where the account is written.
+    void ChangePassword(const QString& text);
+    bool CheckPassword(const QString& text) const;
 
     std::uint8_t Role() const { return role_; }
     void SetRole(std::uint8_t role) { role_ = role; }

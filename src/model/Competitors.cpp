@@ -70,13 +70,6 @@ std::string cutName(const std::string& name) {
     return name.substr(0, std::min(name.size(), kAuthorizationNameLength));
 }
 
-THash deciphered(const THash& bytes) {
-    THash text = bytes;
-    // Bytes that are no cipher container (an empty string among them) stay as they are.
-    TKVTEADecrypt().decipher(text);
-    return text;
-}
-
 // Which of the names another of them equals, as names compare.
 std::vector<bool> sharedNames(const std::vector<std::string>& listed) {
     std::vector<QString> names;
@@ -283,18 +276,9 @@ TAuthorizations TCompetitors::BuildAuthorizations() {
     return entries;
 }
 
-bool TCompetitors::CheckPassword(const Guid& userId, const THash& enciphered) const {
+bool TCompetitors::CheckPassword(const Guid& userId, const QString& text) const {
     const auto* account = findAccount(userId);
-    return account && account->Password() == deciphered(enciphered);
-}
-
-bool TCompetitors::ChangePassword(TCompetitor& account, const THash& oldBytes,
-                                  const THash& newBytes) {
-    if (account.Password() != deciphered(oldBytes)) {
-        return false;
-    }
-    account.SetPassword(deciphered(newBytes));
-    return true;
+    return account && account->CheckPassword(text);
 }
 
 void TCompetitors::LoadFromStream(ByteStream& stream, const ReadContext& context) {

@@ -5,7 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include "cipher/KVTEACrypt.h"
 #include "model/Authorization.h"
 #include "model/Competitor.h"
 #include "model/ExaminerCollection.h"
@@ -64,10 +63,8 @@ public:
     // The login entries of the accounts of ListedAccounts, after EnsureBuiltins.
     TAuthorizations BuildAuthorizations();
 
-    // Whether the account exists and its password equals the deciphered bytes exactly.
-    bool CheckPassword(const Guid& userId, const THash& enciphered) const;
-    // Sets the new password when the old one matches the account's exactly.
-    bool ChangePassword(TCompetitor& account, const THash& oldBytes, const THash& newBytes);
+    // Whether the account exists and the text is its password (TCompetitor::CheckPassword).
+    bool CheckPassword(const Guid& userId, const QString& text) const;
 
     // The user exchange file: the whole list, passwords enciphered.
     void SaveToFile(const QString& fileName);

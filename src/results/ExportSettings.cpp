@@ -8,18 +8,19 @@
 
 #include "app/MainWindow.h"
 #include "model/Study.h"
+#include "ui/ObjectNames.h"
 
 namespace kvalor {
 
 TfmExportSettings::TfmExportSettings(QWidget* parent)
     : QDialog(parent),
-      RadioGroup1_(new QGroupBox(QStringLiteral(" Вопросы "))),
+      RadioGroup1_(Named(new QGroupBox(QStringLiteral(" Вопросы ")), "RadioGroup1")),
       chbValid_(new QCheckBox(QStringLiteral("правильные"))),
       chbInvalid_(new QCheckBox(QStringLiteral("неправильные"))),
       chbEmpty_(new QCheckBox(QStringLiteral("неотвеченные"))),
       chbAll_(new QCheckBox(QStringLiteral("все"))),
-      Button1_(new QPushButton(QStringLiteral("Ok"))),
-      Button2_(new QPushButton(QStringLiteral("Cancel"))) {
+      Button1_(Named(new QPushButton(QStringLiteral("Ok")), "Button1")),
+      Button2_(Named(new QPushButton(QStringLiteral("Cancel")), "Button2")) {
     setWindowTitle(QStringLiteral("Параметры экспорта"));
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);

@@ -31,13 +31,10 @@ public:
     // categories the study has no questions of disabled.
     void StartReview(const TStudy& study);
 
-    QGroupBox* RadioGroup1() const { return RadioGroup1_; }
     QCheckBox* chbValid() const { return chbValid_; }
     QCheckBox* chbInvalid() const { return chbInvalid_; }
     QCheckBox* chbEmpty() const { return chbEmpty_; }
     QCheckBox* chbAll() const { return chbAll_; }
-    QPushButton* Button1() const { return Button1_; }
-    QPushButton* Button2() const { return Button2_; }
 
     // Closes with OK; an export's choice is kept for the next export.
     void accept() override;

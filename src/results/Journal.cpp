@@ -31,7 +31,6 @@
 #include "app/ProgressWindow.h"
 #include "exchange/JournalWorkbook.h"
 #include "model/BuiltinAccounts.h"
-#include "model/CollectionHelpers.h"
 #include "model/Competitor.h"
 #include "model/Competitors.h"
 #include "model/Kvalor.h"
@@ -41,6 +40,7 @@
 #include "question/QuestionWindow.h"
 #include "question/QuestionWindowRun.h"
 #include "results/ExportSettings.h"
+#include "results/JournalChoices.h"
 #include "results/JournalFilter.h"
 #include "results/JournalModel.h"
 #include "results/ResultsModel.h"
@@ -50,6 +50,7 @@
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
+#include "ui/ObjectNames.h"
 #include "ui/Prompts.h"
 #include "ui/Workbooks.h"
 #include "util/Codepage.h"
@@ -69,9 +70,7 @@ constexpr std::uint64_t kManyResultRows = 300000;
 // (its entry is gone), which leaves the list without one.
 template <class T>
 bool fillSorted(QComboBox& list, std::vector<T*> entries, bool keepChoice) {
-    std::ranges::stable_sort(entries, [](const T* a, const T* b) {
-        return compareDisplayNames(a->GetName(), b->GetName()) < 0;
-    });
+    SortByDisplayName(entries);
     const QVariant chosen = keepChoice ? list.currentData() : QVariant();
     list.clear();
     for (T* entry : entries) {
@@ -84,39 +83,8 @@ bool fillSorted(QComboBox& list, std::vector<T*> entries, bool keepChoice) {
 // The chosen entry among the candidates; nullptr when none is chosen or it is gone meanwhile.
 template <class T>
 T* chosenAmong(const QComboBox& list, const std::vector<T*>& candidates) {
-    if (list.currentIndex() < 0) {
-        return nullptr;
-    }
-    const QString id = list.currentData().toString();
-    const auto found = std::ranges::find_if(
-        candidates, [&id](const T* entry) { return entry->Id().toQString() == id; });
-    return found == candidates.end() ? nullptr : *found;
-}
-
-std::vector<TExaminerCollection*> usersGroups() {
-    TCompetitors& users = kvalorRoot().Users();
-    auto groups = CollectCollections(users, "TCompetitors");
-    std::erase(groups, &users);
-    return groups;
-}
-
-std::vector<TExaminerElement*> accountsOf(const TExaminerCollection& group) {
-    return CollectItems(group, "TCompetitor", true);
-}
-
-// The tests of the kind chosen, without the groups inside them: a study is always of a test.
-std::vector<TQuestions*> testsOfKind(bool complex) {
-    TKvalor& root = kvalorRoot();
-    TQuestions& tree = complex ? root.ComplexTests() : root.SimpleTests();
-    const std::uint8_t kind = complex ? kGroupKindComplexTest : kGroupKindSimpleTest;
-    std::vector<TQuestions*> tests;
-    for (TExaminerCollection* collection : CollectCollections(tree, "TQuestions")) {
-        auto* test = dynamic_cast<TQuestions*>(collection);
-        if (test && test->GroupKind() == kind) {
-            tests.push_back(test);
-        }
-    }
-    return tests;
+    return list.currentIndex() < 0 ? nullptr
+                                   : EntryWithId(candidates, list.currentData().toString());
 }
 
 // Captions of the filter panel are bold.
@@ -130,13 +98,19 @@ TfmJournal::TfmJournal(TfmKvalor& mainWindow, QWidget* parent)
     : QWidget(parent),
       mainWindow_(mainWindow),
       model_(new JournalModel(this)),
-      actViewAsList_(new QAction(QStringLiteral("Список"), this)),
-      actViewAsStudy_(new QAction(QStringLiteral("Задание"), this)),
-      actExport_(new QAction(actionIcon(ActionIcon::Export), QStringLiteral("Экспорт"), this)),
-      actDelete_(new QAction(actionIcon(ActionIcon::Delete), QStringLiteral("Удалить"), this)),
+      actViewAsList_(Named(new QAction(QStringLiteral("Список"), this), "actViewAsList")),
+      actViewAsStudy_(Named(new QAction(QStringLiteral("Задание"), this), "actViewAsStudy")),
+      actExport_(Named(new QAction(actionIcon(ActionIcon::Export), QStringLiteral("Экспорт"), this),
+                       "actExport")),
+      actDelete_(Named(new QAction(actionIcon(ActionIcon::Delete), QStringLiteral("Удалить"), this),
+                       "actDelete")),
       actClose_(new QAction(actionIcon(ActionIcon::Close), QStringLiteral("Закрыть"), this)),
-      actSetFilter_(new QAction(actionIcon(ActionIcon::Filter), QStringLiteral("Применить"), this)),
-      actClearFilter_(new QAction(actionIcon(ActionIcon::Clear), QStringLiteral("Очистить"), this)),
+      actSetFilter_(
+          Named(new QAction(actionIcon(ActionIcon::Filter), QStringLiteral("Применить"), this),
+                "actSetFilter")),
+      actClearFilter_(
+          Named(new QAction(actionIcon(ActionIcon::Clear), QStringLiteral("Очистить"), this),
+                "actClearFilter")),
       removalWatch_(kvalorRoot().Studies(), [this](const TStudy& study) { StudyRemoved(study); }) {
     setWindowTitle(QStringLiteral("Журнал тестирования"));
     setWindowIcon(actionIcon(ActionIcon::Journal));
@@ -149,16 +123,16 @@ TfmJournal::TfmJournal(TfmKvalor& mainWindow, QWidget* parent)
 TfmJournal::~TfmJournal() = default;
 
 void TfmJournal::BuildControls() {
-    cbCompetitorList_ = new QComboBox;
-    cbCompetitor_ = new QComboBox;
-    cbTests_ = new QComboBox;
-    rbComplex_ = new QRadioButton(QStringLiteral("комплексный"));
-    rbSimple_ = new QRadioButton(QStringLiteral("простой"));
+    cbCompetitorList_ = Named(new QComboBox, "cbCompetitorList");
+    cbCompetitor_ = Named(new QComboBox, "cbCompetitor");
+    cbTests_ = Named(new QComboBox, "cbTests");
+    rbComplex_ = Named(new QRadioButton(QStringLiteral("комплексный")), "rbComplex");
+    rbSimple_ = Named(new QRadioButton(QStringLiteral("простой")), "rbSimple");
     rbComplex_->setChecked(true);
-    chbFromDate_ = new QCheckBox(QStringLiteral("начиная с "));
-    edFromDate_ = new QLineEdit;
-    chbToDate_ = new QCheckBox(QStringLiteral("по"));
-    edToDate_ = new QLineEdit;
+    chbFromDate_ = Named(new QCheckBox(QStringLiteral("начиная с ")), "chbFromDate");
+    edFromDate_ = Named(new QLineEdit, "edFromDate");
+    chbToDate_ = Named(new QCheckBox(QStringLiteral("по")), "chbToDate");
+    edToDate_ = Named(new QLineEdit, "edToDate");
     edToDate_->setEnabled(false);
     for (QComboBox* list : {cbCompetitorList_, cbCompetitor_, cbTests_}) {
         list->setMinimumContentsLength(16);
@@ -202,7 +176,7 @@ void TfmJournal::BuildControls() {
     panel->addLayout(filterButtons);
     panel->addStretch();
 
-    pmList_ = new QMenu(this);
+    pmList_ = Named(new QMenu(this), "pmList");
     pmList_->addAction(actViewAsList_);
     pmList_->addAction(actViewAsStudy_);
     tbResults_ = new QToolButton;
@@ -221,8 +195,7 @@ void TfmJournal::BuildControls() {
     tbJournal_->widgetForAction(actDelete_)->setObjectName(QStringLiteral("tbDeleteStudy"));
     tbJournal_->addAction(actClose_);
 
-    lvStudies_ = new QTreeView;
-    lvStudies_->setObjectName(QStringLiteral("lvStudies"));
+    lvStudies_ = Named(new QTreeView, "lvStudies");
     lvStudies_->setModel(model_);
     lvStudies_->setRootIsDecorated(false);
     lvStudies_->setItemsExpandable(false);
@@ -376,23 +349,19 @@ void TfmJournal::ResetFilterControls() {
 }
 
 bool TfmJournal::FillGroups(bool keepChoice) {
-    return fillSorted(*cbCompetitorList_, usersGroups(), keepChoice);
+    return fillSorted(*cbCompetitorList_, UserGroups(kvalorRoot().Users()), keepChoice);
 }
 
 bool TfmJournal::FillCompetitors(bool withApplicant, bool keepChoice) {
     competitorsWithApplicant_ = withApplicant;
     const TCompetitors* group = SelectedGroup();
-    auto accounts = accountsOf(group ? *group : kvalorRoot().Users());
-    if (!withApplicant) {
-        std::erase_if(accounts, [](const TExaminerElement* account) {
-            return account->Id() == ApplicantAccountId();
-        });
-    }
-    return fillSorted(*cbCompetitor_, std::move(accounts), keepChoice);
+    return fillSorted(*cbCompetitor_,
+                      GroupAccounts(group ? *group : kvalorRoot().Users(), withApplicant),
+                      keepChoice);
 }
 
 bool TfmJournal::FillTests(bool keepChoice) {
-    return fillSorted(*cbTests_, testsOfKind(rbComplex_->isChecked()), keepChoice);
+    return fillSorted(*cbTests_, TestsOfKind(kvalorRoot(), rbComplex_->isChecked()), keepChoice);
 }
 
 QStringList TfmJournal::RefreshFilterLists() {
@@ -410,16 +379,17 @@ QStringList TfmJournal::RefreshFilterLists() {
 }
 
 TCompetitors* TfmJournal::SelectedGroup() const {
-    return dynamic_cast<TCompetitors*>(chosenAmong(*cbCompetitorList_, usersGroups()));
+    return dynamic_cast<TCompetitors*>(
+        chosenAmong(*cbCompetitorList_, UserGroups(kvalorRoot().Users())));
 }
 
 TCompetitor* TfmJournal::SelectedCompetitor() const {
     return dynamic_cast<TCompetitor*>(
-        chosenAmong(*cbCompetitor_, accountsOf(kvalorRoot().Users())));
+        chosenAmong(*cbCompetitor_, GroupAccounts(kvalorRoot().Users(), true)));
 }
 
 TQuestions* TfmJournal::SelectedTest() const {
-    return chosenAmong(*cbTests_, testsOfKind(rbComplex_->isChecked()));
+    return chosenAmong(*cbTests_, TestsOfKind(kvalorRoot(), rbComplex_->isChecked()));
 }
 
 void TfmJournal::MarkDate(QLineEdit& field, bool valid) {
@@ -483,26 +453,7 @@ void TfmJournal::ColumnClicked(int column, Qt::SortOrder order) {
 }
 
 std::vector<int> TfmJournal::SelectedRows(std::size_t limit) const {
-    std::vector<int> rows;
-    const auto distinct = [&rows] {
-        std::ranges::sort(rows);
-        const auto [first, last] = std::ranges::unique(rows);
-        rows.erase(first, last);
-    };
-    for (const QItemSelectionRange& range : lvStudies_->selectionModel()->selection()) {
-        for (int row = range.top(); row <= range.bottom(); ++row) {
-            rows.push_back(row);
-        }
-        if (rows.size() >= limit) {
-            distinct();
-            if (rows.size() >= limit) {
-                rows.resize(limit);
-                return rows;
-            }
-        }
-    }
-    distinct();
-    return rows;
+    return DistinctRows(lvStudies_->selectionModel()->selection(), limit);
 }
 
 StudyView TfmJournal::SelectedStudies() const {
@@ -699,17 +650,10 @@ void TfmJournal::actSetFilterExecute() {
         return;
     }
     filtered_.clear();
-    const TCompetitor* viewer = filter->viewer;
-    if (viewer && viewer->Id() == ApplicantAccountId()) {
+    if (filter->viewer && filter->viewer->Id() == ApplicantAccountId()) {
         return;
     }
-    const TStudyList& studies = kvalorRoot().Studies();
-    for (int i = 0; i < studies.Count(); ++i) {
-        TStudy& study = studies.StudyAt(i);
-        if (filter->Passes(study)) {
-            filtered_.push_back(&study);
-        }
-    }
+    filtered_ = filter->Select(kvalorRoot().Studies());
     List(filtered_);
 }
 

@@ -45,27 +45,8 @@ public:
     // The studies of the last filter applied; empty while none is.
     const StudyView& FilteredStudies() const { return filtered_; }
     JournalModel* Model() const { return model_; }
-
-    QComboBox* cbCompetitorList() const { return cbCompetitorList_; }
-    QComboBox* cbCompetitor() const { return cbCompetitor_; }
-    QRadioButton* rbComplex() const { return rbComplex_; }
-    QRadioButton* rbSimple() const { return rbSimple_; }
-    QComboBox* cbTests() const { return cbTests_; }
-    QCheckBox* chbFromDate() const { return chbFromDate_; }
-    QLineEdit* edFromDate() const { return edFromDate_; }
-    QCheckBox* chbToDate() const { return chbToDate_; }
-    QLineEdit* edToDate() const { return edToDate_; }
-    QTreeView* lvStudies() const { return lvStudies_; }
-    QToolBar* tbJournal() const { return tbJournal_; }
-    QToolButton* tbResults() const { return tbResults_; }
-    QMenu* pmList() const { return pmList_; }
+    // Dropping studies on the results view lists them as this action does.
     QAction* actViewAsList() const { return actViewAsList_; }
-    QAction* actViewAsStudy() const { return actViewAsStudy_; }
-    QAction* actExport() const { return actExport_; }
-    QAction* actDelete() const { return actDelete_; }
-    QAction* actClose() const { return actClose_; }
-    QAction* actSetFilter() const { return actSetFilter_; }
-    QAction* actClearFilter() const { return actClearFilter_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -45,6 +45,16 @@ bool JournalFilter::Passes(const TStudy& study) const {
     return !toDay || day <= *toDay;
 }
 
+StudyView JournalFilter::Select(const TStudyList& studies) const {
+    StudyView passed;
+    for (int i = 0; i < studies.Count(); ++i) {
+        if (TStudy& study = studies.StudyAt(i); Passes(study)) {
+            passed.push_back(&study);
+        }
+    }
+    return passed;
+}
+
 StudyView ListedStudies(StudyView studies, const TCompetitor* viewer) {
     if (!viewer || viewer->Id() == ApplicantAccountId()) {
         return {};

@@ -26,6 +26,8 @@ struct JournalFilter {
     std::optional<std::int64_t> toDay;
 
     bool Passes(const TStudy& study) const;
+    // The studies of the list that pass, in the list's order.
+    StudyView Select(const TStudyList& studies) const;
 };
 
 // Whether the account is the built-in administrator or teacher, who see every study.

@@ -68,44 +68,40 @@ std::uint64_t ResultsModel::RowsFor(const StudyView& studies, bool answersAsShow
     return rows;
 }
 
-ResultsModel::ResultsModel(QObject* parent) : QAbstractItemModel(parent) {}
+ResultsModel::ResultsModel(QObject* parent) : TTreeNodeModel(parent) {}
 
 ResultsModel::~ResultsModel() = default;
 
 void ResultsModel::SetStudies(const StudyView& studies, bool answersAsShown, bool withKey) {
-    beginResetModel();
-    root_.children.clear();
-    answersAsShown_ = answersAsShown;
-    withKey_ = withKey;
-    root_.children.reserve(studies.size());
-    for (std::size_t i = 0; i < studies.size(); ++i) {
-        TStudy& study = *studies[i];
-        Node& user = AddChild(root_, KindUser, static_cast<int>(i));
-        user.study = &study;
-        Node& result = AddChild(user, KindResult, static_cast<int>(i));
-        AddQuestionRows(result, study);
-    }
-    endResetModel();
+    Rebuild([&](Node& root) {
+        answersAsShown_ = answersAsShown;
+        withKey_ = withKey;
+        root.Children.reserve(studies.size());
+        for (std::size_t i = 0; i < studies.size(); ++i) {
+            TStudy& study = *studies[i];
+            Node& user = AddChild(root, KindUser, static_cast<int>(i));
+            user.study = &study;
+            Node& result = AddChild(user, KindResult, static_cast<int>(i));
+            AddQuestionRows(result, study);
+        }
+    });
 }
 
 ResultsModel::Node& ResultsModel::AddChild(Node& parent, RowKind kind, int index) {
     auto node = std::make_unique<Node>();
     node->study = parent.study;
-    node->parent = &parent;
     node->kind = kind;
     node->index = index;
-    node->row = static_cast<int>(parent.children.size());
-    parent.children.push_back(std::move(node));
-    return *parent.children.back();
+    return parent.Adopt(std::move(node));
 }
 
 void ResultsModel::AddQuestionRows(Node& result, TStudy& study) {
     const TExamineQuestions& records = study.Questions();
-    result.children.reserve(static_cast<std::size_t>(records.Count()));
+    result.Children.reserve(static_cast<std::size_t>(records.Count()));
     for (int q = 0; q < records.Count(); ++q) {
         Node& questionRow = AddChild(result, KindQuestion, q);
         const int answers = answerRows(records.Items(q), answersAsShown_);
-        questionRow.children.reserve(static_cast<std::size_t>(answers));
+        questionRow.Children.reserve(static_cast<std::size_t>(answers));
         for (int k = 0; k < answers; ++k) {
             AddChild(questionRow, KindAnswer, k);
         }
@@ -113,24 +109,12 @@ void ResultsModel::AddQuestionRows(Node& result, TStudy& study) {
 }
 
 void ResultsModel::RemoveStudy(const TStudy& study) {
-    auto& studies = root_.children;
-    for (std::size_t i = 0; i < studies.size(); ++i) {
-        if (studies[i]->study != &study) {
-            continue;
+    for (const auto& user : Root().Children) {
+        if (user->study == &study) {
+            RemoveNode(*user);
+            return;
         }
-        beginRemoveRows(QModelIndex(), static_cast<int>(i), static_cast<int>(i));
-        studies.erase(studies.begin() + static_cast<std::ptrdiff_t>(i));
-        for (std::size_t j = i; j < studies.size(); ++j) {
-            studies[j]->row = static_cast<int>(j);
-        }
-        endRemoveRows();
-        return;
     }
-}
-
-ResultsModel::Node* ResultsModel::NodeOf(const QModelIndex& index) const {
-    return index.isValid() ? static_cast<Node*>(index.internalPointer())
-                           : const_cast<Node*>(&root_);
 }
 
 const TExamineQuestion* ResultsModel::RecordOf(const Node& questionNode) const {
@@ -139,7 +123,7 @@ const TExamineQuestion* ResultsModel::RecordOf(const Node& questionNode) const {
 }
 
 TAnswer* ResultsModel::AnswerOf(const Node& answerNode) const {
-    const TExamineQuestion* record = RecordOf(*answerNode.parent);
+    const TExamineQuestion* record = RecordOf(*answerNode.Parent);
     if (!record || !record->Question) {
         return nullptr;
     }
@@ -214,7 +198,7 @@ void ResultsModel::FillQuestionRow(const Node& node, Cells& cells) const {
 
 void ResultsModel::FillAnswerRow(const Node& node, Cells& cells) const {
     const TAnswer* answer = AnswerOf(node);
-    const TExamineQuestion* record = RecordOf(*node.parent);
+    const TExamineQuestion* record = RecordOf(*node.Parent);
     if (!answer || !record) {
         return;
     }
@@ -246,36 +230,8 @@ void ResultsModel::FillAnswerRow(const Node& node, Cells& cells) const {
     }
 }
 
-QModelIndex ResultsModel::index(int row, int column, const QModelIndex& parent) const {
-    const Node* node = NodeOf(parent);
-    if (row < 0 || column < 0 || column >= kColumnCount ||
-        static_cast<std::size_t>(row) >= node->children.size()) {
-        return {};
-    }
-    return createIndex(row, column, node->children[static_cast<std::size_t>(row)].get());
-}
-
-QModelIndex ResultsModel::parent(const QModelIndex& child) const {
-    const Node* node = child.isValid() ? NodeOf(child) : nullptr;
-    if (!node || node->parent == &root_) {
-        return {};
-    }
-    return createIndex(node->parent->row, 0, node->parent);
-}
-
-int ResultsModel::rowCount(const QModelIndex& parent) const {
-    if (parent.isValid() && parent.column() != 0) {
-        return 0;
-    }
-    return static_cast<int>(NodeOf(parent)->children.size());
-}
-
 int ResultsModel::columnCount(const QModelIndex&) const {
     return kColumnCount;
-}
-
-bool ResultsModel::hasChildren(const QModelIndex& parent) const {
-    return rowCount(parent) > 0;
 }
 
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {

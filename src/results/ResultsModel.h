@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include <QAbstractItemModel>
 #include <QString>
 
 #include "model/StudyList.h"
+#include "ui/TreeNode.h"
 
 namespace kvalor {
 
@@ -17,16 +17,34 @@ class TQuestion;
 class TStudy;
 struct TExamineQuestion;
 
+// A row of the results view.
+struct TResultRow : TTreeNode<TResultRow> {
+    enum Kind : std::uint8_t { KindUser = 0, KindResult = 1, KindQuestion = 2, KindAnswer = 3 };
+    static constexpr int kColumns = 3;
+    struct Cells {
+        std::array<QString, kColumns> texts;
+        std::array<int, kColumns> images{-1, -1, -1};
+    };
+
+    TStudy* study = nullptr;
+    Kind kind = KindUser;
+    // User and result rows: the study's place in the list; question rows: the record's place
+    // in the study; answer rows: the row's place under its question.
+    int index = 0;
+    mutable std::unique_ptr<Cells> cells;
+};
+
 // The rows of the results view: per study a user row, under it the result row, under that
 // one row per question put, and under each question its answers. Texts and pictures of a row
 // are made the first time anything of it is asked for and kept; questions and answers are
 // looked up through the study at that moment, never remembered, so a row never holds an item
 // that was freed before it was first shown.
-class ResultsModel : public QAbstractItemModel {
+class ResultsModel : public TTreeNodeModel<TResultRow> {
     Q_OBJECT
 public:
-    enum RowKind : std::uint8_t { KindUser = 0, KindResult = 1, KindQuestion = 2, KindAnswer = 3 };
-    static constexpr int kColumnCount = 3;
+    using RowKind = TResultRow::Kind;
+    using enum RowKind;
+    static constexpr int kColumnCount = TResultRow::kColumns;
     // The picture index of a cell (-1 none), as the pictures of the tree image list number them.
     static constexpr int ImageIndexRole = Qt::UserRole + 1;
     static constexpr int RowKindRole = Qt::UserRole + 2;
@@ -42,34 +60,15 @@ public:
     // Removes the rows of the study (about to be freed).
     void RemoveStudy(const TStudy& study);
 
-    QModelIndex index(int row, int column,
-                      const QModelIndex& parent = QModelIndex()) const override;
-    QModelIndex parent(const QModelIndex& child) const override;
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    bool hasChildren(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    struct Cells {
-        std::array<QString, kColumnCount> texts;
-        std::array<int, kColumnCount> images{-1, -1, -1};
-    };
-    struct Node {
-        TStudy* study = nullptr;
-        Node* parent = nullptr;
-        RowKind kind = KindUser;
-        // User and result rows: the study's place in the list; question rows: the record's
-        // place in the study; answer rows: the row's place under its question.
-        int index = 0;
-        int row = 0;
-        mutable std::unique_ptr<Cells> cells;
-        std::vector<std::unique_ptr<Node>> children;
-    };
+    using Node = TResultRow;
+    using Cells = TResultRow::Cells;
 
-    Node* NodeOf(const QModelIndex& index) const;
-    Node& AddChild(Node& parent, RowKind kind, int index);
+    static Node& AddChild(Node& parent, RowKind kind, int index);
     void AddQuestionRows(Node& result, TStudy& study);
     const Cells& CellsOf(const Node& node) const;
     void FillUserRow(const Node& node, Cells& cells) const;
@@ -80,7 +79,6 @@ private:
     // The answer an answer row shows, or nullptr when it no longer exists.
     TAnswer* AnswerOf(const Node& answerNode) const;
 
-    Node root_;
     bool answersAsShown_ = false;
     bool withKey_ = false;
 };

@@ -46,6 +46,7 @@ TfmResultsView::TfmResultsView(TfmKvalor* mainWindow, QWidget* parent)
       removalWatch_(kvalorRoot().Studies(), [this](const TStudy& study) { StudyRemoved(study); }) {
     setWindowTitle(QStringLiteral("Результаты тестирования"));
     setWindowIcon(actionIcon(ActionIcon::Journal));
+    actExport_->setObjectName(QStringLiteral("actExport"));
 
     vstResults_->setObjectName(QStringLiteral("vstResults"));
     vstResults_->setModel(model_);

@@ -36,10 +36,7 @@ public:
     // The studies shown; a study that the journal frees leaves this list and the tree first.
     const StudyView& Studies() const { return studies_; }
 
-    QTreeView* vstResults() const { return vstResults_; }
     ResultsModel* Model() const { return model_; }
-    QAction* actExport() const { return actExport_; }
-    QAction* actClose() const { return actClose_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -51,9 +51,7 @@ ItemNodes buildNodes(TExaminerCollection& collection, const TTaskList* tasks) {
                 children = buildNodes(*sub, nullptr);
             }
             for (auto& child : children) {
-                child->Parent = node.get();
-                child->Row = static_cast<int>(node->Children.size());
-                node->Children.push_back(std::move(child));
+                node->Adopt(std::move(child));
             }
         }
         nodes.push_back(std::move(node));

@@ -5,10 +5,7 @@
 namespace kvalor {
 
 TItemTreeModel::TItemTreeModel(QStringList captions, QStringList hints, QObject* parent)
-    : QAbstractItemModel(parent),
-      captions_(std::move(captions)),
-      hints_(std::move(hints)),
-      root_(std::make_unique<TItemNode>()) {}
+    : TTreeNodeModel(parent), captions_(std::move(captions)), hints_(std::move(hints)) {}
 
 TItemTreeModel::~TItemTreeModel() = default;
 
@@ -16,61 +13,6 @@ std::unique_ptr<TItemNode> TItemTreeModel::MakeNode(IExaminerItem& item) {
     auto node = std::make_unique<TItemNode>();
     node->Item = &item;
     return node;
-}
-
-TItemNode* TItemTreeModel::NodeOf(const QModelIndex& index) const {
-    return index.isValid() ? static_cast<TItemNode*>(index.internalPointer()) : root_.get();
-}
-
-QModelIndex TItemTreeModel::IndexOf(const TItemNode* node, int column) const {
-    if (!node || node->IsRoot()) {
-        return {};
-    }
-    return createIndex(node->Row, column, const_cast<TItemNode*>(node));
-}
-
-void TItemTreeModel::AppendNodes(TItemNode& parent, ItemNodes nodes) {
-    if (nodes.empty()) {
-        return;
-    }
-    const int first = static_cast<int>(parent.Children.size());
-    beginInsertRows(IndexOf(&parent), first, first + static_cast<int>(nodes.size()) - 1);
-    int row = first;
-    for (auto& node : nodes) {
-        node->Parent = &parent;
-        node->Row = row++;
-        parent.Children.push_back(std::move(node));
-    }
-    endInsertRows();
-}
-
-void TItemTreeModel::RemoveNode(TItemNode& node) {
-    if (node.IsRoot()) {
-        return;
-    }
-    TItemNode& parent = *node.Parent;
-    const int row = node.Row;
-    beginRemoveRows(IndexOf(&parent), row, row);
-    parent.Children.erase(parent.Children.begin() + row);
-    for (auto i = static_cast<std::size_t>(row); i < parent.Children.size(); ++i) {
-        parent.Children[i]->Row = static_cast<int>(i);
-    }
-    endRemoveRows();
-}
-
-void TItemTreeModel::RemoveChildren(TItemNode& node) {
-    if (node.Children.empty()) {
-        return;
-    }
-    beginRemoveRows(IndexOf(&node), 0, static_cast<int>(node.Children.size()) - 1);
-    node.Children.clear();
-    endRemoveRows();
-}
-
-void TItemTreeModel::Clear() {
-    beginResetModel();
-    root_->Children.clear();
-    endResetModel();
 }
 
 void TItemTreeModel::ResetTexts(TItemNode& node) {
@@ -119,29 +61,6 @@ const QStringList& TItemTreeModel::TextsOf(TItemNode& node) const {
         node.TextsCached = true;
     }
     return node.Texts;
-}
-
-QModelIndex TItemTreeModel::index(int row, int column, const QModelIndex& parent) const {
-    const TItemNode* node = NodeOf(parent);
-    if (row < 0 || column < 0 || column >= columnCount() ||
-        row >= static_cast<int>(node->Children.size())) {
-        return {};
-    }
-    return createIndex(row, column, node->Children[static_cast<std::size_t>(row)].get());
-}
-
-QModelIndex TItemTreeModel::parent(const QModelIndex& child) const {
-    if (!child.isValid()) {
-        return {};
-    }
-    return IndexOf(NodeOf(child)->Parent);
-}
-
-int TItemTreeModel::rowCount(const QModelIndex& parent) const {
-    if (parent.column() > 0) {
-        return 0;
-    }
-    return static_cast<int>(NodeOf(parent)->Children.size());
 }
 
 int TItemTreeModel::columnCount(const QModelIndex&) const {

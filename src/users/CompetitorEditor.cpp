@@ -14,7 +14,6 @@
 
 #include "app/DataModule.h"
 #include "app/MainWindow.h"
-#include "cipher/KVTEACrypt.h"
 #include "model/BuiltinAccounts.h"
 #include "model/CollectionHelpers.h"
 #include "model/Competitor.h"
@@ -23,6 +22,7 @@
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
 #include "ui/Inputs.h"
+#include "ui/ObjectNames.h"
 #include "ui/PasswordInputBox.h"
 #include "ui/Prompts.h"
 #include "util/Codepage.h"
@@ -50,14 +50,6 @@ std::string stored(const QString& text) {
     return TrimText(toCp1251(text));
 }
 
-THash enciphered(const QString& password) {
-    THash bytes = toCp1251(password);
-    if (!bytes.empty()) {
-        TKVTEAEncrypt().encipher(bytes);
-    }
-    return bytes;
-}
-
 }  // namespace
 
 std::string CompetitorDisplayName(const std::string& lastName, const std::string& firstName,
@@ -73,14 +65,14 @@ std::string CompetitorDisplayName(const std::string& lastName, const std::string
 
 TfmCompetitorEdit::TfmCompetitorEdit(QWidget* parent)
     : QDialog(parent),
-      edLastName_(new QLineEdit),
-      edFirstName_(new QLineEdit),
-      edPatronymic_(new QLineEdit),
-      edTown_(new QLineEdit),
-      edOrganization_(new QPlainTextEdit),
-      edPassword_(new QLineEdit),
-      btnSave_(new QPushButton(QStringLiteral("Сохранить"))),
-      btnClose_(new QPushButton(QStringLiteral("Закрыть"))) {
+      edLastName_(Named(new QLineEdit, "edLastName")),
+      edFirstName_(Named(new QLineEdit, "edFirstName")),
+      edPatronymic_(Named(new QLineEdit, "edPatronymic")),
+      edTown_(Named(new QLineEdit, "edTown")),
+      edOrganization_(Named(new QPlainTextEdit, "edOrganization")),
+      edPassword_(Named(new QLineEdit, "edPassword")),
+      btnSave_(Named(new QPushButton(QStringLiteral("Сохранить")), "btnSave")),
+      btnClose_(Named(new QPushButton(QStringLiteral("Закрыть")), "btnClose")) {
     setWindowTitle(QStringLiteral("Соискатель"));
 
     edOrganization_->setTabChangesFocus(true);
@@ -303,7 +295,7 @@ void TfmCompetitorEdit::ChangePassword() {
     const std::uint8_t runMode = dataModule().RunMode();
     if (runMode == kRunModeAdministrator || runMode == kRunModeTeacher) {
         // Staff set a forgotten password anew without knowing it; the blanks count here too.
-        account_->SetPassword(toCp1251(edPassword_->text()));
+        account_->ChangePassword(edPassword_->text());
         prompts().inform(QStringLiteral("Пароль успешно изменен"), QStringLiteral("Информация"),
                          QMessageBox::Information);
         return;
@@ -313,8 +305,8 @@ void TfmCompetitorEdit::ChangePassword() {
         return;
     }
     // The whole field counts, blanks included: a password may begin or end with them.
-    if (kvalorRoot().Users().ChangePassword(*account_, enciphered(oldPassword),
-                                            enciphered(edPassword_->text()))) {
+    if (account_->CheckPassword(oldPassword)) {
+        account_->ChangePassword(edPassword_->text());
         prompts().inform(QStringLiteral("Пароль успешно изменен"), QStringLiteral("Информация"),
                          QMessageBox::Information);
     } else {

@@ -35,15 +35,6 @@ public:
     bool Modified() const { return modified_; }
     bool PasswordEdited() const { return passwordEdited_; }
 
-    QLineEdit* edLastName() const { return edLastName_; }
-    QLineEdit* edFirstName() const { return edFirstName_; }
-    QLineEdit* edPatronymic() const { return edPatronymic_; }
-    QLineEdit* edTown() const { return edTown_; }
-    QPlainTextEdit* edOrganization() const { return edOrganization_; }
-    QLineEdit* edPassword() const { return edPassword_; }
-    QPushButton* btnSave() const { return btnSave_; }
-    QPushButton* btnClose() const { return btnClose_; }
-
     // However the dialog closes, it lets go of the account.
     void done(int result) override;
 

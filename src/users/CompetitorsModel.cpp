@@ -22,7 +22,7 @@ const QString kDragFormat = QStringLiteral("application/x-kvalor-users-drag");
 }  // namespace
 
 TCompetitorsModel::TCompetitorsModel(QObject* parent)
-    : QAbstractItemModel(parent),
+    : TTreeNodeModel(parent),
       // Another window, or another copy of the program, has another mark.
       dragMark_(QByteArray::number(QCoreApplication::applicationPid()) + ':' +
                 QByteArray::number(reinterpret_cast<quintptr>(this))) {}
@@ -30,13 +30,10 @@ TCompetitorsModel::TCompetitorsModel(QObject* parent)
 TCompetitorsModel::~TCompetitorsModel() = default;
 
 void TCompetitorsModel::Fill(TCompetitors& users) {
-    beginResetModel();
-    root_.children.clear();
-    fillNode(root_, users);
-    endResetModel();
+    Rebuild([&users](TCompetitorsNode& root) { fillNode(root, users); });
 }
 
-void TCompetitorsModel::fillNode(Node& node, TCompetitors& collection) {
+void TCompetitorsModel::fillNode(TCompetitorsNode& node, TCompetitors& collection) {
     // The built-in accounts in their places, then the accounts, then the groups, each by name
     // with digits read as numbers ("5 А" before "10 А"); the list keeps its stored order.
     struct Entry {
@@ -58,43 +55,38 @@ void TCompetitorsModel::fillNode(Node& node, TCompetitors& collection) {
         return a.rank != b.rank ? a.rank < b.rank : compareDisplayNames(a.name, b.name) < 0;
     });
     for (const Entry& entry : entries) {
-        auto child = std::make_unique<Node>();
-        child->item = entry.item;
-        child->parent = &node;
+        auto child = std::make_unique<TCompetitorsNode>();
+        child->Item = entry.item;
         if (auto* group = dynamic_cast<TCompetitors*>(entry.item)) {
             fillNode(*child, *group);
         }
-        node.children.push_back(std::move(child));
+        node.Adopt(std::move(child));
     }
 }
 
 void TCompetitorsModel::RemoveNode(const QModelIndex& index) {
-    Node* node = nodeOf(index);
-    if (!node) {
-        return;
+    if (TCompetitorsNode* node = NodeOf(index)) {
+        TTreeNodeModel::RemoveNode(*node);
     }
-    const int row = rowOf(node);
-    beginRemoveRows(index.parent(), row, row);
-    node->parent->children.erase(node->parent->children.begin() + row);
-    endRemoveRows();
 }
 
 IExaminerItem* TCompetitorsModel::ItemAt(const QModelIndex& index) const {
-    const Node* node = nodeOf(index);
-    return node ? node->item : nullptr;
+    // The root shows no item.
+    const TCompetitorsNode* node = NodeOf(index);
+    return node ? node->Item : nullptr;
 }
 
 QModelIndex TCompetitorsModel::FindItemNode(const IExaminerItem* item) const {
-    return indexOf(findNode(root_, item));
+    return IndexOf(findNode(Root(), item));
 }
 
-const TCompetitorsModel::Node* TCompetitorsModel::findNode(const Node& node,
-                                                           const IExaminerItem* item) {
-    for (const auto& child : node.children) {
-        if (child->item == item) {
+const TCompetitorsNode* TCompetitorsModel::findNode(const TCompetitorsNode& node,
+                                                    const IExaminerItem* item) {
+    for (const auto& child : node.Children) {
+        if (child->Item == item) {
             return child.get();
         }
-        if (const Node* found = findNode(*child, item)) {
+        if (const TCompetitorsNode* found = findNode(*child, item)) {
             return found;
         }
     }
@@ -104,52 +96,6 @@ const TCompetitorsModel::Node* TCompetitorsModel::findNode(const Node& node,
 void TCompetitorsModel::SetDropHandlers(DropCheck check, Drop drop) {
     dropCheck_ = std::move(check);
     drop_ = std::move(drop);
-}
-
-TCompetitorsModel::Node* TCompetitorsModel::nodeOf(const QModelIndex& index) const {
-    if (!index.isValid() || index.model() != this) {
-        return nullptr;
-    }
-    return static_cast<Node*>(index.internalPointer());
-}
-
-int TCompetitorsModel::rowOf(const Node* node) {
-    const auto& siblings = node->parent->children;
-    for (std::size_t row = 0; row < siblings.size(); ++row) {
-        if (siblings[row].get() == node) {
-            return static_cast<int>(row);
-        }
-    }
-    return -1;
-}
-
-QModelIndex TCompetitorsModel::indexOf(const Node* node) const {
-    if (!node || node == &root_) {
-        return {};
-    }
-    return createIndex(rowOf(node), 0, const_cast<Node*>(node));
-}
-
-QModelIndex TCompetitorsModel::index(int row, int column, const QModelIndex& parent) const {
-    const Node* holder = parent.isValid() ? nodeOf(parent) : &root_;
-    if (!holder || row < 0 || column < 0 || column >= kColumnCount ||
-        row >= static_cast<int>(holder->children.size())) {
-        return {};
-    }
-    return createIndex(row, column, holder->children[static_cast<std::size_t>(row)].get());
-}
-
-QModelIndex TCompetitorsModel::parent(const QModelIndex& child) const {
-    const Node* node = nodeOf(child);
-    return node ? indexOf(node->parent) : QModelIndex();
-}
-
-int TCompetitorsModel::rowCount(const QModelIndex& parent) const {
-    if (parent.column() > 0) {
-        return 0;
-    }
-    const Node* holder = parent.isValid() ? nodeOf(parent) : &root_;
-    return holder ? static_cast<int>(holder->children.size()) : 0;
 }
 
 int TCompetitorsModel::columnCount(const QModelIndex&) const {

@@ -4,18 +4,24 @@
 #include <memory>
 #include <vector>
 
-#include <QAbstractItemModel>
 #include <QByteArray>
+
+#include "ui/TreeNode.h"
 
 namespace kvalor {
 
 class IExaminerItem;
 class TCompetitors;
 
+// A node of the users tree; the root shows no item.
+struct TCompetitorsNode : TTreeNode<TCompetitorsNode> {
+    IExaminerItem* Item = nullptr;
+};
+
 // The tree of the users window over the users list: groups with their members below them and
 // the accounts of no group, sorted by name. The nodes refer to the items; the texts are read
 // from the items at every display, so an edited account shows its new name at once.
-class TCompetitorsModel : public QAbstractItemModel {
+class TCompetitorsModel : public TTreeNodeModel<TCompetitorsNode> {
     Q_OBJECT
 public:
     // Decides whether the selection may be dropped on the node, and drops it.
@@ -39,9 +45,6 @@ public:
     // Drags carry a mark of this model, so that only drags out of its own tree are dropped.
     void SetDropHandlers(DropCheck check, Drop drop);
 
-    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
-    QModelIndex parent(const QModelIndex& child) const override;
-    int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
@@ -57,20 +60,11 @@ public:
                       const QModelIndex& parent) override;
 
 private:
-    struct Node {
-        IExaminerItem* item = nullptr;
-        Node* parent = nullptr;
-        std::vector<std::unique_ptr<Node>> children;
-    };
-
-    Node* nodeOf(const QModelIndex& index) const;
-    QModelIndex indexOf(const Node* node) const;
-    static int rowOf(const Node* node);
-    static const Node* findNode(const Node& node, const IExaminerItem* item);
-    void fillNode(Node& node, TCompetitors& collection);
+    static const TCompetitorsNode* findNode(const TCompetitorsNode& node,
+                                            const IExaminerItem* item);
+    static void fillNode(TCompetitorsNode& node, TCompetitors& collection);
     bool isOwnDrag(const QMimeData* data) const;
 
-    Node root_;
     QByteArray dragMark_;
     DropCheck dropCheck_;
     Drop drop_;

@@ -29,6 +29,7 @@
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
+#include "ui/ObjectNames.h"
 #include "ui/Prompts.h"
 #include "users/CompetitorEditor.h"
 #include "users/CompetitorsModel.h"
@@ -124,12 +125,17 @@ TfmCompetitors::TfmCompetitors(TfmKvalor& mainWindow, TfmCompetitorEdit& editor,
       actAddGroup_(new QAction(themeIcon(QStringLiteral("folder-new"), ActionIcon::Add),
                                QStringLiteral("Группу"), this)),
       actEdit_(new QAction(actionIcon(ActionIcon::Edit), QStringLiteral("Редактировать"), this)),
-      actDelete_(new QAction(actionIcon(ActionIcon::Delete), QStringLiteral("Удалить"), this)),
-      actCompetitorsSaveToFile_(
-          new QAction(actionIcon(ActionIcon::Export), QStringLiteral("Сохранить как..."), this)),
-      actCompetitorsLoadFromFile_(
-          new QAction(actionIcon(ActionIcon::Import), QStringLiteral("Импорт из файла"), this)),
-      actSaveToFile_(new QAction(actionIcon(ActionIcon::Save), QStringLiteral("Сохранить"), this)),
+      actDelete_(Named(new QAction(actionIcon(ActionIcon::Delete), QStringLiteral("Удалить"), this),
+                       "actDelete")),
+      actCompetitorsSaveToFile_(Named(
+          new QAction(actionIcon(ActionIcon::Export), QStringLiteral("Сохранить как..."), this),
+          "actCompetitorsSaveToFile")),
+      actCompetitorsLoadFromFile_(Named(
+          new QAction(actionIcon(ActionIcon::Import), QStringLiteral("Импорт из файла"), this),
+          "actCompetitorsLoadFromFile")),
+      actSaveToFile_(
+          Named(new QAction(actionIcon(ActionIcon::Save), QStringLiteral("Сохранить"), this),
+                "actSaveToFile")),
       actClose_(new QAction(actionIcon(ActionIcon::Close), QStringLiteral("Закрыть"), this)) {
     setWindowTitle(QStringLiteral("Соискатели"));
     setWindowIcon(actionIcon(ActionIcon::Users));
@@ -145,7 +151,7 @@ TfmCompetitors::TfmCompetitors(TfmKvalor& mainWindow, TfmCompetitorEdit& editor,
 TfmCompetitors::~TfmCompetitors() = default;
 
 void TfmCompetitors::BuildControls() {
-    tvCompetitors_ = new QTreeView;
+    tvCompetitors_ = Named(new QTreeView, "tvCompetitors");
     tvCompetitors_->setModel(model_);
     tvCompetitors_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     tvCompetitors_->setSelectionBehavior(QAbstractItemView::SelectRows);

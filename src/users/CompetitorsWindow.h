@@ -29,19 +29,7 @@ public:
     // Enables the actions from the selection and the focused node.
     void UpdateActions();
 
-    QTreeView* tvCompetitors() const { return tvCompetitors_; }
     TCompetitorsModel& Model() const { return *model_; }
-    QToolBar* tbActions() const { return tbActions_; }
-    QToolButton* btnList() const { return btnList_; }
-    QToolButton* btnAdd() const { return btnAdd_; }
-    QAction* actAddCompetitor() const { return actAddCompetitor_; }
-    QAction* actAddGroup() const { return actAddGroup_; }
-    QAction* actEdit() const { return actEdit_; }
-    QAction* actDelete() const { return actDelete_; }
-    QAction* actCompetitorsSaveToFile() const { return actCompetitorsSaveToFile_; }
-    QAction* actCompetitorsLoadFromFile() const { return actCompetitorsLoadFromFile_; }
-    QAction* actSaveToFile() const { return actSaveToFile_; }
-    QAction* actClose() const { return actClose_; }
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -39,59 +39,60 @@ TEST_F(AuthorizationTest, FillingLeavesOutTheAnonymousAccountAndSortsTheGroups) 
     TfmAuthorization login;
     EXPECT_TRUE(login.FixedList());
     login.SetFixedList(false);
-    EXPECT_TRUE(login.cbGroup()->isEnabled());
-    EXPECT_TRUE(login.lblGroup()->isEnabled());
-    login.edPassword()->setText("старый");
+    EXPECT_TRUE(login.findChild<QComboBox*>("cbGroup")->isEnabled());
+    EXPECT_TRUE(login.findChild<QLabel*>("lblGroup")->isEnabled());
+    login.findChild<QLineEdit*>("edPassword")->setText("старый");
     login.SetEntries(entries);
-    EXPECT_EQ(lines(login.cbUser()), (QStringList{"Администратор", "Преподаватель", "Борисов",
-                                                  "Веселов", "Гусев", "Дёмин"}));
+    EXPECT_EQ(
+        lines(login.findChild<QComboBox*>("cbUser")),
+        (QStringList{"Администратор", "Преподаватель", "Борисов", "Веселов", "Гусев", "Дёмин"}));
     // One line per group name whatever its letter case; the first spelling stays.
-    EXPECT_EQ(lines(login.cbGroup()), (QStringList{"Архив", "вечерние"}));
-    EXPECT_EQ(login.cbGroup()->currentIndex(), -1);
-    EXPECT_EQ(login.cbUser()->currentIndex(), -1);
-    EXPECT_TRUE(login.edPassword()->text().isEmpty());
-    EXPECT_EQ(login.edPassword()->echoMode(), QLineEdit::Password);
-    EXPECT_FALSE(login.btnOk()->isEnabled());
+    EXPECT_EQ(lines(login.findChild<QComboBox*>("cbGroup")), (QStringList{"Архив", "вечерние"}));
+    EXPECT_EQ(login.findChild<QComboBox*>("cbGroup")->currentIndex(), -1);
+    EXPECT_EQ(login.findChild<QComboBox*>("cbUser")->currentIndex(), -1);
+    EXPECT_TRUE(login.findChild<QLineEdit*>("edPassword")->text().isEmpty());
+    EXPECT_EQ(login.findChild<QLineEdit*>("edPassword")->echoMode(), QLineEdit::Password);
+    EXPECT_FALSE(login.findChild<QPushButton*>("btnOk")->isEnabled());
     EXPECT_EQ(login.selectedEntry(), nullptr);
-    EXPECT_TRUE(login.btnOk()->isDefault());
-    EXPECT_EQ(login.btnCancel()->text(), "Cancel");
+    EXPECT_TRUE(login.findChild<QPushButton*>("btnOk")->isDefault());
+    EXPECT_EQ(login.findChild<QPushButton*>("btnCancel")->text(), "Cancel");
 
     login.SetEntries({});
-    EXPECT_EQ(login.cbUser()->count(), 0);
-    EXPECT_EQ(login.cbGroup()->count(), 0);
-    EXPECT_FALSE(login.btnOk()->isEnabled());
+    EXPECT_EQ(login.findChild<QComboBox*>("cbUser")->count(), 0);
+    EXPECT_EQ(login.findChild<QComboBox*>("cbGroup")->count(), 0);
+    EXPECT_FALSE(login.findChild<QPushButton*>("btnOk")->isEnabled());
 }
 
 TEST_F(AuthorizationTest, ChoosingAGroupNarrowsTheUsersByExactGroupName) {
     TfmAuthorization login;
     login.SetFixedList(false);
     login.SetEntries(entries);
-    chooseLine(login.cbUser(), "Гусев");
-    EXPECT_TRUE(login.btnOk()->isEnabled());
+    chooseLine(login.findChild<QComboBox*>("cbUser"), "Гусев");
+    EXPECT_TRUE(login.findChild<QPushButton*>("btnOk")->isEnabled());
 
-    chooseLine(login.cbGroup(), "вечерние");
+    chooseLine(login.findChild<QComboBox*>("cbGroup"), "вечерние");
     // Letter case counts here, and the anonymous account is not left out.
-    EXPECT_EQ(lines(login.cbUser()), QStringList{"Борисов"});
-    EXPECT_EQ(login.cbUser()->currentIndex(), -1);
-    EXPECT_FALSE(login.btnOk()->isEnabled());
+    EXPECT_EQ(lines(login.findChild<QComboBox*>("cbUser")), QStringList{"Борисов"});
+    EXPECT_EQ(login.findChild<QComboBox*>("cbUser")->currentIndex(), -1);
+    EXPECT_FALSE(login.findChild<QPushButton*>("btnOk")->isEnabled());
 
     login.SetEntries({entries[2], entries[4], entries[5]});
-    chooseLine(login.cbGroup(), "Вечерние");
-    EXPECT_EQ(lines(login.cbUser()), (QStringList{"Соискатель", "Веселов"}));
-    chooseLine(login.cbUser(), "Веселов");
+    chooseLine(login.findChild<QComboBox*>("cbGroup"), "Вечерние");
+    EXPECT_EQ(lines(login.findChild<QComboBox*>("cbUser")), (QStringList{"Соискатель", "Веселов"}));
+    chooseLine(login.findChild<QComboBox*>("cbUser"), "Веселов");
     ASSERT_TRUE(login.selectedEntry());
     EXPECT_EQ(login.selectedEntry()->UserId, entries[4].UserId);
 
     // Delete takes back the group choice only; the users stay as the group left them.
-    pressKey(login.cbGroup(), Qt::Key_Delete);
-    EXPECT_EQ(login.cbGroup()->currentIndex(), -1);
-    EXPECT_EQ(lines(login.cbUser()), (QStringList{"Соискатель", "Веселов"}));
-    EXPECT_TRUE(login.btnOk()->isEnabled());
+    pressKey(login.findChild<QComboBox*>("cbGroup"), Qt::Key_Delete);
+    EXPECT_EQ(login.findChild<QComboBox*>("cbGroup")->currentIndex(), -1);
+    EXPECT_EQ(lines(login.findChild<QComboBox*>("cbUser")), (QStringList{"Соискатель", "Веселов"}));
+    EXPECT_TRUE(login.findChild<QPushButton*>("btnOk")->isEnabled());
 
     // Without a group line the choice of group fills the whole list again.
     login.GroupChosen();
-    EXPECT_EQ(lines(login.cbUser()), (QStringList{"Веселов", "Гусев"}));
-    EXPECT_FALSE(login.btnOk()->isEnabled());
+    EXPECT_EQ(lines(login.findChild<QComboBox*>("cbUser")), (QStringList{"Веселов", "Гусев"}));
+    EXPECT_FALSE(login.findChild<QPushButton*>("btnOk")->isEnabled());
 }
 
 TEST_F(AuthorizationTest, PreselectedEntryWaitsForThePassword) {
@@ -100,15 +101,15 @@ TEST_F(AuthorizationTest, PreselectedEntryWaitsForThePassword) {
     login.SetFixedList(true);
     login.SetEntries({entry("Гусев", "", student.Id(), Guid())});
     login.PreselectEntry(0);
-    EXPECT_EQ(login.cbUser()->currentText(), "Гусев");
-    EXPECT_TRUE(login.btnOk()->isEnabled());
+    EXPECT_EQ(login.findChild<QComboBox*>("cbUser")->currentText(), "Гусев");
+    EXPECT_TRUE(login.findChild<QPushButton*>("btnOk")->isEnabled());
 
     ScriptedPrompts prompts;
     prompts.expectModal<TfmAuthorization>([](TfmAuthorization& dialog) {
         processEvents();
-        EXPECT_EQ(dialog.focusWidget(), dialog.edPassword());
-        dialog.edPassword()->setText("мой пароль");
-        click(dialog.btnOk());
+        EXPECT_EQ(dialog.focusWidget(), dialog.findChild<QLineEdit*>("edPassword"));
+        dialog.findChild<QLineEdit*>("edPassword")->setText("мой пароль");
+        click(dialog.findChild<QPushButton*>("btnOk"));
     });
     EXPECT_EQ(prompts.runModal(login), QDialog::Accepted);
     ASSERT_TRUE(login.selectedEntry());
@@ -119,8 +120,8 @@ TEST_F(AuthorizationTest, PreselectedEntryWaitsForThePassword) {
     login.PreselectEntry(0);
     prompts.expectModal<TfmAuthorization>([&prompts](TfmAuthorization& dialog) {
         prompts.expectInform("Пароль задан неверно");
-        click(dialog.btnOk());
-        click(dialog.btnCancel());
+        click(dialog.findChild<QPushButton*>("btnOk"));
+        click(dialog.findChild<QPushButton*>("btnCancel"));
     });
     EXPECT_EQ(prompts.runModal(login), QDialog::Rejected);
 }

@@ -143,9 +143,10 @@ TEST_F(DataModuleTest, EveryActionWorksAfterAFailedLoad) {
     // The administration login brings the built-in accounts back.
     prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
     prompts.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
-        EXPECT_EQ(lines(login.cbUser()), (QStringList{"Администратор", "Преподаватель"}));
-        chooseLine(login.cbUser(), "Администратор");
-        click(login.btnOk());
+        EXPECT_EQ(lines(login.findChild<QComboBox*>("cbUser")),
+                  (QStringList{"Администратор", "Преподаватель"}));
+        chooseLine(login.findChild<QComboBox*>("cbUser"), "Администратор");
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     trigger(window.actConnect());
     ASSERT_EQ(dataModule().RunMode(), kRunModeAdministrator);

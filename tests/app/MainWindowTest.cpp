@@ -205,8 +205,8 @@ TEST_F(MainWindowTest, ChangeOfRunModeStartsTestingWithTheBuiltInApplicant) {
     window.CloseAllWorkingWindows();
     prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
     prompts.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
-        chooseLine(login.cbUser(), "Преподаватель");
-        click(login.btnOk());
+        chooseLine(login.findChild<QComboBox*>("cbUser"), "Преподаватель");
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     trigger(window.actConnect());
     EXPECT_EQ(dataModule().RunMode(), kRunModeTeacher);
@@ -249,12 +249,12 @@ TEST_F(MainWindowTest, JournalInTestingModeAsksForALogin) {
 
     // Cancelled: nothing opens and the anonymous account is current.
     prompts.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
-        EXPECT_TRUE(login.cbGroup()->isEnabled());
-        EXPECT_EQ(lines(login.cbGroup()), QStringList{"Группа 1"});
+        EXPECT_TRUE(login.findChild<QComboBox*>("cbGroup")->isEnabled());
+        EXPECT_EQ(lines(login.findChild<QComboBox*>("cbGroup")), QStringList{"Группа 1"});
         // The anonymous account is not offered in the whole list.
-        EXPECT_EQ(lines(login.cbUser()),
+        EXPECT_EQ(lines(login.findChild<QComboBox*>("cbUser")),
                   (QStringList{"Администратор", "Преподаватель", "Иванов", "Петров"}));
-        click(login.btnCancel());
+        click(login.findChild<QPushButton*>("btnCancel"));
     });
     kvalorRoot().SetCurrentUser(&student);
     trigger(window.actJournal());
@@ -263,10 +263,11 @@ TEST_F(MainWindowTest, JournalInTestingModeAsksForALogin) {
 
     // A login that ends as the anonymous account (reached through its group) is refused.
     prompts.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
-        chooseLine(login.cbGroup(), "Группа 1");
-        EXPECT_EQ(lines(login.cbUser()), (QStringList{"Соискатель", "Петров"}));
-        chooseLine(login.cbUser(), "Соискатель");
-        click(login.btnOk());
+        chooseLine(login.findChild<QComboBox*>("cbGroup"), "Группа 1");
+        EXPECT_EQ(lines(login.findChild<QComboBox*>("cbUser")),
+                  (QStringList{"Соискатель", "Петров"}));
+        chooseLine(login.findChild<QComboBox*>("cbUser"), "Соискатель");
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     prompts.expectError("Функция недоступна.");
     trigger(window.actJournal());
@@ -275,9 +276,9 @@ TEST_F(MainWindowTest, JournalInTestingModeAsksForALogin) {
 
     // An applicant with his password opens the journal and stays current.
     prompts.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
-        chooseLine(login.cbUser(), "Петров");
-        login.edPassword()->setText("Секрет");
-        click(login.btnOk());
+        chooseLine(login.findChild<QComboBox*>("cbUser"), "Петров");
+        login.findChild<QLineEdit*>("edPassword")->setText("Секрет");
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     trigger(window.actJournal());
     EXPECT_EQ(kvalorRoot().CurrentUser(), &student);

@@ -58,15 +58,16 @@ TEST_F(RunModeTest, AdministrationLogsInTheBuiltInStaffOnly) {
     prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
     prompts.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
         EXPECT_EQ(login.windowTitle(), "Авторизация");
-        EXPECT_FALSE(login.cbGroup()->isEnabled());
-        EXPECT_FALSE(login.lblGroup()->isEnabled());
-        EXPECT_EQ(login.cbGroup()->count(), 0);
-        EXPECT_EQ(lines(login.cbUser()), (QStringList{"Администратор", "Преподаватель"}));
-        EXPECT_FALSE(login.btnOk()->isEnabled());
-        chooseLine(login.cbUser(), "Администратор");
-        EXPECT_TRUE(login.btnOk()->isEnabled());
+        EXPECT_FALSE(login.findChild<QComboBox*>("cbGroup")->isEnabled());
+        EXPECT_FALSE(login.findChild<QLabel*>("lblGroup")->isEnabled());
+        EXPECT_EQ(login.findChild<QComboBox*>("cbGroup")->count(), 0);
+        EXPECT_EQ(lines(login.findChild<QComboBox*>("cbUser")),
+                  (QStringList{"Администратор", "Преподаватель"}));
+        EXPECT_FALSE(login.findChild<QPushButton*>("btnOk")->isEnabled());
+        chooseLine(login.findChild<QComboBox*>("cbUser"), "Администратор");
+        EXPECT_TRUE(login.findChild<QPushButton*>("btnOk")->isEnabled());
         // The built-in administrator has no password: an empty field is accepted.
-        click(login.btnOk());
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     prompts.runModal(window.RunModeDialog());
     EXPECT_EQ(dataModule().RunMode(), kRunModeAdministrator);
@@ -82,8 +83,8 @@ TEST_F(RunModeTest, AStaffAccountWithoutAPasswordIsOfferedOne) {
     TfmKvalor window;
     prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
     prompts.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
-        chooseLine(login.cbUser(), "Администратор");
-        click(login.btnOk());
+        chooseLine(login.findChild<QComboBox*>("cbUser"), "Администратор");
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     prompts.expectAsk(
         "У учётной записи «Администратор» нет пароля: войти в администрирование может "
@@ -113,20 +114,20 @@ TEST_F(RunModeTest, PasswordsCompareExactly) {
     });
     prompts.expectModal<TfmAuthorization>(QDialog::Rejected);
     prompts.expectModal<TfmAuthorization>([&prompts](TfmAuthorization& login) {
-        chooseLine(login.cbUser(), "Преподаватель");
+        chooseLine(login.findChild<QComboBox*>("cbUser"), "Преподаватель");
         for (const char* wrong : {"", "пароль7", "ПАРОЛЬ7", "Пароль7 "}) {
-            login.edPassword()->setText(QString::fromUtf8(wrong));
+            login.findChild<QLineEdit*>("edPassword")->setText(QString::fromUtf8(wrong));
             prompts.expectInform("Пароль задан неверно")
                 .caption("Ошибка")
                 .icon(QMessageBox::Critical);
-            click(login.btnOk());
+            click(login.findChild<QPushButton*>("btnOk"));
             // The dialog stays with the choice and the text for another try.
             EXPECT_TRUE(login.isVisible());
-            EXPECT_EQ(login.cbUser()->currentText(), "Преподаватель");
-            EXPECT_EQ(login.edPassword()->text(), QString::fromUtf8(wrong));
+            EXPECT_EQ(login.findChild<QComboBox*>("cbUser")->currentText(), "Преподаватель");
+            EXPECT_EQ(login.findChild<QLineEdit*>("edPassword")->text(), QString::fromUtf8(wrong));
         }
-        login.edPassword()->setText("Пароль7");
-        click(login.btnOk());
+        login.findChild<QLineEdit*>("edPassword")->setText("Пароль7");
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     prompts.runModal(window.RunModeDialog());
     EXPECT_EQ(dataModule().RunMode(), kRunModeTeacher);

@@ -62,13 +62,13 @@ protected:
         prompts_.expectModal<TfmRunMode>(
             [](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
         prompts_.expectModal<TfmAuthorization>([this, account](TfmAuthorization& login) {
-            chooseLine(login.cbUser(), account);
+            chooseLine(login.findChild<QComboBox*>("cbUser"), account);
             prompts_.expectAsk(QStringLiteral("У учётной записи «%1» нет пароля: войти в "
                                               "администрирование может любой.\nЗадать пароль "
                                               "сейчас?")
                                    .arg(account),
                                QMessageBox::No);
-            click(login.btnOk());
+            click(login.findChild<QPushButton*>("btnOk"));
         });
         main_->show();
         processEvents();

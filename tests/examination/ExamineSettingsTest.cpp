@@ -139,11 +139,11 @@ TEST_F(ExamineSettingsTest, TestingRunFromLoginToJournal) {
     EXPECT_TRUE(window.actRun()->isEnabled());
 
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
-        EXPECT_FALSE(login.cbGroup()->isEnabled());
-        ASSERT_EQ(linesOf(login.cbUser()), QStringList{"Иванов"});
-        EXPECT_EQ(login.cbUser()->currentIndex(), 0);
-        login.edPassword()->setText("секрет");
-        click(login.btnOk());
+        EXPECT_FALSE(login.findChild<QComboBox*>("cbGroup")->isEnabled());
+        ASSERT_EQ(linesOf(login.findChild<QComboBox*>("cbUser")), QStringList{"Иванов"});
+        EXPECT_EQ(login.findChild<QComboBox*>("cbUser")->currentIndex(), 0);
+        login.findChild<QLineEdit*>("edPassword")->setText("секрет");
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
         EXPECT_EQ(exam.windowTitle(), "Тестирование");
@@ -208,8 +208,8 @@ TEST_F(ExamineSettingsTest, PreparationRunClosedUnfinishedLeavesNoTrace) {
     main_ = std::make_unique<TfmKvalor>();
     prompts_.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
-        login.cbUser()->setCurrentIndex(0);
-        click(login.btnOk());
+        login.findChild<QComboBox*>("cbUser")->setCurrentIndex(0);
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     main_->show();
     processEvents();

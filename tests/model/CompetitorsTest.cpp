@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "RecordBytes.h"
-#include "cipher/KVTEACrypt.h"
 #include "model/BuiltinAccounts.h"
 #include "model/Competitor.h"
 #include "model/Competitors.h"
@@ -61,12 +60,6 @@ std::vector<std::string> entryNames(const TExaminerCollection& list) {
         result.push_back(list.Items(i)->GetName());
     }
     return result;
-}
-
-THash enciphered(const std::string& text) {
-    THash bytes = text;
-    TKVTEAEncrypt().encipher(bytes);
-    return bytes;
 }
 
 const std::string kAdministrator = cp("Администратор");
@@ -255,28 +248,27 @@ TEST(Competitors, AuthorizationsCarryTheGroupOfGroupedAccountsOnly) {
                                           longAccount->Id(), longGroup->Id()));
 }
 
-TEST(Competitors, PasswordsCompareExactlyAfterDeciphering) {
+TEST(Competitors, PasswordsCompareExactlyAndAreKeptInTheCodePage) {
     TCompetitors list;
     auto* group = addGroup(list, "g");
     auto* account = addAccount(*group, "user", cp("Секрет"));
     auto* open = addAccount(list, "open");
 
-    EXPECT_TRUE(list.CheckPassword(account->Id(), enciphered(cp("Секрет"))));
-    EXPECT_FALSE(list.CheckPassword(account->Id(), enciphered(cp("секрет"))));
+    EXPECT_TRUE(list.CheckPassword(account->Id(), "Секрет"));
+    EXPECT_FALSE(list.CheckPassword(account->Id(), "секрет"));
     EXPECT_FALSE(list.CheckPassword(account->Id(), {}));
-    EXPECT_FALSE(list.CheckPassword(kId, enciphered(cp("Секрет"))));
+    EXPECT_FALSE(list.CheckPassword(kId, "Секрет"));
     EXPECT_TRUE(list.CheckPassword(open->Id(), {}));
-    EXPECT_FALSE(list.CheckPassword(open->Id(), enciphered("x")));
+    EXPECT_FALSE(list.CheckPassword(open->Id(), "x"));
     EXPECT_FALSE(list.CheckPassword(Guid(), {}));
 
-    EXPECT_FALSE(list.ChangePassword(*account, enciphered(cp("СЕКРЕТ")), enciphered("new")));
-    EXPECT_EQ(account->Password(), cp("Секрет"));
-    EXPECT_TRUE(list.ChangePassword(*account, enciphered(cp("Секрет")), enciphered("new")));
-    EXPECT_EQ(account->Password(), "new");
-    EXPECT_TRUE(list.ChangePassword(*account, enciphered("new"), {}));
+    EXPECT_FALSE(account->CheckPassword("СЕКРЕТ"));
+    account->ChangePassword("Новый 1 ");
+    EXPECT_EQ(account->Password(), cp("Новый 1 "));
+    account->ChangePassword({});
     EXPECT_TRUE(account->HasNoPassword());
-    EXPECT_TRUE(list.ChangePassword(*open, {}, enciphered("set")));
-    EXPECT_TRUE(list.CheckPassword(open->Id(), enciphered("set")));
+    open->ChangePassword("set");
+    EXPECT_TRUE(list.CheckPassword(open->Id(), "set"));
 }
 
 TEST_F(UsersReader, AccountsAndGroupsAreReadAsTheirOwnClasses) {

@@ -91,12 +91,12 @@ TEST_F(QuestionWindowTest, ExtensionRestartsAtTheFirstUnansweredQuestion) {
     prompts_.expectAsk(kTimeIsUp, QMessageBox::No);
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
         EXPECT_TRUE(login.FixedList());
-        EXPECT_FALSE(login.cbGroup()->isEnabled());
-        ASSERT_EQ(login.cbUser()->count(), 2);
-        EXPECT_EQ(login.cbUser()->itemText(0), "Администратор");
-        EXPECT_EQ(login.cbUser()->itemText(1), "Преподаватель");
-        login.cbUser()->setCurrentIndex(1);
-        click(login.btnOk());
+        EXPECT_FALSE(login.findChild<QComboBox*>("cbGroup")->isEnabled());
+        ASSERT_EQ(login.findChild<QComboBox*>("cbUser")->count(), 2);
+        EXPECT_EQ(login.findChild<QComboBox*>("cbUser")->itemText(0), "Администратор");
+        EXPECT_EQ(login.findChild<QComboBox*>("cbUser")->itemText(1), "Преподаватель");
+        login.findChild<QComboBox*>("cbUser")->setCurrentIndex(1);
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     prompts_.expectInputBox("Продление времени теста", "5")
         .prompt("Дополнительное время (мин)")
@@ -122,8 +122,8 @@ TEST_F(QuestionWindowTest, ExtensionRestartsAtTheFirstUnansweredQuestion) {
     clock_.advance(5 * 60);
     prompts_.expectAsk(kTimeIsUp, QMessageBox::No);
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
-        login.cbUser()->setCurrentIndex(0);
-        click(login.btnOk());
+        login.findChild<QComboBox*>("cbUser")->setCurrentIndex(0);
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     prompts_.expectInputBox("Продление времени теста", "пять").value("0");
     prompts_.expectAsk(kTimeIsUp, QMessageBox::Yes);
@@ -533,9 +533,9 @@ TEST_F(QuestionWindowTest, WorksWithoutBuiltInAccounts) {
     applicant_ = &addApplicant("Петров");
     prompts_.expectAsk(kTimeIsUp, QMessageBox::No);
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
-        EXPECT_EQ(login.cbUser()->count(), 0);
-        EXPECT_FALSE(login.btnOk()->isEnabled());
-        click(login.btnCancel());
+        EXPECT_EQ(login.findChild<QComboBox*>("cbUser")->count(), 0);
+        EXPECT_FALSE(login.findChild<QPushButton*>("btnOk")->isEnabled());
+        click(login.findChild<QPushButton*>("btnCancel"));
     });
     begin(WindowMode::Testing, 0);
     EXPECT_EQ(study_->State(), kStudyTimeIsUp);

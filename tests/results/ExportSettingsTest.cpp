@@ -21,7 +21,7 @@ TEST_F(ExportSettingsTest, BoxRulesFollowEachClick) {
     TfmExportSettings& dialog = exportSettingsDialog(mainWindow());
     EXPECT_EQ(&exportSettingsDialog(mainWindow()), &dialog);  // one for the whole run
     EXPECT_EQ(dialog.windowTitle(), "Параметры экспорта");
-    EXPECT_EQ(dialog.RadioGroup1()->title(), " Вопросы ");
+    EXPECT_EQ(dialog.findChild<QGroupBox*>("RadioGroup1")->title(), " Вопросы ");
     EXPECT_TRUE(dialog.chbAll()->font().bold());
     dialog.show();
     processEvents();

@@ -60,9 +60,9 @@ TEST_F(JournalEndToEndTest, TwoRunsFilteredViewedOneDeletedAndTheOtherSurvivesAR
     ASSERT_EQ(kvalorRoot().Studies().Count(), 2);
 
     TfmJournal& window = openJournal(kRunModeTeacher);
-    chooseLine(window.cbCompetitorList(), "10 А класс");
-    window.edFromDate()->setText(formatShortDate(clock_.now().date()));
-    trigger(window.actSetFilter());
+    chooseLine(window.findChild<QComboBox*>("cbCompetitorList"), "10 А класс");
+    window.findChild<QLineEdit*>("edFromDate")->setText(formatShortDate(clock_.now().date()));
+    trigger(window.findChild<QAction*>("actSetFilter"));
     const QStringList both{"Иванов П.С.|Демонстрационный тест|0,00 из 50,00|01.03.2024",
                            "Смирнова А.В.|Демонстрационный тест|0,00 из 50,00|01.03.2024"};
     ASSERT_EQ(rows(window).size(), 2);
@@ -80,7 +80,7 @@ TEST_F(JournalEndToEndTest, TwoRunsFilteredViewedOneDeletedAndTheOtherSurvivesAR
     prompts_.expectAsk(
         "Удалить выбранный результат тестирования?\nУдалённые результаты вернуть нельзя.",
         QMessageBox::Yes);
-    trigger(window.actDelete());
+    trigger(window.findChild<QAction*>("actDelete"));
     EXPECT_EQ(rows(window), QStringList{both[0]});
     EXPECT_EQ(results.rowCount(), 1);
 

@@ -34,7 +34,7 @@ void typeText(QLineEdit* field, const QString& text) {
 }
 
 void clickHeader(const TfmJournal& window, int column) {
-    QHeaderView* header = window.lvStudies()->header();
+    QHeaderView* header = window.findChild<QTreeView*>("lvStudies")->header();
     const QPoint centre(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
                         header->height() / 2);
     mouseClick(header->viewport(), centre);
@@ -42,8 +42,9 @@ void clickHeader(const TfmJournal& window, int column) {
 
 void doubleClickRow(const TfmJournal& window, int row,
                     Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QWidget* viewport = window.lvStudies()->viewport();
-    const QPointF pos = window.lvStudies()->visualRect(window.Model()->index(row, 0)).center();
+    const QTreeView* list = window.findChild<QTreeView*>("lvStudies");
+    QWidget* viewport = list->viewport();
+    const QPointF pos = list->visualRect(window.Model()->index(row, 0)).center();
     const QPointF global = viewport->mapToGlobal(pos);
     for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
                                     QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
@@ -144,42 +145,42 @@ TEST_F(JournalTest, FilterByDatesAndGroupOnTheFilterPanel) {
     };
     TfmJournal& window = openJournal();
     EXPECT_EQ(window.windowTitle(), "Журнал тестирования");
-    EXPECT_EQ(linesOf(window.cbCompetitorList()), (QStringList{"10 А", "кружок"}));
+    EXPECT_EQ(linesOf(combo(window, "cbCompetitorList")), (QStringList{"10 А", "кружок"}));
     const std::size_t all = kvalorRoot().Studies().Count();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         trigger(mainWindow().actJournal());  // shown again: the panel starts anew
-        EXPECT_FALSE(window.edToDate()->isEnabled());
+        EXPECT_FALSE(window.findChild<QLineEdit*>("edToDate")->isEnabled());
         if (!c.group.isEmpty()) {
-            chooseLine(window.cbCompetitorList(), c.group);
+            chooseLine(combo(window, "cbCompetitorList"), c.group);
             // The accounts of the subgroups are offered, although the filter leaves them out.
-            EXPECT_EQ(linesOf(window.cbCompetitor()), (QStringList{"Андреев", "Борисов"}));
+            EXPECT_EQ(linesOf(combo(window, "cbCompetitor")), (QStringList{"Андреев", "Борисов"}));
         }
-        typeText(window.edFromDate(), c.from);
+        typeText(window.findChild<QLineEdit*>("edFromDate"), c.from);
         if (c.fromOnwards) {
-            click(window.chbFromDate());
+            click(window.findChild<QCheckBox*>("chbFromDate"));
         }
         if (!c.to.isEmpty()) {
-            click(window.chbToDate());
-            typeText(window.edToDate(), c.to);
+            click(window.findChild<QCheckBox*>("chbToDate"));
+            typeText(window.findChild<QLineEdit*>("edToDate"), c.to);
             if (!c.toChecked) {
-                click(window.chbToDate());
-                EXPECT_FALSE(window.edToDate()->isEnabled());
+                click(window.findChild<QCheckBox*>("chbToDate"));
+                EXPECT_FALSE(window.findChild<QLineEdit*>("edToDate")->isEnabled());
             }
         }
-        trigger(window.actSetFilter());
+        trigger(window.findChild<QAction*>("actSetFilter"));
         EXPECT_EQ(sorted(rows(window)), sorted(c.expected));
         EXPECT_EQ(static_cast<int>(window.FilteredStudies().size()), c.expected.size());
     }
     // What was typed is shown with the date separator; a text that is no date stays, marked,
     // and the filter waits for a date.
     trigger(mainWindow().actJournal());
-    typeText(window.edFromDate(), "31,02/2005");
-    EXPECT_EQ(window.edFromDate()->text(), "31.02.2005");
+    typeText(window.findChild<QLineEdit*>("edFromDate"), "31,02/2005");
+    EXPECT_EQ(window.findChild<QLineEdit*>("edFromDate")->text(), "31.02.2005");
     prompts_.expectInform("«31.02.2005» — не дата. Введите дату в виде 01.03.2024.");
-    trigger(window.actSetFilter());
-    EXPECT_EQ(window.edFromDate()->text(), "31.02.2005");
-    EXPECT_TRUE(window.edFromDate()->property("invalidDate").toBool());
+    trigger(window.findChild<QAction*>("actSetFilter"));
+    EXPECT_EQ(window.findChild<QLineEdit*>("edFromDate")->text(), "31.02.2005");
+    EXPECT_TRUE(window.findChild<QLineEdit*>("edFromDate")->property("invalidDate").toBool());
     EXPECT_EQ(static_cast<std::size_t>(window.Model()->rowCount()), all);
 }
 
@@ -215,27 +216,27 @@ TEST_F(JournalTest, FilterListsFollowTheDataAndTheRowsTheSortMark) {
     addStudy(addApplicant("аверин"), war5, at(2024, 1, 1), 2, 3);
     addStudy(addApplicant("Веселов"), war46, at(2024, 1, 2), 4, 1);
     TfmJournal& window = openJournal();
-    EXPECT_EQ(linesOf(window.cbCompetitorList()), (QStringList{"5 А", "10 А"}));
-    click(window.rbSimple());
-    EXPECT_EQ(linesOf(window.cbTests()), (QStringList{"Война5", "Война46"}));
+    EXPECT_EQ(linesOf(combo(window, "cbCompetitorList")), (QStringList{"5 А", "10 А"}));
+    click(window.findChild<QRadioButton*>("rbSimple"));
+    EXPECT_EQ(linesOf(combo(window, "cbTests")), (QStringList{"Война5", "Война46"}));
 
     clickHeader(window, JournalModel::ColResult);
-    trigger(window.actSetFilter());
+    trigger(window.findChild<QAction*>("actSetFilter"));
     EXPECT_EQ(userColumn(window), (QStringList{"аверин", "Борисов", "Веселов"}));
 
     // A group deleted meanwhile loses its choice, visibly, before anything is filtered.
-    chooseLine(window.cbCompetitorList(), "5 А");
-    chooseLine(window.cbTests(), "Война46");
+    chooseLine(combo(window, "cbCompetitorList"), "5 А");
+    chooseLine(combo(window, "cbTests"), "Война46");
     const auto deleted = kvalorRoot().Users().Extract(fifth);
     prompts_.expectInform(
         "Выбранное в списке «Группа» больше не существует, выбор снят.\n"
         "Проверьте фильтр и нажмите «Применить» ещё раз.");
-    trigger(window.actSetFilter());
-    EXPECT_EQ(window.cbCompetitorList()->currentIndex(), -1);
-    EXPECT_EQ(linesOf(window.cbCompetitorList()), QStringList{"10 А"});
-    EXPECT_EQ(window.cbTests()->currentText(), "Война46");
+    trigger(window.findChild<QAction*>("actSetFilter"));
+    EXPECT_EQ(combo(window, "cbCompetitorList")->currentIndex(), -1);
+    EXPECT_EQ(linesOf(combo(window, "cbCompetitorList")), QStringList{"10 А"});
+    EXPECT_EQ(combo(window, "cbTests")->currentText(), "Война46");
     EXPECT_EQ(window.Model()->rowCount(), 3);
-    trigger(window.actSetFilter());
+    trigger(window.findChild<QAction*>("actSetFilter"));
     EXPECT_EQ(userColumn(window), (QStringList{"Борисов", "Веселов"}));
 
     // A test made meanwhile in another window is offered once the journal is active again.
@@ -244,8 +245,8 @@ TEST_F(JournalTest, FilterListsFollowTheDataAndTheRowsTheSortMark) {
     trigger(window.actViewAsList());
     ASSERT_NE(mainWindow().mdiArea()->activeSubWindow(), window.parentWidget());
     mainWindow().mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(window.parentWidget()));
-    EXPECT_EQ(linesOf(window.cbTests()), (QStringList{"Война5", "Война12", "Война46"}));
-    EXPECT_EQ(window.cbTests()->currentText(), "Война46");
+    EXPECT_EQ(linesOf(combo(window, "cbTests")), (QStringList{"Война5", "Война12", "Война46"}));
+    EXPECT_EQ(combo(window, "cbTests")->currentText(), "Война46");
 }
 
 TEST_F(JournalTest, EachAccountSeesOnlyWhatItMay) {
@@ -268,21 +269,21 @@ TEST_F(JournalTest, EachAccountSeesOnlyWhatItMay) {
     // An applicant logged in for the journal sees and filters his own studies only.
     dataModule().SetRunMode(kRunModeTesting);
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
-        chooseLine(login.cbUser(), "Петров");
-        login.edPassword()->setText("секрет");
-        click(login.btnOk());
+        chooseLine(login.findChild<QComboBox*>("cbUser"), "Петров");
+        login.findChild<QLineEdit*>("edPassword")->setText("секрет");
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     trigger(mainWindow().actJournal());
     EXPECT_EQ(sorted(rows(window)), (QStringList{"Петров|История|0,00 из 50,00|03.02.2024",
                                                  "Петров|История|100,00 из 50,00|01.02.2024"}));
-    trigger(window.actSetFilter());
+    trigger(window.findChild<QAction*>("actSetFilter"));
     EXPECT_EQ(userColumn(window), (QStringList{"Петров", "Петров"}));
 
     // The anonymous testing account sees nothing, and its filter changes nothing.
     kvalorRoot().SetCurrentUser(kvalorRoot().Users().Applicant());
     window.FormShow();
     EXPECT_EQ(window.Model()->rowCount(), 0);
-    trigger(window.actSetFilter());
+    trigger(window.findChild<QAction*>("actSetFilter"));
     EXPECT_EQ(window.Model()->rowCount(), 0);
     EXPECT_TRUE(window.FilteredStudies().empty());
 }
@@ -293,7 +294,7 @@ TEST_F(JournalTest, HeaderClicksSortAndReverse) {
     addStudy(addApplicant("аверин"), test, at(2024, 1, 1), 2, 3);   // 40 %
     addStudy(addApplicant("Веселов"), test, at(2024, 1, 2), 4, 1);  // 80 %
     TfmJournal& window = openJournal();
-    QHeaderView* header = window.lvStudies()->header();
+    QHeaderView* header = lvStudies(window)->header();
 
     struct Step {
         int column;
@@ -319,8 +320,8 @@ TEST_F(JournalTest, HeaderClicksSortAndReverse) {
     // The selection follows its study through a sort.
     selectRows(window, {0});
     clickHeader(window, JournalModel::ColDate);
-    EXPECT_EQ(window.lvStudies()->selectionModel()->selectedRows().size(), 1);
-    EXPECT_EQ(window.lvStudies()->selectionModel()->selectedRows().at(0).data().toString(),
+    EXPECT_EQ(lvStudies(window)->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(lvStudies(window)->selectionModel()->selectedRows().at(0).data().toString(),
               "Борисов");
 }
 
@@ -337,17 +338,17 @@ TEST_F(JournalTest, DeletingFilteredStudiesRemovesThemFromTheDataAndTheResultsVi
     ASSERT_NE(resultsView(), nullptr);
     EXPECT_EQ(resultsView()->Model()->rowCount(), 3);
 
-    typeText(window.edFromDate(), "01.02.2005");
-    trigger(window.actSetFilter());
+    typeText(window.findChild<QLineEdit*>("edFromDate"), "01.02.2005");
+    trigger(window.findChild<QAction*>("actSetFilter"));
     ASSERT_EQ(window.Model()->rowCount(), 2);
     selectAll(window);
     const QString question =
         "Удалить выбранные результаты тестирования: 2?\nУдалённые результаты вернуть нельзя.";
     prompts_.expectAsk(question, QMessageBox::No).defaultButton(QMessageBox::No);
-    trigger(window.actDelete());
+    trigger(window.findChild<QAction*>("actDelete"));
     EXPECT_EQ(kvalorRoot().Studies().Count(), 3);
     prompts_.expectAsk(question, QMessageBox::Yes);
-    trigger(window.actDelete());
+    trigger(window.findChild<QAction*>("actDelete"));
 
     EXPECT_EQ(window.Model()->rowCount(), 0);
     EXPECT_TRUE(window.FilteredStudies().empty());
@@ -355,22 +356,22 @@ TEST_F(JournalTest, DeletingFilteredStudiesRemovesThemFromTheDataAndTheResultsVi
     EXPECT_EQ(&kvalorRoot().Studies().StudyAt(0), &kept);
     EXPECT_EQ(resultsView()->Studies(), StudyView{&kept});
     EXPECT_EQ(resultsView()->Model()->rowCount(), 1);
-    EXPECT_FALSE(window.actDelete()->isEnabled());
-    trigger(window.actSetFilter());
+    EXPECT_FALSE(window.findChild<QAction*>("actDelete")->isEnabled());
+    trigger(window.findChild<QAction*>("actSetFilter"));
     EXPECT_EQ(window.Model()->rowCount(), 0);
     // Clearing after a filter that found nothing lists everything again.
-    trigger(window.actClearFilter());
+    trigger(window.findChild<QAction*>("actClearFilter"));
     EXPECT_EQ(userColumn(window), QStringList{"Волков"});
-    EXPECT_TRUE(window.edFromDate()->text().isEmpty());
+    EXPECT_TRUE(window.findChild<QLineEdit*>("edFromDate")->text().isEmpty());
     // With its last study gone the results view says so instead of exporting nothing.
     selectAll(window);
     prompts_.expectAsk(
         "Удалить выбранный результат тестирования?\nУдалённые результаты вернуть "
         "нельзя.",
         QMessageBox::Yes);
-    trigger(window.actDelete());
+    trigger(window.findChild<QAction*>("actDelete"));
     prompts_.expectInform("Нет результатов для экспорта.");
-    trigger(resultsView()->actExport());
+    trigger(resultsView()->findChild<QAction*>("actExport"));
 }
 
 TEST_F(JournalTest, ReviewShowsTheChosenCategoriesInTheOrderOfTheRun) {
@@ -385,12 +386,11 @@ TEST_F(JournalTest, ReviewShowsTheChosenCategoriesInTheOrderOfTheRun) {
     selectRows(window, {mixedRow});
     prompts_.expectModal<TfmExportSettings>([](TfmExportSettings& dialog) {
         EXPECT_EQ(dialog.windowTitle(), "Параметры просмотра");
-        for (const QCheckBox* box :
-             {dialog.chbValid(), dialog.chbInvalid(), dialog.chbEmpty(), dialog.chbAll()}) {
+        for (const QCheckBox* box : dialog.findChildren<QCheckBox*>()) {
             EXPECT_TRUE(box->isEnabled() && box->isChecked()) << box->text().toStdString();
         }
         click(dialog.chbValid());
-        click(dialog.Button1());
+        click(dialog.findChild<QPushButton*>("Button1"));
     });
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
         EXPECT_EQ(review.windowTitle(), "Просмотр результатов");
@@ -402,7 +402,7 @@ TEST_F(JournalTest, ReviewShowsTheChosenCategoriesInTheOrderOfTheRun) {
         EXPECT_EQ(review.Frames()[1]->edText()->toPlainText(), "да");
         review.reject();
     });
-    trigger(window.actViewAsStudy());
+    trigger(window.findChild<QAction*>("actViewAsStudy"));
     EXPECT_EQ(questionWindow(mainWindow()).Study(), nullptr);
     EXPECT_EQ(questionWindow(mainWindow()).QuestionList(), nullptr);
 
@@ -415,22 +415,21 @@ TEST_F(JournalTest, ReviewShowsTheChosenCategoriesInTheOrderOfTheRun) {
         EXPECT_FALSE(dialog.chbEmpty()->isEnabled());
         EXPECT_TRUE(dialog.chbValid()->isChecked());  // checked again for every review
         click(dialog.chbValid());
-        click(dialog.Button2());
+        click(dialog.findChild<QPushButton*>("Button2"));
     });
-    trigger(window.actViewAsStudy());
+    trigger(window.findChild<QAction*>("actViewAsStudy"));
     EXPECT_TRUE(prompts_.finished());
 
     // The results export starts from its own boxes, whatever the reviews did.
     trigger(window.actViewAsList());
     prompts_.expectModal<TfmExportSettings>([](TfmExportSettings& dialog) {
         EXPECT_EQ(dialog.windowTitle(), "Параметры экспорта");
-        for (const QCheckBox* box :
-             {dialog.chbValid(), dialog.chbInvalid(), dialog.chbEmpty(), dialog.chbAll()}) {
+        for (const QCheckBox* box : dialog.findChildren<QCheckBox*>()) {
             EXPECT_TRUE(box->isEnabled() && box->isChecked()) << box->text().toStdString();
         }
-        click(dialog.Button2());
+        click(dialog.findChild<QPushButton*>("Button2"));
     });
-    trigger(resultsView()->actExport());
+    trigger(resultsView()->findChild<QAction*>("actExport"));
 }
 
 TEST_F(JournalTest, DoubleClickContextMenuAndDragToTheResultsView) {
@@ -439,27 +438,27 @@ TEST_F(JournalTest, DoubleClickContextMenuAndDragToTheResultsView) {
     addStudy(addApplicant("Волков"), test, at(2024, 2, 2), 0, 1);
     TfmJournal& window = openJournal();
     EXPECT_FALSE(window.actViewAsList()->isEnabled());
-    EXPECT_FALSE(window.actViewAsStudy()->isEnabled());
+    EXPECT_FALSE(window.findChild<QAction*>("actViewAsStudy")->isEnabled());
 
     // One row: the menu of "Список" and "Задание" at the mouse.
     doubleClickRow(window, 0);
-    EXPECT_TRUE(window.pmList()->isVisible());
-    EXPECT_TRUE(window.actViewAsStudy()->isEnabled());
-    window.pmList()->hide();
+    EXPECT_TRUE(window.findChild<QMenu*>("pmList")->isVisible());
+    EXPECT_TRUE(window.findChild<QAction*>("actViewAsStudy")->isEnabled());
+    window.findChild<QMenu*>("pmList")->hide();
     EXPECT_EQ(resultsView(), nullptr);
 
     // Several rows (a double click with Shift extends the selection): "Список" at once.
-    window.lvStudies()->setCurrentIndex(window.Model()->index(0, 0));
+    lvStudies(window)->setCurrentIndex(window.Model()->index(0, 0));
     doubleClickRow(window, 1, Qt::ShiftModifier);
-    EXPECT_FALSE(window.actViewAsStudy()->isEnabled());
-    EXPECT_TRUE(window.actDelete()->isEnabled());
-    EXPECT_EQ(window.lvStudies()->selectionModel()->selectedRows().size(), 2);
+    EXPECT_FALSE(window.findChild<QAction*>("actViewAsStudy")->isEnabled());
+    EXPECT_TRUE(window.findChild<QAction*>("actDelete")->isEnabled());
+    EXPECT_EQ(lvStudies(window)->selectionModel()->selectedRows().size(), 2);
     ASSERT_NE(resultsView(), nullptr);
     EXPECT_EQ(resultsView()->Studies().size(), 2u);
 
     // Rows dragged from the journal's list show its selection; any other drag is refused.
     selectRows(window, {1});
-    QWidget* target = resultsView()->vstResults()->viewport();
+    QWidget* target = resultsView()->findChild<QTreeView*>("vstResults")->viewport();
     const QPoint centre = target->rect().center();
     std::unique_ptr<QMimeData> foreign(new QMimeData);
     foreign->setText("Андреев");
@@ -471,7 +470,7 @@ TEST_F(JournalTest, DoubleClickContextMenuAndDragToTheResultsView) {
     EXPECT_EQ(resultsView()->Studies().size(), 2u);
 
     std::unique_ptr<QMimeData> rowsData(
-        window.Model()->mimeData(window.lvStudies()->selectionModel()->selectedIndexes()));
+        window.Model()->mimeData(lvStudies(window)->selectionModel()->selectedIndexes()));
     QDragEnterEvent accepted(centre, Qt::CopyAction, rowsData.get(), Qt::LeftButton,
                              Qt::NoModifier);
     QCoreApplication::sendEvent(target, &accepted);
@@ -499,11 +498,11 @@ TEST_F(JournalTest, StudiesOfForeignAccountsAndTestsShowWithEmptyNames) {
     clickHeader(window, JournalModel::ColUser);
     clickHeader(window, JournalModel::ColUser);
     EXPECT_EQ(userColumn(window), (QStringList{"", "Козлов"}));
-    chooseLine(window.cbCompetitorList(), "9 Б");
-    trigger(window.actSetFilter());
+    chooseLine(combo(window, "cbCompetitorList"), "9 Б");
+    trigger(window.findChild<QAction*>("actSetFilter"));
     EXPECT_EQ(userColumn(window), QStringList{"Козлов"});
 
-    trigger(window.actClearFilter());
+    trigger(window.findChild<QAction*>("actClearFilter"));
     selectAll(window);
     trigger(window.actViewAsList());
     ResultsModel& model = *resultsView()->Model();

@@ -122,13 +122,15 @@ protected:
         return lines;
     }
 
+    static QTreeView* lvStudies(const QObject& w) { return w.findChild<QTreeView*>("lvStudies"); }
+    static QComboBox* combo(const QObject& w, const char* n) { return w.findChild<QComboBox*>(n); }
     static void selectAll(const TfmJournal& window) {
-        window.lvStudies()->selectAll();
+        lvStudies(window)->selectAll();
         processEvents();
     }
 
     static void selectRows(const TfmJournal& window, std::initializer_list<int> rowsToSelect) {
-        auto* selection = window.lvStudies()->selectionModel();
+        auto* selection = lvStudies(window)->selectionModel();
         selection->clear();
         for (const int row : rowsToSelect) {
             selection->select(window.Model()->index(row, 0),

@@ -48,7 +48,7 @@ TEST_F(ResultsViewTest, RowsOfAFailedStudy) {
 
     TfmResultsView& view = show({&study});
     EXPECT_EQ(view.windowTitle(), "Результаты тестирования");
-    EXPECT_TRUE(view.vstResults()->isHeaderHidden());
+    EXPECT_TRUE(view.findChild<QTreeView*>("vstResults")->isHeaderHidden());
     const Model& model = *view.Model();
     ASSERT_EQ(model.rowCount(), 1);
     const QModelIndex user = model.index(0, 0);
@@ -57,8 +57,8 @@ TEST_F(ResultsViewTest, RowsOfAFailedStudy) {
     const QModelIndex result = child(user, 0);
     EXPECT_EQ(result.data().toString(), "Физика (40,00 из 50,00) дата 01.03.2024");
     EXPECT_EQ(result.data(Qt::ForegroundRole).value<QBrush>().color(), kRedText);
-    EXPECT_TRUE(view.vstResults()->isExpanded(user));
-    EXPECT_TRUE(view.vstResults()->isExpanded(result));
+    EXPECT_TRUE(view.findChild<QTreeView*>("vstResults")->isExpanded(user));
+    EXPECT_TRUE(view.findChild<QTreeView*>("vstResults")->isExpanded(result));
 
     struct Row {
         QString number, text, group;
@@ -82,7 +82,7 @@ TEST_F(ResultsViewTest, RowsOfAFailedStudy) {
         EXPECT_EQ(child(result, q, 2).data(Qt::ToolTipRole).toString(), expected[q].group);
         EXPECT_EQ(image(question), expected[q].image);
         EXPECT_EQ(model.rowCount(question), expected[q].answers);
-        EXPECT_FALSE(view.vstResults()->isExpanded(question));
+        EXPECT_FALSE(view.findChild<QTreeView*>("vstResults")->isExpanded(question));
         EXPECT_FALSE(question.data(Qt::ForegroundRole).isValid());
     }
 
@@ -180,7 +180,7 @@ TEST_F(ResultsViewTest, SameStudiesKeepTheRowsAndLongTextsMakeTallRows) {
     TStudy& second = addStudy(pupil, test, at(2024, 3, 2), 2, 0);
 
     TfmResultsView& view = show({&first});
-    QTreeView& tree = *view.vstResults();
+    QTreeView& tree = *view.findChild<QTreeView*>("vstResults");
     const QModelIndex result = child(view.Model()->index(0, 0), 0);
     const int shortHeight = tree.visualRect(child(result, 0, 1)).height();
     const int longHeight = tree.visualRect(child(result, 1, 1)).height();

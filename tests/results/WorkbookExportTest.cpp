@@ -40,9 +40,9 @@ TEST_F(WorkbookExportTest, JournalExportsOnlyWhatItsListMayShow) {
     kvalorRoot().SetCurrentUser(&petrov);
     window.FormShow();
     ASSERT_EQ(window.Model()->rowCount(), 1);
-    ASSERT_TRUE(window.actExport()->isEnabled());
+    ASSERT_TRUE(window.findChild<QAction*>("actExport")->isEnabled());
     RecordingOpener desktop;
-    trigger(window.actExport());
+    trigger(window.findChild<QAction*>("actExport"));
     KVALOR_OPENED_ROWS(rows, desktop);
     EXPECT_EQ(rows.mid(1), (QStringList{"История|||", "Петров|||100"}));
 }
@@ -58,7 +58,7 @@ TEST_F(WorkbookExportTest, AWorkbookNoProgramOpensIsOfferedForSaving) {
         prompts_.expectSaveFile(target);
         prompts_.expectInform("Книга сохранена в файл\n" + target);
     };
-    trigger(window.actExport());
+    trigger(window.findChild<QAction*>("actExport"));
     ASSERT_EQ(none.opened.size(), 1);
     EXPECT_TRUE(QFile::exists(target));
     EXPECT_FALSE(QFile::exists(none.opened[0]));
@@ -96,11 +96,11 @@ TEST_F(WorkbookExportTest, ResultsViewExportsTheChosenQuestionsWithTheKeyForStaf
     trigger(window.actViewAsList());
     TfmResultsView* view = resultsView();
     ASSERT_NE(view, nullptr);
-    ASSERT_TRUE(view->actExport()->isEnabled());
+    ASSERT_TRUE(view->findChild<QAction*>("actExport")->isEnabled());
 
     RecordingOpener desktop;
     prompts_.expectModal<TfmExportSettings>(QDialog::Rejected);
-    trigger(view->actExport());
+    trigger(view->findChild<QAction*>("actExport"));
     EXPECT_TRUE(desktop.opened.isEmpty());
 
     // Only the unanswered question, which keeps its number.
@@ -108,9 +108,9 @@ TEST_F(WorkbookExportTest, ResultsViewExportsTheChosenQuestionsWithTheKeyForStaf
         EXPECT_EQ(dialog.windowTitle(), "Параметры экспорта");
         click(dialog.chbValid());
         click(dialog.chbInvalid());
-        click(dialog.Button1());
+        click(dialog.findChild<QPushButton*>("Button1"));
     });
-    trigger(view->actExport());
+    trigger(view->findChild<QAction*>("actExport"));
     KVALOR_OPENED_ROWS(staff, desktop);
     const QStringList expected{"Химия|||", "Петров дата 05.03.2024 не сдан (33,33 из 50,00)|||",
                                "Вопрос №3|нет ответа|Вопрос 3|", "Ответ №1||да|+",
@@ -123,9 +123,9 @@ TEST_F(WorkbookExportTest, ResultsViewExportsTheChosenQuestionsWithTheKeyForStaf
     desktop.opened.clear();
     prompts_.expectModal<TfmExportSettings>([](TfmExportSettings& dialog) {
         EXPECT_FALSE(dialog.chbValid()->isChecked());
-        click(dialog.Button1());
+        click(dialog.findChild<QPushButton*>("Button1"));
     });
-    trigger(view->actExport());
+    trigger(view->findChild<QAction*>("actExport"));
     QStringList keyless = expected;
     keyless[3] = "Ответ №1||да|";
     KVALOR_OPENED_ROWS(applicant, desktop);

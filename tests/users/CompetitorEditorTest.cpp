@@ -61,16 +61,16 @@ TEST_F(CompetitorEditorTest, FullNameIsSplitWhileTheSettingIsOn) {
         SCOPED_TRACE(c.input.toStdString() + (c.autoSplit ? " on" : " off"));
         kvalorRoot().SetAutoSplitName(c.autoSplit);
         TfmCompetitorEdit& dialog = edit(account);
-        ASSERT_EQ(QApplication::focusWidget(), dialog.edLastName());
+        ASSERT_EQ(QApplication::focusWidget(), dialog.findChild<QLineEdit*>("edLastName"));
         if (c.pasted) {
             QGuiApplication::clipboard()->setText(c.input);
-            pressKey(dialog.edLastName(), Qt::Key_V, Qt::ControlModifier);
+            pressKey(dialog.findChild<QLineEdit*>("edLastName"), Qt::Key_V, Qt::ControlModifier);
         } else {
             typeKeys(c.input);
         }
-        EXPECT_EQ(dialog.edLastName()->text(), c.last);
-        EXPECT_EQ(dialog.edFirstName()->text(), c.first);
-        EXPECT_EQ(dialog.edPatronymic()->text(), c.patronymic);
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edLastName")->text(), c.last);
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edFirstName")->text(), c.first);
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edPatronymic")->text(), c.patronymic);
         // Closed unsaved: nothing of it stays.
         pressKey(&dialog, Qt::Key_Escape);
         EXPECT_EQ(field(account, 1), "");
@@ -92,33 +92,33 @@ TEST_F(CompetitorEditorTest, SavingStoresTrimmedFieldsAndComposesTheName) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name.toStdString());
         TfmCompetitorEdit& dialog = edit(account);
-        for (QLineEdit* line : {dialog.edLastName(), dialog.edFirstName(), dialog.edPatronymic()}) {
-            line->clear();
+        for (const char* name : {"edLastName", "edFirstName", "edPatronymic"}) {
+            dialog.findChild<QLineEdit*>(name)->clear();
         }
-        typeText(dialog.edLastName(), c.last);
-        typeText(dialog.edFirstName(), c.first);
-        typeText(dialog.edPatronymic(), c.patronymic);
-        dialog.edOrganization()->clear();
-        typeText(dialog.edOrganization(), " Школа № 5 ");
+        typeText(dialog.findChild<QLineEdit*>("edLastName"), c.last);
+        typeText(dialog.findChild<QLineEdit*>("edFirstName"), c.first);
+        typeText(dialog.findChild<QLineEdit*>("edPatronymic"), c.patronymic);
+        dialog.findChild<QPlainTextEdit*>("edOrganization")->clear();
+        typeText(dialog.findChild<QPlainTextEdit*>("edOrganization"), " Школа № 5 ");
         // Enter breaks no line of the organisation: it saves, as in the other fields.
-        pressKey(dialog.edOrganization(), Qt::Key_Return);
+        pressKey(dialog.findChild<QPlainTextEdit*>("edOrganization"), Qt::Key_Return);
         EXPECT_EQ(examtest::text(account.GetName()), c.name);
         EXPECT_EQ(field(account, 1) + field(account, 0) + field(account, 2),
                   c.last.trimmed() + c.first.trimmed() + c.patronymic.trimmed());
         EXPECT_EQ(field(account, 8), "Школа № 5");
         EXPECT_EQ(dialog.windowTitle(), "Соискатель " + c.name);
-        EXPECT_FALSE(dialog.btnSave()->isEnabled());
+        EXPECT_FALSE(dialog.findChild<QPushButton*>("btnSave")->isEnabled());
         dialog.reject();
     }
 
     // The built-in accounts keep their names; a blank last name cannot be saved.
     TCompetitor& teacher = *kvalorRoot().Users().Teacher();
     TfmCompetitorEdit& dialog = edit(teacher);
-    dialog.edLastName()->setText("  ");
-    typeText(dialog.edTown(), "Тула");
-    EXPECT_FALSE(dialog.btnSave()->isEnabled());
-    typeText(dialog.edLastName(), "Учитель");
-    QTest::keyClick(dialog.edTown(), Qt::Key_S, Qt::ControlModifier);
+    dialog.findChild<QLineEdit*>("edLastName")->setText("  ");
+    typeText(dialog.findChild<QLineEdit*>("edTown"), "Тула");
+    EXPECT_FALSE(dialog.findChild<QPushButton*>("btnSave")->isEnabled());
+    typeText(dialog.findChild<QLineEdit*>("edLastName"), "Учитель");
+    QTest::keyClick(dialog.findChild<QLineEdit*>("edTown"), Qt::Key_S, Qt::ControlModifier);
     // A button pressed by its shortcut shows itself pressed for a moment before it clicks.
     QTest::qWait(300);
     EXPECT_EQ(examtest::text(teacher.GetName()), "Преподаватель");
@@ -151,11 +151,11 @@ TEST_F(CompetitorEditorTest, StaffSetPasswordsOthersGiveTheOldOne) {
         TfmCompetitorEdit& dialog = edit(account);
         dataModule().SetRunMode(c.runMode);
         // A click selects the placeholder, so that typing replaces it.
-        dialog.edPassword()->setFocus(Qt::MouseFocusReason);
-        mouseClick(dialog.edPassword());
+        dialog.findChild<QLineEdit*>("edPassword")->setFocus(Qt::MouseFocusReason);
+        mouseClick(dialog.findChild<QLineEdit*>("edPassword"));
         typeKeys(c.typed);
         // A field changed after the password does not make it forgotten.
-        typeText(dialog.edTown(), c.what);
+        typeText(dialog.findChild<QLineEdit*>("edTown"), c.what);
         if (c.runMode == kRunModeTesting) {
             prompts_.expectPasswordInputBox("Старый пароль", c.oldPassword).prompt("").value("");
         }
@@ -165,11 +165,11 @@ TEST_F(CompetitorEditorTest, StaffSetPasswordsOthersGiveTheOldOne) {
                 .caption(changed ? "Информация" : "Ошибка")
                 .icon(changed ? QMessageBox::Information : QMessageBox::Critical);
         }
-        click(dialog.btnSave());
+        click(dialog.findChild<QPushButton*>("btnSave"));
         ASSERT_TRUE(prompts_.finished());
         EXPECT_EQ(examtest::text(account.Password()), c.after);
         EXPECT_EQ(field(account, 9), c.what);
-        EXPECT_EQ(dialog.edPassword()->text(), "        ");
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edPassword")->text(), "        ");
         dialog.reject();
         account.SetField(9, {});
     }
@@ -202,18 +202,18 @@ TEST_F(CompetitorEditorTest, ASecondAccountOfTheSameNameIsSavedOnlyWhenTheUserSa
     for (const Case& c : cases) {
         SCOPED_TRACE(c.town.toStdString());
         TfmCompetitorEdit& dialog = edit(second);
-        dialog.edLastName()->selectAll();
+        dialog.findChild<QLineEdit*>("edLastName")->selectAll();
         typeKeys("Петров Пётр Павлович");
-        typeText(dialog.edTown(), c.town);
+        typeText(dialog.findChild<QLineEdit*>("edTown"), c.town);
         if (c.answer) {
             prompts_.expectAsk(question, *c.answer).defaultButton(QMessageBox::No);
         }
-        click(dialog.btnSave());
+        click(dialog.findChild<QPushButton*>("btnSave"));
         ASSERT_TRUE(prompts_.finished());
         EXPECT_EQ(examtest::text(second.GetName()), c.name);
         EXPECT_EQ(field(second, 9), c.storedTown);
         // Declined, what was typed waits in the dialog for a change that tells them apart.
-        EXPECT_EQ(dialog.edTown()->text(), c.town);
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edTown")->text(), c.town);
         dialog.reject();
     }
 }
@@ -236,12 +236,12 @@ TEST_F(CompetitorEditorTest, TeacherCannotChangeTheAdministrator) {
         TfmCompetitors& window = openUsers(c.runMode);
         clickNode(window, nodeNamed(window, c.account));
         auto& account = *static_cast<TCompetitor*>(
-            window.Model().ItemAt(window.tvCompetitors()->currentIndex()));
+            window.Model().ItemAt(window.findChild<QTreeView*>("tvCompetitors")->currentIndex()));
         prompts_.expectModal<TfmCompetitorEdit>([](TfmCompetitorEdit& dialog) {
-            typeText(dialog.edTown(), "Омск");
-            click(dialog.btnSave());
+            typeText(dialog.findChild<QLineEdit*>("edTown"), "Омск");
+            click(dialog.findChild<QPushButton*>("btnSave"));
             // Stored and shown again, or refused with what was typed kept.
-            EXPECT_EQ(dialog.edTown()->text(), "Омск");
+            EXPECT_EQ(dialog.findChild<QLineEdit*>("edTown")->text(), "Омск");
             pressKey(&dialog, Qt::Key_Escape);
         });
         if (!c.allowed) {
@@ -249,7 +249,7 @@ TEST_F(CompetitorEditorTest, TeacherCannotChangeTheAdministrator) {
                 .caption("Нарушение прав")
                 .icon(QMessageBox::Warning);
         }
-        QTest::keyClick(window.tvCompetitors(), Qt::Key_F2);
+        QTest::keyClick(window.findChild<QTreeView*>("tvCompetitors"), Qt::Key_F2);
         processEvents();
         ASSERT_TRUE(prompts_.finished());
         EXPECT_EQ(field(account, 9), c.allowed ? "Омск" : "");

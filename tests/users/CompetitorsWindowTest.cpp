@@ -100,14 +100,14 @@ TEST_F(CompetitorsWindowTest, TreeAndDeletionWithTheResults) {
         }
         clickNode(window, nodeNamed(window, c.focus),
                   c.selectedBefore ? Qt::ControlModifier : Qt::NoModifier);
-        ASSERT_EQ(window.actDelete()->isEnabled(), c.enabled);
+        ASSERT_EQ(window.findChild<QAction*>("actDelete")->isEnabled(), c.enabled);
         if (c.answer) {
             prompts_.expectAsk(c.question, *c.answer)
                 .caption("Предупреждение")
                 .icon(QMessageBox::Warning)
                 .defaultButton(QMessageBox::No);
         }
-        QTest::keyClick(window.tvCompetitors(), Qt::Key_Delete);
+        QTest::keyClick(window.findChild<QTreeView*>("tvCompetitors"), Qt::Key_Delete);
         processEvents();
         ASSERT_TRUE(prompts_.finished());
         EXPECT_EQ(treeLines(window), c.linesAfter);
@@ -126,7 +126,7 @@ TEST_F(CompetitorsWindowTest, TreeAndDeletionWithTheResults) {
     window.FormShow();
     clickNode(window, nodeNamed(window, "9 Б"));
     prompts_.expectAsk(nine, QMessageBox::Yes);
-    trigger(window.actDelete());
+    trigger(window.findChild<QAction*>("actDelete"));
     EXPECT_EQ(treeLines(window), (QStringList{kAdmin, kTeacher, "Яковлев", "10 А"}));
     EXPECT_EQ(users.Teacher(), &teacher);
     EXPECT_EQ(kvalorRoot().CurrentUser(), &teacher);
@@ -148,31 +148,31 @@ TEST_F(CompetitorsWindowTest, NewAccountsAndGroups) {
         {"9 Б", false, classLines},
     };
     TfmCompetitors& window = openUsers();
+    QTreeView* tree = window.findChild<QTreeView*>("tvCompetitors");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.focus);
         buildClass();
         window.FormShow();
         clickNode(window, nodeNamed(window, c.focus));
         prompts_.expectModal<TfmCompetitorEdit>([&c](TfmCompetitorEdit& editor) {
-            typeText(editor.edLastName(), "Сидоров");
-            typeText(editor.edFirstName(), "Семён");
+            typeText(editor.findChild<QLineEdit*>("edLastName"), "Сидоров");
+            typeText(editor.findChild<QLineEdit*>("edFirstName"), "Семён");
             if (c.saved) {
-                click(editor.btnSave());
+                click(editor.findChild<QPushButton*>("btnSave"));
             }
-            click(editor.btnClose());
+            click(editor.findChild<QPushButton*>("btnClose"));
         });
-        QTest::keyClick(window.tvCompetitors(), Qt::Key_Insert);
+        QTest::keyClick(tree, Qt::Key_Insert);
         processEvents();
         ASSERT_TRUE(prompts_.finished());
         EXPECT_EQ(treeLines(window), c.linesAfter);
         if (TCompetitor* added = accountNamed("Сидоров С.")) {
             EXPECT_FALSE(added->Id().isNull());
-            EXPECT_EQ(window.Model().ItemAt(window.tvCompetitors()->currentIndex()), added);
+            EXPECT_EQ(window.Model().ItemAt(tree->currentIndex()), added);
         }
     }
 
     // Groups: a blank name adds none; a name is kept as typed, with an id at once.
-    QTreeView* tree = window.tvCompetitors();
     clickNode(window, nodeNamed(window, "Яковлев"));
     prompts_.expectInputBox("Наименование группы", "  ").prompt("Наименование").value("");
     prompts_.expectInputBox("Наименование группы", " 11 В ");
@@ -220,6 +220,7 @@ TEST_F(CompetitorsWindowTest, DraggingMovesAccountsAndSorts) {
         {{"9 Б", "Яковлев"}, "10 А", false, sorted},
     };
     TfmCompetitors& window = openUsers();
+    QTreeView* tree = window.findChild<QTreeView*>("tvCompetitors");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.selection.join(", ").toStdString());
         kvalorRoot().Clear();
@@ -235,7 +236,7 @@ TEST_F(CompetitorsWindowTest, DraggingMovesAccountsAndSorts) {
         users.Sort();
         window.FormShow();
         ASSERT_EQ(treeLines(window), sorted);
-        window.tvCompetitors()->expand(nodeNamed(window, "10 А"));
+        tree->expand(nodeNamed(window, "10 А"));
 
         for (int i = 0; i < c.selection.size(); ++i) {
             clickNode(window, nodeNamed(window, c.selection[i]),
@@ -245,9 +246,9 @@ TEST_F(CompetitorsWindowTest, DraggingMovesAccountsAndSorts) {
         EXPECT_EQ(treeLines(window), c.linesAfter);
         // The same account object: its results stay with it.
         EXPECT_EQ(study.User(), accountNamed("Петров"));
-        EXPECT_TRUE(window.tvCompetitors()->isExpanded(nodeNamed(window, "10 А")));
+        EXPECT_TRUE(tree->isExpanded(nodeNamed(window, "10 А")));
         if (c.accepted) {
-            EXPECT_EQ(window.tvCompetitors()->currentIndex().data().toString(), c.selection[0]);
+            EXPECT_EQ(tree->currentIndex().data().toString(), c.selection[0]);
         }
     }
 }
@@ -261,7 +262,7 @@ TEST_F(CompetitorsWindowTest, ImportKeepsTheAdministratorAndLinksTheResults) {
     TfmCompetitors& window = openUsers();
     const QString file = folder_.filePath("9 Б.exd");
     prompts_.expectSaveFile(file).filter("Данные Квалор (*.exd)");
-    trigger(window.actCompetitorsSaveToFile());
+    trigger(window.findChild<QAction*>("actCompetitorsSaveToFile"));
     EXPECT_EQ(prompts_.seen().back().defaultSuffix, "exd");
 
     const TStudy& laterStudy = addStudy(addApplicant("Яковлев"));
@@ -272,11 +273,11 @@ TEST_F(CompetitorsWindowTest, ImportKeepsTheAdministratorAndLinksTheResults) {
     prompts_.expectAsk(question, QMessageBox::No)
         .caption("Предупреждение")
         .defaultButton(QMessageBox::No);
-    trigger(window.actCompetitorsLoadFromFile());
+    trigger(window.findChild<QAction*>("actCompetitorsLoadFromFile"));
     EXPECT_EQ(laterStudy.User(), accountNamed("Яковлев"));
     prompts_.expectOpenFiles({file});
     prompts_.expectAsk(question, QMessageBox::Yes);
-    trigger(window.actCompetitorsLoadFromFile());
+    trigger(window.findChild<QAction*>("actCompetitorsLoadFromFile"));
     ASSERT_TRUE(prompts_.finished());
     EXPECT_EQ(treeLines(window), (QStringList{kAdmin, kTeacher, "9 Б", "  Петров"}));
     EXPECT_EQ(users.Administrator(), &administrator);
@@ -307,7 +308,7 @@ TEST_F(CompetitorsWindowTest, FailedImportsAndSavesChangeNothing) {
     TfmCompetitors& window = openUsers();
     const Guid novikov = addApplicant("Новиков").Id();
     window.FormShow();
-    trigger(window.actSaveToFile());
+    trigger(window.findChild<QAction*>("actSaveToFile"));
     TKvalor saved;
     saved.LoadFromFile(dataFile, true);
     EXPECT_NE(saved.Users().FindItem(novikov), nullptr);
@@ -324,11 +325,11 @@ TEST_F(CompetitorsWindowTest, FailedImportsAndSavesChangeNothing) {
     writeFile(damaged, "not a compound file");
     prompts_.expectOpenFiles({damaged});
     prompts_.expectError("Ошибка чтения $800300FB.");
-    trigger(window.actCompetitorsLoadFromFile());
+    trigger(window.findChild<QAction*>("actCompetitorsLoadFromFile"));
     unchanged();
     prompts_.expectSaveFile(folder_.filePath("нет/9 Б.exd"));
     prompts_.expectError("Ошибка записи $80030003.");
-    trigger(window.actCompetitorsSaveToFile());
+    trigger(window.findChild<QAction*>("actCompetitorsSaveToFile"));
     unchanged();
     // A folder in the way of the data file.
     ASSERT_TRUE(QFile::remove(dataFile) && QDir(folder_.path()).mkdir(kDataFileName));
@@ -337,7 +338,7 @@ TEST_F(CompetitorsWindowTest, FailedImportsAndSavesChangeNothing) {
                        "файл доступен только для чтения (Ошибка записи $80030005)")
             .arg(dataFile, folder_.path()));
     clickNode(window, nodeNamed(window, "Яковлев"));
-    QTest::keyClick(window.tvCompetitors(), Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(window.findChild<QTreeView*>("tvCompetitors"), Qt::Key_S, Qt::ControlModifier);
     unchanged();
 
     // A data file that failed to load is never replaced by what was read of it.
@@ -354,7 +355,7 @@ TEST_F(CompetitorsWindowTest, FailedImportsAndSavesChangeNothing) {
     window.FormShow();
     prompts_.expectError(
         "База данных не была прочитана при запуске программы. Сохранение невозможно.");
-    trigger(window.actSaveToFile());
+    trigger(window.findChild<QAction*>("actSaveToFile"));
     ASSERT_TRUE(prompts_.finished());
     EXPECT_EQ(fileBytes(dataFile), "damaged");
 }

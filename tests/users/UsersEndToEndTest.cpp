@@ -35,7 +35,7 @@ protected:
         prompts_.expectModal<TfmRunMode>(
             [](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
         prompts_.expectModal<TfmAuthorization>([login](TfmAuthorization& dialog) mutable {
-            examtest::chooseLine(dialog.cbUser(), "Администратор");
+            examtest::chooseLine(dialog.findChild<QComboBox*>("cbUser"), "Администратор");
             login(dialog);
         });
         main_->show();
@@ -73,20 +73,20 @@ TEST_F(UsersEndToEndTest, AdministratorsFirstDay) {
             "У учётной записи «Администратор» нет пароля: войти в администрирование "
             "может любой.\nЗадать пароль сейчас?",
             QMessageBox::No);
-        click(login.btnOk());
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     trigger(main_->actEditUsers());
     TfmCompetitors& window = usersWindow();
-    QTreeView* tree = window.tvCompetitors();
+    QTreeView* tree = window.findChild<QTreeView*>("tvCompetitors");
 
     // A password for the administrator, set by staff without an old one.
     clickNode(window, nodeNamed(window, "Администратор"));
     prompts_.expectModal<TfmCompetitorEdit>([](TfmCompetitorEdit& editor) {
         editor.activateWindow();
         processEvents();
-        editor.edPassword()->setFocus(Qt::TabFocusReason);
+        editor.findChild<QLineEdit*>("edPassword")->setFocus(Qt::TabFocusReason);
         typeKeys("Ключ 9");
-        click(editor.btnSave());
+        click(editor.findChild<QPushButton*>("btnSave"));
         pressKey(&editor, Qt::Key_Escape);
     });
     prompts_.expectInform("Пароль успешно изменен");
@@ -102,7 +102,7 @@ TEST_F(UsersEndToEndTest, AdministratorsFirstDay) {
             editor.activateWindow();
             processEvents();
             typeKeys(fullName);
-            editor.edTown()->setFocus(Qt::TabFocusReason);
+            editor.findChild<QLineEdit*>("edTown")->setFocus(Qt::TabFocusReason);
             typeKeys("Тверь");
             // On by Tab: organisation, password.
             pressKey(QApplication::focusWidget(), Qt::Key_Tab);
@@ -130,24 +130,24 @@ TEST_F(UsersEndToEndTest, AdministratorsFirstDay) {
     dataModule().DataModuleCreate();
     startAsAdministrator([this](TfmAuthorization& login) {
         prompts_.expectInform("Пароль задан неверно");
-        click(login.btnOk());
-        typeText(login.edPassword(), "Ключ 9");
-        click(login.btnOk());
+        click(login.findChild<QPushButton*>("btnOk"));
+        typeText(login.findChild<QLineEdit*>("edPassword"), "Ключ 9");
+        click(login.findChild<QPushButton*>("btnOk"));
     });
 
     // The applicant is refused with a wrong password, and takes the test with hers.
     TfmExamineSettings& setup = chooseExamination("Демонстрационный тест", "Кузнецова М.И.");
     prompts_.expectModal<TfmAuthorization>([this](TfmAuthorization& login) {
         prompts_.expectInform("Пароль задан неверно");
-        typeText(login.edPassword(), "Маша");
-        click(login.btnOk());
-        click(login.btnCancel());
+        typeText(login.findChild<QLineEdit*>("edPassword"), "Маша");
+        click(login.findChild<QPushButton*>("btnOk"));
+        click(login.findChild<QPushButton*>("btnCancel"));
     });
     trigger(setup.actRun());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 0);
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
-        typeText(login.edPassword(), "маша");
-        click(login.btnOk());
+        typeText(login.findChild<QLineEdit*>("edPassword"), "маша");
+        click(login.findChild<QPushButton*>("btnOk"));
     });
     expectExaminationFinishedAtOnce();
     trigger(setup.actRun());
@@ -177,7 +177,7 @@ TEST_F(UsersEndToEndTest, DeletingAnApplicantClearsTheResultTheExaminationShows)
         "Вы действительно хотите удалить Орлов О.\nВместе с соискателем будут "
         "удалены его результаты тестирования: 1.",
         QMessageBox::Yes);
-    trigger(users.actDelete());
+    trigger(users.findChild<QAction*>("actDelete"));
     ASSERT_TRUE(prompts_.finished());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 0);
     EXPECT_EQ(setup.LastStudy(), nullptr);

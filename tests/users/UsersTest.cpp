@@ -104,7 +104,7 @@ QModelIndex nodeNamed(const TfmCompetitors& window, const QString& name) {
 }
 
 void clickNode(TfmCompetitors& window, const QModelIndex& node, Qt::KeyboardModifiers modifiers) {
-    QTreeView* view = window.tvCompetitors();
+    QTreeView* view = window.findChild<QTreeView*>("tvCompetitors");
     // Sent events neither activate the window nor move the focus, as a real click does.
     view->window()->activateWindow();
     view->setFocus(Qt::MouseFocusReason);
@@ -122,7 +122,7 @@ void clickNode(TfmCompetitors& window, const QModelIndex& node, Qt::KeyboardModi
 }
 
 bool dropSelectionOn(TfmCompetitors& window, const QModelIndex& target) {
-    QTreeView* view = window.tvCompetitors();
+    QTreeView* view = window.findChild<QTreeView*>("tvCompetitors");
     view->scrollTo(target);
     processEvents();
     const std::unique_ptr<QMimeData> data(

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <algorithm>
+#include <vector>
+
+#include <QItemSelection>
+#include <QString>
+
+#include "util/Codepage.h"
+
+namespace kvalor {
+
+class TCompetitors;
+class TExaminerCollection;
+class TExaminerElement;
+class TKvalor;
+class TQuestions;
+
+// What the journal's filter lists offer, taken from the data as it is at that moment, and the
+// entry a choice names. A list keeps the text of its entry's id rather than the entry, which
+// another window may free while it is chosen. And which rows of the list are selected.
+
+// The groups of users at any depth, without the list itself.
+std::vector<TExaminerCollection*> UserGroups(TCompetitors& users);
+// The accounts of the group's subtree; the built-in applicant only withApplicant.
+std::vector<TExaminerElement*> GroupAccounts(const TExaminerCollection& group, bool withApplicant);
+// The tests of the kind, without the groups inside them: a study is always of a test.
+std::vector<TQuestions*> TestsOfKind(TKvalor& root, bool complex);
+
+// By name as names compare, stably.
+template <class T>
+void SortByDisplayName(std::vector<T*>& entries) {
+    std::ranges::stable_sort(entries, [](const T* a, const T* b) {
+        return compareDisplayNames(a->GetName(), b->GetName()) < 0;
+    });
+}
+
+// The first entry whose id has the text; nullptr when there is none (it is gone meanwhile).
+template <class T>
+T* EntryWithId(const std::vector<T*>& entries, const QString& idText) {
+    const auto found = std::ranges::find_if(
+        entries, [&idText](const T* entry) { return entry->Id().toQString() == idText; });
+    return found == entries.end() ? nullptr : *found;
+}
+
+// The rows of the selection, each once, in order; with a limit, only enough of them to tell
+// whether there are that many (a selection of every row of a long journal stays cheap).
+std::vector<int> DistinctRows(const QItemSelection& selection, std::size_t limit);
+
+}  // namespace kvalor
