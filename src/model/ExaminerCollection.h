@@ -18,6 +18,10 @@
 
 namespace kvalor {
 
+// What adding or reading an entry says when the collection does not take it.
+inline constexpr const char* kIncompatibleContainerMessage =
+    "Несовместимые типы объекта и контейнера";
+
 // An owning collection frees its entries; a view only refers to entries owned elsewhere.
 enum class Ownership { Owning, View };
 
