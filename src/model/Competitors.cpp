@@ -297,18 +297,6 @@ bool TCompetitors::ChangePassword(TCompetitor& account, const THash& oldBytes,
     return true;
 }
 
-void TCompetitors::LoadFromStream(ByteStream& stream, const ReadContext& context) {
-    const bool wasLoading = loading_;
-    loading_ = true;
-    try {
-        TExaminerCollection::LoadFromStream(stream, context);
-    } catch (...) {
-        loading_ = wasLoading;
-        throw;
-    }
-    loading_ = wasLoading;
-}
-
 int BuiltinAccountPlace(const Guid& id) {
     for (std::size_t place = 0; place < kBuiltins.size(); ++place) {
         if (kBuiltins[place].id() == id) {
