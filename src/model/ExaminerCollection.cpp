@@ -20,6 +20,16 @@ void TExaminerCollection::NewId() {
     id_ = Guid::create();
 }
 
+void TExaminerCollection::RenewIds() {
+    if (IsView()) {
+        return;
+    }
+    NewId();
+    for (auto& entry : entries_) {
+        entry->RenewIds();
+    }
+}
+
 void TExaminerCollection::FixClassIdentity(const Guid& typeId) {
     typeId_ = typeId;
     fixedIdentity_ = true;

@@ -47,6 +47,8 @@ public:
     bool IsView() const { return ownership_ == Ownership::View; }
 
     void NewId();
+    // A view renews nothing: its entries belong to another list.
+    void RenewIds() override;
     const Guid& Id() const override { return id_; }
     const Guid& TypeId() const { return typeId_; }
 

@@ -23,6 +23,7 @@ public:
     explicit TExaminerElement(std::uint8_t kind, std::optional<Guid> id = std::nullopt);
 
     void NewId();
+    void RenewIds() override { NewId(); }
     const Guid& Id() const override { return id_; }
     const Guid& TypeId() const { return typeId_; }
 

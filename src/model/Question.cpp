@@ -105,6 +105,11 @@ int TQuestion::EntryLevelsBelow() const {
     return answers_->Count() > 0 ? 2 : 0;
 }
 
+void TQuestion::RenewIds() {
+    TExaminerElement::RenewIds();
+    answers_->RenewIds();
+}
+
 void TQuestion::Assign(const TExaminerElement& source) {
     TExaminerElement::Assign(source);
     const auto* question = dynamic_cast<const TQuestion*>(&source);

@@ -47,23 +47,13 @@ void TQuestion::LoadFromStream(ByteStream& stream, const ReadContext& context) {
 
 void TQuestion::LoadAsCopy(ByteStream& stream, const ReadContext& context) {
     LoadFromStream(stream, context);
-    NewId();
-    for (int i = 0; i < answers_->Count(); ++i) {
-        answers_->AnswerAt(i)->NewId();
-    }
+    RenewIds();
     answers_->Presentation()->Clear();
 }
 
 void TQuestions::LoadAsCopy(ByteStream& stream, const ReadContext& context) {
     LoadFromStream(stream, context);
-    NewId();
-    for (int i = 0; i < Count(); ++i) {
-        if (auto* element = ElementAt(i)) {
-            element->NewId();
-        } else {
-            CollectionAt(i)->NewId();
-        }
-    }
+    RenewIds();
 }
 
 void TQuestions::SaveToStream(ByteStream& stream) const {

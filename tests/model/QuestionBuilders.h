@@ -3,8 +3,11 @@
 // Groups and questions built the way the question window leaves them, for the tests of any
 // folder.
 
+#include <algorithm>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
+#include <vector>
 
 #include <QString>
 #include <QStringList>
@@ -49,6 +52,30 @@ inline TQuestion& addQuestion(TQuestions& group, std::uint8_t type, const QStrin
     group.AddItem(std::move(question));
     group.Renumber();
     return result;
+}
+
+// The ids of the item and of all it owns: entries at every level, a question's answers list and
+// its answers.
+inline std::vector<Guid> idsWithin(const IExaminerItem& item) {
+    const auto* question = dynamic_cast<const TQuestion*>(&item);
+    const auto* list =
+        question ? &question->Answers() : dynamic_cast<const TExaminerCollection*>(&item);
+    std::vector<Guid> ids{item.Id()};
+    if (question) {
+        ids.push_back(list->Id());
+    }
+    for (int i = 0; list && i < list->Count(); ++i) {
+        std::ranges::copy(idsWithin(*list->Items(i)), std::back_inserter(ids));
+    }
+    return ids;
+}
+
+// How many ids of the copy its source has too.
+inline std::size_t sharedIds(const IExaminerItem& source, const IExaminerItem& copy) {
+    const std::vector<Guid> old = idsWithin(source);
+    return std::ranges::count_if(idsWithin(copy), [&old](const Guid& id) {
+        return std::ranges::find(old, id) != old.end();
+    });
 }
 
 }  // namespace kvalor::testdata

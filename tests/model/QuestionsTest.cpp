@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <type_traits>
+#include <utility>
 
 #include "RecordBytes.h"
 #include "model/CollectionHelpers.h"
 #include "model/Question.h"
+#include "model/QuestionBuilders.h"
 #include "model/Questions.h"
 #include "model/TypeIds.h"
 #include "util/Error.h"
@@ -183,13 +186,39 @@ TEST(Questions, CopyGivesADeepCopyWithNewIds) {
     EXPECT_EQ(CountItems(source, true), 4);
 }
 
-TEST(Questions, LoadAsCopyRenewsTheGroupAndItsEntries) {
-    TQuestions pasted(kGroupKindSimpleTest, Guid());
-    ByteStream in(testRecord(3));
-    pasted.LoadAsCopy(in, ReadContext{});
-    EXPECT_NE(pasted.Id(), kTestId);
-    EXPECT_NE(pasted.Items(1)->Id(), kQuestionId);
-    EXPECT_EQ(dynamic_cast<TQuestion*>(pasted.Items(1))->Answers().Id(), kListId);
+// However an item is copied (pasted, duplicated, dragged), the copy shares no id with its
+// source at any level: groups in groups, questions, their answers lists and answers.
+TEST(RenewIds, CopiesShareNoIdWithTheirSource) {
+    TQuestions test(kGroupKindSimpleTest);
+    const TQuestion& question = testdata::addQuestion(test, kSingleAnswer, "1", {"a", "b"}, {0});
+    TQuestions& group = testdata::addGroup(test, "outer");
+    testdata::addQuestion(testdata::addGroup(group, "inner"), kSequence, "2", {"a", "b"});
+    const auto pasted = [](const auto& source, auto copy) -> std::unique_ptr<IExaminerItem> {
+        ByteStream record;
+        source.SaveToStream(record);
+        ByteStream in(record.takeData());
+        copy->LoadAsCopy(in, ReadContext{});
+        return copy;
+    };
+    const auto copied = [](const auto& source, auto copy) -> std::unique_ptr<IExaminerItem> {
+        copy->Assign(source);
+        if constexpr (std::is_same_v<decltype(*copy), TQuestions&>) {
+            copy->CopyContent(source);
+        }
+        return copy;
+    };
+    const std::pair<const IExaminerItem*, std::unique_ptr<IExaminerItem>> cases[] = {
+        {&question, pasted(question, std::make_unique<TQuestion>(Guid()))},
+        {&test, pasted(test, std::make_unique<TQuestions>(kGroupKindSimpleTest, Guid()))},
+        {&group, pasted(group, std::make_unique<TQuestions>(kGroupKindSubgroup, Guid()))},
+        {&question, copied(question, std::make_unique<TQuestion>())},
+        {&test, copied(test, std::make_unique<TQuestions>(kGroupKindSimpleTest))},
+    };
+    for (const auto& [source, copy] : cases) {
+        SCOPED_TRACE(source->GetName());
+        EXPECT_EQ(testdata::idsWithin(*copy).size(), testdata::idsWithin(*source).size());
+        EXPECT_EQ(testdata::sharedIds(*source, *copy), 0u);
+    }
 }
 
 TEST(Questions, CountingAndPaging) {
