@@ -24,20 +24,6 @@ void TAnswer::SetChecked(bool value) {
     }
 }
 
-void TAnswer::SaveToStream(ByteStream& stream) const {
-    TExaminerElement::SaveToStream(stream);
-    stream.writeBool(correct_);
-    stream.writeI32(correctPosition_);
-}
-
-void TAnswer::LoadFromStream(ByteStream& stream, const ReadContext& context) {
-    TExaminerElement::LoadFromStream(stream, context);
-    const bool correct = stream.readBool();
-    const std::int32_t correctPosition = stream.readI32();
-    correct_ = correct;
-    correctPosition_ = correctPosition;
-}
-
 void TAnswer::Assign(const TExaminerElement& source) {
     TExaminerElement::Assign(source);
     if (const auto* answer = dynamic_cast<const TAnswer*>(&source)) {

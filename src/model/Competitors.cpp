@@ -281,18 +281,6 @@ bool TCompetitors::CheckPassword(const Guid& userId, const QString& text) const 
     return account && account->CheckPassword(text);
 }
 
-void TCompetitors::LoadFromStream(ByteStream& stream, const ReadContext& context) {
-    const bool wasLoading = loading_;
-    loading_ = true;
-    try {
-        TExaminerCollection::LoadFromStream(stream, context);
-    } catch (...) {
-        loading_ = wasLoading;
-        throw;
-    }
-    loading_ = wasLoading;
-}
-
 int BuiltinAccountPlace(const Guid& id) {
     for (std::size_t place = 0; place < kBuiltins.size(); ++place) {
         if (kBuiltins[place].id() == id) {

@@ -18,6 +18,10 @@
 
 namespace kvalor {
 
+// What adding or reading an entry says when the collection does not take it.
+inline constexpr const char* kIncompatibleContainerMessage =
+    "Несовместимые типы объекта и контейнера";
+
 // An owning collection frees its entries; a view only refers to entries owned elsewhere.
 enum class Ownership { Owning, View };
 
@@ -43,6 +47,8 @@ public:
     bool IsView() const { return ownership_ == Ownership::View; }
 
     void NewId();
+    // A view renews nothing: its entries belong to another list.
+    void RenewIds() override;
     const Guid& Id() const override { return id_; }
     const Guid& TypeId() const { return typeId_; }
 

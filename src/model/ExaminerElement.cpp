@@ -29,35 +29,6 @@ IExaminerItem& TExaminerElement::SetParent(TExaminerCollection* parent) {
     return *this;
 }
 
-void TExaminerElement::SaveToStream(ByteStream& stream) const {
-    stream.writeGuid(typeId_);
-    stream.writeGuid(id_);
-    stream.writeBool(editable_);
-    stream.writeU8(kind_);
-    stream.writeI32(number_);
-    stream.writeString(name_);
-}
-
-void TExaminerElement::LoadFromStream(ByteStream& stream, const ReadContext&) {
-    const Guid typeId = stream.readGuid();
-    const Guid id = stream.readGuid();
-    const bool editable = stream.readBool();
-    const std::uint8_t kind = stream.readU8();
-    const std::int32_t number = stream.readI32();
-    std::string name = stream.readString();
-
-    if (!fixedIdentity_) {
-        typeId_ = typeId;
-    }
-    if (!fixedKind_) {
-        kind_ = kind;
-    }
-    id_ = id;
-    editable_ = editable;
-    number_ = number;
-    name_ = std::move(name);
-}
-
 void TExaminerElement::Assign(const TExaminerElement& source) {
     if (!fixedIdentity_) {
         typeId_ = source.typeId_;

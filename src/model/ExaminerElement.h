@@ -13,7 +13,9 @@
 namespace kvalor {
 
 // A leaf of the data model (question, answer, user account). Its record is the type id, id,
-// Editable, Kind, Number and Name; subclasses append their own fields.
+// Editable, Kind, Number and Name; subclasses append their own fields. Storage reads and writes
+// the records of the whole item family (storage/ItemRecords.cpp, QuestionRecords.cpp,
+// AccountRecords.cpp).
 class TExaminerElement : public IExaminerItem {
 public:
     // type id + id + Editable + Kind + Number + name length.
@@ -23,6 +25,7 @@ public:
     explicit TExaminerElement(std::uint8_t kind, std::optional<Guid> id = std::nullopt);
 
     void NewId();
+    void RenewIds() override { NewId(); }
     const Guid& Id() const override { return id_; }
     const Guid& TypeId() const { return typeId_; }
 

@@ -33,6 +33,9 @@ public:
     virtual std::string_view ClassName() const = 0;
     virtual const Guid& Id() const = 0;
     virtual TExaminerCollection* Parent() const = 0;
+    // Gives the item and everything it owns new ids, at every level down to the answers of a
+    // question: every copy (pasted, duplicated, dragged) then shares no id with its source.
+    virtual void RenewIds() = 0;
 
 private:
     friend class TExaminerCollection;

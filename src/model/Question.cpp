@@ -101,35 +101,13 @@ TQuestions* TQuestion::OwnerTest() const {
     return nullptr;
 }
 
-void TQuestion::SaveToStream(ByteStream& stream) const {
-    TExaminerElement::SaveToStream(stream);
-    stream.writeU8(questionType_);
-    answers_->SaveToStream(stream);
-    stream.writeBool(answers_->AllowMix());
-}
-
-void TQuestion::LoadFromStream(ByteStream& stream, const ReadContext& context) {
-    TExaminerElement::LoadFromStream(stream, context);
-    questionType_ = stream.readU8();
-    // The answers list is a record level below the question's.
-    answers_->LoadFromStream(stream, ReadContext{context.version, context.depth + 1});
-    // Files of version 0 have no AllowMix byte: their answers may be mixed.
-    if (context.version >= 1) {
-        answers_->SetAllowMix(stream.readBool());
-    }
-}
-
 int TQuestion::EntryLevelsBelow() const {
     return answers_->Count() > 0 ? 2 : 0;
 }
 
-void TQuestion::LoadAsCopy(ByteStream& stream, const ReadContext& context) {
-    LoadFromStream(stream, context);
-    NewId();
-    for (int i = 0; i < answers_->Count(); ++i) {
-        answers_->AnswerAt(i)->NewId();
-    }
-    answers_->Presentation()->Clear();
+void TQuestion::RenewIds() {
+    TExaminerElement::RenewIds();
+    answers_->RenewIds();
 }
 
 void TQuestion::Assign(const TExaminerElement& source) {

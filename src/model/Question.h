@@ -59,8 +59,10 @@ public:
     void SaveToStream(ByteStream& stream) const override;
     void LoadFromStream(ByteStream& stream, const ReadContext& context) override;
     int EntryLevelsBelow() const override;
-    // Reads the record, then gives the question and each answer a new id and empties the
-    // presentation list: a pasted question is a new one.
+    // The question, its answers list and its answers.
+    void RenewIds() override;
+    // Reads the record, then renews the ids (RenewIds) and empties the presentation list: a
+    // pasted question is a new one.
     void LoadAsCopy(ByteStream& stream, const ReadContext& context);
     // The base copy plus, from a question, QuestionType and copies of its answers (new ids).
     // AllowMix stays as it was.

@@ -81,18 +81,6 @@ void TQuestions::CopyContent(const TQuestions& source) {
     }
 }
 
-void TQuestions::LoadAsCopy(ByteStream& stream, const ReadContext& context) {
-    LoadFromStream(stream, context);
-    NewId();
-    for (int i = 0; i < Count(); ++i) {
-        if (auto* element = ElementAt(i)) {
-            element->NewId();
-        } else {
-            CollectionAt(i)->NewId();
-        }
-    }
-}
-
 namespace {
 
 TQuestions* asSimpleTest(IExaminerItem* item) {
@@ -161,57 +149,6 @@ void TQuestions::Renumber() {
         default:
             break;
     }
-}
-
-void TQuestions::SaveToStream(ByteStream& stream) const {
-    TExaminerCollection::SaveToStream(stream);
-    stream.writeU8(levelCount_);
-    stream.writeI32(duration_);
-    stream.writeDouble(passPercent_);
-    stream.writeU8(gradingMethod_);
-    for (double threshold : levelThresholds_) {
-        stream.writeDouble(threshold);
-    }
-    stream.writeU8(groupKind_);
-    stream.writeBool(mixQuestions_);
-    stream.writeBool(mixGroups_);
-    stream.writeBool(mixAnswers_);
-    stream.writeBool(breakGroups_);
-}
-
-void TQuestions::LoadFromStream(ByteStream& stream, const ReadContext& context) {
-    TExaminerCollection::LoadFromStream(stream, context);
-    if (Id().isNull()) {
-        NewId();
-    }
-    // The settings follow the entries; they are taken over only once all of them are read.
-    const std::uint8_t levelCount = stream.readU8();
-    const std::int32_t duration = stream.readI32();
-    const double passPercent = stream.readDouble();
-    const std::uint8_t gradingMethod = stream.readU8();
-    std::vector<double> thresholds(levelCount);
-    for (auto& threshold : thresholds) {
-        threshold = stream.readDouble();
-    }
-    const std::uint8_t groupKind = stream.readU8();
-    bool mix[4] = {true, true, true, false};
-    // The mixing flags exist from version 2 on; older groups keep the defaults.
-    if (context.version >= 2) {
-        for (auto& flag : mix) {
-            flag = stream.readBool();
-        }
-    }
-
-    levelCount_ = levelCount;
-    duration_ = duration;
-    passPercent_ = passPercent;
-    gradingMethod_ = gradingMethod;
-    levelThresholds_ = std::move(thresholds);
-    groupKind_ = groupKind;
-    mixQuestions_ = mix[0];
-    mixGroups_ = mix[1];
-    mixAnswers_ = mix[2];
-    breakGroups_ = mix[3];
 }
 
 int QuestionCount(const TQuestions& test, const ITaskCounts& tasks) {

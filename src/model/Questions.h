@@ -66,7 +66,7 @@ public:
     // Deep copy of the entries of a group of the same group kind (else "Несовместимые типы
     // объектов"): nested groups and questions, all with new ids, appended to this group.
     void CopyContent(const TQuestions& source);
-    // Reads the record, then gives new ids to the group and to its direct entries.
+    // Reads the record, then renews the ids of the group and of everything in it (RenewIds).
     void LoadAsCopy(ByteStream& stream, const ReadContext& context);
 
     // Simple test: the questions of the whole test 1, 2, 3 ... in depth-first order and the

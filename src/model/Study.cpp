@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "model/Answers.h"
-#include "model/BuiltinAccounts.h"
 #include "model/Question.h"
 #include "model/QuestionDraw.h"
 #include "model/Questions.h"
@@ -207,93 +206,6 @@ void TStudy::Assign(const TStudy& source) {
     grade_ = source.grade_;
     passed_ = source.passed_;
     state_ = source.state_;
-}
-
-namespace {
-
-void writeArray(ByteStream& stream, const std::vector<std::int32_t>& values) {
-    stream.writeI32(static_cast<std::int32_t>(values.size()));
-    for (auto value : values) {
-        stream.writeI32(value);
-    }
-}
-
-std::vector<std::int32_t> readArray(ByteStream& stream) {
-    constexpr EntryCost kValueCost{sizeof(std::int32_t), sizeof(std::int32_t)};
-    std::vector<std::int32_t> values(static_cast<std::size_t>(stream.readCount(kValueCost)));
-    for (auto& value : values) {
-        value = stream.readI32();
-    }
-    return values;
-}
-
-}  // namespace
-
-void TStudy::SaveToStream(ByteStream& stream) const {
-    stream.writeDouble(date_);
-    stream.writeU8(mode_);
-    stream.writeGuid(userId_);
-    stream.writeGuid(testId_);
-    stream.writeI32(questions_.Count());
-    for (int i = 0; i < questions_.Count(); ++i) {
-        const auto& record = questions_.Items(i);
-        stream.writeGuid(record.QuestionId);
-        writeArray(stream, record.Given);
-        stream.writeBool(record.Right);
-        writeArray(stream, record.Order);
-    }
-    stream.writeDouble(passPercent_);
-    stream.writeDouble(percent_);
-    stream.writeI32(correctCount_);
-    stream.writeI32(grade_);
-    stream.writeBool(passed_);
-    stream.writeU8(state_);
-}
-
-void TStudy::LoadFromStream(ByteStream& stream) {
-    const double date = stream.readDouble();
-    const std::uint8_t mode = stream.readU8();
-    Guid userId = stream.readGuid();
-    const Guid testId = stream.readGuid();
-    constexpr EntryCost kQuestionRecordCost{kMinQuestionRecordBytes,
-                                            OwnedObjectBytes(sizeof(TExamineQuestion))};
-    const std::int32_t count = stream.readCount(kQuestionRecordCost);
-    TExamineQuestions questions;
-    for (std::int32_t i = 0; i < count; ++i) {
-        auto& record = questions.Items(questions.AddEmpty());
-        record.QuestionId = stream.readGuid();
-        record.Given = readArray(stream);
-        record.Right = stream.readBool();
-        record.Order = readArray(stream);
-    }
-    const double passPercent = stream.readDouble();
-    const double percent = stream.readDouble();
-    const std::int32_t correctCount = stream.readI32();
-    const std::int32_t grade = stream.readI32();
-    const bool passed = stream.readBool();
-    const std::uint8_t state = stream.readU8();
-    // A run has a real date and real percentages; anything else is damage, and a study
-    // without a date could not even be told apart from the others.
-    if (!std::isfinite(date) || !std::isfinite(passPercent) || !std::isfinite(percent)) {
-        throw ReadError(kDamagedDataMessage);
-    }
-
-    if (userId.isNull()) {
-        userId = ApplicantAccountId();
-    }
-    date_ = date;
-    mode_ = mode;
-    userId_ = userId;
-    testId_ = testId;
-    user_ = nullptr;
-    test_ = nullptr;
-    questions_ = std::move(questions);
-    passPercent_ = passPercent;
-    percent_ = percent;
-    correctCount_ = correctCount;
-    grade_ = grade;
-    passed_ = passed;
-    state_ = state;
 }
 
 void TStudy::DrawQuestions(const TTaskList& tasks, int maximum) {

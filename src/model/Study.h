@@ -100,6 +100,7 @@ public:
     // Copies everything but MinutesUsed and the listener; the records are deep copies.
     void Assign(const TStudy& source);
 
+    // Read and written by storage (storage/StudyRecords.cpp).
     void SaveToStream(ByteStream& stream) const;
     // Replaces the fields and records; a failure leaves the study as it was. A null UserId is
     // the built-in applicant account's. The references stay empty until linked.

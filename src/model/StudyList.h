@@ -67,7 +67,8 @@ public:
     // Which studies of a stream are merged; an empty filter takes all.
     using StudyFilter = std::function<bool(const TStudy&)>;
 
-    // The study list stream: version byte 3, the count, the study records.
+    // The study list stream: version byte 3, the count, the study records. Storage reads and
+    // writes the streams (storage/StudyRecords.cpp) and the file (storage/StudiesFile.cpp).
     void SaveToStream(ByteStream& stream) const;
     // Merges the studies of the stream that the filter admits into the list: a study with the
     // key of one already in the list (the first with equal Date, Mode, UserId and TestId, Date

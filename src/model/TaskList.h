@@ -107,8 +107,8 @@ public:
     TaskGroups GroupByComplexTest() const;
     TaskGroups GroupBySource() const;
 
-    // A 4-byte count, then 36 bytes per task. Given the complex tests, the tasks of a complex
-    // test that is not among them are left out.
+    // A 4-byte count, then 36 bytes per task (storage/TaskRecords.cpp). Given the complex tests,
+    // the tasks of a complex test that is not among them are left out.
     void SaveToStream(ByteStream& stream, const TQuestions* complexTests = nullptr) const;
     // Appends the tasks read, without references. A negative count, which no draw can take,
     // is read as 0.

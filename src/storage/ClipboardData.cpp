@@ -1,6 +1,5 @@
 #include "storage/ClipboardData.h"
 
-#include "model/Answers.h"
 #include "model/Question.h"
 #include "model/Questions.h"
 #include "model/TypeIds.h"
@@ -8,33 +7,6 @@
 #include "util/Error.h"
 
 namespace kvalor {
-
-namespace {
-
-// A pasted test or group is new throughout: its nested groups, its questions wherever they lie
-// and their answers get new ids too, or the copy would share them with the source.
-void renewEntries(TExaminerCollection& collection) {
-    for (int i = 0; i < collection.Count(); ++i) {
-        if (TExaminerCollection* sub = collection.CollectionAt(i)) {
-            sub->NewId();
-            renewEntries(*sub);
-            continue;
-        }
-        TExaminerElement* element = collection.ElementAt(i);
-        element->NewId();
-        if (auto* question = dynamic_cast<TQuestion*>(element)) {
-            TAnswers& answers = question->Answers();
-            for (int a = 0; a < answers.Count(); ++a) {
-                answers.AnswerAt(a)->NewId();
-            }
-            if (answers.Presentation()) {
-                answers.Presentation()->Clear();
-            }
-        }
-    }
-}
-
-}  // namespace
 
 ByteStream WriteClipboardItems(const std::vector<const IExaminerItem*>& items) {
     ByteStream block;
@@ -70,7 +42,6 @@ std::unique_ptr<TQuestions> ReadClipboardCollection(ByteStream& block, Clipboard
     if (collection->GroupKind() != kind) {
         throw ReadError(kDamagedDataMessage);
     }
-    renewEntries(*collection);
     return collection;
 }
 

@@ -8,29 +8,18 @@
 #include "model/CollectionHelpers.h"
 #include "model/ExaminerCollection.h"
 #include "model/Question.h"
+#include "model/QuestionBuilders.h"
 #include "model/Questions.h"
 #include "model/TypeIds.h"
 #include "util/Error.h"
 
 using namespace kvalor;
+using testdata::addGroup;
+using testdata::addQuestion;
 
 namespace {
 
 const Guid kId = Guid::fromLiteral("{01020304-0506-0708-090A-0B0C0D0E0F10}");
-
-TQuestion* addQuestion(TExaminerCollection& group) {
-    auto question = std::make_unique<TQuestion>();
-    auto* raw = question.get();
-    group.AddItem(std::move(question));
-    return raw;
-}
-
-TQuestions* addGroup(TExaminerCollection& parent, std::uint8_t groupKind = kGroupKindSubgroup) {
-    auto group = std::make_unique<TQuestions>(groupKind);
-    auto* raw = group.get();
-    parent.AddCollection(std::move(group));
-    return raw;
-}
 
 }  // namespace
 
@@ -93,7 +82,7 @@ TEST(ExaminerCollection, RefusedEntriesStayWithTheCaller) {
 
     // Extract hands an entry back the same way.
     TQuestions test(kGroupKindSimpleTest);
-    auto* held = addQuestion(test);
+    auto* held = &addQuestion(test);
     auto taken = test.Extract(*held);
     EXPECT_EQ(taken.get(), held);
     EXPECT_EQ(held->Parent(), nullptr);
@@ -129,13 +118,13 @@ TEST(ExaminerCollection, AssignAndKindRules) {
 
 TEST(ExaminerCollection, RenumberCountsElementsAcrossGroupsAndGroupsPerLevel) {
     TQuestions test(kGroupKindSimpleTest);
-    auto* a = addGroup(test);
-    auto* a1 = addQuestion(*a);
-    auto* inner = addGroup(*a);
-    auto* inner1 = addQuestion(*inner);
-    auto* b = addGroup(test);
-    auto* b1 = addQuestion(*b);
-    auto* b2 = addQuestion(*b);
+    auto* a = &addGroup(test);
+    auto* a1 = &addQuestion(*a);
+    auto* inner = &addGroup(*a);
+    auto* inner1 = &addQuestion(*inner);
+    auto* b = &addGroup(test);
+    auto* b1 = &addQuestion(*b);
+    auto* b2 = &addQuestion(*b);
     test.Renumber();
     EXPECT_EQ(a1->GetNumber(), 1);
     EXPECT_EQ(inner1->GetNumber(), 2);
@@ -150,17 +139,17 @@ TEST(ExaminerCollection, RenumberCountsElementsAcrossGroupsAndGroupsPerLevel) {
     b->Renumber();
     EXPECT_EQ(b1->GetNumber(), 3);
     TQuestions root(kGroupKindRoot);
-    auto* only = addQuestion(*addGroup(root, kGroupKindSimpleTest));
+    auto* only = &addQuestion(addGroup(root, kGroupKindSimpleTest));
     root.Renumber();
     EXPECT_EQ(only->GetNumber(), 1);
 }
 
 TEST(ExaminerCollection, TreeHelpersWalkDepthFirst) {
     TQuestions test(kGroupKindSimpleTest, kId);
-    auto* q1 = addQuestion(test);
-    auto* group = addGroup(test);
-    auto* q2 = addQuestion(*group);
-    auto* q3 = addQuestion(test);
+    auto* q1 = &addQuestion(test);
+    auto* group = &addGroup(test);
+    auto* q2 = &addQuestion(*group);
+    auto* q3 = &addQuestion(test);
     test.AddItem(std::make_unique<TExaminerElement>(kGroupElementKind));
 
     EXPECT_EQ(CollectItems(test, "tquestion", true), (std::vector<TExaminerElement*>{q1, q2, q3}));
@@ -182,8 +171,8 @@ TEST(ExaminerCollection, TreeHelpersWalkDepthFirst) {
 
 TEST(ExaminerCollection, AViewNeitherOwnsNorReparents) {
     TQuestions test(kGroupKindSimpleTest);
-    auto* q1 = addQuestion(test);
-    auto* q2 = addQuestion(test);
+    auto* q1 = &addQuestion(test);
+    auto* q2 = &addQuestion(test);
     {
         TQuestions view(kGroupKindSimpleTest, Guid(), Ownership::View);
         EXPECT_EQ(view.AddReference(*q2), 0);

@@ -9,6 +9,7 @@
 
 #include "model/Answers.h"
 #include "model/Question.h"
+#include "model/QuestionBuilders.h"
 #include "model/QuestionDraw.h"
 #include "model/Questions.h"
 #include "model/Study.h"
@@ -18,6 +19,7 @@
 #include "util/Random.h"
 
 using namespace kvalor;
+using testdata::addGroup;
 
 namespace {
 
@@ -32,13 +34,6 @@ std::vector<TQuestion*> addQuestions(TQuestions& group, int count, int answers =
         group.AddItem(std::move(question));
     }
     return added;
-}
-
-TQuestions& addGroup(TQuestions& parent) {
-    auto group = std::make_unique<TQuestions>(kGroupKindSubgroup);
-    auto& raw = *group;
-    parent.AddCollection(std::move(group));
-    return raw;
 }
 
 std::vector<TQuestion*> questionsOf(const TExamineQuestions& records) {

@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 
 #include "RecordBytes.h"
 #include "model/CollectionHelpers.h"
 #include "model/Question.h"
+#include "model/QuestionBuilders.h"
 #include "model/Questions.h"
 #include "model/TypeIds.h"
 #include "util/Error.h"
 
 using namespace kvalor;
+using testdata::addGroup;
+using testdata::addQuestion;
 
 namespace {
 
@@ -38,21 +42,6 @@ std::string testRecord(int version) {
         bytes.u8(0).u8(1).u8(0).u8(1);
     }
     return bytes.data();
-}
-
-TQuestion* addQuestion(TExaminerCollection& group, const std::string& name = {}) {
-    auto question = std::make_unique<TQuestion>();
-    question->SetName(name);
-    auto* raw = question.get();
-    group.AddItem(std::move(question));
-    return raw;
-}
-
-TQuestions* addGroup(TExaminerCollection& parent, std::uint8_t groupKind) {
-    auto group = std::make_unique<TQuestions>(groupKind);
-    auto* raw = group.get();
-    parent.AddCollection(std::move(group));
-    return raw;
 }
 
 struct FixedTaskCounts : ITaskCounts {
@@ -151,10 +140,10 @@ TEST(Questions, CopyGivesADeepCopyWithNewIds) {
     source.SetLevelCount(2);
     source.SetLevelThreshold(1, 80.0);
     source.SetBreakGroups(true);
-    auto* q1 = addQuestion(source, "one");
-    auto* group = addGroup(source, kGroupKindSubgroup);
+    addQuestion(source, "one");
+    auto* group = &addGroup(source, kGroupKindSubgroup);
     group->SetPassPercent(55.0);
-    auto* q2 = addQuestion(*group, "two");
+    addQuestion(*group, "two");
 
     TQuestions copy(kGroupKindSimpleTest);
     copy.Assign(source);
@@ -170,9 +159,6 @@ TEST(Questions, CopyGivesADeepCopyWithNewIds) {
     EXPECT_EQ(copiedGroup->Parent(), &copy);
     ASSERT_EQ(copiedGroup->Count(), 1);
     EXPECT_EQ(copiedGroup->Items(0)->GetName(), "two");
-    EXPECT_EQ(copy.FindItem(q1->Id()), nullptr);
-    EXPECT_EQ(copy.FindItem(q2->Id()), nullptr);
-    EXPECT_EQ(copy.FindCollection(group->Id()), nullptr);
 
     TQuestions complex(kGroupKindComplexTest);
     EXPECT_THROW(complex.CopyContent(source), KvalorError);
@@ -183,21 +169,44 @@ TEST(Questions, CopyGivesADeepCopyWithNewIds) {
     EXPECT_EQ(CountItems(source, true), 4);
 }
 
-TEST(Questions, LoadAsCopyRenewsTheGroupAndItsEntries) {
-    TQuestions pasted(kGroupKindSimpleTest, Guid());
-    ByteStream in(testRecord(3));
-    pasted.LoadAsCopy(in, ReadContext{});
-    EXPECT_NE(pasted.Id(), kTestId);
-    EXPECT_NE(pasted.Items(1)->Id(), kQuestionId);
-    EXPECT_EQ(dynamic_cast<TQuestion*>(pasted.Items(1))->Answers().Id(), kListId);
+// However an item is copied (pasted, duplicated, dragged), the copy shares no id with its
+// source at any level: groups in groups, questions, their answers lists and answers.
+TEST(RenewIds, CopiesShareNoIdWithTheirSource) {
+    TQuestions test(kGroupKindSimpleTest);
+    const TQuestion& question = addQuestion(test, kSingleAnswer, "1", {"a", "b"}, {0});
+    TQuestions& group = addGroup(test, "outer");
+    addQuestion(addGroup(group, "inner"), kSequence, "2", {"a", "b"});
+    const auto pasted = [](const auto& source, auto copy) -> std::unique_ptr<IExaminerItem> {
+        ByteStream in;
+        source.SaveToStream(in);
+        in.seek(0);
+        copy->LoadAsCopy(in, ReadContext{});
+        return copy;
+    };
+    auto duplicated = std::make_unique<TQuestions>(kGroupKindSimpleTest);
+    duplicated->Assign(test);
+    duplicated->CopyContent(test);
+    auto dragged = std::make_unique<TQuestion>();
+    dragged->Assign(question);
+    const std::pair<const IExaminerItem*, std::unique_ptr<IExaminerItem>> cases[] = {
+        {&question, pasted(question, std::make_unique<TQuestion>(Guid()))},
+        {&test, pasted(test, std::make_unique<TQuestions>(kGroupKindSimpleTest, Guid()))},
+        {&group, pasted(group, std::make_unique<TQuestions>(kGroupKindSubgroup, Guid()))},
+        {&question, std::move(dragged)},
+        {&test, std::move(duplicated)},
+    };
+    for (const auto& [source, copy] : cases) {
+        SCOPED_TRACE(source->GetName());
+        EXPECT_TRUE(testdata::renewedThroughout(*source, *copy));
+    }
 }
 
 TEST(Questions, CountingAndPaging) {
     TQuestions test(kGroupKindSimpleTest);
-    auto* q1 = addQuestion(test);
-    auto* group = addGroup(test, kGroupKindSubgroup);
+    auto* q1 = &addQuestion(test);
+    auto* group = &addGroup(test, kGroupKindSubgroup);
     addQuestion(*group);
-    auto* q3 = addQuestion(test);
+    auto* q3 = &addQuestion(test);
     const FixedTaskCounts tasks;
     EXPECT_EQ(QuestionCount(test, tasks), 3);
     EXPECT_EQ(QuestionCount(TQuestions(kGroupKindComplexTest), tasks), 17);

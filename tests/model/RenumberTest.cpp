@@ -7,23 +7,15 @@
 
 #include "model/CollectionHelpers.h"
 #include "model/Question.h"
+#include "model/QuestionBuilders.h"
 #include "model/Questions.h"
 #include "model/TypeIds.h"
 
 using namespace kvalor;
+using testdata::addGroup;
+using testdata::addQuestion;
 
 namespace {
-
-TQuestions& addGroup(TExaminerCollection& parent, std::uint8_t groupKind) {
-    auto group = std::make_unique<TQuestions>(groupKind);
-    TQuestions& added = *group;
-    parent.AddCollection(std::move(group));
-    return added;
-}
-
-void addQuestion(TQuestions& group) {
-    group.AddItem(std::make_unique<TQuestion>());
-}
 
 // Numbering as every group renumbering itself did it: a root has each group below it renumber
 // itself, a group its whole test. Repeated work, but the numbers every existing file shows.

@@ -1,10 +1,10 @@
-#include <algorithm>
 #include <memory>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "model/QuestionBuilders.h"
+#include "model/RecordBytes.h"
 #include "storage/ClipboardData.h"
 #include "util/Error.h"
 
@@ -13,14 +13,6 @@ namespace {
 
 using testdata::addGroup;
 using testdata::addQuestion;
-
-std::string le32(std::uint32_t value) {
-    std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i) {
-        bytes[static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-    return bytes;
-}
 
 std::string recordOf(const TExaminerElement& item) {
     ByteStream stream;
@@ -48,28 +40,12 @@ std::unique_ptr<IExaminerItem> readItem(ByteStream& block, ClipboardFormat forma
     return ReadClipboardCollection(block, format);
 }
 
-// The ids of the item and of everything below it, answers included.
-std::vector<Guid> idsBelow(const IExaminerItem& item) {
-    std::vector<Guid> ids{item.Id()};
-    if (const auto* question = dynamic_cast<const TQuestion*>(&item)) {
-        for (int i = 0; i < question->Answers().Count(); ++i) {
-            ids.push_back(question->Answers().AnswerAt(i)->Id());
-        }
-    } else if (const auto* collection = dynamic_cast<const TExaminerCollection*>(&item)) {
-        for (int i = 0; i < collection->Count(); ++i) {
-            const std::vector<Guid> more = idsBelow(*collection->Items(i));
-            ids.insert(ids.end(), more.begin(), more.end());
-        }
-    }
-    return ids;
-}
-
 // The block is the count followed by the records as the data file holds them. Reading
 // ignores whatever follows the last record and gives new items that share no id with their
 // source, down to the answers of a question in a group in a group.
 TEST_F(ClipboardDataTest, BlocksAreCountThenRecordsAndPastedItemsAreNew) {
     const ByteStream written = WriteClipboardItems({first_, second_});
-    EXPECT_EQ(written.data(), le32(2) + recordOf(*first_) + recordOf(*second_));
+    EXPECT_EQ(written.data(), RecordBytes().i32(2).data() + recordOf(*first_) + recordOf(*second_));
 
     addQuestion(addGroup(addGroup(test_, "Внешняя"), "Внутренняя"), kSingleAnswer, "Глубоко",
                 {"a", "b"}, {0});
@@ -88,12 +64,7 @@ TEST_F(ClipboardDataTest, BlocksAreCountThenRecordsAndPastedItemsAreNew) {
         for (const IExaminerItem* source : c.sources) {
             const std::unique_ptr<IExaminerItem> copy = readItem(block, c.format);
             EXPECT_EQ(copy->GetName(), source->GetName());
-            const std::vector<Guid> old = idsBelow(*source);
-            const std::vector<Guid> renewed = idsBelow(*copy);
-            EXPECT_EQ(renewed.size(), old.size());
-            for (const Guid& id : renewed) {
-                EXPECT_TRUE(std::ranges::find(old, id) == old.end());
-            }
+            EXPECT_TRUE(testdata::renewedThroughout(*source, *copy));
         }
     }
 }
@@ -115,8 +86,9 @@ TEST_F(ClipboardDataTest, DamagedBlocksFailCleanly) {
     const Case cases[] = {
         {"second record cut", ClipboardFormat::Questions, questions.substr(0, questions.size() - 3),
          1},
-        {"huge count", ClipboardFormat::Questions, le32(0x7FFFFFFF) + questions.substr(4), -1},
-        {"negative count", ClipboardFormat::Questions, le32(0xFFFFFFFF), -1},
+        {"huge count", ClipboardFormat::Questions,
+         RecordBytes().i32(0x7FFFFFFF).data() + questions.substr(4), -1},
+        {"negative count", ClipboardFormat::Questions, RecordBytes().i32(-1).data(), -1},
         {"no count", ClipboardFormat::Groups, std::string("\x01\x00", 2), -1},
         {"test under groups", ClipboardFormat::Groups, test, 0},
     };

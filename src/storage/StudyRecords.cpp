@@ -1,0 +1,179 @@
+// The study list stream of the journal: a version byte, the count and each study's record
+// (date, mode, account and test ids, the questions put with the answers given, the result).
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "model/BuiltinAccounts.h"
+#include "model/ExamineQuestions.h"
+#include "model/Study.h"
+#include "model/StudyList.h"
+#include "util/ByteStream.h"
+#include "util/Error.h"
+
+namespace kvalor {
+
+namespace {
+
+void writeArray(ByteStream& stream, const std::vector<std::int32_t>& values) {
+    stream.writeI32(static_cast<std::int32_t>(values.size()));
+    for (auto value : values) {
+        stream.writeI32(value);
+    }
+}
+
+std::vector<std::int32_t> readArray(ByteStream& stream) {
+    constexpr EntryCost kValueCost{sizeof(std::int32_t), sizeof(std::int32_t)};
+    std::vector<std::int32_t> values(static_cast<std::size_t>(stream.readCount(kValueCost)));
+    for (auto& value : values) {
+        value = stream.readI32();
+    }
+    return values;
+}
+
+// The identity of a run. Dates compare as numbers: +0.0 equals -0.0 and NaN equals nothing,
+// so NaN keys are never entered into or looked up in the index.
+struct StudyKey {
+    double date;
+    std::uint8_t mode;
+    Guid userId;
+    Guid testId;
+
+    explicit StudyKey(const TStudy& study)
+        : date(study.Date()), mode(study.Mode()), userId(study.UserId()), testId(study.TestId()) {}
+
+    bool indexable() const { return !std::isnan(date); }
+    friend bool operator==(const StudyKey& a, const StudyKey& b) {
+        return a.date == b.date && a.mode == b.mode && a.userId == b.userId && a.testId == b.testId;
+    }
+};
+
+struct StudyKeyHash {
+    std::size_t operator()(const StudyKey& key) const noexcept {
+        const double date = key.date == 0.0 ? 0.0 : key.date;  // one hash for both zeros
+        std::size_t hash = std::hash<std::uint64_t>{}(std::bit_cast<std::uint64_t>(date));
+        const auto mix = [&hash](std::size_t value) {
+            hash ^= value + 0x9E3779B97F4A7C15ull + (hash << 6) + (hash >> 2);
+        };
+        mix(key.mode);
+        mix(std::hash<Guid>{}(key.userId));
+        mix(std::hash<Guid>{}(key.testId));
+        return hash;
+    }
+};
+
+}  // namespace
+
+void TStudy::SaveToStream(ByteStream& stream) const {
+    stream.writeDouble(date_);
+    stream.writeU8(mode_);
+    stream.writeGuid(userId_);
+    stream.writeGuid(testId_);
+    stream.writeI32(questions_.Count());
+    for (int i = 0; i < questions_.Count(); ++i) {
+        const auto& record = questions_.Items(i);
+        stream.writeGuid(record.QuestionId);
+        writeArray(stream, record.Given);
+        stream.writeBool(record.Right);
+        writeArray(stream, record.Order);
+    }
+    stream.writeDouble(passPercent_);
+    stream.writeDouble(percent_);
+    stream.writeI32(correctCount_);
+    stream.writeI32(grade_);
+    stream.writeBool(passed_);
+    stream.writeU8(state_);
+}
+
+void TStudy::LoadFromStream(ByteStream& stream) {
+    const double date = stream.readDouble();
+    const std::uint8_t mode = stream.readU8();
+    Guid userId = stream.readGuid();
+    const Guid testId = stream.readGuid();
+    constexpr EntryCost kQuestionRecordCost{kMinQuestionRecordBytes,
+                                            OwnedObjectBytes(sizeof(TExamineQuestion))};
+    const std::int32_t count = stream.readCount(kQuestionRecordCost);
+    TExamineQuestions questions;
+    for (std::int32_t i = 0; i < count; ++i) {
+        auto& record = questions.Items(questions.AddEmpty());
+        record.QuestionId = stream.readGuid();
+        record.Given = readArray(stream);
+        record.Right = stream.readBool();
+        record.Order = readArray(stream);
+    }
+    const double passPercent = stream.readDouble();
+    const double percent = stream.readDouble();
+    const std::int32_t correctCount = stream.readI32();
+    const std::int32_t grade = stream.readI32();
+    const bool passed = stream.readBool();
+    const std::uint8_t state = stream.readU8();
+    // A run has a real date and real percentages; anything else is damage, and a study
+    // without a date could not even be told apart from the others.
+    if (!std::isfinite(date) || !std::isfinite(passPercent) || !std::isfinite(percent)) {
+        throw ReadError(kDamagedDataMessage);
+    }
+
+    if (userId.isNull()) {
+        userId = ApplicantAccountId();
+    }
+    date_ = date;
+    mode_ = mode;
+    userId_ = userId;
+    testId_ = testId;
+    user_ = nullptr;
+    test_ = nullptr;
+    questions_ = std::move(questions);
+    passPercent_ = passPercent;
+    percent_ = percent;
+    correctCount_ = correctCount;
+    grade_ = grade;
+    passed_ = passed;
+    state_ = state;
+}
+
+void TStudyList::SaveToStream(ByteStream& stream) const {
+    stream.writeU8(kStreamVersion);
+    stream.writeI32(Count());
+    for (const auto& study : studies_) {
+        study->SaveToStream(stream);
+    }
+}
+
+void TStudyList::LoadFromStream(ByteStream& stream, const StudyFilter& admit) {
+    stream.readU8();  // the version does not change the layout
+    // A study, and its place in the index of keys below.
+    constexpr EntryCost kStudyCost{TStudy::kMinRecordBytes, OwnedObjectBytes(sizeof(TStudy)) + 64};
+    const std::int32_t count = stream.readCount(kStudyCost);
+    // The first study of each key, so that a merge costs no scan per record.
+    std::unordered_map<StudyKey, TStudy*, StudyKeyHash> firstOfKey;
+    firstOfKey.reserve(studies_.size() + static_cast<std::size_t>(count));
+    for (const auto& study : studies_) {
+        const StudyKey key(*study);
+        if (key.indexable()) {
+            firstOfKey.try_emplace(key, study.get());
+        }
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
+        auto study = std::make_unique<TStudy>();
+        study->LoadFromStream(stream);
+        if (admit && !admit(*study)) {
+            continue;
+        }
+        // A study read has a finite date, so its key is always indexable.
+        const StudyKey key(*study);
+        if (auto found = firstOfKey.find(key); found != firstOfKey.end()) {
+            found->second->Assign(*study);
+            continue;
+        }
+        firstOfKey.emplace(key, study.get());
+        studies_.push_back(std::move(study));
+    }
+}
+
+}  // namespace kvalor
