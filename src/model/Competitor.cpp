@@ -4,6 +4,7 @@
 
 #include "model/BuiltinAccounts.h"
 #include "model/TypeIds.h"
+#include "util/Codepage.h"
 
 namespace kvalor {
 
