@@ -118,6 +118,8 @@ TfmTestsEdit::TfmTestsEdit(TfmKvalor& mainWindow, QWidget* parent)
           makeAction(this, "actSmpDelete", QStringLiteral("Удалить"), ActionIcon::Delete)),
       actSmpExport_(
           makeAction(this, "actSmpExport", QStringLiteral("Экспорт"), ActionIcon::Export)),
+      actSmpExportQuestions_(makeAction(this, "actSmpExportQuestions",
+                                        QStringLiteral("Экспорт вопросов..."), ActionIcon::Export)),
       actSmpImportQuestions_(makeAction(this, "actSmpImportQuestions",
                                         QStringLiteral("Импорт вопросов..."), ActionIcon::Import)),
       actSmpMoveUp_(makeAction(this, "actSmpMoveUp", QStringLiteral("Переместить вверх"),
@@ -226,6 +228,8 @@ void TfmTestsEdit::BuildActions() {
     QMenu* mnSimpleItem =
         submenu(tbSimple_, "mnSimpleItem", QStringLiteral("Элемент"), ActionIcon::Copy);
     mnSimpleItem->addActions({actSmpCopy_, actSmpPaste_, actSmpMoveUp_, actSmpMoveDown_});
+    mnSimpleItem->addSeparator();
+    mnSimpleItem->addAction(actSmpExportQuestions_);
     tbSimple_->addActions({actSmpChange_, actSmpDelete_, actSmpExport_});
 
     pmComplex_ = new QMenu(this);
@@ -244,7 +248,8 @@ void TfmTestsEdit::BuildActions() {
     pmSimple_->addSeparator();
     pmSimple_->addAction(actSmpChange_);
     pmSimple_->addSeparator();
-    pmSimple_->addActions({actSmpAddGroup_, actSmpAddQuestion_, actSmpImportQuestions_});
+    pmSimple_->addActions(
+        {actSmpAddGroup_, actSmpAddQuestion_, actSmpImportQuestions_, actSmpExportQuestions_});
     pmSimple_->addSeparator();
     pmSimple_->addActions({actSmpCopy_, actSmpPaste_, actSmpMoveUp_, actSmpMoveDown_});
     pmSimple_->addSeparator();
@@ -279,7 +284,8 @@ void TfmTestsEdit::BuildActions() {
 
     // Every action but copying and exporting may change the data.
     const auto handle = [this](QAction* action, std::function<void()> command) {
-        const bool changes = action != actSmpCopy_ && action != actSmpExport_;
+        const bool changes =
+            action != actSmpCopy_ && action != actSmpExport_ && action != actSmpExportQuestions_;
         connect(action, &QAction::triggered, this, guard([this, command, changes] {
                     if (changes) {
                         controller_.NoteChange();
@@ -302,6 +308,7 @@ void TfmTestsEdit::BuildActions() {
     handle(actSmpPaste_, [this] { drops_.Paste(); });
     handle(actSmpDelete_, [this] { controller_.DeleteSimple(); });
     handle(actSmpExport_, [this] { controller_.Export(); });
+    handle(actSmpExportQuestions_, [this] { controller_.ExportQuestions(); });
     handle(actSmpImportQuestions_, [this] { controller_.ImportQuestions(); });
     handle(actSmpMoveUp_, [this] { drops_.MoveSelectionBy(-1); });
     handle(actSmpMoveDown_, [this] { drops_.MoveSelectionBy(1); });
@@ -395,6 +402,7 @@ void TfmTestsEdit::UpdateActions() {
     actSmpMoveUp_->setEnabled(states.SimpleMove);
     actSmpMoveDown_->setEnabled(states.SimpleMove);
     actSmpExport_->setEnabled(states.SimpleExport);
+    actSmpExportQuestions_->setEnabled(states.SimpleExport);
 }
 
 QVariant TfmTestsEdit::NodeRole(const TItemNode& node, int column, int role,

@@ -102,6 +102,7 @@ private:
     QAction* actSmpChange_;
     QAction* actSmpDelete_;
     QAction* actSmpExport_;
+    QAction* actSmpExportQuestions_;
     QAction* actSmpImportQuestions_;
     QAction* actSmpMoveUp_;
     QAction* actSmpMoveDown_;

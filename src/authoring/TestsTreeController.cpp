@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <memory>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QPersistentModelIndex>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include "app/DataModule.h"
@@ -12,6 +14,7 @@
 #include "authoring/TestsTreeDrops.h"
 #include "authoring/TestsTreeNodes.h"
 #include "authoring/TestsTreeView.h"
+#include "exchange/QuestionExport.h"
 #include "exchange/QuestionImport.h"
 #include "exchange/QuestionText.h"
 #include "exchange/TestWorkbook.h"
@@ -520,9 +523,9 @@ void TTestsTreeController::DeleteComplex() {
 // Importing and exporting.
 
 void TTestsTreeController::ImportQuestions() {
-    const QStringList files =
-        prompts().openFiles(QStringLiteral("Импорт вопросов"),
-                            QStringLiteral("Вопросы GIFT и Aiken (*.gift *.txt)"), {});
+    const QStringList files = prompts().openFiles(
+        QStringLiteral("Импорт вопросов"),
+        QStringLiteral("Вопросы GIFT, Aiken и Moodle XML (*.gift *.txt *.xml)"), {});
     if (files.isEmpty()) {
         return;
     }
@@ -576,6 +579,32 @@ void TTestsTreeController::Export() {
                       QMessageBox::Yes) == QMessageBox::Yes;
     try {
         OpenWorkbook(ExportTest(*test, withAnswers));
+    } catch (const KvalorError& error) {
+        prompts().inform(error.message(), QStringLiteral("Ошибка"), QMessageBox::Critical);
+    }
+}
+
+void TTestsTreeController::ExportQuestions() {
+    const TQuestions* test = EnclosingTest(view_.CurrentNode(TestsTree::Simple));
+    if (test == nullptr) {
+        return;
+    }
+    // A test's name may hold characters that no file name can.
+    QString name = fromCp1251(test->GetName()).trimmed();
+    name.replace(QRegularExpression(QStringLiteral(R"([\\/:*?"<>|]+)")), QStringLiteral("_"));
+    const QString path = prompts().saveFile(
+        QStringLiteral("Экспорт вопросов"),
+        QStringLiteral("Moodle XML (*.xml);;GIFT (*.gift *.txt)"),
+        QDir::home().filePath((name.isEmpty() ? QStringLiteral("test") : name) + ".xml"),
+        QStringLiteral("xml"));
+    if (path.isEmpty()) {
+        return;
+    }
+    try {
+        const ExportReport report = kvalor::ExportQuestions(
+            *test, path, ExportFormatOf(path).value_or(ExportFormat::MoodleXml));
+        prompts().inform(ExportReportLines(report).join(QLatin1Char('\n')),
+                         QStringLiteral("Экспорт вопросов"), QMessageBox::Information);
     } catch (const KvalorError& error) {
         prompts().inform(error.message(), QStringLiteral("Ошибка"), QMessageBox::Critical);
     }

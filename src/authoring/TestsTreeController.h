@@ -76,6 +76,8 @@ public:
     void ImportQuestions();
     // Writes the test that encloses the focused node as a workbook and opens it.
     void Export();
+    // The focused simple test as a Moodle XML or GIFT file, for learning platforms.
+    void ExportQuestions();
 
     // The selected nodes of the simple tree, in tree order; "Выделенные элементы должны быть
     // одинакового типа." unless they show items of one class and kind.

@@ -49,7 +49,7 @@ protected:
     void expectFiles(const QStringList& files) {
         prompts_.expectOpenFiles(files)
             .caption("Импорт вопросов")
-            .filter("Вопросы GIFT и Aiken (*.gift *.txt)");
+            .filter("Вопросы GIFT, Aiken и Moodle XML (*.gift *.txt *.xml)");
     }
 
     // Imports the files and returns the lines of the report, which Enter closes.
@@ -147,6 +147,24 @@ TEST_F(ImportQuestionsWindowTest, ReportListsLeftOutQuestionsToCopyAndEscapeClos
     EXPECT_TRUE(lines.contains("Пропущено вопросов: 1"));
     EXPECT_TRUE(lines.last().startsWith("Строка 7: пропущено «Сопоставьте»"))
         << copied.toStdString();
+}
+
+TEST_F(ImportQuestionsWindowTest, ExportedQuestionsComeBackAsANewTestInEitherFormat) {
+    for (const char* name : {"Геометрия.xml", "Геометрия.gift"}) {
+        SCOPED_TRACE(name);
+        focus(simple(), circles_);
+        prompts_.expectSaveFile(dir_.filePath(name));
+        prompts_.expectInform("Записано вопросов: 1");
+        trigger(named(window(), "actSmpExportQuestions"));
+        prompts_.verify();
+        simple()->setCurrentIndex({});
+        import({dir_.filePath(name)});
+        EXPECT_EQ(childTexts(simple(), current()), (QStringList{"Окружности"}));
+        const auto* group =
+            dynamic_cast<TQuestions*>(static_cast<TQuestions*>(current())->Items(0));
+        ASSERT_TRUE(group && group->Count() == 1);
+        EXPECT_EQ(fromCp1251(group->Items(0)->GetName()), "Радиус");
+    }
 }
 
 }  // namespace
