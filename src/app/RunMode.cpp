@@ -83,11 +83,11 @@ void TfmRunMode::changeEvent(QEvent* event) {
 void TfmRunMode::btnTestingClick() {
     TDM& module = dataModule();
     TKvalor& root = kvalorRoot();
-    module.SetRunMode(kRunModeTesting);
+    module.SetRunMode(TRunMode::Testing);
     TCompetitor* applicant = root.Users().Applicant();
     root.SetCurrentUser(applicant);
     if (!applicant) {
-        module.SetRunMode(kRunModeNone);
+        module.SetRunMode(TRunMode::None);
     }
     accept();
 }
@@ -113,9 +113,9 @@ void TfmRunMode::btnAdministrationClick() {
     auto* account = chosen ? dynamic_cast<TCompetitor*>(users.FindItem(chosen->UserId)) : nullptr;
     root.SetCurrentUser(account);
     if (account && account->Role() == kRoleAdministrator) {
-        dataModule().SetRunMode(kRunModeAdministrator);
+        dataModule().SetRunMode(TRunMode::Administrator);
     } else if (account && account->Role() == kRoleTeacher) {
-        dataModule().SetRunMode(kRunModeTeacher);
+        dataModule().SetRunMode(TRunMode::Teacher);
     }
     accept();
     if (account) {

@@ -32,10 +32,10 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // Run mode 1 with the built-in applicant account current; without that account no account
-    // is current and the run mode stays 0.
+    // Testing with the built-in applicant account current; without that account no account
+    // is current and no run mode is chosen.
     void btnTestingClick();
-    // The login of the built-in administrator or teacher account; run mode 2 or 3.
+    // The login of the built-in administrator or teacher account: administration as either.
     void btnAdministrationClick();
     void btnCloseClick();
     // A staff account without a password lets anyone administer: at its first login of the run

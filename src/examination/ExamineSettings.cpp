@@ -485,8 +485,8 @@ void TfmExamineSettings::UpdateActions() {
     actAnswersList_->setEnabled(actAllAnswers_->isEnabled());
 
     // Preparation shows the key at once: staff only.
-    const std::uint8_t runMode = dataModule().RunMode();
-    const bool staff = runMode == kRunModeAdministrator || runMode == kRunModeTeacher;
+    const TRunMode runMode = dataModule().RunMode();
+    const bool staff = runMode == TRunMode::Administrator || runMode == TRunMode::Teacher;
     rbTesting_->setEnabled(staff);
     if (!staff && rbTesting_->isChecked()) {
         rbExamine_->setChecked(true);

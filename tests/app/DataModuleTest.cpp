@@ -72,7 +72,7 @@ TEST_F(DataModuleTest, FontSizeSurvivesARestart) {
     kvalorRoot().SetFontSize(5);
     module.DataModuleCreate();
     EXPECT_EQ(kvalorRoot().FontSize(), 17);
-    EXPECT_EQ(module.RunMode(), kRunModeNone);
+    EXPECT_EQ(module.RunMode(), TRunMode::None);
 
     // A value that is no number is passed over in silence.
     writeSettings("[Setting]\nFormFont=крупный\n");
@@ -96,10 +96,10 @@ TEST_F(DataModuleTest, AFailedLoadIsReportedAndNeverSaved) {
         .caption("Ошибка чтения базы")
         .icon(QMessageBox::Critical);
     TDM& module = dataModule();
-    dataModule().SetRunMode(kRunModeTeacher);
+    dataModule().SetRunMode(TRunMode::Teacher);
     module.DataModuleCreate();
     EXPECT_FALSE(module.DataLoaded());
-    EXPECT_EQ(module.RunMode(), kRunModeNone);
+    EXPECT_EQ(module.RunMode(), TRunMode::None);
     EXPECT_TRUE(prompts.finished());
 
     module.DataModuleDestroy();
@@ -137,7 +137,7 @@ TEST_F(DataModuleTest, EveryActionWorksAfterAFailedLoad) {
     // Testing needs the built-in applicant account; the failure is silent.
     prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
     trigger(window.actConnect());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeNone);
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::None);
     EXPECT_EQ(kvalorRoot().CurrentUser(), nullptr);
 
     // The administration login brings the built-in accounts back.
@@ -148,7 +148,7 @@ TEST_F(DataModuleTest, EveryActionWorksAfterAFailedLoad) {
         click(login.btnOk());
     });
     trigger(window.actConnect());
-    ASSERT_EQ(dataModule().RunMode(), kRunModeAdministrator);
+    ASSERT_EQ(dataModule().RunMode(), TRunMode::Administrator);
 
     trigger(window.actEditTests());
     trigger(window.actEditUsers());
@@ -162,7 +162,7 @@ TEST_F(DataModuleTest, EveryActionWorksAfterAFailedLoad) {
 
     prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
     trigger(window.actConnect());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeTesting);
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Testing);
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Applicant());
     trigger(window.actClose());
     EXPECT_TRUE(window.ClosingAllowed());

@@ -41,7 +41,7 @@ TEST_F(MainWindowTest, ActionsFollowTheRunMode) {
     TfmKvalor window;
     struct Row {
         QAction* action;
-        std::array<bool, 4> enabled;  // run modes 0, 1, 2, 3
+        std::array<bool, 4> enabled;  // None, Testing, Administrator, Teacher
     };
     const Row table[] = {
         {window.actEditTests(), {false, false, true, false}},
@@ -54,14 +54,14 @@ TEST_F(MainWindowTest, ActionsFollowTheRunMode) {
         {window.actClose(), {true, true, true, true}},
     };
     // The window follows the run mode by itself, whichever order the modes come in.
-    for (const std::uint8_t mode : {2, 0, 3, 1, 0}) {
-        dataModule().SetRunMode(mode);
+    for (const int mode : {2, 0, 3, 1, 0}) {
+        dataModule().SetRunMode(TRunMode(mode));
         for (const Row& row : table) {
             EXPECT_EQ(row.action->isEnabled(), row.enabled[mode])
-                << row.action->text().toStdString() << " in run mode " << int(mode);
+                << row.action->text().toStdString() << " in run mode " << mode;
         }
     }
-    dataModule().SetRunMode(7);
+    dataModule().SetRunMode(TRunMode(7));
     window.updateActions();
     EXPECT_FALSE(window.actTest()->isEnabled());
     EXPECT_TRUE(window.actClose()->isEnabled());
@@ -102,7 +102,7 @@ TEST_F(MainWindowTest, EachWorkingWindowExistsOnceAndFreesItselfOnClosing) {
     TfmKvalor::registerWorkingWindow(
         "TfmTestsEdit", [](TfmKvalor&) { return new TfmTestsEdit; },
         [&refreshed](QWidget&) { ++refreshed; });
-    dataModule().SetRunMode(kRunModeAdministrator);
+    dataModule().SetRunMode(TRunMode::Administrator);
 
     trigger(window.actEditTests());
     trigger(window.actEditUsers());
@@ -145,7 +145,7 @@ TEST_F(MainWindowTest, EachWorkingWindowExistsOnceAndFreesItselfOnClosing) {
 TEST_F(MainWindowTest, RefusedCloseBringsBackTheRunModeDialogWhichClosesTheWorkingWindows) {
     TfmKvalor window;
     window.show();
-    dataModule().SetRunMode(kRunModeAdministrator);
+    dataModule().SetRunMode(TRunMode::Administrator);
     processEvents();
     trigger(window.actJournal());
     trigger(window.actEditUsers());
@@ -162,7 +162,7 @@ TEST_F(MainWindowTest, RefusedCloseBringsBackTheRunModeDialogWhichClosesTheWorki
     EXPECT_FALSE(window.ClosingAllowed());
     EXPECT_TRUE(prompts.finished());
     // Closing the dialog without a choice changes nothing.
-    EXPECT_EQ(dataModule().RunMode(), kRunModeAdministrator);
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Administrator);
 
     // "Завершение работы" on the dialog ends the program.
     trigger(window.actJournal());
@@ -177,7 +177,7 @@ TEST_F(MainWindowTest, RefusedCloseBringsBackTheRunModeDialogWhichClosesTheWorki
 TEST_F(MainWindowTest, ExitClosesTheWorkingWindowsFirst) {
     TfmKvalor window;
     window.show();
-    dataModule().SetRunMode(kRunModeTeacher);
+    dataModule().SetRunMode(TRunMode::Teacher);
     processEvents();
     trigger(window.actTest());
     ASSERT_EQ(TfmExamineSettings::alive, 1);
@@ -188,15 +188,15 @@ TEST_F(MainWindowTest, ExitClosesTheWorkingWindowsFirst) {
 
 TEST_F(MainWindowTest, ChangeOfRunModeStartsTestingWithTheBuiltInApplicant) {
     TfmKvalor window;
-    dataModule().SetRunMode(kRunModeAdministrator);
+    dataModule().SetRunMode(TRunMode::Administrator);
     ScriptedPrompts prompts;
     prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) {
         // The choice starts from no run mode.
-        EXPECT_EQ(dataModule().RunMode(), kRunModeNone);
+        EXPECT_EQ(dataModule().RunMode(), TRunMode::None);
         click(dialog.btnTesting());
     });
     trigger(window.actConnect());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeTesting);
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Testing);
     ASSERT_TRUE(kvalorRoot().CurrentUser());
     EXPECT_EQ(kvalorRoot().CurrentUser()->Id(), ApplicantAccountId());
     EXPECT_TRUE(window.IsHosted("TfmExamineSettings"));
@@ -209,7 +209,7 @@ TEST_F(MainWindowTest, ChangeOfRunModeStartsTestingWithTheBuiltInApplicant) {
         click(login.btnOk());
     });
     trigger(window.actConnect());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeTeacher);
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Teacher);
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Teacher());
     EXPECT_TRUE(window.mdiArea()->subWindowList().isEmpty());
 }
@@ -221,12 +221,12 @@ TEST_F(MainWindowTest, FirstActivationAsksForTheRunModeUntilOneIsChosen) {
     window.show();
     processEvents();
     EXPECT_TRUE(prompts.finished());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeNone);
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::None);
 
     // Every later activation without a run mode asks again; testing opens the examination.
     prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
     window.FormActivate();
-    EXPECT_EQ(dataModule().RunMode(), kRunModeTesting);
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Testing);
     EXPECT_TRUE(window.IsHosted("TfmExamineSettings"));
 
     // With a run mode chosen an activation asks nothing.
@@ -244,7 +244,7 @@ TEST_F(MainWindowTest, JournalInTestingModeAsksForALogin) {
     TCompetitor& student = addAccount("Петров", "Секрет", "Группа 1");
     addAccount("Иванов");
     moveIntoGroup(*kvalorRoot().Users().Applicant(), "Группа 1");
-    dataModule().SetRunMode(kRunModeTesting);
+    dataModule().SetRunMode(TRunMode::Testing);
     ScriptedPrompts prompts;
 
     // Cancelled: nothing opens and the anonymous account is current.
@@ -288,11 +288,11 @@ TEST_F(MainWindowTest, JournalInTestingModeAsksForALogin) {
 TEST_F(MainWindowTest, JournalInAdministrationOpensWithoutLogin) {
     TfmKvalor window;
     ScriptedPrompts prompts;
-    dataModule().SetRunMode(kRunModeTeacher);
+    dataModule().SetRunMode(TRunMode::Teacher);
     trigger(window.actJournal());
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Teacher());
     EXPECT_EQ(TfmJournal::alive, 1);
-    dataModule().SetRunMode(kRunModeAdministrator);
+    dataModule().SetRunMode(TRunMode::Administrator);
     trigger(window.actJournal());
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Administrator());
     EXPECT_EQ(TfmJournal::alive, 1);
@@ -301,7 +301,7 @@ TEST_F(MainWindowTest, JournalInAdministrationOpensWithoutLogin) {
 
 TEST_F(MainWindowTest, ImportAsksForResultsFilesThenOpensTheJournal) {
     TfmKvalor window;
-    dataModule().SetRunMode(kRunModeTeacher);
+    dataModule().SetRunMode(TRunMode::Teacher);
     trigger(window.actEditUsers());
     ScriptedPrompts prompts;
     // Cancelled: the working windows stay, and the journal still opens.
@@ -316,7 +316,7 @@ TEST_F(MainWindowTest, ImportClosesTheWorkingWindowsThenOpensTheJournal) {
     const QString results = folderFile("Итоги.exd");
     TStudyList().SaveToFile(results);
     TfmKvalor window;
-    dataModule().SetRunMode(kRunModeAdministrator);
+    dataModule().SetRunMode(TRunMode::Administrator);
     trigger(window.actEditUsers());
     trigger(window.actJournal());
     ScriptedPrompts prompts;
@@ -360,7 +360,7 @@ TEST_F(MainWindowTest, PrintScreenEmptiesTheClipboard) {
 // it asks for more room than the frame has.
 TEST_F(MainWindowTest, WorkingWindowsOpenWhollyInsideTheFrame) {
     TfmKvalor window;
-    dataModule().SetRunMode(kRunModeAdministrator);  // no run-mode dialog on showing
+    dataModule().SetRunMode(TRunMode::Administrator);  // no run-mode dialog on showing
     window.resize(800, 600);
     window.show();
     processEvents();

@@ -22,7 +22,7 @@ TEST_F(RunModeTest, TestingMakesTheBuiltInApplicantCurrent) {
     ScriptedPrompts prompts;
     prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
     prompts.runModal(window.RunModeDialog());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeTesting);
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Testing);
     ASSERT_TRUE(kvalorRoot().CurrentUser());
     EXPECT_EQ(kvalorRoot().CurrentUser()->Id(), ApplicantAccountId());
     EXPECT_EQ(kvalorRoot().CurrentUser()->GetName(), toCp1251("Соискатель"));
@@ -34,7 +34,7 @@ TEST_F(RunModeTest, TestingMakesTheBuiltInApplicantCurrent) {
     kvalorRoot().Users().Extract(*applicant).reset();
     prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
     prompts.runModal(window.RunModeDialog());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeNone);
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::None);
     EXPECT_EQ(kvalorRoot().CurrentUser(), nullptr);
     EXPECT_FALSE(window.RunModeDialog().isVisible());
 }
@@ -47,7 +47,7 @@ TEST_F(RunModeTest, EnterPressesTheButtonThatHasTheFocus) {
         pressKey(dialog.btnTesting(), Qt::Key_Return);
     });
     prompts.runModal(window.RunModeDialog());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeTesting);
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Testing);
     EXPECT_TRUE(prompts.finished());
 }
 
@@ -69,7 +69,7 @@ TEST_F(RunModeTest, AdministrationLogsInTheBuiltInStaffOnly) {
         click(login.btnOk());
     });
     prompts.runModal(window.RunModeDialog());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeAdministrator);
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Administrator);
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Administrator());
     EXPECT_FALSE(window.RunModeDialog().isVisible());
 }
@@ -108,7 +108,7 @@ TEST_F(RunModeTest, PasswordsCompareExactly) {
         click(dialog.btnAdministration());
         // Cancelling the login leaves the choice open.
         EXPECT_TRUE(dialog.isVisible());
-        EXPECT_EQ(dataModule().RunMode(), kRunModeNone);
+        EXPECT_EQ(dataModule().RunMode(), TRunMode::None);
         click(dialog.btnAdministration());
     });
     prompts.expectModal<TfmAuthorization>(QDialog::Rejected);
@@ -129,7 +129,7 @@ TEST_F(RunModeTest, PasswordsCompareExactly) {
         click(login.btnOk());
     });
     prompts.runModal(window.RunModeDialog());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeTeacher);
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Teacher);
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Teacher());
     EXPECT_TRUE(prompts.finished());
 }

@@ -30,7 +30,7 @@ protected:
         ExamTest::SetUp();
         registerTestsEdit();
         main_ = std::make_unique<TfmKvalor>();
-        dataModule().SetRunMode(kRunModeAdministrator);
+        dataModule().SetRunMode(TRunMode::Administrator);
         main_->show();
         processEvents();
     }
@@ -39,7 +39,7 @@ protected:
         main_.reset();
         processEvents();
         ExamTest::TearDown();
-        dataModule().SetRunMode(kRunModeNone);
+        dataModule().SetRunMode(TRunMode::None);
     }
 
     // The tests tree, opened (and so reloaded) through the main window.

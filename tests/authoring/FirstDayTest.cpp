@@ -50,7 +50,7 @@ protected:
         main_.reset();
         processEvents();
         ExamTest::TearDown();
-        dataModule().SetRunMode(kRunModeNone);
+        dataModule().SetRunMode(TRunMode::None);
         setProgramFolder(QString());
     }
 

@@ -548,7 +548,7 @@ TEST_F(TestsEditTest, SavedByCtrlSAndByItselfAfterAPause) {
     const QString file = programFile(kDataFileName);
     kvalorRoot().SaveToFile(file);
     dataModule().DataModuleCreate();
-    dataModule().SetRunMode(kRunModeAdministrator);
+    dataModule().SetRunMode(TRunMode::Administrator);
     const auto savedFirst = [&file] {
         TKvalor saved;
         saved.LoadFromFile(file, true);

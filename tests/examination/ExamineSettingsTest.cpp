@@ -41,7 +41,7 @@ class ExamineSettingsTest : public ExamTest {
 protected:
     void SetUp() override {
         ExamTest::SetUp();
-        dataModule().SetRunMode(kRunModeNone);
+        dataModule().SetRunMode(TRunMode::None);
         registerExamineSettings();
     }
 
@@ -49,7 +49,7 @@ protected:
         main_.reset();
         processEvents();
         ExamTest::TearDown();
-        dataModule().SetRunMode(kRunModeNone);
+        dataModule().SetRunMode(TRunMode::None);
     }
 
     // "Арифметика": "2+2" (right: "4"), "Какие числа чётные?" (right: "2", "4"), a sequence
@@ -64,7 +64,7 @@ protected:
     }
 
     // The main window, shown, in the run mode, with the examination setup open.
-    TfmExamineSettings& openSetup(std::uint8_t runMode) {
+    TfmExamineSettings& openSetup(TRunMode runMode) {
         main_ = std::make_unique<TfmKvalor>();
         dataModule().SetRunMode(runMode);
         main_->show();
@@ -213,7 +213,7 @@ TEST_F(ExamineSettingsTest, PreparationRunClosedUnfinishedLeavesNoTrace) {
     main_->show();
     processEvents();
     ASSERT_TRUE(prompts_.finished());
-    ASSERT_EQ(dataModule().RunMode(), kRunModeAdministrator);
+    ASSERT_EQ(dataModule().RunMode(), TRunMode::Administrator);
     trigger(main_->actTest());
     TfmExamineSettings& window = setup();
 
@@ -286,7 +286,7 @@ TEST_F(ExamineSettingsTest, ListsOfGroupsApplicantsAndTests) {
     tasks.Task(tasks.AddTask(complex, nested)).QuestionCount = 1;
     (void)noTasks;
 
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     EXPECT_EQ(linesOf(window.cbCompetitorGroups()),
               (QStringList{"5 А класс", "10 А класс", "Вечерние", "Вторая смена", "Заочные"}));
     EXPECT_EQ(window.cbCompetitorGroups()->currentIndex(), -1);
@@ -329,7 +329,7 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
         addQuestion(test, kSingleAnswer, QString("Вопрос %1").arg(i), {"да", "нет"}, {0});
     }
     addApplicant("Андреев");
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Большой", "Андреев");
     click(window.chbSelectively());
 
@@ -375,7 +375,7 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
 TEST_F(ExamineSettingsTest, NoTimeAllowedEndsBeforeTheWindowShows) {
     arithmetic(0);
     addApplicant("Андреев");
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Арифметика", "Андреев");
 
     prompts_.expectAsk("Время истекло. Завершить работу ?", QMessageBox::Yes);
@@ -400,7 +400,7 @@ TEST_F(ExamineSettingsTest, AJournaledRunIsKeptForRecoveryUntilSaved) {
     const QString dataFile = programFile(kDataFileName);
     kvalorRoot().SaveToFile(dataFile);
     ASSERT_TRUE(dataModule().DataModuleCreate());
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Арифметика", "Андреев");
     prompts_.expectAsk("Время истекло. Завершить работу ?", QMessageBox::Yes);
     trigger(window.actRun());
@@ -423,7 +423,7 @@ TEST_F(ExamineSettingsTest, AJournaledRunIsKeptForRecoveryUntilSaved) {
 TEST_F(ExamineSettingsTest, ReviewByCategory) {
     arithmetic();
     addApplicant("Андреев");
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Арифметика", "Андреев");
     prompts_.expectModal<TfmQuestion>([this](TfmQuestion& exam) {
         click(frame(exam, 1)->btnUpper());  // right
@@ -502,7 +502,7 @@ TEST_F(ExamineSettingsTest, ResultTextsAndWhatResetsThem) {
     addQuestion(test, kSingleAnswer, "2+2", {"4", "5"}, {0});
     addApplicant("Андреев");
     addApplicant("Борисов");
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Два вопроса", "Андреев");
     const auto allRight = [](TfmQuestion& exam) {
         click(frame(exam, 1)->btnUpper());
@@ -553,7 +553,7 @@ TEST_F(ExamineSettingsTest, ResultTextsAndWhatResetsThem) {
 TEST_F(ExamineSettingsTest, LoginRefusedStartsNothing) {
     arithmetic();
     addApplicant("Иванов", "секрет");
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Арифметика", "Иванов");
     question().SetMode(kWindowModeReview);
     prompts_.expectModal<TfmAuthorization>(QDialog::Rejected);
@@ -566,7 +566,7 @@ TEST_F(ExamineSettingsTest, LoginRefusedStartsNothing) {
 
 TEST_F(ExamineSettingsTest, FontSizeFollowsTheSettings) {
     kvalorRoot().SetFontSize(10);
-    TfmExamineSettings& window = openSetup(kRunModeAdministrator);
+    TfmExamineSettings& window = openSetup(TRunMode::Administrator);
     main_->resize(1280, 1024);
     processEvents();
     EXPECT_EQ(window.cbTestList()->font().pointSize(), 10);
@@ -594,7 +594,7 @@ TEST_F(ExamineSettingsTest, FontSizeFollowsTheSettings) {
 TEST_F(ExamineSettingsTest, RestoredFromItsIconTheWindowKeepsItsState) {
     arithmetic();
     addApplicant("Андреев");
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Арифметика", "Андреев");
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) { trigger(exam.actFinish()); });
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
@@ -616,7 +616,7 @@ TEST_F(ExamineSettingsTest, RestoredFromItsIconTheWindowKeepsItsState) {
 TEST_F(ExamineSettingsTest, StartedAndClosedFromTheKeyboard) {
     arithmetic();
     addApplicant("Андреев");
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     click(window.rbSimple());
     main_->activateWindow();
     window.cbTestList()->setFocus();
@@ -655,7 +655,7 @@ TEST_F(ExamineSettingsTest, StartedAndClosedFromTheKeyboard) {
 TEST_F(ExamineSettingsTest, WorksOnAPartialRoot) {
     // A load that failed may leave neither built-in accounts nor anything else.
     kvalorRoot().Clear();
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     EXPECT_EQ(window.cbCompetitor()->count(), 0);
     EXPECT_EQ(window.cbTestList()->count(), 0);
     EXPECT_FALSE(window.actRun()->isEnabled());

@@ -28,7 +28,7 @@ protected:
 
     // The applicant takes the demonstration test in testing run mode and finishes at once.
     void takeDemonstrationTest(const QString& applicant) {
-        dataModule().SetRunMode(kRunModeTesting);
+        dataModule().SetRunMode(TRunMode::Testing);
         trigger(mainWindow().actTest());
         auto* setup =
             qobject_cast<TfmExamineSettings*>(mainWindow().FindHosted("TfmExamineSettings"));
@@ -59,7 +59,7 @@ TEST_F(JournalEndToEndTest, TwoRunsFilteredViewedOneDeletedAndTheOtherSurvivesAR
     takeDemonstrationTest("Смирнова А.В.");
     ASSERT_EQ(kvalorRoot().Studies().Count(), 2);
 
-    TfmJournal& window = openJournal(kRunModeTeacher);
+    TfmJournal& window = openJournal(TRunMode::Teacher);
     chooseLine(window.cbCompetitorList(), "10 А класс");
     window.edFromDate()->setText(formatShortDate(clock_.now().date()));
     trigger(window.actSetFilter());
@@ -91,7 +91,7 @@ TEST_F(JournalEndToEndTest, TwoRunsFilteredViewedOneDeletedAndTheOtherSurvivesAR
     kvalorRoot().Clear();
     dataModule().DataModuleCreate();
     ASSERT_TRUE(dataModule().DataLoaded());
-    EXPECT_EQ(rows(openJournal(kRunModeTeacher)), QStringList{both[0]});
+    EXPECT_EQ(rows(openJournal(TRunMode::Teacher)), QStringList{both[0]});
 }
 
 }  // namespace

@@ -258,7 +258,7 @@ TEST_F(JournalTest, EachAccountSeesOnlyWhatItMay) {
     addStudy(sidorov, test, at(2024, 2, 4), 0, 0);
 
     // Staff see every study, the studies of one account together.
-    TfmJournal& window = openJournal(kRunModeTeacher);
+    TfmJournal& window = openJournal(TRunMode::Teacher);
     const QStringList all = userColumn(window);
     ASSERT_EQ(all.size(), 4);
     EXPECT_EQ(all[0], all[1]);
@@ -266,7 +266,7 @@ TEST_F(JournalTest, EachAccountSeesOnlyWhatItMay) {
     EXPECT_NE(all[1], all[2]);
 
     // An applicant logged in for the journal sees and filters his own studies only.
-    dataModule().SetRunMode(kRunModeTesting);
+    dataModule().SetRunMode(TRunMode::Testing);
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
         chooseLine(login.cbUser(), "Петров");
         login.edPassword()->setText("секрет");

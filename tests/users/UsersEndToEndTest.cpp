@@ -41,7 +41,7 @@ protected:
         main_->show();
         processEvents();
         ASSERT_TRUE(prompts_.finished());
-        ASSERT_EQ(dataModule().RunMode(), kRunModeAdministrator);
+        ASSERT_EQ(dataModule().RunMode(), TRunMode::Administrator);
     }
 
     // The examination setup, the test and the applicant chosen.
