@@ -26,6 +26,7 @@
 #include "model/Kvalor.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Icons.h"
+#include "ui/ObjectNames.h"
 #include "ui/ProgramCaption.h"
 #include "ui/Prompts.h"
 #include "util/Error.h"
@@ -106,6 +107,12 @@ TfmKvalor::TfmKvalor()
     authorization_ = new TfmAuthorization(this);
     runMode_ = new TfmRunMode(*this, *authorization_);
     setting_ = new TfmSetting(this);
+    nameObjects({{actEditTests_, "actEditTests"},
+                 {actEditUsers_, "actEditUsers"},
+                 {actTest_, "actTest"},
+                 {actConnect_, "actConnect"},
+                 {actJournal_, "actJournal"},
+                 {actInportStudies_, "actInportStudies"}});
 
     TDM& module = dataModule();
     connect(&module, &TDM::runModeChanged, this, [this] { updateActions(); });

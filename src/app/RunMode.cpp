@@ -13,6 +13,7 @@
 #include "model/Kvalor.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Icons.h"
+#include "ui/ObjectNames.h"
 #include "ui/PasswordInputBox.h"
 #include "ui/ProgramCaption.h"
 #include "ui/Prompts.h"
@@ -50,6 +51,10 @@ TfmRunMode::TfmRunMode(TfmKvalor& mainWindow, TfmAuthorization& login)
       btnAdministration_(modeButton(QStringLiteral("Администрирование"), ActionIcon::RunMode)),
       btnTesting_(modeButton(QStringLiteral("Тестирование"), ActionIcon::Examination)),
       btnClose_(modeButton(QStringLiteral("Завершение работы"), ActionIcon::Exit)) {
+    nameObjects({{btnSetting_, "btnSetting"},
+                 {btnAdministration_, "btnAdministration"},
+                 {btnTesting_, "btnTesting"},
+                 {btnClose_, "btnClose"}});
     setWindowTitle(QStringLiteral("Режим загрузки"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 

@@ -22,11 +22,6 @@ class TfmRunMode : public QDialog {
 public:
     TfmRunMode(TfmKvalor& mainWindow, TfmAuthorization& login);
 
-    QPushButton* btnSetting() const { return btnSetting_; }
-    QPushButton* btnAdministration() const { return btnAdministration_; }
-    QPushButton* btnTesting() const { return btnTesting_; }
-    QPushButton* btnClose() const { return btnClose_; }
-
 protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;

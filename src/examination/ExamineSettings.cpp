@@ -45,6 +45,7 @@
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
+#include "ui/ObjectNames.h"
 #include "ui/Prompts.h"
 #include "util/Codepage.h"
 #include "util/DateTime.h"
@@ -125,6 +126,23 @@ TfmExamineSettings::TfmExamineSettings(TfmKvalor& mainWindow, TfmQuestion& quest
     setWindowTitle(QStringLiteral("Тестирование"));
     setWindowIcon(actionIcon(ActionIcon::Examination));
     BuildControls();
+    nameObjects({{lblDate_, "lblDate"},
+                 {cbCompetitorGroups_, "cbCompetitorGroups"},
+                 {cbCompetitor_, "cbCompetitor"},
+                 {rbComplex_, "rbComplex"},
+                 {rbSimple_, "rbSimple"},
+                 {cbTestList_, "cbTestList"},
+                 {chbSelectively_, "chbSelectively"},
+                 {rbExamine_, "rbExamine"},
+                 {rbTesting_, "rbTesting"},
+                 {lblExamineResult_, "lblExamineResult"},
+                 {tbActions_, "tbActions"},
+                 {actRun_, "actRun"},
+                 {actAnswersList_, "actAnswersList"},
+                 {actValidAnswers_, "actValidAnswers"},
+                 {actInvalidAnswers_, "actInvalidAnswers"},
+                 {actEmptyAnswers_, "actEmptyAnswers"},
+                 {actAllAnswers_, "actAllAnswers"}});
     ConnectControls();
     // The answer actions are off while the question window is on screen.
     questionWindow.installEventFilter(this);

@@ -135,33 +135,33 @@ TEST_F(DataModuleTest, EveryActionWorksAfterAFailedLoad) {
     TfmKvalor window;
 
     // Testing needs the built-in applicant account; the failure is silent.
-    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
-    trigger(window.actConnect());
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnTesting"); });
+    trigger(window, "actConnect");
     EXPECT_EQ(dataModule().RunMode(), TRunMode::None);
     EXPECT_EQ(kvalorRoot().CurrentUser(), nullptr);
 
     // The administration login brings the built-in accounts back.
-    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnAdministration"); });
     prompts.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
         EXPECT_EQ(lines(login.cbUser()), (QStringList{"Администратор", "Преподаватель"}));
         chooseLine(login.cbUser(), "Администратор");
         click(login.btnOk());
     });
-    trigger(window.actConnect());
+    trigger(window, "actConnect");
     ASSERT_EQ(dataModule().RunMode(), TRunMode::Administrator);
 
-    trigger(window.actEditTests());
-    trigger(window.actEditUsers());
-    trigger(window.actTest());
-    trigger(window.actJournal());
+    trigger(window, "actEditTests");
+    trigger(window, "actEditUsers");
+    trigger(window, "actTest");
+    trigger(window, "actJournal");
     EXPECT_EQ(window.mdiArea()->subWindowList().size(), 4);
     prompts.expectOpenFiles({});
-    trigger(window.actInportStudies());
-    prompts.expectModal<TfmSetting>([](TfmSetting& dialog) { click(dialog.btnOk()); });
+    trigger(window, "actInportStudies");
+    prompts.expectModal<TfmSetting>([](TfmSetting& dialog) { click(dialog, "btnOk"); });
     trigger(window.actSetting());
 
-    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
-    trigger(window.actConnect());
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnTesting"); });
+    trigger(window, "actConnect");
     EXPECT_EQ(dataModule().RunMode(), TRunMode::Testing);
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Applicant());
     trigger(window.actClose());

@@ -44,12 +44,12 @@ TEST_F(MainWindowTest, ActionsFollowTheRunMode) {
         std::array<bool, 4> enabled;  // None, Testing, Administrator, Teacher
     };
     const Row table[] = {
-        {window.actEditTests(), {false, false, true, false}},
-        {window.actEditUsers(), {false, false, true, true}},
-        {window.actInportStudies(), {false, false, true, true}},
-        {window.actJournal(), {false, true, true, true}},
-        {window.actTest(), {false, true, true, true}},
-        {window.actConnect(), {true, true, true, true}},
+        {window.findChild<QAction*>("actEditTests"), {false, false, true, false}},
+        {window.findChild<QAction*>("actEditUsers"), {false, false, true, true}},
+        {window.findChild<QAction*>("actInportStudies"), {false, false, true, true}},
+        {window.findChild<QAction*>("actJournal"), {false, true, true, true}},
+        {window.findChild<QAction*>("actTest"), {false, true, true, true}},
+        {window.findChild<QAction*>("actConnect"), {true, true, true, true}},
         {window.actSetting(), {true, true, true, true}},
         {window.actClose(), {true, true, true, true}},
     };
@@ -63,7 +63,7 @@ TEST_F(MainWindowTest, ActionsFollowTheRunMode) {
     }
     dataModule().SetRunMode(TRunMode(7));
     window.updateActions();
-    EXPECT_FALSE(window.actTest()->isEnabled());
+    EXPECT_FALSE(window.findChild<QAction*>("actTest")->isEnabled());
     EXPECT_TRUE(window.actClose()->isEnabled());
 }
 
@@ -72,23 +72,25 @@ TEST_F(MainWindowTest, LayoutOfTheFrame) {
     EXPECT_EQ(window.windowTitle(), "Квалор");
     EXPECT_EQ(window.mdiArea()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     EXPECT_EQ(window.mdiArea()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    EXPECT_EQ(window.tbMainMenu()->windowTitle(), "Главное меню");
+    EXPECT_EQ(window.findChild<QToolBar*>("tbMainMenu")->windowTitle(), "Главное меню");
 
-    const QList<QAction*> items = window.tbMainMenu()->actions();
+    const QList<QAction*> items = window.findChild<QToolBar*>("tbMainMenu")->actions();
     ASSERT_EQ(items.size(), 9);
-    auto* fileButton = qobject_cast<QToolButton*>(window.tbMainMenu()->widgetForAction(items[0]));
+    auto* fileButton = qobject_cast<QToolButton*>(
+        window.findChild<QToolBar*>("tbMainMenu")->widgetForAction(items[0]));
     ASSERT_TRUE(fileButton && fileButton->menu());
     EXPECT_EQ(fileButton->text(), "Файл");
     const QList<QAction*> file = fileButton->menu()->actions();
     ASSERT_EQ(file.size(), 6);
-    EXPECT_EQ(file[0], window.actConnect());
-    EXPECT_EQ(file[1], window.actInportStudies());
+    EXPECT_EQ(file[0], window.findChild<QAction*>("actConnect"));
+    EXPECT_EQ(file[1], window.findChild<QAction*>("actInportStudies"));
     EXPECT_TRUE(file[2]->isSeparator());
     EXPECT_EQ(file[3], window.actSetting());
     EXPECT_TRUE(file[4]->isSeparator());
     EXPECT_EQ(file[5], window.actClose());
-    const QAction* buttons[] = {window.actTest(), window.actEditTests(), window.actEditUsers(),
-                                window.actJournal()};
+    const QAction* buttons[] = {
+        window.findChild<QAction*>("actTest"), window.findChild<QAction*>("actEditTests"),
+        window.findChild<QAction*>("actEditUsers"), window.findChild<QAction*>("actJournal")};
     for (int index = 0; index < 4; ++index) {
         EXPECT_TRUE(items[1 + 2 * index]->isSeparator());
         EXPECT_EQ(items[2 + 2 * index], buttons[index]);
@@ -104,8 +106,8 @@ TEST_F(MainWindowTest, EachWorkingWindowExistsOnceAndFreesItselfOnClosing) {
         [&refreshed](QWidget&) { ++refreshed; });
     dataModule().SetRunMode(TRunMode::Administrator);
 
-    trigger(window.actEditTests());
-    trigger(window.actEditUsers());
+    trigger(window, "actEditTests");
+    trigger(window, "actEditUsers");
     EXPECT_EQ(TfmTestsEdit::alive, 1);
     EXPECT_EQ(refreshed, 1);
     EXPECT_TRUE(window.IsHosted("tfmtestsedit"));
@@ -117,7 +119,7 @@ TEST_F(MainWindowTest, EachWorkingWindowExistsOnceAndFreesItselfOnClosing) {
     QMdiSubWindow* tests = frameOf(window.FindHosted("TfmTestsEdit"));
     ASSERT_TRUE(tests);
     tests->showMinimized();
-    trigger(window.actEditTests());
+    trigger(window, "actEditTests");
     EXPECT_EQ(TfmTestsEdit::alive, 1);
     EXPECT_EQ(refreshed, 2);
     EXPECT_FALSE(tests->isMinimized());
@@ -147,8 +149,8 @@ TEST_F(MainWindowTest, RefusedCloseBringsBackTheRunModeDialogWhichClosesTheWorki
     window.show();
     dataModule().SetRunMode(TRunMode::Administrator);
     processEvents();
-    trigger(window.actJournal());
-    trigger(window.actEditUsers());
+    trigger(window, "actJournal");
+    trigger(window, "actEditUsers");
     ASSERT_EQ(TfmJournal::alive + TfmCompetitors::alive, 2);
 
     ScriptedPrompts prompts;
@@ -165,8 +167,8 @@ TEST_F(MainWindowTest, RefusedCloseBringsBackTheRunModeDialogWhichClosesTheWorki
     EXPECT_EQ(dataModule().RunMode(), TRunMode::Administrator);
 
     // "Завершение работы" on the dialog ends the program.
-    trigger(window.actJournal());
-    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnClose()); });
+    trigger(window, "actJournal");
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnClose"); });
     window.close();
     processEvents();
     EXPECT_TRUE(window.ClosingAllowed());
@@ -179,7 +181,7 @@ TEST_F(MainWindowTest, ExitClosesTheWorkingWindowsFirst) {
     window.show();
     dataModule().SetRunMode(TRunMode::Teacher);
     processEvents();
-    trigger(window.actTest());
+    trigger(window, "actTest");
     ASSERT_EQ(TfmExamineSettings::alive, 1);
     trigger(window.actClose());
     EXPECT_EQ(TfmExamineSettings::alive, 0);
@@ -193,9 +195,9 @@ TEST_F(MainWindowTest, ChangeOfRunModeStartsTestingWithTheBuiltInApplicant) {
     prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) {
         // The choice starts from no run mode.
         EXPECT_EQ(dataModule().RunMode(), TRunMode::None);
-        click(dialog.btnTesting());
+        click(dialog, "btnTesting");
     });
-    trigger(window.actConnect());
+    trigger(window, "actConnect");
     EXPECT_EQ(dataModule().RunMode(), TRunMode::Testing);
     ASSERT_TRUE(kvalorRoot().CurrentUser());
     EXPECT_EQ(kvalorRoot().CurrentUser()->Id(), ApplicantAccountId());
@@ -203,12 +205,12 @@ TEST_F(MainWindowTest, ChangeOfRunModeStartsTestingWithTheBuiltInApplicant) {
 
     // A choice of administration opens nothing by itself.
     window.CloseAllWorkingWindows();
-    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnAdministration"); });
     prompts.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
         chooseLine(login.cbUser(), "Преподаватель");
         click(login.btnOk());
     });
-    trigger(window.actConnect());
+    trigger(window, "actConnect");
     EXPECT_EQ(dataModule().RunMode(), TRunMode::Teacher);
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Teacher());
     EXPECT_TRUE(window.mdiArea()->subWindowList().isEmpty());
@@ -224,7 +226,7 @@ TEST_F(MainWindowTest, FirstActivationAsksForTheRunModeUntilOneIsChosen) {
     EXPECT_EQ(dataModule().RunMode(), TRunMode::None);
 
     // Every later activation without a run mode asks again; testing opens the examination.
-    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnTesting"); });
     window.FormActivate();
     EXPECT_EQ(dataModule().RunMode(), TRunMode::Testing);
     EXPECT_TRUE(window.IsHosted("TfmExamineSettings"));
@@ -257,7 +259,7 @@ TEST_F(MainWindowTest, JournalInTestingModeAsksForALogin) {
         click(login.btnCancel());
     });
     kvalorRoot().SetCurrentUser(&student);
-    trigger(window.actJournal());
+    trigger(window, "actJournal");
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Applicant());
     EXPECT_FALSE(window.IsHosted("TfmJournal"));
 
@@ -269,7 +271,7 @@ TEST_F(MainWindowTest, JournalInTestingModeAsksForALogin) {
         click(login.btnOk());
     });
     prompts.expectError("Функция недоступна.");
-    trigger(window.actJournal());
+    trigger(window, "actJournal");
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Applicant());
     EXPECT_FALSE(window.IsHosted("TfmJournal"));
 
@@ -279,7 +281,7 @@ TEST_F(MainWindowTest, JournalInTestingModeAsksForALogin) {
         login.edPassword()->setText("Секрет");
         click(login.btnOk());
     });
-    trigger(window.actJournal());
+    trigger(window, "actJournal");
     EXPECT_EQ(kvalorRoot().CurrentUser(), &student);
     EXPECT_TRUE(window.IsHosted("TfmJournal"));
     EXPECT_TRUE(prompts.finished());
@@ -289,11 +291,11 @@ TEST_F(MainWindowTest, JournalInAdministrationOpensWithoutLogin) {
     TfmKvalor window;
     ScriptedPrompts prompts;
     dataModule().SetRunMode(TRunMode::Teacher);
-    trigger(window.actJournal());
+    trigger(window, "actJournal");
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Teacher());
     EXPECT_EQ(TfmJournal::alive, 1);
     dataModule().SetRunMode(TRunMode::Administrator);
-    trigger(window.actJournal());
+    trigger(window, "actJournal");
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Administrator());
     EXPECT_EQ(TfmJournal::alive, 1);
     EXPECT_TRUE(prompts.seen().empty());
@@ -302,11 +304,11 @@ TEST_F(MainWindowTest, JournalInAdministrationOpensWithoutLogin) {
 TEST_F(MainWindowTest, ImportAsksForResultsFilesThenOpensTheJournal) {
     TfmKvalor window;
     dataModule().SetRunMode(TRunMode::Teacher);
-    trigger(window.actEditUsers());
+    trigger(window, "actEditUsers");
     ScriptedPrompts prompts;
     // Cancelled: the working windows stay, and the journal still opens.
     prompts.expectOpenFiles({}).filter("Файлы *.exd (*.exd)");
-    trigger(window.actInportStudies());
+    trigger(window, "actInportStudies");
     EXPECT_EQ(TfmCompetitors::alive, 1);
     EXPECT_EQ(TfmJournal::alive, 1);
     EXPECT_TRUE(prompts.finished());
@@ -317,14 +319,14 @@ TEST_F(MainWindowTest, ImportClosesTheWorkingWindowsThenOpensTheJournal) {
     TStudyList().SaveToFile(results);
     TfmKvalor window;
     dataModule().SetRunMode(TRunMode::Administrator);
-    trigger(window.actEditUsers());
-    trigger(window.actJournal());
+    trigger(window, "actEditUsers");
+    trigger(window, "actJournal");
     ScriptedPrompts prompts;
     prompts.expectOpenFiles({results});
     prompts.expectInform(QStringLiteral("Импортировано результатов тестов: 0."))
         .caption(QStringLiteral("Импорт результатов тестов"))
         .icon(QMessageBox::Information);
-    trigger(window.actInportStudies());
+    trigger(window, "actInportStudies");
     EXPECT_EQ(TfmCompetitors::alive, 0);
     EXPECT_EQ(TfmJournal::alive, 1);
     EXPECT_EQ(window.mdiArea()->subWindowList().size(), 1);
@@ -334,7 +336,7 @@ TEST_F(MainWindowTest, ImportClosesTheWorkingWindowsThenOpensTheJournal) {
     const QString missing = folderFile("Нет.exd");
     prompts.expectOpenFiles({missing});
     prompts.expectError(QStringLiteral("Файл %1 не найден.").arg(missing));
-    trigger(window.actInportStudies());
+    trigger(window, "actInportStudies");
     EXPECT_EQ(TfmJournal::alive, 0);
     EXPECT_TRUE(prompts.finished());
 }

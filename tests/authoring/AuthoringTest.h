@@ -44,7 +44,7 @@ protected:
 
     // The tests tree, opened (and so reloaded) through the main window.
     TfmTestsEdit& openTests() {
-        trigger(main_->actEditTests());
+        trigger(*main_, "actEditTests");
         auto* window = qobject_cast<TfmTestsEdit*>(main_->FindHosted("TfmTestsEdit"));
         EXPECT_NE(window, nullptr);
         return *window;

@@ -69,7 +69,7 @@ protected:
         dataModule().SetRunMode(runMode);
         main_->show();
         processEvents();
-        trigger(main_->actTest());
+        trigger(*main_, "actTest");
         return setup();
     }
 
@@ -84,9 +84,10 @@ protected:
     // Starts the chosen test of the kind for the account without a password.
     void choose(TfmExamineSettings& window, bool simple, const QString& test,
                 const QString& account) {
-        click(simple ? window.rbSimple() : window.rbComplex());
-        chooseLine(window.cbTestList(), test);
-        chooseLine(window.cbCompetitor(), account);
+        click(simple ? window.findChild<QRadioButton*>("rbSimple")
+                     : window.findChild<QRadioButton*>("rbComplex"));
+        chooseLine(window.findChild<QComboBox*>("cbTestList"), test);
+        chooseLine(window.findChild<QComboBox*>("cbCompetitor"), account);
     }
 
     static TfrAnswer* frame(TfmQuestion& window, int index) {
@@ -95,16 +96,18 @@ protected:
 
     static void expectResult(TfmExamineSettings& window, const QString& text, const QColor& colour,
                              int indicator) {
-        EXPECT_EQ(window.lblExamineResult()->text(), text);
-        EXPECT_EQ(textColour(*window.lblExamineResult()), colour);
+        EXPECT_EQ(window.findChild<QLabel*>("lblExamineResult")->text(), text);
+        EXPECT_EQ(textColour(*window.findChild<QLabel*>("lblExamineResult")), colour);
         EXPECT_EQ(window.ResultIndicator(), indicator);
     }
 
     // Which of "правильные", "неправильные", "неотвеченные", "все", "список" are enabled.
     static std::vector<bool> answerActions(const TfmExamineSettings& window) {
-        return {window.actValidAnswers()->isEnabled(), window.actInvalidAnswers()->isEnabled(),
-                window.actEmptyAnswers()->isEnabled(), window.actAllAnswers()->isEnabled(),
-                window.actAnswersList()->isEnabled()};
+        return {window.findChild<QAction*>("actValidAnswers")->isEnabled(),
+                window.findChild<QAction*>("actInvalidAnswers")->isEnabled(),
+                window.findChild<QAction*>("actEmptyAnswers")->isEnabled(),
+                window.findChild<QAction*>("actAllAnswers")->isEnabled(),
+                window.findChild<QAction*>("actAnswersList")->isEnabled()};
     }
 
     FakeClock clock_;
@@ -119,23 +122,23 @@ TEST_F(ExamineSettingsTest, TestingRunFromLoginToJournal) {
     addApplicant("Андреев");
 
     main_ = std::make_unique<TfmKvalor>();
-    prompts_.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
+    prompts_.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnTesting"); });
     main_->show();
     processEvents();
     ASSERT_TRUE(prompts_.finished());
     TfmExamineSettings& window = setup();
     EXPECT_EQ(window.windowTitle(), "Тестирование");
-    EXPECT_EQ(window.lblDate()->text(), formatShortDate(clock_.now().date()));
-    EXPECT_FALSE(window.rbTesting()->isEnabled());
-    EXPECT_FALSE(window.actRun()->isEnabled());
-    EXPECT_EQ(linesOf(window.cbCompetitor()),
+    EXPECT_EQ(window.findChild<QLabel*>("lblDate")->text(), formatShortDate(clock_.now().date()));
+    EXPECT_FALSE(window.findChild<QRadioButton*>("rbTesting")->isEnabled());
+    EXPECT_FALSE(window.findChild<QAction*>("actRun")->isEnabled());
+    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbCompetitor")),
               (QStringList{"Администратор", "Преподаватель", "Андреев", "Иванов"}));
     expectResult(window, "неизвестен", defaultTextColour(), 0);
 
-    click(window.rbSimple());
-    chooseLine(window.cbTestList(), "Арифметика");
-    chooseLine(window.cbCompetitor(), "Иванов");
-    EXPECT_TRUE(window.actRun()->isEnabled());
+    click(window, "rbSimple");
+    chooseLine(window.findChild<QComboBox*>("cbTestList"), "Арифметика");
+    chooseLine(window.findChild<QComboBox*>("cbCompetitor"), "Иванов");
+    EXPECT_TRUE(window.findChild<QAction*>("actRun")->isEnabled());
 
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
         EXPECT_FALSE(login.cbGroup()->isEnabled());
@@ -159,7 +162,7 @@ TEST_F(ExamineSettingsTest, TestingRunFromLoginToJournal) {
         trigger(exam.actFinish());  // "3+3" left out
     });
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
+    trigger(window, "actRun");
 
     ASSERT_TRUE(prompts_.finished());
     TStudyList& journal = kvalorRoot().Studies();
@@ -184,7 +187,7 @@ TEST_F(ExamineSettingsTest, TestingRunFromLoginToJournal) {
 
     // "список" shows the last study in the results view.
     registerResultsView();
-    trigger(window.actAnswersList());
+    trigger(window, "actAnswersList");
     auto* view = qobject_cast<TfmResultsView*>(main_->FindHosted("TfmResultsView"));
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->Studies(), StudyView{&study});
@@ -205,7 +208,8 @@ TEST_F(ExamineSettingsTest, PreparationRunClosedUnfinishedLeavesNoTrace) {
     addApplicant("Андреев");
 
     main_ = std::make_unique<TfmKvalor>();
-    prompts_.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
+    prompts_.expectModal<TfmRunMode>(
+        [](TfmRunMode& dialog) { click(dialog, "btnAdministration"); });
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
         login.cbUser()->setCurrentIndex(0);
         click(login.btnOk());
@@ -214,17 +218,17 @@ TEST_F(ExamineSettingsTest, PreparationRunClosedUnfinishedLeavesNoTrace) {
     processEvents();
     ASSERT_TRUE(prompts_.finished());
     ASSERT_EQ(dataModule().RunMode(), TRunMode::Administrator);
-    trigger(main_->actTest());
+    trigger(*main_, "actTest");
     TfmExamineSettings& window = setup();
 
-    EXPECT_TRUE(window.rbTesting()->isEnabled());
-    EXPECT_TRUE(window.rbExamine()->font().bold());
-    click(window.rbTesting());
-    EXPECT_TRUE(window.rbTesting()->font().bold());
-    EXPECT_FALSE(window.rbExamine()->font().bold());
-    EXPECT_FALSE(window.chbSelectively()->isEnabled());
-    chooseLine(window.cbTestList(), "Итоговый");
-    chooseLine(window.cbCompetitor(), "Андреев");
+    EXPECT_TRUE(window.findChild<QRadioButton*>("rbTesting")->isEnabled());
+    EXPECT_TRUE(window.findChild<QRadioButton*>("rbExamine")->font().bold());
+    click(window, "rbTesting");
+    EXPECT_TRUE(window.findChild<QRadioButton*>("rbTesting")->font().bold());
+    EXPECT_FALSE(window.findChild<QRadioButton*>("rbExamine")->font().bold());
+    EXPECT_FALSE(window.findChild<QCheckBox*>("chbSelectively")->isEnabled());
+    chooseLine(window.findChild<QComboBox*>("cbTestList"), "Итоговый");
+    chooseLine(window.findChild<QComboBox*>("cbCompetitor"), "Андреев");
 
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
         EXPECT_EQ(exam.windowTitle(), "Проверка");
@@ -246,7 +250,7 @@ TEST_F(ExamineSettingsTest, PreparationRunClosedUnfinishedLeavesNoTrace) {
     });
     prompts_.expectAsk("Результаты теста не будут сохранены.\nЗавершить тестирование?",
                        QMessageBox::Yes);
-    trigger(window.actRun());
+    trigger(window, "actRun");
 
     ASSERT_TRUE(prompts_.finished());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 0);
@@ -287,40 +291,41 @@ TEST_F(ExamineSettingsTest, ListsOfGroupsApplicantsAndTests) {
     (void)noTasks;
 
     TfmExamineSettings& window = openSetup(TRunMode::Testing);
-    EXPECT_EQ(linesOf(window.cbCompetitorGroups()),
+    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbCompetitorGroups")),
               (QStringList{"5 А класс", "10 А класс", "Вечерние", "Вторая смена", "Заочные"}));
-    EXPECT_EQ(window.cbCompetitorGroups()->currentIndex(), -1);
+    EXPECT_EQ(window.findChild<QComboBox*>("cbCompetitorGroups")->currentIndex(), -1);
     const QStringList namesakes{"Гусев (10 А класс, Омск)", "Гусев (Вторая смена, Игорь)",
                                 "Гусев (Вторая смена)"};
     const QStringList everyone =
         QStringList{"Администратор", "Преподаватель", "Алексеев", "Борисов"} + namesakes << "Дёмин";
-    EXPECT_EQ(linesOf(window.cbCompetitor()), everyone);
+    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbCompetitor")), everyone);
 
-    chooseLine(window.cbCompetitorGroups(), "Вечерние");
-    EXPECT_EQ(linesOf(window.cbCompetitor()), QStringList{"Борисов"} + namesakes.mid(1));
-    EXPECT_EQ(window.cbCompetitor()->currentIndex(), -1);
-    pressKey(window.cbCompetitorGroups(), Qt::Key_Delete);
-    EXPECT_EQ(window.cbCompetitorGroups()->currentIndex(), -1);
-    EXPECT_EQ(linesOf(window.cbCompetitor()), everyone);
+    chooseLine(window.findChild<QComboBox*>("cbCompetitorGroups"), "Вечерние");
+    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbCompetitor")),
+              QStringList{"Борисов"} + namesakes.mid(1));
+    EXPECT_EQ(window.findChild<QComboBox*>("cbCompetitor")->currentIndex(), -1);
+    pressKey(window.findChild<QComboBox*>("cbCompetitorGroups"), Qt::Key_Delete);
+    EXPECT_EQ(window.findChild<QComboBox*>("cbCompetitorGroups")->currentIndex(), -1);
+    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbCompetitor")), everyone);
 
     // Only tests with questions, only the tests themselves.
-    EXPECT_TRUE(window.rbComplex()->isChecked());
-    EXPECT_TRUE(window.rbComplex()->font().bold());
-    EXPECT_EQ(linesOf(window.cbTestList()), QStringList{"Итоговый"});
-    EXPECT_FALSE(window.chbSelectively()->isEnabled());
-    chooseLine(window.cbTestList(), "Итоговый");
-    click(window.rbSimple());
-    EXPECT_TRUE(window.rbSimple()->font().bold());
-    EXPECT_FALSE(window.rbComplex()->font().bold());
-    EXPECT_TRUE(window.chbSelectively()->isEnabled());
-    EXPECT_EQ(linesOf(window.cbTestList()),
+    EXPECT_TRUE(window.findChild<QRadioButton*>("rbComplex")->isChecked());
+    EXPECT_TRUE(window.findChild<QRadioButton*>("rbComplex")->font().bold());
+    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbTestList")), QStringList{"Итоговый"});
+    EXPECT_FALSE(window.findChild<QCheckBox*>("chbSelectively")->isEnabled());
+    chooseLine(window.findChild<QComboBox*>("cbTestList"), "Итоговый");
+    click(window, "rbSimple");
+    EXPECT_TRUE(window.findChild<QRadioButton*>("rbSimple")->font().bold());
+    EXPECT_FALSE(window.findChild<QRadioButton*>("rbComplex")->font().bold());
+    EXPECT_TRUE(window.findChild<QCheckBox*>("chbSelectively")->isEnabled());
+    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbTestList")),
               (QStringList{"Арифметика", "Война5", "Война46", "С группой"}));
-    EXPECT_EQ(window.cbTestList()->currentIndex(), -1);
+    EXPECT_EQ(window.findChild<QComboBox*>("cbTestList")->currentIndex(), -1);
 
-    chooseLine(window.cbCompetitor(), "Дёмин");
-    EXPECT_FALSE(window.actRun()->isEnabled());
-    chooseLine(window.cbTestList(), "С группой");
-    EXPECT_TRUE(window.actRun()->isEnabled());
+    chooseLine(window.findChild<QComboBox*>("cbCompetitor"), "Дёмин");
+    EXPECT_FALSE(window.findChild<QAction*>("actRun")->isEnabled());
+    chooseLine(window.findChild<QComboBox*>("cbTestList"), "С группой");
+    EXPECT_TRUE(window.findChild<QAction*>("actRun")->isEnabled());
 }
 
 TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
@@ -331,7 +336,7 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
     addApplicant("Андреев");
     TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Большой", "Андреев");
-    click(window.chbSelectively());
+    click(window, "chbSelectively");
 
     prompts_.expectInputBox("Укажите количество вопросов", "5").prompt("Количество").value("");
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
@@ -339,7 +344,7 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
         trigger(exam.actFinish());
     });
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
+    trigger(window, "actRun");
     ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
     EXPECT_EQ(kvalorRoot().Studies().StudyAt(0).Questions().Count(), 5);
 
@@ -347,10 +352,10 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
     question().SetMode(kWindowModeReview);
     prompts_.expectInputBox("Укажите количество вопросов", "пять");
     prompts_.expectError("'пять' не является целым числом.");
-    trigger(window.actRun());
+    trigger(window, "actRun");
     prompts_.expectInputBox("Укажите количество вопросов", std::nullopt);
     prompts_.expectError("'' не является целым числом.");
-    trigger(window.actRun());
+    trigger(window, "actRun");
     EXPECT_TRUE(prompts_.finished());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 1);
     EXPECT_EQ(question().Mode(), kWindowModeReview);
@@ -363,13 +368,13 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
         trigger(exam.actFinish());
     });
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
+    trigger(window, "actRun");
     EXPECT_EQ(kvalorRoot().Studies().Count(), 2);
 
     // A complex test is never taken selectively: the box does not stay on, greyed.
-    click(window.rbComplex());
-    EXPECT_FALSE(window.chbSelectively()->isChecked());
-    EXPECT_FALSE(window.chbSelectively()->isEnabled());
+    click(window, "rbComplex");
+    EXPECT_FALSE(window.findChild<QCheckBox*>("chbSelectively")->isChecked());
+    EXPECT_FALSE(window.findChild<QCheckBox*>("chbSelectively")->isEnabled());
 }
 
 TEST_F(ExamineSettingsTest, NoTimeAllowedEndsBeforeTheWindowShows) {
@@ -379,7 +384,7 @@ TEST_F(ExamineSettingsTest, NoTimeAllowedEndsBeforeTheWindowShows) {
     choose(window, true, "Арифметика", "Андреев");
 
     prompts_.expectAsk("Время истекло. Завершить работу ?", QMessageBox::Yes);
-    trigger(window.actRun());
+    trigger(window, "actRun");
     ASSERT_TRUE(prompts_.finished());
     ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
     const TStudy& study = kvalorRoot().Studies().StudyAt(0);
@@ -403,7 +408,7 @@ TEST_F(ExamineSettingsTest, AJournaledRunIsKeptForRecoveryUntilSaved) {
     TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Арифметика", "Андреев");
     prompts_.expectAsk("Время истекло. Завершить работу ?", QMessageBox::Yes);
-    trigger(window.actRun());
+    trigger(window, "actRun");
     ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
 
     const QString recovery = RecoveryFile::FileNameFor(dataFile);
@@ -438,7 +443,7 @@ TEST_F(ExamineSettingsTest, ReviewByCategory) {
     });
     prompts_.expectAsk("Время истекло. Завершить работу ?", QMessageBox::Yes);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
+    trigger(window, "actRun");
     ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
     TStudy& study = kvalorRoot().Studies().StudyAt(0);
     EXPECT_EQ(study.State(), kStudyTimeIsUp);
@@ -447,7 +452,7 @@ TEST_F(ExamineSettingsTest, ReviewByCategory) {
     prompts_.expectModal<TfmQuestion>([&window](TfmQuestion& review) {
         EXPECT_EQ(review.windowTitle(), "Просмотр результатов");
         // The answers cannot be reviewed twice at once.
-        EXPECT_FALSE(window.actAllAnswers()->isEnabled());
+        EXPECT_FALSE(window.findChild<QAction*>("actAllAnswers")->isEnabled());
         EXPECT_EQ(review.lblQuestionNo()->text(), "Вопрос 1 из 2");
         EXPECT_EQ(review.lblQuestion()->text(), "Текст вопроса № 2");
         EXPECT_EQ(review.lblVerdict()->text(), "неверно");
@@ -463,7 +468,7 @@ TEST_F(ExamineSettingsTest, ReviewByCategory) {
         EXPECT_FALSE(review.actNext()->isEnabled());
         trigger(review.actFinish());
     });
-    trigger(window.actInvalidAnswers());
+    trigger(window, "actInvalidAnswers");
 
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
         EXPECT_EQ(review.lblQuestion()->text(), "Текст вопроса № 1");
@@ -471,7 +476,7 @@ TEST_F(ExamineSettingsTest, ReviewByCategory) {
         EXPECT_EQ(textColour(*review.lblVerdict()), kGreenText);
         review.close();
     });
-    trigger(window.actValidAnswers());
+    trigger(window, "actValidAnswers");
 
     // The mark left unrecorded on the last question is not shown as an answer.
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
@@ -481,13 +486,13 @@ TEST_F(ExamineSettingsTest, ReviewByCategory) {
         EXPECT_EQ(frame(review, 1)->UpperPicture(), AnswerButtonPicture::RadioOff);
         review.close();
     });
-    trigger(window.actEmptyAnswers());
+    trigger(window, "actEmptyAnswers");
 
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
         EXPECT_EQ(review.lblQuestionNo()->text(), "Вопрос 1 из 4");
         review.close();
     });
-    trigger(window.actAllAnswers());
+    trigger(window, "actAllAnswers");
 
     EXPECT_TRUE(prompts_.finished());
     EXPECT_EQ(study.State(), kStudyTimeIsUp);
@@ -512,12 +517,12 @@ TEST_F(ExamineSettingsTest, ResultTextsAndWhatResetsThem) {
     };
     prompts_.expectModal<TfmQuestion>(allRight);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
+    trigger(window, "actRun");
     expectResult(window, "сдан (2 из 2)", kGreenText, 1);
     EXPECT_EQ(answerActions(window), (std::vector<bool>{true, false, false, true, true}));
 
     // Another applicant: the text goes, the answers of the last run stay at hand.
-    chooseLine(window.cbCompetitor(), "Борисов");
+    chooseLine(window.findChild<QComboBox*>("cbCompetitor"), "Борисов");
     expectResult(window, "неизвестен", defaultTextColour(), 0);
     EXPECT_EQ(answerActions(window), (std::vector<bool>{true, false, false, true, true}));
 
@@ -528,26 +533,26 @@ TEST_F(ExamineSettingsTest, ResultTextsAndWhatResetsThem) {
     }
     prompts_.expectModal<TfmQuestion>(allRight);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
+    trigger(window, "actRun");
     expectResult(window, "оценка 5 (2 из 2)", kGreenText, 1);
 
     // Another kind of test forgets the last run.
-    click(window.rbComplex());
+    click(window, "rbComplex");
     expectResult(window, "неизвестен", defaultTextColour(), 0);
     EXPECT_EQ(window.LastStudy(), nullptr);
     EXPECT_EQ(answerActions(window), (std::vector<bool>{false, false, false, false, false}));
 
     // A last run deleted from the journal is forgotten too.
-    click(window.rbSimple());
-    chooseLine(window.cbTestList(), "Два вопроса");
+    click(window, "rbSimple");
+    chooseLine(window.findChild<QComboBox*>("cbTestList"), "Два вопроса");
     prompts_.expectModal<TfmQuestion>(allRight);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
+    trigger(window, "actRun");
     ASSERT_NE(window.LastStudy(), nullptr);
     kvalorRoot().Studies().Clear();
     window.UpdateActions();
     EXPECT_EQ(window.LastStudy(), nullptr);
-    EXPECT_FALSE(window.actAllAnswers()->isEnabled());
+    EXPECT_FALSE(window.findChild<QAction*>("actAllAnswers")->isEnabled());
 }
 
 TEST_F(ExamineSettingsTest, LoginRefusedStartsNothing) {
@@ -557,7 +562,7 @@ TEST_F(ExamineSettingsTest, LoginRefusedStartsNothing) {
     choose(window, true, "Арифметика", "Иванов");
     question().SetMode(kWindowModeReview);
     prompts_.expectModal<TfmAuthorization>(QDialog::Rejected);
-    trigger(window.actRun());
+    trigger(window, "actRun");
     EXPECT_TRUE(prompts_.finished());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 0);
     EXPECT_EQ(window.LastStudy(), nullptr);
@@ -569,25 +574,25 @@ TEST_F(ExamineSettingsTest, FontSizeFollowsTheSettings) {
     TfmExamineSettings& window = openSetup(TRunMode::Administrator);
     main_->resize(1280, 1024);
     processEvents();
-    EXPECT_EQ(window.cbTestList()->font().pointSize(), 10);
+    EXPECT_EQ(window.findChild<QComboBox*>("cbTestList")->font().pointSize(), 10);
 
     TfmSetting& settings = main_->SettingDialog();
-    settings.edFontSize()->setText("14");
-    click(settings.btnOk());
-    EXPECT_EQ(window.cbTestList()->font().pointSize(), 14);
-    EXPECT_EQ(window.lblExamineResult()->font().pointSize(), 14);
-    EXPECT_TRUE(window.lblExamineResult()->font().bold());
+    settings.findChild<QLineEdit*>("edFontSize")->setText("14");
+    click(settings, "btnOk");
+    EXPECT_EQ(window.findChild<QComboBox*>("cbTestList")->font().pointSize(), 14);
+    EXPECT_EQ(window.findChild<QLabel*>("lblExamineResult")->font().pointSize(), 14);
+    EXPECT_TRUE(window.findChild<QLabel*>("lblExamineResult")->font().bold());
 
     // The frame follows the size both ways, and never leaves the main window.
     QWidget* host = window.parentWidget();
     const QSize at14 = host->size();
-    settings.edFontSize()->setText("36");
-    click(settings.btnOk());
+    settings.findChild<QLineEdit*>("edFontSize")->setText("36");
+    click(settings, "btnOk");
     const QSize at36 = host->size();
     EXPECT_GT(at36.width(), at14.width());
     EXPECT_TRUE(main_->mdiArea()->viewport()->rect().contains(host->geometry()));
-    settings.edFontSize()->setText("14");
-    click(settings.btnOk());
+    settings.findChild<QLineEdit*>("edFontSize")->setText("14");
+    click(settings, "btnOk");
     EXPECT_EQ(host->size(), at14);
 }
 
@@ -598,7 +603,7 @@ TEST_F(ExamineSettingsTest, RestoredFromItsIconTheWindowKeepsItsState) {
     choose(window, true, "Арифметика", "Андреев");
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) { trigger(exam.actFinish()); });
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
+    trigger(window, "actRun");
     expectResult(window, "не сдан (0 из 4)", kRedText, 2);
 
     QWidget* host = window.parentWidget();
@@ -607,31 +612,32 @@ TEST_F(ExamineSettingsTest, RestoredFromItsIconTheWindowKeepsItsState) {
     host->showNormal();
     processEvents();
     expectResult(window, "не сдан (0 из 4)", kRedText, 2);
-    EXPECT_EQ(window.cbCompetitor()->currentText(), "Андреев");
-    EXPECT_EQ(window.cbTestList()->currentText(), "Арифметика");
+    EXPECT_EQ(window.findChild<QComboBox*>("cbCompetitor")->currentText(), "Андреев");
+    EXPECT_EQ(window.findChild<QComboBox*>("cbTestList")->currentText(), "Арифметика");
     EXPECT_NE(window.LastStudy(), nullptr);
-    EXPECT_TRUE(window.actAllAnswers()->isEnabled());
+    EXPECT_TRUE(window.findChild<QAction*>("actAllAnswers")->isEnabled());
 }
 
 TEST_F(ExamineSettingsTest, StartedAndClosedFromTheKeyboard) {
     arithmetic();
     addApplicant("Андреев");
     TfmExamineSettings& window = openSetup(TRunMode::Testing);
-    click(window.rbSimple());
+    click(window, "rbSimple");
     main_->activateWindow();
-    window.cbTestList()->setFocus();
-    chooseLine(window.cbTestList(), "Арифметика");
-    chooseLine(window.cbCompetitor(), "Андреев");
+    window.findChild<QComboBox*>("cbTestList")->setFocus();
+    chooseLine(window.findChild<QComboBox*>("cbTestList"), "Арифметика");
+    chooseLine(window.findChild<QComboBox*>("cbCompetitor"), "Андреев");
 
     const auto finish = [](TfmQuestion& exam) { trigger(exam.actFinish()); };
     prompts_.expectModal<TfmQuestion>(finish);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    pressKey(window.cbTestList(), Qt::Key_F9);
+    pressKey(window.findChild<QComboBox*>("cbTestList"), Qt::Key_F9);
     EXPECT_EQ(kvalorRoot().Studies().Count(), 1);
 
     // "Начать тестирование" is a stop for Tab, and Enter there starts.
-    QWidget* run = window.tbActions()->widgetForAction(window.actRun());
-    window.cbTestList()->setFocus();
+    QWidget* run = window.findChild<QToolBar*>("tbActions")
+                       ->widgetForAction(window.findChild<QAction*>("actRun"));
+    window.findChild<QComboBox*>("cbTestList")->setFocus();
     for (int presses = 0; presses < 20 && window.focusWidget() != run; ++presses) {
         pressKey(window.focusWidget(), Qt::Key_Tab);
     }
@@ -644,9 +650,9 @@ TEST_F(ExamineSettingsTest, StartedAndClosedFromTheKeyboard) {
     // Back from the examination, the frame is the active window again. Its own Ctrl+W closes
     // the window, no other shortcut competing for the key.
     main_->activateWindow();
-    window.cbCompetitor()->setFocus();
+    window.findChild<QComboBox*>("cbCompetitor")->setFocus();
     processEvents();
-    pressKey(window.cbCompetitor(), Qt::Key_W, Qt::ControlModifier);
+    pressKey(window.findChild<QComboBox*>("cbCompetitor"), Qt::Key_W, Qt::ControlModifier);
     processEvents();
     EXPECT_EQ(main_->FindHosted("TfmExamineSettings"), nullptr);
     EXPECT_TRUE(prompts_.finished());
@@ -656,9 +662,9 @@ TEST_F(ExamineSettingsTest, WorksOnAPartialRoot) {
     // A load that failed may leave neither built-in accounts nor anything else.
     kvalorRoot().Clear();
     TfmExamineSettings& window = openSetup(TRunMode::Testing);
-    EXPECT_EQ(window.cbCompetitor()->count(), 0);
-    EXPECT_EQ(window.cbTestList()->count(), 0);
-    EXPECT_FALSE(window.actRun()->isEnabled());
+    EXPECT_EQ(window.findChild<QComboBox*>("cbCompetitor")->count(), 0);
+    EXPECT_EQ(window.findChild<QComboBox*>("cbTestList")->count(), 0);
+    EXPECT_FALSE(window.findChild<QAction*>("actRun")->isEnabled());
 
     arithmetic();
     addApplicant("Андреев");
@@ -666,7 +672,7 @@ TEST_F(ExamineSettingsTest, WorksOnAPartialRoot) {
     choose(window, true, "Арифметика", "Андреев");
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) { trigger(exam.actFinish()); });
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
+    trigger(window, "actRun");
     EXPECT_EQ(kvalorRoot().Studies().Count(), 1);
     expectResult(window, "не сдан (0 из 4)", kRedText, 2);
 }

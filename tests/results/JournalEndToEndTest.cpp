@@ -29,16 +29,16 @@ protected:
     // The applicant takes the demonstration test in testing run mode and finishes at once.
     void takeDemonstrationTest(const QString& applicant) {
         dataModule().SetRunMode(TRunMode::Testing);
-        trigger(mainWindow().actTest());
+        trigger(mainWindow(), "actTest");
         auto* setup =
             qobject_cast<TfmExamineSettings*>(mainWindow().FindHosted("TfmExamineSettings"));
         ASSERT_NE(setup, nullptr);
-        click(setup->rbSimple());
-        chooseLine(setup->cbTestList(), "Демонстрационный тест");
-        chooseLine(setup->cbCompetitor(), applicant);
+        click(*setup, "rbSimple");
+        chooseLine(setup->findChild<QComboBox*>("cbTestList"), "Демонстрационный тест");
+        chooseLine(setup->findChild<QComboBox*>("cbCompetitor"), applicant);
         prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) { trigger(exam.actFinish()); });
         prompts_.expectAsk("Завершить тестирование?", QMessageBox::Yes);
-        trigger(setup->actRun());
+        trigger(*setup, "actRun");
         ASSERT_TRUE(prompts_.finished());
     }
 

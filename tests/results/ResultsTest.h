@@ -93,7 +93,7 @@ protected:
     TfmJournal& openJournal(TRunMode runMode = TRunMode::Teacher) {
         TfmKvalor& window = mainWindow();
         dataModule().SetRunMode(runMode);
-        trigger(window.actJournal());
+        trigger(window, "actJournal");
         return journal();
     }
 

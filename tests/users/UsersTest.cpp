@@ -36,7 +36,7 @@ TfmCompetitors& UsersTest::openUsers(TRunMode runMode) {
     dataModule().SetRunMode(runMode);
     main_->show();
     processEvents();
-    trigger(main_->actEditUsers());
+    trigger(*main_, "actEditUsers");
     return usersWindow();
 }
 
