@@ -88,13 +88,12 @@ TEST_F(MainWindowTest, LayoutOfTheFrame) {
     EXPECT_EQ(file[3], window.actSetting());
     EXPECT_TRUE(file[4]->isSeparator());
     EXPECT_EQ(file[5], window.actClose());
-    const QAction* buttons[] = {
-        window.findChild<QAction*>("actTest"), window.findChild<QAction*>("actEditTests"),
-        window.findChild<QAction*>("actEditUsers"), window.findChild<QAction*>("actJournal")};
+    const char* buttons[] = {"actTest", "actEditTests", "actEditUsers", "actJournal"};
     for (int index = 0; index < 4; ++index) {
+        const QAction* button = window.findChild<QAction*>(buttons[index]);
         EXPECT_TRUE(items[1 + 2 * index]->isSeparator());
-        EXPECT_EQ(items[2 + 2 * index], buttons[index]);
-        EXPECT_FALSE(buttons[index]->icon().isNull());
+        EXPECT_EQ(items[2 + 2 * index], button);
+        EXPECT_FALSE(button->icon().isNull());
     }
 }
 

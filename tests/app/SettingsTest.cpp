@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTabWidget>
 
 #include "AppTest.h"

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QToolButton>
@@ -126,8 +125,7 @@ protected:
                     }
                 }
             }
-            trigger(dynamic_cast<TQuestionEditor&>(*editor.EditingMode())
-                        .findChild<QAction*>("actSave"));
+            trigger(dynamic_cast<TQuestionEditor&>(*editor.EditingMode()), "actSave");
             editor.reject();
         });
         trigger(window.actSmpAddQuestion());

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QButtonGroup>
-#include <QCheckBox>
 #include <QLabel>
 #include <QTextEdit>
 #include <QToolButton>

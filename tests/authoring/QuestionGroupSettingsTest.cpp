@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTabWidget>
 #include <QTableWidget>
 
@@ -43,11 +41,12 @@ protected:
         processEvents();
         return dialog;
     }
+    static QTableWidgetItem* threshold(TfmQuestionGroupSettings& dialog, int level) {
+        return dialog.findChild<QTableWidget*>("sgPointPersent")->item(0, level);
+    }
     static void setThresholds(TfmQuestionGroupSettings& dialog, const QStringList& cells) {
         for (int level = 0; level < cells.size(); ++level) {
-            dialog.findChild<QTableWidget*>("sgPointPersent")
-                ->item(0, level)
-                ->setText(cells[level]);
+            threshold(dialog, level)->setText(cells[level]);
         }
     }
     static QTableWidgetItem* chosen(TfmQuestionGroupSettings& dialog, int row) {
@@ -95,7 +94,7 @@ TEST_F(QuestionGroupSettingsTest, ThresholdsAndFieldsAreValidated) {
     setThresholds(dialog, {"", "", "", "", ""});
     dialog.findChild<QLineEdit*>("edTimeMin")->clear();
     dialog.Validate();
-    EXPECT_EQ(dialog.findChild<QTableWidget*>("sgPointPersent")->item(0, 2)->text(), "0");
+    EXPECT_EQ(threshold(dialog, 2)->text(), "0");
     EXPECT_EQ(dialog.findChild<QLineEdit*>("edTimeMin")->text(), "0");
 
     // Invalid values are refused on "Сохранить" and stay as typed.
@@ -139,9 +138,7 @@ TEST_F(QuestionGroupSettingsTest, SavingStoresWhatWasTyped) {
     open(*algebra_);
     EXPECT_EQ(dialog.findChild<QLineEdit*>("edTimeHour")->text(), "2");
     EXPECT_EQ(dialog.findChild<QLineEdit*>("edTimeMin")->text(), "30");
-    EXPECT_EQ(
-        dialog.findChild<QTableWidget*>("sgPointPersent")->item(0, 1)->text().replace(',', '.'),
-        "12.5");
+    EXPECT_EQ(threshold(dialog, 1)->text().replace(',', '.'), "12.5");
     EXPECT_EQ(dialog.windowTitle(),
               QString("Тест № %1 Алгебра, 7 класс (простой)").arg(algebra_->GetNumber()));
     dialog.reject();

@@ -81,11 +81,17 @@ protected:
 
     TfmQuestion& question() { return questionWindow(*main_); }
 
+    // A graded run started with "Выполнить" and finished once drive has worked the window.
+    template <class F>
+    void runExam(TfmExamineSettings& window, F drive) {
+        prompts_.expectModal<TfmQuestion>(std::move(drive));
+        prompts_.expectAsk(kFinish, QMessageBox::Yes);
+        trigger(window, "actRun");
+    }
     // Starts the chosen test of the kind for the account without a password.
     void choose(TfmExamineSettings& window, bool simple, const QString& test,
                 const QString& account) {
-        click(simple ? window.findChild<QRadioButton*>("rbSimple")
-                     : window.findChild<QRadioButton*>("rbComplex"));
+        click(window, simple ? "rbSimple" : "rbComplex");
         chooseLine(window.findChild<QComboBox*>("cbTestList"), test);
         chooseLine(window.findChild<QComboBox*>("cbCompetitor"), account);
     }
@@ -103,11 +109,11 @@ protected:
 
     // Which of "правильные", "неправильные", "неотвеченные", "все", "список" are enabled.
     static std::vector<bool> answerActions(const TfmExamineSettings& window) {
-        return {window.findChild<QAction*>("actValidAnswers")->isEnabled(),
-                window.findChild<QAction*>("actInvalidAnswers")->isEnabled(),
-                window.findChild<QAction*>("actEmptyAnswers")->isEnabled(),
-                window.findChild<QAction*>("actAllAnswers")->isEnabled(),
-                window.findChild<QAction*>("actAnswersList")->isEnabled()};
+        const auto on = [&window](const char* name) {
+            return window.findChild<QAction*>(name)->isEnabled();
+        };
+        return {on("actValidAnswers"), on("actInvalidAnswers"), on("actEmptyAnswers"),
+                on("actAllAnswers"), on("actAnswersList")};
     }
 
     FakeClock clock_;
@@ -147,7 +153,7 @@ TEST_F(ExamineSettingsTest, TestingRunFromLoginToJournal) {
         login.edPassword()->setText("секрет");
         click(login.btnOk());
     });
-    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
+    runExam(window, [](TfmQuestion& exam) {
         EXPECT_EQ(exam.windowTitle(), "Тестирование");
         EXPECT_EQ(exam.lblQuestionNo()->text(), "Вопрос 1 из 4");
         EXPECT_EQ(exam.lblCountdown()->text(), "0:10:0");
@@ -161,8 +167,6 @@ TEST_F(ExamineSettingsTest, TestingRunFromLoginToJournal) {
         EXPECT_FALSE(exam.actNext()->isEnabled());
         trigger(exam.actFinish());  // "3+3" left out
     });
-    prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window, "actRun");
 
     ASSERT_TRUE(prompts_.finished());
     TStudyList& journal = kvalorRoot().Studies();
@@ -339,12 +343,10 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
     click(window, "chbSelectively");
 
     prompts_.expectInputBox("Укажите количество вопросов", "5").prompt("Количество").value("");
-    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
+    runExam(window, [](TfmQuestion& exam) {
         EXPECT_EQ(exam.lblQuestionNo()->text(), "Вопрос 1 из 5");
         trigger(exam.actFinish());
     });
-    prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window, "actRun");
     ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
     EXPECT_EQ(kvalorRoot().Studies().StudyAt(0).Questions().Count(), 5);
 
@@ -363,12 +365,10 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
 
     // A count above the test's gives all of it.
     prompts_.expectInputBox("Укажите количество вопросов", "50");
-    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
+    runExam(window, [](TfmQuestion& exam) {
         EXPECT_EQ(exam.lblQuestionNo()->text(), "Вопрос 1 из 12");
         trigger(exam.actFinish());
     });
-    prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window, "actRun");
     EXPECT_EQ(kvalorRoot().Studies().Count(), 2);
 
     // A complex test is never taken selectively: the box does not stay on, greyed.
@@ -515,9 +515,7 @@ TEST_F(ExamineSettingsTest, ResultTextsAndWhatResetsThem) {
         click(frame(exam, 0)->btnUpper());
         trigger(exam.actFinish());
     };
-    prompts_.expectModal<TfmQuestion>(allRight);
-    prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window, "actRun");
+    runExam(window, allRight);
     expectResult(window, "сдан (2 из 2)", kGreenText, 1);
     EXPECT_EQ(answerActions(window), (std::vector<bool>{true, false, false, true, true}));
 
@@ -531,9 +529,7 @@ TEST_F(ExamineSettingsTest, ResultTextsAndWhatResetsThem) {
     for (int level = 0; level < 5; ++level) {
         test.SetLevelThreshold(level, 20.0 * level);
     }
-    prompts_.expectModal<TfmQuestion>(allRight);
-    prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window, "actRun");
+    runExam(window, allRight);
     expectResult(window, "оценка 5 (2 из 2)", kGreenText, 1);
 
     // Another kind of test forgets the last run.
@@ -545,9 +541,7 @@ TEST_F(ExamineSettingsTest, ResultTextsAndWhatResetsThem) {
     // A last run deleted from the journal is forgotten too.
     click(window, "rbSimple");
     chooseLine(window.findChild<QComboBox*>("cbTestList"), "Два вопроса");
-    prompts_.expectModal<TfmQuestion>(allRight);
-    prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window, "actRun");
+    runExam(window, allRight);
     ASSERT_NE(window.LastStudy(), nullptr);
     kvalorRoot().Studies().Clear();
     window.UpdateActions();
@@ -601,9 +595,7 @@ TEST_F(ExamineSettingsTest, RestoredFromItsIconTheWindowKeepsItsState) {
     addApplicant("Андреев");
     TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Арифметика", "Андреев");
-    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) { trigger(exam.actFinish()); });
-    prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window, "actRun");
+    runExam(window, [](TfmQuestion& exam) { trigger(exam.actFinish()); });
     expectResult(window, "не сдан (0 из 4)", kRedText, 2);
 
     QWidget* host = window.parentWidget();
@@ -670,9 +662,7 @@ TEST_F(ExamineSettingsTest, WorksOnAPartialRoot) {
     addApplicant("Андреев");
     window.FormShow();
     choose(window, true, "Арифметика", "Андреев");
-    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) { trigger(exam.actFinish()); });
-    prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window, "actRun");
+    runExam(window, [](TfmQuestion& exam) { trigger(exam.actFinish()); });
     EXPECT_EQ(kvalorRoot().Studies().Count(), 1);
     expectResult(window, "не сдан (0 из 4)", kRedText, 2);
 }

@@ -148,8 +148,7 @@ TEST_F(JournalTest, FilterByDatesAndGroupOnTheFilterPanel) {
     const std::size_t all = kvalorRoot().Studies().Count();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        trigger(
-            mainWindow().findChild<QAction*>("actJournal"));  // shown again: the panel starts anew
+        trigger(mainWindow(), "actJournal");  // shown again: the panel starts anew
         EXPECT_FALSE(window.edToDate()->isEnabled());
         if (!c.group.isEmpty()) {
             chooseLine(window.cbCompetitorList(), c.group);

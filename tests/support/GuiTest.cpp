@@ -47,14 +47,6 @@ void trigger(QAction* action) {
     processEvents();
 }
 
-void click(const QObject& window, const char* name) {
-    click(window.findChild<QAbstractButton*>(QLatin1String(name)));
-}
-
-void trigger(const QObject& window, const char* name) {
-    trigger(window.findChild<QAction*>(QLatin1String(name)));
-}
-
 void pressKey(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers, const QString& text) {
     // As typed: a shortcut of the window takes the key before the widget sees it.
     QTest::sendKeyEvent(QTest::Click, target, key, text, modifiers);
