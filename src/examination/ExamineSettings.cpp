@@ -136,7 +136,6 @@ TfmExamineSettings::TfmExamineSettings(TfmKvalor& mainWindow, TfmQuestion& quest
                  {rbExamine_, "rbExamine"},
                  {rbTesting_, "rbTesting"},
                  {lblExamineResult_, "lblExamineResult"},
-                 {tbActions_, "tbActions"},
                  {actRun_, "actRun"},
                  {actAnswersList_, "actAnswersList"},
                  {actValidAnswers_, "actValidAnswers"},
@@ -233,6 +232,7 @@ void TfmExamineSettings::BuildControls() {
     actRun_->setToolTip(QStringLiteral("Начать тестирование (F9)"));
     addAction(actRun_);
     QWidget* runButton = tbActions_->widgetForAction(actRun_);
+    runButton->setObjectName(QStringLiteral("btnRun"));
     runButton->setFocusPolicy(Qt::TabFocus);
     runButton->installEventFilter(this);
 

@@ -150,10 +150,9 @@ TEST_F(DataModuleTest, EveryActionWorksAfterAFailedLoad) {
     trigger(window, "actConnect");
     ASSERT_EQ(dataModule().RunMode(), TRunMode::Administrator);
 
-    trigger(window, "actEditTests");
-    trigger(window, "actEditUsers");
-    trigger(window, "actTest");
-    trigger(window, "actJournal");
+    for (const char* action : {"actEditTests", "actEditUsers", "actTest", "actJournal"}) {
+        trigger(window, action);
+    }
     EXPECT_EQ(window.mdiArea()->subWindowList().size(), 4);
     prompts.expectOpenFiles({});
     trigger(window, "actInportStudies");

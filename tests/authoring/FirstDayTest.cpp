@@ -69,8 +69,7 @@ protected:
         dataModule().DataModuleCreate();
         ASSERT_TRUE(dataModule().DataLoaded());
         main_ = std::make_unique<TfmKvalor>();
-        prompts_.expectModal<TfmRunMode>(
-            [](TfmRunMode& dialog) { click(dialog, "btnAdministration"); });
+        prompts_.expectModal<TfmRunMode>([](TfmRunMode& box) { click(box, "btnAdministration"); });
         prompts_.expectModal<TfmAuthorization>([this, account](TfmAuthorization& login) {
             chooseLine(login.cbUser(), account);
             prompts_.expectAsk(QStringLiteral("У учётной записи «%1» нет пароля: войти в "

@@ -12,7 +12,6 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
-#include <QToolBar>
 #include <QToolButton>
 
 #include "app/Authorization.h"
@@ -141,9 +140,7 @@ TEST_F(ExamineSettingsTest, TestingRunFromLoginToJournal) {
               (QStringList{"Администратор", "Преподаватель", "Андреев", "Иванов"}));
     expectResult(window, "неизвестен", defaultTextColour(), 0);
 
-    click(window, "rbSimple");
-    chooseLine(window.findChild<QComboBox*>("cbTestList"), "Арифметика");
-    chooseLine(window.findChild<QComboBox*>("cbCompetitor"), "Иванов");
+    choose(window, true, "Арифметика", "Иванов");
     EXPECT_TRUE(window.findChild<QAction*>("actRun")->isEnabled());
 
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
@@ -212,8 +209,7 @@ TEST_F(ExamineSettingsTest, PreparationRunClosedUnfinishedLeavesNoTrace) {
     addApplicant("Андреев");
 
     main_ = std::make_unique<TfmKvalor>();
-    prompts_.expectModal<TfmRunMode>(
-        [](TfmRunMode& dialog) { click(dialog, "btnAdministration"); });
+    prompts_.expectModal<TfmRunMode>([](TfmRunMode& box) { click(box, "btnAdministration"); });
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
         login.cbUser()->setCurrentIndex(0);
         click(login.btnOk());
@@ -627,8 +623,7 @@ TEST_F(ExamineSettingsTest, StartedAndClosedFromTheKeyboard) {
     EXPECT_EQ(kvalorRoot().Studies().Count(), 1);
 
     // "Начать тестирование" is a stop for Tab, and Enter there starts.
-    QWidget* run = window.findChild<QToolBar*>("tbActions")
-                       ->widgetForAction(window.findChild<QAction*>("actRun"));
+    QWidget* run = window.findChild<QWidget*>("btnRun");
     window.findChild<QComboBox*>("cbTestList")->setFocus();
     for (int presses = 0; presses < 20 && window.focusWidget() != run; ++presses) {
         pressKey(window.focusWidget(), Qt::Key_Tab);
