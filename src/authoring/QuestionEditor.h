@@ -48,8 +48,6 @@ public:
     void ArrangeButtons() override;
     void UpdateActions() override;
 
-    // Set while a question is being deleted: leaving it then asks nothing.
-    bool Deleting() const { return deleting_; }
     // The frame chosen for deletion, its title bold; nullptr for none.
     TfrAnswer* SelectedFrame() const { return selectedFrame_; }
 
@@ -97,6 +95,7 @@ private:
     TItemTreeModel* model_;
     TfrAnswer* selectedFrame_ = nullptr;
     TQuestionDraft draft_;
+    // Set while a question is being deleted: leaving it then asks nothing.
     bool deleting_ = false;
     // Set while the program moves the tree's choice, which is no request to show a question.
     bool syncingTree_ = false;
