@@ -127,7 +127,7 @@ QString programFile(const QString& fileName) {
     return QDir(programFolder()).filePath(fileName);
 }
 
-void TDM::SetRunMode(std::uint8_t mode) {
+void TDM::SetRunMode(TRunMode mode) {
     runMode_ = mode;
     emit runModeChanged(mode);
 }
@@ -218,7 +218,7 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
                              : QStringLiteral(".")),
             kProgramCaption, QMessageBox::Warning);
     }
-    SetRunMode(kRunModeNone);
+    SetRunMode(TRunMode::None);
     return true;
 }
 

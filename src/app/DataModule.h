@@ -32,10 +32,7 @@ inline constexpr const char* kDataFileName = "KvalorData.exd";
 inline constexpr const char* kStudiesFileName = "Studies.exd";
 
 // Run modes: who works with the program and with which rights.
-inline constexpr std::uint8_t kRunModeNone = 0;
-inline constexpr std::uint8_t kRunModeTesting = 1;
-inline constexpr std::uint8_t kRunModeAdministrator = 2;
-inline constexpr std::uint8_t kRunModeTeacher = 3;
+enum class TRunMode : std::uint8_t { None, Testing, Administrator, Teacher };
 
 // What a start does in a folder that holds none of the files of a run.
 enum class FirstStart { ReportMissingDataFile, WriteStarterData };
@@ -53,8 +50,8 @@ public:
     // True exactly when the data file was read at start; only then is it written at the end.
     bool DataLoaded() const { return dataLoaded_; }
 
-    std::uint8_t RunMode() const { return runMode_; }
-    void SetRunMode(std::uint8_t mode);
+    TRunMode RunMode() const { return runMode_; }
+    void SetRunMode(TRunMode mode);
 
     TDM();
     ~TDM() override;
@@ -62,7 +59,7 @@ public:
     // Takes the lock of the data file; when another process holds it, says that the data are
     // in use and returns false, having changed nothing. Then reads the font size from the
     // settings file (the menu font size when it has none), writes the starter data into a new
-    // folder when asked to, loads the data file with its fix-ups and sets the run mode to 0.
+    // folder when asked to, loads the data file with its fix-ups and sets no run mode.
     // A data file that cannot be read is reported in a box "Ошибка чтения базы"; the run goes
     // on with what was read. After a load, results left in a recovery file by a run that did
     // not end are merged into the journal and saved at once; those whose account or test this
@@ -102,7 +99,7 @@ public:
 
 signals:
     // The windows enable their actions from the run mode.
-    void runModeChanged(std::uint8_t mode);
+    void runModeChanged(TRunMode mode);
 
 private:
     // Takes the results that an earlier run left in the recovery file as pending; a file that
@@ -118,7 +115,7 @@ private:
 
     bool unattended_ = false;
     bool dataLoaded_ = false;
-    std::uint8_t runMode_ = kRunModeNone;
+    TRunMode runMode_ = TRunMode::None;
     std::unique_ptr<DataFileLock> lock_;
     // Only while the data file is loaded and will be saved at the end.
     std::unique_ptr<RecoveryFile> recovery_;

@@ -26,6 +26,7 @@
 #include "model/Kvalor.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Icons.h"
+#include "ui/ObjectNames.h"
 #include "ui/ProgramCaption.h"
 #include "ui/Prompts.h"
 #include "util/Error.h"
@@ -106,10 +107,16 @@ TfmKvalor::TfmKvalor()
     authorization_ = new TfmAuthorization(this);
     runMode_ = new TfmRunMode(*this, *authorization_);
     setting_ = new TfmSetting(this);
+    nameObjects({{actEditTests_, "actEditTests"},
+                 {actEditUsers_, "actEditUsers"},
+                 {actTest_, "actTest"},
+                 {actConnect_, "actConnect"},
+                 {actJournal_, "actJournal"},
+                 {actInportStudies_, "actInportStudies"}});
 
     TDM& module = dataModule();
     connect(&module, &TDM::runModeChanged, this, [this] { updateActions(); });
-    module.SetRunMode(kRunModeNone);
+    module.SetRunMode(TRunMode::None);
 
     qApp->installEventFilter(this);
     // Coming back to the program counts as an activation of its main window.
@@ -157,11 +164,11 @@ void TfmKvalor::buildToolBar() {
 }
 
 void TfmKvalor::updateActions() {
-    const std::uint8_t mode = dataModule().RunMode();
+    const TRunMode mode = dataModule().RunMode();
     const bool chosen =
-        mode == kRunModeTesting || mode == kRunModeAdministrator || mode == kRunModeTeacher;
-    const bool staff = mode == kRunModeAdministrator || mode == kRunModeTeacher;
-    actEditTests_->setEnabled(mode == kRunModeAdministrator);
+        mode == TRunMode::Testing || mode == TRunMode::Administrator || mode == TRunMode::Teacher;
+    const bool staff = mode == TRunMode::Administrator || mode == TRunMode::Teacher;
+    actEditTests_->setEnabled(mode == TRunMode::Administrator);
     actEditUsers_->setEnabled(staff);
     actInportStudies_->setEnabled(staff);
     actJournal_->setEnabled(chosen);
@@ -258,7 +265,7 @@ void TfmKvalor::CloseAllWorkingWindows() {
 
 void TfmKvalor::FormActivate() {
     // While another dialog is up the frame itself cannot become active.
-    if (dataModule().RunMode() != kRunModeNone || runMode_->isVisible() ||
+    if (dataModule().RunMode() != TRunMode::None || runMode_->isVisible() ||
         QApplication::activeModalWidget()) {
         return;
     }
@@ -269,7 +276,7 @@ void TfmKvalor::FormActivate() {
         }
     }
     prompts().runModal(*runMode_);
-    if (dataModule().RunMode() == kRunModeTesting) {
+    if (dataModule().RunMode() == TRunMode::Testing) {
         actTestExecute();
     }
 }
@@ -330,9 +337,9 @@ void TfmKvalor::actTestExecute() {
 }
 
 void TfmKvalor::actConnectExecute() {
-    dataModule().SetRunMode(kRunModeNone);
+    dataModule().SetRunMode(TRunMode::None);
     prompts().runModal(*runMode_);
-    if (dataModule().RunMode() == kRunModeTesting) {
+    if (dataModule().RunMode() == TRunMode::Testing) {
         actTestExecute();
     }
 }
@@ -378,10 +385,10 @@ void TfmKvalor::JournalAccess() {
     TCompetitors& users = root.Users();
     root.SetCurrentUser(users.Applicant());
     bool loggedIn = false;
-    const std::uint8_t mode = dataModule().RunMode();
-    if (mode == kRunModeAdministrator) {
+    const TRunMode mode = dataModule().RunMode();
+    if (mode == TRunMode::Administrator) {
         root.SetCurrentUser(users.Administrator());
-    } else if (mode == kRunModeTeacher) {
+    } else if (mode == TRunMode::Teacher) {
         root.SetCurrentUser(users.Teacher());
     } else {
         authorization_->SetFixedList(false);

@@ -38,18 +38,10 @@ public:
     TfmKvalor();
     ~TfmKvalor() override;
 
-    QAction* actEditTests() const { return actEditTests_; }
-    QAction* actEditUsers() const { return actEditUsers_; }
-    QAction* actTest() const { return actTest_; }
-    QAction* actConnect() const { return actConnect_; }
-    QAction* actJournal() const { return actJournal_; }
     QAction* actSetting() const { return actSetting_; }
     QAction* actClose() const { return actClose_; }
-    QAction* actInportStudies() const { return actInportStudies_; }
-    QToolBar* tbMainMenu() const { return tbMainMenu_; }
     QMdiArea* mdiArea() const { return mdiArea_; }
 
-    TfmRunMode& RunModeDialog() const { return *runMode_; }
     TfmAuthorization& AuthorizationDialog() const { return *authorization_; }
     TfmSetting& SettingDialog() const { return *setting_; }
 

@@ -13,6 +13,7 @@
 #include "model/Kvalor.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Icons.h"
+#include "ui/ObjectNames.h"
 #include "ui/PasswordInputBox.h"
 #include "ui/ProgramCaption.h"
 #include "ui/Prompts.h"
@@ -50,6 +51,10 @@ TfmRunMode::TfmRunMode(TfmKvalor& mainWindow, TfmAuthorization& login)
       btnAdministration_(modeButton(QStringLiteral("Администрирование"), ActionIcon::RunMode)),
       btnTesting_(modeButton(QStringLiteral("Тестирование"), ActionIcon::Examination)),
       btnClose_(modeButton(QStringLiteral("Завершение работы"), ActionIcon::Exit)) {
+    nameObjects({{btnSetting_, "btnSetting"},
+                 {btnAdministration_, "btnAdministration"},
+                 {btnTesting_, "btnTesting"},
+                 {btnClose_, "btnClose"}});
     setWindowTitle(QStringLiteral("Режим загрузки"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
@@ -83,11 +88,11 @@ void TfmRunMode::changeEvent(QEvent* event) {
 void TfmRunMode::btnTestingClick() {
     TDM& module = dataModule();
     TKvalor& root = kvalorRoot();
-    module.SetRunMode(kRunModeTesting);
+    module.SetRunMode(TRunMode::Testing);
     TCompetitor* applicant = root.Users().Applicant();
     root.SetCurrentUser(applicant);
     if (!applicant) {
-        module.SetRunMode(kRunModeNone);
+        module.SetRunMode(TRunMode::None);
     }
     accept();
 }
@@ -113,9 +118,9 @@ void TfmRunMode::btnAdministrationClick() {
     auto* account = chosen ? dynamic_cast<TCompetitor*>(users.FindItem(chosen->UserId)) : nullptr;
     root.SetCurrentUser(account);
     if (account && account->Role() == kRoleAdministrator) {
-        dataModule().SetRunMode(kRunModeAdministrator);
+        dataModule().SetRunMode(TRunMode::Administrator);
     } else if (account && account->Role() == kRoleTeacher) {
-        dataModule().SetRunMode(kRunModeTeacher);
+        dataModule().SetRunMode(TRunMode::Teacher);
     }
     accept();
     if (account) {

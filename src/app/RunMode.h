@@ -22,20 +22,15 @@ class TfmRunMode : public QDialog {
 public:
     TfmRunMode(TfmKvalor& mainWindow, TfmAuthorization& login);
 
-    QPushButton* btnSetting() const { return btnSetting_; }
-    QPushButton* btnAdministration() const { return btnAdministration_; }
-    QPushButton* btnTesting() const { return btnTesting_; }
-    QPushButton* btnClose() const { return btnClose_; }
-
 protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
-    // Run mode 1 with the built-in applicant account current; without that account no account
-    // is current and the run mode stays 0.
+    // Testing with the built-in applicant account current; without that account no account
+    // is current and no run mode is chosen.
     void btnTestingClick();
-    // The login of the built-in administrator or teacher account; run mode 2 or 3.
+    // The login of the built-in administrator or teacher account: administration as either.
     void btnAdministrationClick();
     void btnCloseClick();
     // A staff account without a password lets anyone administer: at its first login of the run

@@ -13,6 +13,7 @@
 #include "model/Kvalor.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
+#include "ui/ObjectNames.h"
 
 namespace kvalor {
 
@@ -37,6 +38,13 @@ TfmSetting::TfmSetting(QWidget* parent)
       edAddress_(new QLineEdit),
       edPort_(new QLineEdit),
       btnOk_(new QPushButton(QStringLiteral("Ok"))) {
+    nameObjects({{pcSettings_, "pcSettings"},
+                 {edFontSize_, "edFontSize"},
+                 {chbAutoSplitName_, "chbAutoSplitName"},
+                 {chbNetworkMode_, "chbNetworkMode"},
+                 {edAddress_, "edAddress"},
+                 {edPort_, "edPort"},
+                 {btnOk_, "btnOk"}});
     setWindowTitle(QStringLiteral("Установки"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 

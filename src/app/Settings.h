@@ -16,14 +16,6 @@ class TfmSetting : public QDialog {
 public:
     explicit TfmSetting(QWidget* parent = nullptr);
 
-    QTabWidget* pcSettings() const { return pcSettings_; }
-    QLineEdit* edFontSize() const { return edFontSize_; }
-    QCheckBox* chbAutoSplitName() const { return chbAutoSplitName_; }
-    QCheckBox* chbNetworkMode() const { return chbNetworkMode_; }
-    QLineEdit* edAddress() const { return edAddress_; }
-    QLineEdit* edPort() const { return edPort_; }
-    QPushButton* btnOk() const { return btnOk_; }
-
 signals:
     // "Ok" stored a new font size. A window that follows the setting while it is open (the
     // examination setup) connects here and applies the size when its own differs.

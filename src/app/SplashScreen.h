@@ -15,9 +15,6 @@ public:
 
     explicit TfmSplashScreen(QWidget* parent = nullptr);
 
-    // The picture, drawn once: the program's name beside its emblem.
-    const QPixmap& picture() const { return picture_; }
-
     // Draws a bar along the bottom edge for the advance of the load, at once.
     void ShowProgress(std::uint64_t done, std::uint64_t total);
 
@@ -25,6 +22,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The picture, drawn once: the program's name beside its emblem.
     QPixmap picture_;
     double share_ = 0.0;
 };

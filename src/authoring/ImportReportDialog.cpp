@@ -25,6 +25,7 @@ TfmImportReport::TfmImportReport(const QStringList& lines, QWidget* parent)
     : QDialog(parent), mmReport_(new QPlainTextEdit) {
     setWindowTitle(QStringLiteral("Импорт вопросов"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    mmReport_->setObjectName(QStringLiteral("mmReport"));
     mmReport_->setPlainText(lines.join(QLatin1Char('\n')));
     // Read-only, the text box leaves Enter and Escape to the dialog, which closes on them.
     mmReport_->setReadOnly(true);

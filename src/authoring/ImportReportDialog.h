@@ -14,8 +14,6 @@ class TfmImportReport : public QDialog {
 public:
     explicit TfmImportReport(const QStringList& lines, QWidget* parent = nullptr);
 
-    QPlainTextEdit* mmReport() const { return mmReport_; }
-
 protected:
     void showEvent(QShowEvent* event) override;
 

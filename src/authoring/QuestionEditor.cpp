@@ -21,13 +21,13 @@
 #include <QVBoxLayout>
 
 #include "authoring/ItemPaste.h"
+#include "authoring/QuestionDraft.h"
 #include "authoring/TestItems.h"
 #include "model/Answers.h"
 #include "model/Kvalor.h"
 #include "model/Question.h"
 #include "model/Questions.h"
 #include "model/StudyList.h"
-#include "model/TypeIds.h"
 #include "question/AnswerFrame.h"
 #include "question/FittingTextEdit.h"
 #include "question/QuestionWindow.h"
@@ -38,8 +38,8 @@
 #include "ui/Icons.h"
 #include "ui/ItemTree.h"
 #include "ui/ItemTreeModel.h"
+#include "ui/ObjectNames.h"
 #include "ui/Prompts.h"
-#include "util/ByteStream.h"
 #include "util/Codepage.h"
 #include "util/Error.h"
 
@@ -50,33 +50,6 @@ namespace {
 const QString kCaption = QStringLiteral("Предупреждение");
 constexpr int kTreeWidth = 230;
 constexpr int kIconSize = 16;
-
-// The marks show the stored key of a choice question; a sequence's key is its order.
-void showKeyAsMarks(TQuestion& question) {
-    if (question.QuestionType() == kSequence) {
-        return;
-    }
-    TAnswers& answers = question.Answers();
-    answers.ClearChecked();
-    for (int i = 0; i < answers.Count(); ++i) {
-        if (answers.AnswerAt(i)->Correct()) {
-            answers.SetChecked(*answers.AnswerAt(i), true);
-        }
-    }
-}
-
-// Why the marks make no key that an applicant could meet; empty when they do.
-QString keyProblem(const TQuestion& question) {
-    if (question.MarksFitType()) {
-        return {};
-    }
-    if (question.Answers().Count() == 0) {
-        return QStringLiteral("Изменения не сохранены: у вопроса нет вариантов ответа.");
-    }
-    return question.QuestionType() == kSingleAnswer
-               ? QStringLiteral("Изменения не сохранены: отметьте один правильный ответ.")
-               : QStringLiteral("Изменения не сохранены: отметьте хотя бы один правильный ответ.");
-}
 
 QString nodeText(const TItemNode& node) {
     if (dynamic_cast<const TQuestion*>(node.Item)) {
@@ -118,6 +91,15 @@ TQuestionEditor::TQuestionEditor(TfmQuestion& window)
         return {};
     });
     BuildControls();
+    nameObjects({{tvQuestions_, "tvQuestions"},
+                 {chbDontMixAnswers_, "chbDontMixAnswers"},
+                 {actSave_, "actSave"},
+                 {actNewAnswer_, "actNewAnswer"},
+                 {actDeleteAnswer_, "actDeleteAnswer"},
+                 {actNewQuestion_, "actNewQuestion"},
+                 {actDeleteQuestion_, "actDeleteQuestion"},
+                 {actSmpCopy_, "actSmpCopy"},
+                 {actSmpPaste_, "actSmpPaste"}});
     ConnectControls();
 }
 
@@ -313,12 +295,10 @@ void TQuestionEditor::QuestionShown() {
     if (auto* text = qobject_cast<FittingTextEdit*>(window_.edQuestion())) {
         text->setSingleLine(true);
     }
-    stored_.clear();
+    draft_.Forget();
     if (TQuestion* question = window_.CurrentQuestion()) {
-        TAnswers& answers = question->Answers();
-        showKeyAsMarks(*question);
-        RememberStored();
-        chbDontMixAnswers_->setChecked(!answers.AllowMix());
+        draft_.Begin(*question);
+        chbDontMixAnswers_->setChecked(!question->Answers().AllowMix());
         for (TfrAnswer* frame : window_.Frames()) {
             AttachFrame(*frame);
             frame->CommitText(true);
@@ -437,35 +417,11 @@ void TQuestionEditor::FillTreeIfNeeded() {
     syncingTree_ = false;
 }
 
-void TQuestionEditor::RememberStored() {
-    ByteStream record;
-    window_.CurrentQuestion()->SaveToStream(record);
-    stored_ = record.takeData();
-}
-
 void TQuestionEditor::RestoreStored() {
-    if (stored_.empty()) {
-        return;
-    }
-    TQuestion& question = *window_.CurrentQuestion();
     // The frames show answers that are about to be freed.
     window_.RemoveFrames();
     selectedFrame_ = nullptr;
-    TQuestion stored;
-    ByteStream record(stored_);
-    stored.LoadFromStream(record, ReadContext{});
-    // The question keeps its place and number; its text, type and answers (with their ids,
-    // texts, key and order) are those it had.
-    question.SetName(stored.GetName());
-    TAnswers& answers = question.Answers();
-    answers.Clear();
-    TAnswers& kept = stored.Answers();
-    while (kept.Count() > 0) {
-        answers.AddItem(kept.Extract(*kept.AnswerAt(0)));
-    }
-    answers.SetAllowMix(kept.AllowMix());
-    question.SetQuestionType(stored.QuestionType());
-    showKeyAsMarks(question);
+    draft_.Restore(*window_.CurrentQuestion());
     // Shown again at once, in case the author stays on it.
     window_.RebuildDisplay();
 }
@@ -553,17 +509,16 @@ bool TQuestionEditor::Save() {
         return true;
     }
     // A key that no answer can meet would make every examination of the question wrong.
-    if (const QString problem = keyProblem(*question); !problem.isEmpty()) {
+    if (const QString problem = TQuestionDraft::KeyProblem(*question); !problem.isEmpty()) {
         prompts().inform(problem, kCaption, QMessageBox::Warning);
         return false;
     }
     for (TfrAnswer* frame : window_.Frames()) {
         frame->CommitText(true);
     }
-    question->Answers().StoreKey();
-    question->SetName(toCp1251(FittingTextEdit::withoutTabs(window_.edQuestion()->toPlainText())));
-    question->Answers().SetAllowMix(!chbDontMixAnswers_->isChecked());
-    RememberStored();
+    draft_.Store(*question,
+                 toCp1251(FittingTextEdit::withoutTabs(window_.edQuestion()->toPlainText())),
+                 !chbDontMixAnswers_->isChecked());
     window_.SetModified(false);
     model_->ResetAllTexts();
     UpdateActions();
@@ -575,11 +530,8 @@ void TQuestionEditor::actNewAnswerExecute() {
     if (!question) {
         return;
     }
-    TAnswers& answers = question->Answers();
-    auto created = answers.NewAnswer();
-    TAnswer& answer = *created;
-    answers.AddItem(std::move(created));
-    window_.AddFrame(answers, answer, static_cast<int>(window_.Frames().size()) + 1);
+    TAnswer& answer = TQuestionDraft::AddAnswer(*question);
+    window_.AddFrame(question->Answers(), answer, static_cast<int>(window_.Frames().size()) + 1);
     TfrAnswer& frame = *window_.Frames().back();
     AttachFrame(frame);
     frame.CommitText(false);
@@ -639,12 +591,7 @@ void TQuestionEditor::actNewQuestionExecute() {
     if (!target) {
         return;
     }
-    auto created = NewQuestion();
-    TQuestion& question = *created;
-    target->AddItem(std::move(created));
-    if (TQuestions* owner = question.OwnerTest()) {
-        owner->Renumber();
-    }
+    TQuestion& question = TQuestionDraft::AddQuestion(*target);
     AddItemNode(*model_, question, FindItemNode(*model_, target));
     model_->ResetAllTexts();
     window_.ShowQuestion(&question);

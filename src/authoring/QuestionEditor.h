@@ -1,9 +1,8 @@
 #pragma once
 
-#include <string>
-
 #include <QObject>
 
+#include "authoring/QuestionDraft.h"
 #include "question/EditingMode.h"
 
 class QAction;
@@ -49,25 +48,8 @@ public:
     void ArrangeButtons() override;
     void UpdateActions() override;
 
-    // Set while a question is being deleted: leaving it then asks nothing.
-    bool Deleting() const { return deleting_; }
     // The frame chosen for deletion, its title bold; nullptr for none.
     TfrAnswer* SelectedFrame() const { return selectedFrame_; }
-
-    // The row of tool buttons "Редактирование теста" above the tree.
-    QWidget* tbEditing() const { return tbEditing_; }
-    QTreeView* tvQuestions() const { return tvQuestions_; }
-    TItemTreeModel& Model() const { return *model_; }
-    QCheckBox* chbDontMixAnswers() const { return chbDontMixAnswers_; }
-    QMenu* mnQuestion() const { return mnQuestion_; }
-    QMenu* mnAnswer() const { return mnAnswer_; }
-    QAction* actSave() const { return actSave_; }
-    QAction* actNewAnswer() const { return actNewAnswer_; }
-    QAction* actDeleteAnswer() const { return actDeleteAnswer_; }
-    QAction* actNewQuestion() const { return actNewQuestion_; }
-    QAction* actDeleteQuestion() const { return actDeleteQuestion_; }
-    QAction* actSmpCopy() const { return actSmpCopy_; }
-    QAction* actSmpPaste() const { return actSmpPaste_; }
 
     // "Сохранить": the texts, the key and the flag of the current question.
     void actSaveExecute();
@@ -97,9 +79,7 @@ private:
 
     // Stores the key, texts and flag; refuses, saying why, marks that make no key of the type.
     bool Save();
-    // The record of the current question as it was shown or last saved, and its return to it
-    // when the author drops the changes.
-    void RememberStored();
+    // The current question as it was shown or last saved, when the author drops the changes.
     void RestoreStored();
     // The author stays on the current question: the tree chooses its node again.
     void StayOnCurrent();
@@ -114,13 +94,15 @@ private:
     TfmQuestion& window_;
     TItemTreeModel* model_;
     TfrAnswer* selectedFrame_ = nullptr;
-    std::string stored_;
+    TQuestionDraft draft_;
+    // Set while a question is being deleted: leaving it then asks nothing.
     bool deleting_ = false;
     // Set while the program moves the tree's choice, which is no request to show a question.
     bool syncingTree_ = false;
     // Set while the program fills the controls, whose changes are no author's.
     bool loading_ = false;
 
+    // The row of tool buttons "Редактирование теста" above the tree.
     QWidget* tbEditing_ = nullptr;
     QTreeView* tvQuestions_ = nullptr;
     QCheckBox* chbDontMixAnswers_ = nullptr;

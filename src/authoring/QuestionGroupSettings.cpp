@@ -1,8 +1,6 @@
 #include "authoring/QuestionGroupSettings.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <limits>
 #include <optional>
 
 #include <QAction>
@@ -26,6 +24,8 @@
 
 #include "app/MainWindow.h"
 #include "authoring/SelectObject.h"
+#include "authoring/TestSettingsValues.h"
+#include "authoring/TestTasks.h"
 #include "model/Kvalor.h"
 #include "model/Questions.h"
 #include "model/TaskList.h"
@@ -34,10 +34,10 @@
 #include "ui/Fonts.h"
 #include "ui/Inputs.h"
 #include "ui/NumberTexts.h"
+#include "ui/ObjectNames.h"
 #include "ui/Prompts.h"
 #include "util/Codepage.h"
 #include "util/Error.h"
-#include "util/TextUtils.h"
 
 namespace kvalor {
 
@@ -47,8 +47,9 @@ constexpr int kTaskNameColumn = 0;
 constexpr int kTaskChosenColumn = 1;
 constexpr int kTaskTotalColumn = 2;
 
-QLineEdit* numberEdit() {
+QLineEdit* numberEdit(const char* name) {
     auto* edit = new QLineEdit;
+    edit->setObjectName(QString::fromLatin1(name));
     edit->setMaximumWidth(70);
     edit->setAlignment(Qt::AlignRight);
     return edit;
@@ -60,11 +61,10 @@ QTableWidgetItem* readOnlyCell(const QString& text) {
     return cell;
 }
 
-// Minutes from hours and minutes as typed; no upper limit, but within the stored range.
-std::int32_t durationOf(int hours, int minutes) {
-    const std::int64_t total = static_cast<std::int64_t>(hours) * 60 + minutes;
-    return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(total, 0, std::numeric_limits<std::int32_t>::max()));
+// Numbers stand at the right of their cells.
+QTableWidgetItem* numberCell(QTableWidgetItem* cell) {
+    cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return cell;
 }
 
 }  // namespace
@@ -80,6 +80,21 @@ TfmQuestionGroupSettings::TfmQuestionGroupSettings(TfmSelectObject& selectObject
     actSave_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     addAction(actSave_);
     BuildControls();
+    nameObjects({{actSave_, "actSave"},
+                 {miAddTask_, "miAddTask"},
+                 {miDeleteTask_, "miDeleteTask"},
+                 {pcPages_, "pcPages"},
+                 {edCaption_, "edCaption"},
+                 {chbTimeToTasks_, "chbTimeToTasks"},
+                 {cbTasks_, "cbTasks"},
+                 {rbPoint_, "rbPoint"},
+                 {sgPointPersent_, "sgPointPersent"},
+                 {chbMixQuestions_, "chbMixQuestions"},
+                 {chbMixQuestionGroups_, "chbMixQuestionGroups"},
+                 {chbMixQuestionBetweenGroups_, "chbMixQuestionBetweenGroups"},
+                 {sgTasks_, "sgTasks"},
+                 {btnSave_, "btnSave"},
+                 {btnClose_, "btnClose"}});
     ConnectControls();
     actSave_->setEnabled(false);
     UpdateTaskActions();
@@ -117,10 +132,10 @@ void TfmQuestionGroupSettings::BuildControls() {
 }
 
 QWidget* TfmQuestionGroupSettings::BuildCommonPage() {
-    edTimeHour_ = numberEdit();
-    edTimeMin_ = numberEdit();
+    edTimeHour_ = numberEdit("edTimeHour");
+    edTimeMin_ = numberEdit("edTimeMin");
     lblSelectedQuestions_ = new QLabel(QStringLiteral("Выбранное кол-во вопросов"));
-    edSelectedQuestions_ = numberEdit();
+    edSelectedQuestions_ = numberEdit("edSelectedQuestions");
     lblSelectedQuestions_->setBuddy(edSelectedQuestions_);
     chbTimeToTasks_ = new QCheckBox(QStringLiteral("для задания"));
     cbTasks_ = new QComboBox;
@@ -128,7 +143,7 @@ QWidget* TfmQuestionGroupSettings::BuildCommonPage() {
     cbTasks_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cbTasks_->setMinimumContentsLength(12);
     cbTasks_->installEventFilter(this);
-    edQuestionCount_ = numberEdit();
+    edQuestionCount_ = numberEdit("edQuestionCount");
     edQuestionCount_->setReadOnly(true);
 
     auto* parameters = new QGroupBox(QStringLiteral(" Параметры  "));
@@ -167,7 +182,7 @@ QWidget* TfmQuestionGroupSettings::BuildCommonPage() {
     sgPointPersent_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     sgPointPersent_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lbValidPercent_ = new QLabel(QStringLiteral("Ценз (% правильных ответов)"));
-    edValidPercent_ = numberEdit();
+    edValidPercent_ = numberEdit("edValidPercent");
     lbValidPercent_->setBuddy(edValidPercent_);
     auto* grading = new QGroupBox(QStringLiteral(" Способ оценки результата  "));
     auto* gradingLayout = new QVBoxLayout(grading);
@@ -306,16 +321,14 @@ void TfmQuestionGroupSettings::LoadControls() {
     FillBlankEdits(this, QStringLiteral("0"));
     edCaption_->clear();
     sgTasks_->setRowCount(0);
-    listedTasks_.clear();
-    tableTasks_.clear();
+    tasks_.Clear();
     if (group_) {
         const TQuestions& test = *group_;
         (test.GradingMethod() == 1 ? rbPoint_ : rbExamine_)->setChecked(true);
         SizeGrid();
         for (int level = 0; level < sgPointPersent_->columnCount(); ++level) {
-            auto* cell = new QTableWidgetItem(decimalText(test.LevelThresholds()[level]));
-            cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            sgPointPersent_->setItem(0, level, cell);
+            const QString threshold = decimalText(test.LevelThresholds()[level]);
+            sgPointPersent_->setItem(0, level, numberCell(new QTableWidgetItem(threshold)));
         }
         edValidPercent_->setText(decimalText(test.PassPercent()));
         edTimeHour_->setText(QString::number(test.Duration() / 60));
@@ -356,41 +369,29 @@ void TfmQuestionGroupSettings::SizeGrid() {
 void TfmQuestionGroupSettings::FillTaskLists() {
     const bool wasLoading = loading_;
     loading_ = true;
-    TTask* chosen = ChosenTask();
+    const TTask* chosen = ChosenTask();
     cbTasks_->clear();
-    listedTasks_.clear();
     sgTasks_->setRowCount(0);
-    tableTasks_.clear();
+    const TTaskList& tasks = kvalorRoot().Tasks();
+    tasks_.Reload(group_, tasks);
     if (group_) {
-        const TTaskList& tasks = kvalorRoot().Tasks();
-        const bool complex = IsComplex();
-        listedTasks_ = complex ? tasks.TasksOf(*group_) : tasks.TasksFrom(*group_);
-        for (const TTask* task : listedTasks_) {
-            const TQuestions* named = complex ? task->Source : task->ComplexTest;
-            cbTasks_->addItem(named ? fromCp1251(named->GetName()) : QString());
+        for (int index = 0; index < tasks_.Count(); ++index) {
+            cbTasks_->addItem(tasks_.NameAt(index));
         }
-        cbTasks_->setCurrentIndex(-1);
-        if (std::ranges::find(listedTasks_, task_) == listedTasks_.end()) {
+        cbTasks_->setCurrentIndex(tasks_.IndexOf(chosen));
+        if (tasks_.IndexOf(task_) < 0) {
             task_ = nullptr;
         }
-        const auto kept = std::ranges::find(listedTasks_, chosen);
-        if (chosen && kept != listedTasks_.end()) {
-            cbTasks_->setCurrentIndex(static_cast<int>(kept - listedTasks_.begin()));
-        }
-        if (complex) {
-            tableTasks_ = listedTasks_;
-            sgTasks_->setRowCount(static_cast<int>(tableTasks_.size()));
-            for (int row = 0; row < sgTasks_->rowCount(); ++row) {
-                const TTask& task = *tableTasks_[static_cast<std::size_t>(row)];
-                const QString name = task.Source ? fromCp1251(task.Source->GetName()) : QString();
-                const int total = task.Source ? QuestionCount(*task.Source, tasks) : 0;
-                sgTasks_->setItem(row, kTaskNameColumn, readOnlyCell(name));
-                auto* count = new QTableWidgetItem(QString::number(task.QuestionCount));
-                count->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-                sgTasks_->setItem(row, kTaskChosenColumn, count);
-                auto* all = readOnlyCell(QString::number(total));
-                all->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-                sgTasks_->setItem(row, kTaskTotalColumn, all);
+        // Page "Состав" lists the tasks of a complex test only.
+        if (IsComplex()) {
+            sgTasks_->setRowCount(tasks_.Count());
+            for (int row = 0; row < tasks_.Count(); ++row) {
+                const TTask& task = *tasks_.At(row);
+                const QString count = QString::number(task.QuestionCount);
+                const QString total = QString::number(TTestTasks::SourceTotal(task, tasks));
+                sgTasks_->setItem(row, kTaskNameColumn, readOnlyCell(TTestTasks::SourceName(task)));
+                sgTasks_->setItem(row, kTaskChosenColumn, numberCell(new QTableWidgetItem(count)));
+                sgTasks_->setItem(row, kTaskTotalColumn, numberCell(readOnlyCell(total)));
             }
         }
     }
@@ -406,10 +407,7 @@ void TfmQuestionGroupSettings::ShowQuestionCount() {
 }
 
 TTask* TfmQuestionGroupSettings::ChosenTask() const {
-    const int index = cbTasks_->currentIndex();
-    return index >= 0 && index < static_cast<int>(listedTasks_.size())
-               ? listedTasks_[static_cast<std::size_t>(index)]
-               : nullptr;
+    return tasks_.At(cbTasks_->currentIndex());
 }
 
 void TfmQuestionGroupSettings::ShowChosenTaskCount() {
@@ -425,13 +423,13 @@ void TfmQuestionGroupSettings::SelectTask(TTask* task) {
         return;
     }
     task_ = task;
-    const auto listed = std::ranges::find(listedTasks_, task);
-    if (!task || listed == listedTasks_.end()) {
+    const int listed = tasks_.IndexOf(task);
+    if (listed < 0) {
         return;
     }
     // The program's own choice: nothing is unsaved by it.
     loading_ = true;
-    cbTasks_->setCurrentIndex(static_cast<int>(listed - listedTasks_.begin()));
+    cbTasks_->setCurrentIndex(listed);
     chbTimeToTasks_->setChecked(true);
     UpdateTaskChoice();
     ShowChosenTaskCount();
@@ -476,94 +474,61 @@ bool TfmQuestionGroupSettings::Validate() {
     return !FirstFault().has_value();
 }
 
+TestSettingsValues TfmQuestionGroupSettings::TypedValues() const {
+    TestSettingsValues values;
+    values.Caption = edCaption_->text();
+    values.Hours = edTimeHour_->text();
+    values.Minutes = edTimeMin_->text();
+    for (int level = 0; level < sgPointPersent_->columnCount(); ++level) {
+        const QTableWidgetItem* cell = sgPointPersent_->item(0, level);
+        values.Thresholds << (cell ? cell->text() : QString());
+    }
+    values.Grades = !rbExamine_->isChecked();
+    values.PassPercent = edValidPercent_->text();
+    values.MixQuestions = chbMixQuestions_->isChecked();
+    values.MixAnswers = chbMixAnswers_->isChecked();
+    values.MixGroups = chbMixQuestionGroups_->isChecked();
+    values.BreakGroups = chbMixQuestionBetweenGroups_->isChecked();
+    if (chbTimeToTasks_->isChecked() && ChosenTask()) {
+        values.TaskQuestions = edSelectedQuestions_->text();
+    }
+    return values;
+}
+
 std::optional<TfmQuestionGroupSettings::Fault> TfmQuestionGroupSettings::FirstFault() {
+    // Empty cells and fields are saved as "0", and show it.
     const bool wasLoading = loading_;
     loading_ = true;
-    std::optional<Fault> fault;
-    const auto note = [&fault](QWidget* field, const QString& text) {
-        if (!fault) {
-            fault = Fault{field, text};
-        }
-    };
-    double previous = 0.0;
     for (int level = 0; level < sgPointPersent_->columnCount(); ++level) {
         QTableWidgetItem* cell = sgPointPersent_->item(0, level);
         if (!cell) {
-            cell = new QTableWidgetItem;
-            cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            cell = numberCell(new QTableWidgetItem);
             sgPointPersent_->setItem(0, level, cell);
         }
         if (cell->text().trimmed().isEmpty()) {
             cell->setText(QStringLiteral("0"));
         }
-        const double value = VariantToFloat(cell->text(), -1.0);
-        // The thresholds in use rise strictly; zeros are levels left out.
-        if (value < 0.0 || (value != 0.0 && value <= previous)) {
-            note(sgPointPersent_,
-                 QStringLiteral("Неверно задан порог оценки %1: нужно число не меньше 0, "
-                                "большее порогов предыдущих оценок (0 — оценка не используется)")
-                     .arg(level + 1));
-        }
-        previous = std::max(previous, value);
     }
-    for (QLineEdit* edit : {edTimeHour_, edTimeMin_, edValidPercent_, edSelectedQuestions_}) {
-        if (edit->text().trimmed().isEmpty()) {
-            edit->setText(QStringLiteral("0"));
-        }
-    }
-    const QString wholeNumber = QStringLiteral("нужно целое число не меньше 0");
-    if (VariantToFloat(edValidPercent_->text(), -1.0) < 0.0) {
-        note(edValidPercent_, QStringLiteral("Неверно задан ценз (% правильных ответов): нужно "
-                                             "число не меньше 0"));
-    }
-    if (VariantToInt(edTimeHour_->text(), -1) < 0) {
-        note(edTimeHour_,
-             QStringLiteral("Неверно задано время прохождения теста, часов: ") + wholeNumber);
-    }
-    if (VariantToInt(edTimeMin_->text(), -1) < 0) {
-        note(edTimeMin_,
-             QStringLiteral("Неверно задано время прохождения теста, минут: ") + wholeNumber);
-    }
-    // A task never takes a negative number of questions.
-    if (chbTimeToTasks_->isChecked() && ChosenTask() &&
-        VariantToInt(edSelectedQuestions_->text(), -1) < 0) {
-        note(edSelectedQuestions_,
-             QStringLiteral("Неверно задано выбранное кол-во вопросов: ") + wholeNumber);
-    }
-    if (edCaption_->text().trimmed().isEmpty()) {
-        note(edCaption_, QStringLiteral("Не задано наименование теста"));
-    }
+    FillBlankEdits(saCommon_->widget(), QStringLiteral("0"));
     loading_ = wasLoading;
-    return fault;
+    const std::optional<TestSettingsValues::Fault> fault = TypedValues().FirstFault();
+    if (!fault) {
+        return std::nullopt;
+    }
+    // In the order of TestSettingsValues::Field.
+    QWidget* const controls[] = {sgPointPersent_, edValidPercent_,      edTimeHour_,
+                                 edTimeMin_,      edSelectedQuestions_, edCaption_};
+    return Fault{controls[static_cast<int>(fault->Where)], fault->Text};
 }
 
 void TfmQuestionGroupSettings::Apply() {
     if (!group_) {
         return;
     }
-    TQuestions& test = *group_;
-    test.SetName(toCp1251(edCaption_->text()));
-    test.SetGradingMethod(rbExamine_->isChecked() ? 0 : 1);
-    test.SetPassPercent(VariantToFloat(edValidPercent_->text(), 0.0));
-    test.SetDuration(
-        durationOf(VariantToInt(edTimeHour_->text(), 0), VariantToInt(edTimeMin_->text(), 0)));
-    for (int level = 0; level < sgPointPersent_->columnCount() && level < test.LevelCount();
-         ++level) {
-        const QTableWidgetItem* cell = sgPointPersent_->item(0, level);
-        test.SetLevelThreshold(level, cell ? VariantToFloat(cell->text(), 0.0) : 0.0);
-    }
-    test.SetMixQuestions(chbMixQuestions_->isChecked());
-    test.SetMixAnswers(chbMixAnswers_->isChecked());
-    if (IsComplex()) {
-        test.SetMixGroups(chbMixQuestionGroups_->isChecked());
-        test.SetBreakGroups(chbMixQuestionBetweenGroups_->isChecked());
-    }
-    if (chbTimeToTasks_->isChecked()) {
-        if (TTask* task = ChosenTask()) {
-            // As typed: the draw takes all questions of a smaller source.
-            task->QuestionCount = VariantToInt(edSelectedQuestions_->text(), 0);
-            FillTaskLists();
-        }
+    TTask* task = chbTimeToTasks_->isChecked() ? ChosenTask() : nullptr;
+    TypedValues().ApplyTo(*group_, task);
+    if (task) {
+        FillTaskLists();
     }
     actSave_->setEnabled(false);
     edCaption_->setFocus();
@@ -588,30 +553,27 @@ void TfmQuestionGroupSettings::miAddTaskExecute() {
 }
 
 void TfmQuestionGroupSettings::miDeleteTaskExecute() {
-    const int row = sgTasks_->currentRow();
-    if (!IsComplex() || row < 0 || row >= static_cast<int>(tableTasks_.size())) {
+    const TTask* task = tasks_.At(sgTasks_->currentRow());
+    if (!IsComplex() || !task) {
         return;
     }
-    const TTask& task = *tableTasks_[static_cast<std::size_t>(row)];
-    if (task.Source) {
-        kvalorRoot().Tasks().RemoveTask(*group_, *task.Source);
+    if (task->Source) {
+        kvalorRoot().Tasks().RemoveTask(*group_, *task->Source);
     }
     FillTaskLists();
 }
 
 void TfmQuestionGroupSettings::TaskCountEdited(int row) {
-    if (row < 0 || row >= static_cast<int>(tableTasks_.size())) {
+    TTask* task = tasks_.At(row);
+    if (!task) {
         return;
     }
-    TTask& task = *tableTasks_[static_cast<std::size_t>(row)];
-    const int total = task.Source ? QuestionCount(*task.Source, kvalorRoot().Tasks()) : 0;
-    // A count of questions is never negative, nor more than the source holds.
-    task.QuestionCount =
-        std::clamp(VariantToInt(sgTasks_->item(row, kTaskChosenColumn)->text(), 0), 0, total);
+    QTableWidgetItem* cell = sgTasks_->item(row, kTaskChosenColumn);
+    const int count = TTestTasks::SetCount(*task, cell->text(), kvalorRoot().Tasks());
     loading_ = true;
-    sgTasks_->item(row, kTaskChosenColumn)->setText(QString::number(task.QuestionCount));
+    cell->setText(QString::number(count));
     // "Выбранное кол-во вопросов" of the same task must not write an older count back.
-    if (ChosenTask() == &task) {
+    if (ChosenTask() == task) {
         ShowChosenTaskCount();
     }
     ShowQuestionCount();
@@ -642,9 +604,8 @@ void TfmQuestionGroupSettings::done(int result) {
     }
     loading_ = true;
     sgTasks_->setRowCount(0);
-    tableTasks_.clear();
     cbTasks_->clear();
-    listedTasks_.clear();
+    tasks_.Clear();
     loading_ = false;
     group_ = nullptr;
     task_ = nullptr;

@@ -1,9 +1,10 @@
 #pragma once
 
 #include <optional>
-#include <vector>
 
 #include <QDialog>
+
+#include "authoring/TestTasks.h"
 
 class QAction;
 class QCheckBox;
@@ -22,6 +23,7 @@ class TfmKvalor;
 class TfmSelectObject;
 class TQuestions;
 struct TTask;
+struct TestSettingsValues;
 
 // The settings of one simple or complex test: name, time allowed, grading by pass percentage
 // or by grade thresholds, and the mixing of the draw; for a complex test also its tasks (page
@@ -42,7 +44,6 @@ public:
     TQuestions* Group() const { return group_; }
     // Loads the controls from the test (when it is another one); nothing is unsaved then.
     void SetGroup(TQuestions* test);
-    TTask* Task() const { return task_; }
     // Chooses the task in "для задания" and turns that on, so that the task's question count
     // can be edited; the time of the test stays as it is.
     void SelectTask(TTask* task);
@@ -51,32 +52,6 @@ public:
     bool Validate();
     // Stores the values into the test (and the chosen task's question count).
     void Apply();
-
-    QAction* actSave() const { return actSave_; }
-    QAction* actClose() const { return actClose_; }
-    QAction* miAddTask() const { return miAddTask_; }
-    QAction* miDeleteTask() const { return miDeleteTask_; }
-    QTabWidget* pcPages() const { return pcPages_; }
-    QLineEdit* edCaption() const { return edCaption_; }
-    QLineEdit* edTimeHour() const { return edTimeHour_; }
-    QLineEdit* edTimeMin() const { return edTimeMin_; }
-    QLabel* lblSelectedQuestions() const { return lblSelectedQuestions_; }
-    QLineEdit* edSelectedQuestions() const { return edSelectedQuestions_; }
-    QCheckBox* chbTimeToTasks() const { return chbTimeToTasks_; }
-    QComboBox* cbTasks() const { return cbTasks_; }
-    QLineEdit* edQuestionCount() const { return edQuestionCount_; }
-    QRadioButton* rbPoint() const { return rbPoint_; }
-    QTableWidget* sgPointPersent() const { return sgPointPersent_; }
-    QRadioButton* rbExamine() const { return rbExamine_; }
-    QLabel* lbValidPercent() const { return lbValidPercent_; }
-    QLineEdit* edValidPercent() const { return edValidPercent_; }
-    QCheckBox* chbMixQuestions() const { return chbMixQuestions_; }
-    QCheckBox* chbMixQuestionGroups() const { return chbMixQuestionGroups_; }
-    QCheckBox* chbMixAnswers() const { return chbMixAnswers_; }
-    QCheckBox* chbMixQuestionBetweenGroups() const { return chbMixQuestionBetweenGroups_; }
-    QTableWidget* sgTasks() const { return sgTasks_; }
-    QPushButton* btnSave() const { return btnSave_; }
-    QPushButton* btnClose() const { return btnClose_; }
 
 protected:
     // Every way of closing passes here: unsaved changes are offered for saving.
@@ -91,7 +66,9 @@ private:
         QWidget* Field;
         QString Text;
     };
+    // Fills empty fields and cells with "0" first.
     std::optional<Fault> FirstFault();
+    TestSettingsValues TypedValues() const;
 
     void BuildControls();
     QWidget* BuildCommonPage();
@@ -122,8 +99,7 @@ private:
     TQuestions* group_ = nullptr;
     TTask* task_ = nullptr;
     // The tasks behind the lines of cbTasks and the rows of the "Состав" table.
-    std::vector<TTask*> listedTasks_;
-    std::vector<TTask*> tableTasks_;
+    TTestTasks tasks_;
     // Set while the controls are filled by the program, whose changes are no user's.
     bool loading_ = false;
 

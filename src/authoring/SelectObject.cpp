@@ -11,6 +11,7 @@
 #include "model/Questions.h"
 #include "model/TaskList.h"
 #include "ui/Fonts.h"
+#include "ui/ObjectNames.h"
 #include "ui/Prompts.h"
 #include "util/Codepage.h"
 
@@ -21,6 +22,7 @@ TfmSelectObject::TfmSelectObject(QWidget* parent)
       lblPrompt_(new QLabel(QStringLiteral("Укажите объект"))),
       ComboBox_(new QComboBox),
       bbOK_(new QPushButton(QStringLiteral("Ok"))) {
+    nameObjects({{ComboBox_, "ComboBox"}, {bbOK_, "bbOK"}});
     setWindowTitle(QStringLiteral("Выбор объекта"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     lblPrompt_->setBuddy(ComboBox_);

@@ -29,10 +29,6 @@ public:
     // The object of the chosen line, or nullptr.
     IExaminerItem* SelectedObject() const;
 
-    QLabel* lblPrompt() const { return lblPrompt_; }
-    QComboBox* ComboBox() const { return ComboBox_; }
-    QPushButton* bbOK() const { return bbOK_; }
-
 protected:
     void showEvent(QShowEvent* event) override;
 

@@ -45,6 +45,7 @@
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
+#include "ui/ObjectNames.h"
 #include "ui/Prompts.h"
 #include "util/Codepage.h"
 #include "util/DateTime.h"
@@ -125,6 +126,22 @@ TfmExamineSettings::TfmExamineSettings(TfmKvalor& mainWindow, TfmQuestion& quest
     setWindowTitle(QStringLiteral("Тестирование"));
     setWindowIcon(actionIcon(ActionIcon::Examination));
     BuildControls();
+    nameObjects({{lblDate_, "lblDate"},
+                 {cbCompetitorGroups_, "cbCompetitorGroups"},
+                 {cbCompetitor_, "cbCompetitor"},
+                 {rbComplex_, "rbComplex"},
+                 {rbSimple_, "rbSimple"},
+                 {cbTestList_, "cbTestList"},
+                 {chbSelectively_, "chbSelectively"},
+                 {rbExamine_, "rbExamine"},
+                 {rbTesting_, "rbTesting"},
+                 {lblExamineResult_, "lblExamineResult"},
+                 {actRun_, "actRun"},
+                 {actAnswersList_, "actAnswersList"},
+                 {actValidAnswers_, "actValidAnswers"},
+                 {actInvalidAnswers_, "actInvalidAnswers"},
+                 {actEmptyAnswers_, "actEmptyAnswers"},
+                 {actAllAnswers_, "actAllAnswers"}});
     ConnectControls();
     // The answer actions are off while the question window is on screen.
     questionWindow.installEventFilter(this);
@@ -215,6 +232,7 @@ void TfmExamineSettings::BuildControls() {
     actRun_->setToolTip(QStringLiteral("Начать тестирование (F9)"));
     addAction(actRun_);
     QWidget* runButton = tbActions_->widgetForAction(actRun_);
+    runButton->setObjectName(QStringLiteral("btnRun"));
     runButton->setFocusPolicy(Qt::TabFocus);
     runButton->installEventFilter(this);
 
@@ -485,8 +503,8 @@ void TfmExamineSettings::UpdateActions() {
     actAnswersList_->setEnabled(actAllAnswers_->isEnabled());
 
     // Preparation shows the key at once: staff only.
-    const std::uint8_t runMode = dataModule().RunMode();
-    const bool staff = runMode == kRunModeAdministrator || runMode == kRunModeTeacher;
+    const TRunMode runMode = dataModule().RunMode();
+    const bool staff = runMode == TRunMode::Administrator || runMode == TRunMode::Teacher;
     rbTesting_->setEnabled(staff);
     if (!staff && rbTesting_->isChecked()) {
         rbExamine_->setChecked(true);

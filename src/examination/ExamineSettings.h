@@ -47,27 +47,6 @@ public:
     // Enables the actions from the choices, the last study and the run mode.
     void UpdateActions();
 
-    QLabel* lblDate() const { return lblDate_; }
-    QComboBox* cbCompetitorGroups() const { return cbCompetitorGroups_; }
-    QComboBox* cbCompetitor() const { return cbCompetitor_; }
-    QRadioButton* rbComplex() const { return rbComplex_; }
-    QRadioButton* rbSimple() const { return rbSimple_; }
-    QComboBox* cbTestList() const { return cbTestList_; }
-    QCheckBox* chbSelectively() const { return chbSelectively_; }
-    QRadioButton* rbExamine() const { return rbExamine_; }
-    QRadioButton* rbTesting() const { return rbTesting_; }
-    QLabel* PaintBox() const { return PaintBox_; }
-    QLabel* lblExamineResult() const { return lblExamineResult_; }
-    QToolBar* tbActions() const { return tbActions_; }
-    QToolButton* btnAnswers() const { return btnAnswers_; }
-    QAction* actRun() const { return actRun_; }
-    QAction* actAnswersList() const { return actAnswersList_; }
-    QAction* actValidAnswers() const { return actValidAnswers_; }
-    QAction* actInvalidAnswers() const { return actInvalidAnswers_; }
-    QAction* actEmptyAnswers() const { return actEmptyAnswers_; }
-    QAction* actAllAnswers() const { return actAllAnswers_; }
-    QAction* actClose() const { return actClose_; }
-
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -553,7 +553,7 @@ void TfmJournal::actViewAsListExecute() {
         return;
     }
     const std::uint64_t rows =
-        ResultsModel::RowsFor(studies, dataModule().RunMode() == kRunModeTesting);
+        ResultsModel::RowsFor(studies, dataModule().RunMode() == TRunMode::Testing);
     if (rows > kManyResultRows &&
         prompts().ask(QStringLiteral("Выбрано результатов: %1. Для их показа нужно построить "
                                      "%2 строк, это может занять много времени и памяти.\n"

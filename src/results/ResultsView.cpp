@@ -104,7 +104,7 @@ QPushButton* TfmResultsView::AddActionButton(QAction* action) {
 }
 
 void TfmResultsView::ShowStudies(StudyView studies) {
-    const std::uint8_t runMode = dataModule().RunMode();
+    const TRunMode runMode = dataModule().RunMode();
     const Viewer viewer{runMode, CurrentUserIsStaff()};
     if (shown_ && studies == studies_ && viewer == viewer_) {
         return;
@@ -113,7 +113,7 @@ void TfmResultsView::ShowStudies(StudyView studies) {
     actExport_->setEnabled(mainWindow_ != nullptr);
     studies_ = std::move(studies);
     viewer_ = viewer;
-    model_->SetStudies(studies_, runMode == kRunModeTesting, viewer.staff);
+    model_->SetStudies(studies_, runMode == TRunMode::Testing, viewer.staff);
     // The name and the result read across the whole row; users and results open, questions
     // closed.
     for (int row = 0; row < model_->rowCount(); ++row) {
@@ -174,14 +174,14 @@ void TfmResultsView::actExportExecute() {
     if (prompts().runModal(dialog) != QDialog::Accepted) {
         return;
     }
-    const std::uint8_t runMode = dataModule().RunMode();
+    const TRunMode runMode = dataModule().RunMode();
     ResultsExportOptions options;
     options.right = dialog.chbValid()->isChecked();
     options.wrong = dialog.chbInvalid()->isChecked();
     options.unanswered = dialog.chbEmpty()->isChecked();
     options.all = dialog.chbAll()->isChecked();
     options.showKey =
-        runMode == kRunModeAdministrator || runMode == kRunModeTeacher || CurrentUserIsStaff();
+        runMode == TRunMode::Administrator || runMode == TRunMode::Teacher || CurrentUserIsStaff();
     QString file;
     {
         ProgressWindow progress(QStringLiteral("Экспорт результатов..."));

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+#include "app/DataModule.h"
 #include "model/StudyList.h"
 
 class QAction;
@@ -44,7 +45,7 @@ protected:
 private:
     // Who looks decides the answer order (the order shown in testing run mode) and the key.
     struct Viewer {
-        std::uint8_t runMode = 0;
+        TRunMode runMode = TRunMode::None;
         bool staff = false;
         bool operator==(const Viewer&) const = default;
     };

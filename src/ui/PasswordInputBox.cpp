@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "ui/ObjectNames.h"
 #include "ui/Prompts.h"
 #include "ui/QtPrompts.h"
 
@@ -28,6 +29,7 @@ PasswordInputDialog::PasswordInputDialog(const QString& caption, const QString& 
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setMinimumWidth(320);
     fitToCaption(*edit_, caption);
+    nameObjects({{promptLabel_, "promptLabel"}, {edit_, "edit"}});
     promptLabel_->setWordWrap(true);
 
     promptLabel_->setBuddy(edit_);

@@ -20,8 +20,6 @@ public:
 
     QString text() const;
 
-    QLabel* promptLabel() const { return promptLabel_; }
-    QLineEdit* edit() const { return edit_; }
     QDialogButtonBox* buttons() const { return buttons_; }
 
 protected:

@@ -292,8 +292,8 @@ bool TfmCompetitorEdit::NameMayBeShared(const std::string& name) const {
 }
 
 void TfmCompetitorEdit::ChangePassword() {
-    const std::uint8_t runMode = dataModule().RunMode();
-    if (runMode == kRunModeAdministrator || runMode == kRunModeTeacher) {
+    const TRunMode runMode = dataModule().RunMode();
+    if (runMode == TRunMode::Administrator || runMode == TRunMode::Teacher) {
         // Staff set a forgotten password anew without knowing it; the blanks count here too.
         account_->ChangePassword(edPassword_->text());
         prompts().inform(QStringLiteral("Пароль успешно изменен"), QStringLiteral("Информация"),

@@ -18,36 +18,23 @@ namespace kvalor::apptest {
 
 // Stand-ins for the working windows, under the class names the main window looks for. Each
 // counts how many of it exist, so that a test sees a window created once and freed on closing.
-class TfmTestsEdit : public QWidget {
-    Q_OBJECT
-public:
-    TfmTestsEdit() { ++alive; }
-    ~TfmTestsEdit() override { --alive; }
+template <class Window>
+struct Counted {
+    Counted() { ++alive; }
+    ~Counted() { --alive; }
     static inline int alive = 0;
 };
-
-class TfmCompetitors : public QWidget {
+class TfmTestsEdit : public QWidget, public Counted<TfmTestsEdit> {
     Q_OBJECT
-public:
-    TfmCompetitors() { ++alive; }
-    ~TfmCompetitors() override { --alive; }
-    static inline int alive = 0;
 };
-
-class TfmExamineSettings : public QWidget {
+class TfmCompetitors : public QWidget, public Counted<TfmCompetitors> {
     Q_OBJECT
-public:
-    TfmExamineSettings() { ++alive; }
-    ~TfmExamineSettings() override { --alive; }
-    static inline int alive = 0;
 };
-
-class TfmJournal : public QWidget {
+class TfmExamineSettings : public QWidget, public Counted<TfmExamineSettings> {
     Q_OBJECT
-public:
-    TfmJournal() { ++alive; }
-    ~TfmJournal() override { --alive; }
-    static inline int alive = 0;
+};
+class TfmJournal : public QWidget, public Counted<TfmJournal> {
+    Q_OBJECT
 };
 
 // Every test of the shell starts from the three built-in accounts, no run mode, no current

@@ -72,7 +72,7 @@ TEST_F(DataModuleTest, FontSizeSurvivesARestart) {
     kvalorRoot().SetFontSize(5);
     module.DataModuleCreate();
     EXPECT_EQ(kvalorRoot().FontSize(), 17);
-    EXPECT_EQ(module.RunMode(), kRunModeNone);
+    EXPECT_EQ(module.RunMode(), TRunMode::None);
 
     // A value that is no number is passed over in silence.
     writeSettings("[Setting]\nFormFont=крупный\n");
@@ -96,10 +96,10 @@ TEST_F(DataModuleTest, AFailedLoadIsReportedAndNeverSaved) {
         .caption("Ошибка чтения базы")
         .icon(QMessageBox::Critical);
     TDM& module = dataModule();
-    dataModule().SetRunMode(kRunModeTeacher);
+    dataModule().SetRunMode(TRunMode::Teacher);
     module.DataModuleCreate();
     EXPECT_FALSE(module.DataLoaded());
-    EXPECT_EQ(module.RunMode(), kRunModeNone);
+    EXPECT_EQ(module.RunMode(), TRunMode::None);
     EXPECT_TRUE(prompts.finished());
 
     module.DataModuleDestroy();
@@ -135,35 +135,34 @@ TEST_F(DataModuleTest, EveryActionWorksAfterAFailedLoad) {
     TfmKvalor window;
 
     // Testing needs the built-in applicant account; the failure is silent.
-    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
-    trigger(window.actConnect());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeNone);
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnTesting"); });
+    trigger(window, "actConnect");
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::None);
     EXPECT_EQ(kvalorRoot().CurrentUser(), nullptr);
 
     // The administration login brings the built-in accounts back.
-    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnAdministration"); });
     prompts.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
         EXPECT_EQ(lines(login.findChild<QComboBox*>("cbUser")),
                   (QStringList{"Администратор", "Преподаватель"}));
         chooseLine(login.findChild<QComboBox*>("cbUser"), "Администратор");
         click(login.findChild<QPushButton*>("btnOk"));
     });
-    trigger(window.actConnect());
-    ASSERT_EQ(dataModule().RunMode(), kRunModeAdministrator);
+    trigger(window, "actConnect");
+    ASSERT_EQ(dataModule().RunMode(), TRunMode::Administrator);
 
-    trigger(window.actEditTests());
-    trigger(window.actEditUsers());
-    trigger(window.actTest());
-    trigger(window.actJournal());
+    for (const char* action : {"actEditTests", "actEditUsers", "actTest", "actJournal"}) {
+        trigger(window, action);
+    }
     EXPECT_EQ(window.mdiArea()->subWindowList().size(), 4);
     prompts.expectOpenFiles({});
-    trigger(window.actInportStudies());
-    prompts.expectModal<TfmSetting>([](TfmSetting& dialog) { click(dialog.btnOk()); });
+    trigger(window, "actInportStudies");
+    prompts.expectModal<TfmSetting>([](TfmSetting& dialog) { click(dialog, "btnOk"); });
     trigger(window.actSetting());
 
-    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
-    trigger(window.actConnect());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeTesting);
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnTesting"); });
+    trigger(window, "actConnect");
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Testing);
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Applicant());
     trigger(window.actClose());
     EXPECT_TRUE(window.ClosingAllowed());

@@ -41,29 +41,29 @@ TEST_F(MainWindowTest, ActionsFollowTheRunMode) {
     TfmKvalor window;
     struct Row {
         QAction* action;
-        std::array<bool, 4> enabled;  // run modes 0, 1, 2, 3
+        std::array<bool, 4> enabled;  // None, Testing, Administrator, Teacher
     };
     const Row table[] = {
-        {window.actEditTests(), {false, false, true, false}},
-        {window.actEditUsers(), {false, false, true, true}},
-        {window.actInportStudies(), {false, false, true, true}},
-        {window.actJournal(), {false, true, true, true}},
-        {window.actTest(), {false, true, true, true}},
-        {window.actConnect(), {true, true, true, true}},
+        {window.findChild<QAction*>("actEditTests"), {false, false, true, false}},
+        {window.findChild<QAction*>("actEditUsers"), {false, false, true, true}},
+        {window.findChild<QAction*>("actInportStudies"), {false, false, true, true}},
+        {window.findChild<QAction*>("actJournal"), {false, true, true, true}},
+        {window.findChild<QAction*>("actTest"), {false, true, true, true}},
+        {window.findChild<QAction*>("actConnect"), {true, true, true, true}},
         {window.actSetting(), {true, true, true, true}},
         {window.actClose(), {true, true, true, true}},
     };
     // The window follows the run mode by itself, whichever order the modes come in.
-    for (const std::uint8_t mode : {2, 0, 3, 1, 0}) {
-        dataModule().SetRunMode(mode);
+    for (const int mode : {2, 0, 3, 1, 0}) {
+        dataModule().SetRunMode(TRunMode(mode));
         for (const Row& row : table) {
             EXPECT_EQ(row.action->isEnabled(), row.enabled[mode])
-                << row.action->text().toStdString() << " in run mode " << int(mode);
+                << row.action->text().toStdString() << " in run mode " << mode;
         }
     }
-    dataModule().SetRunMode(7);
+    dataModule().SetRunMode(TRunMode(7));
     window.updateActions();
-    EXPECT_FALSE(window.actTest()->isEnabled());
+    EXPECT_FALSE(window.findChild<QAction*>("actTest")->isEnabled());
     EXPECT_TRUE(window.actClose()->isEnabled());
 }
 
@@ -72,27 +72,28 @@ TEST_F(MainWindowTest, LayoutOfTheFrame) {
     EXPECT_EQ(window.windowTitle(), "Квалор");
     EXPECT_EQ(window.mdiArea()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     EXPECT_EQ(window.mdiArea()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    EXPECT_EQ(window.tbMainMenu()->windowTitle(), "Главное меню");
+    EXPECT_EQ(window.findChild<QToolBar*>("tbMainMenu")->windowTitle(), "Главное меню");
 
-    const QList<QAction*> items = window.tbMainMenu()->actions();
+    const QList<QAction*> items = window.findChild<QToolBar*>("tbMainMenu")->actions();
     ASSERT_EQ(items.size(), 9);
-    auto* fileButton = qobject_cast<QToolButton*>(window.tbMainMenu()->widgetForAction(items[0]));
+    auto* fileButton = qobject_cast<QToolButton*>(
+        window.findChild<QToolBar*>("tbMainMenu")->widgetForAction(items[0]));
     ASSERT_TRUE(fileButton && fileButton->menu());
     EXPECT_EQ(fileButton->text(), "Файл");
     const QList<QAction*> file = fileButton->menu()->actions();
     ASSERT_EQ(file.size(), 6);
-    EXPECT_EQ(file[0], window.actConnect());
-    EXPECT_EQ(file[1], window.actInportStudies());
+    EXPECT_EQ(file[0], window.findChild<QAction*>("actConnect"));
+    EXPECT_EQ(file[1], window.findChild<QAction*>("actInportStudies"));
     EXPECT_TRUE(file[2]->isSeparator());
     EXPECT_EQ(file[3], window.actSetting());
     EXPECT_TRUE(file[4]->isSeparator());
     EXPECT_EQ(file[5], window.actClose());
-    const QAction* buttons[] = {window.actTest(), window.actEditTests(), window.actEditUsers(),
-                                window.actJournal()};
+    const char* buttons[] = {"actTest", "actEditTests", "actEditUsers", "actJournal"};
     for (int index = 0; index < 4; ++index) {
+        const QAction* button = window.findChild<QAction*>(buttons[index]);
         EXPECT_TRUE(items[1 + 2 * index]->isSeparator());
-        EXPECT_EQ(items[2 + 2 * index], buttons[index]);
-        EXPECT_FALSE(buttons[index]->icon().isNull());
+        EXPECT_EQ(items[2 + 2 * index], button);
+        EXPECT_FALSE(button->icon().isNull());
     }
 }
 
@@ -102,10 +103,10 @@ TEST_F(MainWindowTest, EachWorkingWindowExistsOnceAndFreesItselfOnClosing) {
     TfmKvalor::registerWorkingWindow(
         "TfmTestsEdit", [](TfmKvalor&) { return new TfmTestsEdit; },
         [&refreshed](QWidget&) { ++refreshed; });
-    dataModule().SetRunMode(kRunModeAdministrator);
+    dataModule().SetRunMode(TRunMode::Administrator);
 
-    trigger(window.actEditTests());
-    trigger(window.actEditUsers());
+    trigger(window, "actEditTests");
+    trigger(window, "actEditUsers");
     EXPECT_EQ(TfmTestsEdit::alive, 1);
     EXPECT_EQ(refreshed, 1);
     EXPECT_TRUE(window.IsHosted("tfmtestsedit"));
@@ -117,7 +118,7 @@ TEST_F(MainWindowTest, EachWorkingWindowExistsOnceAndFreesItselfOnClosing) {
     QMdiSubWindow* tests = frameOf(window.FindHosted("TfmTestsEdit"));
     ASSERT_TRUE(tests);
     tests->showMinimized();
-    trigger(window.actEditTests());
+    trigger(window, "actEditTests");
     EXPECT_EQ(TfmTestsEdit::alive, 1);
     EXPECT_EQ(refreshed, 2);
     EXPECT_FALSE(tests->isMinimized());
@@ -145,10 +146,10 @@ TEST_F(MainWindowTest, EachWorkingWindowExistsOnceAndFreesItselfOnClosing) {
 TEST_F(MainWindowTest, RefusedCloseBringsBackTheRunModeDialogWhichClosesTheWorkingWindows) {
     TfmKvalor window;
     window.show();
-    dataModule().SetRunMode(kRunModeAdministrator);
+    dataModule().SetRunMode(TRunMode::Administrator);
     processEvents();
-    trigger(window.actJournal());
-    trigger(window.actEditUsers());
+    trigger(window, "actJournal");
+    trigger(window, "actEditUsers");
     ASSERT_EQ(TfmJournal::alive + TfmCompetitors::alive, 2);
 
     ScriptedPrompts prompts;
@@ -162,11 +163,11 @@ TEST_F(MainWindowTest, RefusedCloseBringsBackTheRunModeDialogWhichClosesTheWorki
     EXPECT_FALSE(window.ClosingAllowed());
     EXPECT_TRUE(prompts.finished());
     // Closing the dialog without a choice changes nothing.
-    EXPECT_EQ(dataModule().RunMode(), kRunModeAdministrator);
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Administrator);
 
     // "Завершение работы" on the dialog ends the program.
-    trigger(window.actJournal());
-    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnClose()); });
+    trigger(window, "actJournal");
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnClose"); });
     window.close();
     processEvents();
     EXPECT_TRUE(window.ClosingAllowed());
@@ -177,9 +178,9 @@ TEST_F(MainWindowTest, RefusedCloseBringsBackTheRunModeDialogWhichClosesTheWorki
 TEST_F(MainWindowTest, ExitClosesTheWorkingWindowsFirst) {
     TfmKvalor window;
     window.show();
-    dataModule().SetRunMode(kRunModeTeacher);
+    dataModule().SetRunMode(TRunMode::Teacher);
     processEvents();
-    trigger(window.actTest());
+    trigger(window, "actTest");
     ASSERT_EQ(TfmExamineSettings::alive, 1);
     trigger(window.actClose());
     EXPECT_EQ(TfmExamineSettings::alive, 0);
@@ -188,28 +189,28 @@ TEST_F(MainWindowTest, ExitClosesTheWorkingWindowsFirst) {
 
 TEST_F(MainWindowTest, ChangeOfRunModeStartsTestingWithTheBuiltInApplicant) {
     TfmKvalor window;
-    dataModule().SetRunMode(kRunModeAdministrator);
+    dataModule().SetRunMode(TRunMode::Administrator);
     ScriptedPrompts prompts;
     prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) {
         // The choice starts from no run mode.
-        EXPECT_EQ(dataModule().RunMode(), kRunModeNone);
-        click(dialog.btnTesting());
+        EXPECT_EQ(dataModule().RunMode(), TRunMode::None);
+        click(dialog, "btnTesting");
     });
-    trigger(window.actConnect());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeTesting);
+    trigger(window, "actConnect");
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Testing);
     ASSERT_TRUE(kvalorRoot().CurrentUser());
     EXPECT_EQ(kvalorRoot().CurrentUser()->Id(), ApplicantAccountId());
     EXPECT_TRUE(window.IsHosted("TfmExamineSettings"));
 
     // A choice of administration opens nothing by itself.
     window.CloseAllWorkingWindows();
-    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnAdministration"); });
     prompts.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
         chooseLine(login.findChild<QComboBox*>("cbUser"), "Преподаватель");
         click(login.findChild<QPushButton*>("btnOk"));
     });
-    trigger(window.actConnect());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeTeacher);
+    trigger(window, "actConnect");
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Teacher);
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Teacher());
     EXPECT_TRUE(window.mdiArea()->subWindowList().isEmpty());
 }
@@ -221,12 +222,12 @@ TEST_F(MainWindowTest, FirstActivationAsksForTheRunModeUntilOneIsChosen) {
     window.show();
     processEvents();
     EXPECT_TRUE(prompts.finished());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeNone);
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::None);
 
     // Every later activation without a run mode asks again; testing opens the examination.
-    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnTesting"); });
     window.FormActivate();
-    EXPECT_EQ(dataModule().RunMode(), kRunModeTesting);
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Testing);
     EXPECT_TRUE(window.IsHosted("TfmExamineSettings"));
 
     // With a run mode chosen an activation asks nothing.
@@ -244,7 +245,7 @@ TEST_F(MainWindowTest, JournalInTestingModeAsksForALogin) {
     TCompetitor& student = addAccount("Петров", "Секрет", "Группа 1");
     addAccount("Иванов");
     moveIntoGroup(*kvalorRoot().Users().Applicant(), "Группа 1");
-    dataModule().SetRunMode(kRunModeTesting);
+    dataModule().SetRunMode(TRunMode::Testing);
     ScriptedPrompts prompts;
 
     // Cancelled: nothing opens and the anonymous account is current.
@@ -257,7 +258,7 @@ TEST_F(MainWindowTest, JournalInTestingModeAsksForALogin) {
         click(login.findChild<QPushButton*>("btnCancel"));
     });
     kvalorRoot().SetCurrentUser(&student);
-    trigger(window.actJournal());
+    trigger(window, "actJournal");
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Applicant());
     EXPECT_FALSE(window.IsHosted("TfmJournal"));
 
@@ -270,7 +271,7 @@ TEST_F(MainWindowTest, JournalInTestingModeAsksForALogin) {
         click(login.findChild<QPushButton*>("btnOk"));
     });
     prompts.expectError("Функция недоступна.");
-    trigger(window.actJournal());
+    trigger(window, "actJournal");
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Applicant());
     EXPECT_FALSE(window.IsHosted("TfmJournal"));
 
@@ -280,7 +281,7 @@ TEST_F(MainWindowTest, JournalInTestingModeAsksForALogin) {
         login.findChild<QLineEdit*>("edPassword")->setText("Секрет");
         click(login.findChild<QPushButton*>("btnOk"));
     });
-    trigger(window.actJournal());
+    trigger(window, "actJournal");
     EXPECT_EQ(kvalorRoot().CurrentUser(), &student);
     EXPECT_TRUE(window.IsHosted("TfmJournal"));
     EXPECT_TRUE(prompts.finished());
@@ -289,12 +290,12 @@ TEST_F(MainWindowTest, JournalInTestingModeAsksForALogin) {
 TEST_F(MainWindowTest, JournalInAdministrationOpensWithoutLogin) {
     TfmKvalor window;
     ScriptedPrompts prompts;
-    dataModule().SetRunMode(kRunModeTeacher);
-    trigger(window.actJournal());
+    dataModule().SetRunMode(TRunMode::Teacher);
+    trigger(window, "actJournal");
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Teacher());
     EXPECT_EQ(TfmJournal::alive, 1);
-    dataModule().SetRunMode(kRunModeAdministrator);
-    trigger(window.actJournal());
+    dataModule().SetRunMode(TRunMode::Administrator);
+    trigger(window, "actJournal");
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Administrator());
     EXPECT_EQ(TfmJournal::alive, 1);
     EXPECT_TRUE(prompts.seen().empty());
@@ -302,12 +303,12 @@ TEST_F(MainWindowTest, JournalInAdministrationOpensWithoutLogin) {
 
 TEST_F(MainWindowTest, ImportAsksForResultsFilesThenOpensTheJournal) {
     TfmKvalor window;
-    dataModule().SetRunMode(kRunModeTeacher);
-    trigger(window.actEditUsers());
+    dataModule().SetRunMode(TRunMode::Teacher);
+    trigger(window, "actEditUsers");
     ScriptedPrompts prompts;
     // Cancelled: the working windows stay, and the journal still opens.
     prompts.expectOpenFiles({}).filter("Файлы *.exd (*.exd)");
-    trigger(window.actInportStudies());
+    trigger(window, "actInportStudies");
     EXPECT_EQ(TfmCompetitors::alive, 1);
     EXPECT_EQ(TfmJournal::alive, 1);
     EXPECT_TRUE(prompts.finished());
@@ -317,15 +318,15 @@ TEST_F(MainWindowTest, ImportClosesTheWorkingWindowsThenOpensTheJournal) {
     const QString results = folderFile("Итоги.exd");
     TStudyList().SaveToFile(results);
     TfmKvalor window;
-    dataModule().SetRunMode(kRunModeAdministrator);
-    trigger(window.actEditUsers());
-    trigger(window.actJournal());
+    dataModule().SetRunMode(TRunMode::Administrator);
+    trigger(window, "actEditUsers");
+    trigger(window, "actJournal");
     ScriptedPrompts prompts;
     prompts.expectOpenFiles({results});
     prompts.expectInform(QStringLiteral("Импортировано результатов тестов: 0."))
         .caption(QStringLiteral("Импорт результатов тестов"))
         .icon(QMessageBox::Information);
-    trigger(window.actInportStudies());
+    trigger(window, "actInportStudies");
     EXPECT_EQ(TfmCompetitors::alive, 0);
     EXPECT_EQ(TfmJournal::alive, 1);
     EXPECT_EQ(window.mdiArea()->subWindowList().size(), 1);
@@ -335,7 +336,7 @@ TEST_F(MainWindowTest, ImportClosesTheWorkingWindowsThenOpensTheJournal) {
     const QString missing = folderFile("Нет.exd");
     prompts.expectOpenFiles({missing});
     prompts.expectError(QStringLiteral("Файл %1 не найден.").arg(missing));
-    trigger(window.actInportStudies());
+    trigger(window, "actInportStudies");
     EXPECT_EQ(TfmJournal::alive, 0);
     EXPECT_TRUE(prompts.finished());
 }
@@ -361,7 +362,7 @@ TEST_F(MainWindowTest, PrintScreenEmptiesTheClipboard) {
 // it asks for more room than the frame has.
 TEST_F(MainWindowTest, WorkingWindowsOpenWhollyInsideTheFrame) {
     TfmKvalor window;
-    dataModule().SetRunMode(kRunModeAdministrator);  // no run-mode dialog on showing
+    dataModule().SetRunMode(TRunMode::Administrator);  // no run-mode dialog on showing
     window.resize(800, 600);
     window.show();
     processEvents();

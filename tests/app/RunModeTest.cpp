@@ -20,34 +20,34 @@ using RunModeTest = AppTest;
 TEST_F(RunModeTest, TestingMakesTheBuiltInApplicantCurrent) {
     TfmKvalor window;
     ScriptedPrompts prompts;
-    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
-    prompts.runModal(window.RunModeDialog());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeTesting);
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnTesting"); });
+    prompts.runModal(*window.findChild<TfmRunMode*>());
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Testing);
     ASSERT_TRUE(kvalorRoot().CurrentUser());
     EXPECT_EQ(kvalorRoot().CurrentUser()->Id(), ApplicantAccountId());
     EXPECT_EQ(kvalorRoot().CurrentUser()->GetName(), toCp1251("Соискатель"));
-    EXPECT_FALSE(window.RunModeDialog().isVisible());
+    EXPECT_FALSE(window.findChild<TfmRunMode*>()->isVisible());
 
     // Without the built-in applicant account the choice fails without a word.
     TCompetitor* applicant = kvalorRoot().Users().Applicant();
     ASSERT_TRUE(applicant);
     kvalorRoot().Users().Extract(*applicant).reset();
-    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
-    prompts.runModal(window.RunModeDialog());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeNone);
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnTesting"); });
+    prompts.runModal(*window.findChild<TfmRunMode*>());
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::None);
     EXPECT_EQ(kvalorRoot().CurrentUser(), nullptr);
-    EXPECT_FALSE(window.RunModeDialog().isVisible());
+    EXPECT_FALSE(window.findChild<TfmRunMode*>()->isVisible());
 }
 
 TEST_F(RunModeTest, EnterPressesTheButtonThatHasTheFocus) {
     TfmKvalor window;
     ScriptedPrompts prompts;
     prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) {
-        dialog.btnTesting()->setFocus();
-        pressKey(dialog.btnTesting(), Qt::Key_Return);
+        dialog.findChild<QPushButton*>("btnTesting")->setFocus();
+        pressKey(dialog.findChild<QPushButton*>("btnTesting"), Qt::Key_Return);
     });
-    prompts.runModal(window.RunModeDialog());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeTesting);
+    prompts.runModal(*window.findChild<TfmRunMode*>());
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Testing);
     EXPECT_TRUE(prompts.finished());
 }
 
@@ -55,7 +55,7 @@ TEST_F(RunModeTest, AdministrationLogsInTheBuiltInStaffOnly) {
     TfmKvalor window;
     addAccount("Иванов", "", "Группа 1");
     ScriptedPrompts prompts;
-    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnAdministration"); });
     prompts.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
         EXPECT_EQ(login.windowTitle(), "Авторизация");
         EXPECT_FALSE(login.findChild<QComboBox*>("cbGroup")->isEnabled());
@@ -69,10 +69,10 @@ TEST_F(RunModeTest, AdministrationLogsInTheBuiltInStaffOnly) {
         // The built-in administrator has no password: an empty field is accepted.
         click(login.findChild<QPushButton*>("btnOk"));
     });
-    prompts.runModal(window.RunModeDialog());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeAdministrator);
+    prompts.runModal(*window.findChild<TfmRunMode*>());
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Administrator);
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Administrator());
-    EXPECT_FALSE(window.RunModeDialog().isVisible());
+    EXPECT_FALSE(window.findChild<TfmRunMode*>()->isVisible());
 }
 
 // A staff account without a password is offered one at its first login.
@@ -81,7 +81,7 @@ TEST_F(RunModeTest, AStaffAccountWithoutAPasswordIsOfferedOne) {
     ScriptedPrompts prompts;
     ASSERT_TRUE(dataModule().DataModuleCreate());
     TfmKvalor window;
-    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
+    prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnAdministration"); });
     prompts.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
         chooseLine(login.findChild<QComboBox*>("cbUser"), "Администратор");
         click(login.findChild<QPushButton*>("btnOk"));
@@ -93,7 +93,7 @@ TEST_F(RunModeTest, AStaffAccountWithoutAPasswordIsOfferedOne) {
     prompts.expectPasswordInputBox("Пароль «Администратор»", "тайна");
     prompts.expectPasswordInputBox("Пароль «Администратор»", "тайна");
     prompts.expectInform("Пароль задан и сохранён в файле данных");
-    trigger(window.actConnect());
+    trigger(window, "actConnect");
     EXPECT_TRUE(prompts.finished());
     TKvalor saved;
     saved.LoadFromFile(folderFile(kDataFileName), true);
@@ -106,11 +106,11 @@ TEST_F(RunModeTest, PasswordsCompareExactly) {
     kvalorRoot().Users().Teacher()->SetPassword(toCp1251("Пароль7"));
     ScriptedPrompts prompts;
     prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) {
-        click(dialog.btnAdministration());
+        click(dialog, "btnAdministration");
         // Cancelling the login leaves the choice open.
         EXPECT_TRUE(dialog.isVisible());
-        EXPECT_EQ(dataModule().RunMode(), kRunModeNone);
-        click(dialog.btnAdministration());
+        EXPECT_EQ(dataModule().RunMode(), TRunMode::None);
+        click(dialog, "btnAdministration");
     });
     prompts.expectModal<TfmAuthorization>(QDialog::Rejected);
     prompts.expectModal<TfmAuthorization>([&prompts](TfmAuthorization& login) {
@@ -129,8 +129,8 @@ TEST_F(RunModeTest, PasswordsCompareExactly) {
         login.findChild<QLineEdit*>("edPassword")->setText("Пароль7");
         click(login.findChild<QPushButton*>("btnOk"));
     });
-    prompts.runModal(window.RunModeDialog());
-    EXPECT_EQ(dataModule().RunMode(), kRunModeTeacher);
+    prompts.runModal(*window.findChild<TfmRunMode*>());
+    EXPECT_EQ(dataModule().RunMode(), TRunMode::Teacher);
     EXPECT_EQ(kvalorRoot().CurrentUser(), kvalorRoot().Users().Teacher());
     EXPECT_TRUE(prompts.finished());
 }
@@ -140,14 +140,14 @@ TEST_F(RunModeTest, RunModeDialogReachesTheSettings) {
     kvalorRoot().SetFontSize(11);
     ScriptedPrompts prompts;
     prompts.expectModal<TfmRunMode>([](TfmRunMode& dialog) {
-        click(dialog.btnSetting());
+        click(dialog, "btnSetting");
         dialog.reject();
     });
     prompts.expectModal<TfmSetting>([](TfmSetting& settings) {
-        EXPECT_EQ(settings.edFontSize()->text(), "11");
+        EXPECT_EQ(settings.findChild<QLineEdit*>("edFontSize")->text(), "11");
         settings.reject();
     });
-    prompts.runModal(window.RunModeDialog());
+    prompts.runModal(*window.findChild<TfmRunMode*>());
     EXPECT_TRUE(prompts.finished());
 }
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTabWidget>
 
 #include "AppTest.h"
@@ -25,19 +24,20 @@ TEST_F(SettingsTest, OkStoresBothSettingsAndAnnouncesTheFontSize) {
     ScriptedPrompts prompts;
     prompts.expectModal<TfmSetting>([](TfmSetting& dialog) {
         EXPECT_EQ(dialog.windowTitle(), "Установки");
-        EXPECT_EQ(dialog.pcSettings()->tabText(0), "Общие");
-        EXPECT_EQ(dialog.pcSettings()->currentIndex(), 0);
-        EXPECT_EQ(dialog.edFontSize()->text(), "10");
-        EXPECT_TRUE(dialog.chbAutoSplitName()->isChecked());
-        EXPECT_EQ(dialog.chbAutoSplitName()->text(), "автоматически разносить ФИО");
+        EXPECT_EQ(dialog.findChild<QTabWidget*>("pcSettings")->tabText(0), "Общие");
+        EXPECT_EQ(dialog.findChild<QTabWidget*>("pcSettings")->currentIndex(), 0);
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edFontSize")->text(), "10");
+        EXPECT_TRUE(dialog.findChild<QCheckBox*>("chbAutoSplitName")->isChecked());
+        EXPECT_EQ(dialog.findChild<QCheckBox*>("chbAutoSplitName")->text(),
+                  "автоматически разносить ФИО");
         // The network connection is shown but has no function.
-        EXPECT_TRUE(dialog.chbNetworkMode()->isChecked());
-        EXPECT_FALSE(dialog.chbNetworkMode()->isEnabled());
-        EXPECT_FALSE(dialog.edAddress()->isEnabled());
-        EXPECT_FALSE(dialog.edPort()->isEnabled());
-        dialog.edFontSize()->setText("14");
-        dialog.chbAutoSplitName()->setChecked(false);
-        click(dialog.btnOk());
+        EXPECT_TRUE(dialog.findChild<QCheckBox*>("chbNetworkMode")->isChecked());
+        EXPECT_FALSE(dialog.findChild<QCheckBox*>("chbNetworkMode")->isEnabled());
+        EXPECT_FALSE(dialog.findChild<QLineEdit*>("edAddress")->isEnabled());
+        EXPECT_FALSE(dialog.findChild<QLineEdit*>("edPort")->isEnabled());
+        dialog.findChild<QLineEdit*>("edFontSize")->setText("14");
+        dialog.findChild<QCheckBox*>("chbAutoSplitName")->setChecked(false);
+        click(dialog, "btnOk");
     });
     trigger(window.actSetting());
     EXPECT_EQ(kvalorRoot().FontSize(), 14);
@@ -46,8 +46,8 @@ TEST_F(SettingsTest, OkStoresBothSettingsAndAnnouncesTheFontSize) {
 
     // The next showing starts from the stored values.
     prompts.expectModal<TfmSetting>([](TfmSetting& dialog) {
-        EXPECT_EQ(dialog.edFontSize()->text(), "14");
-        EXPECT_FALSE(dialog.chbAutoSplitName()->isChecked());
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edFontSize")->text(), "14");
+        EXPECT_FALSE(dialog.findChild<QCheckBox*>("chbAutoSplitName")->isChecked());
         dialog.reject();
     });
     trigger(window.actSetting());
@@ -63,9 +63,9 @@ TEST_F(SettingsTest, NothingIsAppliedWithoutAWholeNumberOrWithoutOk) {
     ScriptedPrompts prompts;
     for (const char* text : {"", "12.5", "двенадцать", "12pt"}) {
         prompts.expectModal<TfmSetting>([text](TfmSetting& dialog) {
-            dialog.edFontSize()->setText(QString::fromUtf8(text));
-            dialog.chbAutoSplitName()->setChecked(false);
-            click(dialog.btnOk());
+            dialog.findChild<QLineEdit*>("edFontSize")->setText(QString::fromUtf8(text));
+            dialog.findChild<QCheckBox*>("chbAutoSplitName")->setChecked(false);
+            click(dialog, "btnOk");
             EXPECT_FALSE(dialog.isVisible());
         });
         trigger(window.actSetting());
@@ -74,7 +74,7 @@ TEST_F(SettingsTest, NothingIsAppliedWithoutAWholeNumberOrWithoutOk) {
     }
     // Closed with its close button: nothing either.
     prompts.expectModal<TfmSetting>([](TfmSetting& dialog) {
-        dialog.edFontSize()->setText("20");
+        dialog.findChild<QLineEdit*>("edFontSize")->setText("20");
         dialog.close();
     });
     trigger(window.actSetting());
@@ -90,18 +90,18 @@ TEST_F(SettingsTest, FontFieldIsReadyForTypingAndTheSizeIsBounded) {
     ScriptedPrompts prompts;
     // The field has the keyboard with its text selected: typing replaces it.
     prompts.expectModal<TfmSetting>([](TfmSetting& dialog) {
-        EXPECT_EQ(dialog.focusWidget(), dialog.edFontSize());
-        EXPECT_EQ(dialog.edFontSize()->selectedText(), "10");
-        pressKey(dialog.edFontSize(), Qt::Key_7, Qt::NoModifier, "7");
-        pressKey(dialog.edFontSize(), Qt::Key_Return);
+        EXPECT_EQ(dialog.focusWidget(), dialog.findChild<QLineEdit*>("edFontSize"));
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edFontSize")->selectedText(), "10");
+        pressKey(dialog.findChild<QLineEdit*>("edFontSize"), Qt::Key_7, Qt::NoModifier, "7");
+        pressKey(dialog.findChild<QLineEdit*>("edFontSize"), Qt::Key_Return);
     });
     trigger(window.actSetting());
     EXPECT_EQ(kvalorRoot().FontSize(), 7);
 
     for (const auto& [typed, stored] : {std::pair{"60", 36}, {"5", 6}, {"0", 6}, {"36", 36}}) {
         prompts.expectModal<TfmSetting>([typed = typed](TfmSetting& dialog) {
-            dialog.edFontSize()->setText(typed);
-            click(dialog.btnOk());
+            dialog.findChild<QLineEdit*>("edFontSize")->setText(typed);
+            click(dialog, "btnOk");
         });
         trigger(window.actSetting());
         EXPECT_EQ(kvalorRoot().FontSize(), stored) << typed;
@@ -114,7 +114,8 @@ TEST_F(SettingsTest, UnsetFontSizeStartsFromTheDialogsOwn) {
     kvalorRoot().SetFontSize(0);
     ScriptedPrompts prompts;
     prompts.expectModal<TfmSetting>([](TfmSetting& dialog) {
-        EXPECT_EQ(dialog.edFontSize()->text(), QString::number(dialog.font().pointSize()));
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edFontSize")->text(),
+                  QString::number(dialog.font().pointSize()));
         dialog.reject();
     });
     prompts.runModal(settings);

@@ -17,7 +17,7 @@ TEST(SplashScreen, LoadProgressFillsTheBarAlongTheBottom) {
     const int y = TfmSplashScreen::kHeight - 4;
     const int left = 10;
     const int right = TfmSplashScreen::kWidth - 10;
-    const QImage picture = splash.picture().toImage();
+    const QImage picture = splash.grab().toImage();
     ASSERT_NE(picture.pixelColor(left, y), bar);
     ASSERT_NE(picture.pixelColor(right, y), bar);
 
@@ -25,9 +25,9 @@ TEST(SplashScreen, LoadProgressFillsTheBarAlongTheBottom) {
         std::uint64_t done, total;
         bool leftFilled, rightFilled;
     };
-    for (const Case& c : {Case{0, 10, false, false}, Case{1, 2, true, false},
-                          Case{10, 10, true, true}, Case{0, 0, true, true},
-                          Case{30, 10, true, true}}) {
+    for (const Case& c :
+         {Case{0, 10, false, false}, Case{1, 2, true, false}, Case{10, 10, true, true},
+          Case{0, 0, true, true}, Case{30, 10, true, true}}) {
         splash.ShowProgress(c.done, c.total);
         const QImage shown = splash.grab().toImage();
         EXPECT_EQ(shown.pixelColor(left, y) == bar, c.leftFilled) << c.done << "/" << c.total;

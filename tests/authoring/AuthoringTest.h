@@ -63,7 +63,7 @@ protected:
         ExamTest::SetUp();
         registerTestsEdit();
         main_ = std::make_unique<TfmKvalor>();
-        dataModule().SetRunMode(kRunModeAdministrator);
+        dataModule().SetRunMode(TRunMode::Administrator);
         main_->show();
         processEvents();
     }
@@ -72,12 +72,12 @@ protected:
         main_.reset();
         processEvents();
         ExamTest::TearDown();
-        dataModule().SetRunMode(kRunModeNone);
+        dataModule().SetRunMode(TRunMode::None);
     }
 
     // The tests tree, opened (and so reloaded) through the main window.
     TfmTestsEdit& openTests() {
-        trigger(main_->actEditTests());
+        trigger(*main_, "actEditTests");
         auto* window = qobject_cast<TfmTestsEdit*>(main_->FindHosted("TfmTestsEdit"));
         EXPECT_NE(window, nullptr);
         return *window;

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QToolButton>
@@ -50,8 +49,19 @@ protected:
         main_.reset();
         processEvents();
         ExamTest::TearDown();
-        dataModule().SetRunMode(kRunModeNone);
+        dataModule().SetRunMode(TRunMode::None);
         setProgramFolder(QString());
+    }
+
+    // The test settings dialog: the fields typed into, then saved and closed.
+    void expectSettings(const std::vector<std::pair<const char*, QString>>& typed) {
+        prompts_.expectModal<TfmQuestionGroupSettings>([typed](TfmQuestionGroupSettings& dialog) {
+            for (const auto& [field, text] : typed) {
+                dialog.findChild<QLineEdit*>(field)->setText(text);
+            }
+            click(dialog, "btnSave");
+            click(dialog, "btnClose");
+        });
     }
 
     // The program starts and the user logs in for administration.
@@ -59,8 +69,7 @@ protected:
         dataModule().DataModuleCreate();
         ASSERT_TRUE(dataModule().DataLoaded());
         main_ = std::make_unique<TfmKvalor>();
-        prompts_.expectModal<TfmRunMode>(
-            [](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
+        prompts_.expectModal<TfmRunMode>([](TfmRunMode& box) { click(box, "btnAdministration"); });
         prompts_.expectModal<TfmAuthorization>([this, account](TfmAuthorization& login) {
             chooseLine(login.findChild<QComboBox*>("cbUser"), account);
             prompts_.expectAsk(QStringLiteral("У учётной записи «%1» нет пароля: войти в "
@@ -85,7 +94,7 @@ protected:
     }
 
     TfmTestsEdit& tests() {
-        trigger(main_->actEditTests());
+        trigger(*main_, "actEditTests");
         return *qobject_cast<TfmTestsEdit*>(main_->FindHosted("TfmTestsEdit"));
     }
 
@@ -115,7 +124,7 @@ protected:
                     }
                 }
             }
-            trigger(dynamic_cast<TQuestionEditor&>(*editor.EditingMode()).actSave());
+            trigger(dynamic_cast<TQuestionEditor&>(*editor.EditingMode()), "actSave");
             editor.reject();
         });
         trigger(named(window, "actSmpAddQuestion"));
@@ -155,12 +164,7 @@ TEST_F(FirstDayTest, WriteTestsRestartAndTakeTheComplexOne) {
     start("Администратор");
     TfmTestsEdit& window = tests();
 
-    prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
-        dialog.edCaption()->setText("Физика");
-        dialog.edTimeMin()->setText("20");
-        click(dialog.btnSave());
-        click(dialog.btnClose());
-    });
+    expectSettings({{"edCaption", "Физика"}, {"edTimeMin", "20"}});
     trigger(named(window, "actSmpCreate"));
     prompts_.expectInputBox("Задайте наименование группы", "Механика");
     trigger(named(window, "actSmpAddGroup"));
@@ -169,27 +173,18 @@ TEST_F(FirstDayTest, WriteTestsRestartAndTakeTheComplexOne) {
                   {1, 2});
     writeQuestion(window, kSequence, "От меньшего к большему", {"мм", "см", "м"}, {});
 
-    prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
-        dialog.edCaption()->setText("Контрольная");
-        dialog.edTimeMin()->setText("30");
-        click(dialog.btnSave());
-        click(dialog.btnClose());
-    });
+    expectSettings({{"edCaption", "Контрольная"}, {"edTimeMin", "30"}});
     trigger(named(window, "actCmpCreate"));
     prompts_.expectModal<TfmSelectObject>([](TfmSelectObject& dialog) {
-        chooseLine(dialog.ComboBox(), "Физика");
-        click(dialog.bbOK());
+        chooseLine(dialog.findChild<QComboBox*>("ComboBox"), "Физика");
+        click(dialog, "bbOK");
     });
     trigger(named(window, "actCmpAddTask"));
     // Two of the three questions, through the task's node.
     const TItemTreeModel& complex = modelOf(named<QTreeView>(window, "tvComplex"));
     named<QTreeView>(window, "tvComplex")
         ->setCurrentIndex(complex.IndexOf(complex.Root().Children.front()->Children.front().get()));
-    prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
-        dialog.edSelectedQuestions()->setText("2");
-        click(dialog.btnSave());
-        click(dialog.btnClose());
-    });
+    expectSettings({{"edSelectedQuestions", "2"}});
     trigger(named(window, "actCmpChange"));
     ASSERT_TRUE(prompts_.finished());
     quit();
@@ -232,12 +227,12 @@ TEST_F(FirstDayTest, WriteTestsRestartAndTakeTheComplexOne) {
     EXPECT_EQ(text(group.ElementAt(2)->GetName()), "От меньшего к большему");
 
     // And the complex test is taken, its questions drawn and shuffled.
-    trigger(main_->actTest());
+    trigger(*main_, "actTest");
     auto* setup = qobject_cast<TfmExamineSettings*>(main_->FindHosted("TfmExamineSettings"));
     ASSERT_NE(setup, nullptr);
-    click(setup->rbComplex());
-    chooseLine(setup->cbTestList(), "Контрольная");
-    chooseLine(setup->cbCompetitor(), "Преподаватель");
+    click(*setup, "rbComplex");
+    chooseLine(setup->findChild<QComboBox*>("cbTestList"), "Контрольная");
+    chooseLine(setup->findChild<QComboBox*>("cbCompetitor"), "Преподаватель");
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
         EXPECT_EQ(exam.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 2");
         EXPECT_EQ(exam.findChild<QLabel*>("lblCountdown")->text(), "0:30:0");
@@ -247,13 +242,13 @@ TEST_F(FirstDayTest, WriteTestsRestartAndTakeTheComplexOne) {
         finishExam(exam);
     });
     prompts_.expectAsk("Завершить тестирование?", QMessageBox::Yes);
-    trigger(setup->actRun());
+    trigger(*setup, "actRun");
     ASSERT_TRUE(prompts_.finished());
     ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
     const TStudy& study = kvalorRoot().Studies().StudyAt(0);
     EXPECT_EQ(study.Questions().Count(), 2);
     EXPECT_EQ(study.CorrectCount(), 2);
-    EXPECT_EQ(setup->lblExamineResult()->text(), "сдан (2 из 2)");
+    EXPECT_EQ(setup->findChild<QLabel*>("lblExamineResult")->text(), "сдан (2 из 2)");
 }
 
 }  // namespace

@@ -57,8 +57,8 @@ protected:
         expectFiles(files);
         QStringList lines;
         prompts_.expectModal<TfmImportReport>([&lines](TfmImportReport& dialog) {
-            lines = dialog.mmReport()->toPlainText().split('\n');
-            pressKey(dialog.mmReport(), Qt::Key_Return);
+            lines = dialog.findChild<QPlainTextEdit*>("mmReport")->toPlainText().split('\n');
+            pressKey(dialog.findChild<QPlainTextEdit*>("mmReport"), Qt::Key_Return);
         });
         trigger(named(window(), "actSmpImportQuestions"));
         prompts_.verify();
@@ -137,10 +137,10 @@ TEST_F(ImportQuestionsWindowTest, ReportListsLeftOutQuestionsToCopyAndEscapeClos
     expectFiles({write("areas.gift", kAreas)});
     QString copied;
     prompts_.expectModal<TfmImportReport>([&copied](TfmImportReport& dialog) {
-        pressKey(dialog.mmReport(), Qt::Key_A, Qt::ControlModifier);
-        pressKey(dialog.mmReport(), Qt::Key_C, Qt::ControlModifier);
+        pressKey(dialog.findChild<QPlainTextEdit*>("mmReport"), Qt::Key_A, Qt::ControlModifier);
+        pressKey(dialog.findChild<QPlainTextEdit*>("mmReport"), Qt::Key_C, Qt::ControlModifier);
         copied = QApplication::clipboard()->text();
-        pressKey(dialog.mmReport(), Qt::Key_Escape);
+        pressKey(dialog.findChild<QPlainTextEdit*>("mmReport"), Qt::Key_Escape);
     });
     trigger(named(window(), "actSmpImportQuestions"));
     const QStringList lines = copied.split('\n');

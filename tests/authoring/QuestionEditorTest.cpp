@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QButtonGroup>
-#include <QCheckBox>
 #include <QLabel>
 #include <QTextEdit>
 #include <QToolButton>
@@ -49,8 +48,9 @@ protected:
         window().show();
         processEvents();
     }
+    QTreeView* tree() { return window().findChild<QTreeView*>("tvQuestions"); }
     // Chooses the item's node in the editor's tree, as a click does.
-    void choose(const IExaminerItem* item) { focus(editor().tvQuestions(), item); }
+    void choose(const IExaminerItem* item) { focus(tree(), item); }
     void type(QTextEdit* text, const QString& typed) {
         text->setFocus();
         text->setPlainText(typed);
@@ -81,14 +81,13 @@ TEST_F(QuestionEditorTest, ShowsTheTestAndTheKey) {
     EXPECT_TRUE(window().pnEditing()->isVisibleTo(&window()));
     EXPECT_FALSE(window().findChild<QWidget*>("pnLeft")->isVisibleTo(&window()));
     EXPECT_FALSE(window().edQuestion()->isReadOnly());
-    EXPECT_EQ(childTexts(editor().tvQuestions(), nullptr), QStringList{"Физика"});
-    EXPECT_EQ(childTexts(editor().tvQuestions(), group_),
-              (QStringList{"Вопрос 1", "Вопрос 2", "Вопрос 3"}));
-    EXPECT_EQ(editor().tvQuestions()->currentIndex().data().toString(), "Вопрос 2");
+    EXPECT_EQ(childTexts(tree(), nullptr), QStringList{"Физика"});
+    EXPECT_EQ(childTexts(tree(), group_), (QStringList{"Вопрос 1", "Вопрос 2", "Вопрос 3"}));
+    EXPECT_EQ(tree()->currentIndex().data().toString(), "Вопрос 2");
     EXPECT_EQ(window().bgAnswerType()->checkedId(), kMultipleAnswers);
     EXPECT_EQ(frame(1)->UpperPicture(), AnswerButtonPicture::CheckOn);
     EXPECT_EQ(frame(0)->UpperPicture(), AnswerButtonPicture::CheckOff);
-    EXPECT_FALSE(editor().actSave()->isEnabled());
+    EXPECT_FALSE(editor().findChild<QAction*>("actSave")->isEnabled());
 
     // A sequence whose answers still carry an old key shows no marks.
     sequence_->Answers().AnswerAt(1)->SetCorrect(true);
@@ -108,12 +107,12 @@ TEST_F(QuestionEditorTest, MarksFollowTheRulesOfTheType) {
     edit(single_);
     click(frame(2)->btnUpper());
     EXPECT_EQ(marks(*single_), (std::vector<bool>{false, false, true}));
-    EXPECT_TRUE(editor().actSave()->isEnabled());
+    EXPECT_TRUE(editor().findChild<QAction*>("actSave")->isEnabled());
     EXPECT_TRUE(editor().SelectedFrame() == frame(2));
     EXPECT_TRUE(frame(2)->lblTitle()->font().bold());
     // The key changes only on saving.
     EXPECT_TRUE(single_->Answers().AnswerAt(0)->Correct());
-    trigger(editor().actSave());
+    trigger(editor(), "actSave");
     EXPECT_FALSE(single_->Answers().AnswerAt(0)->Correct());
     EXPECT_TRUE(single_->Answers().AnswerAt(2)->Correct());
 
@@ -131,8 +130,8 @@ TEST_F(QuestionEditorTest, MarksFollowTheRulesOfTheType) {
     EXPECT_EQ(marks(*multiple_), (std::vector<bool>{false, true, false}));
     EXPECT_EQ(frame(1)->UpperPicture(), AnswerButtonPicture::RadioOn);
     // A change of type asks for saving, which stores the key of the new type.
-    EXPECT_TRUE(editor().actSave()->isEnabled());
-    trigger(editor().actSave());
+    EXPECT_TRUE(editor().findChild<QAction*>("actSave")->isEnabled());
+    trigger(editor(), "actSave");
     EXPECT_FALSE(multiple_->Answers().AnswerAt(2)->Correct());
 }
 
@@ -140,7 +139,7 @@ TEST_F(QuestionEditorTest, LeavingWithNoKeepsTheOldTextsAndWithYesSavesThem) {
     edit(single_);
     type(window().edQuestion(), "Единица работы");
     type(frame(1)->edText(), "Джоуль");
-    click(editor().chbDontMixAnswers());
+    click(window(), "chbDontMixAnswers");
     prompts_.expectAsk(kSave, QMessageBox::No)
         .icon(QMessageBox::Question)
         .defaultButton(QMessageBox::Yes);
@@ -153,7 +152,7 @@ TEST_F(QuestionEditorTest, LeavingWithNoKeepsTheOldTextsAndWithYesSavesThem) {
     EXPECT_EQ(frameTexts(), (QStringList{"Н", "Дж", "Вт"}));
     type(window().edQuestion(), "Единица работы");
     type(frame(1)->edText(), "Джоуль");
-    click(editor().chbDontMixAnswers());
+    click(window(), "chbDontMixAnswers");
     prompts_.expectAsk(kSave, QMessageBox::Yes);
     choose(sequence_);
     EXPECT_EQ(text(single_->GetName()), "Единица работы");
@@ -169,7 +168,7 @@ TEST_F(QuestionEditorTest, SequenceStoresTheAuthorsOrderAndMovedAnswersKeepTheir
     click(frame(1)->btnLower());
     EXPECT_EQ(frameTexts(), (QStringList{"два", "три", "один раз"}));
     EXPECT_TRUE(editor().SelectedFrame() == frame(2));
-    trigger(editor().actSave());
+    trigger(editor(), "actSave");
     const TAnswers& answers = sequence_->Answers();
     QStringList order;
     for (int i = 0; i < answers.Count(); ++i) {
@@ -181,14 +180,14 @@ TEST_F(QuestionEditorTest, SequenceStoresTheAuthorsOrderAndMovedAnswersKeepTheir
 
 TEST_F(QuestionEditorTest, AnswersAreAddedAndDeleted) {
     edit(single_);
-    trigger(editor().actNewAnswer());
+    trigger(editor(), "actNewAnswer");
     ASSERT_EQ(window().Frames().size(), 4u);
     EXPECT_EQ(frame(3)->lblTitle()->text(), "Вариант 4");
     EXPECT_EQ(textColour(*frame(3)->edText()), kGreenText);
     EXPECT_EQ(single_->Answers().Count(), 4);
-    EXPECT_TRUE(editor().actSave()->isEnabled());
+    EXPECT_TRUE(editor().findChild<QAction*>("actSave")->isEnabled());
     type(frame(3)->edText(), "кВт");
-    trigger(editor().actSave());
+    trigger(editor(), "actSave");
     EXPECT_EQ(textColour(*frame(3)->edText()), defaultTextColour());
 
     // Typing in an answer chose its frame, a click chooses another. The second of four goes;
@@ -197,10 +196,10 @@ TEST_F(QuestionEditorTest, AnswersAreAddedAndDeleted) {
     mouseClick(frame(1)->edText()->viewport());
     EXPECT_TRUE(editor().SelectedFrame() == frame(1));
     prompts_.expectAsk(kSure, QMessageBox::No).icon(QMessageBox::Critical);
-    trigger(editor().actDeleteAnswer());
+    trigger(editor(), "actDeleteAnswer");
     EXPECT_EQ(single_->Answers().Count(), 4);
     prompts_.expectAsk(kSure, QMessageBox::Yes);
-    trigger(editor().actDeleteAnswer());
+    trigger(editor(), "actDeleteAnswer");
     EXPECT_EQ(frameTexts(), (QStringList{"Н", "Вт", "кВт"}));
     EXPECT_EQ(frame(1)->lblTitle()->text(), "Вариант 2");
     EXPECT_EQ(frame(2)->lblTitle()->text(), "Вариант 3");
@@ -214,22 +213,22 @@ TEST_F(QuestionEditorTest, AnswersAreAddedAndDeleted) {
         "По удаляе(мой\\му) группе\\вопросу проводилось тестирование.\n"
         "Удалить объект ?",
         QMessageBox::No);
-    trigger(editor().actDeleteAnswer());
+    trigger(editor(), "actDeleteAnswer");
 }
 
 TEST_F(QuestionEditorTest, NewQuestionsAndLeavingAnInvalidOne) {
     edit(multiple_);
     // Nothing chosen in the tree: the new question joins the current one's group.
-    editor().tvQuestions()->clearSelection();
-    trigger(editor().actNewQuestion());
+    tree()->clearSelection();
+    trigger(editor(), "actNewQuestion");
     ASSERT_EQ(group_->Count(), 4);
     auto* created = static_cast<TQuestion*>(group_->ElementAt(3));
     EXPECT_EQ(window().CurrentQuestion(), created);
     EXPECT_EQ(frameTexts(), (QStringList{"", "", ""}));
     EXPECT_EQ(frame(0)->UpperPicture(), AnswerButtonPicture::RadioOn);
     EXPECT_EQ(textColour(*frame(0)->edText()), kMaroonText);
-    EXPECT_EQ(childTexts(editor().tvQuestions(), group_).back(), "Вопрос 4");
-    EXPECT_EQ(editor().tvQuestions()->currentIndex().data().toString(), "Вопрос 4");
+    EXPECT_EQ(childTexts(tree(), group_).back(), "Вопрос 4");
+    EXPECT_EQ(tree()->currentIndex().data().toString(), "Вопрос 4");
 
     // Left without texts: No keeps the author on it, Yes offers its deletion.
     prompts_.expectAsk(kInvalid, QMessageBox::No)
@@ -237,7 +236,7 @@ TEST_F(QuestionEditorTest, NewQuestionsAndLeavingAnInvalidOne) {
         .defaultButton(QMessageBox::No);
     choose(single_);
     EXPECT_EQ(window().CurrentQuestion(), created);
-    EXPECT_EQ(editor().tvQuestions()->currentIndex().data().toString(), "Вопрос 4");
+    EXPECT_EQ(tree()->currentIndex().data().toString(), "Вопрос 4");
     // Nor can the window close then.
     prompts_.expectAsk(kInvalid, QMessageBox::No);
     window().reject();
@@ -248,19 +247,19 @@ TEST_F(QuestionEditorTest, NewQuestionsAndLeavingAnInvalidOne) {
     choose(single_);
     EXPECT_EQ(window().CurrentQuestion(), single_);
     EXPECT_EQ(group_->Count(), 3);
-    EXPECT_EQ(childTexts(editor().tvQuestions(), group_).size(), 3);
+    EXPECT_EQ(childTexts(tree(), group_).size(), 3);
 
     // A question deleted on purpose; the numbers close up.
     choose(single_);
     prompts_.expectAsk(kSure, QMessageBox::Yes);
-    trigger(editor().actDeleteQuestion());
+    trigger(editor(), "actDeleteQuestion");
     EXPECT_EQ(window().CurrentQuestion(), nullptr);
     EXPECT_EQ(group_->Count(), 2);
     EXPECT_EQ(multiple_->GetNumber(), 1);
-    EXPECT_EQ(childTexts(editor().tvQuestions(), group_), (QStringList{"Вопрос 1", "Вопрос 2"}));
+    EXPECT_EQ(childTexts(tree(), group_), (QStringList{"Вопрос 1", "Вопрос 2"}));
     window().reject();
     EXPECT_FALSE(window().isVisible());
-    EXPECT_TRUE(childTexts(editor().tvQuestions(), nullptr).isEmpty());
+    EXPECT_TRUE(childTexts(tree(), nullptr).isEmpty());
 }
 
 TEST_F(QuestionEditorTest, NoRestoresTheStoredQuestionAndNoUnscorableKeyIsStored) {
@@ -274,8 +273,8 @@ TEST_F(QuestionEditorTest, NoRestoresTheStoredQuestionAndNoUnscorableKeyIsStored
     click(frame(0)->btnLower());
     mouseClick(frame(2)->edText()->viewport());
     prompts_.expectAsk(kSure, QMessageBox::Yes);
-    trigger(editor().actDeleteAnswer());
-    trigger(editor().actNewAnswer());
+    trigger(editor(), "actDeleteAnswer");
+    trigger(editor(), "actNewAnswer");
     type(window().edQuestion(), "Порядок");
     prompts_.expectAsk(kSave, QMessageBox::No)
         .buttons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)
@@ -294,7 +293,7 @@ TEST_F(QuestionEditorTest, NoRestoresTheStoredQuestionAndNoUnscorableKeyIsStored
     click(frame(1)->btnUpper());
     click(frame(2)->btnUpper());
     prompts_.expectInform(unmarked);
-    trigger(editor().actSave());
+    trigger(editor(), "actSave");
     prompts_.expectAsk(kSave, QMessageBox::Yes);
     prompts_.expectInform(unmarked);
     choose(sequence_);
@@ -308,7 +307,7 @@ TEST_F(QuestionEditorTest, NoRestoresTheStoredQuestionAndNoUnscorableKeyIsStored
     sequence_->Answers().AnswerAt(2)->SetCorrectPosition(0);
     choose(sequence_);
     EXPECT_FALSE(sequence_->IsValid());
-    trigger(editor().actSave());
+    trigger(editor(), "actSave");
     EXPECT_TRUE(sequence_->IsValid());
 }
 
@@ -325,20 +324,20 @@ TEST_F(QuestionEditorTest, KeyboardMovesOnWithTabAndTheTreeShowsTheQuestionOnDis
     }
     type(answer, "Дж\tс");
     type(window().edQuestion(), "Единица\tсилы");
-    trigger(editor().actSave());
+    trigger(editor(), "actSave");
     EXPECT_EQ(text(single_->GetName()), "Единица силы");
     EXPECT_EQ(text(single_->Answers().AnswerAt(1)->GetName()), "Дж с");
 
     // With no question on display the text is read-only and a question joins the chosen group.
     choose(group_);
     EXPECT_TRUE(window().edQuestion()->isReadOnly());
-    trigger(editor().actNewQuestion());
+    trigger(editor(), "actNewQuestion");
     ASSERT_EQ(group_->Count(), 4);
     TQuestion* created = window().CurrentQuestion();
     EXPECT_EQ(created, group_->ElementAt(3));
 
     // A click on another question that the author refuses to follow leaves the tree on this one.
-    QTreeView* tree = editor().tvQuestions();
+    QTreeView* tree = this->tree();
     const auto& model = static_cast<const TItemTreeModel&>(*tree->model());
     prompts_.expectAsk(kInvalid, QMessageBox::No);
     mouseClick(tree->viewport(),

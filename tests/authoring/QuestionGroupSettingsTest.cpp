@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTabWidget>
 #include <QTableWidget>
 
@@ -43,13 +41,16 @@ protected:
         processEvents();
         return dialog;
     }
+    static QTableWidgetItem* threshold(TfmQuestionGroupSettings& dialog, int level) {
+        return dialog.findChild<QTableWidget*>("sgPointPersent")->item(0, level);
+    }
     static void setThresholds(TfmQuestionGroupSettings& dialog, const QStringList& cells) {
         for (int level = 0; level < cells.size(); ++level) {
-            dialog.sgPointPersent()->item(0, level)->setText(cells[level]);
+            threshold(dialog, level)->setText(cells[level]);
         }
     }
     static QTableWidgetItem* chosen(TfmQuestionGroupSettings& dialog, int row) {
-        return dialog.sgTasks()->item(row, 1);
+        return dialog.findChild<QTableWidget*>("sgTasks")->item(row, 1);
     }
 
     TQuestions *algebra_, *chemistry_, *final_;
@@ -83,61 +84,61 @@ TEST_F(QuestionGroupSettingsTest, ThresholdsAndFieldsAreValidated) {
     TfmQuestionGroupSettings& dialog = open(*algebra_);
     for (const Case& c : cases) {
         setThresholds(dialog, c.thresholds);
-        dialog.edValidPercent()->setText(c.percent);
-        dialog.edTimeHour()->setText(c.hours);
-        dialog.edCaption()->setText(c.name);
+        dialog.findChild<QLineEdit*>("edValidPercent")->setText(c.percent);
+        dialog.findChild<QLineEdit*>("edTimeHour")->setText(c.hours);
+        dialog.findChild<QLineEdit*>("edCaption")->setText(c.name);
         EXPECT_EQ(dialog.Validate(), c.valid) << c.thresholds.join(' ').toStdString() << " / "
                                               << c.percent << " / " << c.hours << " / " << c.name;
     }
     // Blanks read as "0", in the cells and the fields.
     setThresholds(dialog, {"", "", "", "", ""});
-    dialog.edTimeMin()->clear();
+    dialog.findChild<QLineEdit*>("edTimeMin")->clear();
     dialog.Validate();
-    EXPECT_EQ(dialog.sgPointPersent()->item(0, 2)->text(), "0");
-    EXPECT_EQ(dialog.edTimeMin()->text(), "0");
+    EXPECT_EQ(threshold(dialog, 2)->text(), "0");
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("edTimeMin")->text(), "0");
 
     // Invalid values are refused on "Сохранить" and stay as typed.
-    dialog.edCaption()->clear();
+    dialog.findChild<QLineEdit*>("edCaption")->clear();
     prompts_.expectError("Заданы некорректные значения.");
-    trigger(dialog.actSave());
+    trigger(dialog, "actSave");
     EXPECT_EQ(text(algebra_->GetName()), "Алгебра");
     EXPECT_TRUE(dialog.isVisible());
-    dialog.edCaption()->setText("Алгебра");
+    dialog.findChild<QLineEdit*>("edCaption")->setText("Алгебра");
     prompts_.expectAsk("Сохранить изменения ?", QMessageBox::No);
-    click(dialog.btnClose());
+    click(dialog, "btnClose");
 }
 
 TEST_F(QuestionGroupSettingsTest, SavingStoresWhatWasTyped) {
     TfmQuestionGroupSettings& dialog = open(*algebra_);
-    EXPECT_FALSE(dialog.btnSave()->isEnabled());
-    EXPECT_EQ(dialog.edQuestionCount()->text(), "12");
-    EXPECT_EQ(dialog.edTimeHour()->text(), "0");
-    EXPECT_EQ(dialog.edTimeMin()->text(), "30");
-    click(dialog.rbPoint());
-    EXPECT_TRUE(dialog.sgPointPersent()->isEnabled());
-    EXPECT_FALSE(dialog.edValidPercent()->isEnabled());
+    EXPECT_FALSE(dialog.findChild<QPushButton*>("btnSave")->isEnabled());
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("edQuestionCount")->text(), "12");
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("edTimeHour")->text(), "0");
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("edTimeMin")->text(), "30");
+    click(dialog, "rbPoint");
+    EXPECT_TRUE(dialog.findChild<QTableWidget*>("sgPointPersent")->isEnabled());
+    EXPECT_FALSE(dialog.findChild<QLineEdit*>("edValidPercent")->isEnabled());
     setThresholds(dialog, {"0", "12,5", "12.75", "50", "99,5"});
-    dialog.edTimeHour()->setText("1");
-    dialog.edTimeMin()->setText("90");
-    dialog.edCaption()->setText("Алгебра, 7 класс");
-    click(dialog.chbMixQuestions());
-    EXPECT_TRUE(dialog.btnSave()->isEnabled());
-    EXPECT_EQ(dialog.actSave()->shortcut(), QKeySequence("Ctrl+S"));
-    trigger(dialog.actSave());
-    EXPECT_FALSE(dialog.btnSave()->isEnabled());
+    dialog.findChild<QLineEdit*>("edTimeHour")->setText("1");
+    dialog.findChild<QLineEdit*>("edTimeMin")->setText("90");
+    dialog.findChild<QLineEdit*>("edCaption")->setText("Алгебра, 7 класс");
+    click(dialog, "chbMixQuestions");
+    EXPECT_TRUE(dialog.findChild<QPushButton*>("btnSave")->isEnabled());
+    EXPECT_EQ(dialog.findChild<QAction*>("actSave")->shortcut(), QKeySequence("Ctrl+S"));
+    trigger(dialog, "actSave");
+    EXPECT_FALSE(dialog.findChild<QPushButton*>("btnSave")->isEnabled());
     EXPECT_EQ(algebra_->GradingMethod(), 1);
     EXPECT_EQ(algebra_->LevelThresholds(), (std::vector<double>{0, 12.5, 12.75, 50, 99.5}));
     EXPECT_EQ(algebra_->Duration(), 150);
     EXPECT_EQ(text(algebra_->GetName()), "Алгебра, 7 класс");
     EXPECT_TRUE(algebra_->MixQuestions());
-    click(dialog.btnClose());
+    click(dialog, "btnClose");
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
 
     // Reopened, the time reads in whole hours.
     open(*algebra_);
-    EXPECT_EQ(dialog.edTimeHour()->text(), "2");
-    EXPECT_EQ(dialog.edTimeMin()->text(), "30");
-    EXPECT_EQ(dialog.sgPointPersent()->item(0, 1)->text().replace(',', '.'), "12.5");
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("edTimeHour")->text(), "2");
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("edTimeMin")->text(), "30");
+    EXPECT_EQ(threshold(dialog, 1)->text().replace(',', '.'), "12.5");
     EXPECT_EQ(dialog.windowTitle(),
               QString("Тест № %1 Алгебра, 7 класс (простой)").arg(algebra_->GetNumber()));
     dialog.reject();
@@ -157,7 +158,7 @@ TEST_F(QuestionGroupSettingsTest, ClosingOffersWhatIsUnsaved) {
     for (const Case& c : cases) {
         TfmQuestionGroupSettings& dialog = open(*algebra_);
         if (c.typed) {
-            dialog.edValidPercent()->setText(c.typed);
+            dialog.findChild<QLineEdit*>("edValidPercent")->setText(c.typed);
         }
         if (c.answer) {
             prompts_.expectAsk("Сохранить изменения ?", *c.answer)
@@ -170,12 +171,12 @@ TEST_F(QuestionGroupSettingsTest, ClosingOffersWhatIsUnsaved) {
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
         EXPECT_EQ(algebra_->PassPercent(), c.stored);
         EXPECT_EQ(dialog.Group(), nullptr);
-        EXPECT_EQ(dialog.pcPages()->currentIndex(), 0);
+        EXPECT_EQ(dialog.findChild<QTabWidget*>("pcPages")->currentIndex(), 0);
     }
     // One wrong value is named, and the dialog stays open until the edits are given up.
     TfmQuestionGroupSettings& wrong = open(*algebra_);
-    wrong.edCaption()->setText("Алгебра 2");
-    wrong.edValidPercent()->setText("много");
+    wrong.findChild<QLineEdit*>("edCaption")->setText("Алгебра 2");
+    wrong.findChild<QLineEdit*>("edValidPercent")->setText("много");
     const QString fault =
         "Неверно задан ценз (% правильных ответов): нужно число не меньше 0.\n"
         "Закрыть окно без сохранения изменений ?";
@@ -199,22 +200,22 @@ TEST_F(QuestionGroupSettingsTest, ClosingOffersWhatIsUnsaved) {
 TEST_F(QuestionGroupSettingsTest, TasksOfAComplexTest) {
     TfmQuestionGroupSettings& dialog = open(*final_);
     EXPECT_EQ(dialog.windowTitle(), "Тест № 0 Итог (комплексный)");
-    EXPECT_TRUE(dialog.chbMixQuestionGroups()->isEnabled());
-    EXPECT_EQ(dialog.edQuestionCount()->text(), "4");
-    dialog.pcPages()->setCurrentIndex(1);
-    ASSERT_EQ(dialog.sgTasks()->rowCount(), 1);
-    EXPECT_EQ(dialog.sgTasks()->item(0, 0)->text(), "Алгебра");
-    EXPECT_EQ(dialog.sgTasks()->item(0, 2)->text(), "12");
+    EXPECT_TRUE(dialog.findChild<QCheckBox*>("chbMixQuestionGroups")->isEnabled());
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("edQuestionCount")->text(), "4");
+    dialog.findChild<QTabWidget*>("pcPages")->setCurrentIndex(1);
+    ASSERT_EQ(dialog.findChild<QTableWidget*>("sgTasks")->rowCount(), 1);
+    EXPECT_EQ(dialog.findChild<QTableWidget*>("sgTasks")->item(0, 0)->text(), "Алгебра");
+    EXPECT_EQ(dialog.findChild<QTableWidget*>("sgTasks")->item(0, 2)->text(), "12");
 
     // "Добавить" offers only what the test does not draw from yet.
     prompts_.expectModal<TfmSelectObject>([](TfmSelectObject& select) {
-        EXPECT_EQ(linesOf(select.ComboBox()), QStringList{"Химия"});
-        chooseLine(select.ComboBox(), "Химия");
-        click(select.bbOK());
+        EXPECT_EQ(linesOf(select.findChild<QComboBox*>("ComboBox")), QStringList{"Химия"});
+        chooseLine(select.findChild<QComboBox*>("ComboBox"), "Химия");
+        click(select, "bbOK");
     });
-    trigger(dialog.miAddTask());
-    ASSERT_EQ(dialog.sgTasks()->rowCount(), 2);
-    EXPECT_EQ(linesOf(dialog.cbTasks()), (QStringList{"Алгебра", "Химия"}));
+    trigger(dialog, "miAddTask");
+    ASSERT_EQ(dialog.findChild<QTableWidget*>("sgTasks")->rowCount(), 2);
+    EXPECT_EQ(linesOf(dialog.findChild<QComboBox*>("cbTasks")), (QStringList{"Алгебра", "Химия"}));
 
     // "Выбрано" is capped at the source's questions and takes effect at once.
     struct Case {
@@ -227,45 +228,45 @@ TEST_F(QuestionGroupSettingsTest, TasksOfAComplexTest) {
             << c.typed;
         EXPECT_EQ(chosen(dialog, 1)->text(), QString::number(c.stored));
     }
-    EXPECT_FALSE(dialog.btnSave()->isEnabled());
+    EXPECT_FALSE(dialog.findChild<QPushButton*>("btnSave")->isEnabled());
 
     // Through "для задания" the count is stored as typed, more than the source holds too.
-    dialog.pcPages()->setCurrentIndex(0);
-    click(dialog.chbTimeToTasks());
-    chooseLine(dialog.cbTasks(), "Алгебра");
-    EXPECT_EQ(dialog.edSelectedQuestions()->text(), "4");
+    dialog.findChild<QTabWidget*>("pcPages")->setCurrentIndex(0);
+    click(dialog, "chbTimeToTasks");
+    chooseLine(dialog.findChild<QComboBox*>("cbTasks"), "Алгебра");
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("edSelectedQuestions")->text(), "4");
     // No task takes fewer than none.
-    dialog.edSelectedQuestions()->setText("-5");
+    dialog.findChild<QLineEdit*>("edSelectedQuestions")->setText("-5");
     prompts_.expectError("Заданы некорректные значения.");
-    trigger(dialog.actSave());
+    trigger(dialog, "actSave");
     EXPECT_EQ(task_->QuestionCount, 4);
-    dialog.edSelectedQuestions()->setText("30");
-    trigger(dialog.actSave());
+    dialog.findChild<QLineEdit*>("edSelectedQuestions")->setText("30");
+    trigger(dialog, "actSave");
     EXPECT_EQ(task_->QuestionCount, 30);
 
-    dialog.sgTasks()->selectRow(0);
-    trigger(dialog.miDeleteTask());
+    dialog.findChild<QTableWidget*>("sgTasks")->selectRow(0);
+    trigger(dialog, "miDeleteTask");
     EXPECT_FALSE(kvalorRoot().Tasks().HasTask(*final_, *algebra_));
-    EXPECT_EQ(linesOf(dialog.cbTasks()), QStringList{"Химия"});
+    EXPECT_EQ(linesOf(dialog.findChild<QComboBox*>("cbTasks")), QStringList{"Химия"});
     dialog.reject();
-    EXPECT_EQ(dialog.sgTasks()->rowCount(), 0);
+    EXPECT_EQ(dialog.findChild<QTableWidget*>("sgTasks")->rowCount(), 0);
 }
 
 TEST_F(QuestionGroupSettingsTest, SimpleTestListsTheComplexTestsUsingIt) {
     TfmQuestionGroupSettings& dialog = open(*algebra_);
-    EXPECT_FALSE(dialog.chbMixQuestionGroups()->isEnabled());
-    EXPECT_FALSE(dialog.chbMixQuestionBetweenGroups()->isEnabled());
-    EXPECT_EQ(dialog.sgTasks()->rowCount(), 0);
-    EXPECT_FALSE(dialog.miAddTask()->isEnabled());
-    EXPECT_EQ(linesOf(dialog.cbTasks()), QStringList{"Итог"});
-    EXPECT_TRUE(dialog.chbTimeToTasks()->isEnabled());
-    EXPECT_FALSE(dialog.cbTasks()->isEnabled());
-    EXPECT_FALSE(dialog.edSelectedQuestions()->isEnabled());
+    EXPECT_FALSE(dialog.findChild<QCheckBox*>("chbMixQuestionGroups")->isEnabled());
+    EXPECT_FALSE(dialog.findChild<QCheckBox*>("chbMixQuestionBetweenGroups")->isEnabled());
+    EXPECT_EQ(dialog.findChild<QTableWidget*>("sgTasks")->rowCount(), 0);
+    EXPECT_FALSE(dialog.findChild<QAction*>("miAddTask")->isEnabled());
+    EXPECT_EQ(linesOf(dialog.findChild<QComboBox*>("cbTasks")), QStringList{"Итог"});
+    EXPECT_TRUE(dialog.findChild<QCheckBox*>("chbTimeToTasks")->isEnabled());
+    EXPECT_FALSE(dialog.findChild<QComboBox*>("cbTasks")->isEnabled());
+    EXPECT_FALSE(dialog.findChild<QLineEdit*>("edSelectedQuestions")->isEnabled());
     dialog.reject();
 
     // Without tasks, "для задания" cannot be chosen.
     open(*chemistry_);
-    EXPECT_FALSE(dialog.chbTimeToTasks()->isEnabled());
+    EXPECT_FALSE(dialog.findChild<QCheckBox*>("chbTimeToTasks")->isEnabled());
     dialog.reject();
 }
 

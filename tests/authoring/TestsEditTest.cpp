@@ -186,7 +186,7 @@ TEST_F(TestsEditTest, EnableRulesFollowTheFocusedNodes) {
 TEST_F(TestsEditTest, CreatingATestCancelledLeavesNothingConfirmedAddsIt) {
     TfmTestsEdit& w = window();
     prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
-        dialog.edCaption()->setText("Физика");
+        dialog.findChild<QLineEdit*>("edCaption")->setText("Физика");
         dialog.reject();  // unsaved, valid: offered for saving
     });
     prompts_.expectAsk("Сохранить изменения ?", QMessageBox::No).caption("Предупреждение");
@@ -196,10 +196,10 @@ TEST_F(TestsEditTest, CreatingATestCancelledLeavesNothingConfirmedAddsIt) {
 
     for (QAction* create : {named(w, "actSmpCreate"), named(w, "actCmpCreate")}) {
         prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
-            dialog.edCaption()->setText("Физика");
-            dialog.edTimeMin()->setText("20");
-            click(dialog.btnSave());
-            click(dialog.btnClose());
+            dialog.findChild<QLineEdit*>("edCaption")->setText("Физика");
+            dialog.findChild<QLineEdit*>("edTimeMin")->setText("20");
+            click(dialog, "btnSave");
+            click(dialog, "btnClose");
         });
         trigger(create);
     }
@@ -393,10 +393,10 @@ TEST_F(TestsEditTest, RenamingAddingGroupsAndTasks) {
     focus(complex(), final_);
     prompts_.expectModal<TfmSelectObject>([](TfmSelectObject& dialog) {
         EXPECT_EQ(dialog.windowTitle(), "Выбор объекта");
-        EXPECT_EQ(linesOf(dialog.ComboBox()), QStringList{"Химия"});
-        EXPECT_FALSE(dialog.bbOK()->isEnabled());
-        chooseLine(dialog.ComboBox(), "Химия");
-        click(dialog.bbOK());
+        EXPECT_EQ(linesOf(dialog.findChild<QComboBox*>("ComboBox")), QStringList{"Химия"});
+        EXPECT_FALSE(dialog.findChild<QPushButton*>("bbOK")->isEnabled());
+        chooseLine(dialog.findChild<QComboBox*>("ComboBox"), "Химия");
+        click(dialog, "bbOK");
     });
     trigger(named(window(), "actCmpAddTask"));
     EXPECT_EQ(childTexts(complex(), final_), (QStringList{"Алгебра", "Геометрия", "Химия"}));
@@ -458,16 +458,16 @@ TEST_F(TestsEditTest, ChangingATaskEditsItsCountThroughTheSimpleTest) {
     focus(complex(), algebra_);
     prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
         EXPECT_EQ(dialog.windowTitle(), "Тест № 1 Алгебра (простой)");
-        EXPECT_TRUE(dialog.chbTimeToTasks()->isChecked());
-        EXPECT_EQ(dialog.cbTasks()->currentText(), "Итог");
-        EXPECT_EQ(dialog.edSelectedQuestions()->text(), "5");
+        EXPECT_TRUE(dialog.findChild<QCheckBox*>("chbTimeToTasks")->isChecked());
+        EXPECT_EQ(dialog.findChild<QComboBox*>("cbTasks")->currentText(), "Итог");
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edSelectedQuestions")->text(), "5");
         // Choosing the task leaves the time of the test as it is.
-        EXPECT_EQ(dialog.edTimeHour()->text(), "1");
-        EXPECT_EQ(dialog.edTimeMin()->text(), "30");
-        EXPECT_FALSE(dialog.btnSave()->isEnabled());
-        dialog.edSelectedQuestions()->setText("8");
-        click(dialog.btnSave());
-        click(dialog.btnClose());
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edTimeHour")->text(), "1");
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edTimeMin")->text(), "30");
+        EXPECT_FALSE(dialog.findChild<QPushButton*>("btnSave")->isEnabled());
+        dialog.findChild<QLineEdit*>("edSelectedQuestions")->setText("8");
+        click(dialog, "btnSave");
+        click(dialog, "btnClose");
     });
     trigger(named(window(), "actCmpChange"));
     EXPECT_EQ(algebra_->Duration(), 90);
@@ -477,12 +477,12 @@ TEST_F(TestsEditTest, ChangingATaskEditsItsCountThroughTheSimpleTest) {
 
 TEST_F(TestsEditTest, ANewComplexTestShowsItsTasksAndTakesThemAlongWhenDiscarded) {
     const auto chooseChemistry = [](TfmSelectObject& select) {
-        chooseLine(select.ComboBox(), "Химия");
-        click(select.bbOK());
+        chooseLine(select.findChild<QComboBox*>("ComboBox"), "Химия");
+        click(select, "bbOK");
     };
     // Without a name the new test is discarded, and so is the task made for it.
     prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
-        trigger(dialog.miAddTask());
+        trigger(dialog, "miAddTask");
         dialog.reject();
     });
     prompts_.expectModal<TfmSelectObject>(chooseChemistry);
@@ -490,16 +490,16 @@ TEST_F(TestsEditTest, ANewComplexTestShowsItsTasksAndTakesThemAlongWhenDiscarded
     EXPECT_EQ(kvalorRoot().Tasks().Count(), 2);
     focus(simple(), chemistry_);
     prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
-        EXPECT_TRUE(linesOf(dialog.cbTasks()).isEmpty());
+        EXPECT_TRUE(linesOf(dialog.findChild<QComboBox*>("cbTasks")).isEmpty());
         dialog.reject();
     });
     trigger(named(window(), "actSmpChange"));
 
     prompts_.expectModal<TfmQuestionGroupSettings>([](TfmQuestionGroupSettings& dialog) {
-        dialog.edCaption()->setText("Зачёт");
-        click(dialog.btnSave());
-        trigger(dialog.miAddTask());
-        click(dialog.btnClose());
+        dialog.findChild<QLineEdit*>("edCaption")->setText("Зачёт");
+        click(dialog, "btnSave");
+        trigger(dialog, "miAddTask");
+        click(dialog, "btnClose");
     });
     prompts_.expectModal<TfmSelectObject>(chooseChemistry);
     trigger(named(window(), "actCmpCreate"));
@@ -540,7 +540,7 @@ TEST_F(TestsEditTest, SavedByCtrlSAndByItselfAfterAPause) {
     const QString file = programFile(kDataFileName);
     kvalorRoot().SaveToFile(file);
     dataModule().DataModuleCreate();
-    dataModule().SetRunMode(kRunModeAdministrator);
+    dataModule().SetRunMode(TRunMode::Administrator);
     const auto savedFirst = [&file] {
         TKvalor saved;
         saved.LoadFromFile(file, true);

@@ -284,20 +284,21 @@ TEST_F(TestsExchangeTest, QuestionEditorCopiesQuestionsOnlyAndPastesAfterTheCurr
     editorWindow.show();
     processEvents();
     auto& editor = dynamic_cast<TQuestionEditor&>(*editorWindow.EditingMode());
+    auto* tree = editorWindow.findChild<QTreeView*>("tvQuestions");
 
-    focus(editor.tvQuestions(), &five);
-    EXPECT_FALSE(editor.actSmpCopy()->isEnabled());
+    focus(tree, &five);
+    EXPECT_FALSE(editor.findChild<QAction*>("actSmpCopy")->isEnabled());
     prompts_.expectError("Недопустимое выделение.");
     guarded([&] { editor.actSmpCopyExecute(); });
 
-    focus(editor.tvQuestions(), m[0]);
-    addToSelection(editor.tvQuestions(), m[1]);
-    trigger(editor.actSmpCopy());
-    focus(editor.tvQuestions(), m[2]);
-    trigger(editor.actSmpPaste());
+    focus(tree, m[0]);
+    addToSelection(tree, m[1]);
+    trigger(editor, "actSmpCopy");
+    focus(tree, m[2]);
+    trigger(editor, "actSmpPaste");
     EXPECT_EQ(names(five), (QStringList{"M1", "M2", "M3", "M1", "M2", "M4", "M5"}));
     EXPECT_EQ(editorWindow.CurrentQuestion(), five.Items(4));
-    EXPECT_EQ(childTexts(editor.tvQuestions(), &five).at(5), "Вопрос 6");
+    EXPECT_EQ(childTexts(tree, &five).at(5), "Вопрос 6");
     EXPECT_EQ(m[3]->GetNumber(), 6);
 
     editorWindow.hide();

@@ -12,7 +12,6 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
-#include <QToolBar>
 #include <QToolButton>
 
 #include "app/Authorization.h"
@@ -42,7 +41,7 @@ class ExamineSettingsTest : public ExamTest {
 protected:
     void SetUp() override {
         ExamTest::SetUp();
-        dataModule().SetRunMode(kRunModeNone);
+        dataModule().SetRunMode(TRunMode::None);
         registerExamineSettings();
     }
 
@@ -50,7 +49,7 @@ protected:
         main_.reset();
         processEvents();
         ExamTest::TearDown();
-        dataModule().SetRunMode(kRunModeNone);
+        dataModule().SetRunMode(TRunMode::None);
     }
 
     // "Арифметика": "2+2" (right: "4"), "Какие числа чётные?" (right: "2", "4"), a sequence
@@ -65,12 +64,12 @@ protected:
     }
 
     // The main window, shown, in the run mode, with the examination setup open.
-    TfmExamineSettings& openSetup(std::uint8_t runMode) {
+    TfmExamineSettings& openSetup(TRunMode runMode) {
         main_ = std::make_unique<TfmKvalor>();
         dataModule().SetRunMode(runMode);
         main_->show();
         processEvents();
-        trigger(main_->actTest());
+        trigger(*main_, "actTest");
         return setup();
     }
 
@@ -82,12 +81,19 @@ protected:
 
     TfmQuestion& question() { return questionWindow(*main_); }
 
+    // A graded run started with "Выполнить" and finished once drive has worked the window.
+    template <class F>
+    void runExam(TfmExamineSettings& window, F drive) {
+        prompts_.expectModal<TfmQuestion>(std::move(drive));
+        prompts_.expectAsk(kFinish, QMessageBox::Yes);
+        trigger(window, "actRun");
+    }
     // Starts the chosen test of the kind for the account without a password.
     void choose(TfmExamineSettings& window, bool simple, const QString& test,
                 const QString& account) {
-        click(simple ? window.rbSimple() : window.rbComplex());
-        chooseLine(window.cbTestList(), test);
-        chooseLine(window.cbCompetitor(), account);
+        click(window, simple ? "rbSimple" : "rbComplex");
+        chooseLine(window.findChild<QComboBox*>("cbTestList"), test);
+        chooseLine(window.findChild<QComboBox*>("cbCompetitor"), account);
     }
 
     static TfrAnswer* frame(TfmQuestion& window, int index) {
@@ -96,16 +102,18 @@ protected:
 
     static void expectResult(TfmExamineSettings& window, const QString& text, const QColor& colour,
                              int indicator) {
-        EXPECT_EQ(window.lblExamineResult()->text(), text);
-        EXPECT_EQ(textColour(*window.lblExamineResult()), colour);
+        EXPECT_EQ(window.findChild<QLabel*>("lblExamineResult")->text(), text);
+        EXPECT_EQ(textColour(*window.findChild<QLabel*>("lblExamineResult")), colour);
         EXPECT_EQ(window.ResultIndicator(), indicator);
     }
 
     // Which of "правильные", "неправильные", "неотвеченные", "все", "список" are enabled.
     static std::vector<bool> answerActions(const TfmExamineSettings& window) {
-        return {window.actValidAnswers()->isEnabled(), window.actInvalidAnswers()->isEnabled(),
-                window.actEmptyAnswers()->isEnabled(), window.actAllAnswers()->isEnabled(),
-                window.actAnswersList()->isEnabled()};
+        const auto on = [&window](const char* name) {
+            return window.findChild<QAction*>(name)->isEnabled();
+        };
+        return {on("actValidAnswers"), on("actInvalidAnswers"), on("actEmptyAnswers"),
+                on("actAllAnswers"), on("actAnswersList")};
     }
 
     FakeClock clock_;
@@ -120,23 +128,21 @@ TEST_F(ExamineSettingsTest, TestingRunFromLoginToJournal) {
     addApplicant("Андреев");
 
     main_ = std::make_unique<TfmKvalor>();
-    prompts_.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnTesting()); });
+    prompts_.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog, "btnTesting"); });
     main_->show();
     processEvents();
     ASSERT_TRUE(prompts_.finished());
     TfmExamineSettings& window = setup();
     EXPECT_EQ(window.windowTitle(), "Тестирование");
-    EXPECT_EQ(window.lblDate()->text(), formatShortDate(clock_.now().date()));
-    EXPECT_FALSE(window.rbTesting()->isEnabled());
-    EXPECT_FALSE(window.actRun()->isEnabled());
-    EXPECT_EQ(linesOf(window.cbCompetitor()),
+    EXPECT_EQ(window.findChild<QLabel*>("lblDate")->text(), formatShortDate(clock_.now().date()));
+    EXPECT_FALSE(window.findChild<QRadioButton*>("rbTesting")->isEnabled());
+    EXPECT_FALSE(window.findChild<QAction*>("actRun")->isEnabled());
+    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbCompetitor")),
               (QStringList{"Администратор", "Преподаватель", "Андреев", "Иванов"}));
     expectResult(window, "неизвестен", defaultTextColour(), 0);
 
-    click(window.rbSimple());
-    chooseLine(window.cbTestList(), "Арифметика");
-    chooseLine(window.cbCompetitor(), "Иванов");
-    EXPECT_TRUE(window.actRun()->isEnabled());
+    choose(window, true, "Арифметика", "Иванов");
+    EXPECT_TRUE(window.findChild<QAction*>("actRun")->isEnabled());
 
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
         EXPECT_FALSE(login.findChild<QComboBox*>("cbGroup")->isEnabled());
@@ -145,7 +151,7 @@ TEST_F(ExamineSettingsTest, TestingRunFromLoginToJournal) {
         login.findChild<QLineEdit*>("edPassword")->setText("секрет");
         click(login.findChild<QPushButton*>("btnOk"));
     });
-    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
+    runExam(window, [](TfmQuestion& exam) {
         EXPECT_EQ(exam.windowTitle(), "Тестирование");
         EXPECT_EQ(exam.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 4");
         EXPECT_EQ(exam.findChild<QLabel*>("lblCountdown")->text(), "0:10:0");
@@ -159,8 +165,6 @@ TEST_F(ExamineSettingsTest, TestingRunFromLoginToJournal) {
         EXPECT_FALSE(exam.findChild<QAction*>("actNext")->isEnabled());
         finishExam(exam);  // "3+3" left out
     });
-    prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
 
     ASSERT_TRUE(prompts_.finished());
     TStudyList& journal = kvalorRoot().Studies();
@@ -185,7 +189,7 @@ TEST_F(ExamineSettingsTest, TestingRunFromLoginToJournal) {
 
     // "список" shows the last study in the results view.
     registerResultsView();
-    trigger(window.actAnswersList());
+    trigger(window, "actAnswersList");
     auto* view = qobject_cast<TfmResultsView*>(main_->FindHosted("TfmResultsView"));
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->Studies(), StudyView{&study});
@@ -206,7 +210,7 @@ TEST_F(ExamineSettingsTest, PreparationRunClosedUnfinishedLeavesNoTrace) {
     addApplicant("Андреев");
 
     main_ = std::make_unique<TfmKvalor>();
-    prompts_.expectModal<TfmRunMode>([](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
+    prompts_.expectModal<TfmRunMode>([](TfmRunMode& box) { click(box, "btnAdministration"); });
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
         login.findChild<QComboBox*>("cbUser")->setCurrentIndex(0);
         click(login.findChild<QPushButton*>("btnOk"));
@@ -214,18 +218,18 @@ TEST_F(ExamineSettingsTest, PreparationRunClosedUnfinishedLeavesNoTrace) {
     main_->show();
     processEvents();
     ASSERT_TRUE(prompts_.finished());
-    ASSERT_EQ(dataModule().RunMode(), kRunModeAdministrator);
-    trigger(main_->actTest());
+    ASSERT_EQ(dataModule().RunMode(), TRunMode::Administrator);
+    trigger(*main_, "actTest");
     TfmExamineSettings& window = setup();
 
-    EXPECT_TRUE(window.rbTesting()->isEnabled());
-    EXPECT_TRUE(window.rbExamine()->font().bold());
-    click(window.rbTesting());
-    EXPECT_TRUE(window.rbTesting()->font().bold());
-    EXPECT_FALSE(window.rbExamine()->font().bold());
-    EXPECT_FALSE(window.chbSelectively()->isEnabled());
-    chooseLine(window.cbTestList(), "Итоговый");
-    chooseLine(window.cbCompetitor(), "Андреев");
+    EXPECT_TRUE(window.findChild<QRadioButton*>("rbTesting")->isEnabled());
+    EXPECT_TRUE(window.findChild<QRadioButton*>("rbExamine")->font().bold());
+    click(window, "rbTesting");
+    EXPECT_TRUE(window.findChild<QRadioButton*>("rbTesting")->font().bold());
+    EXPECT_FALSE(window.findChild<QRadioButton*>("rbExamine")->font().bold());
+    EXPECT_FALSE(window.findChild<QCheckBox*>("chbSelectively")->isEnabled());
+    chooseLine(window.findChild<QComboBox*>("cbTestList"), "Итоговый");
+    chooseLine(window.findChild<QComboBox*>("cbCompetitor"), "Андреев");
 
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
         EXPECT_EQ(exam.windowTitle(), "Проверка");
@@ -247,7 +251,7 @@ TEST_F(ExamineSettingsTest, PreparationRunClosedUnfinishedLeavesNoTrace) {
     });
     prompts_.expectAsk("Результаты теста не будут сохранены.\nЗавершить тестирование?",
                        QMessageBox::Yes);
-    trigger(window.actRun());
+    trigger(window, "actRun");
 
     ASSERT_TRUE(prompts_.finished());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 0);
@@ -287,41 +291,42 @@ TEST_F(ExamineSettingsTest, ListsOfGroupsApplicantsAndTests) {
     tasks.Task(tasks.AddTask(complex, nested)).QuestionCount = 1;
     (void)noTasks;
 
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
-    EXPECT_EQ(linesOf(window.cbCompetitorGroups()),
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
+    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbCompetitorGroups")),
               (QStringList{"5 А класс", "10 А класс", "Вечерние", "Вторая смена", "Заочные"}));
-    EXPECT_EQ(window.cbCompetitorGroups()->currentIndex(), -1);
+    EXPECT_EQ(window.findChild<QComboBox*>("cbCompetitorGroups")->currentIndex(), -1);
     const QStringList namesakes{"Гусев (10 А класс, Омск)", "Гусев (Вторая смена, Игорь)",
                                 "Гусев (Вторая смена)"};
     const QStringList everyone =
         QStringList{"Администратор", "Преподаватель", "Алексеев", "Борисов"} + namesakes << "Дёмин";
-    EXPECT_EQ(linesOf(window.cbCompetitor()), everyone);
+    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbCompetitor")), everyone);
 
-    chooseLine(window.cbCompetitorGroups(), "Вечерние");
-    EXPECT_EQ(linesOf(window.cbCompetitor()), QStringList{"Борисов"} + namesakes.mid(1));
-    EXPECT_EQ(window.cbCompetitor()->currentIndex(), -1);
-    pressKey(window.cbCompetitorGroups(), Qt::Key_Delete);
-    EXPECT_EQ(window.cbCompetitorGroups()->currentIndex(), -1);
-    EXPECT_EQ(linesOf(window.cbCompetitor()), everyone);
+    chooseLine(window.findChild<QComboBox*>("cbCompetitorGroups"), "Вечерние");
+    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbCompetitor")),
+              QStringList{"Борисов"} + namesakes.mid(1));
+    EXPECT_EQ(window.findChild<QComboBox*>("cbCompetitor")->currentIndex(), -1);
+    pressKey(window.findChild<QComboBox*>("cbCompetitorGroups"), Qt::Key_Delete);
+    EXPECT_EQ(window.findChild<QComboBox*>("cbCompetitorGroups")->currentIndex(), -1);
+    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbCompetitor")), everyone);
 
     // Only tests with questions, only the tests themselves.
-    EXPECT_TRUE(window.rbComplex()->isChecked());
-    EXPECT_TRUE(window.rbComplex()->font().bold());
-    EXPECT_EQ(linesOf(window.cbTestList()), QStringList{"Итоговый"});
-    EXPECT_FALSE(window.chbSelectively()->isEnabled());
-    chooseLine(window.cbTestList(), "Итоговый");
-    click(window.rbSimple());
-    EXPECT_TRUE(window.rbSimple()->font().bold());
-    EXPECT_FALSE(window.rbComplex()->font().bold());
-    EXPECT_TRUE(window.chbSelectively()->isEnabled());
-    EXPECT_EQ(linesOf(window.cbTestList()),
+    EXPECT_TRUE(window.findChild<QRadioButton*>("rbComplex")->isChecked());
+    EXPECT_TRUE(window.findChild<QRadioButton*>("rbComplex")->font().bold());
+    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbTestList")), QStringList{"Итоговый"});
+    EXPECT_FALSE(window.findChild<QCheckBox*>("chbSelectively")->isEnabled());
+    chooseLine(window.findChild<QComboBox*>("cbTestList"), "Итоговый");
+    click(window, "rbSimple");
+    EXPECT_TRUE(window.findChild<QRadioButton*>("rbSimple")->font().bold());
+    EXPECT_FALSE(window.findChild<QRadioButton*>("rbComplex")->font().bold());
+    EXPECT_TRUE(window.findChild<QCheckBox*>("chbSelectively")->isEnabled());
+    EXPECT_EQ(linesOf(window.findChild<QComboBox*>("cbTestList")),
               (QStringList{"Арифметика", "Война5", "Война46", "С группой"}));
-    EXPECT_EQ(window.cbTestList()->currentIndex(), -1);
+    EXPECT_EQ(window.findChild<QComboBox*>("cbTestList")->currentIndex(), -1);
 
-    chooseLine(window.cbCompetitor(), "Дёмин");
-    EXPECT_FALSE(window.actRun()->isEnabled());
-    chooseLine(window.cbTestList(), "С группой");
-    EXPECT_TRUE(window.actRun()->isEnabled());
+    chooseLine(window.findChild<QComboBox*>("cbCompetitor"), "Дёмин");
+    EXPECT_FALSE(window.findChild<QAction*>("actRun")->isEnabled());
+    chooseLine(window.findChild<QComboBox*>("cbTestList"), "С группой");
+    EXPECT_TRUE(window.findChild<QAction*>("actRun")->isEnabled());
 }
 
 TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
@@ -330,17 +335,15 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
         addQuestion(test, kSingleAnswer, QString("Вопрос %1").arg(i), {"да", "нет"}, {0});
     }
     addApplicant("Андреев");
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Большой", "Андреев");
-    click(window.chbSelectively());
+    click(window, "chbSelectively");
 
     prompts_.expectInputBox("Укажите количество вопросов", "5").prompt("Количество").value("");
-    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
+    runExam(window, [](TfmQuestion& exam) {
         EXPECT_EQ(exam.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 5");
         finishExam(exam);
     });
-    prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
     ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
     EXPECT_EQ(kvalorRoot().Studies().StudyAt(0).Questions().Count(), 5);
 
@@ -348,10 +351,10 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
     question().SetMode(WindowMode::Review);
     prompts_.expectInputBox("Укажите количество вопросов", "пять");
     prompts_.expectError("'пять' не является целым числом.");
-    trigger(window.actRun());
+    trigger(window, "actRun");
     prompts_.expectInputBox("Укажите количество вопросов", std::nullopt);
     prompts_.expectError("'' не является целым числом.");
-    trigger(window.actRun());
+    trigger(window, "actRun");
     EXPECT_TRUE(prompts_.finished());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 1);
     EXPECT_EQ(question().Mode(), WindowMode::Review);
@@ -359,28 +362,26 @@ TEST_F(ExamineSettingsTest, SelectiveCountOfQuestions) {
 
     // A count above the test's gives all of it.
     prompts_.expectInputBox("Укажите количество вопросов", "50");
-    prompts_.expectModal<TfmQuestion>([](TfmQuestion& exam) {
+    runExam(window, [](TfmQuestion& exam) {
         EXPECT_EQ(exam.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 12");
         finishExam(exam);
     });
-    prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 2);
 
     // A complex test is never taken selectively: the box does not stay on, greyed.
-    click(window.rbComplex());
-    EXPECT_FALSE(window.chbSelectively()->isChecked());
-    EXPECT_FALSE(window.chbSelectively()->isEnabled());
+    click(window, "rbComplex");
+    EXPECT_FALSE(window.findChild<QCheckBox*>("chbSelectively")->isChecked());
+    EXPECT_FALSE(window.findChild<QCheckBox*>("chbSelectively")->isEnabled());
 }
 
 TEST_F(ExamineSettingsTest, NoTimeAllowedEndsBeforeTheWindowShows) {
     arithmetic(0);
     addApplicant("Андреев");
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Арифметика", "Андреев");
 
     prompts_.expectAsk("Время истекло. Завершить работу ?", QMessageBox::Yes);
-    trigger(window.actRun());
+    trigger(window, "actRun");
     ASSERT_TRUE(prompts_.finished());
     ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
     const TStudy& study = kvalorRoot().Studies().StudyAt(0);
@@ -401,10 +402,10 @@ TEST_F(ExamineSettingsTest, AJournaledRunIsKeptForRecoveryUntilSaved) {
     const QString dataFile = programFile(kDataFileName);
     kvalorRoot().SaveToFile(dataFile);
     ASSERT_TRUE(dataModule().DataModuleCreate());
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Арифметика", "Андреев");
     prompts_.expectAsk("Время истекло. Завершить работу ?", QMessageBox::Yes);
-    trigger(window.actRun());
+    trigger(window, "actRun");
     ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
 
     const QString recovery = RecoveryFile::FileNameFor(dataFile);
@@ -424,7 +425,7 @@ TEST_F(ExamineSettingsTest, AJournaledRunIsKeptForRecoveryUntilSaved) {
 TEST_F(ExamineSettingsTest, ReviewByCategory) {
     arithmetic();
     addApplicant("Андреев");
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Арифметика", "Андреев");
     prompts_.expectModal<TfmQuestion>([this](TfmQuestion& exam) {
         click(frame(exam, 1)->btnUpper());  // right
@@ -439,7 +440,7 @@ TEST_F(ExamineSettingsTest, ReviewByCategory) {
     });
     prompts_.expectAsk("Время истекло. Завершить работу ?", QMessageBox::Yes);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
+    trigger(window, "actRun");
     ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
     TStudy& study = kvalorRoot().Studies().StudyAt(0);
     EXPECT_EQ(study.State(), kStudyTimeIsUp);
@@ -448,7 +449,7 @@ TEST_F(ExamineSettingsTest, ReviewByCategory) {
     prompts_.expectModal<TfmQuestion>([&window](TfmQuestion& review) {
         EXPECT_EQ(review.windowTitle(), "Просмотр результатов");
         // The answers cannot be reviewed twice at once.
-        EXPECT_FALSE(window.actAllAnswers()->isEnabled());
+        EXPECT_FALSE(window.findChild<QAction*>("actAllAnswers")->isEnabled());
         EXPECT_EQ(review.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 2");
         EXPECT_EQ(review.findChild<QLabel*>("lblQuestion")->text(), "Текст вопроса № 2");
         EXPECT_EQ(review.findChild<QLabel*>("lblVerdict")->text(), "неверно");
@@ -464,7 +465,7 @@ TEST_F(ExamineSettingsTest, ReviewByCategory) {
         EXPECT_FALSE(review.findChild<QAction*>("actNext")->isEnabled());
         finishExam(review);
     });
-    trigger(window.actInvalidAnswers());
+    trigger(window, "actInvalidAnswers");
 
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
         EXPECT_EQ(review.findChild<QLabel*>("lblQuestion")->text(), "Текст вопроса № 1");
@@ -472,7 +473,7 @@ TEST_F(ExamineSettingsTest, ReviewByCategory) {
         EXPECT_EQ(textColour(*review.findChild<QLabel*>("lblVerdict")), kGreenText);
         review.close();
     });
-    trigger(window.actValidAnswers());
+    trigger(window, "actValidAnswers");
 
     // The mark left unrecorded on the last question is not shown as an answer.
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
@@ -482,13 +483,13 @@ TEST_F(ExamineSettingsTest, ReviewByCategory) {
         EXPECT_EQ(frame(review, 1)->UpperPicture(), AnswerButtonPicture::RadioOff);
         review.close();
     });
-    trigger(window.actEmptyAnswers());
+    trigger(window, "actEmptyAnswers");
 
     prompts_.expectModal<TfmQuestion>([](TfmQuestion& review) {
         EXPECT_EQ(review.findChild<QLabel*>("lblQuestionNo")->text(), "Вопрос 1 из 4");
         review.close();
     });
-    trigger(window.actAllAnswers());
+    trigger(window, "actAllAnswers");
 
     EXPECT_TRUE(prompts_.finished());
     EXPECT_EQ(study.State(), kStudyTimeIsUp);
@@ -503,7 +504,7 @@ TEST_F(ExamineSettingsTest, ResultTextsAndWhatResetsThem) {
     addQuestion(test, kSingleAnswer, "2+2", {"4", "5"}, {0});
     addApplicant("Андреев");
     addApplicant("Борисов");
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Два вопроса", "Андреев");
     const auto allRight = [](TfmQuestion& exam) {
         click(frame(exam, 1)->btnUpper());
@@ -511,14 +512,12 @@ TEST_F(ExamineSettingsTest, ResultTextsAndWhatResetsThem) {
         click(frame(exam, 0)->btnUpper());
         finishExam(exam);
     };
-    prompts_.expectModal<TfmQuestion>(allRight);
-    prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
+    runExam(window, allRight);
     expectResult(window, "сдан (2 из 2)", kGreenText, 1);
     EXPECT_EQ(answerActions(window), (std::vector<bool>{true, false, false, true, true}));
 
     // Another applicant: the text goes, the answers of the last run stay at hand.
-    chooseLine(window.cbCompetitor(), "Борисов");
+    chooseLine(window.findChild<QComboBox*>("cbCompetitor"), "Борисов");
     expectResult(window, "неизвестен", defaultTextColour(), 0);
     EXPECT_EQ(answerActions(window), (std::vector<bool>{true, false, false, true, true}));
 
@@ -527,38 +526,34 @@ TEST_F(ExamineSettingsTest, ResultTextsAndWhatResetsThem) {
     for (int level = 0; level < 5; ++level) {
         test.SetLevelThreshold(level, 20.0 * level);
     }
-    prompts_.expectModal<TfmQuestion>(allRight);
-    prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
+    runExam(window, allRight);
     expectResult(window, "оценка 5 (2 из 2)", kGreenText, 1);
 
     // Another kind of test forgets the last run.
-    click(window.rbComplex());
+    click(window, "rbComplex");
     expectResult(window, "неизвестен", defaultTextColour(), 0);
     EXPECT_EQ(window.LastStudy(), nullptr);
     EXPECT_EQ(answerActions(window), (std::vector<bool>{false, false, false, false, false}));
 
     // A last run deleted from the journal is forgotten too.
-    click(window.rbSimple());
-    chooseLine(window.cbTestList(), "Два вопроса");
-    prompts_.expectModal<TfmQuestion>(allRight);
-    prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
+    click(window, "rbSimple");
+    chooseLine(window.findChild<QComboBox*>("cbTestList"), "Два вопроса");
+    runExam(window, allRight);
     ASSERT_NE(window.LastStudy(), nullptr);
     kvalorRoot().Studies().Clear();
     window.UpdateActions();
     EXPECT_EQ(window.LastStudy(), nullptr);
-    EXPECT_FALSE(window.actAllAnswers()->isEnabled());
+    EXPECT_FALSE(window.findChild<QAction*>("actAllAnswers")->isEnabled());
 }
 
 TEST_F(ExamineSettingsTest, LoginRefusedStartsNothing) {
     arithmetic();
     addApplicant("Иванов", "секрет");
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Арифметика", "Иванов");
     question().SetMode(WindowMode::Review);
     prompts_.expectModal<TfmAuthorization>(QDialog::Rejected);
-    trigger(window.actRun());
+    trigger(window, "actRun");
     EXPECT_TRUE(prompts_.finished());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 0);
     EXPECT_EQ(window.LastStudy(), nullptr);
@@ -567,39 +562,37 @@ TEST_F(ExamineSettingsTest, LoginRefusedStartsNothing) {
 
 TEST_F(ExamineSettingsTest, FontSizeFollowsTheSettings) {
     kvalorRoot().SetFontSize(10);
-    TfmExamineSettings& window = openSetup(kRunModeAdministrator);
+    TfmExamineSettings& window = openSetup(TRunMode::Administrator);
     main_->resize(1280, 1024);
     processEvents();
-    EXPECT_EQ(window.cbTestList()->font().pointSize(), 10);
+    EXPECT_EQ(window.findChild<QComboBox*>("cbTestList")->font().pointSize(), 10);
 
     TfmSetting& settings = main_->SettingDialog();
-    settings.edFontSize()->setText("14");
-    click(settings.btnOk());
-    EXPECT_EQ(window.cbTestList()->font().pointSize(), 14);
-    EXPECT_EQ(window.lblExamineResult()->font().pointSize(), 14);
-    EXPECT_TRUE(window.lblExamineResult()->font().bold());
+    settings.findChild<QLineEdit*>("edFontSize")->setText("14");
+    click(settings, "btnOk");
+    EXPECT_EQ(window.findChild<QComboBox*>("cbTestList")->font().pointSize(), 14);
+    EXPECT_EQ(window.findChild<QLabel*>("lblExamineResult")->font().pointSize(), 14);
+    EXPECT_TRUE(window.findChild<QLabel*>("lblExamineResult")->font().bold());
 
     // The frame follows the size both ways, and never leaves the main window.
     QWidget* host = window.parentWidget();
     const QSize at14 = host->size();
-    settings.edFontSize()->setText("36");
-    click(settings.btnOk());
+    settings.findChild<QLineEdit*>("edFontSize")->setText("36");
+    click(settings, "btnOk");
     const QSize at36 = host->size();
     EXPECT_GT(at36.width(), at14.width());
     EXPECT_TRUE(main_->mdiArea()->viewport()->rect().contains(host->geometry()));
-    settings.edFontSize()->setText("14");
-    click(settings.btnOk());
+    settings.findChild<QLineEdit*>("edFontSize")->setText("14");
+    click(settings, "btnOk");
     EXPECT_EQ(host->size(), at14);
 }
 
 TEST_F(ExamineSettingsTest, RestoredFromItsIconTheWindowKeepsItsState) {
     arithmetic();
     addApplicant("Андреев");
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
     choose(window, true, "Арифметика", "Андреев");
-    prompts_.expectModal<TfmQuestion>(finishExam);
-    prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
+    runExam(window, finishExam);
     expectResult(window, "не сдан (0 из 4)", kRedText, 2);
 
     QWidget* host = window.parentWidget();
@@ -608,30 +601,30 @@ TEST_F(ExamineSettingsTest, RestoredFromItsIconTheWindowKeepsItsState) {
     host->showNormal();
     processEvents();
     expectResult(window, "не сдан (0 из 4)", kRedText, 2);
-    EXPECT_EQ(window.cbCompetitor()->currentText(), "Андреев");
-    EXPECT_EQ(window.cbTestList()->currentText(), "Арифметика");
+    EXPECT_EQ(window.findChild<QComboBox*>("cbCompetitor")->currentText(), "Андреев");
+    EXPECT_EQ(window.findChild<QComboBox*>("cbTestList")->currentText(), "Арифметика");
     EXPECT_NE(window.LastStudy(), nullptr);
-    EXPECT_TRUE(window.actAllAnswers()->isEnabled());
+    EXPECT_TRUE(window.findChild<QAction*>("actAllAnswers")->isEnabled());
 }
 
 TEST_F(ExamineSettingsTest, StartedAndClosedFromTheKeyboard) {
     arithmetic();
     addApplicant("Андреев");
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
-    click(window.rbSimple());
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
+    click(window, "rbSimple");
     main_->activateWindow();
-    window.cbTestList()->setFocus();
-    chooseLine(window.cbTestList(), "Арифметика");
-    chooseLine(window.cbCompetitor(), "Андреев");
+    window.findChild<QComboBox*>("cbTestList")->setFocus();
+    chooseLine(window.findChild<QComboBox*>("cbTestList"), "Арифметика");
+    chooseLine(window.findChild<QComboBox*>("cbCompetitor"), "Андреев");
 
     prompts_.expectModal<TfmQuestion>(finishExam);
     prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    pressKey(window.cbTestList(), Qt::Key_F9);
+    pressKey(window.findChild<QComboBox*>("cbTestList"), Qt::Key_F9);
     EXPECT_EQ(kvalorRoot().Studies().Count(), 1);
 
     // "Начать тестирование" is a stop for Tab, and Enter there starts.
-    QWidget* run = window.tbActions()->widgetForAction(window.actRun());
-    window.cbTestList()->setFocus();
+    QWidget* run = window.findChild<QWidget*>("btnRun");
+    window.findChild<QComboBox*>("cbTestList")->setFocus();
     for (int presses = 0; presses < 20 && window.focusWidget() != run; ++presses) {
         pressKey(window.focusWidget(), Qt::Key_Tab);
     }
@@ -644,9 +637,9 @@ TEST_F(ExamineSettingsTest, StartedAndClosedFromTheKeyboard) {
     // Back from the examination, the frame is the active window again. Its own Ctrl+W closes
     // the window, no other shortcut competing for the key.
     main_->activateWindow();
-    window.cbCompetitor()->setFocus();
+    window.findChild<QComboBox*>("cbCompetitor")->setFocus();
     processEvents();
-    pressKey(window.cbCompetitor(), Qt::Key_W, Qt::ControlModifier);
+    pressKey(window.findChild<QComboBox*>("cbCompetitor"), Qt::Key_W, Qt::ControlModifier);
     processEvents();
     EXPECT_EQ(main_->FindHosted("TfmExamineSettings"), nullptr);
     EXPECT_TRUE(prompts_.finished());
@@ -655,18 +648,16 @@ TEST_F(ExamineSettingsTest, StartedAndClosedFromTheKeyboard) {
 TEST_F(ExamineSettingsTest, WorksOnAPartialRoot) {
     // A load that failed may leave neither built-in accounts nor anything else.
     kvalorRoot().Clear();
-    TfmExamineSettings& window = openSetup(kRunModeTesting);
-    EXPECT_EQ(window.cbCompetitor()->count(), 0);
-    EXPECT_EQ(window.cbTestList()->count(), 0);
-    EXPECT_FALSE(window.actRun()->isEnabled());
+    TfmExamineSettings& window = openSetup(TRunMode::Testing);
+    EXPECT_EQ(window.findChild<QComboBox*>("cbCompetitor")->count(), 0);
+    EXPECT_EQ(window.findChild<QComboBox*>("cbTestList")->count(), 0);
+    EXPECT_FALSE(window.findChild<QAction*>("actRun")->isEnabled());
 
     arithmetic();
     addApplicant("Андреев");
     window.FormShow();
     choose(window, true, "Арифметика", "Андреев");
-    prompts_.expectModal<TfmQuestion>(finishExam);
-    prompts_.expectAsk(kFinish, QMessageBox::Yes);
-    trigger(window.actRun());
+    runExam(window, finishExam);
     EXPECT_EQ(kvalorRoot().Studies().Count(), 1);
     expectResult(window, "не сдан (0 из 4)", kRedText, 2);
 }

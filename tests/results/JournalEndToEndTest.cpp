@@ -28,17 +28,17 @@ protected:
 
     // The applicant takes the demonstration test in testing run mode and finishes at once.
     void takeDemonstrationTest(const QString& applicant) {
-        dataModule().SetRunMode(kRunModeTesting);
-        trigger(mainWindow().actTest());
+        dataModule().SetRunMode(TRunMode::Testing);
+        trigger(mainWindow(), "actTest");
         auto* setup =
             qobject_cast<TfmExamineSettings*>(mainWindow().FindHosted("TfmExamineSettings"));
         ASSERT_NE(setup, nullptr);
-        click(setup->rbSimple());
-        chooseLine(setup->cbTestList(), "Демонстрационный тест");
-        chooseLine(setup->cbCompetitor(), applicant);
+        click(*setup, "rbSimple");
+        chooseLine(setup->findChild<QComboBox*>("cbTestList"), "Демонстрационный тест");
+        chooseLine(setup->findChild<QComboBox*>("cbCompetitor"), applicant);
         prompts_.expectModal<TfmQuestion>(finishExam);
         prompts_.expectAsk("Завершить тестирование?", QMessageBox::Yes);
-        trigger(setup->actRun());
+        trigger(*setup, "actRun");
         ASSERT_TRUE(prompts_.finished());
     }
 
@@ -59,7 +59,7 @@ TEST_F(JournalEndToEndTest, TwoRunsFilteredViewedOneDeletedAndTheOtherSurvivesAR
     takeDemonstrationTest("Смирнова А.В.");
     ASSERT_EQ(kvalorRoot().Studies().Count(), 2);
 
-    TfmJournal& window = openJournal(kRunModeTeacher);
+    TfmJournal& window = openJournal(TRunMode::Teacher);
     chooseLine(window.findChild<QComboBox*>("cbCompetitorList"), "10 А класс");
     window.findChild<QLineEdit*>("edFromDate")->setText(formatShortDate(clock_.now().date()));
     trigger(window.findChild<QAction*>("actSetFilter"));
@@ -91,7 +91,7 @@ TEST_F(JournalEndToEndTest, TwoRunsFilteredViewedOneDeletedAndTheOtherSurvivesAR
     kvalorRoot().Clear();
     dataModule().DataModuleCreate();
     ASSERT_TRUE(dataModule().DataLoaded());
-    EXPECT_EQ(rows(openJournal(kRunModeTeacher)), QStringList{both[0]});
+    EXPECT_EQ(rows(openJournal(TRunMode::Teacher)), QStringList{both[0]});
 }
 
 }  // namespace

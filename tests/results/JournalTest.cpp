@@ -149,7 +149,7 @@ TEST_F(JournalTest, FilterByDatesAndGroupOnTheFilterPanel) {
     const std::size_t all = kvalorRoot().Studies().Count();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        trigger(mainWindow().actJournal());  // shown again: the panel starts anew
+        trigger(mainWindow(), "actJournal");  // shown again: the panel starts anew
         EXPECT_FALSE(window.findChild<QLineEdit*>("edToDate")->isEnabled());
         if (!c.group.isEmpty()) {
             chooseLine(combo(window, "cbCompetitorList"), c.group);
@@ -174,7 +174,7 @@ TEST_F(JournalTest, FilterByDatesAndGroupOnTheFilterPanel) {
     }
     // What was typed is shown with the date separator; a text that is no date stays, marked,
     // and the filter waits for a date.
-    trigger(mainWindow().actJournal());
+    trigger(mainWindow(), "actJournal");
     typeText(window.findChild<QLineEdit*>("edFromDate"), "31,02/2005");
     EXPECT_EQ(window.findChild<QLineEdit*>("edFromDate")->text(), "31.02.2005");
     prompts_.expectInform("«31.02.2005» — не дата. Введите дату в виде 01.03.2024.");
@@ -259,7 +259,7 @@ TEST_F(JournalTest, EachAccountSeesOnlyWhatItMay) {
     addStudy(sidorov, test, at(2024, 2, 4), 0, 0);
 
     // Staff see every study, the studies of one account together.
-    TfmJournal& window = openJournal(kRunModeTeacher);
+    TfmJournal& window = openJournal(TRunMode::Teacher);
     const QStringList all = userColumn(window);
     ASSERT_EQ(all.size(), 4);
     EXPECT_EQ(all[0], all[1]);
@@ -267,13 +267,13 @@ TEST_F(JournalTest, EachAccountSeesOnlyWhatItMay) {
     EXPECT_NE(all[1], all[2]);
 
     // An applicant logged in for the journal sees and filters his own studies only.
-    dataModule().SetRunMode(kRunModeTesting);
+    dataModule().SetRunMode(TRunMode::Testing);
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
         chooseLine(login.findChild<QComboBox*>("cbUser"), "Петров");
         login.findChild<QLineEdit*>("edPassword")->setText("секрет");
         click(login.findChild<QPushButton*>("btnOk"));
     });
-    trigger(mainWindow().actJournal());
+    trigger(mainWindow(), "actJournal");
     EXPECT_EQ(sorted(rows(window)), (QStringList{"Петров|История|0,00 из 50,00|03.02.2024",
                                                  "Петров|История|100,00 из 50,00|01.02.2024"}));
     trigger(window.findChild<QAction*>("actSetFilter"));

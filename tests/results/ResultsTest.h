@@ -66,7 +66,7 @@ protected:
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
         registerJournal();
         registerResultsView();
-        dataModule().SetRunMode(kRunModeNone);
+        dataModule().SetRunMode(TRunMode::None);
     }
 
     void TearDown() override {
@@ -74,7 +74,7 @@ protected:
         processEvents();
         prompts_.verify();
         ExamTest::TearDown();
-        dataModule().SetRunMode(kRunModeNone);
+        dataModule().SetRunMode(TRunMode::None);
         QLocale::setDefault(QLocale::system());
     }
 
@@ -82,7 +82,7 @@ protected:
         if (!main_) {
             main_ = std::make_unique<TfmKvalor>();
             // With a run mode chosen the frame asks for none when it is shown.
-            dataModule().SetRunMode(kRunModeTeacher);
+            dataModule().SetRunMode(TRunMode::Teacher);
             main_->show();
             processEvents();
         }
@@ -90,10 +90,10 @@ protected:
     }
 
     // The journal as the built-in teacher opens it.
-    TfmJournal& openJournal(std::uint8_t runMode = kRunModeTeacher) {
+    TfmJournal& openJournal(TRunMode runMode = TRunMode::Teacher) {
         TfmKvalor& window = mainWindow();
         dataModule().SetRunMode(runMode);
-        trigger(window.actJournal());
+        trigger(window, "actJournal");
         return journal();
     }
 

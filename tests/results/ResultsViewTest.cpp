@@ -113,7 +113,7 @@ TEST_F(ResultsViewTest, AnswerOrderAndKeyDependOnWhoLooks) {
 
     struct Case {
         const char* what;
-        std::uint8_t runMode;
+        TRunMode runMode;
         bool staff;
         // Per question: the answer texts in row order, their column 0 and column 2 pictures.
         QStringList texts[3];
@@ -122,19 +122,19 @@ TEST_F(ResultsViewTest, AnswerOrderAndKeyDependOnWhoLooks) {
     };
     const Case cases[] = {
         {"an applicant in testing run mode",
-         kRunModeTesting,
+         TRunMode::Testing,
          false,
          {{"в", "а", "б"}, {"б", "в", "а"}, {"z", "y", "x"}},
          {{0, 0, 0}, {2, 2, 2}, {-1, -1, -1}},
          {{-1, 10, -1}, {10, -1, 9}, {-1, 10, 9}}},
         {"the teacher in administration",
-         kRunModeTeacher,
+         TRunMode::Teacher,
          true,
          {{"а", "б", "в"}, {"а", "б", "в"}, {"x", "y", "z"}},
          {{0, 1, 0}, {3, 2, 3}, {4, 4, 4}},
          {{10, -1, -1}, {9, 10, -1}, {9, 10, -1}}},
         {"the teacher looking in testing run mode",
-         kRunModeTesting,
+         TRunMode::Testing,
          true,
          {{"в", "а", "б"}, {"б", "в", "а"}, {"z", "y", "x"}},
          {{0, 0, 1}, {2, 3, 3}, {4, 4, 4}},

@@ -36,7 +36,7 @@ TEST_F(WorkbookExportTest, JournalExportsOnlyWhatItsListMayShow) {
     addStudy(addApplicant("Сидоров"), test, at(2024, 2, 2), 1, 1);
     TfmJournal& window = openJournal();
     // An applicant's journal lists his own studies only.
-    dataModule().SetRunMode(kRunModeTesting);
+    dataModule().SetRunMode(TRunMode::Testing);
     kvalorRoot().SetCurrentUser(&petrov);
     window.FormShow();
     ASSERT_EQ(window.Model()->rowCount(), 1);
@@ -118,7 +118,7 @@ TEST_F(WorkbookExportTest, ResultsViewExportsTheChosenQuestionsWithTheKeyForStaf
     EXPECT_EQ(staff, expected);
 
     // An applicant who logged in for the journal gets no key; the boxes kept their states.
-    dataModule().SetRunMode(kRunModeTesting);
+    dataModule().SetRunMode(TRunMode::Testing);
     kvalorRoot().SetCurrentUser(&petrov);
     desktop.opened.clear();
     prompts_.expectModal<TfmExportSettings>([](TfmExportSettings& dialog) {

@@ -2,12 +2,12 @@
 
 #include <ostream>
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QPoint>
 #include <QString>
 #include <Qt>
 
-class QAbstractButton;
-class QAction;
 class QWidget;
 
 // Readable QStrings in the messages of failed assertions.
@@ -25,6 +25,13 @@ void processEvents();
 void click(QAbstractButton* button);
 // Triggers the action as its menu item or tool button would. Fails the test when it is disabled.
 void trigger(QAction* action);
+// The same for the button or the action that the window names so (its objectName).
+inline void click(const QObject& window, const char* name) {
+    click(window.findChild<QAbstractButton*>(QLatin1String(name)));
+}
+inline void trigger(const QObject& window, const char* name) {
+    trigger(window.findChild<QAction*>(QLatin1String(name)));
+}
 // Sends a key press and release to the widget, as the keyboard does: the shortcuts of its
 // window come first.
 void pressKey(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,

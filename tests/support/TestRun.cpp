@@ -13,7 +13,7 @@ void startTestRun(const QString& programFolder) {
     root.Clear();
     root.Users().EnsureBuiltins();
     root.SetAutoSplitName(true);
-    dataModule().SetRunMode(kRunModeNone);
+    dataModule().SetRunMode(TRunMode::None);
 }
 
 void endTestRun() {
@@ -21,7 +21,7 @@ void endTestRun() {
     // A test that started a run must not leave it writing into a folder that is about to go.
     dataModule().ReleaseDataFile();
     kvalorRoot().Clear();
-    dataModule().SetRunMode(kRunModeNone);
+    dataModule().SetRunMode(TRunMode::None);
     setProgramFolder(QString());
 }
 

@@ -72,8 +72,8 @@ TEST_F(QtPromptsTest, PasswordBoxOkReturnsTheTypedValue) {
     QString value = "старый";
     const bool confirmed = run(value, [](PasswordInputDialog& box) {
         EXPECT_EQ(box.windowTitle(), "Смена пароля");
-        EXPECT_EQ(box.promptLabel()->text(), "Новый пароль");
-        QLineEdit* edit = box.edit();
+        EXPECT_EQ(box.findChild<QLabel*>("promptLabel")->text(), "Новый пароль");
+        QLineEdit* edit = box.findChild<QLineEdit*>("edit");
         EXPECT_EQ(edit->maxLength(), 255);
         EXPECT_EQ(edit->echoMode(), QLineEdit::Password);
         EXPECT_EQ(edit->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, edit),
@@ -93,8 +93,8 @@ TEST_F(QtPromptsTest, PasswordBoxOkReturnsTheTypedValue) {
 TEST_F(QtPromptsTest, PasswordBoxEnterConfirmsBecauseOkIsTheDefault) {
     QString value = "abc";
     EXPECT_TRUE(run(value, [](PasswordInputDialog& box) {
-        type(box.edit(), "xyz");
-        pressKey(box.edit(), Qt::Key_Return);
+        type(box.findChild<QLineEdit*>("edit"), "xyz");
+        pressKey(box.findChild<QLineEdit*>("edit"), Qt::Key_Return);
     }));
     EXPECT_EQ(value, "xyz");
 }
@@ -102,12 +102,12 @@ TEST_F(QtPromptsTest, PasswordBoxEnterConfirmsBecauseOkIsTheDefault) {
 TEST_F(QtPromptsTest, PasswordBoxCancelAndEscapeLeaveTheValueAlone) {
     QString value = "abc";
     EXPECT_FALSE(run(value, [](PasswordInputDialog& box) {
-        type(box.edit(), "xyz");
+        type(box.findChild<QLineEdit*>("edit"), "xyz");
         click(box.buttons()->button(QDialogButtonBox::Cancel));
     }));
     EXPECT_EQ(value, "abc");
     EXPECT_FALSE(run(value, [](PasswordInputDialog& box) {
-        type(box.edit(), "xyz");
+        type(box.findChild<QLineEdit*>("edit"), "xyz");
         pressKey(&box, Qt::Key_Escape);
     }));
     EXPECT_EQ(value, "abc");
@@ -141,7 +141,7 @@ TEST_F(QtPromptsTest, EnterAndEscapeAnswerNoWhenNoIsTheDefault) {
 
 TEST(PasswordInputDialog, WithoutAPasswordCharacterTheTextShows) {
     PasswordInputDialog box("Пароль", "Пароль", "видно", QChar());
-    EXPECT_EQ(box.edit()->echoMode(), QLineEdit::Normal);
+    EXPECT_EQ(box.findChild<QLineEdit*>("edit")->echoMode(), QLineEdit::Normal);
     EXPECT_EQ(box.text(), "видно");
 }
 

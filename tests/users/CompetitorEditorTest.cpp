@@ -132,7 +132,7 @@ TEST_F(CompetitorEditorTest, StaffSetPasswordsOthersGiveTheOldOne) {
         std::optional<QString> oldPassword;  // nullopt: the old-password box is cancelled
         const char* message;
         QString after;
-        std::uint8_t runMode = kRunModeTesting;  // staff are never asked for the old password
+        TRunMode runMode = TRunMode::Testing;  // staff are never asked for the old password
     };
     const std::vector<Case> cases{
         // An account without a password gets one by confirming an empty old password.
@@ -141,8 +141,8 @@ TEST_F(CompetitorEditorTest, StaffSetPasswordsOthersGiveTheOldOne) {
         {"cancelled", "другой", std::nullopt, nullptr, "секрет"},
         {"changed", "Новый Пароль", "секрет", "Пароль успешно изменен", "Новый Пароль"},
         // A forgotten password is set anew by staff.
-        {"administrator", "сброс", {}, "Пароль успешно изменен", "сброс", kRunModeAdministrator},
-        {"teacher", " 1 ", {}, "Пароль успешно изменен", " 1 ", kRunModeTeacher},
+        {"administrator", "сброс", {}, "Пароль успешно изменен", "сброс", TRunMode::Administrator},
+        {"teacher", " 1 ", {}, "Пароль успешно изменен", " 1 ", TRunMode::Teacher},
     };
     TCompetitor& account = addApplicant("Петров");
     account.SetField(1, toCp1251("Петров"));
@@ -156,7 +156,7 @@ TEST_F(CompetitorEditorTest, StaffSetPasswordsOthersGiveTheOldOne) {
         typeKeys(c.typed);
         // A field changed after the password does not make it forgotten.
         typeText(dialog.findChild<QLineEdit*>("edTown"), c.what);
-        if (c.runMode == kRunModeTesting) {
+        if (c.runMode == TRunMode::Testing) {
             prompts_.expectPasswordInputBox("Старый пароль", c.oldPassword).prompt("").value("");
         }
         if (c.message) {
@@ -220,15 +220,15 @@ TEST_F(CompetitorEditorTest, ASecondAccountOfTheSameNameIsSavedOnlyWhenTheUserSa
 
 TEST_F(CompetitorEditorTest, TeacherCannotChangeTheAdministrator) {
     struct Case {
-        std::uint8_t runMode;
+        TRunMode runMode;
         const char* account;
         bool allowed;
     };
     const std::vector<Case> cases{
-        {kRunModeTeacher, "Администратор", false},
-        {kRunModeTeacher, "Преподаватель", true},
-        {kRunModeTeacher, "Петров", true},
-        {kRunModeAdministrator, "Администратор", true},
+        {TRunMode::Teacher, "Администратор", false},
+        {TRunMode::Teacher, "Преподаватель", true},
+        {TRunMode::Teacher, "Петров", true},
+        {TRunMode::Administrator, "Администратор", true},
     };
     addApplicant("Петров").SetField(1, toCp1251("Петров"));
     for (const Case& c : cases) {

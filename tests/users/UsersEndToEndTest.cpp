@@ -33,7 +33,7 @@ protected:
     void startAsAdministrator(Login login) {
         main_ = std::make_unique<TfmKvalor>();
         prompts_.expectModal<TfmRunMode>(
-            [](TfmRunMode& dialog) { click(dialog.btnAdministration()); });
+            [](TfmRunMode& dialog) { click(dialog, "btnAdministration"); });
         prompts_.expectModal<TfmAuthorization>([login](TfmAuthorization& dialog) mutable {
             examtest::chooseLine(dialog.findChild<QComboBox*>("cbUser"), "Администратор");
             login(dialog);
@@ -41,16 +41,16 @@ protected:
         main_->show();
         processEvents();
         ASSERT_TRUE(prompts_.finished());
-        ASSERT_EQ(dataModule().RunMode(), kRunModeAdministrator);
+        ASSERT_EQ(dataModule().RunMode(), TRunMode::Administrator);
     }
 
     // The examination setup, the test and the applicant chosen.
     TfmExamineSettings& chooseExamination(const QString& test, const QString& applicant) {
-        trigger(main_->actTest());
+        trigger(*main_, "actTest");
         auto& setup = *qobject_cast<TfmExamineSettings*>(main_->FindHosted("TfmExamineSettings"));
-        click(setup.rbSimple());
-        examtest::chooseLine(setup.cbTestList(), test);
-        examtest::chooseLine(setup.cbCompetitor(), applicant);
+        click(setup, "rbSimple");
+        examtest::chooseLine(setup.findChild<QComboBox*>("cbTestList"), test);
+        examtest::chooseLine(setup.findChild<QComboBox*>("cbCompetitor"), applicant);
         return setup;
     }
 
@@ -75,7 +75,7 @@ TEST_F(UsersEndToEndTest, AdministratorsFirstDay) {
             QMessageBox::No);
         click(login.findChild<QPushButton*>("btnOk"));
     });
-    trigger(main_->actEditUsers());
+    trigger(*main_, "actEditUsers");
     TfmCompetitors& window = usersWindow();
     QTreeView* tree = window.findChild<QTreeView*>("tvCompetitors");
 
@@ -143,14 +143,14 @@ TEST_F(UsersEndToEndTest, AdministratorsFirstDay) {
         click(login.findChild<QPushButton*>("btnOk"));
         click(login.findChild<QPushButton*>("btnCancel"));
     });
-    trigger(setup.actRun());
+    trigger(setup, "actRun");
     EXPECT_EQ(kvalorRoot().Studies().Count(), 0);
     prompts_.expectModal<TfmAuthorization>([](TfmAuthorization& login) {
         typeText(login.findChild<QLineEdit*>("edPassword"), "маша");
         click(login.findChild<QPushButton*>("btnOk"));
     });
     expectExaminationFinishedAtOnce();
-    trigger(setup.actRun());
+    trigger(setup, "actRun");
     ASSERT_TRUE(prompts_.finished());
     ASSERT_EQ(kvalorRoot().Studies().Count(), 1);
     const TCompetitor* applicant = kvalorRoot().Studies().StudyAt(0).User();
@@ -168,8 +168,8 @@ TEST_F(UsersEndToEndTest, DeletingAnApplicantClearsTheResultTheExaminationShows)
     TfmCompetitors& users = openUsers();
     TfmExamineSettings& setup = chooseExamination("Сложение", "Орлов О.");
     expectExaminationFinishedAtOnce();
-    trigger(setup.actRun());
-    EXPECT_EQ(setup.lblExamineResult()->text(), "не сдан (0 из 2)");
+    trigger(setup, "actRun");
+    EXPECT_EQ(setup.findChild<QLabel*>("lblExamineResult")->text(), "не сдан (0 из 2)");
 
     main_->ShowWorkingWindow("TfmCompetitors");
     clickNode(users, nodeNamed(users, "Орлов О."));
@@ -181,8 +181,8 @@ TEST_F(UsersEndToEndTest, DeletingAnApplicantClearsTheResultTheExaminationShows)
     ASSERT_TRUE(prompts_.finished());
     EXPECT_EQ(kvalorRoot().Studies().Count(), 0);
     EXPECT_EQ(setup.LastStudy(), nullptr);
-    EXPECT_EQ(setup.lblExamineResult()->text(), "неизвестен");
-    EXPECT_FALSE(setup.actAllAnswers()->isEnabled());
+    EXPECT_EQ(setup.findChild<QLabel*>("lblExamineResult")->text(), "неизвестен");
+    EXPECT_FALSE(setup.findChild<QAction*>("actAllAnswers")->isEnabled());
 }
 
 }  // namespace

@@ -28,15 +28,15 @@ void UsersTest::TearDown() {
     endTestRun();
 }
 
-TfmCompetitors& UsersTest::openUsers(std::uint8_t runMode) {
+TfmCompetitors& UsersTest::openUsers(TRunMode runMode) {
     TCompetitors& users = kvalorRoot().Users();
-    kvalorRoot().SetCurrentUser(runMode == kRunModeTeacher ? users.Teacher()
-                                                           : users.Administrator());
+    kvalorRoot().SetCurrentUser(runMode == TRunMode::Teacher ? users.Teacher()
+                                                             : users.Administrator());
     main_ = std::make_unique<TfmKvalor>();
     dataModule().SetRunMode(runMode);
     main_->show();
     processEvents();
-    trigger(main_->actEditUsers());
+    trigger(*main_, "actEditUsers");
     return usersWindow();
 }
 

@@ -31,7 +31,7 @@ protected:
     void TearDown() override;
 
     // The main window in the run mode, its staff account logged in, the users window open.
-    TfmCompetitors& openUsers(std::uint8_t runMode = kRunModeAdministrator);
+    TfmCompetitors& openUsers(TRunMode runMode = TRunMode::Administrator);
     TfmCompetitors& usersWindow() const;
     TfmCompetitorEdit& editor() const;
     // A study of the account in the journal.
