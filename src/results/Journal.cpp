@@ -45,6 +45,7 @@
 #include "results/JournalModel.h"
 #include "results/ResultsModel.h"
 #include "results/ResultsView.h"
+#include "results/StatisticsWindow.h"
 #include "results/StudyTexts.h"
 #include "ui/Clock.h"
 #include "ui/ErrorGuard.h"
@@ -143,6 +144,7 @@ TfmJournal::TfmJournal(TfmKvalor& mainWindow, QWidget* parent)
     model_->SetDragOrigin(this);
     BuildControls();
     ConnectControls();
+    AddStatisticsAction();
     UpdateActions();
 }
 
@@ -727,6 +729,25 @@ void TfmJournal::actClearFilterExecute() {
     // Whatever the last filter found, nothing is filtered any more.
     filtered_.clear();
     List(kvalorRoot().Studies().View());
+}
+
+void TfmJournal::AddStatisticsAction() {
+    actStatistics_ = new QAction(QStringLiteral("Статистика"), this);
+    pmList_->addAction(actStatistics_);
+    connect(actStatistics_, &QAction::triggered, this, guard([this] { actStatisticsExecute(); }));
+    // The menu is the only way to the action: it is brought up to date as the menu opens.
+    connect(pmList_, &QMenu::aboutToShow, this, [this] {
+        const TStudy* focused = model_->StudyAt(lvStudies_->currentIndex().row());
+        actStatistics_->setEnabled(CurrentUserIsStaff() && focused && focused->Test());
+    });
+}
+
+void TfmJournal::actStatisticsExecute() {
+    DropRemovedStudies();
+    if (const TStudy* focused = model_->StudyAt(lvStudies_->currentIndex().row());
+        focused && focused->Test()) {
+        ShowTestStatistics(mainWindow_, *focused->Test(), model_->Studies());
+    }
 }
 
 void registerJournal() {

@@ -66,6 +66,7 @@ public:
     QAction* actClose() const { return actClose_; }
     QAction* actSetFilter() const { return actSetFilter_; }
     QAction* actClearFilter() const { return actClearFilter_; }
+    QAction* actStatistics() const { return actStatistics_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -114,6 +115,10 @@ private:
     void actDeleteExecute();
     void actSetFilterExecute();
     void actClearFilterExecute();
+    // "Статистика" in the list's menus, for staff: the test of the focused row over the rows
+    // listed.
+    void AddStatisticsAction();
+    void actStatisticsExecute();
 
     TfmKvalor& mainWindow_;
     StudyView filtered_;
@@ -141,6 +146,7 @@ private:
     QAction* actClose_;
     QAction* actSetFilter_;
     QAction* actClearFilter_;
+    QAction* actStatistics_ = nullptr;
     StudyRemovalWatch removalWatch_;
 };
 
