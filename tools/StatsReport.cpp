@@ -34,7 +34,7 @@ const TQuestions& FindTestForStatistics(const TKvalor& root, const QString& name
             if (test &&
                 (test->GroupKind() == kGroupKindSimpleTest ||
                  test->GroupKind() == kGroupKindComplexTest) &&
-                (compareDisplayNames(fromCp1251(test->GetName()), nameOrId) == 0 ||
+                (sameName(test->GetName(), toCp1251(nameOrId)) ||
                  test->Id().toQString().compare(nameOrId, Qt::CaseInsensitive) == 0)) {
                 found.push_back(test);
             }

@@ -1,7 +1,7 @@
 #pragma once
 
 // A class of six that took a three-question test, scored by the model: the table whose
-// figures the tests of the statistics compute by hand.
+// figures the tests of the statistics compute by hand. The test is the caller's.
 
 #include <memory>
 #include <utility>
@@ -40,14 +40,14 @@ inline std::unique_ptr<TStudy> scoredStudy(TQuestions& test, const std::vector<A
 //   S5    1  0  0    1
 //   S6    0  0  0    0
 struct ClassTable {
-    TQuestions test{kGroupKindSimpleTest};
+    TQuestions& test;
     TQuestion* q1 = &addQuestion(test, kSingleAnswer, "Q1", {"A", "B", "C"}, {0});
     TQuestion* q2 = &addQuestion(test, kMultipleAnswers, "Q2", {"A", "B", "C"}, {0, 1});
     TQuestion* q3 = &addQuestion(test, kSequence, "Q3", {"1", "2", "3"});
     TQuestion* q4 = &addQuestion(test, kSingleAnswer, "Q4", {"A", "B"}, {0});
     std::vector<std::unique_ptr<TStudy>> studies;
 
-    ClassTable() {
+    explicit ClassTable(TQuestions& into) : test(into) {
         test.SetGradingMethod(1);
         test.SetLevelCount(3);
         test.SetLevelThreshold(1, 50.0);
@@ -59,6 +59,8 @@ struct ClassTable {
             {{q1, {0}}, {q2, {0, 2}}, {q3, seqWrong}}, {{q1, {1}}, {q2, {}}, {q3, seqWrong}}};
         for (const auto& row : rows) {
             studies.push_back(scoredStudy(test, row));
+            // Runs of one account at one time would be one run to the journal.
+            studies.back()->SetDate(45000.0 + static_cast<double>(studies.size()));
         }
     }
     StudyView view() const {

@@ -24,7 +24,8 @@ std::vector<double> shares(const QuestionFigures& question) {
 
 // The hand computations are in the comments; scores are in thirds of 100 %.
 TEST(TestStatistics, FiguresOfTheClassTableMatchTheHandComputation) {
-    const ClassTable table;
+    TQuestions test(kGroupKindSimpleTest);
+    const ClassTable table(test);
     const TestFigures figures = ComputeTestFigures(table.test, TTaskList(), table.view());
 
     EXPECT_EQ(figures.studies, 6);
