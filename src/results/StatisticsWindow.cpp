@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 #include <QAction>
@@ -44,13 +45,14 @@
 #include "ui/Prompts.h"
 #include "ui/Workbooks.h"
 #include "util/Codepage.h"
+#include "util/DateTime.h"
 #include "util/Error.h"
 
 namespace kvalor {
 
 namespace {
 
-constexpr int kColumnWidths[StatisticsModel::ColumnCount] = {36, 260, 62, 72, 72, 120};
+constexpr int kColumnWidths[StatisticsModel::ColumnCount] = {36, 200, 70, 80, 80, 110};
 
 // The administration and the built-in staff accounts; an applicant never sees the figures.
 bool staffLooks() {
@@ -60,11 +62,17 @@ bool staffLooks() {
 
 // A line of the chart from one point to another, in a pen of its own style.
 QLineSeries* segment(QChart& chart, const QString& name, QPointF from, QPointF to,
-                     Qt::PenStyle style, QAbstractAxis& x, QAbstractAxis& y) {
+                     Qt::PenStyle style, QAbstractAxis& x, QAbstractAxis& y,
+                     std::optional<QColor> color = std::nullopt) {
     auto* line = new QLineSeries;
     line->setName(name);
     line->append(from);
     line->append(to);
+    // A colour of its own is set before the chart's theme colours the line, which it then
+    // leaves alone; the style after, on the theme's colour.
+    if (color) {
+        line->setPen(QPen(*color));
+    }
     chart.addSeries(line);
     line->attachAxis(&x);
     line->attachAxis(&y);
@@ -73,6 +81,18 @@ QLineSeries* segment(QChart& chart, const QString& name, QPointF from, QPointF t
     pen.setWidth(2);
     line->setPen(pen);
     return line;
+}
+
+// A step of 1, 2 or 5 times a power of ten that divides the range into about five parts.
+int niceStep(int range) {
+    const double rough = std::max(1.0, range / 5.0);
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (factor * power >= rough) {
+            return static_cast<int>(factor * power);
+        }
+    }
+    return static_cast<int>(10 * power);
 }
 
 // The pass mark, or where each grade above the first begins, with its name.
@@ -88,7 +108,7 @@ std::vector<std::pair<double, QString>> thresholdsOf(const TestFigures& figures)
     }
     for (auto& [percent, name] : thresholds) {
         percent = std::isnan(percent) ? 0.0 : std::clamp(percent, 0.0, 100.0);
-        name += QStringLiteral(" — %1 %").arg(FormatFigure(percent));
+        name += QStringLiteral(" — %1 %").arg(displayLocale().toString(percent));
     }
     return thresholds;
 }
@@ -149,8 +169,8 @@ TfmStatistics::TfmStatistics(QWidget* parent)
     layout->addWidget(chvScatter_, 1, 1);
     layout->addWidget(lbLegend_, 2, 0, 1, 2);
     layout->addLayout(buttons, 3, 0, 1, 2);
-    layout->setColumnStretch(0, 1);
-    layout->setColumnStretch(1, 1);
+    layout->setColumnStretch(0, 3);
+    layout->setColumnStretch(1, 2);
     layout->setRowStretch(1, 1);
 
     actClose_->setShortcut(QKeySequence::Close);
@@ -167,6 +187,7 @@ void TfmStatistics::ShowFigures(TestFigures figures) {
     figures_ = std::move(figures);
     setWindowTitle(QStringLiteral("Статистика теста «%1»").arg(fromCp1251(figures_.testName)));
     ApplyFontSetting();
+    tvQuestions_->verticalHeader()->setDefaultSectionSize(tvQuestions_->fontMetrics().height() + 6);
     FillSummary();
     model_->SetQuestions(figures_.questions);
     for (int column = 0; column < StatisticsModel::ColumnCount; ++column) {
@@ -211,8 +232,11 @@ QChart* TfmStatistics::HistogramChart() const {
         bins->append(HistogramBinText(bin));
     }
     bins->setTitleText(QStringLiteral("Процент"));
-    // Whole numbers of studies on the axis, about five steps of it.
-    const int step = std::max(1, (most + 4) / 5);
+    bins->setTruncateLabels(false);
+    // Upright the ranges need a width the bars do not have at larger fonts.
+    bins->setLabelsAngle(-90);
+    // Whole numbers of studies on the axis, in about five round steps.
+    const int step = niceStep(most);
     auto* studies = new QValueAxis;
     studies->setRange(0, (most + step - 1) / step * step);
     studies->setTickType(QValueAxis::TicksDynamic);
@@ -234,13 +258,14 @@ QChart* TfmStatistics::HistogramChart() const {
         segment(*chart, name, {value, 0}, {value, studies->max()}, Qt::DashLine, *percent,
                 *studies);
     }
-    chart->legend()->setAlignment(Qt::AlignBottom);
+    // A column of names beside the chart keeps each name whole.
+    chart->legend()->setAlignment(Qt::AlignRight);
     return chart;
 }
 
 QChart* TfmStatistics::ScatterChart() {
     auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("Решаемость и различение вопросов"));
+    chart->setTitle(QStringLiteral("Решаемость и различение (наведите на точку — вопрос)"));
     auto* facility = new QValueAxis;
     facility->setRange(0, 1);
     facility->setTitleText(QStringLiteral("Решаемость (доля верных ответов)"));
@@ -251,7 +276,7 @@ QChart* TfmStatistics::ScatterChart() {
     chart->addAxis(discrimination, Qt::AlignLeft);
 
     auto* points = new QScatterSeries;
-    points->setName(QStringLiteral("вопрос (наведите, чтобы увидеть какой)"));
+    points->setName(QStringLiteral("вопросы"));
     points->setMarkerSize(10);
     pointRows_.clear();
     for (std::size_t row = 0; row < figures_.questions.size(); ++row) {
@@ -266,14 +291,16 @@ QChart* TfmStatistics::ScatterChart() {
     points->attachAxis(discrimination);
     // The borders past which the table flags a question; one legend entry for the three.
     const QString borders = QStringLiteral("границы замечаний");
-    segment(*chart, borders, {kHardFacility, -1}, {kHardFacility, 1}, Qt::DotLine, *facility,
-            *discrimination);
-    for (QLineSeries* line :
-         {segment(*chart, borders, {kEasyFacility, -1}, {kEasyFacility, 1}, Qt::DotLine, *facility,
-                  *discrimination),
-          segment(*chart, borders, {0, kWeakDiscrimination}, {1, kWeakDiscrimination}, Qt::DotLine,
-                  *facility, *discrimination)}) {
-        for (QLegendMarker* marker : chart->legend()->markers(line)) {
+    const QColor grey(Qt::darkGray);
+    const QLineSeries* guides[] = {
+        segment(*chart, borders, {kHardFacility, -1}, {kHardFacility, 1}, Qt::DotLine, *facility,
+                *discrimination, grey),
+        segment(*chart, borders, {kEasyFacility, -1}, {kEasyFacility, 1}, Qt::DotLine, *facility,
+                *discrimination, grey),
+        segment(*chart, borders, {0, kWeakDiscrimination}, {1, kWeakDiscrimination}, Qt::DotLine,
+                *facility, *discrimination, grey)};
+    for (const QLineSeries* line : {guides[1], guides[2]}) {
+        for (QLegendMarker* marker : chart->legend()->markers(const_cast<QLineSeries*>(line))) {
             marker->setVisible(false);
         }
     }
