@@ -24,9 +24,11 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QScrollArea>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QToolTip>
+#include <QVBoxLayout>
 #include <QValueAxis>
 
 #include "analysis/StatisticsTexts.h"
@@ -52,6 +54,8 @@ namespace kvalor {
 
 namespace {
 
+// Above this point size the figures stand in one column.
+constexpr int kLargestTwoColumnFont = 12;
 constexpr int kColumnWidths[StatisticsModel::ColumnCount] = {36, 200, 70, 80, 80, 110};
 
 // The administration and the built-in staff accounts; an applicant never sees the figures.
@@ -148,7 +152,6 @@ TfmStatistics::TfmStatistics(QWidget* parent)
     chvScatter_->setObjectName(QStringLiteral("chvScatter"));
     for (QChartView* view : {chvHistogram_, chvScatter_}) {
         view->setRenderHint(QPainter::Antialiasing);
-        view->setMinimumSize(ScaledToFont(*view, 360), ScaledToFont(*view, 240));
     }
     lbLegend_->setObjectName(QStringLiteral("lbLegend"));
     lbLegend_->setWordWrap(true);
@@ -162,16 +165,25 @@ TfmStatistics::TfmStatistics(QWidget* parent)
         connect(button, &QPushButton::clicked, action, &QAction::trigger);
         buttons->addWidget(button);
     }
-    auto* layout = new QGridLayout(this);
-    layout->addWidget(summaryBox, 0, 0);
-    layout->addWidget(chvHistogram_, 0, 1);
-    layout->addWidget(tvQuestions_, 1, 0);
-    layout->addWidget(chvScatter_, 1, 1);
-    layout->addWidget(lbLegend_, 2, 0, 1, 2);
-    layout->addLayout(buttons, 3, 0, 1, 2);
-    layout->setColumnStretch(0, 3);
-    layout->setColumnStretch(1, 2);
-    layout->setRowStretch(1, 1);
+    // At large fonts the figures need more room than a screen has: they scroll, the buttons
+    // stay in view.
+    auto* content = new QWidget;
+    grid_ = new QGridLayout(content);
+    grid_->addWidget(summaryBox, 0, 0);
+    grid_->addWidget(chvHistogram_, 0, 1);
+    grid_->addWidget(tvQuestions_, 1, 0);
+    grid_->addWidget(chvScatter_, 1, 1);
+    grid_->addWidget(lbLegend_, 4, 0, 1, 2);
+    grid_->setColumnStretch(0, 3);
+    grid_->setColumnStretch(1, 2);
+    grid_->setRowStretch(1, 1);
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(content);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(scroll, 1);
+    layout->addLayout(buttons);
 
     actClose_->setShortcut(QKeySequence::Close);
     actClose_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -187,7 +199,6 @@ void TfmStatistics::ShowFigures(TestFigures figures) {
     figures_ = std::move(figures);
     setWindowTitle(QStringLiteral("Статистика теста «%1»").arg(fromCp1251(figures_.testName)));
     ApplyFontSetting();
-    tvQuestions_->verticalHeader()->setDefaultSectionSize(tvQuestions_->fontMetrics().height() + 6);
     FillSummary();
     model_->SetQuestions(figures_.questions);
     for (int column = 0; column < StatisticsModel::ColumnCount; ++column) {
@@ -202,15 +213,35 @@ void TfmStatistics::ApplyFontSetting() {
     if (FontSizeDiffers(tvQuestions_, size)) {
         ApplyFontSize(this, size);
     }
+    // Large texts leave no room for two columns: the charts go below, one after another.
+    const bool twoColumns = size <= kLargestTwoColumnFont;
+    grid_->addWidget(chvHistogram_, twoColumns ? 0 : 1, twoColumns ? 1 : 0);
+    grid_->addWidget(tvQuestions_, twoColumns ? 1 : 2, 0);
+    grid_->addWidget(chvScatter_, twoColumns ? 1 : 3, twoColumns ? 1 : 0);
+    grid_->setColumnStretch(1, twoColumns ? 2 : 0);
+    grid_->setRowStretch(1, twoColumns ? 1 : 0);
+    grid_->setRowStretch(2, twoColumns ? 0 : 1);
+    // Charts and rows grow with the font, so that their texts keep room.
+    for (QChartView* view : {chvHistogram_, chvScatter_}) {
+        view->setMinimumSize(ScaledToFont(*view, 380), ScaledToFont(*view, 260));
+    }
+    tvQuestions_->setMinimumHeight(ScaledToFont(*tvQuestions_, 220));
+    tvQuestions_->verticalHeader()->setDefaultSectionSize(tvQuestions_->fontMetrics().height() + 6);
 }
 
 void TfmStatistics::FillSummary() {
     while (summary_->rowCount() > 0) {
         summary_->removeRow(0);
     }
-    summary_->addRow(QStringLiteral("Тест:"), new QLabel(fromCp1251(figures_.testName)));
+    // Long values (a test's name, why KR-20 has none) wrap rather than widen the window.
+    const auto addLine = [this](const QString& label, const QString& value) {
+        auto* text = new QLabel(value);
+        text->setWordWrap(true);
+        summary_->addRow(label + u':', text);
+    };
+    addLine(QStringLiteral("Тест"), fromCp1251(figures_.testName));
     for (const SummaryLine& line : SummaryLines(figures_)) {
-        summary_->addRow(line.label + u':', new QLabel(line.text));
+        addLine(line.label, line.text);
     }
 }
 

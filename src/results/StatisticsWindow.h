@@ -9,6 +9,7 @@ class QAction;
 class QChart;
 class QChartView;
 class QFormLayout;
+class QGridLayout;
 class QLabel;
 class QPointF;
 class QSortFilterProxyModel;
@@ -43,6 +44,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The point size of the program's windows, and the arrangement that fits it.
     void ApplyFontSetting();
     void FillSummary();
     QChart* HistogramChart() const;
@@ -62,6 +64,7 @@ private:
     StatisticsModel* model_;
     QSortFilterProxyModel* sorted_;
     QFormLayout* summary_;
+    QGridLayout* grid_ = nullptr;
     QLabel* lbLegend_;
     QTableView* tvQuestions_;
     QChartView* chvHistogram_;
