@@ -176,7 +176,6 @@ TfmStatistics::TfmStatistics(QWidget* parent)
     grid_->addWidget(lbLegend_, 4, 0, 1, 2);
     grid_->setColumnStretch(0, 3);
     grid_->setColumnStretch(1, 2);
-    grid_->setRowStretch(1, 1);
     auto* scroll = new QScrollArea;
     scroll->setWidget(content);
     scroll->setWidgetResizable(true);
@@ -190,7 +189,7 @@ TfmStatistics::TfmStatistics(QWidget* parent)
     addAction(actClose_);
     connect(actExport_, &QAction::triggered, this, guard([this] { actExportExecute(); }));
     connect(actClose_, &QAction::triggered, this, [this] { close(); });
-    resize(ScaledToFont(*this, 1100), ScaledToFont(*this, 720));
+    resize(ScaledToFont(*this, 1100), ScaledToFont(*this, 780));
 }
 
 TfmStatistics::~TfmStatistics() = default;
@@ -219,13 +218,14 @@ void TfmStatistics::ApplyFontSetting() {
     grid_->addWidget(tvQuestions_, twoColumns ? 1 : 2, 0);
     grid_->addWidget(chvScatter_, twoColumns ? 1 : 3, twoColumns ? 1 : 0);
     grid_->setColumnStretch(1, twoColumns ? 2 : 0);
-    grid_->setRowStretch(1, twoColumns ? 1 : 0);
+    grid_->setRowStretch(0, twoColumns ? 2 : 0);
+    grid_->setRowStretch(1, twoColumns ? 3 : 0);
     grid_->setRowStretch(2, twoColumns ? 0 : 1);
     // Charts and rows grow with the font, so that their texts keep room.
     for (QChartView* view : {chvHistogram_, chvScatter_}) {
-        view->setMinimumSize(ScaledToFont(*view, 380), ScaledToFont(*view, 260));
+        view->setMinimumSize(ScaledToFont(*view, 340), ScaledToFont(*view, 210));
     }
-    tvQuestions_->setMinimumHeight(ScaledToFont(*tvQuestions_, 220));
+    tvQuestions_->setMinimumHeight(ScaledToFont(*tvQuestions_, 160));
     tvQuestions_->verticalHeader()->setDefaultSectionSize(tvQuestions_->fontMetrics().height() + 6);
 }
 
@@ -289,14 +289,14 @@ QChart* TfmStatistics::HistogramChart() const {
         segment(*chart, name, {value, 0}, {value, studies->max()}, Qt::DashLine, *percent,
                 *studies);
     }
-    // A column of names beside the chart keeps each name whole.
-    chart->legend()->setAlignment(Qt::AlignRight);
+    // The names of several grades stand in a column beside the chart, where each stays whole.
+    chart->legend()->setAlignment(figures_.gradingMethod == 1 ? Qt::AlignRight : Qt::AlignBottom);
     return chart;
 }
 
 QChart* TfmStatistics::ScatterChart() {
     auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("Решаемость и различение (наведите на точку — вопрос)"));
+    chart->setTitle(QStringLiteral("Решаемость и различение вопросов"));
     auto* facility = new QValueAxis;
     facility->setRange(0, 1);
     facility->setTitleText(QStringLiteral("Решаемость (доля верных ответов)"));
