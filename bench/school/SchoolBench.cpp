@@ -27,6 +27,7 @@
 
 #include "SchoolData.h"
 #include "analysis/TestStatistics.h"
+#include "app/DataModule.h"
 #include "app/MainWindow.h"
 #include "model/Competitors.h"
 #include "model/Kvalor.h"
@@ -284,6 +285,8 @@ void measureStatistics(TKvalor& root, Report& report) {
     root.SetCurrentUser(root.Users().Teacher());
     registerStatisticsWindow();
     TfmKvalor mainWindow;
+    // With a run mode chosen the frame asks for none when it is shown.
+    dataModule().SetRunMode(kRunModeTeacher);
     mainWindow.resize(1280, 1000);
     mainWindow.show();
     QApplication::processEvents();
@@ -296,12 +299,14 @@ void measureStatistics(TKvalor& root, Report& report) {
                 }),
                 note);
     std::size_t questions = 0;
-    report.time("statistics figures: whole journal as one test", timed([&] {
-                    questions = ComputeTestFigures(*test, root.Tasks(), root.Studies().View())
-                                    .questions.size();
-                }));
+    report.time(
+        "statistics figures: whole journal as one test", timed([&] {
+            questions =
+                ComputeTestFigures(*test, root.Tasks(), root.Studies().View()).questions.size();
+        }));
     std::printf("(%zu questions in the figures of the whole journal)\n", questions);
     root.SetCurrentUser(nullptr);
+    dataModule().SetRunMode(kRunModeNone);
 }
 
 }  // namespace
@@ -350,10 +355,9 @@ int main(int argc, char** argv) {
     resetPeak();
     const double save = timed([&] { root.SaveToFile(savedFile); });
     char note[128];
-    std::snprintf(note, sizeof note, "%.3f × zlib deflate; size %.3f × zlib level 9",
-                  save / floor.deflate,
-                  static_cast<double>(packedSize(savedFile)) /
-                      static_cast<double>(floor.zlibPacked));
+    std::snprintf(
+        note, sizeof note, "%.3f × zlib deflate; size %.3f × zlib level 9", save / floor.deflate,
+        static_cast<double>(packedSize(savedFile)) / static_cast<double>(floor.zlibPacked));
     report.time("save", save, note);
     peaks.emplace_back("peak memory, save", peakBytes());
 
