@@ -293,14 +293,14 @@ void measureStatistics(TKvalor& root, Report& report) {
     char note[64];
     std::snprintf(note, sizeof note, "%zu of %d studies",
                   root.Studies().StudiesOfTest(*test).size(), root.Studies().Count());
-    report.time("statistics window: most studied test, all rows", timed([&] {
+    report.time("statistics window, most studied test", timed([&] {
                     ShowTestStatistics(mainWindow, *test, root.Studies().View());
                     QApplication::processEvents();
                 }),
                 note);
     std::size_t questions = 0;
     report.time(
-        "statistics figures: whole journal as one test", timed([&] {
+        "statistics, whole journal as one test", timed([&] {
             questions =
                 ComputeTestFigures(*test, root.Tasks(), root.Studies().View()).questions.size();
         }));
