@@ -323,15 +323,15 @@ QChart* TfmStatistics::ScatterChart() {
     // The borders past which the table flags a question; one legend entry for the three.
     const QString borders = QStringLiteral("границы замечаний");
     const QColor grey(Qt::darkGray);
-    const QLineSeries* guides[] = {
+    QLineSeries* guides[] = {
         segment(*chart, borders, {kHardFacility, -1}, {kHardFacility, 1}, Qt::DotLine, *facility,
                 *discrimination, grey),
         segment(*chart, borders, {kEasyFacility, -1}, {kEasyFacility, 1}, Qt::DotLine, *facility,
                 *discrimination, grey),
         segment(*chart, borders, {0, kWeakDiscrimination}, {1, kWeakDiscrimination}, Qt::DotLine,
                 *facility, *discrimination, grey)};
-    for (const QLineSeries* line : {guides[1], guides[2]}) {
-        for (QLegendMarker* marker : chart->legend()->markers(const_cast<QLineSeries*>(line))) {
+    for (QLineSeries* line : {guides[1], guides[2]}) {
+        for (QLegendMarker* marker : chart->legend()->markers(line)) {
             marker->setVisible(false);
         }
     }
@@ -374,30 +374,36 @@ void TfmStatistics::ShowQuestion(int row) {
         windowTitle(), QMessageBox::Information);
 }
 
-QString TfmStatistics::QuestionsAt(const QPointF& point) const {
-    QStringList lines;
+std::vector<int> TfmStatistics::RowsAt(const QPointF& point) const {
+    std::vector<int> rows;
     for (const int row : pointRows_) {
         const QuestionFigures& question = figures_.questions[static_cast<std::size_t>(row)];
         if (*question.facility == point.x() && *question.discrimination == point.y()) {
-            lines << QStringLiteral("Вопрос № %1: %2")
-                         .arg(model_->index(row, StatisticsModel::ColNumber).data().toString(),
-                              model_->index(row, StatisticsModel::ColText).data().toString());
+            rows.push_back(row);
         }
+    }
+    return rows;
+}
+
+QString TfmStatistics::QuestionsAt(const QPointF& point) const {
+    QStringList lines;
+    for (const int row : RowsAt(point)) {
+        lines << QStringLiteral("Вопрос № %1: %2")
+                     .arg(model_->index(row, StatisticsModel::ColNumber).data().toString(),
+                          model_->index(row, StatisticsModel::ColText).data().toString());
     }
     return lines.join(u'\n');
 }
 
 void TfmStatistics::SelectQuestionAt(const QPointF& point) {
-    for (const int row : pointRows_) {
-        const QuestionFigures& question = figures_.questions[static_cast<std::size_t>(row)];
-        if (*question.facility == point.x() && *question.discrimination == point.y()) {
-            const QModelIndex index = sorted_->mapFromSource(model_->index(row, 0));
-            tvQuestions_->setCurrentIndex(index);
-            tvQuestions_->scrollTo(index);
-            tvQuestions_->setFocus();
-            return;
-        }
+    const std::vector<int> rows = RowsAt(point);
+    if (rows.empty()) {
+        return;
     }
+    const QModelIndex index = sorted_->mapFromSource(model_->index(rows.front(), 0));
+    tvQuestions_->setCurrentIndex(index);
+    tvQuestions_->scrollTo(index);
+    tvQuestions_->setFocus();
 }
 
 bool TfmStatistics::eventFilter(QObject* watched, QEvent* event) {

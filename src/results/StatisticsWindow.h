@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include <QWidget>
 
 #include "analysis/TestStatistics.h"
@@ -53,6 +55,8 @@ private:
     void SetChart(QChartView& view, QChart* chart);
     // The question of a row of the table (as sorted), with its answers.
     void ShowQuestion(int row);
+    // The table rows of the questions at a point of the chart.
+    std::vector<int> RowsAt(const QPointF& point) const;
     // The questions at a point of the chart, by number and first words.
     QString QuestionsAt(const QPointF& point) const;
     void SelectQuestionAt(const QPointF& point);
