@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6network6 qt6-translations-l10n
+  qt6-charts-dev libqt6opengl6-dev  # Qt Charts's CMake files need the OpenGL ones
   zlib1g-dev libdeflate-dev libgsf-1-dev libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev llvm-14

@@ -22,6 +22,7 @@
 #include "results/ExportSettings.h"
 #include "results/Journal.h"
 #include "results/ResultsView.h"
+#include "results/StatisticsWindow.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Icons.h"
 #include "ui/ProgramCaption.h"
@@ -135,6 +136,7 @@ int main(int argc, char** argv) {
     registerExamineSettings();
     registerJournal();
     registerResultsView();
+    registerStatisticsWindow();
     registerCompetitors();
     registerTestsEdit();
     TfmKvalor mainWindow;

@@ -1,6 +1,7 @@
 // kvalor-tool: the administrator's command-line companion. It writes a starter data file,
 // shows any of the program's files as JSON, saves a data file again, imports results and
-// questions, exports tests and the journal as workbooks and tests as question files.
+// questions, exports tests and the journal as workbooks and tests as question files, and prints
+// the statistics of a test.
 
 #include <unistd.h>
 
@@ -17,6 +18,8 @@
 #include <QStringList>
 
 #include "JsonDump.h"
+#include "StatsReport.h"
+#include "analysis/TestStatistics.h"
 #include "exchange/JournalWorkbook.h"
 #include "exchange/QuestionExport.h"
 #include "exchange/QuestionImport.h"
@@ -61,6 +64,10 @@ const char kUsage[] =
     "      расширению .xml, .gift или .txt, если не указан --format) и вывести отчёт\n"
     "  kvalor-tool export-journal ФАЙЛ_ДАННЫХ ФАЙЛ.xlsx\n"
     "      записать журнал тестирования (все результаты) в книгу Excel\n"
+    "  kvalor-tool stats ФАЙЛ_ДАННЫХ ТЕСТ [--json]\n"
+    "      вывести статистику простого или комплексного теста ТЕСТ (имя или идентификатор)\n"
+    "      по всем его результатам: проценты, оценки, надёжность, решаемость и различение\n"
+    "      вопросов, доли выбравших каждый ответ; с --json в виде JSON\n"
     "  kvalor-tool --help | --version\n"
     "      показать эту справку или версию программы\n"
     "Параметры команды можно указывать в любом порядке. Команды init, resave, import-studies\n"
@@ -193,6 +200,18 @@ void exportJournal(const QString& dataFile, const QString& outFile) {
     ExportJournal(root.Studies().View(), outFile);
 }
 
+// The figures of all studies of the test, as the journal scored them.
+void stats(const QString& dataFile, const QString& testName, bool json) {
+    TKvalor root;
+    root.LoadFromFile(dataFile, true);
+    const TQuestions& test = FindTestForStatistics(root, testName);
+    const TestFigures figures =
+        ComputeTestFigures(test, root.Tasks(), root.Studies().StudiesOfTest(test));
+    write(stdout, json ? QJsonDocument(StatisticsJson(figures)).toJson(QJsonDocument::Indented)
+                       : StatisticsText(figures).toUtf8());
+    flushOutput("статистику");
+}
+
 // A command: how many arguments follow its name (or at least how many), the one option it may
 // take, and what it does with them.
 struct Command {
@@ -226,6 +245,8 @@ const Command kCommands[] = {
      }},
     {"export-journal", 2, false, nullptr,
      [](const QStringList& a, const QCommandLineParser&) { exportJournal(a[0], a[1]); }},
+    {"stats", 2, false, "json",
+     [](const QStringList& a, const QCommandLineParser& p) { stats(a[0], a[1], p.isSet("json")); }},
 };
 
 // The command the arguments name and fit, or null with the mistake, if any, in Russian.
@@ -235,7 +256,7 @@ const Command* findCommand(const QCommandLineParser& parser, QString& mistake) {
         if (positional.value(0) != QLatin1String(command.name)) {
             continue;
         }
-        for (const char* option : {"empty", "test", "answers", "format"}) {
+        for (const char* option : {"empty", "test", "answers", "format", "json"}) {
             if (parser.isSet(option) &&
                 (command.option == nullptr || qstrcmp(option, command.option) != 0)) {
                 mistake = QString::fromUtf8("Команда %1 не принимает параметр --%2")
@@ -262,8 +283,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption version("version");
     const QCommandLineOption test("test", {}, QString::fromUtf8("ТЕСТ"));
     const QCommandLineOption format("format", {}, QString::fromUtf8("ФОРМАТ"));
-    parser.addOptions(
-        {help, version, QCommandLineOption("empty"), test, QCommandLineOption("answers"), format});
+    parser.addOptions({help, version, QCommandLineOption("empty"), test,
+                       QCommandLineOption("answers"), format, QCommandLineOption("json")});
     QString mistake = ParseCommandLine(parser, args);
     if (mistake.isEmpty() && parser.isSet(test) && parser.value(test).isEmpty()) {
         mistake = QString::fromUtf8("После --test не указано имя теста");

@@ -26,6 +26,8 @@
 #include <vector>
 
 #include "SchoolData.h"
+#include "analysis/TestStatistics.h"
+#include "app/DataModule.h"
 #include "app/MainWindow.h"
 #include "model/Competitors.h"
 #include "model/Kvalor.h"
@@ -38,6 +40,7 @@
 #include "results/JournalModel.h"
 #include "results/ResultsModel.h"
 #include "results/ResultsView.h"
+#include "results/StatisticsWindow.h"
 #include "storage/CompoundFile.h"
 #include "storage/DataStreams.h"
 #include "storage/Packing.h"
@@ -45,6 +48,7 @@
 #include "ui/ItemTreeModel.h"
 
 #include <QTreeView>
+#include <map>
 
 using namespace kvalor;
 
@@ -260,6 +264,51 @@ void measureWindows(TKvalor& root, Report& report) {
     root.SetCurrentUser(nullptr);
 }
 
+// The test that the most studies of the journal are of.
+TQuestions* mostStudiedTest(const TStudyList& studies) {
+    std::map<TQuestions*, int> counts;
+    for (int i = 0; i < studies.Count(); ++i) {
+        ++counts[studies.StudyAt(i).Test()];
+    }
+    const auto most = std::ranges::max_element(
+        counts, [](const auto& a, const auto& b) { return a.second < b.second; });
+    return most == counts.end() ? nullptr : most->first;
+}
+
+// The statistics window as the journal opens it with every study listed (no filter), and the
+// figures alone over the whole journal taken as the runs of one test.
+void measureStatistics(TKvalor& root, Report& report) {
+    TQuestions* test = mostStudiedTest(root.Studies());
+    if (test == nullptr) {
+        return;
+    }
+    root.SetCurrentUser(root.Users().Teacher());
+    registerStatisticsWindow();
+    TfmKvalor mainWindow;
+    // With a run mode chosen the frame asks for none when it is shown.
+    dataModule().SetRunMode(TRunMode::Teacher);
+    mainWindow.resize(1280, 1000);
+    mainWindow.show();
+    QApplication::processEvents();
+    char note[64];
+    std::snprintf(note, sizeof note, "%zu of %d studies",
+                  root.Studies().StudiesOfTest(*test).size(), root.Studies().Count());
+    report.time("statistics window, most studied test", timed([&] {
+                    ShowTestStatistics(mainWindow, *test, root.Studies().View());
+                    QApplication::processEvents();
+                }),
+                note);
+    std::size_t questions = 0;
+    report.time(
+        "statistics, whole journal as one test", timed([&] {
+            questions =
+                ComputeTestFigures(*test, root.Tasks(), root.Studies().View()).questions.size();
+        }));
+    std::printf("(%zu questions in the figures of the whole journal)\n", questions);
+    root.SetCurrentUser(nullptr);
+    dataModule().SetRunMode(TRunMode::None);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -306,10 +355,9 @@ int main(int argc, char** argv) {
     resetPeak();
     const double save = timed([&] { root.SaveToFile(savedFile); });
     char note[128];
-    std::snprintf(note, sizeof note, "%.3f × zlib deflate; size %.3f × zlib level 9",
-                  save / floor.deflate,
-                  static_cast<double>(packedSize(savedFile)) /
-                      static_cast<double>(floor.zlibPacked));
+    std::snprintf(
+        note, sizeof note, "%.3f × zlib deflate; size %.3f × zlib level 9", save / floor.deflate,
+        static_cast<double>(packedSize(savedFile)) / static_cast<double>(floor.zlibPacked));
     report.time("save", save, note);
     peaks.emplace_back("peak memory, save", peakBytes());
 
@@ -334,6 +382,7 @@ int main(int argc, char** argv) {
     }
 
     measureWindows(root, report);
+    measureStatistics(root, report);
 
     // An import of as many studies as the journal holds, all of them new: the same runs five
     // years later.

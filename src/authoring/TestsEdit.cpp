@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include "app/MainWindow.h"
+#include "app/ResultsOpener.h"
 #include "app/Settings.h"
 #include "authoring/ImportReportDialog.h"
 #include "authoring/QuestionEditor.h"
@@ -120,6 +121,8 @@ TfmTestsEdit::TfmTestsEdit(TfmKvalor& mainWindow, QWidget* parent)
           makeAction(this, "actSmpExport", QStringLiteral("Экспорт"), ActionIcon::Export)),
       actSmpExportQuestions_(makeAction(this, "actSmpExportQuestions",
                                         QStringLiteral("Экспорт вопросов..."), ActionIcon::Export)),
+      actSmpStatistics_(makeAction(this, "actSmpStatistics", QStringLiteral("Статистика теста"),
+                                   ActionIcon::Journal)),
       actSmpImportQuestions_(makeAction(this, "actSmpImportQuestions",
                                         QStringLiteral("Импорт вопросов..."), ActionIcon::Import)),
       actSmpMoveUp_(makeAction(this, "actSmpMoveUp", QStringLiteral("Переместить вверх"),
@@ -139,6 +142,12 @@ TfmTestsEdit::TfmTestsEdit(TfmKvalor& mainWindow, QWidget* parent)
     BuildControls();
     BuildActions();
     ConnectTrees();
+    // Over all the studies of the focused simple test.
+    connect(actSmpStatistics_, &QAction::triggered, this, guard([this, &mainWindow] {
+                if (const TQuestions* test = EnclosingTest(CurrentNode(TestsTree::Simple))) {
+                    openTestStatistics(mainWindow, *test);
+                }
+            }));
     connect(&mainWindow.SettingDialog(), &TfmSetting::fontSizeChanged, this,
             guard([this] { ApplyFontSetting(kvalorRoot().FontSize()); }));
     ApplyFontSetting(kvalorRoot().FontSize());
@@ -229,7 +238,7 @@ void TfmTestsEdit::BuildActions() {
         submenu(tbSimple_, "mnSimpleItem", QStringLiteral("Элемент"), ActionIcon::Copy);
     mnSimpleItem->addActions({actSmpCopy_, actSmpPaste_, actSmpMoveUp_, actSmpMoveDown_});
     mnSimpleItem->addSeparator();
-    mnSimpleItem->addAction(actSmpExportQuestions_);
+    mnSimpleItem->addActions({actSmpExportQuestions_, actSmpStatistics_});
     tbSimple_->addActions({actSmpChange_, actSmpDelete_, actSmpExport_});
 
     pmComplex_ = new QMenu(this);
@@ -403,6 +412,7 @@ void TfmTestsEdit::UpdateActions() {
     actSmpMoveDown_->setEnabled(states.SimpleMove);
     actSmpExport_->setEnabled(states.SimpleExport);
     actSmpExportQuestions_->setEnabled(states.SimpleExport);
+    actSmpStatistics_->setEnabled(states.SimpleExport);
 }
 
 QVariant TfmTestsEdit::NodeRole(const TItemNode& node, int column, int role,

@@ -103,6 +103,7 @@ private:
     QAction* actSmpDelete_;
     QAction* actSmpExport_;
     QAction* actSmpExportQuestions_;
+    QAction* actSmpStatistics_;
     QAction* actSmpImportQuestions_;
     QAction* actSmpMoveUp_;
     QAction* actSmpMoveDown_;

@@ -117,6 +117,7 @@ TfmJournal::TfmJournal(TfmKvalor& mainWindow, QWidget* parent)
     model_->SetDragOrigin(this);
     BuildControls();
     ConnectControls();
+    AddStatisticsAction();
     UpdateActions();
 }
 

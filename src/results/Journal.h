@@ -95,6 +95,10 @@ private:
     void actDeleteExecute();
     void actSetFilterExecute();
     void actClearFilterExecute();
+    // "Статистика" in the list's menus, for staff: the test of the focused row over the rows
+    // listed.
+    void AddStatisticsAction();
+    void actStatisticsExecute();
 
     TfmKvalor& mainWindow_;
     StudyView filtered_;
@@ -122,6 +126,7 @@ private:
     QAction* actClose_;
     QAction* actSetFilter_;
     QAction* actClearFilter_;
+    QAction* actStatistics_ = nullptr;
     StudyRemovalWatch removalWatch_;
 };
 

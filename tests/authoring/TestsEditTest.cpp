@@ -12,6 +12,7 @@
 #include <QToolBar>
 
 #include "AuthoringTest.h"
+#include "results/StatisticsWindow.h"
 #include "exchange/WorkbookTestSupport.h"
 #include "model/CollectionHelpers.h"
 #include "support/RecordingOpener.h"
@@ -181,6 +182,14 @@ TEST_F(TestsEditTest, EnableRulesFollowTheFocusedNodes) {
     EXPECT_EQ(w.CurrentNode(TestsTree::Complex), nullptr);
     EXPECT_EQ(w.CurrentNode(TestsTree::Simple), nullptr);
     EXPECT_FALSE(named(w, "actSmpDelete")->isEnabled());
+}
+
+TEST_F(TestsEditTest, StatisticsOpenForTheTestAboveTheFocusedNode) {
+    registerStatisticsWindow();
+    focus(simple(), questionAt(*circles_, 0));
+    prompts_.expectInform("Результатов теста «Геометрия» нет: статистику считать не по чему.");
+    trigger(named(window(), "actSmpStatistics"));
+    prompts_.verify();
 }
 
 TEST_F(TestsEditTest, CreatingATestCancelledLeavesNothingConfirmedAddsIt) {

@@ -161,8 +161,8 @@ TEST_F(InstallTest, InstalledProgramKeepsItsDataInTheUsersFolder) {
 TEST_F(InstallTest, DebianPackage) {
     const Outcome depends = run("dpkg-deb", {"--field", package_, "Depends"});
     ASSERT_EQ(depends.exitCode, 0);
-    for (const char* dependency :
-         {"libqt6widgets6", "libqt6network6", "libgsf-1-114", "zlib1g", "qt6-qpa-plugins"}) {
+    for (const char* dependency : {"libqt6widgets6", "libqt6network6", "libqt6charts6",
+                                   "libgsf-1-114", "zlib1g", "qt6-qpa-plugins"}) {
         EXPECT_TRUE(depends.out.contains(dependency))
             << dependency << " in " << depends.out.toStdString();
     }

@@ -2,7 +2,7 @@
 
 // The fixture of the results windows: the root object cleared but for the built-in accounts,
 // the Russian display locale, scripted prompts, a fake clock and a main window that hosts the
-// journal and the results view.
+// journal, the results view and the statistics.
 
 #include <memory>
 
@@ -18,6 +18,7 @@
 #include "results/Journal.h"
 #include "results/JournalModel.h"
 #include "results/ResultsView.h"
+#include "results/StatisticsWindow.h"
 #include "support/FakeClock.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
@@ -66,6 +67,7 @@ protected:
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
         registerJournal();
         registerResultsView();
+        registerStatisticsWindow();
         dataModule().SetRunMode(TRunMode::None);
     }
 

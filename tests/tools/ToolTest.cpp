@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTime>
 
+#include "analysis/ClassTable.h"
 #include "exchange/WorkbookTestSupport.h"
 #include "model/BuiltinAccounts.h"
 #include "model/CollectionHelpers.h"
@@ -27,6 +28,7 @@
 #include "model/Kvalor.h"
 #include "model/Question.h"
 #include "model/Questions.h"
+#include "model/StarterData.h"
 #include "model/Study.h"
 #include "model/StudyList.h"
 #include "model/TaskList.h"
@@ -619,6 +621,60 @@ TEST_F(ToolTest, ExportsWriteTheTestAndTheJournalAsWorkbooks) {
         << value(journalBook, u("D3")).toStdString();
 }
 
+// The figures of the class table, computed by hand in the tests of the statistics.
+TEST_F(ToolTest, StatsGivesTheFiguresOfATestAsJson) {
+    const QString data = path("Class.exd");
+    std::vector<QString> questionIds, firstAnswerIds;
+    {
+        TKvalor root;
+        BuildEmptyData(root);
+        auto test = std::make_unique<TQuestions>(kGroupKindSimpleTest);
+        test->SetName(toCp1251(u("Класс")));
+        testdata::ClassTable table(*test);
+        root.SimpleTests().AddCollection(std::move(test));
+        for (TQuestion* question : {table.q1, table.q2, table.q3, table.q4}) {
+            questionIds.push_back(question->Id().toQString());
+        }
+        firstAnswerIds.push_back(table.q1->Answers().AnswerAt(0)->Id().toQString());
+        for (auto& study : table.studies) {
+            study->SetUser(root.Users().Applicant());
+            study->SetUserId(ApplicantAccountId());
+            root.Studies().Append(std::move(study));
+        }
+        root.SaveToFile(data);
+    }
+    const ToolRun run = runTool({"stats", data, u("класс"), "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QJsonObject figures = QJsonDocument::fromJson(run.out).object();
+    EXPECT_EQ(figures.keys(), (QStringList{"grades", "histogram", "kr20", "max", "mean", "median",
+                                           "min", "questions", "sd", "studies"}));
+    EXPECT_EQ(figures["studies"], 6);
+    EXPECT_NEAR(figures["mean"].toDouble(), 50.0, 1e-12);
+    EXPECT_NEAR(figures["kr20"].toDouble(), 1.5 * (1 - 19.0 / 33), 1e-12);
+    EXPECT_EQ(figures["histogram"], (QJsonArray{1, 0, 0, 2, 0, 0, 2, 0, 0, 1}));
+    EXPECT_EQ(figures["grades"],
+              (QJsonObject{{"passed", 0.5}, {"levels", QJsonArray{0.5, 2.0 / 6, 1.0 / 6}}}));
+    const QJsonArray questions = figures["questions"].toArray();
+    ASSERT_EQ(questions.size(), 4);
+    const QJsonObject q1 = questions[0].toObject();
+    EXPECT_EQ(q1.keys(), (QStringList{"answers", "discrimination", "facility", "given", "id"}));
+    EXPECT_EQ(q1["id"], questionIds[0]);
+    EXPECT_EQ(q1["given"], 6);
+    EXPECT_NEAR(q1["discrimination"].toDouble(), 0.4, 1e-12);
+    EXPECT_EQ(q1["answers"][0], (QJsonObject{{"id", firstAnswerIds[0]}, {"chosen", 5.0 / 6}}));
+    EXPECT_TRUE(questions[2]["answers"].toArray().isEmpty());
+    // Nobody was given Q4: its figures are null.
+    EXPECT_EQ(questions[3]["id"], questionIds[3]);
+    EXPECT_TRUE(questions[3]["facility"].isNull() && questions[3]["discrimination"].isNull());
+    EXPECT_TRUE(questions[3]["answers"][0]["chosen"].isNull());
+
+    const ToolRun table = runTool({"stats", data, u("Класс")});
+    EXPECT_TRUE(QString::fromUtf8(table.out).contains(u("Надёжность (KR-20): 0,64")));
+    const ToolRun missing = runTool({"stats", data, u("Нет такого")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, u("kvalor-tool: Тест «Нет такого» не найден\n"));
+}
+
 TEST_F(ToolTest, WrongArgumentsGiveTheUsage) {
     const QString file = path("KvalorData.exd");
     for (const QStringList& args :
@@ -628,7 +684,8 @@ TEST_F(ToolTest, WrongArgumentsGiveTheUsage) {
           QStringList{"import-questions", file, file, "--test"},
           QStringList{"import-questions", file, file, "--name", "x"},
           QStringList{"export-test", file, "x"}, QStringList{"export-test", file, "x", file, "-a"},
-          QStringList{"export-journal", file}, QStringList{"make-school", file}}) {
+          QStringList{"export-journal", file}, QStringList{"make-school", file},
+          QStringList{"stats", file}, QStringList{"stats", file, "x", "--answers"}}) {
         const ToolRun run = runTool(args);
         EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains("kvalor-tool init")) << args.join(' ').toStdString();
