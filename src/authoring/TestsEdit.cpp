@@ -260,6 +260,8 @@ void TfmTestsEdit::BuildActions() {
     pmSimple_->addActions(
         {actSmpAddGroup_, actSmpAddQuestion_, actSmpImportQuestions_, actSmpExportQuestions_});
     pmSimple_->addSeparator();
+    pmSimple_->addAction(actSmpStatistics_);
+    pmSimple_->addSeparator();
     pmSimple_->addActions({actSmpCopy_, actSmpPaste_, actSmpMoveUp_, actSmpMoveDown_});
     pmSimple_->addSeparator();
     pmSimple_->addAction(actSmpDelete_);
