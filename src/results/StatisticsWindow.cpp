@@ -44,6 +44,7 @@
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
+#include "ui/ObjectNames.h"
 #include "ui/Prompts.h"
 #include "ui/Workbooks.h"
 #include "util/Codepage.h"
@@ -125,11 +126,13 @@ TfmStatistics::TfmStatistics(QWidget* parent)
       sorted_(new QSortFilterProxyModel(this)),
       summary_(new QFormLayout),
       lbLegend_(new QLabel(QuestionFlagLegend())),
-      tvQuestions_(new QTableView),
+      tvQuestions_(Named(new QTableView, "tvQuestions")),
       chvHistogram_(new QChartView),
       chvScatter_(new QChartView),
-      actExport_(new QAction(actionIcon(ActionIcon::Export), QStringLiteral("Экспорт"), this)),
-      actClose_(new QAction(actionIcon(ActionIcon::Close), QStringLiteral("Закрыть"), this)) {
+      actExport_(Named(new QAction(actionIcon(ActionIcon::Export), QStringLiteral("Экспорт"), this),
+                       "actExport")),
+      actClose_(Named(new QAction(actionIcon(ActionIcon::Close), QStringLiteral("Закрыть"), this),
+                      "actClose")) {
     setWindowIcon(actionIcon(ActionIcon::Journal));
     sorted_->setSourceModel(model_);
     sorted_->setSortRole(StatisticsModel::SortRole);
@@ -205,6 +208,9 @@ void TfmStatistics::ShowFigures(TestFigures figures) {
     }
     SetChart(*chvHistogram_, HistogramChart());
     SetChart(*chvScatter_, ScatterChart());
+    // The keyboard starts on the questions, the first of them current.
+    tvQuestions_->setCurrentIndex(tvQuestions_->model()->index(0, 0));
+    tvQuestions_->setFocus();
 }
 
 void TfmStatistics::ApplyFontSetting() {

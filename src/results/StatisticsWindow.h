@@ -36,11 +36,6 @@ public:
     ~TfmStatistics() override;
 
     void ShowFigures(TestFigures figures);
-    const TestFigures& Figures() const { return figures_; }
-
-    QTableView* tvQuestions() const { return tvQuestions_; }
-    QAction* actExport() const { return actExport_; }
-    QAction* actClose() const { return actClose_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <QComboBox>
 #include <QMenu>
 #include <QTableView>
+#include <QTreeView>
 
 #include "ResultsTest.h"
 #include "app/ResultsOpener.h"
@@ -11,6 +13,10 @@
 
 namespace kvalor::resultstest {
 namespace {
+
+QTableView* questions(const TfmStatistics& window) {
+    return window.findChild<QTableView*>("tvQuestions");
+}
 
 class StatisticsWindowTest : public ResultsTest {
 protected:
@@ -23,7 +29,7 @@ protected:
     // The lines of the table as shown, "№|question|given|facility|discrimination|flags".
     static QStringList rows(const TfmStatistics& window) {
         QStringList lines;
-        const QAbstractItemModel& model = *window.tvQuestions()->model();
+        const QAbstractItemModel& model = *questions(window)->model();
         for (int row = 0; row < model.rowCount(); ++row) {
             QStringList cells;
             for (int column = 0; column < StatisticsModel::ColumnCount; ++column) {
@@ -51,24 +57,24 @@ TEST_F(StatisticsWindowTest, JournalOpensTheFiguresOfTheFocusedTestOverTheFilter
     addStudy(andreev, physics, at(2024, 2, 2), 1, 0);
 
     TfmJournal& journal = openJournal();
-    chooseLine(journal.cbCompetitor(), "Андреев");
-    trigger(journal.actSetFilter());
-    journal.lvStudies()->setCurrentIndex(journal.Model()->index(0, 0));
-    journal.pmList()->popup(QPoint());
-    journal.pmList()->close();
+    chooseLine(journal.findChild<QComboBox*>("cbCompetitor"), "Андреев");
+    trigger(journal.findChild<QAction*>("actSetFilter"));
+    journal.findChild<QTreeView*>("lvStudies")->setCurrentIndex(journal.Model()->index(0, 0));
+    journal.findChild<QMenu*>("pmList")->popup(QPoint());
+    journal.findChild<QMenu*>("pmList")->close();
     trigger(journal.findChild<QAction*>("actStatistics"));
     TfmStatistics& window = statistics();
     EXPECT_EQ(window.windowTitle(), "Статистика теста «Химия»");
     // A facility of exactly 0.2 is not yet too hard.
     EXPECT_EQ(rows(window), (QStringList{"1|Вопрос 1|5|0,80|0,53|", "2|Вопрос 2|5|0,60|0,65|",
                                          "3|Вопрос 3|5|0,20|0,38|"}));
-    window.tvQuestions()->sortByColumn(StatisticsModel::ColDiscrimination, Qt::DescendingOrder);
+    questions(window)->sortByColumn(StatisticsModel::ColDiscrimination, Qt::DescendingOrder);
     EXPECT_EQ(rows(window).front(), "2|Вопрос 2|5|0,60|0,65|");
-    window.tvQuestions()->setCurrentIndex(window.tvQuestions()->model()->index(1, 0));
+    questions(window)->setCurrentIndex(questions(window)->model()->index(1, 0));
     prompts_.expectInform(
         "Вопрос № 1\n\nВопрос 1\n\nОтветы (✔ — верный) и доля выбравших их:\n✔ 1. да — 0,80\n"
         "    2. нет — 0,20");
-    pressKey(window.tvQuestions(), Qt::Key_Return);
+    pressKey(questions(window), Qt::Key_Return);
 
     // The tests tree opens a test over all its studies; only staff see the figures.
     openTestStatistics(mainWindow(), physics);
