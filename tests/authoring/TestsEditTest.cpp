@@ -12,9 +12,10 @@
 #include <QToolBar>
 
 #include "AuthoringTest.h"
-#include "results/StatisticsWindow.h"
+#include "authoring/TestsTreeController.h"
 #include "exchange/WorkbookTestSupport.h"
 #include "model/CollectionHelpers.h"
+#include "results/StatisticsWindow.h"
 #include "support/RecordingOpener.h"
 #include "util/DateTime.h"
 
@@ -145,7 +146,7 @@ TEST_F(TestsEditTest, EnableRulesFollowTheFocusedNodes) {
     struct Case {
         QTreeView* tree;
         const IExaminerItem* item;
-        QAction* action;
+        bool TestsCommandStates::*state;
         bool enabled;
     };
     TfmTestsEdit& w = window();
@@ -156,24 +157,30 @@ TEST_F(TestsEditTest, EnableRulesFollowTheFocusedNodes) {
         EXPECT_FALSE(named(w, name)->isEnabled()) << name;
     }
     EXPECT_TRUE(named(w, "actCmpCreate")->isEnabled() && named(w, "actSmpCreate")->isEnabled());
+    using S = TestsCommandStates;
     const Case cases[] = {
         // A test holding questions directly cannot receive a group; one of groups only can.
-        {simple(), algebra_, named(w, "actSmpAddGroup"), false},
-        {simple(), questionAt(*algebra_, 3), named(w, "actSmpAddGroup"), false},
-        {simple(), geometry_, named(w, "actSmpAddGroup"), true},
-        {simple(), questionAt(*circles_, 0), named(w, "actSmpAddGroup"), true},
-        {simple(), questionAt(*circles_, 0), named(w, "actSmpAddQuestion"), true},
-        {complex(), final_, named(w, "actCmpAddTask"), true},
-        {complex(), final_, named(w, "actCmpDublicateTask"), true},
-        {complex(), geometry_, named(w, "actCmpAddTask"), false},
-        {complex(), geometry_, named(w, "actCmpDublicateTask"), false},
-        {complex(), geometry_, named(w, "actCmpChange"), true},
+        {simple(), algebra_, &S::SimpleAddGroup, false},
+        {simple(), questionAt(*algebra_, 3), &S::SimpleAddGroup, false},
+        {simple(), geometry_, &S::SimpleAddGroup, true},
+        {simple(), questionAt(*circles_, 0), &S::SimpleAddGroup, true},
+        {simple(), questionAt(*circles_, 0), &S::SimpleNode, true},
+        // A test does not move among its like; its questions and groups do, and export it.
+        {simple(), algebra_, &S::SimpleMove, false},
+        {simple(), questionAt(*algebra_, 3), &S::SimpleMove, true},
+        {simple(), questionAt(*algebra_, 3), &S::SimpleExport, true},
+        {complex(), final_, &S::ComplexTest, true},
+        {complex(), geometry_, &S::ComplexTest, false},
+        {complex(), geometry_, &S::ComplexNode, true},
     };
+    const auto& controller = *named<TTestsTreeController>(w, "TestsTreeController");
     for (const Case& c : cases) {
         focus(c.tree, c.item);
-        EXPECT_EQ(c.action->isEnabled(), c.enabled)
-            << c.action->text().toStdString() << " on " << c.item->GetName();
+        EXPECT_EQ(controller.CommandStates().*c.state, c.enabled) << c.item->GetName();
     }
+    // The window's commands follow the states.
+    EXPECT_TRUE(named(w, "actCmpChange")->isEnabled() && named(w, "actSmpMoveUp")->isEnabled());
+    EXPECT_FALSE(named(w, "actCmpAddTask")->isEnabled() || named(w, "actSmpAddGroup")->isEnabled());
 
     // "Тесты" again reloads both trees from the data and forgets the focused nodes.
     addTest(kGroupKindSimpleTest, "Биология", 0);
