@@ -10,19 +10,16 @@ namespace {
 TEST_F(QuestionWindowTest, ExaminationCountsDownExpiresAndExtends) {
     const QDateTime noon(QDate(2024, 3, 1), QTime(12, 0));
     const QDateTime lateEvening(QDate(2024, 3, 1), QTime(23, 59, 30));
+    // The last remaining time signalled after the tick is -1 when none was.
     struct Case {
         const char* name;
         WindowMode mode;
         QDateTime start;
-        int minutes;
-        qint64 advance;
+        int minutes, advance;
         bool held;
-        int extension;
-        // The last remaining time signalled after the tick, -1 for none.
-        qint64 remaining;
+        int extension, remaining;
         std::uint8_t state;
-        int minutesUsed;
-        int allowance;
+        int minutesUsed, allowance;
     };
     const Case cases[] = {
         {"counting down", WindowMode::Testing, noon, 30, 61, false, 0, 1739, kStudyInProgress, 0,
@@ -46,9 +43,10 @@ TEST_F(QuestionWindowTest, ExaminationCountsDownExpiresAndExtends) {
         examination.SetMode(c.mode);
         examination.SetStudy(study.get());
         examination.SetTimeAllowance(c.minutes);
-        qint64 remaining = -1;
+        int remaining = -1;
         TQuestion* resumed = nullptr;
-        QObject::connect(&examination, &TExamination::Remaining, [&](qint64 s) { remaining = s; });
+        QObject::connect(&examination, &TExamination::Remaining,
+                         [&](qint64 s) { remaining = int(s); });
         QObject::connect(&examination, &TExamination::Resuming, [&](TQuestion* q) { resumed = q; });
         examination.Start();
         remaining = -1;
