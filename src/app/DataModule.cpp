@@ -11,6 +11,8 @@
 #include <QSettings>
 #include <QTemporaryFile>
 
+#include "app/NetworkRun.h"
+#include "app/NetworkSettings.h"
 #include "app/ProgressWindow.h"
 #include "model/AccountMessages.h"
 #include "model/Kvalor.h"
@@ -57,6 +59,12 @@ QString dataFile() {
 
 QString studiesFile() {
     return programFile(QString::fromLatin1(kStudiesFileName));
+}
+
+// The network mode keeps its own recovery file, so that the results of a run in one mode are
+// never merged into the other mode's store by the next start.
+QString recoveryBase(bool networkMode) {
+    return networkMode ? programFile(QStringLiteral("KvalorServer.exd")) : dataFile();
 }
 
 QString messageOf(const std::exception& error) {
@@ -142,8 +150,16 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
     removals_.reset();
     recovery_.reset();
     saved_.reset();
-    // The lock is kept when the same data file is opened again.
-    if (!lock_ || lock_->LockFileName() != DataFileLock::LockFileNameFor(dataFile())) {
+    network_.reset();
+    if (const std::optional<ServerAddress> server = ChooseServer(
+            startServer_,
+            ReadNetworkSettings(programFile(QString::fromLatin1(kSettingsFileName))))) {
+        network_ = std::make_unique<NetworkRun>(*server);
+    }
+    // The lock is kept when the same data file is opened again; the network mode has none.
+    if (network_) {
+        lock_.reset();
+    } else if (!lock_ || lock_->LockFileName() != DataFileLock::LockFileNameFor(dataFile())) {
         lock_.reset();
         try {
             lock_ = std::make_unique<DataFileLock>(
@@ -169,20 +185,24 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
     // A size edited by hand must not leave the windows unusable.
     root.SetFontSize(BoundedFontSize(fontSize));
 
-    if (firstStart == FirstStart::WriteStarterData && isNewDataFolder()) {
+    if (!network_ && firstStart == FirstStart::WriteStarterData && isNewDataFolder()) {
         writeStarterData();
     }
 
     QString loadError;
     try {
-        root.LoadFromFile(dataFile(), true, loadProgress);
+        if (network_) {
+            network_->Load(root, loadProgress);
+        } else {
+            root.LoadFromFile(dataFile(), true, loadProgress);
+        }
         dataLoaded_ = true;
     } catch (const std::exception& error) {
         // Whatever a damaged file provokes must not end the run before it starts; the file is
         // then not written at the end either.
         loadError = messageOf(error);
     }
-    recovery_ = std::make_unique<RecoveryFile>(dataFile());
+    recovery_ = std::make_unique<RecoveryFile>(recoveryBase(NetworkMode()));
     if (dataLoaded_) {
         saved_ = std::make_unique<TStudyReferences>(root);
         RecoverResults();
@@ -191,22 +211,20 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
         // after those an earlier run may have left there, and come back once the file reads.
         LoadPendingResults();
         const QString kept =
-            recovery_ ? QStringLiteral(
-                            "\n\nЭта работа не изменит файл данных. Результаты "
-                            "тестирования сохранятся в файле %1 и вернутся в журнал, "
-                            "когда файл данных снова будет прочитан.")
-                            .arg(QDir::toNativeSeparators(RecoveryFile::FileNameFor(dataFile())))
-                      : QString();
+            !recovery_ ? QString()
+            : network_ ? QStringLiteral(
+                             "\n\nЭта работа ничего не запишет на сервер. Результаты "
+                             "тестирования сохранятся в файле %1 и будут отправлены на "
+                             "сервер, когда данные с него снова будут загружены.")
+                             .arg(QDir::toNativeSeparators(recovery_->FileName()))
+                       : QStringLiteral(
+                             "\n\nЭта работа не изменит файл данных. Результаты "
+                             "тестирования сохранятся в файле %1 и вернутся в журнал, "
+                             "когда файл данных снова будет прочитан.")
+                             .arg(QDir::toNativeSeparators(RecoveryFile::FileNameFor(dataFile())));
         showLoadError(loadError + kept);
     }
-    if (recovery_) {
-        removals_ =
-            std::make_unique<StudyRemovalWatch>(root.Studies(), [this](const TStudy& study) {
-                if (recovery_) {
-                    guarded([this, &study] { recovery_->Forget(study); });
-                }
-            });
-    }
+    WatchRemovals();
     if (const QString warning = unwritableFolderWarning(); !warning.isEmpty()) {
         prompts().inform(
             warning +
@@ -243,7 +261,18 @@ bool TDM::LoadPendingResults() {
     }
 }
 
-void TDM::RecoverResults() {
+void TDM::WatchRemovals() {
+    if (recovery_) {
+        removals_ = std::make_unique<StudyRemovalWatch>(
+            kvalorRoot().Studies(), [this](const TStudy& study) {
+                if (recovery_) {
+                    guarded([this, &study] { recovery_->Forget(study); });
+                }
+            });
+    }
+}
+
+void TDM::RecoverResults(bool reloading) {
     if (!LoadPendingResults()) {
         return;
     }
@@ -273,13 +302,19 @@ void TDM::RecoverResults() {
     }
     // Saved at once, so that the recovered results are safe even if this run ends as badly.
     const bool saved = guarded([this] { SaveDataFile(); });
-    QString text = QStringLiteral(
-                       "Предыдущая работа с программой не была завершена. Из файла "
-                       "восстановления в журнал возвращено результатов тестирования: %1.\n%2")
-                       .arg(report.merged)
-                       .arg(saved ? QStringLiteral("Они сохранены в файле данных.")
-                                  : QStringLiteral("Файл данных сохранить не удалось, файл "
-                                                   "восстановления оставлен на месте."));
+    QString text =
+        (reloading ? QStringLiteral("Результатов тестирования этого компьютера, которых ещё нет "
+                                    "на сервере, возвращено в журнал: %1.\n%2")
+                   : QStringLiteral("Предыдущая работа с программой не была завершена. Из файла "
+                                    "восстановления в журнал возвращено результатов "
+                                    "тестирования: %1.\n%2"))
+            .arg(report.merged)
+            .arg(network_ ? (saved ? QStringLiteral("Они сохранены на сервере.")
+                                   : QStringLiteral("Сохранить их на сервере не удалось, файл "
+                                                    "восстановления оставлен на месте."))
+                 : saved  ? QStringLiteral("Они сохранены в файле данных.")
+                         : QStringLiteral("Файл данных сохранить не удалось, файл "
+                                          "восстановления оставлен на месте."));
     if (report.leftOut > 0) {
         text += QStringLiteral(
                     "\nРезультатов, для которых в файле данных нет соискателя или теста: %1. "
@@ -293,7 +328,7 @@ void TDM::RecoverResults() {
 }
 
 void TDM::DataModuleDestroy(Ending ending) {
-    if (!lock_) {
+    if (!lock_ && !network_) {
         return;
     }
     SaveRun(ending);
@@ -301,7 +336,7 @@ void TDM::DataModuleDestroy(Ending ending) {
 }
 
 void TDM::SaveRun(Ending ending) {
-    if (!lock_) {
+    if (!lock_ && !network_) {
         return;
     }
     unattended_ = ending == Ending::Unattended;
@@ -312,7 +347,9 @@ void TDM::SaveRun(Ending ending) {
         settings.sync();
     }
     // A data file that failed to load is never overwritten by a run that did not read it.
-    if (dataLoaded_) {
+    if (network_ && dataLoaded_) {
+        FinalServerSave();
+    } else if (dataLoaded_) {
         // The results file is written even when the data file cannot be, so that the results
         // of the run survive in a file that can be imported later; so is the recovery file.
         // Both files hold the same journal stream: it is packed once.
@@ -400,6 +437,7 @@ void TDM::ReleaseDataFile() {
     recovery_.reset();
     saved_.reset();
     lock_.reset();
+    network_.reset();
 }
 
 void TDM::WriteDataFile(const QString& fileName, const PackedData* packedStudies) {
@@ -413,7 +451,11 @@ void TDM::WriteDataFile(const QString& fileName, const PackedData* packedStudies
     if (fileName != dataFile()) {
         return;
     }
-    saved_ = std::make_unique<TStudyReferences>(root);
+    Saved();
+}
+
+void TDM::Saved() {
+    saved_ = std::make_unique<TStudyReferences>(kvalorRoot());
     if (recovery_) {
         try {
             recovery_->Discard();
@@ -431,6 +473,10 @@ void TDM::SaveDataFile(const PackedData* packedStudies) {
         throw KvalorError(
             "База данных не была прочитана при запуске программы. Сохранение невозможно");
     }
+    if (network_) {
+        SaveToServer();
+        return;
+    }
     try {
         WriteDataFile(dataFile(), packedStudies);
     } catch (const std::exception& error) {
@@ -441,6 +487,10 @@ void TDM::SaveDataFile(const PackedData* packedStudies) {
 }
 
 void TDM::StudyJournaled(const TStudy& study) {
+    if (network_) {
+        SendStudy(study);
+        return;
+    }
     if (!recovery_) {
         return;
     }
@@ -450,6 +500,115 @@ void TDM::StudyJournaled(const TStudy& study) {
         }
     }
     guarded([this, &study] { recovery_->Record(study); });
+}
+
+void TDM::SaveToServer() {
+    bool reloaded = false;
+    try {
+        network_->Save(kvalorRoot());
+    } catch (const ServerConflict& conflict) {
+        if (unattended_ || !NetworkRun::OfferReload(conflict)) {
+            throw KvalorError("Изменения этого компьютера не сохранены на сервере");
+        }
+        reloaded = true;
+    }
+    if (reloaded) {
+        ReloadFromServer();
+        throw KvalorError(dataLoaded_ ? "Данные загружены с сервера заново. Изменения этого "
+                                        "компьютера не сохранены"
+                                      : "Изменения этого компьютера не сохранены на сервере");
+    }
+    Saved();
+}
+
+void TDM::SendStudy(const TStudy& study) {
+    // Kept on this computer until the server has it: a lost connection or a crash loses none.
+    if (recovery_) {
+        guarded([this, &study] { recovery_->Record(study); });
+    }
+    if (!dataLoaded_) {
+        return;
+    }
+    guarded([this, &study] {
+        // An account or a test made in this run and not saved yet goes to the server with it.
+        if (!saved_ || !saved_->HasEverything(study)) {
+            SaveToServer();
+            return;
+        }
+        network_->WriteStudy(study);
+        if (recovery_) {
+            recovery_->Forget(study);
+        }
+    });
+}
+
+void TDM::FinalServerSave() {
+    for (;;) {
+        QString failure;
+        try {
+            network_->Save(kvalorRoot());
+            Saved();
+            return;
+        } catch (const std::exception& error) {
+            failure = messageOf(error);
+        }
+        if (unattended_) {
+            Report(failure);
+            return;
+        }
+        const QString kept = recovery_
+                                 ? QStringLiteral(
+                                       "; результаты тестирования, которых нет на сервере, "
+                                       "останутся в файле %1 и будут отправлены при следующем "
+                                       "запуске")
+                                       .arg(QDir::toNativeSeparators(recovery_->FileName()))
+                                 : QString();
+        if (prompts().ask(failure + QStringLiteral("\n\n«Повторить» - попытаться снова, устранив "
+                                                   "причину.\n«Пропустить» - не сохранять: "
+                                                   "несохранённые изменения этой работы "
+                                                   "пропадут%1.")
+                                        .arg(kept),
+                          kProgramCaption, QMessageBox::Critical,
+                          QMessageBox::Retry | QMessageBox::Ignore,
+                          QMessageBox::Retry) != QMessageBox::Retry) {
+            return;
+        }
+    }
+}
+
+void TDM::ReloadFromServer() {
+    if (!network_) {
+        return;
+    }
+    emit dataReplacing();
+    // Emptying the journal is no deletion of results: the recovery file keeps them.
+    removals_.reset();
+    saved_.reset();
+    dataLoaded_ = false;
+    QString loadError;
+    {
+        ProgressWindow progress(QStringLiteral("Загрузка данных с сервера..."));
+        try {
+            network_->Load(kvalorRoot(), progress.callback());
+            dataLoaded_ = true;
+        } catch (const std::exception& error) {
+            loadError = messageOf(error);
+        }
+    }
+    if (dataLoaded_) {
+        saved_ = std::make_unique<TStudyReferences>(kvalorRoot());
+        if (recovery_) {
+            RecoverResults(true);
+        }
+    } else {
+        showLoadError(
+            loadError +
+            QStringLiteral("\n\nЭта работа больше ничего не запишет на сервер. "
+                           "Результаты тестирования сохранятся в файле %1.")
+                .arg(recovery_ ? QDir::toNativeSeparators(recovery_->FileName()) : QString()));
+    }
+    WatchRemovals();
+    emit dataReplaced();
 }
 
 TDM& dataModule() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 #include <QAction>
 #include <QApplication>
@@ -116,6 +117,24 @@ TfmKvalor::TfmKvalor()
 
     TDM& module = dataModule();
     connect(&module, &TDM::runModeChanged, this, [this] { updateActions(); });
+    // The windows point into the data: they close before the data are replaced and the same
+    // ones open again on the new data.
+    connect(&module, &TDM::dataReplacing, this, [this] {
+        reopened_.clear();
+        for (const QString& className :
+             {QStringLiteral("TfmTestsEdit"), QStringLiteral("TfmCompetitors"),
+              QStringLiteral("TfmJournal"), QStringLiteral("TfmExamineSettings")}) {
+            if (IsHosted(className)) {
+                reopened_ << className;
+            }
+        }
+        CloseAllWorkingWindows();
+    });
+    connect(&module, &TDM::dataReplaced, this, [this] {
+        for (const QString& className : std::exchange(reopened_, {})) {
+            ShowWorkingWindow(className);
+        }
+    });
     module.SetRunMode(TRunMode::None);
 
     qApp->installEventFilter(this);

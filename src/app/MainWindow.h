@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 class QAction;
 class QMdiArea;
@@ -105,6 +106,8 @@ private:
     QAction* actClose_;
     QAction* actInportStudies_;
     bool closingAllowed_ = false;
+    // The working windows to open again once the data are replaced.
+    QStringList reopened_;
     bool shownBefore_ = false;
     TfmAuthorization* authorization_;
     TfmRunMode* runMode_;
