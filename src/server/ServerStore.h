@@ -1,9 +1,14 @@
 #pragma once
 
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
+#include <vector>
+
+#include <QByteArray>
 
 #include "util/Error.h"
 #include "util/Progress.h"
@@ -74,7 +79,19 @@ public:
     void Push(const TKvalor& data, bool replace);
 
 private:
+    // Adds the studies the server lacks, in their order, inside the running transaction.
+    void InsertStudies(const std::vector<const TStudy*>& studies);
+
+    // Per list the version loaded or last written and a digest of the bytes this seat held
+    // then: a list whose bytes did not change is never written back.
+    struct ListState {
+        std::int64_t version = 0;
+        QByteArray digest;
+    };
     std::unique_ptr<ServerConnection> connection_;
+    std::array<ListState, 4> loaded_;
+    // The keys of the studies this seat knows the server holds.
+    std::unordered_set<std::string> studyKeys_;
 };
 
 }  // namespace kvalor
