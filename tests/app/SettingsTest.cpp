@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 #include <QCheckBox>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
 
 #include "AppTest.h"
+#include "app/DataFolder.h"
 #include "app/MainWindow.h"
+#include "app/NetworkSettings.h"
 #include "app/Settings.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
@@ -30,9 +34,9 @@ TEST_F(SettingsTest, OkStoresBothSettingsAndAnnouncesTheFontSize) {
         EXPECT_TRUE(dialog.findChild<QCheckBox*>("chbAutoSplitName")->isChecked());
         EXPECT_EQ(dialog.findChild<QCheckBox*>("chbAutoSplitName")->text(),
                   "автоматически разносить ФИО");
-        // The network connection is shown but has no function.
-        EXPECT_TRUE(dialog.findChild<QCheckBox*>("chbNetworkMode")->isChecked());
-        EXPECT_FALSE(dialog.findChild<QCheckBox*>("chbNetworkMode")->isEnabled());
+        // A settings file without the network keys: the file mode, its fields idle.
+        EXPECT_FALSE(dialog.findChild<QCheckBox*>("chbNetworkMode")->isChecked());
+        EXPECT_TRUE(dialog.findChild<QCheckBox*>("chbNetworkMode")->isEnabled());
         EXPECT_FALSE(dialog.findChild<QLineEdit*>("edAddress")->isEnabled());
         EXPECT_FALSE(dialog.findChild<QLineEdit*>("edPort")->isEnabled());
         dialog.findChild<QLineEdit*>("edFontSize")->setText("14");
@@ -120,6 +124,74 @@ TEST_F(SettingsTest, UnsetFontSizeStartsFromTheDialogsOwn) {
     });
     prompts.runModal(settings);
     EXPECT_EQ(kvalorRoot().FontSize(), settings.font().pointSize());
+}
+
+TEST_F(SettingsTest, NetworkModeIsStoredAndChosenForTheNextStart) {
+    const QString ini = folderFile(kSettingsFileName);
+    TfmSetting settings;
+    ScriptedPrompts prompts;
+    // A port that is none is refused in words and nothing is stored; then the mode is stored
+    // beside the font size, without any password.
+    prompts.expectModal<TfmSetting>([](TfmSetting& dialog) {
+        EXPECT_FALSE(dialog.findChild<QLabel*>("lblNextStart")->text().isEmpty());
+        dialog.findChild<QCheckBox*>("chbNetworkMode")->setChecked(true);
+        EXPECT_TRUE(dialog.findChild<QLineEdit*>("edPort")->isEnabled());
+        dialog.findChild<QLineEdit*>("edAddress")->setText(" db.school ");
+        dialog.findChild<QLineEdit*>("edPort")->setText("70000");
+        click(dialog, "btnOk");
+        EXPECT_TRUE(dialog.isVisible());
+        dialog.findChild<QLineEdit*>("edPort")->setText("");
+        click(dialog, "btnOk");
+    });
+    prompts.expectInform("Порт - целое число от 1 до 65535 (пусто - 5432)");
+    prompts.runModal(settings);
+    EXPECT_TRUE(prompts.finished());
+    QFile written(ini);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), "[Network]\nAddress=db.school\nEnabled=true\nPort=\n");
+
+    // The next showing starts from the file.
+    prompts.expectModal<TfmSetting>([](TfmSetting& dialog) {
+        EXPECT_TRUE(dialog.findChild<QCheckBox*>("chbNetworkMode")->isChecked());
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("edAddress")->text(), "db.school");
+        dialog.reject();
+    });
+    prompts.runModal(settings);
+
+    // --server, else KVALOR_SERVER, else the settings file when its mode is on.
+    struct Case {
+        QByteArray file;
+        QStringList arguments;
+        QString environment;
+        std::optional<QStringList> server;  // address and port; nullopt for the file mode
+    };
+    const std::vector<Case> cases = {
+        {"[Setting]\nFormFont=12\n", {}, {}, std::nullopt},
+        {"[Network]\nEnabled=false\nAddress=db\nPort=6000\n", {}, {}, std::nullopt},
+        {"[Network]\nEnabled=true\nAddress=db\nPort=6000\n", {}, {}, QStringList{"db", "6000"}},
+        {"[Network]\nEnabled=true\n", {}, {}, QStringList{"", ""}},
+        {"[Network]\nEnabled=true\nAddress=db\n", {}, "10.0.0.5", QStringList{"10.0.0.5", ""}},
+        {"",
+         {"--server", "postgresql://room@db/kv"},
+         "10.0.0.5",
+         QStringList{"postgresql://room@db/kv", ""}},
+        {"[Network]\nEnabled=false\n", {"--server=db2"}, {}, QStringList{"db2", ""}},
+    };
+    for (const Case& c : cases) {
+        QFile file(ini);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.file);
+        file.close();
+        const StartOptions options = ParseStartOptions(c.arguments, {}, c.environment);
+        const std::optional<ServerAddress> server =
+            ChooseServer(options.server, ReadNetworkSettings(ini));
+        ASSERT_EQ(server.has_value(), c.server.has_value()) << c.file.toStdString();
+        if (server) {
+            EXPECT_EQ(QStringList({server->address, server->port}), *c.server) << c.file.data();
+        }
+    }
+    EXPECT_EQ(ParseStartOptions({"--server"}, {}, "db").error,
+              "После --server не указан адрес сервера");
 }
 
 }  // namespace
