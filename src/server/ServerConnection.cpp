@@ -66,6 +66,8 @@ ServerConnection::ServerConnection(const ServerAddress& where)
         throw KvalorError("Не хватает памяти для подключения к серверу");
     }
     address_ = shownAddress(conn_.get());
+    // The server's notices ("does not exist, skipping") are not for the user.
+    PQsetNoticeProcessor(conn_.get(), [](void*, const char*) {}, nullptr);
     if (PQstatus(conn_.get()) != CONNECTION_OK) {
         FailConnect();
     }
