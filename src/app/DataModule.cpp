@@ -15,6 +15,8 @@
 #include "app/NetworkSettings.h"
 #include "app/ProgressWindow.h"
 #include "model/AccountMessages.h"
+#include "model/Competitor.h"
+#include "model/Competitors.h"
 #include "model/Kvalor.h"
 #include "model/StarterData.h"
 #include "model/StudyList.h"
@@ -585,18 +587,25 @@ void TDM::ReloadFromServer() {
     removals_.reset();
     saved_.reset();
     dataLoaded_ = false;
+    TKvalor& root = kvalorRoot();
+    // Whoever works in the program stays logged in, as the account of the new data.
+    const std::optional<Guid> current =
+        root.CurrentUser() ? std::optional<Guid>(root.CurrentUser()->Id()) : std::nullopt;
     QString loadError;
     {
         ProgressWindow progress(QStringLiteral("Загрузка данных с сервера..."));
         try {
-            network_->Load(kvalorRoot(), progress.callback());
+            network_->Load(root, progress.callback());
             dataLoaded_ = true;
         } catch (const std::exception& error) {
             loadError = messageOf(error);
         }
     }
+    if (current) {
+        root.SetCurrentUser(dynamic_cast<TCompetitor*>(root.Users().FindItem(*current)));
+    }
     if (dataLoaded_) {
-        saved_ = std::make_unique<TStudyReferences>(kvalorRoot());
+        saved_ = std::make_unique<TStudyReferences>(root);
         if (recovery_) {
             RecoverResults(true);
         }
