@@ -81,7 +81,8 @@ TfmKvalor::TfmKvalor()
       actSetting_(makeAction(this, QStringLiteral("Настройка"), ActionIcon::Settings)),
       actClose_(makeAction(this, QStringLiteral("Завершение работы"), ActionIcon::Exit)),
       actInportStudies_(
-          makeAction(this, QStringLiteral("Импорт результатов тестов"), ActionIcon::Import)) {
+          makeAction(this, QStringLiteral("Импорт результатов тестов"), ActionIcon::Import)),
+      actReload_(new QAction(QStringLiteral("Обновить с сервера"), this)) {
     setWindowTitle(kProgramCaption);
     setWindowIcon(actionIcon(ActionIcon::Examination));
     // The working windows never scroll the frame.
@@ -99,6 +100,7 @@ TfmKvalor::TfmKvalor()
         {actSetting_, &TfmKvalor::actSettingExecute},
         {actClose_, &TfmKvalor::actCloseExecute},
         {actInportStudies_, &TfmKvalor::actInportStudiesExecute},
+        {actReload_, &TfmKvalor::actReloadExecute},
     };
     for (const auto& [action, handler] : handlers) {
         connect(action, &QAction::triggered, this, guard([this, handler] { (this->*handler)(); }));
@@ -113,7 +115,8 @@ TfmKvalor::TfmKvalor()
                  {actTest_, "actTest"},
                  {actConnect_, "actConnect"},
                  {actJournal_, "actJournal"},
-                 {actInportStudies_, "actInportStudies"}});
+                 {actInportStudies_, "actInportStudies"},
+                 {actReload_, "actReload"}});
 
     TDM& module = dataModule();
     connect(&module, &TDM::runModeChanged, this, [this] { updateActions(); });
@@ -155,6 +158,7 @@ void TfmKvalor::buildToolBar() {
     auto* fileMenu = new QMenu(QStringLiteral("Файл"), this);
     fileMenu->addAction(actConnect_);
     fileMenu->addAction(actInportStudies_);
+    fileMenu->addAction(actReload_);
     fileMenu->addSeparator();
     fileMenu->addAction(actSetting_);
     fileMenu->addSeparator();
@@ -190,6 +194,8 @@ void TfmKvalor::updateActions() {
     actEditTests_->setEnabled(mode == TRunMode::Administrator);
     actEditUsers_->setEnabled(staff);
     actInportStudies_->setEnabled(staff);
+    actReload_->setVisible(dataModule().NetworkMode());
+    actReload_->setEnabled(staff);
     actJournal_->setEnabled(chosen);
     actTest_->setEnabled(chosen);
     actConnect_->setEnabled(true);
@@ -365,6 +371,15 @@ void TfmKvalor::actConnectExecute() {
 
 void TfmKvalor::actJournalExecute() {
     JournalAccess();
+}
+
+void TfmKvalor::actReloadExecute() {
+    TDM& module = dataModule();
+    // This computer's changes go first, so that an update loses none of them.
+    if (module.DataLoaded()) {
+        module.SaveDataFile();
+    }
+    module.ReloadFromServer();
 }
 
 void TfmKvalor::actSettingExecute() {

@@ -92,6 +92,8 @@ private:
     void actSettingExecute();
     void actCloseExecute();
     void actInportStudiesExecute();
+    // The network mode: saves this computer's changes, then loads what every seat saved.
+    void actReloadExecute();
     // Decides who looks at the journal (a login outside administration) and opens it.
     void JournalAccess();
 
@@ -105,6 +107,7 @@ private:
     QAction* actSetting_;
     QAction* actClose_;
     QAction* actInportStudies_;
+    QAction* actReload_;
     bool closingAllowed_ = false;
     // The working windows to open again once the data are replaced.
     QStringList reopened_;

@@ -1,6 +1,7 @@
 // The program in the network mode against a throwaway server: two seats share one store.
 
 #include <gtest/gtest.h>
+#include <QAction>
 #include <QFile>
 
 #include "AppTest.h"
@@ -82,7 +83,18 @@ TEST_F(NetworkModeTest, LoadJournalSaveAndDeleteGoToTheServer) {
     module.SaveDataFile();
     EXPECT_EQ(firstTest(otherSeat()).GetName(), firstTest(kvalorRoot()).GetName());
 
-    kvalorRoot().Studies().Remove(kvalorRoot().Studies().StudyAt(0));
+    // A result of another seat shows after "Обновить с сервера".
+    TKvalor& other = otherSeat();
+    TServerStore(where_).WriteStudy(*TStudyList::NewStudy(
+        kModeTesting, *other.Users().SortedAccounts().front(), firstTest(other), 45601.5));
+    TfmKvalor window;
+    module.SetRunMode(TRunMode::Administrator);
+    window.findChild<QAction*>("actReload")->trigger();
+    ASSERT_EQ(kvalorRoot().Studies().Count(), 2);
+
+    while (kvalorRoot().Studies().Count() > 0) {
+        kvalorRoot().Studies().Remove(kvalorRoot().Studies().StudyAt(0));
+    }
     module.DataModuleDestroy();
     EXPECT_EQ(otherSeat().Studies().Count(), 0);
     // No data file is read, locked or written, and nothing is asked.
