@@ -76,7 +76,7 @@ QString messageOf(const std::exception& error) {
 
 // Nothing of a run can be kept in a folder where no file can be made, nor in a data file that
 // may only be read; better to hear it before the first examination than after it.
-QString unwritableFolderWarning() {
+QString unwritableFolderWarning(bool networkMode) {
     const QString folder = QDir::toNativeSeparators(programFolder());
     QTemporaryFile probe(QDir(programFolder()).filePath(QStringLiteral(".kvalor-probe-XXXXXX")));
     if (!probe.open()) {
@@ -86,7 +86,8 @@ QString unwritableFolderWarning() {
             .arg(folder);
     }
     QFile data(dataFile());
-    if (data.exists() && !data.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) {
+    if (!networkMode && data.exists() &&
+        !data.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) {
         return QStringLiteral("Файл данных %1 доступен только для чтения.\n")
             .arg(QDir::toNativeSeparators(dataFile()));
     }
@@ -227,15 +228,21 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
         showLoadError(loadError + kept);
     }
     WatchRemovals();
-    if (const QString warning = unwritableFolderWarning(); !warning.isEmpty()) {
+    if (const QString warning = unwritableFolderWarning(NetworkMode()); !warning.isEmpty()) {
         prompts().inform(
             warning +
-                QStringLiteral(
-                    "Результаты и изменения этой работы не удастся сохранить там: "
-                    "исправьте права на папку или укажите другую папку данных (--data)") +
-                (dataLoaded_ ? QStringLiteral("; при завершении работы файл данных можно будет "
-                                              "сохранить в другом месте.")
-                             : QStringLiteral(".")),
+                (network_
+                     ? QStringLiteral("Результаты, которых ещё нет на сервере, не удастся "
+                                      "сохранить там на случай сбоя: исправьте права на "
+                                      "папку или укажите другую папку данных (--data).")
+                     : QStringLiteral(
+                           "Результаты и изменения этой работы не удастся сохранить там: "
+                           "исправьте права на папку или укажите другую папку данных (--data)") +
+                           (network_ ? QString()
+                            : dataLoaded_
+                                ? QStringLiteral("; при завершении работы файл данных можно будет "
+                                                 "сохранить в другом месте.")
+                                : QStringLiteral("."))),
             kProgramCaption, QMessageBox::Warning);
     }
     SetRunMode(TRunMode::None);
@@ -318,12 +325,14 @@ void TDM::RecoverResults(bool reloading) {
                          : QStringLiteral("Файл данных сохранить не удалось, файл "
                                           "восстановления оставлен на месте."));
     if (report.leftOut > 0) {
-        text += QStringLiteral(
-                    "\nРезультатов, для которых в файле данных нет соискателя или теста: %1. "
-                    "Они сохранены в файле %2; его можно импортировать командой «Импорт "
-                    "результатов тестов», когда соискатели и тесты будут на месте.")
-                    .arg(report.leftOut)
-                    .arg(QDir::toNativeSeparators(apart));
+        text +=
+            QStringLiteral(
+                "\nРезультатов, для которых %3 нет соискателя или теста: %1. "
+                "Они сохранены в файле %2; его можно импортировать командой «Импорт "
+                "результатов тестов», когда соискатели и тесты будут на месте.")
+                .arg(report.leftOut)
+                .arg(QDir::toNativeSeparators(apart),
+                     network_ ? QStringLiteral("на сервере") : QStringLiteral("в файле данных"));
     }
     prompts().inform(text, kProgramCaption,
                      report.leftOut > 0 ? QMessageBox::Warning : QMessageBox::Information);

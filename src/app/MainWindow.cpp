@@ -123,12 +123,14 @@ TfmKvalor::TfmKvalor()
     // The windows point into the data: they close before the data are replaced and the same
     // ones open again on the new data.
     connect(&module, &TDM::dataReplacing, this, [this] {
+        const QStringList reopening = {
+            QStringLiteral("TfmTestsEdit"), QStringLiteral("TfmCompetitors"),
+            QStringLiteral("TfmJournal"), QStringLiteral("TfmExamineSettings")};
         reopened_.clear();
-        for (const QString& className :
-             {QStringLiteral("TfmTestsEdit"), QStringLiteral("TfmCompetitors"),
-              QStringLiteral("TfmJournal"), QStringLiteral("TfmExamineSettings")}) {
-            if (IsHosted(className)) {
-                reopened_ << className;
+        for (QMdiSubWindow* sub : mdiArea_->subWindowList(QMdiArea::CreationOrder)) {
+            if (!sub->isHidden() && sub->widget() &&
+                reopening.contains(plainClassName(*sub->widget()))) {
+                reopened_ << plainClassName(*sub->widget());
             }
         }
         CloseAllWorkingWindows();

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "ui/ErrorGuard.h"
 #include "ui/ProgramCaption.h"
 #include "ui/Prompts.h"
 
@@ -64,7 +65,7 @@ void NetworkRun::WriteStudy(const TStudy& study) {
 
 bool NetworkRun::OfferReload(const ServerConflict& conflict) {
     return confirmDestructive(
-        conflict.message() +
+        withFullStop(conflict.message()) +
             QStringLiteral(
                 "\n\nЗагрузить данные с сервера заново? Несохранённые изменения тестов, "
                 "пользователей и заданий, сделанные на этом компьютере, и удаления из журнала "

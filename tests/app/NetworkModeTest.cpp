@@ -135,7 +135,8 @@ TEST_F(NetworkModeTest, AnotherSeatSavedFirstTheUserMayReload) {
         "- оставить изменения несохранёнными.";
     ASSERT_TRUE(conflict);
     for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
-        prompts.expectAsk(*conflict + question, answer).defaultButton(QMessageBox::No);
+        prompts.expectAsk(withFullStop(*conflict) + question, answer)
+            .defaultButton(QMessageBox::No);
         prompts.expectError(answer == QMessageBox::Yes
                                 ? "Данные загружены с сервера заново. Изменения этого "
                                   "компьютера не сохранены."
