@@ -67,7 +67,8 @@ ServerConnection::ServerConnection(const ServerAddress& where)
     }
     address_ = shownAddress(conn_.get());
     // The server's notices ("does not exist, skipping") are not for the user.
-    PQsetNoticeProcessor(conn_.get(), [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn_.get(), [](void*, const char*) {}, nullptr);
     if (PQstatus(conn_.get()) != CONNECTION_OK) {
         FailConnect();
     }
@@ -79,20 +80,25 @@ void ServerConnection::FailConnect() {
     pg_conn* conn = conn_.get();
     const QString detail = libpqText(PQerrorMessage(conn));
     const QString database = QString::fromUtf8(PQdb(conn));
+    const QString user = QString::fromUtf8(PQuser(conn));
+    // The server's reasons come as text only; a server answering in another language still
+    // gets its own text shown after ours.
     QString words;
     if (PQconnectionNeedsPassword(conn)) {
         words = QString::fromUtf8(
                     "Сервер %1 требует пароль, а он не задан (PGPASSWORD или "
                     "~/.pgpass)")
                     .arg(address_);
-    } else if (PQconnectionUsedPassword(conn) || detail.contains(u"password authentication")) {
-        words = QString::fromUtf8("Сервер %1 не принял имя пользователя или пароль").arg(address_);
     } else if (detail.contains(QString::fromUtf8("database \"%1\" does not exist").arg(database))) {
         words = QString::fromUtf8("На сервере %1 нет базы данных «%2»").arg(address_, database);
+    } else if (detail.contains(QString::fromUtf8("role \"%1\" does not exist").arg(user)) ||
+               detail.contains(u"password authentication") || PQconnectionUsedPassword(conn)) {
+        words = QString::fromUtf8("Сервер %1 не принял имя пользователя «%2» или пароль")
+                    .arg(address_, user);
     } else {
         words = QString::fromUtf8("Сервер %1 недоступен").arg(address_);
     }
-    throw KvalorError(words + QString::fromUtf8(". Ответ: ") + detail);
+    throw KvalorError(words + QString::fromUtf8(". Подробности: ") + detail);
 }
 
 void ServerConnection::Reconnect() {
@@ -126,11 +132,11 @@ QueryResult ServerConnection::Exec(const char* sql, std::initializer_list<QueryP
 void ServerConnection::FailQuery() {
     const QString detail = libpqText(PQerrorMessage(conn_.get()));
     if (PQstatus(conn_.get()) != CONNECTION_OK) {
-        throw KvalorError(QString::fromUtf8("Связь с сервером %1 прервалась%2. Ответ: %3")
+        throw KvalorError(QString::fromUtf8("Связь с сервером %1 прервалась%2. Подробности: %3")
                               .arg(address_, lossConsequence_, detail));
     }
     throw KvalorError(
-        QString::fromUtf8("Сервер %1 отказал в запросе. Ответ: %2").arg(address_, detail));
+        QString::fromUtf8("Сервер %1 отказал в запросе. Подробности: %2").arg(address_, detail));
 }
 
 void ServerConnection::CopyIn(const char* sql, const std::string& rows) {

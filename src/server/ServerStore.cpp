@@ -140,14 +140,18 @@ std::string ConnectionString(const ServerAddress& where) {
         text.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
         return "'" + text.toStdString() + "'";
     };
-    std::string conninfo = "host=" + quoted(address);
+    // Without an address or port, libpq's own defaults apply (PGHOST, PGPORT).
+    std::string conninfo = "application_name=kvalor";
+    if (!address.isEmpty()) {
+        conninfo += " host=" + quoted(address);
+    }
     if (!where.port.trimmed().isEmpty()) {
         conninfo += " port=" + quoted(where.port.trimmed());
     }
     if (defaultDatabase) {
         conninfo += " dbname=kvalor";
     }
-    return conninfo + " application_name=kvalor";
+    return conninfo;
 }
 
 namespace {

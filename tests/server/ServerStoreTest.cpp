@@ -185,7 +185,7 @@ TEST(ServerStore, FaultsGiveClearMessagesAndKeepWhatIsStored) {
          "недоступен"},
         {"wrong password",
          connect(cluster().Uri("postgres", ServerCluster::PasswordUser(), "wrong")),
-         "не принял имя пользователя или пароль"},
+         "не принял имя пользователя «kvalor_secret» или пароль"},
         {"missing database", connect(cluster().Uri("absent")), "нет базы данных «absent»"},
         {"newer schema",
          [&] {
