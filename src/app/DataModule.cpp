@@ -459,7 +459,8 @@ void TDM::WriteDataFile(const QString& fileName, const PackedData* packedStudies
         ProgressWindow progress(QStringLiteral("Сохранение файла данных..."));
         root.SaveToFile(fileName, packedStudies, progress.callback());
     }
-    if (fileName != dataFile()) {
+    // A copy elsewhere, or any file of the network mode, is no save of the run's store.
+    if (network_ || fileName != dataFile()) {
         return;
     }
     Saved();
@@ -574,14 +575,27 @@ void TDM::FinalServerSave() {
                                        "запуске")
                                        .arg(QDir::toNativeSeparators(recovery_->FileName()))
                                  : QString();
-        if (prompts().ask(failure + QStringLiteral("\n\n«Повторить» - попытаться снова, устранив "
-                                                   "причину.\n«Пропустить» - не сохранять: "
-                                                   "несохранённые изменения этой работы "
-                                                   "пропадут%1.")
-                                        .arg(kept),
-                          kProgramCaption, QMessageBox::Critical,
-                          QMessageBox::Retry | QMessageBox::Ignore,
-                          QMessageBox::Retry) != QMessageBox::Retry) {
+        const QMessageBox::StandardButton answer = prompts().ask(
+            failure + QStringLiteral("\n\n«Повторить» - попытаться снова, устранив причину.\n"
+                                     "«Сохранить» - сохранить данные этой работы в файл.\n"
+                                     "«Пропустить» - не сохранять: несохранённые изменения "
+                                     "этой работы пропадут%1.")
+                          .arg(kept),
+            kProgramCaption, QMessageBox::Critical,
+            QMessageBox::Retry | QMessageBox::Save | QMessageBox::Ignore, QMessageBox::Retry);
+        if (answer == QMessageBox::Save) {
+            // What the server refused is kept whole in a data file of its own.
+            const QString chosen = prompts().saveFile(
+                QStringLiteral("Сохранить файл данных"), QStringLiteral("Файлы *.exd (*.exd)"),
+                QDir::home().filePath(QString::fromLatin1(kDataFileName)), QStringLiteral("exd"));
+            if (!chosen.isEmpty() && guarded([this, &chosen] { WriteDataFile(chosen, nullptr); })) {
+                prompts().inform(QStringLiteral("Данные этой работы сохранены в файле %1: его "
+                                                "можно открыть в файловом режиме (--data).")
+                                     .arg(QDir::toNativeSeparators(chosen)),
+                                 kProgramCaption, QMessageBox::Information);
+                return;
+            }
+        } else if (answer != QMessageBox::Retry) {
             return;
         }
     }
