@@ -30,8 +30,8 @@ TQuestions& firstTest(TKvalor& data) {
     return *static_cast<TQuestions*>(data.SimpleTests().CollectionAt(0));
 }
 
-// A finished examination, journaled as the examination window does it; a day apart from the
-// others, since a study is known by its date, mode, account and test.
+// A finished examination, a day after the others (a study is known by its date, mode, account
+// and test).
 void journalRun() {
     TKvalor& root = kvalorRoot();
     root.Studies().Append(TStudyList::NewStudy(kModeTesting, *root.Users().SortedAccounts().back(),
@@ -52,7 +52,6 @@ TEST_F(NetworkModeTest, SeatsShareTheServerAndAConflictOffersToReload) {
     BuildStarterData(other);
     TServerStore(where).Push(other, false);
     WriteNetworkSettings(folderFile(kSettingsFileName), {true, where.address, where.port});
-    // What another seat loads from the server now.
     const auto otherSeat = [&where, &other]() -> TKvalor& {
         TServerStore(where).Load(other, true);
         return other;
@@ -83,7 +82,6 @@ TEST_F(NetworkModeTest, SeatsShareTheServerAndAConflictOffersToReload) {
     ASSERT_TRUE(module.DataModuleCreate());
     EXPECT_TRUE(module.NetworkMode() && module.DataLoaded());
     EXPECT_EQ(otherSeat().Studies().Count(), 1);
-
     // A finished examination is a row at once; the recovery file is done with it.
     journalRun();
     EXPECT_EQ(otherSeat().Studies().Count(), 2);
@@ -97,7 +95,6 @@ TEST_F(NetworkModeTest, SeatsShareTheServerAndAConflictOffersToReload) {
     module.SetRunMode(TRunMode::Administrator);
     window.findChild<QAction*>("actReload")->trigger();
     EXPECT_EQ(kvalorRoot().Studies().Count(), 3);
-
     // The first seat saves a renamed test; this one renamed it otherwise, unsaved. A third
     // seat, loaded before the first saved, tells how the refusal reads.
     window.ShowWorkingWindow("TfmTestsEdit");
@@ -129,11 +126,9 @@ TEST_F(NetworkModeTest, SeatsShareTheServerAndAConflictOffersToReload) {
     // The window closed before the data were replaced and shows the new ones.
     EXPECT_TRUE(window.IsHosted("TfmTestsEdit"));
     EXPECT_EQ(TfmTestsEdit::alive, 2);
-
     kvalorRoot().Studies().Remove(kvalorRoot().Studies().StudyAt(0));
     module.DataModuleDestroy();
     EXPECT_EQ(otherSeat().Studies().Count(), 2);
-    // No data file is read, locked or written.
     for (const char* file : {kDataFileName, kStudiesFileName, "KvalorData.exd.lock"}) {
         EXPECT_FALSE(QFile::exists(folderFile(file))) << file;
     }
