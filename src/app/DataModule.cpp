@@ -238,11 +238,9 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
                      : QStringLiteral(
                            "Результаты и изменения этой работы не удастся сохранить там: "
                            "исправьте права на папку или укажите другую папку данных (--data)") +
-                           (network_ ? QString()
-                            : dataLoaded_
-                                ? QStringLiteral("; при завершении работы файл данных можно будет "
-                                                 "сохранить в другом месте.")
-                                : QStringLiteral("."))),
+                           (dataLoaded_ ? QStringLiteral("; при завершении работы файл данных "
+                                                         "можно будет сохранить в другом месте.")
+                                        : QStringLiteral("."))),
             kProgramCaption, QMessageBox::Warning);
     }
     SetRunMode(TRunMode::None);
