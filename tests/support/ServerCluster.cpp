@@ -49,22 +49,18 @@ ServerCluster* ServerCluster::Shared() {
 }
 
 ServerCluster::ServerCluster() : bin_(serverBin()) {
-    char pattern[] = "/tmp/kvalor-pg-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) {
-        throw std::runtime_error("no temporary folder for the server");
-    }
-    folder_ = QString::fromLocal8Bit(pattern);
+    const QString folder = dir_.path();
     try {
         const passwd* nobody = ::getpwnam("nobody");
         if (::geteuid() == 0 &&
-            (!nobody || ::chown(pattern, nobody->pw_uid, nobody->pw_gid) != 0)) {
+            (!nobody || ::chown(QFile::encodeName(folder), nobody->pw_uid, nobody->pw_gid) != 0)) {
             throw std::runtime_error("cannot hand the server's folder to nobody");
         }
         const passwd* self = ::getpwuid(::geteuid());
-        RunTool("initdb", {"-D", folder_ + "/data", "-U", self ? self->pw_name : "postgres", "-A",
+        RunTool("initdb", {"-D", folder + "/data", "-U", self ? self->pw_name : "postgres", "-A",
                            "trust", "-E", "UTF8", "--locale=C", "--no-sync"});
         // The first matching line decides: the password user's comes first.
-        QFile hba(folder_ + "/data/pg_hba.conf");
+        QFile hba(folder + "/data/pg_hba.conf");
         if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
             hba.write("local all " + PasswordUser().toUtf8() +
                       " scram-sha-256\nlocal all all trust\n") < 0) {
@@ -72,27 +68,26 @@ ServerCluster::ServerCluster() : bin_(serverBin()) {
         }
         hba.close();
         Start();
-        Run("postgres", "CREATE ROLE " + PasswordUser().toStdString() +
-                            " LOGIN SUPERUSER PASSWORD '" + PasswordOf().toStdString() + "'");
+        Run("postgres",
+            "CREATE ROLE " + PasswordUser().toStdString() + " LOGIN SUPERUSER PASSWORD 'right'");
     } catch (...) {
-        Remove();
+        StopQuietly();
         throw;
     }
 }
 
 ServerCluster::~ServerCluster() {
-    Remove();
+    StopQuietly();
 }
 
-void ServerCluster::Remove() {
-    if (running_) {
-        try {
+// The temporary folder goes afterwards, whatever happened.
+void ServerCluster::StopQuietly() {
+    try {
+        if (running_) {
             Stop();
-        } catch (const std::exception&) {
-            // The folder goes anyway.
         }
+    } catch (const std::exception&) {
     }
-    QDir(folder_).removeRecursively();
 }
 
 void ServerCluster::RunTool(const QString& tool, const QStringList& arguments) {
@@ -111,20 +106,21 @@ void ServerCluster::RunTool(const QString& tool, const QStringList& arguments) {
 }
 
 void ServerCluster::Start() {
+    const QString folder = dir_.path();
     RunTool("pg_ctl",
-            {"-D", folder_ + "/data", "-l", folder_ + "/log", "-w", "-o",
-             "-c listen_addresses='' -k " + folder_ + " -p " + Port() + " -c fsync=off", "start"});
+            {"-D", folder + "/data", "-l", folder + "/log", "-w", "-o",
+             "-c listen_addresses='' -k " + folder + " -p " + Port() + " -c fsync=off", "start"});
     running_ = true;
 }
 
 void ServerCluster::Stop() {
-    RunTool("pg_ctl", {"-D", folder_ + "/data", "-m", "fast", "-w", "stop"});
+    RunTool("pg_ctl", {"-D", dir_.path() + "/data", "-m", "fast", "-w", "stop"});
     running_ = false;
 }
 
 QString ServerCluster::Uri(const QString& database, const QString& user,
                            const QString& password) const {
-    QString uri = "postgresql:///" + database + "?host=" + folder_ + "&port=" + Port();
+    QString uri = "postgresql:///" + database + "?host=" + dir_.path() + "&port=" + Port();
     if (!user.isEmpty()) {
         uri += "&user=" + user + "&password=" + password;
     }

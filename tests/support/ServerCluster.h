@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QTemporaryDir>
 
 #include "server/ServerStore.h"
 
@@ -9,7 +10,7 @@ namespace kvalor {
 // A throwaway PostgreSQL cluster for one test program: started by the first Shared(), listening
 // only on a Unix socket in its own temporary folder, stopped and removed once the program's
 // tests end, failed or not. Run as root (CI), the server runs as "nobody". The superuser is
-// the user running the tests (libpq's default user); PasswordUser() needs its password.
+// the user running the tests (libpq's default user); PasswordUser() needs the password "right".
 class ServerCluster {
 public:
     // Null when initdb is missing and KVALOR_REQUIRE_SERVER is unset (the caller skips); with
@@ -17,10 +18,9 @@ public:
     static ServerCluster* Shared();
     ~ServerCluster();
 
-    const QString& SocketFolder() const { return folder_; }
+    QString SocketFolder() const { return dir_.path(); }
     static QString Port() { return "5432"; }
     static QString PasswordUser() { return "kvalor_secret"; }
-    static QString PasswordOf() { return "right"; }
 
     // A URI of a database of this cluster, for a user (the superuser when empty).
     QString Uri(const QString& database, const QString& user = {},
@@ -38,10 +38,10 @@ public:
 private:
     ServerCluster();
     void RunTool(const QString& tool, const QStringList& arguments);
-    void Remove();
+    void StopQuietly();
 
     QString bin_;
-    QString folder_;
+    QTemporaryDir dir_{"/tmp/kvalor-pg-XXXXXX"};
     bool running_ = false;
 };
 
