@@ -1,4 +1,4 @@
-#include "support/ServerCluster.h"
+#include "ServerCluster.h"
 
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -71,17 +71,15 @@ ServerCluster::ServerCluster() : bin_(serverBin()) {
         Run("postgres",
             "CREATE ROLE " + PasswordUser().toStdString() + " LOGIN SUPERUSER PASSWORD 'right'");
     } catch (...) {
-        StopQuietly();
+        if (running_) {
+            Stop();
+        }
         throw;
     }
 }
 
-ServerCluster::~ServerCluster() {
-    StopQuietly();
-}
-
 // The temporary folder goes afterwards, whatever happened.
-void ServerCluster::StopQuietly() {
+ServerCluster::~ServerCluster() {
     try {
         if (running_) {
             Stop();

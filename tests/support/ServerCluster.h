@@ -7,10 +7,9 @@
 
 namespace kvalor {
 
-// A throwaway PostgreSQL cluster for one test program: started by the first Shared(), listening
-// only on a Unix socket in its own temporary folder, stopped and removed once the program's
-// tests end, failed or not. Run as root (CI), the server runs as "nobody". The superuser is
-// the user running the tests (libpq's default user); PasswordUser() needs the password "right".
+// A throwaway PostgreSQL cluster of one test program, on a Unix socket in a temporary folder,
+// stopped and removed once its tests end, failed or not; run as "nobody" under root (CI). The
+// superuser is the user running the tests; PasswordUser() needs the password "right".
 class ServerCluster {
 public:
     // Null when initdb is missing and KVALOR_REQUIRE_SERVER is unset (the caller skips); with
@@ -38,7 +37,6 @@ public:
 private:
     ServerCluster();
     void RunTool(const QString& tool, const QStringList& arguments);
-    void StopQuietly();
 
     QString bin_;
     QTemporaryDir dir_{"/tmp/kvalor-pg-XXXXXX"};
