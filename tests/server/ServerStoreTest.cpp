@@ -106,7 +106,6 @@ TEST_F(ServerStoreTest, TwoSeatsShareListsAndResults) {
     TServerStore(where).WriteStudy(study);
     firstSeat.Save(first);
     EXPECT_EQ(firstSeat.ReadStatus().studies, stored + 1);
-
     second.SimpleTests().Items(0)->SetName("second");
     second.Users().FindItem(ApplicantAccountId())->SetName("applicant");
     const QString conflict = caught([&] { secondSeat.Save(second); });

@@ -30,8 +30,7 @@ public:
     // Runs a statement on a database as the superuser.
     void Run(const QString& database, const std::string& sql);
 
-    // For the tests of a server that went away.
-    void Stop();
+    void Stop();  // for the tests of a server that went away
     void Start();
 
 private:
