@@ -68,7 +68,7 @@ const char kUsage[] =
     "  kvalor-tool export-journal ФАЙЛ_ДАННЫХ ФАЙЛ.xlsx | export-journal --server СЕРВЕР "
     "ФАЙЛ.xlsx\n"
     "      записать журнал тестирования (все результаты) в книгу Excel\n"
-    "  kvalor-tool stats ФАЙЛ_ДАННЫХ ТЕСТ [--json]\n"
+    "  kvalor-tool stats ФАЙЛ_ДАННЫХ ТЕСТ [--json] | stats --server СЕРВЕР ТЕСТ [--json]\n"
     "      вывести статистику простого или комплексного теста ТЕСТ (имя или идентификатор)\n"
     "      по всем его результатам: проценты, оценки, надёжность, решаемость и различение\n"
     "      вопросов, доли выбравших каждый ответ; с --json в виде JSON\n"
@@ -266,21 +266,33 @@ void exportQuestions(const QString& dataFile, const QString& testName, const QSt
     flushOutput("отчёт");
 }
 
-// All studies, as the journal of the administrator lists them, from the file or the server.
-void exportJournal(const QString& dataFile, const QString& server, const QString& outFile) {
-    TKvalor root;
-    if (server.isEmpty()) {
-        root.LoadFromFile(dataFile, true);
+// The data as the program starts with it, from the data file or, with --server, the server.
+void loadData(TKvalor& root, const QStringList& arguments, const QCommandLineParser& parser) {
+    if (parser.isSet("server")) {
+        TServerStore(serverAt(parser.value("server"))).Load(root, true);
     } else {
-        TServerStore(serverAt(server)).Load(root, true);
+        root.LoadFromFile(arguments[0], true);
     }
-    ExportJournal(root.Studies().View(), outFile);
+}
+
+// The arguments after the data file, which --server replaces.
+QStringList afterData(const QStringList& arguments, const QCommandLineParser& parser) {
+    return arguments.mid(parser.isSet("server") ? 0 : 1);
+}
+
+// All studies, as the journal of the administrator lists them.
+void exportJournal(const QStringList& arguments, const QCommandLineParser& parser) {
+    TKvalor root;
+    loadData(root, arguments, parser);
+    ExportJournal(root.Studies().View(), afterData(arguments, parser)[0]);
 }
 
 // The figures of all studies of the test, as the journal scored them.
-void stats(const QString& dataFile, const QString& testName, bool json) {
+void stats(const QStringList& arguments, const QCommandLineParser& parser) {
+    const QString testName = afterData(arguments, parser)[0];
+    const bool json = parser.isSet("json");
     TKvalor root;
-    root.LoadFromFile(dataFile, true);
+    loadData(root, arguments, parser);
     const TQuestions& test = FindTestForStatistics(root, testName);
     const TestFigures figures =
         ComputeTestFigures(test, root.Tasks(), root.Studies().StudiesOfTest(test));
@@ -290,27 +302,29 @@ void stats(const QString& dataFile, const QString& testName, bool json) {
 }
 
 // A command: how many arguments follow its name (or at least how many), the one option it may
-// take, and what it does with them; with --server, when it reads from a server, one argument
-// fewer.
+// take, what it does with them, and whether it reads from a server given by --server instead
+// of its data file argument.
 struct Command {
     const char* name;
     int arguments;
     bool more;
     const char* option;
     void (*run)(const QStringList& arguments, const QCommandLineParser& parser);
+    bool readsServer = false;
 };
 
 const Command kCommands[] = {
     {"init", 1, false, "empty",
      [](const QStringList& a, const QCommandLineParser& p) { init(a[0], p.isSet("empty")); }},
-    {"dump", 1, false, "server",
+    {"dump", 1, false, nullptr,
      [](const QStringList& a, const QCommandLineParser& p) {
          if (p.isSet("server")) {
              dumpServer(p.value("server"));
          } else {
              dumpJson(DumpFile(a[0]));
          }
-     }},
+     },
+     true},
     {"resave", 2, false, nullptr,
      [](const QStringList& a, const QCommandLineParser&) { resave(a[0], a[1]); }},
     {"import-studies", 2, true, nullptr,
@@ -327,13 +341,8 @@ const Command kCommands[] = {
      [](const QStringList& a, const QCommandLineParser& p) {
          exportQuestions(a[0], a[1], a[2], p.value("format"));
      }},
-    {"export-journal", 2, false, "server",
-     [](const QStringList& a, const QCommandLineParser& p) {
-         const QString server = p.value("server");
-         exportJournal(server.isEmpty() ? a[0] : QString(), server, a.last());
-     }},
-    {"stats", 2, false, "json",
-     [](const QStringList& a, const QCommandLineParser& p) { stats(a[0], a[1], p.isSet("json")); }},
+    {"export-journal", 2, false, nullptr, exportJournal, true},
+    {"stats", 2, false, "json", stats, true},
     {"server-init", 1, false, nullptr,
      [](const QStringList& a, const QCommandLineParser&) { serverInit(a[0]); }},
     {"push", 2, false, "replace",
@@ -355,8 +364,9 @@ const Command* findCommand(const QCommandLineParser& parser, QString& mistake) {
         }
         for (const char* option :
              {"empty", "test", "answers", "format", "json", "replace", "server"}) {
-            if (parser.isSet(option) &&
-                (command.option == nullptr || qstrcmp(option, command.option) != 0)) {
+            const bool taken = (command.option && qstrcmp(option, command.option) == 0) ||
+                               (qstrcmp(option, "server") == 0 && command.readsServer);
+            if (parser.isSet(option) && !taken) {
                 mistake = QString::fromUtf8("Команда %1 не принимает параметр --%2")
                               .arg(command.name, option);
                 return nullptr;

@@ -309,14 +309,26 @@ void TServerStore::Load(TKvalor& data, bool withFixups, const Progress& progress
                 break;
         }
     }
-    const QueryResult studies = connection_->Exec("SELECT record FROM kvalor_studies ORDER BY seq");
+    // The journal in batches: the rows of the whole journal are never held at once, and the
+    // progress moves while it loads.
+    connection_->Exec(
+        "DECLARE kvalor_journal NO SCROLL CURSOR FOR "
+        "SELECT record FROM kvalor_studies ORDER BY seq");
     std::unordered_set<std::string> studyKeys;
-    for (int row = 0; row < studies.rows(); ++row) {
-        ByteStream record{std::string(studies.bytes(row, 0))};
-        auto study = std::make_unique<TStudy>();
-        study->LoadFromStream(record);
-        studyKeys.insert(studyKey(*study));
-        data.Studies().Append(std::move(study));
+    for (;;) {
+        ReportProgress(progress, done, total);
+        const QueryResult studies = connection_->Exec("FETCH 500 FROM kvalor_journal");
+        if (studies.rows() == 0) {
+            break;
+        }
+        for (int row = 0; row < studies.rows(); ++row) {
+            ByteStream record{std::string(studies.bytes(row, 0))};
+            done += record.size();
+            auto study = std::make_unique<TStudy>();
+            study->LoadFromStream(record);
+            studyKeys.insert(studyKey(*study));
+            data.Studies().Append(std::move(study));
+        }
     }
     transaction.Commit();
     if (withFixups) {

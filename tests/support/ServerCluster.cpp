@@ -1,4 +1,4 @@
-#include "support/ServerCluster.h"
+#include "ServerCluster.h"
 
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 #include <memory>
 #include <stdexcept>
 
@@ -17,151 +16,111 @@ namespace kvalor {
 
 namespace {
 
+// Debian's folder of the server's programs, of whichever version is installed.
 QString serverBin() {
-    QProcess config;
-    config.start(QStringLiteral("pg_config"), {QStringLiteral("--bindir")});
-    if (config.waitForFinished(10000) && config.exitCode() == 0) {
-        const QString bin = QString::fromLocal8Bit(config.readAllStandardOutput()).trimmed();
-        if (QFile::exists(bin + QStringLiteral("/initdb"))) {
-            return bin;
-        }
-    }
-    const QStringList versions =
-        QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString& version : versions) {
-        const QString bin = QStringLiteral("/usr/lib/postgresql/%1/bin").arg(version);
-        if (QFile::exists(bin + QStringLiteral("/initdb"))) {
-            return bin;
+    for (const QString& version :
+         QDir("/usr/lib/postgresql").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (QFile::exists("/usr/lib/postgresql/" + version + "/bin/initdb")) {
+            return "/usr/lib/postgresql/" + version + "/bin";
         }
     }
     return {};
 }
 
-std::unique_ptr<ServerCluster>& sharedCluster() {
-    static std::unique_ptr<ServerCluster> cluster;
-    return cluster;
-}
+std::unique_ptr<ServerCluster> shared;
 
 // Stops the cluster once every test has run, however they ended.
 class ClusterEnvironment : public ::testing::Environment {
-public:
-    void TearDown() override { sharedCluster().reset(); }
+    void TearDown() override { shared.reset(); }
 };
-
 [[maybe_unused]] ::testing::Environment* const environment =
     ::testing::AddGlobalTestEnvironment(new ClusterEnvironment);
 
 }  // namespace
 
 ServerCluster* ServerCluster::Shared() {
-    if (!sharedCluster()) {
-        if (serverBin().isEmpty()) {
-            if (qEnvironmentVariableIsSet("KVALOR_REQUIRE_SERVER")) {
-                throw std::runtime_error(
-                    "PostgreSQL (initdb) is not installed, and "
-                    "KVALOR_REQUIRE_SERVER asks for the server tests");
-            }
-            return nullptr;
-        }
-        sharedCluster().reset(new ServerCluster());
+    if (!shared && !serverBin().isEmpty()) {
+        shared.reset(new ServerCluster());
+    } else if (!shared && qEnvironmentVariableIsSet("KVALOR_REQUIRE_SERVER")) {
+        throw std::runtime_error(
+            "initdb is missing, and KVALOR_REQUIRE_SERVER asks for the server");
     }
-    return sharedCluster().get();
+    return shared.get();
 }
 
-ServerCluster::ServerCluster() : bin_(serverBin()), asNobody_(::geteuid() == 0) {
-    char pattern[] = "/tmp/kvalor-pg-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) {
-        throw std::runtime_error("no temporary folder for the server");
-    }
-    folder_ = QString::fromLocal8Bit(pattern);
+ServerCluster::ServerCluster() : bin_(serverBin()) {
+    const QString folder = dir_.path();
     try {
-        if (asNobody_) {
-            const passwd* nobody = ::getpwnam("nobody");
-            if (nobody == nullptr || ::chown(pattern, nobody->pw_uid, nobody->pw_gid) != 0) {
-                throw std::runtime_error("cannot hand the server's folder to nobody");
-            }
+        const passwd* nobody = ::getpwnam("nobody");
+        if (::geteuid() == 0 &&
+            (!nobody || ::chown(QFile::encodeName(folder), nobody->pw_uid, nobody->pw_gid) != 0)) {
+            throw std::runtime_error("cannot hand the server's folder to nobody");
         }
         const passwd* self = ::getpwuid(::geteuid());
-        RunTool(QStringLiteral("initdb"),
-                {QStringLiteral("-D"), folder_ + QStringLiteral("/data"), QStringLiteral("-U"),
-                 QString::fromLocal8Bit(self ? self->pw_name : "postgres"), QStringLiteral("-A"),
-                 QStringLiteral("trust"), QStringLiteral("-E"), QStringLiteral("UTF8"),
-                 QStringLiteral("--locale=C"), QStringLiteral("--no-sync")});
-        // The password user first: the first matching line decides.
-        QFile hba(folder_ + QStringLiteral("/data/pg_hba.conf"));
-        if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        RunTool("initdb", {"-D", folder + "/data", "-U", self ? self->pw_name : "postgres", "-A",
+                           "trust", "-E", "UTF8", "--locale=C", "--no-sync"});
+        // The first matching line decides: the password user's comes first.
+        QFile hba(folder + "/data/pg_hba.conf");
+        if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            hba.write("local all " + PasswordUser().toUtf8() +
+                      " scram-sha-256\nlocal all all trust\n") < 0) {
             throw std::runtime_error("cannot write pg_hba.conf");
         }
-        hba.write(
-            ("local all " + PasswordUser().toUtf8() + " scram-sha-256\nlocal all all trust\n"));
         hba.close();
         Start();
-        Admin("CREATE ROLE " + PasswordUser().toStdString() + " LOGIN SUPERUSER PASSWORD '" +
-              PasswordOf().toStdString() + "'");
+        Run("postgres",
+            "CREATE ROLE " + PasswordUser().toStdString() + " LOGIN SUPERUSER PASSWORD 'right'");
     } catch (...) {
-        Remove();
+        if (running_) {
+            Stop();
+        }
         throw;
     }
 }
 
+// The temporary folder goes afterwards, whatever happened.
 ServerCluster::~ServerCluster() {
-    Remove();
-}
-
-void ServerCluster::Remove() {
-    if (running_) {
-        try {
+    try {
+        if (running_) {
             Stop();
-        } catch (const std::exception&) {
-            // The folder goes anyway.
         }
+    } catch (const std::exception&) {
     }
-    QDir(folder_).removeRecursively();
 }
 
 void ServerCluster::RunTool(const QString& tool, const QStringList& arguments) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    const QString program = bin_ + u'/' + tool;
-    if (asNobody_) {
-        process.start(QStringLiteral("runuser"),
-                      QStringList{QStringLiteral("-u"), QStringLiteral("nobody"),
-                                  QStringLiteral("--"), program} +
-                          arguments);
+    // root may not run the server: nobody does, in the folder handed to it.
+    if (::geteuid() == 0) {
+        process.start("runuser", QStringList{"-u", "nobody", "--", bin_ + '/' + tool} + arguments);
     } else {
-        process.start(program, arguments);
+        process.start(bin_ + '/' + tool, arguments);
     }
     if (!process.waitForFinished(120000) || process.exitCode() != 0) {
         throw std::runtime_error(
-            (tool + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAll()))
-                .toStdString());
+            (tool + " failed: " + QString::fromLocal8Bit(process.readAll())).toStdString());
     }
 }
 
 void ServerCluster::Start() {
-    RunTool(QStringLiteral("pg_ctl"),
-            {QStringLiteral("-D"), folder_ + QStringLiteral("/data"), QStringLiteral("-l"),
-             folder_ + QStringLiteral("/log"), QStringLiteral("-w"), QStringLiteral("-o"),
-             QStringLiteral("-c listen_addresses='' -k %1 -p %2 -c fsync=off").arg(folder_, Port()),
-             QStringLiteral("start")});
+    const QString folder = dir_.path();
+    RunTool("pg_ctl",
+            {"-D", folder + "/data", "-l", folder + "/log", "-w", "-o",
+             "-c listen_addresses='' -k " + folder + " -p " + Port() + " -c fsync=off", "start"});
     running_ = true;
 }
 
 void ServerCluster::Stop() {
-    RunTool(QStringLiteral("pg_ctl"),
-            {QStringLiteral("-D"), folder_ + QStringLiteral("/data"), QStringLiteral("-m"),
-             QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")});
+    RunTool("pg_ctl", {"-D", dir_.path() + "/data", "-m", "fast", "-w", "stop"});
     running_ = false;
 }
 
 QString ServerCluster::Uri(const QString& database, const QString& user,
                            const QString& password) const {
-    QString uri = QStringLiteral("postgresql:///%1?host=%2&port=%3").arg(database, folder_, Port());
+    QString uri = "postgresql:///" + database + "?host=" + dir_.path() + "&port=" + Port();
     if (!user.isEmpty()) {
-        uri += QStringLiteral("&user=") + user;
-    }
-    if (!password.isEmpty()) {
-        uri += QStringLiteral("&password=") + password;
+        uri += "&user=" + user + "&password=" + password;
     }
     return uri;
 }
@@ -170,13 +129,9 @@ void ServerCluster::Run(const QString& database, const std::string& sql) {
     ServerConnection(ServerAddress{Uri(database), {}}).Exec(sql.c_str());
 }
 
-void ServerCluster::Admin(const std::string& sql) {
-    Run(QStringLiteral("postgres"), sql);
-}
-
 ServerAddress ServerCluster::FreshDatabase(const QString& name) {
-    Admin("DROP DATABASE IF EXISTS " + name.toStdString() + " WITH (FORCE)");
-    Admin("CREATE DATABASE " + name.toStdString());
+    Run("postgres", "DROP DATABASE IF EXISTS " + name.toStdString() + " WITH (FORCE)");
+    Run("postgres", "CREATE DATABASE " + name.toStdString());
     return ServerAddress{Uri(name), {}};
 }
 
