@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/NetworkSettings.h"
 #include "ui/ErrorGuard.h"
 #include "ui/ProgramCaption.h"
 #include "ui/Prompts.h"
@@ -29,8 +30,8 @@ NetworkRun::NetworkRun(ServerAddress where) : where_(std::move(where)) {}
 NetworkRun::~NetworkRun() = default;
 
 QString NetworkRun::ServerName() const {
-    return where_.port.isEmpty() ? where_.address
-                                 : QStringLiteral("%1:%2").arg(where_.address, where_.port);
+    const QString address = ShownAddress(where_.address);
+    return where_.port.isEmpty() ? address : QStringLiteral("%1:%2").arg(address, where_.port);
 }
 
 TServerStore& NetworkRun::Store() {

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QSettings>
+#include <QUrl>
+#include <QUrlQuery>
 
 #include "util/Error.h"
 
@@ -54,6 +56,23 @@ bool IsValidPort(const QString& port) {
     bool isNumber = false;
     const int value = port.trimmed().toInt(&isNumber);
     return isNumber && value >= 1 && value <= 65535;
+}
+
+bool HoldsPassword(const QString& address) {
+    const QUrl uri(address.trimmed());
+    return !uri.scheme().isEmpty() &&
+           (!uri.password().isEmpty() || QUrlQuery(uri).hasQueryItem(QStringLiteral("password")));
+}
+
+QString ShownAddress(const QString& address) {
+    QUrl uri(address.trimmed());
+    if (uri.scheme().isEmpty()) {
+        return address;
+    }
+    QUrlQuery query(uri);
+    query.removeAllQueryItems(QStringLiteral("password"));
+    uri.setQuery(query);
+    return uri.toDisplayString(QUrl::RemovePassword);
 }
 
 }  // namespace kvalor

@@ -32,4 +32,10 @@ std::optional<ServerAddress> ChooseServer(const QString& startServer,
 // Empty, or a whole number from 1 to 65535.
 bool IsValidPort(const QString& port);
 
+// Whether a connection URI carries a password (user:password@ or password=), which the settings
+// file must never keep.
+bool HoldsPassword(const QString& address);
+// The address as messages show it: a URI without its password.
+QString ShownAddress(const QString& address);
+
 }  // namespace kvalor

@@ -156,6 +156,14 @@ void TfmSetting::btnOkClick() {
         edPort_->setFocus();
         return;
     }
+    if (HoldsPassword(edAddress_->text())) {
+        prompts().inform(QStringLiteral("Пароль в настройках не хранится: уберите его из адреса "
+                                        "и укажите в файле ~/.pgpass или в переменной "
+                                        "PGPASSWORD"),
+                         QStringLiteral("Ошибка"), QMessageBox::Critical);
+        edAddress_->setFocus();
+        return;
+    }
     const NetworkSettings network{chbNetworkMode_->isChecked(), edAddress_->text().trimmed(),
                                   edPort_->text().trimmed()};
     const NetworkSettings stored = ReadNetworkSettings(settingsFile());

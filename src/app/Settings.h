@@ -27,7 +27,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // A port that is no port is reported and the dialog stays open. Otherwise the network
+    // A port that is no port, or an address with a password, is reported and the dialog
+    // stays open. Otherwise the network
     // settings are stored; both others when the font size is a whole number, anything else
     // being dropped without a word; and the dialog closes.
     void btnOkClick();
