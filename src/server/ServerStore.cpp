@@ -117,6 +117,18 @@ void requireSize(std::int64_t size, const QString& what) {
     }
 }
 
+// Runs a reader of stored records: a record that does not read is told to have come damaged
+// from the server, and from which list.
+template <typename Read>
+void readFromServer(const ServerConnection& connection, const char* list, const Read& read) {
+    try {
+        read();
+    } catch (const ReadError& error) {
+        throw ReadError(QString::fromUtf8("Данные на сервере %1 повреждены (%2): %3")
+                            .arg(connection.Address(), QString::fromUtf8(list), error.message()));
+    }
+}
+
 }  // namespace
 
 std::string ConnectionString(const ServerAddress& where) {
@@ -221,7 +233,6 @@ void TServerStore::InitSchema(const ServerAddress& where) {
 }
 
 TServerStore::Status TServerStore::ReadStatus() {
-    connection_->Reconnect();
     ServerTransaction transaction(*connection_, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY",
                                   {});
     Status status;
@@ -294,20 +305,22 @@ void TServerStore::Load(TKvalor& data, bool withFixups, const Progress& progress
             continue;
         }
         const ReadContext context;
-        switch (i) {
-            case kSimpleTests:
-                LoadTestsStream(data.SimpleTests(), stream, context);
-                break;
-            case kComplexTests:
-                LoadTestsStream(data.ComplexTests(), stream, context);
-                break;
-            case kUsers:
-                LoadUsersStream(data.Users(), stream, context);
-                break;
-            case kTasks:
-                data.Tasks().LoadFromStream(stream);
-                break;
-        }
+        readFromServer(*connection_, kListWords[i], [&] {
+            switch (i) {
+                case kSimpleTests:
+                    LoadTestsStream(data.SimpleTests(), stream, context);
+                    break;
+                case kComplexTests:
+                    LoadTestsStream(data.ComplexTests(), stream, context);
+                    break;
+                case kUsers:
+                    LoadUsersStream(data.Users(), stream, context);
+                    break;
+                case kTasks:
+                    data.Tasks().LoadFromStream(stream);
+                    break;
+            }
+        });
     }
     // The journal in batches: the rows of the whole journal are never held at once, and the
     // progress moves while it loads.
@@ -325,7 +338,7 @@ void TServerStore::Load(TKvalor& data, bool withFixups, const Progress& progress
             ByteStream record{std::string(studies.bytes(row, 0))};
             done += record.size();
             auto study = std::make_unique<TStudy>();
-            study->LoadFromStream(record);
+            readFromServer(*connection_, "результаты", [&] { study->LoadFromStream(record); });
             studyKeys.insert(studyKey(*study));
             data.Studies().Append(std::move(study));
         }
