@@ -133,16 +133,22 @@ void readFromServer(const ServerConnection& connection, const char* list, const 
 
 std::string ConnectionString(const ServerAddress& where) {
     const QString address = where.address.trimmed();
-    const bool defaultDatabase =
-        !QProcessEnvironment::systemEnvironment().contains(QStringLiteral("PGDATABASE"));
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const bool defaultDatabase = !environment.contains(QStringLiteral("PGDATABASE"));
+    // A seat must not wait minutes on a server that does not answer before saying so.
+    const bool defaultTimeout = !environment.contains(QStringLiteral("PGCONNECT_TIMEOUT"));
     if (address.startsWith(u"postgresql://") || address.startsWith(u"postgres://")) {
         std::string uri = address.toStdString();
         // A URI without a database names ours, unless PGDATABASE does.
         const std::size_t authority = uri.find("://") + 3;
-        const std::size_t end = uri.find_first_of("/?", authority);
-        if (defaultDatabase && (end == std::string::npos || uri[end] == '?') &&
-            uri.find("dbname=") == std::string::npos) {
-            uri.insert(end == std::string::npos ? uri.size() : end, "/kvalor");
+        const std::size_t query = std::min(uri.find('?', authority), uri.size());
+        const std::size_t path = std::min(uri.find('/', authority), query);
+        if (defaultDatabase && path + 1 >= query && uri.find("dbname=") == std::string::npos) {
+            uri.replace(path, query - path, "/kvalor");
+        }
+        if (defaultTimeout && uri.find("connect_timeout=") == std::string::npos) {
+            uri += uri.find('?', authority) == std::string::npos ? '?' : '&';
+            uri += "connect_timeout=10";
         }
         return uri;
     }
@@ -162,6 +168,9 @@ std::string ConnectionString(const ServerAddress& where) {
     }
     if (defaultDatabase) {
         conninfo += " dbname=kvalor";
+    }
+    if (defaultTimeout) {
+        conninfo += " connect_timeout=10";
     }
     return conninfo;
 }
