@@ -117,20 +117,38 @@ void requireSize(std::int64_t size, const QString& what) {
     }
 }
 
+// Runs a reader of stored records: a record that does not read is told to have come damaged
+// from the server, and from which list.
+template <typename Read>
+void readFromServer(const ServerConnection& connection, const char* list, const Read& read) {
+    try {
+        read();
+    } catch (const ReadError& error) {
+        throw ReadError(QString::fromUtf8("Данные на сервере %1 повреждены (%2): %3")
+                            .arg(connection.Address(), QString::fromUtf8(list), error.message()));
+    }
+}
+
 }  // namespace
 
 std::string ConnectionString(const ServerAddress& where) {
     const QString address = where.address.trimmed();
-    const bool defaultDatabase =
-        !QProcessEnvironment::systemEnvironment().contains(QStringLiteral("PGDATABASE"));
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const bool defaultDatabase = !environment.contains(QStringLiteral("PGDATABASE"));
+    // A seat must not wait minutes on a server that does not answer before saying so.
+    const bool defaultTimeout = !environment.contains(QStringLiteral("PGCONNECT_TIMEOUT"));
     if (address.startsWith(u"postgresql://") || address.startsWith(u"postgres://")) {
         std::string uri = address.toStdString();
         // A URI without a database names ours, unless PGDATABASE does.
         const std::size_t authority = uri.find("://") + 3;
-        const std::size_t end = uri.find_first_of("/?", authority);
-        if (defaultDatabase && (end == std::string::npos || uri[end] == '?') &&
-            uri.find("dbname=") == std::string::npos) {
-            uri.insert(end == std::string::npos ? uri.size() : end, "/kvalor");
+        const std::size_t query = std::min(uri.find('?', authority), uri.size());
+        const std::size_t path = std::min(uri.find('/', authority), query);
+        if (defaultDatabase && path + 1 >= query && uri.find("dbname=") == std::string::npos) {
+            uri.replace(path, query - path, "/kvalor");
+        }
+        if (defaultTimeout && uri.find("connect_timeout=") == std::string::npos) {
+            uri += uri.find('?', authority) == std::string::npos ? '?' : '&';
+            uri += "connect_timeout=10";
         }
         return uri;
     }
@@ -150,6 +168,9 @@ std::string ConnectionString(const ServerAddress& where) {
     }
     if (defaultDatabase) {
         conninfo += " dbname=kvalor";
+    }
+    if (defaultTimeout) {
+        conninfo += " connect_timeout=10";
     }
     return conninfo;
 }
@@ -221,7 +242,6 @@ void TServerStore::InitSchema(const ServerAddress& where) {
 }
 
 TServerStore::Status TServerStore::ReadStatus() {
-    connection_->Reconnect();
     ServerTransaction transaction(*connection_, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY",
                                   {});
     Status status;
@@ -294,20 +314,22 @@ void TServerStore::Load(TKvalor& data, bool withFixups, const Progress& progress
             continue;
         }
         const ReadContext context;
-        switch (i) {
-            case kSimpleTests:
-                LoadTestsStream(data.SimpleTests(), stream, context);
-                break;
-            case kComplexTests:
-                LoadTestsStream(data.ComplexTests(), stream, context);
-                break;
-            case kUsers:
-                LoadUsersStream(data.Users(), stream, context);
-                break;
-            case kTasks:
-                data.Tasks().LoadFromStream(stream);
-                break;
-        }
+        readFromServer(*connection_, kListWords[i], [&] {
+            switch (i) {
+                case kSimpleTests:
+                    LoadTestsStream(data.SimpleTests(), stream, context);
+                    break;
+                case kComplexTests:
+                    LoadTestsStream(data.ComplexTests(), stream, context);
+                    break;
+                case kUsers:
+                    LoadUsersStream(data.Users(), stream, context);
+                    break;
+                case kTasks:
+                    data.Tasks().LoadFromStream(stream);
+                    break;
+            }
+        });
     }
     // The journal in batches: the rows of the whole journal are never held at once, and the
     // progress moves while it loads.
@@ -325,7 +347,7 @@ void TServerStore::Load(TKvalor& data, bool withFixups, const Progress& progress
             ByteStream record{std::string(studies.bytes(row, 0))};
             done += record.size();
             auto study = std::make_unique<TStudy>();
-            study->LoadFromStream(record);
+            readFromServer(*connection_, "результаты", [&] { study->LoadFromStream(record); });
             studyKeys.insert(studyKey(*study));
             data.Studies().Append(std::move(study));
         }

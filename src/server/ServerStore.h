@@ -30,8 +30,9 @@ struct ServerAddress {
 // PGDATABASE or the URI says otherwise).
 std::string ConnectionString(const ServerAddress& where);
 
-// Another seat saved that list first: nothing was written. The text names what
-// ("Данные изменены на другом компьютере: тесты ...").
+// Another seat saved that list first: nothing was written. The text names the lists
+// ("Данные изменены на другом компьютере (простые тесты, пользователи): ... Загрузите данные
+// заново и повторите изменения").
 class ServerConflict : public KvalorError {
 public:
     using KvalorError::KvalorError;
@@ -41,7 +42,8 @@ class ServerConnection;
 
 // One connection to the server. Every failure is a KvalorError with a Russian message in words
 // (server unreachable, wrong password, no such database, a schema of another program, a newer
-// schema version, connection lost in the middle: the transaction is rolled back).
+// schema version, connection lost in the middle: the transaction is rolled back). A lost
+// connection is opened again by the next call. Load (or Push) before Save.
 class TServerStore {
 public:
     // Connects and checks the schema version (a database without our schema is refused too).
@@ -54,13 +56,15 @@ public:
     // already holds it is left as it is.
     static void InitSchema(const ServerAddress& where);
 
+    // testsVersion is the higher of the two test lists'; accounts counts the entries at the
+    // top of the users list (accounts and groups).
     struct Status {
         int schemaVersion = 0;
         std::int64_t testsVersion = 0, usersVersion = 0, tasksVersion = 0;
         std::int64_t simpleTests = 0, complexTests = 0, accounts = 0, tasks = 0, studies = 0;
     };
     Status ReadStatus();
-    // No tests, users, tasks or studies stored yet.
+    // No tests, users, tasks or studies stored yet (built-in accounts count as stored).
     bool IsEmpty();
 
     // Loads every list into the root object as a load of the data file does (fix-ups when

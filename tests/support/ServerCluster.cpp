@@ -91,6 +91,7 @@ ServerCluster::~ServerCluster() {
 void ServerCluster::RunTool(const QString& tool, const QStringList& arguments) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setWorkingDirectory(dir_.path());  // nobody may not enter the tests' folder
     // root may not run the server: nobody does, in the folder handed to it.
     if (::geteuid() == 0) {
         process.start("runuser", QStringList{"-u", "nobody", "--", bin_ + '/' + tool} + arguments);
