@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6network6 qt6-translations-l10n
   qt6-charts-dev libqt6opengl6-dev  # Qt Charts's CMake files need the OpenGL ones
   zlib1g-dev libdeflate-dev libgsf-1-dev libxlsxwriter-dev
+  libpq-dev postgresql  # network mode: the client library, and the server its tests start
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev llvm-14
   python3 python3-olefile python3-openpyxl

@@ -17,6 +17,9 @@ export G_SLICE=always-malloc
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+# The server tests start a PostgreSQL cluster of their own; here they fail rather than skip
+# when the server programs are missing.
+export KVALOR_REQUIRE_SERVER=1
 (cd "$build" && ctest --output-on-failure -j"$(nproc)" --timeout 600)
 
 bash "$root/scripts/fuzz.sh" --replay

@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
     for (int index = 1; index < argc; ++index) {
         arguments << QFile::decodeName(argv[index]);
     }
-    const StartOptions options = ParseStartOptions(arguments, qEnvironmentVariable("KVALOR_DATA"));
+    const StartOptions options = ParseStartOptions(arguments, qEnvironmentVariable("KVALOR_DATA"),
+                                                   qEnvironmentVariable("KVALOR_SERVER"));
     if (!options.error.isEmpty()) {
         print(stderr, "kvalor: " + options.error + "\n" + StartUsage());
         return 2;
@@ -127,6 +128,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(kProgramCaption);
 
     TDM& module = dataModule();
+    module.SetStartServer(options.server);
     if (!module.DataModuleCreate(FirstStart::WriteStarterData,
                                  [&splash](std::uint64_t done, std::uint64_t total) {
                                      splash.ShowProgress(done, total);

@@ -51,14 +51,12 @@ FileKind kindOf(const CompoundStorageReader& root, const QString& fileName) {
             .arg(fileName));
 }
 
-// Bytes 2 and 3 of a data file's "Version" stream, as stored (a load sets both to 1).
 QJsonValue storedOptions(const CompoundStorageReader& root) {
-    const std::optional<CompoundStreamReader> stream = root.findStream(kVersionStream);
-    const std::string bytes = stream ? stream->readAll() : std::string();
-    if (bytes.size() < 3) {
+    const std::optional<StoredOptions> options = ReadStoredOptions(root);
+    if (!options) {
         return QJsonValue();
     }
-    return QJsonArray{static_cast<std::uint8_t>(bytes[1]), static_cast<std::uint8_t>(bytes[2])};
+    return QJsonArray{options->first, options->second};
 }
 
 QJsonValue text(const std::string& bytes) {
@@ -266,6 +264,24 @@ QJsonArray studiesJson(const TStudyList& studies, const NameIndex& names) {
 
 }  // namespace
 
+std::optional<StoredOptions> ReadStoredOptions(const CompoundStorageReader& root) {
+    const std::optional<CompoundStreamReader> stream = root.findStream(kVersionStream);
+    const std::string bytes = stream ? stream->readAll() : std::string();
+    if (bytes.size() < 3) {
+        return std::nullopt;
+    }
+    return StoredOptions{static_cast<std::uint8_t>(bytes[1]), static_cast<std::uint8_t>(bytes[2])};
+}
+
+void InsertDataLists(QJsonObject& dump, const TKvalor& root) {
+    const NameIndex names(root);
+    dump.insert("simpleTests", testsJson(root.SimpleTests()));
+    dump.insert("complexTests", testsJson(root.ComplexTests()));
+    dump.insert("users", usersJson(root.Users()));
+    dump.insert("tasks", tasksJson(root.Tasks(), names));
+    dump.insert("studies", studiesJson(root.Studies(), names));
+}
+
 QJsonObject DumpFile(const QString& fileName) {
     RequireExistingFile(fileName);
     // A root object of our own: its constructor makes the readers create accounts and groups.
@@ -291,13 +307,8 @@ QJsonObject DumpFile(const QString& fileName) {
     switch (kind) {
         case FileKind::Data: {
             root.LoadFromFile(fileName, false);
-            const NameIndex names(root);
             dump.insert("file", "data");
-            dump.insert("simpleTests", testsJson(root.SimpleTests()));
-            dump.insert("complexTests", testsJson(root.ComplexTests()));
-            dump.insert("users", usersJson(root.Users()));
-            dump.insert("tasks", tasksJson(root.Tasks(), names));
-            dump.insert("studies", studiesJson(root.Studies(), names));
+            InsertDataLists(dump, root);
             break;
         }
         case FileKind::Users:

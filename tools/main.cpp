@@ -13,6 +13,7 @@
 #include <QByteArray>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QString>
 #include <QStringList>
@@ -27,6 +28,8 @@
 #include "model/Kvalor.h"
 #include "model/StarterData.h"
 #include "model/StudyList.h"
+#include "server/ServerStore.h"
+#include "storage/CompoundFile.h"
 #include "storage/DataFileLock.h"
 #include "util/CommandLine.h"
 #include "util/Error.h"
@@ -44,10 +47,10 @@ const char kUsage[] =
     "      записать начальный файл данных: встроенные учётные записи без паролей, группа из\n"
     "      двух соискателей, демонстрационный простой и комплексный тесты (с --empty только\n"
     "      встроенные учётные записи); существующий файл заменяется\n"
-    "  kvalor-tool dump ФАЙЛ\n"
+    "  kvalor-tool dump ФАЙЛ | dump --server СЕРВЕР\n"
     "      вывести содержимое файла данных, файла результатов или файла пользователей в JSON;\n"
     "      файл данных показывается так, как он хранится (без исправлений при загрузке),\n"
-    "      пароли не выводятся\n"
+    "      пароли не выводятся; с --server так же всё содержимое сервера сетевого режима\n"
     "  kvalor-tool resave ФАЙЛ НОВЫЙ_ФАЙЛ\n"
     "      прочитать файл данных так, как его читает программа, и записать в НОВЫЙ_ФАЙЛ\n"
     "  kvalor-tool import-studies ФАЙЛ_ДАННЫХ ФАЙЛ_РЕЗУЛЬТАТОВ...\n"
@@ -62,17 +65,30 @@ const char kUsage[] =
     "  kvalor-tool export-questions ФАЙЛ_ДАННЫХ ТЕСТ ФАЙЛ [--format xml|gift]\n"
     "      записать вопросы простого теста ТЕСТ в файл Moodle XML или GIFT (формат по\n"
     "      расширению .xml, .gift или .txt, если не указан --format) и вывести отчёт\n"
-    "  kvalor-tool export-journal ФАЙЛ_ДАННЫХ ФАЙЛ.xlsx\n"
+    "  kvalor-tool export-journal ФАЙЛ_ДАННЫХ ФАЙЛ.xlsx | export-journal --server СЕРВЕР "
+    "ФАЙЛ.xlsx\n"
     "      записать журнал тестирования (все результаты) в книгу Excel\n"
-    "  kvalor-tool stats ФАЙЛ_ДАННЫХ ТЕСТ [--json]\n"
+    "  kvalor-tool stats ФАЙЛ_ДАННЫХ ТЕСТ [--json] | stats --server СЕРВЕР ТЕСТ [--json]\n"
     "      вывести статистику простого или комплексного теста ТЕСТ (имя или идентификатор)\n"
     "      по всем его результатам: проценты, оценки, надёжность, решаемость и различение\n"
     "      вопросов, доли выбравших каждый ответ; с --json в виде JSON\n"
+    "  kvalor-tool server-init СЕРВЕР\n"
+    "      создать таблицы Квалора в пустой базе данных сервера сетевого режима\n"
+    "  kvalor-tool push ФАЙЛ_ДАННЫХ СЕРВЕР [--replace]\n"
+    "      отправить всё содержимое файла данных на сервер; сервер с данными не меняется\n"
+    "      без --replace (с ним его данные заменяются)\n"
+    "  kvalor-tool pull СЕРВЕР ФАЙЛ_ДАННЫХ\n"
+    "      записать всё содержимое сервера в файл данных (существующий файл заменяется)\n"
+    "  kvalor-tool server-status СЕРВЕР\n"
+    "      вывести версию схемы, версии и размеры списков на сервере\n"
     "  kvalor-tool --help | --version\n"
     "      показать эту справку или версию программы\n"
     "Параметры команды можно указывать в любом порядке. Команды init, resave, import-studies\n"
     "и import-questions на время работы блокируют файл данных, в который пишут (файл\n"
-    "ФАЙЛ.lock рядом с ним), и не выполняются, пока он занят программой или другой командой.\n";
+    "ФАЙЛ.lock рядом с ним), и не выполняются, пока он занят программой или другой командой.\n"
+    "СЕРВЕР: имя или адрес сервера PostgreSQL либо строка подключения postgresql://...;\n"
+    "база данных, пользователь и пароль берутся как у любой программы libpq (PGDATABASE,\n"
+    "по умолчанию kvalor; PGUSER; PGPORT; ~/.pgpass или PGPASSWORD).\n";
 
 void write(std::FILE* stream, const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
@@ -116,9 +132,66 @@ void flushOutput(const char* what) {
     }
 }
 
-void dump(const QString& fileName) {
-    write(stdout, QJsonDocument(DumpFile(fileName)).toJson(QJsonDocument::Indented));
+void dumpJson(const QJsonObject& dump) {
+    write(stdout, QJsonDocument(dump).toJson(QJsonDocument::Indented));
     flushOutput("результат");
+}
+
+ServerAddress serverAt(const QString& address) {
+    return ServerAddress{address, {}};
+}
+
+// The server's content as stored, as a data file's dump shows it.
+void dumpServer(const QString& address) {
+    TServerStore store(serverAt(address));
+    TKvalor root;
+    store.Load(root, false, progressLine("Загрузка"));
+    QJsonObject dump{{"file", "server"}, {"options", QJsonArray{root.Option1(), root.Option2()}}};
+    InsertDataLists(dump, root);
+    dumpJson(dump);
+}
+
+void serverInit(const QString& address) {
+    TServerStore::InitSchema(serverAt(address));
+    write(stdout, QString::fromUtf8("Таблицы Квалора на сервере готовы\n").toUtf8());
+}
+
+// The file is read as stored, its option bytes too, so that a pull gives it back unchanged.
+void push(const QString& dataFile, const QString& address, bool replace) {
+    TKvalor root;
+    root.LoadFromFile(dataFile, false, progressLine("Загрузка"));
+    if (const auto options = ReadStoredOptions(CompoundFileReader(dataFile).root())) {
+        root.SetOption1(options->first);
+        root.SetOption2(options->second);
+    }
+    TServerStore(serverAt(address)).Push(root, replace);
+}
+
+void pull(const QString& address, const QString& dataFile) {
+    const DataFileLock lock(dataFile);
+    TKvalor root;
+    TServerStore(serverAt(address)).Load(root, false, progressLine("Загрузка"));
+    root.SaveToFile(dataFile, nullptr, progressLine("Сохранение"));
+}
+
+void serverStatus(const QString& address) {
+    const TServerStore::Status status = TServerStore(serverAt(address)).ReadStatus();
+    write(stdout, QString::fromUtf8("Версия схемы: %1\n"
+                                    "Простые тесты: %2, комплексные тесты: %3 (версия %4)\n"
+                                    "Пользователи и группы верхнего уровня: %5 (версия %6)\n"
+                                    "Задания комплексных тестов: %7 (версия %8)\n"
+                                    "Результаты: %9\n")
+                      .arg(status.schemaVersion)
+                      .arg(status.simpleTests)
+                      .arg(status.complexTests)
+                      .arg(status.testsVersion)
+                      .arg(status.accounts)
+                      .arg(status.usersVersion)
+                      .arg(status.tasks)
+                      .arg(status.tasksVersion)
+                      .arg(status.studies)
+                      .toUtf8());
+    flushOutput("состояние");
 }
 
 // Only the file written is locked: reading a data file that a running program holds gives its
@@ -193,17 +266,33 @@ void exportQuestions(const QString& dataFile, const QString& testName, const QSt
     flushOutput("отчёт");
 }
 
+// The data as the program starts with it, from the data file or, with --server, the server.
+void loadData(TKvalor& root, const QStringList& arguments, const QCommandLineParser& parser) {
+    if (parser.isSet("server")) {
+        TServerStore(serverAt(parser.value("server"))).Load(root, true);
+    } else {
+        root.LoadFromFile(arguments[0], true);
+    }
+}
+
+// The arguments after the data file, which --server replaces.
+QStringList afterData(const QStringList& arguments, const QCommandLineParser& parser) {
+    return arguments.mid(parser.isSet("server") ? 0 : 1);
+}
+
 // All studies, as the journal of the administrator lists them.
-void exportJournal(const QString& dataFile, const QString& outFile) {
+void exportJournal(const QStringList& arguments, const QCommandLineParser& parser) {
     TKvalor root;
-    root.LoadFromFile(dataFile, true);
-    ExportJournal(root.Studies().View(), outFile);
+    loadData(root, arguments, parser);
+    ExportJournal(root.Studies().View(), afterData(arguments, parser)[0]);
 }
 
 // The figures of all studies of the test, as the journal scored them.
-void stats(const QString& dataFile, const QString& testName, bool json) {
+void stats(const QStringList& arguments, const QCommandLineParser& parser) {
+    const QString testName = afterData(arguments, parser)[0];
+    const bool json = parser.isSet("json");
     TKvalor root;
-    root.LoadFromFile(dataFile, true);
+    loadData(root, arguments, parser);
     const TQuestions& test = FindTestForStatistics(root, testName);
     const TestFigures figures =
         ComputeTestFigures(test, root.Tasks(), root.Studies().StudiesOfTest(test));
@@ -213,20 +302,29 @@ void stats(const QString& dataFile, const QString& testName, bool json) {
 }
 
 // A command: how many arguments follow its name (or at least how many), the one option it may
-// take, and what it does with them.
+// take, what it does with them, and whether it reads from a server given by --server instead
+// of its data file argument.
 struct Command {
     const char* name;
     int arguments;
     bool more;
     const char* option;
     void (*run)(const QStringList& arguments, const QCommandLineParser& parser);
+    bool readsServer = false;
 };
 
 const Command kCommands[] = {
     {"init", 1, false, "empty",
      [](const QStringList& a, const QCommandLineParser& p) { init(a[0], p.isSet("empty")); }},
     {"dump", 1, false, nullptr,
-     [](const QStringList& a, const QCommandLineParser&) { dump(a[0]); }},
+     [](const QStringList& a, const QCommandLineParser& p) {
+         if (p.isSet("server")) {
+             dumpServer(p.value("server"));
+         } else {
+             dumpJson(DumpFile(a[0]));
+         }
+     },
+     true},
     {"resave", 2, false, nullptr,
      [](const QStringList& a, const QCommandLineParser&) { resave(a[0], a[1]); }},
     {"import-studies", 2, true, nullptr,
@@ -243,10 +341,18 @@ const Command kCommands[] = {
      [](const QStringList& a, const QCommandLineParser& p) {
          exportQuestions(a[0], a[1], a[2], p.value("format"));
      }},
-    {"export-journal", 2, false, nullptr,
-     [](const QStringList& a, const QCommandLineParser&) { exportJournal(a[0], a[1]); }},
-    {"stats", 2, false, "json",
-     [](const QStringList& a, const QCommandLineParser& p) { stats(a[0], a[1], p.isSet("json")); }},
+    {"export-journal", 2, false, nullptr, exportJournal, true},
+    {"stats", 2, false, "json", stats, true},
+    {"server-init", 1, false, nullptr,
+     [](const QStringList& a, const QCommandLineParser&) { serverInit(a[0]); }},
+    {"push", 2, false, "replace",
+     [](const QStringList& a, const QCommandLineParser& p) {
+         push(a[0], a[1], p.isSet("replace"));
+     }},
+    {"pull", 2, false, nullptr,
+     [](const QStringList& a, const QCommandLineParser&) { pull(a[0], a[1]); }},
+    {"server-status", 1, false, nullptr,
+     [](const QStringList& a, const QCommandLineParser&) { serverStatus(a[0]); }},
 };
 
 // The command the arguments name and fit, or null with the mistake, if any, in Russian.
@@ -256,15 +362,18 @@ const Command* findCommand(const QCommandLineParser& parser, QString& mistake) {
         if (positional.value(0) != QLatin1String(command.name)) {
             continue;
         }
-        for (const char* option : {"empty", "test", "answers", "format", "json"}) {
-            if (parser.isSet(option) &&
-                (command.option == nullptr || qstrcmp(option, command.option) != 0)) {
+        for (const char* option :
+             {"empty", "test", "answers", "format", "json", "replace", "server"}) {
+            const bool taken = (command.option && qstrcmp(option, command.option) == 0) ||
+                               (qstrcmp(option, "server") == 0 && command.readsServer);
+            if (parser.isSet(option) && !taken) {
                 mistake = QString::fromUtf8("Команда %1 не принимает параметр --%2")
                               .arg(command.name, option);
                 return nullptr;
             }
         }
-        const int given = static_cast<int>(positional.size()) - 1;
+        const int given =
+            static_cast<int>(positional.size()) - 1 + (parser.isSet("server") ? 1 : 0);
         return given == command.arguments || (command.more && given > command.arguments) ? &command
                                                                                          : nullptr;
     }
@@ -283,11 +392,16 @@ int main(int argc, char** argv) {
     const QCommandLineOption version("version");
     const QCommandLineOption test("test", {}, QString::fromUtf8("ТЕСТ"));
     const QCommandLineOption format("format", {}, QString::fromUtf8("ФОРМАТ"));
+    const QCommandLineOption server("server", {}, QString::fromUtf8("СЕРВЕР"));
     parser.addOptions({help, version, QCommandLineOption("empty"), test,
-                       QCommandLineOption("answers"), format, QCommandLineOption("json")});
+                       QCommandLineOption("answers"), format, QCommandLineOption("json"),
+                       QCommandLineOption("replace"), server});
     QString mistake = ParseCommandLine(parser, args);
     if (mistake.isEmpty() && parser.isSet(test) && parser.value(test).isEmpty()) {
         mistake = QString::fromUtf8("После --test не указано имя теста");
+    }
+    if (mistake.isEmpty() && parser.isSet(server) && parser.value(server).isEmpty()) {
+        mistake = QString::fromUtf8("После --server не указан сервер");
     }
     if (mistake.isEmpty() && parser.isSet(format) && parser.value(format).isEmpty()) {
         mistake = QString::fromUtf8("После --format не указан формат");

@@ -9,16 +9,21 @@
 
 namespace kvalor {
 
-StartOptions ParseStartOptions(const QStringList& arguments, const QString& environmentFolder) {
+StartOptions ParseStartOptions(const QStringList& arguments, const QString& environmentFolder,
+                               const QString& environmentServer) {
     QCommandLineParser parser;
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
     const QCommandLineOption data(QStringLiteral("data"), {}, QStringLiteral("ПАПКА"));
-    parser.addOptions({help, version, data});
+    const QCommandLineOption server(QStringLiteral("server"), {}, QStringLiteral("АДРЕС"));
+    parser.addOptions({help, version, data, server});
     StartOptions options;
     options.error = ParseCommandLine(parser, arguments);
     if (options.error.isEmpty() && parser.isSet(data) && parser.value(data).isEmpty()) {
         options.error = QStringLiteral("После --data не указана папка");
+    }
+    if (options.error.isEmpty() && parser.isSet(server) && parser.value(server).isEmpty()) {
+        options.error = QStringLiteral("После --server не указан адрес сервера");
     }
     if (options.error.isEmpty() && !parser.positionalArguments().isEmpty()) {
         options.error =
@@ -27,18 +32,25 @@ StartOptions ParseStartOptions(const QStringList& arguments, const QString& envi
     options.help = parser.isSet(help);
     options.version = parser.isSet(version);
     options.dataFolder = parser.isSet(data) ? parser.value(data) : environmentFolder;
+    options.server = parser.isSet(server) ? parser.value(server) : environmentServer;
     return options;
 }
 
 QString StartUsage() {
     return QStringLiteral(
-               "Использование: kvalor [--data ПАПКА]\n"
+               "Использование: kvalor [--data ПАПКА] [--server АДРЕС]\n"
                "Квалор: составление тестов, тестирование и журнал результатов.\n"
                "\n"
                "  --data ПАПКА  папка данных: файл данных KvalorData.exd, файл результатов\n"
                "                Studies.exd, настройки KvalorCfg.ini, файл восстановления\n"
                "                KvalorData.recovery.exd и блокировка KvalorData.exd.lock;\n"
                "                то же задаёт переменная окружения KVALOR_DATA\n"
+               "  --server АДРЕС\n"
+               "                сетевой режим на этот запуск: данные на сервере PostgreSQL\n"
+               "                по этому адресу (имя или адрес сервера либо\n"
+               "                postgresql://...); то же задаёт переменная окружения\n"
+               "                KVALOR_SERVER. Без них режим и адрес берутся из настроек\n"
+               "                (KvalorCfg.ini)\n"
                "  -h, --help    показать эту справку\n"
                "  --version     показать версию программы\n"
                "\n"

@@ -12,13 +12,17 @@ struct StartOptions {
     // The folder of "--data", or else the environment's KVALOR_DATA; empty when neither names
     // one.
     QString dataFolder;
+    // The server of "--server", or else the environment's KVALOR_SERVER: the network mode for
+    // this start, ahead of the settings file; empty when neither names one.
+    QString server;
     // A mistake in the arguments, in Russian; the program then prints it with the usage.
     QString error;
 };
 
 // Reads the options from the arguments (without the program's name). The program has no others:
 // Qt's own ("-platform", "-style") are refused as unknown rather than passed on to Qt.
-StartOptions ParseStartOptions(const QStringList& arguments, const QString& environmentFolder);
+StartOptions ParseStartOptions(const QStringList& arguments, const QString& environmentFolder,
+                               const QString& environmentServer = {});
 
 // The text of "kvalor --help".
 QString StartUsage();

@@ -11,8 +11,12 @@
 #include <QSettings>
 #include <QTemporaryFile>
 
+#include "app/NetworkRun.h"
+#include "app/NetworkSettings.h"
 #include "app/ProgressWindow.h"
 #include "model/AccountMessages.h"
+#include "model/Competitor.h"
+#include "model/Competitors.h"
 #include "model/Kvalor.h"
 #include "model/StarterData.h"
 #include "model/StudyList.h"
@@ -59,6 +63,12 @@ QString studiesFile() {
     return programFile(QString::fromLatin1(kStudiesFileName));
 }
 
+// The network mode keeps its own recovery file, so that the results of a run in one mode are
+// never merged into the other mode's store by the next start.
+QString recoveryBase(bool networkMode) {
+    return networkMode ? programFile(QStringLiteral("KvalorServer.exd")) : dataFile();
+}
+
 QString messageOf(const std::exception& error) {
     const auto* known = dynamic_cast<const KvalorError*>(&error);
     return known ? known->message() : QString::fromUtf8(error.what());
@@ -66,7 +76,7 @@ QString messageOf(const std::exception& error) {
 
 // Nothing of a run can be kept in a folder where no file can be made, nor in a data file that
 // may only be read; better to hear it before the first examination than after it.
-QString unwritableFolderWarning() {
+QString unwritableFolderWarning(bool networkMode) {
     const QString folder = QDir::toNativeSeparators(programFolder());
     QTemporaryFile probe(QDir(programFolder()).filePath(QStringLiteral(".kvalor-probe-XXXXXX")));
     if (!probe.open()) {
@@ -76,7 +86,8 @@ QString unwritableFolderWarning() {
             .arg(folder);
     }
     QFile data(dataFile());
-    if (data.exists() && !data.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) {
+    if (!networkMode && data.exists() &&
+        !data.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) {
         return QStringLiteral("Файл данных %1 доступен только для чтения.\n")
             .arg(QDir::toNativeSeparators(dataFile()));
     }
@@ -142,8 +153,16 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
     removals_.reset();
     recovery_.reset();
     saved_.reset();
-    // The lock is kept when the same data file is opened again.
-    if (!lock_ || lock_->LockFileName() != DataFileLock::LockFileNameFor(dataFile())) {
+    network_.reset();
+    if (const std::optional<ServerAddress> server = ChooseServer(
+            startServer_,
+            ReadNetworkSettings(programFile(QString::fromLatin1(kSettingsFileName))))) {
+        network_ = std::make_unique<NetworkRun>(*server);
+    }
+    // The lock is kept when the same data file is opened again; the network mode has none.
+    if (network_) {
+        lock_.reset();
+    } else if (!lock_ || lock_->LockFileName() != DataFileLock::LockFileNameFor(dataFile())) {
         lock_.reset();
         try {
             lock_ = std::make_unique<DataFileLock>(
@@ -169,20 +188,24 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
     // A size edited by hand must not leave the windows unusable.
     root.SetFontSize(BoundedFontSize(fontSize));
 
-    if (firstStart == FirstStart::WriteStarterData && isNewDataFolder()) {
+    if (!network_ && firstStart == FirstStart::WriteStarterData && isNewDataFolder()) {
         writeStarterData();
     }
 
     QString loadError;
     try {
-        root.LoadFromFile(dataFile(), true, loadProgress);
+        if (network_) {
+            network_->Load(root, loadProgress);
+        } else {
+            root.LoadFromFile(dataFile(), true, loadProgress);
+        }
         dataLoaded_ = true;
     } catch (const std::exception& error) {
         // Whatever a damaged file provokes must not end the run before it starts; the file is
         // then not written at the end either.
         loadError = messageOf(error);
     }
-    recovery_ = std::make_unique<RecoveryFile>(dataFile());
+    recovery_ = std::make_unique<RecoveryFile>(recoveryBase(NetworkMode()));
     if (dataLoaded_) {
         saved_ = std::make_unique<TStudyReferences>(root);
         RecoverResults();
@@ -191,31 +214,33 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
         // after those an earlier run may have left there, and come back once the file reads.
         LoadPendingResults();
         const QString kept =
-            recovery_ ? QStringLiteral(
-                            "\n\nЭта работа не изменит файл данных. Результаты "
-                            "тестирования сохранятся в файле %1 и вернутся в журнал, "
-                            "когда файл данных снова будет прочитан.")
-                            .arg(QDir::toNativeSeparators(RecoveryFile::FileNameFor(dataFile())))
-                      : QString();
+            !recovery_ ? QString()
+            : network_ ? QStringLiteral(
+                             "\n\nЭта работа ничего не запишет на сервер. Результаты "
+                             "тестирования сохранятся в файле %1 и будут отправлены на "
+                             "сервер, когда данные с него снова будут загружены.")
+                             .arg(QDir::toNativeSeparators(recovery_->FileName()))
+                       : QStringLiteral(
+                             "\n\nЭта работа не изменит файл данных. Результаты "
+                             "тестирования сохранятся в файле %1 и вернутся в журнал, "
+                             "когда файл данных снова будет прочитан.")
+                             .arg(QDir::toNativeSeparators(RecoveryFile::FileNameFor(dataFile())));
         showLoadError(loadError + kept);
     }
-    if (recovery_) {
-        removals_ =
-            std::make_unique<StudyRemovalWatch>(root.Studies(), [this](const TStudy& study) {
-                if (recovery_) {
-                    guarded([this, &study] { recovery_->Forget(study); });
-                }
-            });
-    }
-    if (const QString warning = unwritableFolderWarning(); !warning.isEmpty()) {
+    WatchRemovals();
+    if (const QString warning = unwritableFolderWarning(NetworkMode()); !warning.isEmpty()) {
         prompts().inform(
             warning +
-                QStringLiteral(
-                    "Результаты и изменения этой работы не удастся сохранить там: "
-                    "исправьте права на папку или укажите другую папку данных (--data)") +
-                (dataLoaded_ ? QStringLiteral("; при завершении работы файл данных можно будет "
-                                              "сохранить в другом месте.")
-                             : QStringLiteral(".")),
+                (network_
+                     ? QStringLiteral("Результаты, которых ещё нет на сервере, не удастся "
+                                      "сохранить там на случай сбоя: исправьте права на "
+                                      "папку или укажите другую папку данных (--data).")
+                     : QStringLiteral(
+                           "Результаты и изменения этой работы не удастся сохранить там: "
+                           "исправьте права на папку или укажите другую папку данных (--data)") +
+                           (dataLoaded_ ? QStringLiteral("; при завершении работы файл данных "
+                                                         "можно будет сохранить в другом месте.")
+                                        : QStringLiteral("."))),
             kProgramCaption, QMessageBox::Warning);
     }
     SetRunMode(TRunMode::None);
@@ -243,7 +268,18 @@ bool TDM::LoadPendingResults() {
     }
 }
 
-void TDM::RecoverResults() {
+void TDM::WatchRemovals() {
+    if (recovery_) {
+        removals_ = std::make_unique<StudyRemovalWatch>(
+            kvalorRoot().Studies(), [this](const TStudy& study) {
+                if (recovery_) {
+                    guarded([this, &study] { recovery_->Forget(study); });
+                }
+            });
+    }
+}
+
+void TDM::RecoverResults(bool reloading) {
     if (!LoadPendingResults()) {
         return;
     }
@@ -273,27 +309,35 @@ void TDM::RecoverResults() {
     }
     // Saved at once, so that the recovered results are safe even if this run ends as badly.
     const bool saved = guarded([this] { SaveDataFile(); });
-    QString text = QStringLiteral(
-                       "Предыдущая работа с программой не была завершена. Из файла "
-                       "восстановления в журнал возвращено результатов тестирования: %1.\n%2")
-                       .arg(report.merged)
-                       .arg(saved ? QStringLiteral("Они сохранены в файле данных.")
-                                  : QStringLiteral("Файл данных сохранить не удалось, файл "
-                                                   "восстановления оставлен на месте."));
+    QString text =
+        (reloading ? QStringLiteral("Результатов тестирования этого компьютера, которых ещё нет "
+                                    "на сервере, возвращено в журнал: %1.\n%2")
+                   : QStringLiteral("Предыдущая работа с программой не была завершена. Из файла "
+                                    "восстановления в журнал возвращено результатов "
+                                    "тестирования: %1.\n%2"))
+            .arg(report.merged)
+            .arg(network_ ? (saved ? QStringLiteral("Они сохранены на сервере.")
+                                   : QStringLiteral("Сохранить их на сервере не удалось, файл "
+                                                    "восстановления оставлен на месте."))
+                 : saved  ? QStringLiteral("Они сохранены в файле данных.")
+                         : QStringLiteral("Файл данных сохранить не удалось, файл "
+                                          "восстановления оставлен на месте."));
     if (report.leftOut > 0) {
-        text += QStringLiteral(
-                    "\nРезультатов, для которых в файле данных нет соискателя или теста: %1. "
-                    "Они сохранены в файле %2; его можно импортировать командой «Импорт "
-                    "результатов тестов», когда соискатели и тесты будут на месте.")
-                    .arg(report.leftOut)
-                    .arg(QDir::toNativeSeparators(apart));
+        text +=
+            QStringLiteral(
+                "\nРезультатов, для которых %3 нет соискателя или теста: %1. "
+                "Они сохранены в файле %2; его можно импортировать командой «Импорт "
+                "результатов тестов», когда соискатели и тесты будут на месте.")
+                .arg(report.leftOut)
+                .arg(QDir::toNativeSeparators(apart),
+                     network_ ? QStringLiteral("на сервере") : QStringLiteral("в файле данных"));
     }
     prompts().inform(text, kProgramCaption,
                      report.leftOut > 0 ? QMessageBox::Warning : QMessageBox::Information);
 }
 
 void TDM::DataModuleDestroy(Ending ending) {
-    if (!lock_) {
+    if (!lock_ && !network_) {
         return;
     }
     SaveRun(ending);
@@ -301,7 +345,7 @@ void TDM::DataModuleDestroy(Ending ending) {
 }
 
 void TDM::SaveRun(Ending ending) {
-    if (!lock_) {
+    if (!lock_ && !network_) {
         return;
     }
     unattended_ = ending == Ending::Unattended;
@@ -312,7 +356,9 @@ void TDM::SaveRun(Ending ending) {
         settings.sync();
     }
     // A data file that failed to load is never overwritten by a run that did not read it.
-    if (dataLoaded_) {
+    if (network_ && dataLoaded_) {
+        FinalServerSave();
+    } else if (dataLoaded_) {
         // The results file is written even when the data file cannot be, so that the results
         // of the run survive in a file that can be imported later; so is the recovery file.
         // Both files hold the same journal stream: it is packed once.
@@ -400,6 +446,7 @@ void TDM::ReleaseDataFile() {
     recovery_.reset();
     saved_.reset();
     lock_.reset();
+    network_.reset();
 }
 
 void TDM::WriteDataFile(const QString& fileName, const PackedData* packedStudies) {
@@ -410,10 +457,15 @@ void TDM::WriteDataFile(const QString& fileName, const PackedData* packedStudies
         ProgressWindow progress(QStringLiteral("Сохранение файла данных..."));
         root.SaveToFile(fileName, packedStudies, progress.callback());
     }
-    if (fileName != dataFile()) {
+    // A copy elsewhere, or any file of the network mode, is no save of the run's store.
+    if (network_ || fileName != dataFile()) {
         return;
     }
-    saved_ = std::make_unique<TStudyReferences>(root);
+    Saved();
+}
+
+void TDM::Saved() {
+    saved_ = std::make_unique<TStudyReferences>(kvalorRoot());
     if (recovery_) {
         try {
             recovery_->Discard();
@@ -431,6 +483,10 @@ void TDM::SaveDataFile(const PackedData* packedStudies) {
         throw KvalorError(
             "База данных не была прочитана при запуске программы. Сохранение невозможно");
     }
+    if (network_) {
+        SaveToServer();
+        return;
+    }
     try {
         WriteDataFile(dataFile(), packedStudies);
     } catch (const std::exception& error) {
@@ -441,6 +497,10 @@ void TDM::SaveDataFile(const PackedData* packedStudies) {
 }
 
 void TDM::StudyJournaled(const TStudy& study) {
+    if (network_) {
+        SendStudy(study);
+        return;
+    }
     if (!recovery_) {
         return;
     }
@@ -450,6 +510,135 @@ void TDM::StudyJournaled(const TStudy& study) {
         }
     }
     guarded([this, &study] { recovery_->Record(study); });
+}
+
+void TDM::SaveToServer() {
+    bool reloaded = false;
+    try {
+        network_->Save(kvalorRoot());
+    } catch (const ServerConflict& conflict) {
+        if (unattended_ || !NetworkRun::OfferReload(conflict)) {
+            throw KvalorError("Изменения этого компьютера не сохранены на сервере");
+        }
+        reloaded = true;
+    }
+    if (reloaded) {
+        ReloadFromServer();
+        throw KvalorError(dataLoaded_ ? "Данные загружены с сервера заново. Изменения этого "
+                                        "компьютера не сохранены"
+                                      : "Изменения этого компьютера не сохранены на сервере");
+    }
+    Saved();
+}
+
+void TDM::SendStudy(const TStudy& study) {
+    // Kept on this computer until the server has it: a lost connection or a crash loses none.
+    if (recovery_) {
+        guarded([this, &study] { recovery_->Record(study); });
+    }
+    if (!dataLoaded_) {
+        return;
+    }
+    guarded([this, &study] {
+        // An account or a test made in this run and not saved yet goes to the server with it.
+        if (!saved_ || !saved_->HasEverything(study)) {
+            SaveToServer();
+            return;
+        }
+        network_->WriteStudy(study);
+        if (recovery_) {
+            recovery_->Forget(study);
+        }
+    });
+}
+
+void TDM::FinalServerSave() {
+    for (;;) {
+        QString failure;
+        try {
+            network_->Save(kvalorRoot());
+            Saved();
+            return;
+        } catch (const std::exception& error) {
+            failure = messageOf(error);
+        }
+        if (unattended_) {
+            Report(failure);
+            return;
+        }
+        const QString kept = recovery_
+                                 ? QStringLiteral(
+                                       "; результаты тестирования, которых нет на сервере, "
+                                       "останутся в файле %1 и будут отправлены при следующем "
+                                       "запуске")
+                                       .arg(QDir::toNativeSeparators(recovery_->FileName()))
+                                 : QString();
+        const QMessageBox::StandardButton answer = prompts().ask(
+            failure + QStringLiteral("\n\n«Повторить» - попытаться снова, устранив причину.\n"
+                                     "«Сохранить» - сохранить данные этой работы в файл.\n"
+                                     "«Пропустить» - не сохранять: несохранённые изменения "
+                                     "этой работы пропадут%1.")
+                          .arg(kept),
+            kProgramCaption, QMessageBox::Critical,
+            QMessageBox::Retry | QMessageBox::Save | QMessageBox::Ignore, QMessageBox::Retry);
+        if (answer == QMessageBox::Save) {
+            // What the server refused is kept whole in a data file of its own.
+            const QString chosen = prompts().saveFile(
+                QStringLiteral("Сохранить файл данных"), QStringLiteral("Файлы *.exd (*.exd)"),
+                QDir::home().filePath(QString::fromLatin1(kDataFileName)), QStringLiteral("exd"));
+            if (!chosen.isEmpty() && guarded([this, &chosen] { WriteDataFile(chosen, nullptr); })) {
+                prompts().inform(QStringLiteral("Данные этой работы сохранены в файле %1: его "
+                                                "можно открыть в файловом режиме (--data).")
+                                     .arg(QDir::toNativeSeparators(chosen)),
+                                 kProgramCaption, QMessageBox::Information);
+                return;
+            }
+        } else if (answer != QMessageBox::Retry) {
+            return;
+        }
+    }
+}
+
+void TDM::ReloadFromServer() {
+    if (!network_) {
+        return;
+    }
+    emit dataReplacing();
+    // Emptying the journal is no deletion of results: the recovery file keeps them.
+    removals_.reset();
+    saved_.reset();
+    dataLoaded_ = false;
+    TKvalor& root = kvalorRoot();
+    // Whoever works in the program stays logged in, as the account of the new data.
+    const std::optional<Guid> current =
+        root.CurrentUser() ? std::optional<Guid>(root.CurrentUser()->Id()) : std::nullopt;
+    QString loadError;
+    {
+        ProgressWindow progress(QStringLiteral("Загрузка данных с сервера..."));
+        try {
+            network_->Load(root, progress.callback());
+            dataLoaded_ = true;
+        } catch (const std::exception& error) {
+            loadError = messageOf(error);
+        }
+    }
+    if (current) {
+        root.SetCurrentUser(dynamic_cast<TCompetitor*>(root.Users().FindItem(*current)));
+    }
+    if (dataLoaded_) {
+        saved_ = std::make_unique<TStudyReferences>(root);
+        if (recovery_) {
+            RecoverResults(true);
+        }
+    } else {
+        showLoadError(
+            loadError +
+            QStringLiteral("\n\nЭта работа больше ничего не запишет на сервер. "
+                           "Результаты тестирования сохранятся в файле %1.")
+                .arg(recovery_ ? QDir::toNativeSeparators(recovery_->FileName()) : QString()));
+    }
+    WatchRemovals();
+    emit dataReplaced();
 }
 
 TDM& dataModule() {

@@ -12,6 +12,7 @@
 namespace kvalor {
 
 class DataFileLock;
+class NetworkRun;
 struct PackedData;
 class RecoveryFile;
 class StudyRemovalWatch;
@@ -56,6 +57,12 @@ public:
     TDM();
     ~TDM() override;
 
+    // The server named for this start (--server, KVALOR_SERVER): the network mode ahead of the
+    // settings file. Empty leaves the choice to the settings file.
+    void SetStartServer(const QString& address) { startServer_ = address; }
+    // The data of this run live on a server: no data file is read, locked or written.
+    bool NetworkMode() const { return network_ != nullptr; }
+
     // Takes the lock of the data file; when another process holds it, says that the data are
     // in use and returns false, having changed nothing. Then reads the font size from the
     // settings file (the menu font size when it has none), writes the starter data into a new
@@ -85,6 +92,12 @@ public:
     // so that nothing of this run writes to that folder any more.
     void ReleaseDataFile();
 
+    // In the network mode DataModuleCreate loads from the server, saves write what changed to
+    // the server in one transaction, and a journaled run is sent as its own row at once; the
+    // recovery file keeps each run until the server has it. When another computer saved
+    // first, the user may load the server's data again (ReloadFromServer); the save is then
+    // raised as not done either way.
+    //
     // Saves the data file; once it is saved, the recovery file is done with and goes. Raises
     // the error of the save in words, keeping the previous file and the recovery file, and
     // refuses to write over a data file that the run could not read. Packed
@@ -97,26 +110,46 @@ public:
     // so the data file is saved instead. A failure to write is shown.
     void StudyJournaled(const TStudy& study);
 
+    // Replaces the data with those of the server (the windows that show them close before
+    // and open again after); the runs the server lacks come back from the recovery file and
+    // are sent. A failed load is reported, and nothing of this run is saved any more.
+    void ReloadFromServer();
+
 signals:
     // The windows enable their actions from the run mode.
     void runModeChanged(TRunMode mode);
+    // Around ReloadFromServer: nothing may point into the data while they are replaced.
+    void dataReplacing();
+    void dataReplaced();
 
 private:
     // Takes the results that an earlier run left in the recovery file as pending; a file that
     // cannot be read is set aside (and reported). False when there are none to take.
     bool LoadPendingResults();
-    void RecoverResults();
+    // Reloading: the results this computer sent to no server yet come back after a reload.
+    void RecoverResults(bool reloading = false);
     void WriteDataFile(const QString& fileName, const PackedData* packedStudies);
     // The end of a run's save of the data file: the name it was saved under, or nullopt when
     // the user gave it up.
     std::optional<QString> FinalSave(const PackedData* packedStudies);
     // Shows the failure, or writes it to the standard error when nobody is there to see it.
     void Report(const QString& text) const;
+    // The recovery file follows removals from the journal for as long as it is kept.
+    void WatchRemovals();
+    // The network mode's counterparts of SaveDataFile, StudyJournaled and the end of a run.
+    void SaveToServer();
+    void SendStudy(const TStudy& study);
+    void FinalServerSave();
+    // The store holds the data now: the recovery file is done with.
+    void Saved();
 
     bool unattended_ = false;
     bool dataLoaded_ = false;
     TRunMode runMode_ = TRunMode::None;
     std::unique_ptr<DataFileLock> lock_;
+    QString startServer_;
+    // Only in the network mode.
+    std::unique_ptr<NetworkRun> network_;
     // Only while the data file is loaded and will be saved at the end.
     std::unique_ptr<RecoveryFile> recovery_;
     // Tells the recovery file of studies deleted from the journal, for as long as it is kept.

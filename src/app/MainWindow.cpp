@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 #include <QAction>
 #include <QApplication>
@@ -80,7 +81,8 @@ TfmKvalor::TfmKvalor()
       actSetting_(makeAction(this, QStringLiteral("Настройка"), ActionIcon::Settings)),
       actClose_(makeAction(this, QStringLiteral("Завершение работы"), ActionIcon::Exit)),
       actInportStudies_(
-          makeAction(this, QStringLiteral("Импорт результатов тестов"), ActionIcon::Import)) {
+          makeAction(this, QStringLiteral("Импорт результатов тестов"), ActionIcon::Import)),
+      actReload_(new QAction(QStringLiteral("Обновить с сервера"), this)) {
     setWindowTitle(kProgramCaption);
     setWindowIcon(actionIcon(ActionIcon::Examination));
     // The working windows never scroll the frame.
@@ -98,6 +100,7 @@ TfmKvalor::TfmKvalor()
         {actSetting_, &TfmKvalor::actSettingExecute},
         {actClose_, &TfmKvalor::actCloseExecute},
         {actInportStudies_, &TfmKvalor::actInportStudiesExecute},
+        {actReload_, &TfmKvalor::actReloadExecute},
     };
     for (const auto& [action, handler] : handlers) {
         connect(action, &QAction::triggered, this, guard([this, handler] { (this->*handler)(); }));
@@ -112,10 +115,31 @@ TfmKvalor::TfmKvalor()
                  {actTest_, "actTest"},
                  {actConnect_, "actConnect"},
                  {actJournal_, "actJournal"},
-                 {actInportStudies_, "actInportStudies"}});
+                 {actInportStudies_, "actInportStudies"},
+                 {actReload_, "actReload"}});
 
     TDM& module = dataModule();
     connect(&module, &TDM::runModeChanged, this, [this] { updateActions(); });
+    // The windows point into the data: they close before the data are replaced and the same
+    // ones open again on the new data.
+    connect(&module, &TDM::dataReplacing, this, [this] {
+        const QStringList reopening = {
+            QStringLiteral("TfmTestsEdit"), QStringLiteral("TfmCompetitors"),
+            QStringLiteral("TfmJournal"), QStringLiteral("TfmExamineSettings")};
+        reopened_.clear();
+        for (QMdiSubWindow* sub : mdiArea_->subWindowList(QMdiArea::CreationOrder)) {
+            if (!sub->isHidden() && sub->widget() &&
+                reopening.contains(plainClassName(*sub->widget()))) {
+                reopened_ << plainClassName(*sub->widget());
+            }
+        }
+        CloseAllWorkingWindows();
+    });
+    connect(&module, &TDM::dataReplaced, this, [this] {
+        for (const QString& className : std::exchange(reopened_, {})) {
+            ShowWorkingWindow(className);
+        }
+    });
     module.SetRunMode(TRunMode::None);
 
     qApp->installEventFilter(this);
@@ -136,6 +160,7 @@ void TfmKvalor::buildToolBar() {
     auto* fileMenu = new QMenu(QStringLiteral("Файл"), this);
     fileMenu->addAction(actConnect_);
     fileMenu->addAction(actInportStudies_);
+    fileMenu->addAction(actReload_);
     fileMenu->addSeparator();
     fileMenu->addAction(actSetting_);
     fileMenu->addSeparator();
@@ -171,6 +196,8 @@ void TfmKvalor::updateActions() {
     actEditTests_->setEnabled(mode == TRunMode::Administrator);
     actEditUsers_->setEnabled(staff);
     actInportStudies_->setEnabled(staff);
+    actReload_->setVisible(dataModule().NetworkMode());
+    actReload_->setEnabled(staff);
     actJournal_->setEnabled(chosen);
     actTest_->setEnabled(chosen);
     actConnect_->setEnabled(true);
@@ -346,6 +373,15 @@ void TfmKvalor::actConnectExecute() {
 
 void TfmKvalor::actJournalExecute() {
     JournalAccess();
+}
+
+void TfmKvalor::actReloadExecute() {
+    TDM& module = dataModule();
+    // This computer's changes go first, so that an update loses none of them.
+    if (module.DataLoaded()) {
+        module.SaveDataFile();
+    }
+    module.ReloadFromServer();
 }
 
 void TfmKvalor::actSettingExecute() {

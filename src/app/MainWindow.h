@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 class QAction;
 class QMdiArea;
@@ -91,6 +92,8 @@ private:
     void actSettingExecute();
     void actCloseExecute();
     void actInportStudiesExecute();
+    // The network mode: saves this computer's changes, then loads what every seat saved.
+    void actReloadExecute();
     // Decides who looks at the journal (a login outside administration) and opens it.
     void JournalAccess();
 
@@ -104,7 +107,10 @@ private:
     QAction* actSetting_;
     QAction* actClose_;
     QAction* actInportStudies_;
+    QAction* actReload_;
     bool closingAllowed_ = false;
+    // The working windows to open again once the data are replaced.
+    QStringList reopened_;
     bool shownBefore_ = false;
     TfmAuthorization* authorization_;
     TfmRunMode* runMode_;

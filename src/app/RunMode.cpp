@@ -161,7 +161,9 @@ void TfmRunMode::OfferPassword(TCompetitor& account) {
     }
     account.ChangePassword(password);
     dataModule().SaveDataFile();
-    prompts().inform(QStringLiteral("Пароль задан и сохранён в файле данных"),
+    prompts().inform(dataModule().NetworkMode()
+                         ? QStringLiteral("Пароль задан и сохранён на сервере")
+                         : QStringLiteral("Пароль задан и сохранён в файле данных"),
                      QStringLiteral("Информация"), QMessageBox::Information);
 }
 

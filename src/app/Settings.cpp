@@ -10,10 +10,13 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/DataModule.h"
+#include "app/NetworkSettings.h"
 #include "model/Kvalor.h"
 #include "ui/ErrorGuard.h"
 #include "ui/Fonts.h"
 #include "ui/ObjectNames.h"
+#include "ui/Prompts.h"
 
 namespace kvalor {
 
@@ -25,6 +28,10 @@ QLabel* boldCaption(const QString& text) {
     font.setBold(true);
     label->setFont(font);
     return label;
+}
+
+QString settingsFile() {
+    return programFile(QString::fromLatin1(kSettingsFileName));
 }
 
 }  // namespace
@@ -66,14 +73,20 @@ TfmSetting::TfmSetting(QWidget* parent)
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);
 
-    // The network connection has no function; its controls are shown but never enabled.
     auto* network = new QWidget;
     auto* lblAddress = new QLabel(QStringLiteral("Адрес"));
     auto* lblPort = new QLabel(QStringLiteral("Порт"));
     lblAddress->setBuddy(edAddress_);
     lblPort->setBuddy(edPort_);
     edPort_->setMaximumWidth(60);
-    chbNetworkMode_->setChecked(true);
+    edAddress_->setPlaceholderText(QStringLiteral("сервер или postgresql://..."));
+    edPort_->setPlaceholderText(QStringLiteral("5432"));
+    // The store is chosen once, before anything is loaded: switching it under open windows
+    // would mix the data of two stores.
+    auto* lblNextStart =
+        new QLabel(QStringLiteral("Режим и адрес вступают в силу при следующем запуске."));
+    lblNextStart->setObjectName(QStringLiteral("lblNextStart"));
+    lblNextStart->setWordWrap(true);
     auto* networkFields = new QGridLayout(network);
     networkFields->setContentsMargins(0, 0, 0, 0);
     networkFields->addWidget(boldCaption(QStringLiteral("Подключение к базе данных")), 0, 0, 1, 5);
@@ -82,9 +95,13 @@ TfmSetting::TfmSetting(QWidget* parent)
     networkFields->addWidget(edAddress_, 2, 2);
     networkFields->addWidget(lblPort, 2, 3);
     networkFields->addWidget(edPort_, 2, 4);
+    networkFields->addWidget(lblNextStart, 3, 1, 1, 4);
     networkFields->setColumnMinimumWidth(0, 16);
     networkFields->setColumnStretch(2, 1);
-    network->setEnabled(false);
+    connect(chbNetworkMode_, &QCheckBox::toggled, this, [this](bool on) {
+        edAddress_->setEnabled(on);
+        edPort_->setEnabled(on);
+    });
 
     auto* general = new QWidget;
     auto* page = new QVBoxLayout(general);
@@ -120,6 +137,12 @@ void TfmSetting::showEvent(QShowEvent* event) {
     }
     edFontSize_->setText(QString::number(root.FontSize()));
     chbAutoSplitName_->setChecked(root.AutoSplitName());
+    const NetworkSettings network = ReadNetworkSettings(settingsFile());
+    chbNetworkMode_->setChecked(network.enabled);
+    edAddress_->setText(network.address);
+    edPort_->setText(network.port);
+    edAddress_->setEnabled(network.enabled);
+    edPort_->setEnabled(network.enabled);
     pcSettings_->setCurrentIndex(0);
     // The size is what one comes here for: typing replaces it at once.
     edFontSize_->setFocus();
@@ -127,6 +150,27 @@ void TfmSetting::showEvent(QShowEvent* event) {
 }
 
 void TfmSetting::btnOkClick() {
+    if (!IsValidPort(edPort_->text())) {
+        prompts().inform(QStringLiteral("Порт - целое число от 1 до 65535 (пусто - 5432)"),
+                         QStringLiteral("Ошибка"), QMessageBox::Critical);
+        edPort_->setFocus();
+        return;
+    }
+    if (HoldsPassword(edAddress_->text())) {
+        prompts().inform(QStringLiteral("Пароль в настройках не хранится: уберите его из адреса "
+                                        "и укажите в файле ~/.pgpass или в переменной "
+                                        "PGPASSWORD"),
+                         QStringLiteral("Ошибка"), QMessageBox::Critical);
+        edAddress_->setFocus();
+        return;
+    }
+    const NetworkSettings network{chbNetworkMode_->isChecked(), edAddress_->text().trimmed(),
+                                  edPort_->text().trimmed()};
+    const NetworkSettings stored = ReadNetworkSettings(settingsFile());
+    if (network.enabled != stored.enabled || network.address != stored.address ||
+        network.port != stored.port) {
+        WriteNetworkSettings(settingsFile(), network);
+    }
     bool isNumber = false;
     const int size = BoundedFontSize(edFontSize_->text().trimmed().toInt(&isNumber));
     if (isNumber) {

@@ -10,7 +10,9 @@ class QTabWidget;
 namespace kvalor {
 
 // The settings dialog "Установки": the font size of the testing forms and the automatic
-// splitting of full names in the user editor, both held by the root object.
+// splitting of full names in the user editor, both held by the root object; and the network
+// mode with the server's address and port, written to the settings file at once and used from
+// the next start.
 class TfmSetting : public QDialog {
     Q_OBJECT
 public:
@@ -25,8 +27,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // Stores both settings when the font size is a whole number; anything else is dropped
-    // without a word. The dialog closes either way.
+    // A port that is no port, or an address with a password, is reported and the dialog
+    // stays open. Otherwise the network
+    // settings are stored; both others when the font size is a whole number, anything else
+    // being dropped without a word; and the dialog closes.
     void btnOkClick();
 
     QTabWidget* pcSettings_;

@@ -101,22 +101,24 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups, const Progr
     studies_->LoadFromStream(stream);
     stream = ByteStream();
 
-    if (!withFixups) {
-        ReportProgress(progress, total, total);
-        return;
+    if (withFixups) {
+        ApplyLoadFixups(*this);
     }
-    LinkStudies();
-    users_->EnsureBuiltins();
+    ReportProgress(progress, total, total);
+}
+
+void ApplyLoadFixups(TKvalor& data) {
+    data.LinkStudies();
+    data.Users().EnsureBuiltins();
     if (auto* administrator =
-            dynamic_cast<TCompetitor*>(users_->FindItem(AdministratorAccountId()))) {
+            dynamic_cast<TCompetitor*>(data.Users().FindItem(AdministratorAccountId()))) {
         const std::string name = toCp1251(QString::fromUtf8("Администратор"));
         administrator->SetName(name);
         administrator->SetField(AccountField::LastName, name);
     }
-    simpleTests_->Renumber();
-    complexTests_->Renumber();
-    users_->Sort();
-    ReportProgress(progress, total, total);
+    data.SimpleTests().Renumber();
+    data.ComplexTests().Renumber();
+    data.Users().Sort();
 }
 
 PackedData TKvalor::PackStudies() const {

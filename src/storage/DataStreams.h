@@ -13,6 +13,7 @@ namespace kvalor {
 
 class TCompetitors;
 class TExaminerCollection;
+class TKvalor;
 class TQuestions;
 
 // The parts that the data file, the user exchange file and the Studies file share: a root
@@ -26,6 +27,10 @@ inline const std::string kComplexTestsStorage = "ComplexTests";
 inline const std::string kCompetitorsStorage = "Competitors";
 inline const std::string kComplexTasksStorage = "ComplexTasks";
 inline const std::string kStudiesStorage = "Studies";
+
+// What a program start does after loading every list, from a file or from the server: links
+// the studies, ensures the built-in accounts, numbers the tests and sorts the users.
+void ApplyLoadFixups(TKvalor& data);
 
 // "Файл <name> не найден" unless a file of that name exists.
 void RequireExistingFile(const QString& fileName);

@@ -81,13 +81,16 @@ TEST_F(MainWindowTest, LayoutOfTheFrame) {
     ASSERT_TRUE(fileButton && fileButton->menu());
     EXPECT_EQ(fileButton->text(), "Файл");
     const QList<QAction*> file = fileButton->menu()->actions();
-    ASSERT_EQ(file.size(), 6);
+    ASSERT_EQ(file.size(), 7);
     EXPECT_EQ(file[0], window.findChild<QAction*>("actConnect"));
     EXPECT_EQ(file[1], window.findChild<QAction*>("actInportStudies"));
-    EXPECT_TRUE(file[2]->isSeparator());
-    EXPECT_EQ(file[3], window.actSetting());
-    EXPECT_TRUE(file[4]->isSeparator());
-    EXPECT_EQ(file[5], window.actClose());
+    // Only the network mode has a server to update from.
+    EXPECT_EQ(file[2], window.findChild<QAction*>("actReload"));
+    EXPECT_FALSE(file[2]->isVisible());
+    EXPECT_TRUE(file[3]->isSeparator());
+    EXPECT_EQ(file[4], window.actSetting());
+    EXPECT_TRUE(file[5]->isSeparator());
+    EXPECT_EQ(file[6], window.actClose());
     const char* buttons[] = {"actTest", "actEditTests", "actEditUsers", "actJournal"};
     for (int index = 0; index < 4; ++index) {
         const QAction* button = window.findChild<QAction*>(buttons[index]);

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include <QByteArray>
+
+#include "util/Error.h"
+#include "util/Progress.h"
+
+namespace kvalor {
+
+class TKvalor;
+class TStudy;
+
+// Where the server is: a host name or address, or a whole connection URI (postgresql://...),
+// and a port (5432 when empty). Database, user, password and TLS follow libpq's conventions
+// (PGDATABASE defaulting to "kvalor", PGUSER, ~/.pgpass or PGPASSWORD, sslmode).
+struct ServerAddress {
+    QString address;
+    QString port;
+};
+
+// The libpq connection string of an address (a URI passed through; dbname=kvalor unless
+// PGDATABASE or the URI says otherwise).
+std::string ConnectionString(const ServerAddress& where);
+
+// Another seat saved that list first: nothing was written. The text names the lists
+// ("Данные изменены на другом компьютере (простые тесты, пользователи): ... Загрузите данные
+// заново и повторите изменения").
+class ServerConflict : public KvalorError {
+public:
+    using KvalorError::KvalorError;
+};
+
+class ServerConnection;
+
+// One connection to the server. Every failure is a KvalorError with a Russian message in words
+// (server unreachable, wrong password, no such database, a schema of another program, a newer
+// schema version, connection lost in the middle: the transaction is rolled back). A lost
+// connection is opened again by the next call. Load (or Push) before Save.
+class TServerStore {
+public:
+    // Connects and checks the schema version (a database without our schema is refused too).
+    explicit TServerStore(const ServerAddress& where);
+    ~TServerStore();
+    TServerStore(const TServerStore&) = delete;
+    TServerStore& operator=(const TServerStore&) = delete;
+
+    // Creates the schema in an empty database (kvalor-tool server-init); a database that
+    // already holds it is left as it is.
+    static void InitSchema(const ServerAddress& where);
+
+    // testsVersion is the higher of the two test lists'; accounts counts the entries at the
+    // top of the users list (accounts and groups).
+    struct Status {
+        int schemaVersion = 0;
+        std::int64_t testsVersion = 0, usersVersion = 0, tasksVersion = 0;
+        std::int64_t simpleTests = 0, complexTests = 0, accounts = 0, tasks = 0, studies = 0;
+    };
+    Status ReadStatus();
+    // No tests, users, tasks or studies stored yet (built-in accounts count as stored).
+    bool IsEmpty();
+
+    // Loads every list into the root object as a load of the data file does (fix-ups when
+    // asked), through the same bounded readers; remembers the versions and the content loaded,
+    // to know later what changed. Progress counts the stored bytes read.
+    void Load(TKvalor& data, bool withFixups, const Progress& progress = {});
+    // Writes, in one transaction, the lists that changed since the last Load/Save (tests,
+    // users, tasks: each checked against the version loaded; ServerConflict if another seat
+    // saved it first, and then nothing is written), the journal's studies the server lacks,
+    // and deletes the rows of studies removed from the journal since the load.
+    void Save(const TKvalor& data);
+    // One finished study as its own row at once; sending the same study again changes nothing.
+    void WriteStudy(const TStudy& study);
+    // The whole content onto the server (kvalor-tool push); a server that holds data already
+    // is refused unless replace. Afterwards the store counts as loaded from that content.
+    void Push(const TKvalor& data, bool replace);
+
+private:
+    // Adds the studies the server lacks, in their order, inside the running transaction.
+    void InsertStudies(const std::vector<const TStudy*>& studies);
+
+    // Per list the version loaded or last written and a digest of the bytes this seat held
+    // then: a list whose bytes did not change is never written back.
+    struct ListState {
+        std::int64_t version = 0;
+        QByteArray digest;
+    };
+    std::unique_ptr<ServerConnection> connection_;
+    std::array<ListState, 4> loaded_;
+    // The keys of the studies this seat knows the server holds.
+    std::unordered_set<std::string> studyKeys_;
+};
+
+}  // namespace kvalor
