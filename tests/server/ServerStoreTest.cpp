@@ -152,6 +152,14 @@ TEST_F(ServerStoreTest, FaultsGiveClearMessagesAndKeepWhatIsStored) {
          },
          "таблицы другой программы"},
         {[&] {
+             const ServerAddress where = cluster().FreshStore("damaged");
+             cluster().Run(
+                 "damaged",
+                 "UPDATE kvalor_lists SET data = '\\x7fffffff' WHERE name = 'Competitors'");
+             return caught([&] { firstTestName(where); });
+         },
+         "повреждены (пользователи)"},
+        {[&] {
              TKvalor data;
              const ServerAddress where = starterStore("midway", data);
              TServerStore seat(where);
