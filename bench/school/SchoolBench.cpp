@@ -22,6 +22,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -353,6 +354,8 @@ int main(int argc, char** argv) {
     peaks.emplace_back("peak memory, load with fix-ups", peakBytes());
 
     resetPeak();
+    // From scratch: nothing packed by the load is taken over.
+    root.ForgetPackedStreams();
     const double save = timed([&] { root.SaveToFile(savedFile); });
     char note[128];
     std::snprintf(
@@ -367,6 +370,24 @@ int main(int argc, char** argv) {
         root.Studies().SaveToFile(studiesFile, &studies);
     });
     report.time("end of a run: data file and Studies file", packOnce);
+
+    // A run of the saved file in which a few examinations were taken: the journal grew at its
+    // end, the rest is as loaded.
+    root.Clear();
+    root.LoadFromFile(savedFile, true);
+    constexpr int kExaminations = 5;
+    for (int i = 0; i < kExaminations && i < root.Studies().Count(); ++i) {
+        auto study = std::make_unique<TStudy>();
+        study->Assign(root.Studies().StudyAt(i));
+        study->SetDate(study->Date() + 6 * 365.0);
+        root.Studies().Append(std::move(study));
+    }
+    const double afterExaminations = timed([&] {
+        const PackedData studies = root.PackStudies();
+        root.SaveToFile(savedFile, &studies);
+        root.Studies().SaveToFile(studiesFile, &studies);
+    });
+    report.time("end of a run after 5 examinations", afterExaminations);
 
     report.time("linking", timed([&] { root.LinkStudies(); }));
 
