@@ -106,10 +106,12 @@ private:
     // cannot be read is set aside (and reported). False when there are none to take.
     bool LoadPendingResults();
     void RecoverResults();
-    void WriteDataFile(const QString& fileName, const PackedData* packedStudies);
+    // Shows a window of its own for the advance unless given where to tell it.
+    void WriteDataFile(const QString& fileName, const PackedData* packedStudies,
+                       const Progress& progress = {});
     // The end of a run's save of the data file: the name it was saved under, or nullopt when
     // the user gave it up.
-    std::optional<QString> FinalSave(const PackedData* packedStudies);
+    std::optional<QString> FinalSave(const PackedData* packedStudies, const Progress& progress);
     // Shows the failure, or writes it to the standard error when nobody is there to see it.
     void Report(const QString& text) const;
 

@@ -126,10 +126,15 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups, const Progr
 }
 
 PackedData TKvalor::PackStudies(const Progress& progress) {
+    const std::vector<std::shared_ptr<const PackedStream>> earlier =
+        packCache_->Find({kStudiesStorage});
     ByteStream studies;
+    // A journal usually grew a little since: room for it, without copying it over as it grows.
+    if (earlier.front()) {
+        studies.data().reserve(earlier.front()->UnpackedSize() * 17 / 16);
+    }
     studies_->SaveToStream(studies);
-    PackedData packed{
-        PackContents({&studies.data()}, packCache_->Find({kStudiesStorage}), progress).front()};
+    PackedData packed{PackContents({&studies.data()}, earlier, progress).front()};
     packCache_->Keep(kStudiesStorage, packed.stream);
     return packed;
 }
@@ -165,10 +170,11 @@ void TKvalor::SaveToFile(const QString& fileName, const PackedData* packedStudie
         listsSize += list.size();
     }
     const PackedData studies =
-        packedStudies ? *packedStudies
-                      : PackStudies([&progress, listsSize](std::uint64_t done, std::uint64_t total) {
-                            ReportProgress(progress, listsSize + done, listsSize + total);
-                        });
+        packedStudies
+            ? *packedStudies
+            : PackStudies([&progress, listsSize](std::uint64_t done, std::uint64_t total) {
+                  ReportProgress(progress, listsSize + done, listsSize + total);
+              });
     const std::vector<std::shared_ptr<const PackedStream>> packed = packingLists.get();
     const std::uint64_t total = listsSize + (packedStudies ? 0 : studies.stream->UnpackedSize());
     ReportProgress(progress, total, total);

@@ -349,8 +349,8 @@ std::vector<std::shared_ptr<const PackedStream>> compressAll(
         uLong adler = 1;
         for (std::size_t i = firstPiece[d]; i < firstPiece[d + 1]; ++i) {
             out += pieces[i].packed();
-            described.push_back({pieces[i].input.size(), out.size(), pieces[i].adler,
-                                 pieces[i].crc});
+            described.push_back(
+                {pieces[i].input.size(), out.size(), pieces[i].adler, pieces[i].crc});
             adler = adler32_combine(adler, pieces[i].adler,
                                     static_cast<z_off_t>(pieces[i].input.size()));
             std::string().swap(pieces[i].output);
@@ -540,7 +540,8 @@ std::vector<std::shared_ptr<const PackedStream>> PackContents(
     // allow a reader is stored unpacked instead: whatever is written can be read back.
     for (std::size_t i = 0; i < contents.size(); ++i) {
         const std::size_t size = contents[i]->size();
-        if (kMaxMemoryPerStoredByte * size > UnpackedMemoryBudget(size, packed[i]->Bytes().size())) {
+        if (kMaxMemoryPerStoredByte * size >
+            UnpackedMemoryBudget(size, packed[i]->Bytes().size())) {
             packed[i] = compressAll({contents[i]}, {}, kStoredLevel, {}).front();
         }
     }

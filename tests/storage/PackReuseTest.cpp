@@ -114,8 +114,7 @@ TEST(PackReuseTest, ASaveTakesOverWhatDidNotChangeAndReadsBackAsASaveFromScratch
     };
     const std::vector<Case> cases = {
         {"nothing", [](TKvalor&) {}, Taken::Whole, Taken::Whole},
-        {"examinations", [](TKvalor& root) { appendCopies(root, 3); }, Taken::Whole,
-         Taken::Middle},
+        {"examinations", [](TKvalor& root) { appendCopies(root, 3); }, Taken::Whole, Taken::Middle},
         {"test edited",
          [](TKvalor& root) { root.SimpleTests().CollectionAt(0)->SetName(cp("Другое имя")); },
          Taken::Nothing, Taken::Whole},
@@ -155,7 +154,8 @@ TEST(PackReuseTest, ASaveTakesOverWhatDidNotChangeAndReadsBackAsASaveFromScratch
         for (const std::string& name : kStorages) {
             EXPECT_EQ(inflated(after.at(name)), inflated(fromScratch.at(name))) << name;
         }
-        EXPECT_EQ(storedStreams(studiesFile, {kStudiesStorage}).at(kStudiesStorage), after.at(kStudiesStorage));
+        EXPECT_EQ(storedStreams(studiesFile, {kStudiesStorage}).at(kStudiesStorage),
+                  after.at(kStudiesStorage));
         EXPECT_EQ(takenOver(before.at(kSimpleTestsStorage), after.at(kSimpleTestsStorage)),
                   c.tests);
         EXPECT_EQ(takenOver(before.at(kCompetitorsStorage), after.at(kCompetitorsStorage)),
