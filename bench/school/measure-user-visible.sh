@@ -28,4 +28,6 @@ clicked=$(now)
 wait "$program"
 ended=$(now)
 echo "start to the run-mode dialog: $(echo "$shown - $start" | bc) s"
-echo "\"Завершение работы\" to the end of the process: $(echo "$ended - $clicked" | bc) s"
+saved=$(stat -c %.9Y "$folder/Studies.exd")
+echo "\"Завершение работы\" to the end of the process: $(echo "$ended - $clicked" | bc) s" \
+    "(the Studies file written after $(echo "$saved - $clicked" | bc) s)"
