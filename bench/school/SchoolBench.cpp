@@ -22,7 +22,6 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -375,13 +374,7 @@ int main(int argc, char** argv) {
     // end, the rest is as loaded.
     root.Clear();
     root.LoadFromFile(savedFile, true);
-    constexpr int kExaminations = 5;
-    for (int i = 0; i < kExaminations && i < root.Studies().Count(); ++i) {
-        auto study = std::make_unique<TStudy>();
-        study->Assign(root.Studies().StudyAt(i));
-        study->SetDate(study->Date() + 6 * 365.0);
-        root.Studies().Append(std::move(study));
-    }
+    AppendExaminations(root, 5, 6 * 365.0);
     const double afterExaminations = timed([&] {
         const PackedData studies = root.PackStudies();
         root.SaveToFile(savedFile, &studies);

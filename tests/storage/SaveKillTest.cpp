@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,7 +20,6 @@
 #include "SchoolData.h"
 #include "StorageTestSupport.h"
 #include "model/Kvalor.h"
-#include "model/Study.h"
 #include "model/StudyList.h"
 #include "storage/DataFileLock.h"
 
@@ -122,12 +120,7 @@ TEST(SaveKillTest, KilledSaveLeavesTheOldOrTheNewFileWhole) {
     // A run of that file in which 200 examinations were taken: the saves take over what was
     // packed when it was read.
     root.LoadFromFile(file, true);
-    for (int i = 0; i < 200; ++i) {
-        auto study = std::make_unique<TStudy>();
-        study->Assign(root.Studies().StudyAt(i));
-        study->SetDate(study->Date() + 3000.0);
-        root.Studies().Append(std::move(study));
-    }
+    AppendExaminations(root, 200, 3000.0);
 
     // One save that runs to its end gives the new bytes and the time a save takes.
     const auto started = std::chrono::steady_clock::now();
