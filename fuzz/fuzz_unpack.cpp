@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the readers of packed data: the cipher container and UnpackStream.
+// Feeds arbitrary bytes to the readers of packed data: the cipher container, UnpackStream and
+// the reader of streams packed in pieces.
 
 #include <cstddef>
 #include <cstdint>
@@ -43,6 +44,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::abort();
             }
         }
+    }
+    // Pieces are found only in what unpacks whole, to the same bytes.
+    ByteStream pieces(input);
+    if (UnpackInPieces(pieces, kCap)) {
+        ByteStream whole(input);
+        UnpackStream(whole, 3, kCap);
+        if (pieces.data() != whole.data()) {
+            std::abort();
+        }
+    } else if (pieces.data() != input) {
+        std::abort();
     }
     return 0;
 }

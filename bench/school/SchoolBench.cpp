@@ -353,6 +353,8 @@ int main(int argc, char** argv) {
     peaks.emplace_back("peak memory, load with fix-ups", peakBytes());
 
     resetPeak();
+    // From scratch: nothing packed by the load is taken over.
+    root.ForgetPackedStreams();
     const double save = timed([&] { root.SaveToFile(savedFile); });
     char note[128];
     std::snprintf(
@@ -367,6 +369,18 @@ int main(int argc, char** argv) {
         root.Studies().SaveToFile(studiesFile, &studies);
     });
     report.time("end of a run: data file and Studies file", packOnce);
+
+    // A run of the saved file in which a few examinations were taken: the journal grew at its
+    // end, the rest is as loaded.
+    root.Clear();
+    root.LoadFromFile(savedFile, true);
+    AppendExaminations(root, 5, 6 * 365.0);
+    const double afterExaminations = timed([&] {
+        const PackedData studies = root.PackStudies();
+        root.SaveToFile(savedFile, &studies);
+        root.Studies().SaveToFile(studiesFile, &studies);
+    });
+    report.time("end of a run after 5 examinations", afterExaminations);
 
     report.time("linking", timed([&] { root.LinkStudies(); }));
 

@@ -299,4 +299,13 @@ void BuildSchoolData(TKvalor& root, const SchoolShape& shape) {
     root.ComplexTests().Renumber();
 }
 
+void AppendExaminations(TKvalor& root, int count, double daysLater) {
+    for (int i = 0; i < count && i < root.Studies().Count(); ++i) {
+        auto study = std::make_unique<TStudy>();
+        study->Assign(root.Studies().StudyAt(i));
+        study->SetDate(study->Date() + daysLater);
+        root.Studies().Append(std::move(study));
+    }
+}
+
 }  // namespace kvalor

@@ -27,4 +27,8 @@ struct SchoolShape {
 // itself (answer lists, account groups) differ from one build to the next.
 void BuildSchoolData(TKvalor& root, const SchoolShape& shape);
 
+// The examinations of a run: the first `count` studies of the journal taken again that many
+// days later, appended to it.
+void AppendExaminations(TKvalor& root, int count, double daysLater);
+
 }  // namespace kvalor

@@ -359,17 +359,29 @@ void TDM::SaveRun(Ending ending) {
     if (network_ && dataLoaded_) {
         FinalServerSave();
     } else if (dataLoaded_) {
+        // One window shows the advance of the whole end: the journal packed, the data file,
+        // the results file, a third each.
+        std::optional<ProgressWindow> window;
+        if (!unattended_) {
+            window.emplace(QStringLiteral("Сохранение данных..."));
+        }
+        const Progress progress = window ? window->callback() : Progress();
+        const auto third = [&progress](int part) -> Progress {
+            return [&progress, part](std::uint64_t done, std::uint64_t total) {
+                ReportProgress(progress, part * total + done, 3 * total);
+            };
+        };
         // The results file is written even when the data file cannot be, so that the results
         // of the run survive in a file that can be imported later; so is the recovery file.
         // Both files hold the same journal stream: it is packed once.
         std::optional<PackedData> studies;
         try {
-            studies = root.PackStudies();
+            studies = root.PackStudies(third(0));
         } catch (const std::exception& error) {
             Report(messageOf(error));
         }
         const PackedData* packed = studies ? &*studies : nullptr;
-        const std::optional<QString> savedAs = FinalSave(packed);
+        const std::optional<QString> savedAs = FinalSave(packed, third(1));
         // Beside the data file wherever it went, so that the two stay together.
         const QString results =
             savedAs ? QFileInfo(*savedAs).dir().filePath(QString::fromLatin1(kStudiesFileName))
@@ -381,15 +393,16 @@ void TDM::SaveRun(Ending ending) {
                 QStringLiteral("Не удалось записать файл результатов %1").arg(results), error,
                 results));
         }
+        ReportProgress(progress, 1, 1);
     }
     unattended_ = false;
 }
 
-std::optional<QString> TDM::FinalSave(const PackedData* packedStudies) {
+std::optional<QString> TDM::FinalSave(const PackedData* packedStudies, const Progress& progress) {
     QString target = dataFile();
     for (;;) {
         try {
-            WriteDataFile(target, packedStudies);
+            WriteDataFile(target, packedStudies, progress);
             if (target != dataFile()) {
                 prompts().inform(
                     QStringLiteral("Файл данных сохранён как %1. Перенесите его в папку данных "
@@ -449,10 +462,12 @@ void TDM::ReleaseDataFile() {
     network_.reset();
 }
 
-void TDM::WriteDataFile(const QString& fileName, const PackedData* packedStudies) {
+void TDM::WriteDataFile(const QString& fileName, const PackedData* packedStudies,
+                        const Progress& progress) {
     TKvalor& root = kvalorRoot();
-    if (unattended_) {
-        root.SaveToFile(fileName, packedStudies);
+    if (unattended_ || progress) {
+        root.SaveToFile(fileName, packedStudies, progress);
+        ReportProgress(progress, 1, 1);
     } else {
         ProgressWindow progress(QStringLiteral("Сохранение файла данных..."));
         root.SaveToFile(fileName, packedStudies, progress.callback());

@@ -128,10 +128,12 @@ private:
     bool LoadPendingResults();
     // Reloading: the results this computer sent to no server yet come back after a reload.
     void RecoverResults(bool reloading = false);
-    void WriteDataFile(const QString& fileName, const PackedData* packedStudies);
+    // Shows a window of its own for the advance unless given where to tell it.
+    void WriteDataFile(const QString& fileName, const PackedData* packedStudies,
+                       const Progress& progress = {});
     // The end of a run's save of the data file: the name it was saved under, or nullopt when
     // the user gave it up.
-    std::optional<QString> FinalSave(const PackedData* packedStudies);
+    std::optional<QString> FinalSave(const PackedData* packedStudies, const Progress& progress);
     // Shows the failure, or writes it to the standard error when nobody is there to see it.
     void Report(const QString& text) const;
     // The recovery file follows removals from the journal for as long as it is kept.

@@ -11,6 +11,7 @@
 #include "model/StudyList.h"
 #include "model/TaskList.h"
 #include "model/TypeIds.h"
+#include "storage/DataStreams.h"
 #include "util/Codepage.h"
 #include "util/Error.h"
 
@@ -89,7 +90,8 @@ TKvalor::TKvalor()
       simpleTests_(std::make_unique<TQuestions>(kGroupKindRoot)),
       users_(std::make_unique<TCompetitors>()),
       tasks_(std::make_unique<TTaskList>()),
-      studies_(std::make_unique<TStudyList>()) {
+      studies_(std::make_unique<TStudyList>()),
+      packCache_(std::make_unique<PackCache>()) {
     installUsersFactories();
     complexTests_->SetName(toCp1251(QString::fromUtf8("Комплексные тесты")));
     simpleTests_->SetName(toCp1251(QString::fromUtf8("Простые тесты")));
@@ -112,6 +114,11 @@ void TKvalor::Clear() {
     complexTests_->Clear();
     users_->Clear();
     tasks_->Clear();
+    ForgetPackedStreams();
+}
+
+void TKvalor::ForgetPackedStreams() {
+    packCache_ = std::make_unique<PackCache>();
 }
 
 void TKvalor::LinkStudies() {

@@ -17,6 +17,7 @@ class TCompetitors;
 class TQuestions;
 class TStudy;
 class TStudyList;
+class PackCache;
 struct PackedData;
 class TTaskList;
 
@@ -66,8 +67,10 @@ public:
     // Progress counts the bytes packed.
     void SaveToFile(const QString& fileName, const PackedData* packedStudies = nullptr,
                     const Progress& progress = {});
+    // The next save packs every stream anew, as if nothing had been read or written before.
+    void ForgetPackedStreams();
     // The journal's stream as the data file and the Studies file store it.
-    PackedData PackStudies() const;
+    PackedData PackStudies(const Progress& progress = {});
 
     // Imports a user exchange file into the users list (the users window's "Импорт из
     // файла"). The file is read whole first; a file that fails leaves everything as it was.
@@ -98,6 +101,8 @@ private:
     std::unique_ptr<TCompetitors> users_;
     std::unique_ptr<TTaskList> tasks_;
     std::unique_ptr<TStudyList> studies_;
+    // The data file's streams as last read or written, so that a save packs only what changed.
+    std::unique_ptr<PackCache> packCache_;
     TCompetitor* currentUser_ = nullptr;
     std::uint8_t state_ = 0;
     std::uint8_t option1_ = 0;

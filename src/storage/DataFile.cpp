@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <exception>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "model/Competitors.h"
 #include "model/Kvalor.h"
 #include "model/Questions.h"
+#include "model/Study.h"
 #include "model/StudyList.h"
 #include "model/TaskList.h"
 #include "storage/CompoundFile.h"
@@ -38,6 +40,34 @@ private:
     std::uint8_t& state_;
     std::uint8_t flag_;
 };
+
+// The lists beside the journal, in the order of their streams.
+const std::vector<std::string> kListStorages = {kSimpleTestsStorage, kComplexTestsStorage,
+                                                kCompetitorsStorage, kComplexTasksStorage};
+
+// The journal's stream (TStudyList::SaveToStream) written by both cores: the studies of its
+// second half on another thread, joined to the first. Writing out 4 million question records
+// is most of what the end of a run waits for once nothing else needs packing.
+ByteStream journalStream(const TStudyList& list, std::size_t expectedSize) {
+    const int half = list.Count() / 2;
+    auto secondHalf = std::async(std::launch::async, [&list, half, expectedSize] {
+        ByteStream part;
+        part.data().reserve(expectedSize / 2);
+        for (int i = half; i < list.Count(); ++i) {
+            list.StudyAt(i).SaveToStream(part);
+        }
+        return part;
+    });
+    ByteStream stream;
+    stream.data().reserve(expectedSize);
+    stream.writeU8(TStudyList::kStreamVersion);
+    stream.writeI32(list.Count());
+    for (int i = 0; i < half; ++i) {
+        list.StudyAt(i).SaveToStream(stream);
+    }
+    stream.writeBytes(secondHalf.get().data());
+    return stream;
+}
 
 }  // namespace
 
@@ -86,7 +116,8 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups, const Progr
         }
         done += stored[index].stream.size();
         ByteStream stream = std::move(stored[index].stream);
-        UnpackDataStream(stream, context.version, StorageTitle(*storages[index], StoredFile::Data));
+        UnpackDataStream(stream, context.version, StorageTitle(*storages[index], StoredFile::Data),
+                         *packCache_, *storages[index]);
         return stream;
     };
     ByteStream stream = unpacked(0);
@@ -121,12 +152,15 @@ void ApplyLoadFixups(TKvalor& data) {
     data.Users().Sort();
 }
 
-PackedData TKvalor::PackStudies() const {
-    ByteStream studies;
-    studies_->SaveToStream(studies);
-    std::vector<ByteStream> contents;
-    contents.push_back(std::move(studies));
-    return std::move(PackDataStreams(std::move(contents)).front());
+PackedData TKvalor::PackStudies(const Progress& progress) {
+    const std::vector<std::shared_ptr<const PackedStream>> earlier =
+        packCache_->Find({kStudiesStorage});
+    // A journal usually grew a little since: room for it, without copying it over as it grows.
+    const ByteStream studies =
+        journalStream(*studies_, earlier.front() ? earlier.front()->UnpackedSize() * 17 / 16 : 0);
+    PackedData packed{PackContents({&studies.data()}, earlier, progress).front()};
+    packCache_->Keep(kStudiesStorage, packed.stream);
+    return packed;
 }
 
 void TKvalor::SaveToFile(const QString& fileName, const PackedData* packedStudies,
@@ -141,21 +175,38 @@ void TKvalor::SaveToFile(const QString& fileName, const PackedData* packedStudie
                             static_cast<char>(option2_)};
     root.writeStream(kVersionStream, std::string_view(version, sizeof version));
 
-    // All streams are packed together, so that the cores share the work.
-    std::vector<ByteStream> contents(packedStudies ? 4 : 5);
-    SaveTestsStream(*simpleTests_, contents[0]);
-    SaveTestsStream(*complexTests_, contents[1]);
-    SaveUsersStream(*users_, contents[2]);
-    tasks_->SaveToStream(contents[3], complexTests_.get());
-    if (!packedStudies) {
-        studies_->SaveToStream(contents[4]);
+    // The lists are packed while the journal is written out, so that both cores work from the
+    // start; what has not changed since the last load or save is taken over as it was packed.
+    std::vector<ByteStream> lists(kListStorages.size());
+    SaveTestsStream(*simpleTests_, lists[0]);
+    SaveTestsStream(*complexTests_, lists[1]);
+    SaveUsersStream(*users_, lists[2]);
+    tasks_->SaveToStream(lists[3], complexTests_.get());
+    std::vector<const std::string*> listData;
+    for (const ByteStream& list : lists) {
+        listData.push_back(&list.data());
     }
-    const std::vector<PackedData> packed = PackDataStreams(std::move(contents), progress);
-    WritePackedData(root, kSimpleTestsStorage, packed[0]);
-    WritePackedData(root, kComplexTestsStorage, packed[1]);
-    WritePackedData(root, kCompetitorsStorage, packed[2]);
-    WritePackedData(root, kComplexTasksStorage, packed[3]);
-    WritePackedData(root, kStudiesStorage, packedStudies ? *packedStudies : packed[4]);
+    auto packingLists = std::async(std::launch::async, PackContents, listData,
+                                   packCache_->Find(kListStorages), Progress());
+    // The progress counts the lists as packed first: they are the smaller part.
+    std::uint64_t listsSize = 0;
+    for (const ByteStream& list : lists) {
+        listsSize += list.size();
+    }
+    const PackedData studies =
+        packedStudies
+            ? *packedStudies
+            : PackStudies([&progress, listsSize](std::uint64_t done, std::uint64_t total) {
+                  ReportProgress(progress, listsSize + done, listsSize + total);
+              });
+    const std::vector<std::shared_ptr<const PackedStream>> packed = packingLists.get();
+    const std::uint64_t total = listsSize + (packedStudies ? 0 : studies.stream->UnpackedSize());
+    ReportProgress(progress, total, total);
+    for (std::size_t i = 0; i < kListStorages.size(); ++i) {
+        packCache_->Keep(kListStorages[i], packed[i]);
+        WritePackedData(root, kListStorages[i], {packed[i]});
+    }
+    WritePackedData(root, kStudiesStorage, studies);
 
     file.commit();
 }

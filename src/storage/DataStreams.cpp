@@ -92,23 +92,51 @@ void UnpackDataStream(ByteStream& stream, int version, const QString& title) {
     }
 }
 
+void UnpackDataStream(ByteStream& stream, int version, const QString& title, PackCache& cache,
+                      const std::string& storageName) {
+    std::shared_ptr<const PackedStream> pieces;
+    if (version >= kCurrentFormatVersion) {
+        pieces = UnpackInPieces(stream, UnpackLimit(stream.size()));
+    }
+    if (!pieces) {
+        UnpackDataStream(stream, version, title);
+    }
+    cache.Keep(storageName, std::move(pieces));
+}
+
 ByteStream ReadDataStream(const CompoundStorageReader& storage, int version, const QString& title) {
     ByteStream stream = ReadStoredStream(storage);
     UnpackDataStream(stream, version, title);
     return stream;
 }
 
+std::vector<std::shared_ptr<const PackedStream>> PackCache::Find(
+    const std::vector<std::string>& storageNames) const {
+    std::vector<std::shared_ptr<const PackedStream>> found;
+    for (const std::string& name : storageNames) {
+        const auto stream = streams_.find(name);
+        found.push_back(stream == streams_.end() ? nullptr : stream->second);
+    }
+    return found;
+}
+
+void PackCache::Keep(const std::string& storageName, std::shared_ptr<const PackedStream> stream) {
+    if (stream) {
+        streams_[storageName] = std::move(stream);
+    } else {
+        streams_.erase(storageName);
+    }
+}
+
 std::vector<PackedData> PackDataStreams(std::vector<ByteStream> contents,
                                         const Progress& progress) {
-    std::vector<PackedData> packed(contents.size());
-    std::vector<ByteStream*> streams;
-    for (std::size_t i = 0; i < contents.size(); ++i) {
-        packed[i].unpackedSize = contents[i].size();
-        streams.push_back(&contents[i]);
+    std::vector<const std::string*> data;
+    for (const ByteStream& content : contents) {
+        data.push_back(&content.data());
     }
-    PackStreams(streams, kCurrentFormatVersion, progress);
-    for (std::size_t i = 0; i < contents.size(); ++i) {
-        packed[i].bytes = contents[i].takeData();
+    std::vector<PackedData> packed;
+    for (std::shared_ptr<const PackedStream>& stream : PackContents(data, {}, progress)) {
+        packed.push_back({std::move(stream)});
     }
     return packed;
 }
@@ -116,8 +144,9 @@ std::vector<PackedData> PackDataStreams(std::vector<ByteStream> contents,
 void WritePackedData(CompoundStorageWriter& parent, const std::string& storageName,
                      const PackedData& data) {
     // Checked before anything is committed, so the file on disk stays as it was.
-    RequireUnpackable(data.unpackedSize, data.bytes.size(), QString::fromStdString(storageName));
-    parent.createStorage(storageName).writeStream(kDataStream, data.bytes);
+    RequireUnpackable(data.stream->UnpackedSize(), data.stream->Bytes().size(),
+                      QString::fromStdString(storageName));
+    parent.createStorage(storageName).writeStream(kDataStream, data.stream->Bytes());
 }
 
 void WriteDataStream(CompoundStorageWriter& parent, const std::string& storageName,

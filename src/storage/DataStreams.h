@@ -2,10 +2,13 @@
 
 #include <QString>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "storage/CompoundFile.h"
+#include "storage/Packing.h"
 #include "util/ByteStream.h"
 #include "util/Progress.h"
 
@@ -15,6 +18,7 @@ class TCompetitors;
 class TExaminerCollection;
 class TKvalor;
 class TQuestions;
+class PackCache;
 
 // The parts that the data file, the user exchange file and the Studies file share: a root
 // stream "Version" whose first byte is the format version, and one storage per list holding
@@ -57,11 +61,28 @@ ByteStream ReadDataStream(const CompoundStorageReader& storage, int version, con
 // The same in two steps: the stream as stored, then unpacked in place.
 ByteStream ReadStoredStream(const CompoundStorageReader& storage);
 void UnpackDataStream(ByteStream& stream, int version, const QString& title);
+// The same, keeping the packed pieces of a stream of the current format in the cache under the
+// storage's name (or dropping what the cache held of it when the stream has none).
+void UnpackDataStream(ByteStream& stream, int version, const QString& title, PackCache& cache,
+                      const std::string& storageName);
 
-// A stream "Data" packed for the current version, with the size it unpacks to.
+// A stream "Data" packed for the current version, with its pieces.
 struct PackedData {
-    std::string bytes;
-    std::size_t unpackedSize = 0;
+    std::shared_ptr<const PackedStream> stream;
+};
+
+// The streams "Data" of a file's storages as last packed or read, by storage name: a save
+// takes over their pieces whose content has not changed (PackContents).
+class PackCache {
+public:
+    // What the cache holds of each storage, null where it holds nothing.
+    std::vector<std::shared_ptr<const PackedStream>> Find(
+        const std::vector<std::string>& storageNames) const;
+    // Null forgets the storage's stream.
+    void Keep(const std::string& storageName, std::shared_ptr<const PackedStream> stream);
+
+private:
+    std::map<std::string, std::shared_ptr<const PackedStream>> streams_;
 };
 
 // Packs the contents side by side on all cores, consuming them; progress counts bytes.

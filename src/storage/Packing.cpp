@@ -104,14 +104,34 @@ struct CompressorFree {
 };
 using Compressor = std::unique_ptr<libdeflate_compressor, CompressorFree>;
 
+constexpr std::size_t kZlibHeaderSize = sizeof kZlibHeader;
+constexpr std::size_t kZlibTrailerSize = 4;
+// The first piece of a stream holds only this much: the journal's version byte and count,
+// which change with every study added, so that the pieces after them stay as they were.
+constexpr std::size_t kHeadPieceSize = 5;
+
 // One piece of a stream: raw deflate data, ending on a byte boundary with its blocks open
-// for the next piece unless it is the stream's last.
+// for the next piece unless it is the stream's last. A piece taken over from an earlier
+// stream keeps the packed bytes it had there.
 struct Piece {
     std::string_view input;
     bool last = false;
+    bool taken = false;
     std::string output;
-    uLong adler = 1;
+    std::string_view takenOutput;
+    std::uint32_t adler = 1;
+    std::uint32_t crc = 0;
+
+    std::string_view packed() const { return taken ? takenOutput : std::string_view(output); }
 };
+
+std::uint32_t adlerOf(std::string_view bytes) {
+    return libdeflate_adler32(1, bytes.data(), bytes.size());
+}
+
+std::uint32_t crcOf(std::string_view bytes) {
+    return libdeflate_crc32(0, bytes.data(), bytes.size());
+}
 
 // Clears the final-block bit of the last block of a complete raw deflate stream and ends it
 // with an empty stored block, so that the next piece's blocks may follow it byte-aligned (a
@@ -163,6 +183,9 @@ void openEnd(std::string& deflated) {
 }
 
 void packPiece(libdeflate_compressor* compressor, Piece& piece) {
+    if (piece.taken) {
+        return;
+    }
     if (piece.input.empty()) {
         // An empty stream: one empty final block of fixed codes, as zlib writes it, two bytes
         // shorter than the stored block libdeflate would write.
@@ -178,18 +201,22 @@ void packPiece(libdeflate_compressor* compressor, Piece& piece) {
     if (!piece.last) {
         openEnd(piece.output);
     }
-    piece.adler = libdeflate_adler32(1, piece.input.data(), piece.input.size());
+    piece.adler = adlerOf(piece.input);
+    piece.crc = crcOf(piece.input);
 }
 
 // Packs every piece on as many threads as there are cores, each with its own compressor. The
 // calling thread tells the progress whenever it finishes a piece.
 void packPieces(std::vector<Piece>& pieces, int level, const Progress& progress) {
+    // Pieces taken over count as packed from the start.
     std::uint64_t total = 0;
+    std::uint64_t taken = 0;
     for (const Piece& piece : pieces) {
         total += piece.input.size();
+        taken += piece.taken ? piece.input.size() : 0;
     }
     std::atomic<std::size_t> next{0};
-    std::atomic<std::uint64_t> packed{0};
+    std::atomic<std::uint64_t> packed{taken};
     const auto work = [&pieces, &next, &packed, total, level](const Progress& progress) {
         const Compressor compressor(libdeflate_alloc_compressor(level));
         if (!compressor) {
@@ -197,7 +224,9 @@ void packPieces(std::vector<Piece>& pieces, int level, const Progress& progress)
         }
         for (std::size_t i = next++; i < pieces.size(); i = next++) {
             packPiece(compressor.get(), pieces[i]);
-            ReportProgress(progress, packed += pieces[i].input.size(), total);
+            if (!pieces[i].taken) {
+                ReportProgress(progress, packed += pieces[i].input.size(), total);
+            }
         }
     };
     const std::size_t threads =
@@ -227,37 +256,101 @@ void packPieces(std::vector<Piece>& pieces, int level, const Progress& progress)
     ReportProgress(progress, total, total);
 }
 
+// Cuts [from, to) of the content into pieces to pack anew: the head of the stream alone, the
+// rest in pieces of kPieceSize.
+void cutFresh(std::string_view content, std::size_t from, std::size_t to,
+              std::vector<Piece>& pieces) {
+    while (from < to) {
+        const std::size_t size = std::min(from == 0 ? kHeadPieceSize : kPieceSize, to - from);
+        pieces.push_back({content.substr(from, size)});
+        from += size;
+    }
+}
+
+// Plans the pieces of one content: each piece of the earlier stream whose content is found
+// unchanged at the same place is taken over, the rest is packed anew. True, planning nothing,
+// when the content is all of the earlier stream's.
+bool planPieces(std::string_view content, const PackedStream* earlier, std::vector<Piece>& pieces) {
+    const std::size_t first = pieces.size();
+    std::size_t fresh = 0;  // where the content not yet planned starts
+    if (earlier != nullptr) {
+        const std::vector<PackedPiece>& old = earlier->Pieces();
+        std::size_t at = 0;
+        std::size_t packedStart = kZlibHeaderSize;
+        bool allSame = true;
+        for (std::size_t i = 0; i < old.size() && at + old[i].size <= content.size(); ++i) {
+            const std::string_view input = content.substr(at, old[i].size);
+            const bool same = crcOf(input) == old[i].crc && adlerOf(input) == old[i].adler;
+            allSame = allSame && same;
+            if (i + 1 == old.size()) {
+                // The final block ends the stream: its piece is taken only with all the rest.
+                if (allSame && at + input.size() == content.size()) {
+                    pieces.resize(first);
+                    return true;
+                }
+                break;
+            }
+            if (same) {
+                cutFresh(content, fresh, at, pieces);
+                Piece piece{input};
+                piece.taken = true;
+                piece.takenOutput = std::string_view(earlier->Bytes())
+                                        .substr(packedStart, old[i].packedEnd - packedStart);
+                piece.adler = old[i].adler;
+                piece.crc = old[i].crc;
+                pieces.push_back(piece);
+                fresh = at + input.size();
+            }
+            at += old[i].size;
+            packedStart = old[i].packedEnd;
+        }
+    }
+    cutFresh(content, fresh, content.size(), pieces);
+    if (pieces.size() == first) {
+        pieces.push_back({content});  // an empty stream
+    }
+    // The stream's last piece must end with a final block.
+    pieces.back().taken = false;
+    pieces.back().last = true;
+    return false;
+}
+
 // The zlib streams of all the data at once, each exactly what a zlib inflate reads: header
 // 78 DA, the pieces' deflate blocks one after the other, the Adler-32 of the whole.
-std::vector<std::string> compressAll(const std::vector<const std::string*>& data, int level,
-                                     const Progress& progress) {
+std::vector<std::shared_ptr<const PackedStream>> compressAll(
+    const std::vector<const std::string*>& data,
+    const std::vector<std::shared_ptr<const PackedStream>>& earlier, int level,
+    const Progress& progress) {
+    std::vector<std::shared_ptr<const PackedStream>> packed(data.size());
     std::vector<Piece> pieces;
     std::vector<std::size_t> firstPiece;
-    for (const std::string* bytes : data) {
+    for (std::size_t d = 0; d < data.size(); ++d) {
         firstPiece.push_back(pieces.size());
-        std::size_t at = 0;
-        do {
-            const std::size_t size = std::min(kPieceSize, bytes->size() - at);
-            pieces.push_back({std::string_view(*bytes).substr(at, size), false, {}, 1});
-            at += size;
-        } while (at < bytes->size());
-        pieces.back().last = true;
+        const PackedStream* before = d < earlier.size() ? earlier[d].get() : nullptr;
+        if (planPieces(*data[d], before, pieces)) {
+            packed[d] = earlier[d];
+        }
     }
     packPieces(pieces, level, progress);
 
-    std::vector<std::string> packed;
     firstPiece.push_back(pieces.size());
     for (std::size_t d = 0; d < data.size(); ++d) {
-        std::size_t size = sizeof kZlibHeader + 4;
+        if (packed[d]) {
+            continue;
+        }
+        std::size_t size = kZlibHeaderSize + kZlibTrailerSize;
         for (std::size_t i = firstPiece[d]; i < firstPiece[d + 1]; ++i) {
-            size += pieces[i].output.size();
+            size += pieces[i].packed().size();
         }
         std::string out;
         out.reserve(size);
-        out.append(kZlibHeader, sizeof kZlibHeader);
+        out.append(kZlibHeader, kZlibHeaderSize);
+        std::vector<PackedPiece> described;
         uLong adler = 1;
         for (std::size_t i = firstPiece[d]; i < firstPiece[d + 1]; ++i) {
-            out += pieces[i].output;
+            out += pieces[i].packed();
+            described.push_back(
+                {pieces[i].input.size(), out.size(), pieces[i].adler, pieces[i].crc});
             adler = adler32_combine(adler, pieces[i].adler,
                                     static_cast<z_off_t>(pieces[i].input.size()));
             std::string().swap(pieces[i].output);
@@ -265,7 +358,7 @@ std::vector<std::string> compressAll(const std::vector<const std::string*>& data
         for (int shift = 24; shift >= 0; shift -= 8) {
             out.push_back(static_cast<char>((adler >> shift) & 0xFF));
         }
-        packed.push_back(std::move(out));
+        packed[d] = std::make_shared<const PackedStream>(std::move(out), std::move(described));
     }
     return packed;
 }
@@ -298,6 +391,70 @@ std::string decompressBytes(const std::string& data, std::size_t maxSize) {
         }
         return code;
     });
+}
+
+// Whether the two bytes open a zlib stream of deflate data without a preset dictionary.
+bool isZlibHeader(const std::string& data) {
+    const auto cmf = static_cast<unsigned char>(data[0]);
+    const auto flg = static_cast<unsigned char>(data[1]);
+    return (cmf & 0x0F) == Z_DEFLATED && (cmf >> 4) <= 7 && (flg & 0x20) == 0 &&
+           (cmf * 256 + flg) % 31 == 0;
+}
+
+// The empty stored block that ends every piece but the last (a flush point).
+constexpr std::string_view kFlushMarker("\0\0\xFF\xFF", 4);
+
+// Inflates the raw deflate data after the zlib header, from an empty window again after each
+// flush point, into `out`; returns the pieces (without checksums) and where the deflate data
+// end, or nullopt when the data do not inflate so within maxSize.
+std::optional<std::vector<PackedPiece>> inflatePieces(const std::string& data, std::size_t maxSize,
+                                                      std::string& out) {
+    z_stream zs{};
+    if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) {
+        return std::nullopt;
+    }
+    const ZlibStreamEnd inflateEndGuard{zs, inflateEnd};
+    const auto* start = reinterpret_cast<const Bytef*>(data.data()) + kZlibHeaderSize;
+    zs.next_in = const_cast<Bytef*>(start);
+    zs.avail_in = static_cast<uInt>(data.size() - kZlibHeaderSize);
+    std::string chunk(kChunkSize, '\0');
+    std::vector<PackedPiece> pieces;
+    std::size_t pieceStart = 0;
+    // How much had unpacked when the last block ended: an empty block unpacks to nothing.
+    std::size_t atBlockEnd = 0;
+    for (;;) {
+        zs.next_out = reinterpret_cast<Bytef*>(chunk.data());
+        zs.avail_out = static_cast<uInt>(chunk.size());
+        const int code = inflate(&zs, Z_BLOCK);
+        const std::size_t produced = chunk.size() - zs.avail_out;
+        if ((code != Z_OK && code != Z_STREAM_END) || produced > maxSize - out.size()) {
+            return std::nullopt;
+        }
+        out.append(chunk.data(), produced);
+        const auto consumed = static_cast<std::size_t>(zs.next_in - start);
+        if (code == Z_STREAM_END) {
+            pieces.push_back({out.size() - pieceStart, kZlibHeaderSize + consumed, 1, 0});
+            return pieces;
+        }
+        // 128: a block has just ended; 64: the final one; below: bits not yet used.
+        if ((zs.data_type & 128) == 0) {
+            continue;
+        }
+        const bool flushPoint =
+            (zs.data_type & 127) == 0 && out.size() == atBlockEnd &&
+            consumed >= kFlushMarker.size() &&
+            std::string_view(reinterpret_cast<const char*>(zs.next_in) - kFlushMarker.size(),
+                             kFlushMarker.size()) == kFlushMarker;
+        atBlockEnd = out.size();
+        if (flushPoint) {
+            pieces.push_back({out.size() - pieceStart, kZlibHeaderSize + consumed, 1, 0});
+            pieceStart = out.size();
+            // A piece that reaches back before its flush point fails, and is no piece.
+            if (inflateReset(&zs) != Z_OK) {
+                return std::nullopt;
+            }
+        }
+    }
 }
 
 // zlib's documented limit: deflate never expands data more than 1032 times.
@@ -367,25 +524,43 @@ void RequireUnpackable(std::size_t unpackedSize, std::size_t packedSize, const Q
     }
 }
 
+PackedStream::PackedStream(std::string bytes, std::vector<PackedPiece> pieces)
+    : bytes_(std::move(bytes)), pieces_(std::move(pieces)) {
+    for (const PackedPiece& piece : pieces_) {
+        unpackedSize_ += piece.size;
+    }
+}
+
+std::vector<std::shared_ptr<const PackedStream>> PackContents(
+    const std::vector<const std::string*>& contents,
+    const std::vector<std::shared_ptr<const PackedStream>>& earlier, const Progress& progress) {
+    std::vector<std::shared_ptr<const PackedStream>> packed =
+        compressAll(contents, earlier, kDeflateLevel, progress);
+    // Data that packs so well that its records could take more memory than its packed bytes
+    // allow a reader is stored unpacked instead: whatever is written can be read back.
+    for (std::size_t i = 0; i < contents.size(); ++i) {
+        const std::size_t size = contents[i]->size();
+        if (kMaxMemoryPerStoredByte * size >
+            UnpackedMemoryBudget(size, packed[i]->Bytes().size())) {
+            packed[i] = compressAll({contents[i]}, {}, kStoredLevel, {}).front();
+        }
+    }
+    return packed;
+}
+
 void PackStreams(const std::vector<ByteStream*>& streams, int version, const Progress& progress) {
     std::vector<const std::string*> data;
     for (const ByteStream* stream : streams) {
         data.push_back(&stream->data());
     }
-    std::vector<std::string> packed = compressAll(data, kDeflateLevel, progress);
-    // Data that packs so well that its records could take more memory than its packed bytes
-    // allow a reader is stored unpacked instead: whatever is written can be read back.
+    const std::vector<std::shared_ptr<const PackedStream>> packed =
+        PackContents(data, {}, progress);
     for (std::size_t i = 0; i < streams.size(); ++i) {
-        const std::size_t size = data[i]->size();
-        if (kMaxMemoryPerStoredByte * size > UnpackedMemoryBudget(size, packed[i].size())) {
-            packed[i] = std::move(compressAll({data[i]}, kStoredLevel, {}).front());
-        }
-    }
-    for (std::size_t i = 0; i < streams.size(); ++i) {
+        std::string bytes = packed[i]->Bytes();
         if (version < kFirstPlainVersion) {
-            TKVTEAEncrypt().encipher(packed[i]);
+            TKVTEAEncrypt().encipher(bytes);
         }
-        *streams[i] = ByteStream(std::move(packed[i]));
+        *streams[i] = ByteStream(std::move(bytes));
     }
 }
 
@@ -406,6 +581,44 @@ void UnpackStream(ByteStream& stream, int version, std::size_t maxSize) {
     }
     unpacked.setMemoryBudget(UnpackedMemoryBudget(unpacked.size(), packedSize));
     stream = std::move(unpacked);
+}
+
+std::shared_ptr<const PackedStream> UnpackInPieces(ByteStream& stream, std::size_t maxSize) {
+    const std::string& data = stream.data();
+    if (data.size() < kZlibHeaderSize + kZlibTrailerSize || data.size() > UINT_MAX ||
+        !isZlibHeader(data)) {
+        return nullptr;
+    }
+    std::string out;
+    out.reserve(std::min(maxSize, data.size() * 4));
+    std::optional<std::vector<PackedPiece>> pieces = inflatePieces(data, maxSize, out);
+    if (!pieces || pieces->back().packedEnd + kZlibTrailerSize > data.size()) {
+        return nullptr;
+    }
+    uLong adler = 1;
+    std::size_t at = 0;
+    for (PackedPiece& piece : *pieces) {
+        const std::string_view content = std::string_view(out).substr(at, piece.size);
+        piece.adler = adlerOf(content);
+        piece.crc = crcOf(content);
+        adler = adler32_combine(adler, piece.adler, static_cast<z_off_t>(piece.size));
+        at += piece.size;
+    }
+    const std::size_t end = pieces->back().packedEnd;
+    uLong stored = 0;
+    for (std::size_t i = 0; i < kZlibTrailerSize; ++i) {
+        stored = (stored << 8) | static_cast<unsigned char>(data[end + i]);
+    }
+    if (stored != adler) {
+        return nullptr;
+    }
+    const std::size_t packedSize = data.size();
+    std::string bytes = stream.takeData();
+    // What follows the zlib stream is not part of it, as for UnpackStream.
+    bytes.resize(end + kZlibTrailerSize);
+    stream = ByteStream(std::move(out));
+    stream.setMemoryBudget(UnpackedMemoryBudget(stream.size(), packedSize));
+    return std::make_shared<const PackedStream>(std::move(bytes), std::move(*pieces));
 }
 
 void UnpackStream(ByteStream& stream, int version) {

@@ -2,7 +2,10 @@
 
 #include <QString>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "util/ByteStream.h"
@@ -51,6 +54,46 @@ void PackStream(ByteStream& stream, int version);
 // Progress counts the bytes packed.
 void PackStreams(const std::vector<ByteStream*>& streams, int version,
                  const Progress& progress = {});
+
+// One piece of a packed stream: the content it unpacks to, told by its size and checksums, and
+// where its deflate data end in the zlib stream.
+struct PackedPiece {
+    std::size_t size = 0;
+    std::size_t packedEnd = 0;
+    std::uint32_t adler = 1;
+    std::uint32_t crc = 0;
+};
+
+// A zlib stream of the current format cut into pieces, each of which unpacks without the
+// window of those before it (all but the last end on a flush point). A later pack of the same
+// storage takes over the pieces whose content comes again at the same place instead of packing
+// them again: a journal that only grew is packed again only from its old end.
+class PackedStream {
+public:
+    PackedStream(std::string bytes, std::vector<PackedPiece> pieces);
+    const std::string& Bytes() const { return bytes_; }
+    const std::vector<PackedPiece>& Pieces() const { return pieces_; }
+    std::size_t UnpackedSize() const { return unpackedSize_; }
+
+private:
+    std::string bytes_;
+    std::vector<PackedPiece> pieces_;
+    std::size_t unpackedSize_ = 0;
+};
+
+// Packs each content as PackStreams does for the current version. earlier[i], when given, is
+// what the same storage held before: its pieces found unchanged at the same place are taken
+// over as they are, and a content equal to all of it gives it back. Progress counts the bytes
+// packed anew.
+std::vector<std::shared_ptr<const PackedStream>> PackContents(
+    const std::vector<const std::string*>& contents,
+    const std::vector<std::shared_ptr<const PackedStream>>& earlier, const Progress& progress = {});
+
+// Unpacks a zlib stream of the current format as UnpackStream does, piece by piece from an
+// empty window at each flush point, keeping the packed bytes and their pieces for a later
+// PackContents. Returns null and leaves the stream as it was when the stream is not made that
+// way (a reference across a flush point) or does not unpack: UnpackStream then tells why.
+std::shared_ptr<const PackedStream> UnpackInPieces(ByteStream& stream, std::size_t maxSize);
 
 // The reverse: for versions below 3 the content is first deciphered (bytes that are no cipher
 // container are decompressed as they are), then decompressed; bytes after the end of the zlib

@@ -117,7 +117,10 @@ TEST(SaveKillTest, KilledSaveLeavesTheOldOrTheNewFileWhole) {
     BuildSchoolData(root, smallSchool(800));
     root.SaveToFile(file);
     const std::string oldBytes = fileBytes(path);
-    BuildSchoolData(root, smallSchool(1000));
+    // A run of that file in which 200 examinations were taken: the saves take over what was
+    // packed when it was read.
+    root.LoadFromFile(file, true);
+    AppendExaminations(root, 200, 3000.0);
 
     // One save that runs to its end gives the new bytes and the time a save takes.
     const auto started = std::chrono::steady_clock::now();

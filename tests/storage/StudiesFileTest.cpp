@@ -91,12 +91,12 @@ TEST_F(StudiesFileTest, OnePackedJournalGoesIntoTheDataFileAndTheStudiesFile) {
 
     ByteStream journal;
     root.Studies().SaveToStream(journal);
-    EXPECT_EQ(packed.unpackedSize, journal.size());
+    EXPECT_EQ(packed.stream->UnpackedSize(), journal.size());
     for (const QString& file : {dataFile, studiesFile, qpath("Alone.exd")}) {
         const CompoundFileReader reader(file);
         ByteStream stored(reader.root().storage("Studies").stream("Data").readAll());
         if (file != qpath("Alone.exd")) {
-            EXPECT_EQ(stored.data(), packed.bytes) << file.toStdString();
+            EXPECT_EQ(stored.data(), packed.stream->Bytes()) << file.toStdString();
         }
         UnpackStream(stored, 3);
         EXPECT_EQ(stored.data(), journal.data()) << file.toStdString();

@@ -1,0 +1,149 @@
+// A save takes over the packed pieces of what did not change since the file was read, and
+// writes what a save from scratch of the same content would read back as.
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SampleData.h"
+#include "SchoolData.h"
+#include "StorageTestSupport.h"
+#include "model/Questions.h"
+#include "model/StudyList.h"
+#include "storage/DataStreams.h"
+
+using namespace kvalor;
+using namespace storagetest;
+
+namespace {
+
+std::string stored(const QString& file, const std::string& storage) {
+    return CompoundFileReader(file).root().storage(storage).stream(kDataStream).readAll();
+}
+
+std::string inflated(const std::string& packed) {
+    ByteStream stream(packed);
+    UnpackStream(stream, kCurrentFormatVersion);
+    return stream.data();
+}
+
+enum class Taken { Whole, Middle, Nothing };
+
+// How much of the packed stream `before` a save took over into `after`: all of it, the pieces
+// between its first and its last (those a journal that only grew keeps), or neither.
+Taken takenOver(const std::string& before, const std::string& after) {
+    ByteStream stream(before);
+    const std::vector<PackedPiece> pieces = UnpackInPieces(stream, before.size() * 1032)->Pieces();
+    const std::size_t from = pieces.front().packedEnd;
+    const std::size_t to = pieces.size() > 2 ? pieces[pieces.size() - 2].packedEnd : from;
+    return before == after ? Taken::Whole
+           : to > from && after.find(before.substr(from, to - from)) != std::string::npos
+               ? Taken::Middle
+               : Taken::Nothing;
+}
+
+}  // namespace
+
+TEST(PackReuseTest, ASaveTakesOverWhatDidNotChangeAndReadsBackAsASaveFromScratch) {
+    QTemporaryDir folder;
+    const auto file = [&folder](const char* name) { return folder.filePath(name); };
+    TKvalor root;
+    BuildSchoolData(root, {20, 1, 40, 0, 2, 200, 6000, 20});
+    root.SaveToFile(file("Data.exd"));
+    // As a run leaves it: what a load settles is written too.
+    root.LoadFromFile(file("Data.exd"), true);
+    root.SaveToFile(file("Data.exd"));
+    // Five years later: every study of it is new to the journal.
+    for (int i = 0; i < root.Studies().Count(); ++i) {
+        root.Studies().StudyAt(i).SetDate(root.Studies().StudyAt(i).Date() + 5 * 365.0);
+    }
+    root.Studies().SaveToFile(file("Import.exd"));
+    ASSERT_GT(inflated(stored(file("Data.exd"), kStudiesStorage)).size(), std::size_t{3} << 20);
+
+    struct Case {
+        const char* what;
+        std::function<void(TKvalor&)> change;
+        Taken tests;
+        Taken studies;
+    };
+    const std::vector<Case> cases = {
+        {"nothing", [](TKvalor&) {}, Taken::Whole, Taken::Whole},
+        {"examinations", [](TKvalor& run) { AppendExaminations(run, 3, 3000.0); }, Taken::Whole,
+         Taken::Middle},
+        {"test edited",
+         [](TKvalor& run) { run.SimpleTests().CollectionAt(0)->SetName(cp("Другое имя")); },
+         Taken::Nothing, Taken::Whole},
+        {"journal reordered", [](TKvalor& run) { run.Studies().GroupByTest(); }, Taken::Whole,
+         Taken::Nothing},
+        // Linking the imported studies groups the journal again.
+        {"import", [&](TKvalor& run) { run.ImportStudies({file("Import.exd")}); }, Taken::Whole,
+         Taken::Nothing},
+        {"study deleted", [](TKvalor& run) { run.Studies().Delete(2); }, Taken::Whole,
+         Taken::Nothing},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TKvalor run;
+        run.LoadFromFile(file("Data.exd"), true);
+        c.change(run);
+        // As the end of a run saves: the journal packed once for both files.
+        const PackedData journal = run.PackStudies();
+        run.SaveToFile(file("Reused.exd"), &journal);
+        run.Studies().SaveToFile(file("Studies.exd"), &journal);
+        TKvalor scratch;
+        scratch.LoadFromFile(file("Data.exd"), true);
+        c.change(scratch);
+        scratch.ForgetPackedStreams();
+        scratch.SaveToFile(file("Fresh.exd"));
+
+        for (const std::string& name :
+             {kSimpleTestsStorage, kComplexTestsStorage, kCompetitorsStorage, kComplexTasksStorage,
+              kStudiesStorage}) {
+            EXPECT_EQ(inflated(stored(file("Reused.exd"), name)),
+                      inflated(stored(file("Fresh.exd"), name)))
+                << name;
+        }
+        EXPECT_EQ(stored(file("Studies.exd"), kStudiesStorage), journal.stream->Bytes());
+        EXPECT_EQ(takenOver(stored(file("Data.exd"), kSimpleTestsStorage),
+                            stored(file("Reused.exd"), kSimpleTestsStorage)),
+                  c.tests);
+        EXPECT_EQ(takenOver(stored(file("Data.exd"), kStudiesStorage),
+                            stored(file("Reused.exd"), kStudiesStorage)),
+                  c.studies);
+        run.LoadFromFile(file("Reused.exd"), true);
+        scratch.LoadFromFile(file("Fresh.exd"), true);
+        EXPECT_EQ(describe(run), describe(scratch));
+    }
+}
+
+// A stream of another writer that keeps its window across a flush point is no stream of
+// pieces: it is read whole.
+TEST(PackReuseTest, AStreamReachingAcrossItsFlushPointIsReadWhole) {
+    std::string content;
+    for (int i = 0; i < 20000; ++i) {
+        content += "строка " + std::to_string(i % 50) + "\n";
+    }
+    std::string packed(content.size(), '\0');
+    z_stream zs{};
+    ASSERT_EQ(deflateInit(&zs, 9), Z_OK);
+    zs.next_in = reinterpret_cast<Bytef*>(content.data());
+    zs.next_out = reinterpret_cast<Bytef*>(packed.data());
+    zs.avail_out = static_cast<uInt>(packed.size());
+    for (const int flush : {Z_SYNC_FLUSH, Z_FINISH}) {
+        zs.avail_in = static_cast<uInt>(flush == Z_FINISH ? content.size() - content.size() / 2
+                                                          : content.size() / 2);
+        ASSERT_NE(deflate(&zs, flush), Z_STREAM_ERROR);
+    }
+    packed.resize(zs.total_out);
+    deflateEnd(&zs);
+
+    ByteStream stream(packed);
+    EXPECT_FALSE(UnpackInPieces(stream, content.size()));
+    EXPECT_EQ(stream.data(), packed);
+    EXPECT_EQ(inflated(packed), content);
+}
