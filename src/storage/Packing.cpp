@@ -125,6 +125,12 @@ struct Piece {
     std::string_view packed() const { return taken ? takenOutput : std::string_view(output); }
 };
 
+Piece pieceOf(std::string_view input) {
+    Piece piece;
+    piece.input = input;
+    return piece;
+}
+
 std::uint32_t adlerOf(std::string_view bytes) {
     return libdeflate_adler32(1, bytes.data(), bytes.size());
 }
@@ -262,7 +268,7 @@ void cutFresh(std::string_view content, std::size_t from, std::size_t to,
               std::vector<Piece>& pieces) {
     while (from < to) {
         const std::size_t size = std::min(from == 0 ? kHeadPieceSize : kPieceSize, to - from);
-        pieces.push_back({content.substr(from, size)});
+        pieces.push_back(pieceOf(content.substr(from, size)));
         from += size;
     }
 }
@@ -292,7 +298,7 @@ bool planPieces(std::string_view content, const PackedStream* earlier, std::vect
             }
             if (same) {
                 cutFresh(content, fresh, at, pieces);
-                Piece piece{input};
+                Piece piece = pieceOf(input);
                 piece.taken = true;
                 piece.takenOutput = std::string_view(earlier->Bytes())
                                         .substr(packedStart, old[i].packedEnd - packedStart);
@@ -307,7 +313,7 @@ bool planPieces(std::string_view content, const PackedStream* earlier, std::vect
     }
     cutFresh(content, fresh, content.size(), pieces);
     if (pieces.size() == first) {
-        pieces.push_back({content});  // an empty stream
+        pieces.push_back(pieceOf(content));  // an empty stream
     }
     // The stream's last piece must end with a final block.
     pieces.back().taken = false;
