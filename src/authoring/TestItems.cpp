@@ -60,9 +60,8 @@ void forgetQuestions(const std::unordered_set<const TQuestion*>& doomed) {
     for (int i = 0; i < studies.Count(); ++i) {
         TExamineQuestions& records = studies.StudyAt(i).Questions();
         for (int r = 0; r < records.Count(); ++r) {
-            TExamineQuestion& record = records.Items(r);
-            if (doomed.contains(record.Question)) {
-                record.Question = nullptr;
+            if (doomed.contains(records.At(r).Question)) {
+                records.SetQuestion(r, nullptr);
             }
         }
     }

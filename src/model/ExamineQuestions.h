@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "util/Guid.h"
@@ -25,36 +26,85 @@ struct TExamineQuestion {
     std::vector<std::int32_t> Order;
 };
 
+// One record as it is read, the same fields as TExamineQuestion. A look, valid until the
+// records change (an edit, an append, a replacement).
+struct ExamineRecord {
+    Guid QuestionId;
+    TQuestion* Question = nullptr;
+    std::span<const std::int32_t> Given;
+    bool Right = false;
+    std::span<const std::int32_t> Order;
+};
+
 // A selection of question records owned by their study.
 using ExamineQuestionView = std::vector<TExamineQuestion*>;
 
-// The question records of a study, in the order the questions are put. Owns its records.
+// The question records of a study, in the order the questions are put.
+//
+// A journal holds millions of records, so records read from a file or copied are kept
+// compactly: fixed-size entries in one array and every answer index of the study in a second
+// one. Reading (At), linking (SetQuestion) and scoring (SetRight) work on that form. The first
+// access for editing (Items, View, an append) turns the study's records into separate
+// TExamineQuestion objects, whose addresses stay valid until the records are replaced: only
+// the few studies being run or reviewed pay for that.
 class TExamineQuestions {
 public:
     TExamineQuestions() = default;
+    TExamineQuestions(const TExamineQuestions& source) { *this = source; }
+    // The copy is compact, whatever form the source has.
+    TExamineQuestions& operator=(const TExamineQuestions& source);
     TExamineQuestions(TExamineQuestions&&) = default;
     TExamineQuestions& operator=(TExamineQuestions&&) = default;
 
-    int Count() const { return static_cast<int>(records_.size()); }
-    // The index must be below Count.
-    TExamineQuestion& Items(int index) const {
-        return *records_.at(static_cast<std::size_t>(index));
+    int Count() const {
+        return static_cast<int>(edited_.empty() ? entries_.size() : edited_.size());
     }
+    // The index must be below Count.
+    ExamineRecord At(int index) const;
+    void SetQuestion(int index, TQuestion* question);
+    void SetRight(int index, bool right);
 
+    // The record for editing; the index must be below Count.
+    TExamineQuestion& Items(int index) const {
+        Unpack();
+        return *edited_.at(static_cast<std::size_t>(index));
+    }
     // Appends a record with the null id, no question and empty arrays.
     int AddEmpty();
     // Appends a copy of the record (arrays included).
     int AddCopy(const TExamineQuestion& record);
     // An index out of range does nothing.
     void Delete(int index);
-    void Clear() { records_.clear(); }
+    void Clear();
     // The first record whose QuestionId is the question's id, or -1.
     int IndexOfQuestion(const TQuestion& question) const;
-    // All records, in order.
+    // All records, in order, for editing.
     ExamineQuestionView View() const;
 
+    // Builds the compact form record by record (a load); nothing else may change the records
+    // meanwhile. Reserve what is known to come, then finish once all are appended.
+    void Reserve(int records, std::size_t answerIndexes);
+    void AppendRecord(const Guid& questionId, std::span<const std::int32_t> given, bool right,
+                      std::span<const std::int32_t> order);
+    void FinishAppending();
+
 private:
-    std::vector<std::unique_ptr<TExamineQuestion>> records_;
+    // The answer indexes of entry i are values_[first, next entry's first): Given, then Order.
+    struct Entry {
+        Guid questionId;
+        TQuestion* question = nullptr;
+        std::uint32_t first = 0;
+        std::uint32_t givenCount : 31 = 0;
+        std::uint32_t right : 1 = 0;
+    };
+
+    std::uint32_t EndOf(std::size_t index) const;
+    void Unpack() const;
+
+    // Mutable: handing out a record for editing changes the form, not the records.
+    mutable std::vector<Entry> entries_;
+    mutable std::vector<std::int32_t> values_;
+    mutable std::vector<std::unique_ptr<TExamineQuestion>> edited_;
 };
 
 }  // namespace kvalor

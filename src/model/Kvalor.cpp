@@ -153,8 +153,7 @@ void TKvalor::SynchronizeStudies(TStudyList& list) {
     for (int i = 0; i < list.Count(); ++i) {
         TExamineQuestions& records = list.StudyAt(i).Questions();
         for (int r = 0; r < records.Count(); ++r) {
-            TExamineQuestion& record = records.Items(r);
-            record.Question = lookUp(questions, record.QuestionId);
+            records.SetQuestion(r, lookUp(questions, records.At(r).QuestionId));
         }
     }
 
@@ -247,7 +246,7 @@ bool TStudyReferences::HasEverything(const TStudy& study) const {
     }
     const TExamineQuestions& records = study.Questions();
     for (int index = 0; index < records.Count(); ++index) {
-        if (!questions_.contains(records.Items(index).QuestionId)) {
+        if (!questions_.contains(records.At(index).QuestionId)) {
             return false;
         }
     }
