@@ -148,40 +148,26 @@ void TKvalor::SynchronizeStudies(TStudyList& list) {
     }
     SynchronizingMark mark(state_);
 
+    // Each id is looked up once per record in an index built once.
     const auto questions =
         indexById(downcast<TQuestion>(CollectItems(*simpleTests_, "TQuestion", true)));
+    const auto simpleGroups = indexById(questionGroups(*simpleTests_));
+    const auto complexTests = indexById(questionGroups(*complexTests_));
+    const auto accounts =
+        indexById(downcast<TCompetitor>(CollectItems(*users_, "TCompetitor", true)));
     for (int i = 0; i < list.Count(); ++i) {
-        TExamineQuestions& records = list.StudyAt(i).Questions();
+        TStudy& study = list.StudyAt(i);
+        TExamineQuestions& records = study.Questions();
         for (int r = 0; r < records.Count(); ++r) {
             records.SetQuestion(r, lookUp(questions, records.At(r).QuestionId));
         }
+        TQuestions* test = lookUp(simpleGroups, study.TestId());
+        study.SetTest(test != nullptr ? test : lookUp(complexTests, study.TestId()));
+        study.SetUser(lookUp(accounts, study.UserId()));
     }
-
-    const auto simpleGroups = indexById(questionGroups(*simpleTests_));
-    const auto complexTests = indexById(questionGroups(*complexTests_));
-    const std::vector<int> byTest = list.GroupByTest();
-    forEachRun(byTest, static_cast<std::size_t>(list.Count()),
-               [&](std::size_t first, std::size_t end) {
-                   const Guid& id = list.StudyAt(static_cast<int>(first)).TestId();
-                   TQuestions* test = lookUp(simpleGroups, id);
-                   if (test == nullptr) {
-                       test = lookUp(complexTests, id);
-                   }
-                   for (std::size_t i = first; i < end; ++i) {
-                       list.StudyAt(static_cast<int>(i)).SetTest(test);
-                   }
-               });
-
-    const auto accounts =
-        indexById(downcast<TCompetitor>(CollectItems(*users_, "TCompetitor", true)));
-    const std::vector<int> byUser = list.GroupByUser();
-    forEachRun(
-        byUser, static_cast<std::size_t>(list.Count()), [&](std::size_t first, std::size_t end) {
-            TCompetitor* user = lookUp(accounts, list.StudyAt(static_cast<int>(first)).UserId());
-            for (std::size_t i = first; i < end; ++i) {
-                list.StudyAt(static_cast<int>(i)).SetUser(user);
-            }
-        });
+    // Linked studies have always been listed by account, then by test.
+    list.GroupByTest();
+    list.GroupByUser();
 }
 
 StudiesImportReport TKvalor::ImportStudies(const QStringList& fileNames, const Progress& progress) {
