@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <unordered_map>
 
@@ -99,7 +98,7 @@ private:
     std::unordered_map<Guid, std::string> names_;
 };
 
-QJsonArray numbers(std::span<const std::int32_t> values) {
+QJsonArray numbers(const AnswerIndexes& values) {
     QJsonArray array;
     for (const std::int32_t value : values) {
         array.append(value);

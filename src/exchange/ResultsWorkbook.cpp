@@ -1,7 +1,6 @@
 #include "exchange/ResultsWorkbook.h"
 
 #include <algorithm>
-#include <span>
 
 #include "exchange/Sheet.h"
 #include "exchange/XlsxWorkbook.h"
@@ -196,7 +195,7 @@ private:
                 markStyle(sheet_->Style(3));
             }
         }
-        const std::span<const std::int32_t> given = record.Given;
+        const AnswerIndexes given = record.Given;
         if (given.empty()) {
             return;
         }

@@ -1,5 +1,6 @@
 #include "model/ExamineQuestions.h"
 
+#include <cstring>
 #include <limits>
 
 #include "model/Question.h"
@@ -26,6 +27,7 @@ TExamineQuestions& TExamineQuestions::operator=(const TExamineQuestions& source)
     if (source.edited_.empty()) {
         copy.entries_ = source.entries_;
         copy.values_ = source.values_;
+        copy.wide_ = source.wide_;
     } else {
         std::size_t indexes = 0;
         for (const auto& record : source.edited_) {
@@ -43,20 +45,23 @@ TExamineQuestions& TExamineQuestions::operator=(const TExamineQuestions& source)
 
 std::uint32_t TExamineQuestions::EndOf(std::size_t index) const {
     return index + 1 < entries_.size() ? entries_[index + 1].first
-                                       : static_cast<std::uint32_t>(values_.size());
+                                       : static_cast<std::uint32_t>(IndexCount());
 }
 
 ExamineRecord TExamineQuestions::At(int index) const {
     const auto i = static_cast<std::size_t>(index);
     if (!edited_.empty()) {
         const TExamineQuestion& record = *edited_.at(i);
-        return {record.QuestionId, record.Question, record.Given, record.Right, record.Order};
+        return {record.QuestionId, record.Question, std::span<const std::int32_t>(record.Given),
+                record.Right, std::span<const std::int32_t>(record.Order)};
     }
     const Entry& entry = entries_.at(i);
-    const std::span<const std::int32_t> indexes(values_.data() + entry.first,
-                                                EndOf(i) - entry.first);
-    return {entry.questionId, entry.question, indexes.first(entry.givenCount), entry.right != 0,
-            indexes.subspan(entry.givenCount)};
+    const std::size_t width = wide_ ? 4 : 1;
+    const std::uint8_t* given = values_.data() + entry.first * width;
+    const std::uint32_t order = entry.first + entry.givenCount;
+    return {entry.questionId, entry.question, AnswerIndexes(given, entry.givenCount, wide_),
+            entry.right != 0,
+            AnswerIndexes(values_.data() + order * width, EndOf(i) - order, wide_)};
 }
 
 void TExamineQuestions::SetQuestion(int index, TQuestion* question) {
@@ -89,6 +94,7 @@ void TExamineQuestions::Unpack() const {
     edited_ = std::move(records);
     entries_ = {};
     values_ = {};
+    wide_ = false;
 }
 
 int TExamineQuestions::AddEmpty() {
@@ -113,6 +119,7 @@ void TExamineQuestions::Delete(int index) {
 void TExamineQuestions::Clear() {
     entries_ = {};
     values_ = {};
+    wide_ = false;
     edited_.clear();
 }
 
@@ -143,7 +150,7 @@ void TExamineQuestions::Reserve(int records, std::size_t answerIndexes) {
 void TExamineQuestions::AppendRecord(const Guid& questionId, std::span<const std::int32_t> given,
                                      bool right, std::span<const std::int32_t> order) {
     // Entries address the indexes with 32 bits; a study never comes near that.
-    if (values_.size() + given.size() + order.size() > std::numeric_limits<std::uint32_t>::max()) {
+    if (IndexCount() + given.size() + order.size() > std::numeric_limits<std::uint32_t>::max()) {
         throw ReadError(kDamagedDataMessage);
     }
     if (!edited_.empty()) {
@@ -152,11 +159,32 @@ void TExamineQuestions::AppendRecord(const Guid& questionId, std::span<const std
     }
     Entry& entry = entries_.emplace_back();
     entry.questionId = questionId;
-    entry.first = static_cast<std::uint32_t>(values_.size());
+    entry.first = static_cast<std::uint32_t>(IndexCount());
     entry.givenCount = static_cast<std::uint32_t>(given.size());
     entry.right = right ? 1 : 0;
-    values_.insert(values_.end(), given.begin(), given.end());
-    values_.insert(values_.end(), order.begin(), order.end());
+    for (const std::span<const std::int32_t> values : {given, order}) {
+        for (const std::int32_t value : values) {
+            if (!wide_ && value != static_cast<std::int8_t>(value)) {
+                Widen();
+            }
+            if (wide_) {
+                const auto* bytes = reinterpret_cast<const std::uint8_t*>(&value);
+                values_.insert(values_.end(), bytes, bytes + sizeof value);
+            } else {
+                values_.push_back(static_cast<std::uint8_t>(value));
+            }
+        }
+    }
+}
+
+void TExamineQuestions::Widen() {
+    std::vector<std::uint8_t> wide(values_.size() * 4);
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        const std::int32_t value = static_cast<std::int8_t>(values_[i]);
+        std::memcpy(wide.data() + i * 4, &value, sizeof value);
+    }
+    values_ = std::move(wide);
+    wide_ = true;
 }
 
 void TExamineQuestions::FinishAppending() {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <span>
 #include <utility>
 
 #include "model/Answers.h"
@@ -17,8 +16,8 @@ namespace kvalor {
 
 namespace {
 
-bool contains(std::span<const std::int32_t> values, std::int32_t value) {
-    return std::ranges::find(values, value) != values.end();
+bool contains(const AnswerIndexes& values, std::int32_t value) {
+    return std::find(values.begin(), values.end(), value) != values.end();
 }
 
 // Exactly as the question window records the answer: choice questions by the marked authoring

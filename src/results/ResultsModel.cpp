@@ -1,7 +1,6 @@
 #include "results/ResultsModel.h"
 
 #include <algorithm>
-#include <span>
 
 #include <QBrush>
 #include <QFont>
@@ -23,7 +22,7 @@ namespace kvalor {
 
 namespace {
 
-bool contains(std::span<const std::int32_t> values, int value) {
+bool contains(const AnswerIndexes& values, int value) {
     return std::ranges::find(values, value) != values.end();
 }
 

@@ -22,7 +22,7 @@ namespace kvalor {
 
 namespace {
 
-void writeArray(ByteStream& stream, std::span<const std::int32_t> values) {
+void writeArray(ByteStream& stream, const AnswerIndexes& values) {
     stream.writeI32(static_cast<std::int32_t>(values.size()));
     for (auto value : values) {
         stream.writeI32(value);

@@ -52,7 +52,7 @@ TEST_F(CompactRecordsTest, RecordsReadBackAfterEveryChangeOfTheJournal) {
         auto study = TStudyList::NewStudy(kModeTesting, *s.petrova, *s.second, 45002.0);
         TExamineQuestions& records = study->Questions();
         records.Items(records.AddEmpty()) = {s.question->Id(), s.question, {}, false, {4, 3, 2}};
-        records.Items(records.AddEmpty()) = {Guid::create(), nullptr, {7, -1}, true, {}};
+        records.Items(records.AddEmpty()) = {Guid::create(), nullptr, {7, -1, 300}, true, {}};
         made.Studies().Append(std::move(study));
         made.SaveToFile(dataFile);
         made.Studies().SaveToFile(studiesFile);
