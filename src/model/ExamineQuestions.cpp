@@ -64,15 +64,6 @@ ExamineRecord TExamineQuestions::At(int index) const {
             AnswerIndexes(values_.data() + order * width, EndOf(i) - order, wide_)};
 }
 
-void TExamineQuestions::SetQuestion(int index, TQuestion* question) {
-    const auto i = static_cast<std::size_t>(index);
-    if (edited_.empty()) {
-        entries_.at(i).question = question;
-    } else {
-        edited_.at(i)->Question = question;
-    }
-}
-
 void TExamineQuestions::SetRight(int index, bool right) {
     const auto i = static_cast<std::size_t>(index);
     if (edited_.empty()) {

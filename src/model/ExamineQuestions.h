@@ -104,9 +104,9 @@ using ExamineQuestionView = std::vector<TExamineQuestion*>;
 //
 // A journal holds millions of records, so records read from a file or copied are kept
 // compactly: fixed-size entries in one array and every answer index of the study in a second
-// one, a byte each where they fit. Reading (At), linking (SetQuestion) and scoring (SetRight) work
-// on that form. The first access for editing (Items, View, an append) turns the study's records
-// into separate TExamineQuestion objects, whose addresses stay valid until the records are
+// one, a byte each where they fit. Reading (At), linking (ReplaceQuestions) and scoring (SetRight)
+// work on that form. The first access for editing (Items, View, an append) turns the study's
+// records into separate TExamineQuestion objects, whose addresses stay valid until the records are
 // replaced: only the few studies being run or reviewed pay for that.
 class TExamineQuestions {
 public:
@@ -122,7 +122,16 @@ public:
     }
     // The index must be below Count.
     ExamineRecord At(int index) const;
-    void SetQuestion(int index, TQuestion* question);
+    // Sets each record's question to replace(QuestionId, Question), in one pass.
+    template <class Replace>
+    void ReplaceQuestions(Replace replace) {
+        for (Entry& entry : entries_) {
+            entry.question = replace(entry.questionId, entry.question);
+        }
+        for (const auto& record : edited_) {
+            record->Question = replace(record->QuestionId, record->Question);
+        }
+    }
     void SetRight(int index, bool right);
 
     // The record for editing; the index must be below Count.
