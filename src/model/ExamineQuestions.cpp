@@ -38,6 +38,7 @@ TExamineQuestions& TExamineQuestions::operator=(const TExamineQuestions& source)
             copy.AppendRecord(record->QuestionId, record->Given, record->Right, record->Order);
             copy.entries_.back().question = record->Question;
         }
+        copy.FinishAppending();
     }
     *this = std::move(copy);
     return *this;

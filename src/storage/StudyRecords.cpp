@@ -60,6 +60,7 @@ struct RecordsRead {
                                rest.subspan(record.given, record.order));
             rest = rest.subspan(record.given + record.order);
         }
+        built.FinishAppending();
         return built;
     }
 };
