@@ -96,7 +96,7 @@ private:
     std::unordered_map<Guid, std::string> names_;
 };
 
-QJsonArray numbers(const std::vector<std::int32_t>& values) {
+QJsonArray numbers(const AnswerIndexes& values) {
     QJsonArray array;
     for (const std::int32_t value : values) {
         array.append(value);
@@ -232,7 +232,7 @@ QJsonObject studyJson(const TStudy& study, const NameIndex& names) {
     QJsonArray questions;
     const TExamineQuestions& records = study.Questions();
     for (int i = 0; i < records.Count(); ++i) {
-        const TExamineQuestion& record = records.Items(i);
+        const ExamineRecord record = records.At(i);
         questions.append(QJsonObject{{"questionId", id(record.QuestionId)},
                                      {"given", numbers(record.Given)},
                                      {"right", record.Right},

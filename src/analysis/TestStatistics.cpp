@@ -216,7 +216,7 @@ TestFigures ComputeTestFigures(const TQuestions& test, const TTaskList& tasks,
         int score = 0;
         const TExamineQuestions& records = study.Questions();
         for (int r = 0; r < records.Count(); ++r) {
-            const TExamineQuestion& record = records.Items(r);
+            const ExamineRecord record = records.At(r);
             const std::size_t index = questionIndex(record.QuestionId, record.Question);
             if (sums[index].lastStudy == s) {
                 continue;

@@ -58,13 +58,9 @@ void forgetQuestions(const std::unordered_set<const TQuestion*>& doomed) {
     }
     TStudyList& studies = kvalorRoot().Studies();
     for (int i = 0; i < studies.Count(); ++i) {
-        TExamineQuestions& records = studies.StudyAt(i).Questions();
-        for (int r = 0; r < records.Count(); ++r) {
-            TExamineQuestion& record = records.Items(r);
-            if (doomed.contains(record.Question)) {
-                record.Question = nullptr;
-            }
-        }
+        studies.StudyAt(i).Questions().ReplaceQuestions([&](const Guid&, TQuestion* question) {
+            return doomed.contains(question) ? nullptr : question;
+        });
     }
 }
 

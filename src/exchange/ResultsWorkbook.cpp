@@ -45,7 +45,7 @@ public:
         std::uint64_t rows = 1 + int(headings.test) + int(headings.group);
         const TExamineQuestions& records = study.Questions();
         for (int q = 0; q < records.Count(); ++q) {
-            const TExamineQuestion& record = records.Items(q);
+            const ExamineRecord record = records.At(q);
             if (!chosen(record)) {
                 continue;
             }
@@ -93,7 +93,7 @@ public:
         sheet_->SetBoldPrefix(name.size());
         const TExamineQuestions& records = study.Questions();
         for (int q = 0; q < records.Count(); ++q) {
-            const TExamineQuestion& record = records.Items(q);
+            const ExamineRecord record = records.At(q);
             if (chosen(record)) {
                 WriteQuestion(record, q);
             }
@@ -139,14 +139,14 @@ private:
         }
     }
 
-    bool chosen(const TExamineQuestion& record) const {
+    bool chosen(const ExamineRecord& record) const {
         const bool answered = !record.Given.empty();
         return options_.all || (options_.right && record.Right) ||
                (options_.wrong && !record.Right && answered) ||
                (options_.unanswered && !record.Right && !answered);
     }
 
-    void WriteQuestion(const TExamineQuestion& record, int position) {
+    void WriteQuestion(const ExamineRecord& record, int position) {
         sheet_->AddRow();
         sheet_->SetText(0, QStringLiteral("Вопрос №%1").arg(position + 1));
         sheet_->Style(0).hAlign = CellStyle::HAlign::Left;
@@ -176,8 +176,8 @@ private:
     }
 
     // The answer shown at place k, whose place among the question's answers is p.
-    void WriteAnswer(const TExamineQuestion& record, const TQuestion& question,
-                     const TAnswer& answer, int k, int p) {
+    void WriteAnswer(const ExamineRecord& record, const TQuestion& question, const TAnswer& answer,
+                     int k, int p) {
         sheet_->SetText(0, QStringLiteral("Ответ №%1").arg(k + 1));
         sheet_->Style(0).hAlign = CellStyle::HAlign::Left;
         sheet_->Style(0).indent = 3;
@@ -195,7 +195,7 @@ private:
                 markStyle(sheet_->Style(3));
             }
         }
-        const std::vector<std::int32_t>& given = record.Given;
+        const AnswerIndexes given = record.Given;
         if (given.empty()) {
             return;
         }

@@ -1,5 +1,7 @@
 #include "model/Kvalor.h"
 
+#include <bit>
+#include <cstdint>
 #include <unordered_map>
 
 #include "model/CollectionHelpers.h"
@@ -47,6 +49,45 @@ std::vector<T*> downcast(const std::vector<TExaminerElement*>& elements) {
     }
     return result;
 }
+
+// Questions by id in one open-addressed array: each of a journal's millions of records looks
+// its question up, and probing one array costs far less than walking hash nodes. As in
+// indexById, the first question of an id in depth-first order wins.
+class QuestionIndex {
+public:
+    explicit QuestionIndex(const std::vector<TQuestion*>& questions)
+        : slots_(std::bit_ceil(2 * questions.size() + 1)),
+          shift_(64 - std::countr_zero(slots_.size())) {
+        for (TQuestion* question : questions) {
+            Slot& slot = slots_[SlotOf(question->Id())];
+            if (slot.question == nullptr) {
+                slot = {question->Id(), question};
+            }
+        }
+    }
+    TQuestion* operator()(const Guid& id) const { return slots_[SlotOf(id)].question; }
+
+private:
+    struct Slot {
+        Guid id;
+        TQuestion* question = nullptr;
+    };
+
+    // The id's slot, or the empty one where it would go; at most half the slots are taken.
+    std::size_t SlotOf(const Guid& id) const {
+        // The hash's high bits after a multiplication spread ids that differ only in a few bits.
+        const std::uint64_t spread = std::hash<Guid>{}(id)*0x9E3779B97F4A7C15ull;
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t at = shift_ < 64 ? static_cast<std::size_t>(spread >> shift_) : 0;
+        while (slots_[at].question != nullptr && slots_[at].id != id) {
+            at = (at + 1) & mask;
+        }
+        return at;
+    }
+
+    std::vector<Slot> slots_;
+    int shift_;
+};
 
 std::vector<TQuestions*> questionGroups(TQuestions& root) {
     std::vector<TQuestions*> groups;
@@ -155,41 +196,24 @@ void TKvalor::SynchronizeStudies(TStudyList& list) {
     }
     SynchronizingMark mark(state_);
 
-    const auto questions =
-        indexById(downcast<TQuestion>(CollectItems(*simpleTests_, "TQuestion", true)));
-    for (int i = 0; i < list.Count(); ++i) {
-        TExamineQuestions& records = list.StudyAt(i).Questions();
-        for (int r = 0; r < records.Count(); ++r) {
-            TExamineQuestion& record = records.Items(r);
-            record.Question = lookUp(questions, record.QuestionId);
-        }
-    }
-
+    // Each id is looked up once per record in an index built once.
+    const QuestionIndex questions(
+        downcast<TQuestion>(CollectItems(*simpleTests_, "TQuestion", true)));
     const auto simpleGroups = indexById(questionGroups(*simpleTests_));
     const auto complexTests = indexById(questionGroups(*complexTests_));
-    const std::vector<int> byTest = list.GroupByTest();
-    forEachRun(byTest, static_cast<std::size_t>(list.Count()),
-               [&](std::size_t first, std::size_t end) {
-                   const Guid& id = list.StudyAt(static_cast<int>(first)).TestId();
-                   TQuestions* test = lookUp(simpleGroups, id);
-                   if (test == nullptr) {
-                       test = lookUp(complexTests, id);
-                   }
-                   for (std::size_t i = first; i < end; ++i) {
-                       list.StudyAt(static_cast<int>(i)).SetTest(test);
-                   }
-               });
-
     const auto accounts =
         indexById(downcast<TCompetitor>(CollectItems(*users_, "TCompetitor", true)));
-    const std::vector<int> byUser = list.GroupByUser();
-    forEachRun(
-        byUser, static_cast<std::size_t>(list.Count()), [&](std::size_t first, std::size_t end) {
-            TCompetitor* user = lookUp(accounts, list.StudyAt(static_cast<int>(first)).UserId());
-            for (std::size_t i = first; i < end; ++i) {
-                list.StudyAt(static_cast<int>(i)).SetUser(user);
-            }
-        });
+    for (int i = 0; i < list.Count(); ++i) {
+        TStudy& study = list.StudyAt(i);
+        study.Questions().ReplaceQuestions(
+            [&questions](const Guid& id, TQuestion*) { return questions(id); });
+        TQuestions* test = lookUp(simpleGroups, study.TestId());
+        study.SetTest(test != nullptr ? test : lookUp(complexTests, study.TestId()));
+        study.SetUser(lookUp(accounts, study.UserId()));
+    }
+    // Linked studies have always been listed by account, then by test.
+    list.GroupByTest();
+    list.GroupByUser();
 }
 
 StudiesImportReport TKvalor::ImportStudies(const QStringList& fileNames, const Progress& progress) {
@@ -254,7 +278,7 @@ bool TStudyReferences::HasEverything(const TStudy& study) const {
     }
     const TExamineQuestions& records = study.Questions();
     for (int index = 0; index < records.Count(); ++index) {
-        if (!questions_.contains(records.Items(index).QuestionId)) {
+        if (!questions_.contains(records.At(index).QuestionId)) {
             return false;
         }
     }

@@ -16,17 +16,17 @@ namespace kvalor {
 
 namespace {
 
-bool contains(const std::vector<std::int32_t>& values, std::int32_t value) {
-    return std::ranges::find(values, value) != values.end();
+bool contains(const AnswerIndexes& values, std::int32_t value) {
+    return std::find(values.begin(), values.end(), value) != values.end();
 }
 
 // Exactly as the question window records the answer: choice questions by the marked authoring
 // indexes, sequences by the place of each answer (right when every answer is in its own place).
-bool isAnsweredRight(const TExamineQuestion& record) {
+bool isAnsweredRight(const ExamineRecord& record) {
     if (!record.Question) {
         return false;
     }
-    const auto& given = record.Given;
+    const auto given = record.Given;
     const TAnswers& answers = record.Question->Answers();
     switch (record.Question->QuestionType()) {
         case kSingleAnswer:
@@ -106,11 +106,9 @@ bool TStudy::Score() {
     passPercent_ = test_->PassPercent();
     correctCount_ = 0;
     for (int i = 0; i < n; ++i) {
-        auto& record = questions_.Items(i);
-        record.Right = isAnsweredRight(record);
-        if (record.Right) {
-            ++correctCount_;
-        }
+        const bool right = isAnsweredRight(questions_.At(i));
+        questions_.SetRight(i, right);
+        correctCount_ += right ? 1 : 0;
     }
     // The share actually achieved, rounded once. Thresholds are decided on the count itself:
     // a sum of per-question shares drifts, and a rounded count would pass 2 of 5 at 50 %.
@@ -148,7 +146,7 @@ void TStudy::SetAnswers(const TQuestion& question, std::vector<std::int32_t> ind
     }
 }
 
-bool TStudy::InCategory(const TExamineQuestion& record, int category) {
+bool TStudy::InCategory(const ExamineRecord& record, int category) {
     switch (category) {
         case kAnsweredRight:
             return record.Right;
@@ -164,11 +162,11 @@ bool TStudy::InCategory(const TExamineQuestion& record, int category) {
 }
 
 ExamineQuestionView TStudy::SelectQuestions(int category) const {
+    const ExamineQuestionView all = questions_.View();
     ExamineQuestionView view;
     for (int i = 0; i < questions_.Count(); ++i) {
-        auto& record = questions_.Items(i);
-        if (InCategory(record, category)) {
-            view.push_back(&record);
+        if (InCategory(questions_.At(i), category)) {
+            view.push_back(all[static_cast<std::size_t>(i)]);
         }
     }
     return view;
@@ -179,7 +177,7 @@ bool TStudy::HasQuestions(int category) const {
         return false;
     }
     for (int i = 0; i < questions_.Count(); ++i) {
-        if (InCategory(questions_.Items(i), category)) {
+        if (InCategory(questions_.At(i), category)) {
             return true;
         }
     }
@@ -196,10 +194,7 @@ void TStudy::Assign(const TStudy& source) {
     testId_ = source.testId_;
     user_ = source.user_;
     test_ = source.test_;
-    questions_.Clear();
-    for (int i = 0; i < source.questions_.Count(); ++i) {
-        questions_.AddCopy(source.questions_.Items(i));
-    }
+    questions_ = source.questions_;
     passPercent_ = source.passPercent_;
     percent_ = source.percent_;
     correctCount_ = source.correctCount_;

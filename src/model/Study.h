@@ -111,7 +111,7 @@ public:
     void DrawQuestions(const TTaskList& tasks, int maximum);
 
 private:
-    static bool InCategory(const TExamineQuestion& record, int category);
+    static bool InCategory(const ExamineRecord& record, int category);
 
     double date_ = 0.0;
     std::uint8_t mode_ = 0;

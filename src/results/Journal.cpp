@@ -20,6 +20,8 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStandardItem>
+#include <QStandardItemModel>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -73,9 +75,17 @@ bool fillSorted(QComboBox& list, std::vector<T*> entries, bool keepChoice) {
     SortByDisplayName(entries);
     const QVariant chosen = keepChoice ? list.currentData() : QVariant();
     list.clear();
+    // The rows go into the list's model at once: added one by one, each would be announced
+    // to the list on its own, which costs more than the rest of the journal's first screen.
+    QList<QStandardItem*> rows;
+    rows.reserve(static_cast<qsizetype>(entries.size()));
     for (T* entry : entries) {
-        list.addItem(fromCp1251(entry->GetName()), entry->Id().toQString());
+        auto* row = new QStandardItem(fromCp1251(entry->GetName()));
+        row->setData(entry->Id().toQString(), Qt::UserRole);
+        rows.append(row);
     }
+    // The journal's lists keep the model every list starts with.
+    qobject_cast<QStandardItemModel*>(list.model())->invisibleRootItem()->appendRows(rows);
     list.setCurrentIndex(chosen.isValid() ? list.findData(chosen) : -1);
     return chosen.isValid() && list.currentIndex() < 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include <QItemSelection>
@@ -30,9 +31,18 @@ std::vector<TQuestions*> TestsOfKind(TKvalor& root, bool complex);
 // By name as names compare, stably.
 template <class T>
 void SortByDisplayName(std::vector<T*>& entries) {
-    std::ranges::stable_sort(entries, [](const T* a, const T* b) {
-        return compareDisplayNames(a->GetName(), b->GetName()) < 0;
-    });
+    // Each name is converted and keyed once: a list of thousands of accounts would otherwise
+    // collate every name again at each of its comparisons.
+    std::vector<std::pair<QCollatorSortKey, T*>> keyed;
+    keyed.reserve(entries.size());
+    for (T* entry : entries) {
+        keyed.emplace_back(displaySortKey(fromCp1251(entry->GetName())), entry);
+    }
+    std::ranges::stable_sort(
+        keyed, [](const auto& a, const auto& b) { return a.first.compare(b.first) < 0; });
+    for (std::size_t i = 0; i < keyed.size(); ++i) {
+        entries[i] = keyed[i].second;
+    }
 }
 
 // The first entry whose id has the text; nullptr when there is none (it is gone meanwhile).

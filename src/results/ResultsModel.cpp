@@ -22,7 +22,7 @@ namespace kvalor {
 
 namespace {
 
-bool contains(const std::vector<std::int32_t>& values, int value) {
+bool contains(const AnswerIndexes& values, int value) {
     return std::ranges::find(values, value) != values.end();
 }
 
@@ -46,7 +46,7 @@ QString groupPath(const TQuestion& question) {
 
 // The answer rows under the question row of a record: as shown during the run, or the
 // question's own answers; none when the question is gone.
-int answerRows(const TExamineQuestion& record, bool answersAsShown) {
+int answerRows(const ExamineRecord& record, bool answersAsShown) {
     if (!record.Question) {
         return 0;
     }
@@ -62,7 +62,7 @@ std::uint64_t ResultsModel::RowsFor(const StudyView& studies, bool answersAsShow
         const TExamineQuestions& records = study->Questions();
         rows += 2 + static_cast<std::uint64_t>(records.Count());
         for (int q = 0; q < records.Count(); ++q) {
-            rows += static_cast<std::uint64_t>(answerRows(records.Items(q), answersAsShown));
+            rows += static_cast<std::uint64_t>(answerRows(records.At(q), answersAsShown));
         }
     }
     return rows;
@@ -100,7 +100,7 @@ void ResultsModel::AddQuestionRows(Node& result, TStudy& study) {
     result.Children.reserve(static_cast<std::size_t>(records.Count()));
     for (int q = 0; q < records.Count(); ++q) {
         Node& questionRow = AddChild(result, KindQuestion, q);
-        const int answers = answerRows(records.Items(q), answersAsShown_);
+        const int answers = answerRows(records.At(q), answersAsShown_);
         questionRow.Children.reserve(static_cast<std::size_t>(answers));
         for (int k = 0; k < answers; ++k) {
             AddChild(questionRow, KindAnswer, k);
@@ -117,13 +117,16 @@ void ResultsModel::RemoveStudy(const TStudy& study) {
     }
 }
 
-const TExamineQuestion* ResultsModel::RecordOf(const Node& questionNode) const {
+std::optional<ExamineRecord> ResultsModel::RecordOf(const Node& questionNode) const {
     const TExamineQuestions& records = questionNode.study->Questions();
-    return questionNode.index < records.Count() ? &records.Items(questionNode.index) : nullptr;
+    if (questionNode.index >= records.Count()) {
+        return std::nullopt;
+    }
+    return records.At(questionNode.index);
 }
 
 TAnswer* ResultsModel::AnswerOf(const Node& answerNode) const {
-    const TExamineQuestion* record = RecordOf(*answerNode.Parent);
+    const std::optional<ExamineRecord> record = RecordOf(*answerNode.Parent);
     if (!record || !record->Question) {
         return nullptr;
     }
@@ -183,7 +186,7 @@ void ResultsModel::FillResultRow(const Node& node, Cells& cells) const {
 
 void ResultsModel::FillQuestionRow(const Node& node, Cells& cells) const {
     cells.texts[0] = QStringLiteral("Вопрос № %1").arg(node.index + 1);
-    const TExamineQuestion* record = RecordOf(node);
+    const std::optional<ExamineRecord> record = RecordOf(node);
     if (!record) {
         return;
     }
@@ -198,7 +201,7 @@ void ResultsModel::FillQuestionRow(const Node& node, Cells& cells) const {
 
 void ResultsModel::FillAnswerRow(const Node& node, Cells& cells) const {
     const TAnswer* answer = AnswerOf(node);
-    const TExamineQuestion* record = RecordOf(*node.Parent);
+    const std::optional<ExamineRecord> record = RecordOf(*node.Parent);
     if (!answer || !record) {
         return;
     }
@@ -207,7 +210,7 @@ void ResultsModel::FillAnswerRow(const Node& node, Cells& cells) const {
     cells.texts[1] = fromCp1251(answer->GetName());
     cells.texts[2] = QStringLiteral(" ");
     const int p = question.Answers().IndexOf(answer);
-    const auto& given = record->Given;
+    const auto given = record->Given;
     switch (question.QuestionType()) {
         case kSingleAnswer:
         case kMultipleAnswers: {

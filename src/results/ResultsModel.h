@@ -3,10 +3,12 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QString>
 
+#include "model/ExamineQuestions.h"
 #include "model/StudyList.h"
 #include "ui/TreeNode.h"
 
@@ -15,7 +17,6 @@ namespace kvalor {
 class TAnswer;
 class TQuestion;
 class TStudy;
-struct TExamineQuestion;
 
 // A row of the results view.
 struct TResultRow : TTreeNode<TResultRow> {
@@ -75,7 +76,7 @@ private:
     void FillResultRow(const Node& node, Cells& cells) const;
     void FillQuestionRow(const Node& node, Cells& cells) const;
     void FillAnswerRow(const Node& node, Cells& cells) const;
-    const TExamineQuestion* RecordOf(const Node& questionNode) const;
+    std::optional<ExamineRecord> RecordOf(const Node& questionNode) const;
     // The answer an answer row shows, or nullptr when it no longer exists.
     TAnswer* AnswerOf(const Node& answerNode) const;
 

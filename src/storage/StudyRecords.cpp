@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -21,21 +22,48 @@ namespace kvalor {
 
 namespace {
 
-void writeArray(ByteStream& stream, const std::vector<std::int32_t>& values) {
+void writeArray(ByteStream& stream, const AnswerIndexes& values) {
     stream.writeI32(static_cast<std::int32_t>(values.size()));
     for (auto value : values) {
         stream.writeI32(value);
     }
 }
 
-std::vector<std::int32_t> readArray(ByteStream& stream) {
+// Appends the array's values; returns how many there were.
+std::size_t readArray(ByteStream& stream, std::vector<std::int32_t>& values) {
     constexpr EntryCost kValueCost{sizeof(std::int32_t), sizeof(std::int32_t)};
-    std::vector<std::int32_t> values(static_cast<std::size_t>(stream.readCount(kValueCost)));
-    for (auto& value : values) {
-        value = stream.readI32();
+    const auto count = static_cast<std::size_t>(stream.readCount(kValueCost));
+    for (std::size_t i = 0; i < count; ++i) {
+        values.push_back(stream.readI32());
     }
-    return values;
+    return count;
 }
+
+// A study's records as read, before they are built at their exact size. Kept from one study
+// to the next, so that reading a journal allocates only what it keeps.
+struct RecordsRead {
+    struct Record {
+        Guid questionId;
+        std::size_t given;
+        std::size_t order;
+        bool right;
+    };
+    std::vector<Record> records;
+    std::vector<std::int32_t> indexes;
+
+    TExamineQuestions Build() const {
+        TExamineQuestions built;
+        built.Reserve(static_cast<int>(records.size()), indexes.size());
+        std::span<const std::int32_t> rest(indexes);
+        for (const Record& record : records) {
+            built.AppendRecord(record.questionId, rest.first(record.given), record.right,
+                               rest.subspan(record.given, record.order));
+            rest = rest.subspan(record.given + record.order);
+        }
+        built.FinishAppending();
+        return built;
+    }
+};
 
 // The identity of a run. Dates compare as numbers: +0.0 equals -0.0 and NaN equals nothing,
 // so NaN keys are never entered into or looked up in the index.
@@ -77,7 +105,7 @@ void TStudy::SaveToStream(ByteStream& stream) const {
     stream.writeGuid(testId_);
     stream.writeI32(questions_.Count());
     for (int i = 0; i < questions_.Count(); ++i) {
-        const auto& record = questions_.Items(i);
+        const ExamineRecord record = questions_.At(i);
         stream.writeGuid(record.QuestionId);
         writeArray(stream, record.Given);
         stream.writeBool(record.Right);
@@ -99,14 +127,17 @@ void TStudy::LoadFromStream(ByteStream& stream) {
     constexpr EntryCost kQuestionRecordCost{kMinQuestionRecordBytes,
                                             OwnedObjectBytes(sizeof(TExamineQuestion))};
     const std::int32_t count = stream.readCount(kQuestionRecordCost);
-    TExamineQuestions questions;
+    static thread_local RecordsRead read;
+    read.records.clear();
+    read.indexes.clear();
     for (std::int32_t i = 0; i < count; ++i) {
-        auto& record = questions.Items(questions.AddEmpty());
-        record.QuestionId = stream.readGuid();
-        record.Given = readArray(stream);
-        record.Right = stream.readBool();
-        record.Order = readArray(stream);
+        auto& record = read.records.emplace_back();
+        record.questionId = stream.readGuid();
+        record.given = readArray(stream, read.indexes);
+        record.right = stream.readBool();
+        record.order = readArray(stream, read.indexes);
     }
+    TExamineQuestions questions = read.Build();
     const double passPercent = stream.readDouble();
     const double percent = stream.readDouble();
     const std::int32_t correctCount = stream.readI32();

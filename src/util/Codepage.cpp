@@ -106,6 +106,10 @@ int compareDisplayNames(const QString& a, const QString& b) {
     return displayCollator().compare(a, b);
 }
 
+QCollatorSortKey displaySortKey(const QString& name) {
+    return displayCollator().sortKey(name);
+}
+
 int compareDisplayNames(const std::string& a, const std::string& b) {
     return compareDisplayNames(fromCp1251(a), fromCp1251(b));
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include <QCollatorSortKey>
 #include <QString>
 
 namespace kvalor {
@@ -22,5 +23,7 @@ bool sameName(const std::string& a, const std::string& b);
 // compareNames, and stored orders never change by it.
 int compareDisplayNames(const std::string& a, const std::string& b);
 int compareDisplayNames(const QString& a, const QString& b);
+// A key that compares as compareDisplayNames does, for sorting many names by one key each.
+QCollatorSortKey displaySortKey(const QString& name);
 
 }  // namespace kvalor
