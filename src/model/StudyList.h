@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "model/ExamineQuestions.h"
@@ -13,6 +14,7 @@
 
 namespace kvalor {
 
+class StudyWindow;
 class TCompetitor;
 class TQuestions;
 struct PackedData;
@@ -75,6 +77,11 @@ public:
     // compared as a number) overwrites it, any other is appended. A damaged stream raises
     // ReadError; the studies merged before stay.
     void LoadFromStream(ByteStream& stream, const StudyFilter& admit = {});
+    // The same for a stream that arrives in parts, merged as they arrive: `more` appends the next
+    // part to its argument and returns false when none is left. The studies read take at most
+    // memoryCap bytes of memory, and kMaxMemoryPerStoredByte for each byte that has arrived.
+    using MoreBytes = std::function<bool(std::string&)>;
+    void LoadFromParts(const MoreBytes& more, std::size_t memoryCap, const StudyFilter& admit = {});
 
     // The Studies file: the study list stream, packed, in the storage "Studies". Refused while
     // another file operation of the list runs. Packed data, when given, must be this list's
@@ -96,6 +103,7 @@ public:
 
 private:
     void NotifyRemoval(const TStudy& study) const;
+    void LoadStudies(StudyWindow& window, const StudyFilter& admit);
 
     std::vector<std::unique_ptr<TStudy>> studies_;
     std::vector<std::pair<int, RemovalObserver>> removalObservers_;

@@ -109,13 +109,16 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups, const Progr
     file.reset();
     // Each list is counted as read once the next one starts.
     std::uint64_t done = 0;
-    const auto unpacked = [&](std::size_t index) {
+    const auto take = [&](std::size_t index) {
         ReportProgress(progress, done, total);
         if (stored[index].failure) {
             std::rethrow_exception(stored[index].failure);
         }
         done += stored[index].stream.size();
-        ByteStream stream = std::move(stored[index].stream);
+        return std::move(stored[index].stream);
+    };
+    const auto unpacked = [&](std::size_t index) {
+        ByteStream stream = take(index);
         UnpackDataStream(stream, context.version, StorageTitle(*storages[index], StoredFile::Data),
                          *packCache_, *storages[index]);
         return stream;
@@ -128,9 +131,10 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups, const Progr
     LoadUsersStream(*users_, stream, context);
     stream = unpacked(3);
     tasks_->LoadFromStream(stream);
-    stream = unpacked(4);
-    studies_->LoadFromStream(stream);
     stream = ByteStream();
+    // The journal, most of the data, is read as it unpacks.
+    LoadStudiesStream(*studies_, take(4), context.version,
+                      StorageTitle(kStudiesStorage, StoredFile::Data), packCache_.get(), {});
 
     if (withFixups) {
         ApplyLoadFixups(*this);

@@ -104,6 +104,38 @@ void UnpackDataStream(ByteStream& stream, int version, const QString& title, Pac
     cache.Keep(storageName, std::move(pieces));
 }
 
+void LoadStudiesStream(TStudyList& list, ByteStream stored, int version, const QString& title,
+                       PackCache* cache, const TStudyList::StudyFilter& admit) {
+    if (version < kCurrentFormatVersion) {
+        UnpackDataStream(stored, version, title);
+        if (cache != nullptr) {
+            cache->Keep(kStudiesStorage, nullptr);
+        }
+        list.LoadFromStream(stored, admit);
+        return;
+    }
+    const std::size_t packedSize = stored.size();
+    const std::size_t maxSize = UnpackLimit(packedSize);
+    StreamInflater inflater(stored.takeData(), maxSize);
+    const TStudyList::MoreBytes more = [&inflater, &title](std::string& out) {
+        try {
+            return inflater.More(out);
+        } catch (const UnpackError& error) {
+            throw ReadError(error.MessageAbout(title));
+        }
+    };
+    list.LoadFromParts(more, UnpackedMemoryBudget(maxSize, packedSize), admit);
+    // The rest of the stream is unpacked all the same: its check value vouches for what was
+    // read, and its pieces are kept only whole.
+    std::string rest;
+    while (more(rest)) {
+        rest.clear();
+    }
+    if (cache != nullptr) {
+        cache->Keep(kStudiesStorage, inflater.TakePieces());
+    }
+}
+
 ByteStream ReadDataStream(const CompoundStorageReader& storage, int version, const QString& title) {
     ByteStream stream = ReadStoredStream(storage);
     UnpackDataStream(stream, version, title);

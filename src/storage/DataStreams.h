@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "model/StudyList.h"
 #include "storage/CompoundFile.h"
 #include "storage/Packing.h"
 #include "util/ByteStream.h"
@@ -65,6 +66,13 @@ void UnpackDataStream(ByteStream& stream, int version, const QString& title);
 // storage's name (or dropping what the cache held of it when the stream has none).
 void UnpackDataStream(ByteStream& stream, int version, const QString& title, PackCache& cache,
                       const std::string& storageName);
+
+// Merges the journal's stream "Data", as read by ReadStoredStream, into the list as it
+// unpacks (TStudyList::LoadFromParts), so that its unpacked content is never held whole; the
+// cache, when given, keeps its packed pieces under the storage's name. A stream that does not
+// unpack fails as UnpackDataStream does, the studies read before it failed merged.
+void LoadStudiesStream(TStudyList& list, ByteStream stored, int version, const QString& title,
+                       PackCache* cache, const TStudyList::StudyFilter& admit = {});
 
 // A stream "Data" packed for the current version, with its pieces.
 struct PackedData {

@@ -69,9 +69,8 @@ void TStudyList::LoadFromFile(const QString& fileName, const StudyFilter& admit)
         const ListFlag reading(*this, &TStudyList::SetReading);
         const int version = ReadFormatVersion(file.root());
         // A missing storage "Studies" or stream "Data" is the container's "not found".
-        ByteStream studies = ReadDataStream(file.root().storage(kStudiesStorage), version,
-                                            StorageTitle(kStudiesStorage, StoredFile::Studies));
-        LoadFromStream(studies, admit);
+        LoadStudiesStream(*this, ReadStoredStream(file.root().storage(kStudiesStorage)), version,
+                          StorageTitle(kStudiesStorage, StoredFile::Studies), nullptr, admit);
     } catch (const StorageError& error) {
         throw containerError("Ошибка чтения", error);
     }

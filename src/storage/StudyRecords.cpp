@@ -1,12 +1,14 @@
 // The study list stream of the journal: a version byte, the count and each study's record
 // (date, mode, account and test ids, the questions put with the answers given, the result).
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
+#include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -176,11 +178,92 @@ void TStudyList::SaveToStream(ByteStream& stream) const {
     }
 }
 
+// The journal's stream as it is read: a window over what has arrived and is not yet read. A
+// record that runs past the window's end is read again from its start once more has arrived,
+// so a stream that arrives in parts is never held whole.
+class StudyWindow {
+public:
+    // The whole stream at once.
+    explicit StudyWindow(ByteStream& whole) : stream_(&whole) {}
+    StudyWindow(const TStudyList::MoreBytes& more, std::size_t memoryCap)
+        : stream_(&own_), more_(&more), memoryCap_(memoryCap) {
+        own_.setMemoryBudget(0);
+    }
+
+    // The most entries of that cost a stream of the window's kind can hold.
+    std::size_t MostEntries(const EntryCost& cost) const {
+        return more_ ? memoryCap_ / cost.memoryBytes : stream_->remaining() / cost.storedBytes;
+    }
+
+    // Runs the read; one that fails while more is to arrive is run again with more.
+    template <class Read>
+    void ReadWhole(const Read& read) {
+        for (;;) {
+            const std::size_t start = stream_->position();
+            const std::size_t used = stream_->memoryUsed();
+            try {
+                read(*stream_);
+                return;
+            } catch (const ReadError&) {
+                if (!Grow(start, used)) {
+                    throw;
+                }
+            }
+        }
+    }
+
+private:
+    // Starts the window at `start`, with at least as much again arrived after it; false when
+    // nothing more arrives.
+    bool Grow(std::size_t start, std::size_t used) {
+        if (more_ == nullptr) {
+            return false;
+        }
+        std::string bytes = own_.data().substr(start);
+        const std::size_t kept = bytes.size();
+        while (bytes.size() <= 2 * kept && (*more_)(bytes)) {
+        }
+        if (bytes.size() == kept) {
+            return false;
+        }
+        arrived_ += bytes.size() - kept;
+        spent_ += used;
+        own_ = ByteStream(std::move(bytes));
+        own_.setMemoryBudget(std::min(memoryCap_, kMaxMemoryPerStoredByte * arrived_) - spent_);
+        return true;
+    }
+
+    ByteStream own_;
+    ByteStream* stream_;
+    const TStudyList::MoreBytes* more_ = nullptr;
+    std::size_t memoryCap_ = 0;
+    std::size_t arrived_ = 0;
+    std::size_t spent_ = 0;
+};
+
 void TStudyList::LoadFromStream(ByteStream& stream, const StudyFilter& admit) {
-    stream.readU8();  // the version does not change the layout
+    StudyWindow window(stream);
+    LoadStudies(window, admit);
+}
+
+void TStudyList::LoadFromParts(const MoreBytes& more, std::size_t memoryCap,
+                               const StudyFilter& admit) {
+    StudyWindow window(more, memoryCap);
+    LoadStudies(window, admit);
+}
+
+void TStudyList::LoadStudies(StudyWindow& window, const StudyFilter& admit) {
+    std::int32_t count = 0;
+    window.ReadWhole([&count](ByteStream& stream) {
+        stream.readU8();  // the version does not change the layout
+        count = stream.readI32();
+    });
     // A study, and its place in the index of keys below.
-    constexpr EntryCost kStudyCost{TStudy::kMinRecordBytes, OwnedObjectBytes(sizeof(TStudy)) + 64};
-    const std::int32_t count = stream.readCount(kStudyCost);
+    static constexpr EntryCost kStudyCost{TStudy::kMinRecordBytes,
+                                          OwnedObjectBytes(sizeof(TStudy)) + 64};
+    if (count < 0 || static_cast<std::size_t>(count) > window.MostEntries(kStudyCost)) {
+        throw ReadError(kDamagedDataMessage);
+    }
     // The first study of each key, so that a merge costs no scan per record.
     std::unordered_map<StudyKey, TStudy*, StudyKeyHash> firstOfKey;
     firstOfKey.reserve(studies_.size() + static_cast<std::size_t>(count));
@@ -191,8 +274,13 @@ void TStudyList::LoadFromStream(ByteStream& stream, const StudyFilter& admit) {
         }
     }
     for (std::int32_t i = 0; i < count; ++i) {
-        auto study = std::make_unique<TStudy>();
-        study->LoadFromStream(stream);
+        std::unique_ptr<TStudy> study;
+        window.ReadWhole([&study](ByteStream& stream) {
+            stream.chargeMemory(kStudyCost);
+            auto read = std::make_unique<TStudy>();
+            read->LoadFromStream(stream);
+            study = std::move(read);
+        });
         if (admit && !admit(*study)) {
             continue;
         }

@@ -106,6 +106,8 @@ public:
     // its size unless set otherwise (unpacked data gets what its packed bytes allow).
     std::size_t memoryBudget() const;
     void setMemoryBudget(std::size_t bytes) { memoryBudget_ = bytes; }
+    // What the objects read so far have taken of it.
+    std::size_t memoryUsed() const { return memoryUsed_; }
 
 private:
     void require(std::size_t count) const;

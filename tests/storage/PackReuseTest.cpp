@@ -147,3 +147,86 @@ TEST(PackReuseTest, AStreamReachingAcrossItsFlushPointIsReadWhole) {
     EXPECT_EQ(stream.data(), packed);
     EXPECT_EQ(inflated(packed), content);
 }
+
+namespace {
+
+// The journal packed by zlib itself, flushing every `flushEvery` bytes: blocks after a flush
+// reach back before it, so the stream is not made of pieces.
+std::string zlibPacked(const std::string& content, std::size_t flushEvery) {
+    z_stream zs{};
+    deflateInit(&zs, 9);
+    std::string out(compressBound(static_cast<uLong>(content.size())) + 1024, '\0');
+    zs.next_out = reinterpret_cast<Bytef*>(out.data());
+    zs.avail_out = static_cast<uInt>(out.size());
+    for (std::size_t at = 0; at < content.size(); at += flushEvery) {
+        const std::size_t size = std::min(flushEvery, content.size() - at);
+        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content.data() + at));
+        zs.avail_in = static_cast<uInt>(size);
+        deflate(&zs, at + size == content.size() ? Z_FINISH : Z_SYNC_FLUSH);
+    }
+    out.resize(zs.total_out);
+    deflateEnd(&zs);
+    return out;
+}
+
+}  // namespace
+
+// The journal is read as it unpacks, a piece at a time: studies that straddle two pieces and a
+// study larger than a piece come back whole, streams cut otherwise are read all the same, and
+// damage is told in words.
+TEST(PackReuseTest, AJournalReadAsItUnpacksComesBackWhole) {
+    TKvalor root;
+    BuildSchoolData(root, {4, 1, 40, 0, 1, 50, 3000, 20});
+    TExamineQuestions large;
+    const std::vector<std::int32_t> order(400000, 1);
+    large.Reserve(1, order.size());
+    large.AppendRecord(Guid::fromLiteral("{00000000-0000-0000-0000-000000000001}"), {}, true,
+                       order);
+    large.FinishAppending();
+    root.Studies().StudyAt(1500).Questions() = std::move(large);
+    ByteStream journal;
+    root.Studies().SaveToStream(journal);
+    const std::string pieces = PackContents({&journal.data()}, {}).front()->Bytes();
+    std::string badCheck = pieces;
+    badCheck.back() = static_cast<char>(badCheck.back() ^ 1);
+
+    struct Case {
+        const char* what;
+        std::string packed;
+        bool keepsPieces;
+        const char* error;
+    };
+    const std::vector<Case> cases = {
+        {"our pieces", pieces, true, nullptr},
+        {"one zlib stream", zlibPacked(journal.data(), journal.size()), true, nullptr},
+        {"flushes reaching back", zlibPacked(journal.data(), 300000), false, nullptr},
+        {"check value wrong", badCheck, false, "контрольная сумма не сходится"},
+        {"cut short", pieces.substr(0, pieces.size() / 2), false, "сжатые данные неполны"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TStudyList list;
+        PackCache cache;
+        const auto load = [&] {
+            LoadStudiesStream(list, ByteStream(c.packed), kCurrentFormatVersion, "Журнал", &cache);
+        };
+        if (c.error != nullptr) {
+            try {
+                load();
+                ADD_FAILURE() << "no error";
+            } catch (const ReadError& error) {
+                EXPECT_EQ(error.message(), QString("Журнал повреждено (%1)").arg(c.error));
+            }
+            continue;
+        }
+        load();
+        ByteStream back;
+        list.SaveToStream(back);
+        EXPECT_TRUE(back.data() == journal.data());
+        const auto kept = cache.Find({kStudiesStorage}).front();
+        EXPECT_EQ(kept != nullptr, c.keepsPieces);
+        if (kept) {
+            EXPECT_TRUE(kept->Bytes() == c.packed);
+        }
+    }
+}
