@@ -102,6 +102,8 @@ public:
 
     // Read and written by storage (storage/StudyRecords.cpp).
     void SaveToStream(ByteStream& stream) const;
+    // How many bytes SaveToStream writes.
+    std::size_t StoredSize() const;
     // Replaces the fields and records; a failure leaves the study as it was. A null UserId is
     // the built-in applicant account's. The references stay empty until linked.
     void LoadFromStream(ByteStream& stream);

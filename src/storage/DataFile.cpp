@@ -47,19 +47,30 @@ const std::vector<std::string> kListStorages = {kSimpleTestsStorage, kComplexTes
 
 // The journal's stream (TStudyList::SaveToStream) written by both cores: the studies of its
 // second half on another thread, joined to the first. Writing out 4 million question records
-// is most of what the end of a run waits for once nothing else needs packing.
-ByteStream journalStream(const TStudyList& list, std::size_t expectedSize) {
+// is most of what the end of a run waits for once nothing else needs packing. Both buffers
+// are made at their exact size first: growing them would hold the old and the new buffer of
+// a stream of hundreds of megabytes at once.
+ByteStream journalStream(const TStudyList& list) {
     const int half = list.Count() / 2;
-    auto secondHalf = std::async(std::launch::async, [&list, half, expectedSize] {
+    const auto storedSize = [&list](int from, int to) {
+        std::size_t size = 0;
+        for (int i = from; i < to; ++i) {
+            size += list.StudyAt(i).StoredSize();
+        }
+        return size;
+    };
+    const std::size_t firstSize = storedSize(0, half);
+    const std::size_t secondSize = storedSize(half, list.Count());
+    auto secondHalf = std::async(std::launch::async, [&list, half, secondSize] {
         ByteStream part;
-        part.data().reserve(expectedSize / 2);
+        part.data().reserve(secondSize);
         for (int i = half; i < list.Count(); ++i) {
             list.StudyAt(i).SaveToStream(part);
         }
         return part;
     });
     ByteStream stream;
-    stream.data().reserve(expectedSize);
+    stream.data().reserve(sizeof(std::uint8_t) + sizeof(std::int32_t) + firstSize + secondSize);
     stream.writeU8(TStudyList::kStreamVersion);
     stream.writeI32(list.Count());
     for (int i = 0; i < half; ++i) {
@@ -159,9 +170,7 @@ void ApplyLoadFixups(TKvalor& data) {
 PackedData TKvalor::PackStudies(const Progress& progress) {
     const std::vector<std::shared_ptr<const PackedStream>> earlier =
         packCache_->Find({kStudiesStorage});
-    // A journal usually grew a little since: room for it, without copying it over as it grows.
-    const ByteStream studies =
-        journalStream(*studies_, earlier.front() ? earlier.front()->UnpackedSize() * 17 / 16 : 0);
+    const ByteStream studies = journalStream(*studies_);
     PackedData packed{PackContents({&studies.data()}, earlier, progress).front()};
     packCache_->Keep(kStudiesStorage, packed.stream);
     return packed;

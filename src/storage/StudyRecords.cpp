@@ -121,6 +121,16 @@ void TStudy::SaveToStream(ByteStream& stream) const {
     stream.writeU8(state_);
 }
 
+std::size_t TStudy::StoredSize() const {
+    std::size_t size = kMinRecordBytes;
+    for (int i = 0; i < questions_.Count(); ++i) {
+        const ExamineRecord record = questions_.At(i);
+        size += kMinQuestionRecordBytes +
+                sizeof(std::int32_t) * (record.Given.size() + record.Order.size());
+    }
+    return size;
+}
+
 void TStudy::LoadFromStream(ByteStream& stream) {
     const double date = stream.readDouble();
     const std::uint8_t mode = stream.readU8();
@@ -171,6 +181,12 @@ void TStudy::LoadFromStream(ByteStream& stream) {
 }
 
 void TStudyList::SaveToStream(ByteStream& stream) const {
+    // At its exact size: a growing buffer would hold its old and new copy at once.
+    std::size_t size = stream.size() + sizeof(std::uint8_t) + sizeof(std::int32_t);
+    for (const auto& study : studies_) {
+        size += study->StoredSize();
+    }
+    stream.data().reserve(size);
     stream.writeU8(kStreamVersion);
     stream.writeI32(Count());
     for (const auto& study : studies_) {

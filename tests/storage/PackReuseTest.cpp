@@ -186,6 +186,11 @@ TEST(PackReuseTest, AJournalReadAsItUnpacksComesBackWhole) {
     root.Studies().StudyAt(1500).Questions() = std::move(large);
     ByteStream journal;
     root.Studies().SaveToStream(journal);
+    std::size_t storedSize = 5;
+    for (int i = 0; i < root.Studies().Count(); ++i) {
+        storedSize += root.Studies().StudyAt(i).StoredSize();
+    }
+    EXPECT_EQ(storedSize, journal.size());
     const std::string pieces = PackContents({&journal.data()}, {}).front()->Bytes();
     std::string badCheck = pieces;
     badCheck.back() = static_cast<char>(badCheck.back() ^ 1);
