@@ -11,6 +11,7 @@
 #include "model/Questions.h"
 #include "model/TypeIds.h"
 #include "storage/Packing.h"
+#include "storage/StreamInflater.h"
 #include "util/Error.h"
 
 namespace kvalor {

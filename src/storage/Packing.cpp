@@ -17,23 +17,13 @@
 #include <vector>
 
 #include "cipher/KVTEACrypt.h"
+#include "storage/ZlibFormat.h"
 #include "util/Error.h"
 
 namespace kvalor {
 
-namespace {
+namespace zlibformat {
 
-constexpr int kFirstPlainVersion = 3;
-constexpr std::size_t kChunkSize = 64 * 1024;
-
-// Releases zlib's state however the packing step ends.
-struct ZlibStreamEnd {
-    z_stream& zs;
-    int (*end)(z_streamp);
-    ~ZlibStreamEnd() { end(&zs); }
-};
-
-// zlib's reason for a failure, in words for the user.
 QString zlibReason(const z_stream& zs, int code) {
     if (code == Z_DATA_ERROR) {
         const std::string_view message = zs.msg ? zs.msg : "";
@@ -54,6 +44,33 @@ QString zlibReason(const z_stream& zs, int code) {
     }
     return QStringLiteral("сбой библиотеки сжатия, код %1").arg(code);
 }
+
+bool isZlibHeader(const std::string& data) {
+    const auto cmf = static_cast<unsigned char>(data[0]);
+    const auto flg = static_cast<unsigned char>(data[1]);
+    return (cmf & 0x0F) == Z_DEFLATED && (cmf >> 4) <= 7 && (flg & 0x20) == 0 &&
+           (cmf * 256 + flg) % 31 == 0;
+}
+
+[[noreturn]] void throwTooLarge(std::size_t maxSize) {
+    throw UnpackError(
+        QStringLiteral("после распаковки больше %1 байт").arg(static_cast<qulonglong>(maxSize)));
+}
+
+}  // namespace zlibformat
+
+using namespace zlibformat;
+
+namespace {
+
+constexpr int kFirstPlainVersion = 3;
+
+// Releases zlib's state however the packing step ends.
+struct ZlibStreamEnd {
+    z_stream& zs;
+    int (*end)(z_streamp);
+    ~ZlibStreamEnd() { end(&zs); }
+};
 
 [[noreturn]] void throwPackError(const z_stream& zs, int code) {
     throw KvalorError(QStringLiteral("Ошибка сжатия данных: ") + zlibReason(zs, code));
@@ -88,14 +105,9 @@ std::string runZlib(z_stream& zs, const std::string& data, std::size_t expectedS
     return out;
 }
 
-// Streams are cut into pieces of this size that the cores pack side by side; a piece starts
-// without the window of the one before, which costs a few bytes per piece, far below 1 %.
-constexpr std::size_t kPieceSize = std::size_t{1} << 20;
 constexpr int kDeflateLevel = 9;
 // Stored blocks only: still a zlib stream that any inflate reads.
 constexpr int kStoredLevel = 0;
-// The zlib header of a level-9 stream with a 32 KiB window: what zlib itself writes.
-constexpr char kZlibHeader[] = {'\x78', '\xDA'};
 
 struct CompressorFree {
     void operator()(libdeflate_compressor* compressor) const {
@@ -104,8 +116,6 @@ struct CompressorFree {
 };
 using Compressor = std::unique_ptr<libdeflate_compressor, CompressorFree>;
 
-constexpr std::size_t kZlibHeaderSize = sizeof kZlibHeader;
-constexpr std::size_t kZlibTrailerSize = 4;
 // The first piece of a stream holds only this much: the journal's version byte and count,
 // which change with every study added, so that the pieces after them stay as they were.
 constexpr std::size_t kHeadPieceSize = 5;
@@ -369,11 +379,6 @@ std::vector<std::shared_ptr<const PackedStream>> compressAll(
     return packed;
 }
 
-[[noreturn]] void throwTooLarge(std::size_t maxSize) {
-    throw UnpackError(
-        QStringLiteral("после распаковки больше %1 байт").arg(static_cast<qulonglong>(maxSize)));
-}
-
 // Inflates chunk by chunk, so that the output never grows beyond maxSize whatever the data
 // claims, and insists on one complete zlib stream; what follows its end is not looked at.
 std::string decompressBytes(const std::string& data, std::size_t maxSize) {
@@ -402,17 +407,6 @@ std::string decompressBytes(const std::string& data, std::size_t maxSize) {
         return code;
     });
 }
-
-// Whether the two bytes open a zlib stream of deflate data without a preset dictionary.
-bool isZlibHeader(const std::string& data) {
-    const auto cmf = static_cast<unsigned char>(data[0]);
-    const auto flg = static_cast<unsigned char>(data[1]);
-    return (cmf & 0x0F) == Z_DEFLATED && (cmf >> 4) <= 7 && (flg & 0x20) == 0 &&
-           (cmf * 256 + flg) % 31 == 0;
-}
-
-// The empty stored block that ends every piece but the last (a flush point).
-constexpr std::string_view kFlushMarker("\0\0\xFF\xFF", 4);
 
 // Inflates the raw deflate data after the zlib header, from an empty window again after each
 // flush point, into `out`; returns the pieces (without checksums) and where the deflate data
@@ -633,184 +627,6 @@ std::shared_ptr<const PackedStream> UnpackInPieces(ByteStream& stream, std::size
 
 void UnpackStream(ByteStream& stream, int version) {
     UnpackStream(stream, version, UnpackLimit(stream.size()));
-}
-
-struct StreamInflater::State {
-    std::string packed;
-    std::size_t maxSize = 0;
-    z_stream zs{};
-    bool open = false;
-    bool inPieces = false;
-    bool ended = false;
-    // Unpacked by the current pass, and handed out by any pass.
-    std::size_t produced = 0;
-    std::size_t delivered = 0;
-    // Packed bytes not yet given to zlib, which counts input in 32-bit units.
-    std::size_t inputLeft = 0;
-    std::vector<PackedPiece> pieces;
-    std::size_t pieceStart = 0;
-    std::size_t atBlockEnd = 0;
-    PackedPiece piece;
-    uLong adler = 1;
-    std::string chunk = std::string(kChunkSize, '\0');
-
-    void close() {
-        if (open) {
-            inflateEnd(&zs);
-            open = false;
-        }
-    }
-    ~State() { close(); }
-};
-
-StreamInflater::StreamInflater(std::string packed, std::size_t maxSize)
-    : state_(std::make_unique<State>()) {
-    State& s = *state_;
-    s.packed = std::move(packed);
-    s.maxSize = maxSize;
-    if (s.packed.size() < kZlibHeaderSize + kZlibTrailerSize || s.packed.size() > UINT_MAX ||
-        !isZlibHeader(s.packed) || inflateInit2(&s.zs, -MAX_WBITS) != Z_OK) {
-        StartWhole();
-        return;
-    }
-    s.open = true;
-    s.inPieces = true;
-    s.zs.next_in = reinterpret_cast<Bytef*>(s.packed.data()) + kZlibHeaderSize;
-    s.zs.avail_in = static_cast<uInt>(s.packed.size() - kZlibHeaderSize);
-}
-
-StreamInflater::~StreamInflater() = default;
-
-void StreamInflater::StartWhole() {
-    State& s = *state_;
-    s.close();
-    s.inPieces = false;
-    s.ended = false;
-    s.produced = 0;
-    s.zs = z_stream{};
-    if (const int init = inflateInit(&s.zs); init != Z_OK) {
-        throw UnpackError(zlibReason(s.zs, init));
-    }
-    s.open = true;
-    s.zs.next_in = reinterpret_cast<Bytef*>(s.packed.data());
-    s.zs.avail_in = 0;
-    s.inputLeft = s.packed.size();
-}
-
-bool StreamInflater::More(std::string& out) {
-    const std::size_t before = out.size();
-    const std::size_t until = before + kPieceSize;
-    if (state_->inPieces) {
-        MorePieces(out, until);
-    }
-    if (!state_->inPieces) {
-        MoreWhole(out, until);
-    }
-    return out.size() > before;
-}
-
-// Stops at the first thing that is not as PackContents writes it, and leaves the rest to a
-// pass over the whole stream.
-void StreamInflater::MorePieces(std::string& out, std::size_t until) {
-    State& s = *state_;
-    const auto* start = reinterpret_cast<const Bytef*>(s.packed.data()) + kZlibHeaderSize;
-    while (!s.ended && out.size() < until) {
-        s.zs.next_out = reinterpret_cast<Bytef*>(s.chunk.data());
-        s.zs.avail_out = static_cast<uInt>(s.chunk.size());
-        const int code = inflate(&s.zs, Z_BLOCK);
-        const std::size_t produced = s.chunk.size() - s.zs.avail_out;
-        if ((code != Z_OK && code != Z_STREAM_END) || produced > s.maxSize - s.produced) {
-            StartWhole();
-            return;
-        }
-        const std::string_view bytes(s.chunk.data(), produced);
-        s.piece.adler = libdeflate_adler32(s.piece.adler, bytes.data(), bytes.size());
-        s.piece.crc = libdeflate_crc32(s.piece.crc, bytes.data(), bytes.size());
-        out.append(bytes);
-        s.produced += produced;
-        s.delivered = s.produced;
-        const auto consumed = static_cast<std::size_t>(s.zs.next_in - start);
-        const bool streamEnd = code == Z_STREAM_END;
-        // 128: a block has just ended; 64: the final one; below: bits not yet used.
-        const bool flushPoint =
-            !streamEnd && (s.zs.data_type & 128) != 0 && (s.zs.data_type & 127) == 0 &&
-            s.produced == s.atBlockEnd && consumed >= kFlushMarker.size() &&
-            std::string_view(reinterpret_cast<const char*>(s.zs.next_in) - kFlushMarker.size(),
-                             kFlushMarker.size()) == kFlushMarker;
-        if ((s.zs.data_type & 128) != 0) {
-            s.atBlockEnd = s.produced;
-        }
-        if (!streamEnd && !flushPoint) {
-            continue;
-        }
-        s.piece.size = s.produced - s.pieceStart;
-        s.piece.packedEnd = kZlibHeaderSize + consumed;
-        s.adler = adler32_combine(s.adler, s.piece.adler, static_cast<z_off_t>(s.piece.size));
-        s.pieces.push_back(s.piece);
-        s.piece = PackedPiece{};
-        s.pieceStart = s.produced;
-        if (flushPoint) {
-            // A piece that reaches back before its flush point fails, and is no piece.
-            if (inflateReset(&s.zs) != Z_OK) {
-                StartWhole();
-                return;
-            }
-            continue;
-        }
-        const std::size_t end = s.pieces.back().packedEnd;
-        uLong stored = 0;
-        for (std::size_t i = 0; end + i < s.packed.size() && i < kZlibTrailerSize; ++i) {
-            stored = (stored << 8) | static_cast<unsigned char>(s.packed[end + i]);
-        }
-        if (end + kZlibTrailerSize > s.packed.size() || stored != s.adler) {
-            StartWhole();  // which tells what is wrong
-            return;
-        }
-        s.ended = true;
-        s.close();
-    }
-}
-
-void StreamInflater::MoreWhole(std::string& out, std::size_t until) {
-    State& s = *state_;
-    while (!s.ended && out.size() < until) {
-        if (s.zs.avail_in == 0 && s.inputLeft > 0) {
-            const std::size_t slice = std::min<std::size_t>(s.inputLeft, UINT_MAX);
-            s.zs.avail_in = static_cast<uInt>(slice);
-            s.inputLeft -= slice;
-        }
-        s.zs.next_out = reinterpret_cast<Bytef*>(s.chunk.data());
-        s.zs.avail_out = static_cast<uInt>(s.chunk.size());
-        const int code = inflate(&s.zs, Z_NO_FLUSH);
-        // Z_BUF_ERROR: no progress with room to write, the input ended inside the stream.
-        if (code != Z_OK && code != Z_STREAM_END) {
-            throw UnpackError(zlibReason(s.zs, code));
-        }
-        const std::size_t produced = s.chunk.size() - s.zs.avail_out;
-        if (produced > s.maxSize - s.produced) {
-            throwTooLarge(s.maxSize);
-        }
-        // What an earlier pass handed out is passed over.
-        const std::size_t seen =
-            std::min(produced, s.delivered - std::min(s.delivered, s.produced));
-        out.append(s.chunk.data() + seen, produced - seen);
-        s.produced += produced;
-        s.delivered = std::max(s.delivered, s.produced);
-        if (code == Z_STREAM_END) {
-            s.ended = true;
-            s.close();
-        }
-    }
-}
-
-std::shared_ptr<const PackedStream> StreamInflater::TakePieces() {
-    State& s = *state_;
-    if (!s.ended || !s.inPieces) {
-        return nullptr;
-    }
-    // What follows the zlib stream is not part of it, as for UnpackStream.
-    s.packed.resize(s.pieces.back().packedEnd + kZlibTrailerSize);
-    return std::make_shared<const PackedStream>(std::move(s.packed), std::move(s.pieces));
 }
 
 }  // namespace kvalor

@@ -95,34 +95,6 @@ std::vector<std::shared_ptr<const PackedStream>> PackContents(
 // way (a reference across a flush point) or does not unpack: UnpackStream then tells why.
 std::shared_ptr<const PackedStream> UnpackInPieces(ByteStream& stream, std::size_t maxSize);
 
-// Unpacks a zlib stream of the current format a part at a time, so that its whole content is
-// never held at once. Like UnpackInPieces it starts from an empty window at each flush point
-// and keeps the packed bytes with their pieces; a stream not made that way is unpacked again
-// from its start as one, passing over what was already handed out.
-class StreamInflater {
-public:
-    // maxSize bounds the unpacked size as for UnpackStream.
-    StreamInflater(std::string packed, std::size_t maxSize);
-    ~StreamInflater();
-    StreamInflater(const StreamInflater&) = delete;
-    StreamInflater& operator=(const StreamInflater&) = delete;
-
-    // Appends the next unpacked bytes, about one piece of them, to out; false once the stream
-    // has ended. Raises UnpackError as UnpackStream does.
-    bool More(std::string& out);
-    // Once More has returned false: the packed stream with its pieces for a later
-    // PackContents, or null when it is not made of pieces.
-    std::shared_ptr<const PackedStream> TakePieces();
-
-private:
-    struct State;
-    void StartWhole();
-    void MorePieces(std::string& out, std::size_t until);
-    void MoreWhole(std::string& out, std::size_t until);
-
-    std::unique_ptr<State> state_;
-};
-
 // The reverse: for versions below 3 the content is first deciphered (bytes that are no cipher
 // container are decompressed as they are), then decompressed; bytes after the end of the zlib
 // stream are ignored, as a whole-buffer inflate ignores them. Raises UnpackError when the data
