@@ -126,6 +126,12 @@ void ServerLink::Listen() {
     if (!listener_) {
         listener_ = std::make_unique<ServerListener>(run_.Where());
     } else {
+        // A connection that the server closed meanwhile counts as connected until it is read.
+        try {
+            Handle(listener_->TakeNotices());
+        } catch (const KvalorError&) {
+            notifier_.reset();
+        }
         listener_->Reconnect();
     }
     if (!notifier_) {
@@ -142,6 +148,12 @@ void ServerLink::SocketReady() {
         Away(error.message());
         return;
     }
+    if (Handle(notices)) {
+        CatchUp();
+    }
+}
+
+bool ServerLink::Handle(const std::vector<ServerNotice>& notices) {
     bool studies = false;
     for (const ServerNotice& notice : notices) {
         if (notice.channel == kStudiesChannel) {
@@ -152,9 +164,7 @@ void ServerLink::SocketReady() {
             }
         }
     }
-    if (studies) {
-        CatchUp();
-    }
+    return studies;
 }
 
 bool ServerLink::CatchUp() {

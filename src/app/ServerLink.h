@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "model/StudyList.h"
+#include "server/ServerConnection.h"
 #include "server/StudyOutbox.h"
 
 class QSocketNotifier;
@@ -66,6 +67,8 @@ private:
     // Sends the queue; false with failure_ set when it stays.
     bool Deliver();
     void SocketReady();
+    // Tells of the lists changed elsewhere; returns whether new studies were stored.
+    bool Handle(const std::vector<ServerNotice>& notices);
     // Appends what other seats stored since the last read, unless a window is busy with the
     // data (a modal dialog, a progress window): then a moment later.
     bool CatchUp();
