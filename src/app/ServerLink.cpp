@@ -194,7 +194,15 @@ bool ServerLink::CatchUp() {
         return connected_;
     }
     const TStudyReferences known(root_);
-    root_.SynchronizeStudies(read);
+    try {
+        root_.SynchronizeStudies(read);
+    } catch (...) {
+        // Not in the journal, they must not count as known: a save would delete their rows.
+        for (int i = 0; i < read.Count(); ++i) {
+            store.ForgetStudy(read.StudyAt(i));
+        }
+        throw;
+    }
     // Taken from the back, which is cheap, then appended in the order read.
     std::vector<std::unique_ptr<TStudy>> taken;
     while (read.Count() > 0) {
