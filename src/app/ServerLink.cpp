@@ -20,6 +20,8 @@ namespace {
 
 // How soon a read of new studies that a busy window put off is tried again.
 constexpr int kCatchUpDelayMs = 250;
+// As long as a connection is given to be made, as libpq's connect_timeout.
+constexpr int kProbeTimeoutMs = 10000;
 
 // A modal window of the examination is up: the applicant is answering.
 bool examining() {
@@ -41,8 +43,16 @@ ServerLink::ServerLink(NetworkRun& run, RecoveryFile& recovery, TKvalor& root, D
         if (examining()) {
             ScheduleRetry();
         } else {
-            Retry();
+            Probe();
         }
+    }));
+    probeTimeout_.setSingleShot(true);
+    probeTimeout_.setInterval(kProbeTimeoutMs);
+    connect(&probeTimeout_, &QTimer::timeout, this, guard([this] {
+        DropProbe();
+        Away(QStringLiteral("Сервер %1 не ответил за %2 с")
+                 .arg(run_.ServerName())
+                 .arg(kProbeTimeoutMs / 1000));
     }));
     catchUp_.setSingleShot(true);
     catchUp_.setInterval(kCatchUpDelayMs);
@@ -236,6 +246,50 @@ void ServerLink::Away(const QString& failure) {
 
 void ServerLink::Report() {
     emit serverStateChanged(connected_, outbox_.Pending());
+}
+
+void ServerLink::Probe() {
+    if (!listener_ || listener_->Connected()) {
+        Retry();
+        return;
+    }
+    probeTimeout_.start();
+    try {
+        Await(listener_->StartReconnect());
+    } catch (const KvalorError& error) {
+        probeTimeout_.stop();
+        Away(error.message());
+    }
+}
+
+void ServerLink::DropProbe() {
+    // Called from the notifier's own signal too: it goes once that is done.
+    if (probe_) {
+        probe_->setEnabled(false);
+        probe_.release()->deleteLater();
+    }
+}
+
+void ServerLink::Await(ServerListener::ConnectStep step) {
+    using Step = ServerListener::ConnectStep;
+    DropProbe();
+    if (step == Step::Done) {
+        probeTimeout_.stop();
+        Retry();
+        return;
+    }
+    probe_ = std::make_unique<QSocketNotifier>(
+        listener_->ConnectingSocket(),
+        step == Step::Read ? QSocketNotifier::Read : QSocketNotifier::Write);
+    connect(probe_.get(), &QSocketNotifier::activated, this, guard([this] {
+                try {
+                    Await(listener_->ContinueReconnect());
+                } catch (const KvalorError& error) {
+                    DropProbe();
+                    probeTimeout_.stop();
+                    Away(error.message());
+                }
+            }));
 }
 
 void ServerLink::ScheduleRetry() {

@@ -10,6 +10,7 @@
 
 #include "model/StudyList.h"
 #include "server/ServerConnection.h"
+#include "server/ServerListener.h"
 #include "server/StudyOutbox.h"
 
 class QSocketNotifier;
@@ -18,7 +19,6 @@ namespace kvalor {
 
 class NetworkRun;
 class RecoveryFile;
-class ServerListener;
 class TKvalor;
 
 // A seat's live tie to the server once its data are loaded: finished studies go through the
@@ -77,6 +77,12 @@ private:
     // A retry during an applicant's examination would freeze the question window while the
     // connection is tried: it waits for the end of it.
     void ScheduleRetry();
+    // Over a network, a server that does not answer would keep the window waiting for the
+    // whole connect timeout: the listener connects again without blocking first, and the rest
+    // of a retry follows once the server answered.
+    void Probe();
+    void Await(ServerListener::ConnectStep step);
+    void DropProbe();
 
     NetworkRun& run_;
     TKvalor& root_;
@@ -86,6 +92,8 @@ private:
     std::unique_ptr<ServerListener> listener_;
     std::unique_ptr<QSocketNotifier> notifier_;
     QTimer retry_;
+    std::unique_ptr<QSocketNotifier> probe_;
+    QTimer probeTimeout_;
     QTimer catchUp_;
     std::int64_t seq_;
     bool connected_ = true;

@@ -3,6 +3,7 @@
 #include <QProcessEnvironment>
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "server/ServerStore.h"
 
@@ -12,8 +13,14 @@ std::string ConnectionString(const ServerAddress& where) {
     const QString address = where.address.trimmed();
     const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     const bool defaultDatabase = !environment.contains(QStringLiteral("PGDATABASE"));
-    // A seat must not wait minutes on a server that does not answer before saying so.
-    const bool defaultTimeout = !environment.contains(QStringLiteral("PGCONNECT_TIMEOUT"));
+    // A seat must not wait minutes on a server that does not answer before saying so: not to
+    // connect, nor on a connection whose server went away without closing it (a cable pulled).
+    const std::pair<const char*, const char*> waits[] = {
+        {"connect_timeout", environment.contains(QStringLiteral("PGCONNECT_TIMEOUT")) ? "" : "10"},
+        {"tcp_user_timeout", "10000"},
+        {"keepalives_idle", "10"},
+        {"keepalives_interval", "5"},
+        {"keepalives_count", "2"}};
     if (address.startsWith(u"postgresql://") || address.startsWith(u"postgres://")) {
         std::string uri = address.toStdString();
         // A URI without a database names ours, unless PGDATABASE does.
@@ -23,9 +30,11 @@ std::string ConnectionString(const ServerAddress& where) {
         if (defaultDatabase && path + 1 >= query && uri.find("dbname=") == std::string::npos) {
             uri.replace(path, query - path, "/kvalor");
         }
-        if (defaultTimeout && uri.find("connect_timeout=") == std::string::npos) {
-            uri += uri.find('?', authority) == std::string::npos ? '?' : '&';
-            uri += "connect_timeout=10";
+        for (const auto& [key, value] : waits) {
+            if (*value != 0 && uri.find(std::string(key) + '=') == std::string::npos) {
+                uri += uri.find('?', authority) == std::string::npos ? '?' : '&';
+                uri += std::string(key) + '=' + value;
+            }
         }
         return uri;
     }
@@ -46,8 +55,10 @@ std::string ConnectionString(const ServerAddress& where) {
     if (defaultDatabase) {
         conninfo += " dbname=kvalor";
     }
-    if (defaultTimeout) {
-        conninfo += " connect_timeout=10";
+    for (const auto& [key, value] : waits) {
+        if (*value != 0) {
+            conninfo += std::string(" ") + key + '=' + value;
+        }
     }
     return conninfo;
 }

@@ -111,8 +111,32 @@ void ServerConnection::Reconnect() {
     }
 }
 
+ServerConnection::ConnectStep ServerConnection::StartReconnect() {
+    if (Connected()) {
+        return ConnectStep::Done;
+    }
+    if (PQresetStart(conn_.get()) == 0) {
+        FailConnect();
+    }
+    // libpq's rule: the first step waits until the socket can be written.
+    return ConnectStep::Write;
+}
+
+ServerConnection::ConnectStep ServerConnection::ContinueReconnect() {
+    switch (PQresetPoll(conn_.get())) {
+        case PGRES_POLLING_OK:
+            return ConnectStep::Done;
+        case PGRES_POLLING_READING:
+            return ConnectStep::Read;
+        case PGRES_POLLING_WRITING:
+            return ConnectStep::Write;
+        default:
+            FailConnect();
+    }
+}
+
 int ServerConnection::Socket() const {
-    return Connected() ? PQsocket(conn_.get()) : -1;
+    return PQsocket(conn_.get());
 }
 
 bool ServerConnection::Connected() const {

@@ -63,8 +63,14 @@ public:
     QueryResult Exec(const char* sql, std::initializer_list<QueryParam> params = {});
     // Opens the connection again if it was lost since the last query.
     void Reconnect();
+    // The same without waiting, for a window that must not freeze on a server that does not
+    // answer: after Start, Continue each time the socket is ready as the step before asked.
+    // A failure raises in words.
+    enum class ConnectStep { Read, Write, Done };
+    ConnectStep StartReconnect();
+    ConnectStep ContinueReconnect();
 
-    // The connection's socket, for waiting on it; -1 when it is not connected.
+    // The connection's socket, for waiting on it (connecting, too); -1 when there is none.
     int Socket() const;
     bool Connected() const;
     // Reads what the socket holds without blocking and returns the notifications among it; a

@@ -43,4 +43,21 @@ void ServerListener::Reconnect() {
     Listen();
 }
 
+ServerListener::ConnectStep ServerListener::StartReconnect() {
+    listening_ = listening_ && connection_->Connected();
+    const ConnectStep step = connection_->StartReconnect();
+    if (step == ConnectStep::Done && !listening_) {
+        Listen();
+    }
+    return step;
+}
+
+ServerListener::ConnectStep ServerListener::ContinueReconnect() {
+    const ConnectStep step = connection_->ContinueReconnect();
+    if (step == ConnectStep::Done) {
+        Listen();
+    }
+    return step;
+}
+
 }  // namespace kvalor

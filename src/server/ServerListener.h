@@ -34,6 +34,12 @@ public:
     std::vector<ServerNotice> TakeNotices();
     // Connects again and listens again (raises when it cannot); nothing when connected.
     void Reconnect();
+    // The same without blocking: the caller waits on ConnectingSocket() for each step asked;
+    // Done means listening again.
+    using ConnectStep = ServerConnection::ConnectStep;
+    ConnectStep StartReconnect();
+    ConnectStep ContinueReconnect();
+    int ConnectingSocket() const { return connection_->Socket(); }
 
 private:
     void Listen();

@@ -1,5 +1,6 @@
 #include "server/StudyOutbox.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "model/Study.h"
@@ -26,10 +27,9 @@ std::unique_ptr<TStudy> copyOf(const TStudy& study) {
 
 std::chrono::milliseconds RetryDelay(int failures) {
     using std::chrono::seconds;
-    if (failures <= 1) {
-        return seconds(1);
-    }
-    return failures <= 5 ? seconds(1 << (failures - 1)) : seconds(30);
+    // Short enough that a seat notices a server that is back within a few seconds; a refused
+    // attempt costs the server next to nothing, even from a whole room.
+    return seconds(1 << std::clamp(failures - 1, 0, 2));
 }
 
 StudyOutbox::StudyOutbox(RecoveryFile& file) : file_(file) {}

@@ -11,7 +11,7 @@ class TServerStore;
 class TStudy;
 
 // The wait before another attempt after that many failures in a row: 1 s after the first,
-// doubling up to 16 s, then 30 s.
+// then 2 s, then 4 s from the third on.
 std::chrono::milliseconds RetryDelay(int failures);
 
 // A seat's finished studies that the server has not confirmed yet, kept in the recovery file so
