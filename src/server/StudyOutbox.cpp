@@ -6,24 +6,9 @@
 #include "model/Study.h"
 #include "server/ServerStore.h"
 #include "storage/RecoveryFile.h"
-#include "util/ByteStream.h"
 #include "util/Error.h"
 
 namespace kvalor {
-
-namespace {
-
-// A copy of the study as stored: the file's own copy goes while it is forgotten.
-std::unique_ptr<TStudy> copyOf(const TStudy& study) {
-    ByteStream record;
-    study.SaveToStream(record);
-    record.seek(0);
-    auto copy = std::make_unique<TStudy>();
-    copy->LoadFromStream(record);
-    return copy;
-}
-
-}  // namespace
 
 std::chrono::milliseconds RetryDelay(int failures) {
     using std::chrono::seconds;
@@ -45,7 +30,8 @@ int StudyOutbox::Pending() const {
 bool StudyOutbox::Deliver(TServerStore& store) {
     try {
         while (file_.Count() > 0) {
-            const std::unique_ptr<TStudy> next = copyOf(file_.Pending().StudyAt(0));
+            const std::unique_ptr<TStudy> next =
+                RecoveryFile::StoredCopy(file_.Pending().StudyAt(0));
             store.WriteStudy(*next);
             file_.Forget(*next);
         }

@@ -17,9 +17,9 @@ namespace {
 
 constexpr int kNamesTried = 1000;
 
-// A copy through the stored record: exactly what the file will hold, and no pointer into a
-// journal whose studies may be deleted.
-std::unique_ptr<TStudy> storedCopy(const TStudy& study) {
+}  // namespace
+
+std::unique_ptr<TStudy> RecoveryFile::StoredCopy(const TStudy& study) {
     ByteStream record;
     study.SaveToStream(record);
     record.seek(0);
@@ -27,8 +27,6 @@ std::unique_ptr<TStudy> storedCopy(const TStudy& study) {
     copy->LoadFromStream(record);
     return copy;
 }
-
-}  // namespace
 
 RecoveryFile::RecoveryFile(const QString& dataFileName) : fileName_(FileNameFor(dataFileName)) {}
 
@@ -77,7 +75,7 @@ QString RecoveryFile::KeepApart(const TStudyList::StudyFilter& picked) {
     TStudyList apart;
     for (int index = 0; index < pending_.Count(); ++index) {
         if (picked(pending_.StudyAt(index))) {
-            apart.Append(storedCopy(pending_.StudyAt(index)));
+            apart.Append(StoredCopy(pending_.StudyAt(index)));
         }
     }
     // An earlier file of studies kept apart is never replaced.
@@ -102,7 +100,7 @@ QString RecoveryFile::KeepApart(const TStudyList::StudyFilter& picked) {
 }
 
 void RecoveryFile::Record(const TStudy& study) {
-    pending_.Append(storedCopy(study));
+    pending_.Append(StoredCopy(study));
     Write();
 }
 

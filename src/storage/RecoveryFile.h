@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QString>
 
 #include "model/StudyList.h"
@@ -19,6 +21,9 @@ public:
     RecoveryFile& operator=(const RecoveryFile&) = delete;
 
     static QString FileNameFor(const QString& dataFileName);
+    // A copy through the stored record: exactly what the file holds, and no pointer into a
+    // journal (or into this file) whose studies may be deleted.
+    static std::unique_ptr<TStudy> StoredCopy(const TStudy& study);
 
     const QString& FileName() const { return fileName_; }
     // The studies recorded (or found by Load) and not yet discarded.
