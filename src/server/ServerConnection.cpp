@@ -102,7 +102,10 @@ void ServerConnection::FailConnect() {
 }
 
 void ServerConnection::Reconnect() {
-    if (PQstatus(conn_.get()) == CONNECTION_OK) {
+    // A server that restarted closed the connection while it was idle; reading what the socket
+    // holds finds that out now, rather than by failing the next statement.
+    if (PQstatus(conn_.get()) == CONNECTION_OK && PQconsumeInput(conn_.get()) != 0 &&
+        PQstatus(conn_.get()) == CONNECTION_OK) {
         return;
     }
     PQreset(conn_.get());

@@ -7,14 +7,17 @@
 #include "server/ServerStore.h"
 #include "storage/RecoveryFile.h"
 #include "util/Error.h"
+#include "util/Random.h"
 
 namespace kvalor {
 
 std::chrono::milliseconds RetryDelay(int failures) {
     using std::chrono::seconds;
     // Short enough that a seat notices a server that is back within a few seconds; a refused
-    // attempt costs the server next to nothing, even from a whole room.
-    return seconds(1 << std::clamp(failures - 1, 0, 2));
+    // attempt costs the server next to nothing, even from a whole room. A quarter more or less
+    // at random, so that the seats of a room do not all come back in the same instant.
+    const std::chrono::milliseconds wait = seconds(1 << std::clamp(failures - 1, 0, 2));
+    return wait * (750 + randomBelow(501)) / 1000;
 }
 
 StudyOutbox::StudyOutbox(RecoveryFile& file) : file_(file) {}
