@@ -111,6 +111,26 @@ void ServerConnection::Reconnect() {
     }
 }
 
+int ServerConnection::Socket() const {
+    return Connected() ? PQsocket(conn_.get()) : -1;
+}
+
+bool ServerConnection::Connected() const {
+    return PQstatus(conn_.get()) == CONNECTION_OK;
+}
+
+std::vector<ServerNotice> ServerConnection::TakeNotices() {
+    if (PQconsumeInput(conn_.get()) == 0 || !Connected()) {
+        FailQuery();
+    }
+    std::vector<ServerNotice> notices;
+    while (PGnotify* notice = PQnotifies(conn_.get())) {
+        notices.push_back({notice->relname, notice->extra, notice->be_pid});
+        PQfreemem(notice);
+    }
+    return notices;
+}
+
 QueryResult ServerConnection::Exec(const char* sql, std::initializer_list<QueryParam> params) {
     std::vector<const char*> values;
     std::vector<int> lengths;

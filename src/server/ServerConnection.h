@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct pg_conn;
 struct pg_result;
@@ -13,6 +14,13 @@ struct pg_result;
 namespace kvalor {
 
 struct ServerAddress;
+
+// A notification the server sent to a connection that listens (LISTEN).
+struct ServerNotice {
+    std::string channel;
+    std::string payload;
+    int senderPid = 0;
+};
 
 // One value sent with a query: bytes sent as they are (bytea), or text the server parses.
 struct QueryParam {
@@ -55,6 +63,13 @@ public:
     QueryResult Exec(const char* sql, std::initializer_list<QueryParam> params = {});
     // Opens the connection again if it was lost since the last query.
     void Reconnect();
+
+    // The connection's socket, for waiting on it; -1 when it is not connected.
+    int Socket() const;
+    bool Connected() const;
+    // Reads what the socket holds without blocking and returns the notifications among it; a
+    // connection found lost raises.
+    std::vector<ServerNotice> TakeNotices();
 
     // Sends rows in PostgreSQL's binary copy format to a COPY ... FROM STDIN statement.
     void CopyIn(const char* sql, const std::string& rows);

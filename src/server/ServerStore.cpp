@@ -5,8 +5,10 @@
 
 #include <QCryptographicHash>
 #include <QProcessEnvironment>
+#include <algorithm>
 #include <array>
 #include <bit>
+#include <charconv>
 #include <cstring>
 #include <unordered_set>
 #include <vector>
@@ -26,6 +28,12 @@ namespace {
 
 // The schema this program writes and reads; a database of a newer one is refused.
 constexpr int kSchemaVersion = 1;
+
+// How long a seq passed over by a read is looked for again, and how many such gaps are kept:
+// a seat's write takes its seq and commits within a moment; a longer gap is a seq that no row
+// will have (a resent study, a rolled back write).
+constexpr auto kGapLife = std::chrono::minutes(1);
+constexpr std::size_t kMaxGaps = 1000;
 
 // A stored value larger than PostgreSQL's own limit of a field is damage, refused unread.
 constexpr std::int64_t kMaxValueBytes = std::int64_t{1} << 30;
@@ -127,6 +135,22 @@ void readFromServer(const ServerConnection& connection, const char* list, const 
         throw ReadError(QString::fromUtf8("Данные на сервере %1 повреждены (%2): %3")
                             .arg(connection.Address(), QString::fromUtf8(list), error.message()));
     }
+}
+
+std::unique_ptr<TStudy> readStudy(const ServerConnection& connection, std::string_view bytes) {
+    ByteStream record{std::string(bytes)};
+    auto study = std::make_unique<TStudy>();
+    readFromServer(connection, "результаты", [&] { study->LoadFromStream(record); });
+    return study;
+}
+
+// "{1,5,9}": a list of numbers as an int8[] parameter.
+std::string numberArray(const std::vector<std::int64_t>& numbers) {
+    std::string text = "{";
+    for (const std::int64_t number : numbers) {
+        text += (text.size() > 1 ? "," : "") + std::to_string(number);
+    }
+    return text + "}";
 }
 
 }  // namespace
@@ -335,8 +359,10 @@ void TServerStore::Load(TKvalor& data, bool withFixups, const Progress& progress
     // progress moves while it loads.
     connection_->Exec(
         "DECLARE kvalor_journal NO SCROLL CURSOR FOR "
-        "SELECT record FROM kvalor_studies ORDER BY seq");
+        "SELECT seq, record FROM kvalor_studies ORDER BY seq");
     std::unordered_set<std::string> studyKeys;
+    gaps_.clear();
+    std::int64_t seq = 0;
     for (;;) {
         ReportProgress(progress, done, total);
         const QueryResult studies = connection_->Exec("FETCH 500 FROM kvalor_journal");
@@ -344,10 +370,13 @@ void TServerStore::Load(TKvalor& data, bool withFixups, const Progress& progress
             break;
         }
         for (int row = 0; row < studies.rows(); ++row) {
-            ByteStream record{std::string(studies.bytes(row, 0))};
-            done += record.size();
-            auto study = std::make_unique<TStudy>();
-            readFromServer(*connection_, "результаты", [&] { study->LoadFromStream(record); });
+            const std::int64_t next = studies.integer(row, 0);
+            if (next > seq + 1) {
+                NoteGap(seq + 1, next - 1);
+            }
+            seq = next;
+            done += studies.bytes(row, 1).size();
+            auto study = readStudy(*connection_, studies.bytes(row, 1));
             studyKeys.insert(studyKey(*study));
             data.Studies().Append(std::move(study));
         }
@@ -362,18 +391,20 @@ void TServerStore::Load(TKvalor& data, bool withFixups, const Progress& progress
         loaded_[i] = {versions[i], digest(bytes[i])};
     }
     studyKeys_ = std::move(studyKeys);
+    lastSeq_ = seq;
     ReportProgress(progress, total, total);
 }
 
 namespace {
 
-// Writes the list and returns its new version.
+// Writes the list and returns its new version; the listening seats hear of it at the commit.
 std::int64_t writeList(ServerConnection& connection, int list, const std::string& bytes) {
     const std::string entries = entriesOf(bytes);
     return connection
         .Exec(
-            "UPDATE kvalor_lists SET data = $2, entries = $3, version = version + 1 "
-            "WHERE name = $1 RETURNING version",
+            "WITH written AS (UPDATE kvalor_lists SET data = $2, entries = $3, "
+            "version = version + 1 WHERE name = $1 RETURNING version) "
+            "SELECT version, pg_notify('kvalor_lists', $1 || ':' || version) FROM written",
             {{*kListNames[list]}, {bytes, true}, {entries}})
         .integer(0, 0);
 }
@@ -419,11 +450,18 @@ void TServerStore::InsertStudies(const std::vector<const TStudy*>& studies) {
     }
     rows += bigEndian(0xFFFF, 2);
     connection_->CopyIn("COPY kvalor_incoming FROM STDIN (FORMAT binary)", rows);
-    connection_->Exec(
-        "INSERT INTO kvalor_studies (study_key, account_id, test_id, finished, record) "
-        "SELECT study_key, account_id, test_id, timestamp '1899-12-30' + days * interval '1 day', "
-        "record FROM kvalor_incoming ORDER BY ord ON CONFLICT (study_key) DO NOTHING");
+    // One notice per statement, and none when every study was there already.
+    const QueryResult inserted = connection_->Exec(
+        "WITH inserted AS (INSERT INTO kvalor_studies (study_key, account_id, test_id, finished, "
+        "record) SELECT study_key, account_id, test_id, "
+        "timestamp '1899-12-30' + days * interval '1 day', record FROM kvalor_incoming "
+        "ORDER BY ord ON CONFLICT (study_key) DO NOTHING RETURNING seq), "
+        "top AS (SELECT max(seq) AS seq FROM inserted HAVING count(*) > 0) "
+        "SELECT seq, pg_notify('kvalor_studies', seq::text) FROM top");
     connection_->Exec("DROP TABLE kvalor_incoming");
+    if (inserted.rows() == 1) {
+        lastSeq_ = std::max(lastSeq_, inserted.integer(0, 0));
+    }
     for (const TStudy* study : studies) {
         studyKeys_.insert(studyKey(*study));
     }
@@ -551,6 +589,123 @@ void TServerStore::Push(const TKvalor& data, bool replace) {
         studyKeys_.clear();
         throw;
     }
+}
+
+}  // namespace kvalor
+
+namespace kvalor {
+
+void TServerStore::NoteGap(std::int64_t first, std::int64_t last) {
+    gaps_.push_back({first, last, std::chrono::steady_clock::now()});
+    if (gaps_.size() > kMaxGaps) {
+        gaps_.pop_front();
+    }
+}
+
+std::vector<std::unique_ptr<TStudy>> TServerStore::ReadStudiesAfter(std::int64_t& seq, int limit) {
+    const auto now = std::chrono::steady_clock::now();
+    std::erase_if(gaps_, [now](const SeqGap& gap) { return now - gap.since > kGapLife; });
+    connection_->Reconnect();
+    connection_->SetLossConsequence(
+        QString::fromUtf8(" при чтении новых результатов: они будут прочитаны позже"));
+    std::vector<std::unique_ptr<TStudy>> fresh;
+    limit = std::max(limit, 1);
+    for (;;) {
+        // The gaps below seq are looked for again; above it, everything is read anyway.
+        std::vector<std::int64_t> lows, highs;
+        for (const SeqGap& gap : gaps_) {
+            if (gap.first <= seq) {
+                lows.push_back(gap.first);
+                highs.push_back(std::min(gap.last, seq));
+            }
+        }
+        const std::string after = std::to_string(seq);
+        const int want = limit - static_cast<int>(fresh.size());
+        const std::string wanted = std::to_string(want);
+        const std::string lowList = numberArray(lows), highList = numberArray(highs);
+        const QueryResult rows = connection_->Exec(
+            "SELECT seq, record FROM kvalor_studies WHERE seq > $1 UNION ALL "
+            "SELECT s.seq, s.record FROM kvalor_studies s "
+            "JOIN unnest($3::int8[], $4::int8[]) AS g(low, high) ON s.seq BETWEEN g.low AND g.high "
+            "ORDER BY 1 LIMIT $2",
+            {{after}, {wanted}, {lowList}, {highList}});
+        // Read whole before anything counts as seen: a damaged row leaves the position as it was.
+        std::vector<std::unique_ptr<TStudy>> batch;
+        for (int row = 0; row < rows.rows(); ++row) {
+            batch.push_back(readStudy(*connection_, rows.bytes(row, 1)));
+        }
+        for (int row = 0; row < rows.rows(); ++row) {
+            const std::int64_t next = rows.integer(row, 0);
+            if (next > seq) {
+                if (next > seq + 1) {
+                    NoteGap(seq + 1, next - 1);
+                }
+                seq = next;
+            } else {
+                FillGap(next);
+            }
+            if (studyKeys_.insert(studyKey(*batch[static_cast<std::size_t>(row)])).second) {
+                fresh.push_back(std::move(batch[static_cast<std::size_t>(row)]));
+            }
+        }
+        lastSeq_ = std::max(lastSeq_, seq);
+        if (rows.rows() < want || static_cast<int>(fresh.size()) >= limit) {
+            break;
+        }
+    }
+    connection_->SetLossConsequence({});
+    return fresh;
+}
+
+void TServerStore::FillGap(std::int64_t seq) {
+    for (std::size_t i = 0; i < gaps_.size(); ++i) {
+        SeqGap& gap = gaps_[i];
+        if (seq < gap.first || seq > gap.last) {
+            continue;
+        }
+        if (gap.first == gap.last) {
+            gaps_.erase(gaps_.begin() + static_cast<std::ptrdiff_t>(i--));
+        } else if (seq == gap.first) {
+            ++gap.first;
+        } else if (seq == gap.last) {
+            --gap.last;
+        } else {
+            const SeqGap upper{seq + 1, gap.last, gap.since};
+            gap.last = seq - 1;
+            gaps_.insert(gaps_.begin() + static_cast<std::ptrdiff_t>(++i), upper);
+        }
+    }
+}
+
+bool TServerStore::KnowsStudy(const TStudy& study) const {
+    return studyKeys_.contains(studyKey(study));
+}
+
+std::optional<std::int64_t> TServerStore::ListVersion(std::string_view name) const {
+    for (int i = 0; i < kListCount; ++i) {
+        if (name == *kListNames[i]) {
+            return loaded_[i].version;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> TServerStore::ChangedList(std::string_view notice) const {
+    const std::size_t colon = notice.rfind(':');
+    if (colon == std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::int64_t version = 0;
+    const std::string_view number = notice.substr(colon + 1);
+    if (std::from_chars(number.data(), number.data() + number.size(), version).ec != std::errc{}) {
+        return std::nullopt;
+    }
+    for (int i = 0; i < kListCount; ++i) {
+        if (notice.substr(0, colon) == *kListNames[i] && version > loaded_[i].version) {
+            return QString::fromUtf8(kListWords[i]);
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace kvalor

@@ -2,9 +2,13 @@
 
 #include <QString>
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -82,6 +86,24 @@ public:
     // is refused unless replace. Afterwards the store counts as loaded from that content.
     void Push(const TKvalor& data, bool replace);
 
+    // The highest seq of a study row this store has read or written. Right after Load, the
+    // position from which ReadStudiesAfter finds what other seats stored since.
+    std::int64_t LastStudySeq() const { return lastSeq_; }
+    // The studies stored after seq (and those of seats whose transactions committed after a
+    // later one's, which a plain "after seq" would miss), in seq order, read as Load reads
+    // them, that this store did not know yet: its own and those read before are left out. At
+    // most limit: fewer means none are left for now. Advances seq to the highest read; their
+    // keys count as known, so that Save does not send them back. They are not linked.
+    std::vector<std::unique_ptr<TStudy>> ReadStudiesAfter(std::int64_t& seq, int limit = 500);
+    // The study's row is known to be on the server (loaded, read or written by this store).
+    bool KnowsStudy(const TStudy& study) const;
+    // The version of a list (by its stored name, "SimpleTests") as loaded or last written by
+    // this store; nullopt for a name of no list.
+    std::optional<std::int64_t> ListVersion(std::string_view name) const;
+    // For a notice "<list name>:<version>": the words naming that list ("пользователи") when
+    // the version is newer than this store's, i.e. another seat wrote it; nullopt otherwise.
+    std::optional<QString> ChangedList(std::string_view notice) const;
+
 private:
     // Adds the studies the server lacks, in their order, inside the running transaction.
     void InsertStudies(const std::vector<const TStudy*>& studies);
@@ -96,6 +118,18 @@ private:
     std::array<ListState, 4> loaded_;
     // The keys of the studies this seat knows the server holds.
     std::unordered_set<std::string> studyKeys_;
+    std::int64_t lastSeq_ = 0;
+    // Seqs passed over by a read: a seat whose transaction took its seq before another's and
+    // committed after it is found there by the next read. A gap unfilled for a minute is taken
+    // for a seq that no row will ever have (a resent study, a rolled back write).
+    struct SeqGap {
+        std::int64_t first = 0, last = 0;
+        std::chrono::steady_clock::time_point since;
+    };
+    std::deque<SeqGap> gaps_;
+    void NoteGap(std::int64_t first, std::int64_t last);
+    // A row of that seq was read: it is no gap any more.
+    void FillGap(std::int64_t seq);
 };
 
 }  // namespace kvalor

@@ -23,6 +23,7 @@ public:
     const QString& FileName() const { return fileName_; }
     // The studies recorded (or found by Load) and not yet discarded.
     int Count() const { return pending_.Count(); }
+    const TStudyList& Pending() const { return pending_; }
 
     // Takes the studies of a file that an earlier run left behind as the pending ones; false
     // when there is none. A file that cannot be read raises its KvalorError and is left as it

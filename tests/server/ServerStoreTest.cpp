@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <functional>
@@ -14,6 +15,7 @@
 #include "model/StarterData.h"
 #include "model/StudyList.h"
 #include "server/ServerConnection.h"
+#include "server/ServerListener.h"
 #include "support/ServerCluster.h"
 
 using namespace kvalor;
@@ -193,6 +195,77 @@ TEST_F(ServerStoreTest, FaultsGiveClearMessagesAndKeepWhatIsStored) {
     for (const auto& [fault, message] : cases) {
         EXPECT_TRUE(fault().contains(QString::fromUtf8(message))) << message;
     }
+}
+
+// The notices that reach a listener within a few seconds, until one arrives.
+std::vector<ServerNotice> awaitNotices(ServerListener& listener) {
+    pollfd socket{listener.Socket(), POLLIN, 0};
+    for (int waited = 0; waited < 5000; waited += 50) {
+        if (auto notices = listener.TakeNotices(); !notices.empty()) {
+            return notices;
+        }
+        poll(&socket, 1, 50);
+    }
+    return {};
+}
+
+// Other seats' writes are heard and read exactly once, in order, even the write of a seat whose
+// transaction took its seq before another's and committed after it; own and resent studies are
+// not read back, and a list written elsewhere is told apart from one this seat wrote.
+TEST_F(ServerStoreTest, SeatsHearAndReadWhatOthersWrite) {
+    TKvalor data, teacherData;
+    const ServerAddress where = starterStore("live", data);
+    TServerStore seat(where), teacher(where);
+    seat.Load(data, true);
+    teacher.Load(teacherData, true);
+    ServerListener listener(where);
+    std::int64_t seq = teacher.LastStudySeq(), seatSeq = seat.LastStudySeq();
+    const TStudy& first = addStudy(data, 46000.25);
+    const TStudy& late = addStudy(data, 46000.5);
+    const TStudy& second = addStudy(data, 46000.75);
+    // The late seat's row takes its seq first and commits last.
+    ServerConnection lateSeat(where);
+    ByteStream record;
+    late.SaveToStream(record);
+    lateSeat.Exec("BEGIN");
+    lateSeat.Exec(
+        "INSERT INTO kvalor_studies (study_key, account_id, test_id, finished, record) VALUES "
+        "('late', gen_random_uuid(), gen_random_uuid(), now(), $1)",
+        {{record.data(), true}});
+    lateSeat.Exec("SELECT pg_notify('kvalor_studies', 'late')");
+    const std::function<void()> steps[] = {
+        [&] { seat.WriteStudy(first); },
+        [&] {
+            seat.WriteStudy(first);  // resent: silent, so the next notice is the second study's
+            seat.WriteStudy(second);
+        },
+        [&] { lateSeat.Exec("COMMIT"); },
+    };
+    const double expected[] = {46000.25, 46000.75, 46000.5};
+    for (int step = 0; step < 3; ++step) {
+        steps[step]();
+        const std::vector<ServerNotice> notices = awaitNotices(listener);
+        ASSERT_EQ(notices.size(), 1u) << step;
+        EXPECT_EQ(notices[0].channel, kStudiesChannel);
+        if (step < 2) {
+            EXPECT_EQ(notices[0].payload, std::to_string(seat.LastStudySeq()));
+        }
+        const auto read = teacher.ReadStudiesAfter(seq);
+        ASSERT_EQ(read.size(), 1u) << step;
+        EXPECT_EQ(read[0]->Date(), expected[step]);
+        EXPECT_TRUE(teacher.KnowsStudy(*read[0]));
+    }
+    EXPECT_EQ(seq, seat.LastStudySeq());
+    const auto seatRead = seat.ReadStudiesAfter(seatSeq);
+    ASSERT_EQ(seatRead.size(), 1u);
+    EXPECT_EQ(seatRead[0]->Date(), 46000.5);
+    data.Users().FindItem(ApplicantAccountId())->SetName("renamed");
+    seat.Save(data);
+    const std::vector<ServerNotice> notices = awaitNotices(listener);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].channel, kListsChannel);
+    EXPECT_EQ(seat.ChangedList(notices[0].payload), std::nullopt);
+    EXPECT_EQ(teacher.ChangedList(notices[0].payload), QString::fromUtf8("пользователи"));
 }
 
 }  // namespace
