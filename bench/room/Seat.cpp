@@ -1,0 +1,71 @@
+#include "Seat.h"
+
+#include <deque>
+#include <string>
+#include <thread>
+
+#include "DeliveryLedger.h"
+#include "model/Study.h"
+#include "server/StudyOutbox.h"
+#include "storage/RecoveryFile.h"
+
+namespace kvalor::room {
+
+Seat::Seat(const ServerAddress& where, const QString& folder,
+           std::vector<std::unique_ptr<TStudy>> studies, int pauseMs, DeliveryLedger& ledger)
+    : where_(where),
+      folder_(folder),
+      studies_(std::move(studies)),
+      pauseMs_(pauseMs),
+      ledger_(ledger),
+      random_(std::hash<std::string>{}(folder.toStdString())) {}
+
+Seat::~Seat() = default;
+
+void Seat::Connect() {
+    store_ = std::make_unique<TServerStore>(where_);
+}
+
+void Seat::Run() {
+    RecoveryFile file(folder_ + "/KvalorServer.exd");
+    file.Load();
+    StudyOutbox outbox(file);
+    // The keys of the studies in the outbox, in its order: Deliver confirms them from the front.
+    std::deque<std::string> queued;
+    Clock::time_point nextAttempt{};
+    const auto deliver = [&] {
+        const auto sent = Clock::now();
+        const bool delivered = outbox.Deliver(*store_);
+        const auto now = Clock::now();
+        while (static_cast<int>(queued.size()) > outbox.Pending()) {
+            ledger_.Committed(queued.front(), sent, now);
+            queued.pop_front();
+        }
+        if (!delivered) {
+            ++failedAttempts_;
+            lastError_ = outbox.LastError();
+            nextAttempt = now + outbox.NextRetry();
+        }
+    };
+    std::uniform_int_distribution<int> pause(pauseMs_ / 2, pauseMs_ + pauseMs_ / 2);
+    for (std::unique_ptr<TStudy>& study : studies_) {
+        if (pauseMs_ > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(pause(random_)));
+        }
+        // The seat's examination ends: the outbox keeps its own copy in the recovery file.
+        outbox.Enqueue(*study);
+        queued.push_back(DeliveryLedger::KeyOf(*study));
+        study.reset();
+        // Delivered at once, unless the retry timer of an earlier failure is still running.
+        if (Clock::now() >= nextAttempt) {
+            deliver();
+        }
+    }
+    while (outbox.Pending() > 0) {
+        std::this_thread::sleep_until(nextAttempt);
+        deliver();
+    }
+    store_.reset();
+}
+
+}  // namespace kvalor::room

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "server/ServerStore.h"
+
+namespace kvalor {
+class TStudy;
+}
+
+namespace kvalor::room {
+
+class DeliveryLedger;
+
+// One seat of the room: its own connection and its own outbox over a recovery file in its own
+// folder, finishing its examinations one after another and delivering each as the program does,
+// with the outbox's backoff while the server is away.
+class Seat {
+public:
+    Seat(const ServerAddress& where, const QString& folder,
+         std::vector<std::unique_ptr<TStudy>> studies, int pauseMs, DeliveryLedger& ledger);
+    ~Seat();
+    Seat(const Seat&) = delete;
+    Seat& operator=(const Seat&) = delete;
+
+    // Connects (before the room starts, so that connecting is not timed).
+    void Connect();
+    // Finishes every examination and returns once the server has confirmed them all.
+    void Run();
+
+    int FailedAttempts() const { return failedAttempts_; }
+    const QString& LastError() const { return lastError_; }
+
+private:
+    ServerAddress where_;
+    QString folder_;
+    std::vector<std::unique_ptr<TStudy>> studies_;
+    int pauseMs_;
+    DeliveryLedger& ledger_;
+    std::unique_ptr<TServerStore> store_;
+    std::mt19937 random_;
+    int failedAttempts_ = 0;
+    QString lastError_;
+};
+
+}  // namespace kvalor::room
