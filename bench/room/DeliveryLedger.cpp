@@ -47,17 +47,6 @@ int DeliveryLedger::DuplicateArrivals() const {
     return duplicates_;
 }
 
-Clock::time_point DeliveryLedger::FirstCommitFrom(Clock::time_point moment) const {
-    const std::lock_guard lock(mutex_);
-    Clock::time_point first = Clock::time_point::max();
-    for (const auto& [key, commit] : commits_) {
-        if (commit.confirmed >= moment) {
-            first = std::min(first, commit.confirmed);
-        }
-    }
-    return first;
-}
-
 Clock::time_point DeliveryLedger::LastCommit() const {
     const std::lock_guard lock(mutex_);
     Clock::time_point last{};

@@ -29,9 +29,6 @@ public:
     int CommitCount() const;
     int ArrivalCount() const;
     int DuplicateArrivals() const;
-    // The first commit at or after a moment (for the delay after a restart); nullopt-like
-    // time_point::max() when there is none.
-    Clock::time_point FirstCommitFrom(Clock::time_point moment) const;
     Clock::time_point LastCommit() const;
 
     // Seconds from each study's sending, or from its confirmation, to its arrival, sorted, for

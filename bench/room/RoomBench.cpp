@@ -92,6 +92,45 @@ Outage breakServer(ServerCluster& cluster, ServerMemorySampler& sampler,
     return outage;
 }
 
+// How the seats came through the outage: when their attempts failed (the outbox's backoff), and
+// how soon each delivered again once the server was back.
+void printOutage(const std::vector<std::unique_ptr<Seat>>& seats, const Outage& outage,
+                 Clock::time_point start) {
+    std::vector<double> resumed, firstFailure;
+    for (const auto& seat : seats) {
+        const auto& deliveries = seat->Deliveries();
+        const auto again = std::lower_bound(deliveries.begin(), deliveries.end(), outage.back);
+        if (again != deliveries.end()) {
+            resumed.push_back(secondsBetween(outage.back, *again));
+        }
+        const auto& failures = seat->Failures();
+        if (!failures.empty()) {
+            firstFailure.push_back(secondsBetween(outage.stopped, failures.front()));
+        }
+    }
+    std::sort(resumed.begin(), resumed.end());
+    std::sort(firstFailure.begin(), firstFailure.end());
+    std::printf(
+        "outage: server killed at %.2f s (pg_ctl stop -m immediate), back at %.2f s "
+        "(%.2f s away, its start and recovery included)\n",
+        secondsBetween(start, outage.stopped), secondsBetween(start, outage.back),
+        secondsBetween(outage.stopped, outage.back));
+    std::printf(
+        "outage: delivery resumed after the server was back: first seat %.2f s, "
+        "median seat %.2f s, last seat %.2f s (%zu seats had studies waiting)\n",
+        percentile(resumed, 0.0), percentile(resumed, 0.5), percentile(resumed, 1.0),
+        resumed.size());
+    std::printf("outage: the seats' first failure came %.2f to %.2f s after the kill\n",
+                percentile(firstFailure, 0.0), percentile(firstFailure, 1.0));
+    if (!seats.empty()) {
+        std::printf("outage: the first seat's failed attempts, seconds after the kill:");
+        for (const Clock::time_point failure : seats.front()->Failures()) {
+            std::printf(" %.2f", secondsBetween(outage.stopped, failure));
+        }
+        std::printf("\n");
+    }
+}
+
 int runRoom(const RoomOptions& options) {
     const int expected = options.seats * options.examsPerSeat;
     // Every seat and the teacher's two connections, with room for the benchmark's own.
@@ -159,9 +198,9 @@ int runRoom(const RoomOptions& options) {
     const QueryResult rows =
         counter.Exec("SELECT count(*), count(DISTINCT study_key) FROM kvalor_studies");
     const std::int64_t stored = rows.integer(0, 0), distinct = rows.integer(0, 1);
-    int failedAttempts = 0;
+    std::size_t failedAttempts = 0;
     for (const auto& seat : seats) {
-        failedAttempts += seat->FailedAttempts();
+        failedAttempts += seat->Failures().size();
     }
     const double storeSeconds = secondsBetween(start, ledger.LastCommit());
     const std::vector<double> fromSent = ledger.LatenciesFromSent();
@@ -175,7 +214,7 @@ int runRoom(const RoomOptions& options) {
     std::printf("stored on the server: %lld rows, %lld distinct keys (expected %d)%s\n",
                 static_cast<long long>(stored), static_cast<long long>(distinct), expected,
                 stored == expected && distinct == expected ? "" : "  <-- WRONG");
-    std::printf("confirmed to the seats: %d; seats failed: %d; failed delivery attempts: %d\n",
+    std::printf("confirmed to the seats: %d; seats failed: %d; failed delivery attempts: %zu\n",
                 ledger.CommitCount(), seatFailures.load(), failedAttempts);
     std::printf("stored per second: %.1f (%d studies in %.2f s, first start to last commit)\n",
                 ledger.CommitCount() / storeSeconds, ledger.CommitCount(), storeSeconds);
@@ -199,14 +238,7 @@ int runRoom(const RoomOptions& options) {
     std::printf("read by the teacher before the seat had the confirmation: %d\n",
                 ledger.ArrivedBeforeConfirmed());
     if (options.outage) {
-        const Clock::time_point first = ledger.FirstCommitFrom(outage.back);
-        std::printf(
-            "outage: server killed at %.2f s (%s), back at %.2f s; first study "
-            "delivered %.2f s after it was back, the last %.2f s after\n",
-            secondsBetween(start, outage.stopped), "pg_ctl stop -m immediate",
-            secondsBetween(start, outage.back),
-            first == Clock::time_point::max() ? -1.0 : secondsBetween(outage.back, first),
-            secondsBetween(outage.back, ledger.LastCommit()));
+        printOutage(seats, outage, start);
     }
     std::printf(
         "server memory, peak of the sum over its %d processes: RSS %.1f MB; own memory "

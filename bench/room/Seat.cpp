@@ -37,12 +37,15 @@ void Seat::Run() {
         const auto sent = Clock::now();
         const bool delivered = outbox.Deliver(*store_);
         const auto now = Clock::now();
+        if (static_cast<int>(queued.size()) > outbox.Pending()) {
+            deliveries_.push_back(now);
+        }
         while (static_cast<int>(queued.size()) > outbox.Pending()) {
             ledger_.Committed(queued.front(), sent, now);
             queued.pop_front();
         }
         if (!delivered) {
-            ++failedAttempts_;
+            failures_.push_back(now);
             lastError_ = outbox.LastError();
             nextAttempt = now + outbox.NextRetry();
         }

@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "DeliveryLedger.h"
 #include "server/ServerStore.h"
 
 namespace kvalor {
@@ -12,8 +13,6 @@ class TStudy;
 }
 
 namespace kvalor::room {
-
-class DeliveryLedger;
 
 // One seat of the room: its own connection and its own outbox over a recovery file in its own
 // folder, finishing its examinations one after another and delivering each as the program does,
@@ -31,7 +30,9 @@ public:
     // Finishes every examination and returns once the server has confirmed them all.
     void Run();
 
-    int FailedAttempts() const { return failedAttempts_; }
+    // When its delivery attempts failed, and when one delivered something, in order.
+    const std::vector<Clock::time_point>& Failures() const { return failures_; }
+    const std::vector<Clock::time_point>& Deliveries() const { return deliveries_; }
     const QString& LastError() const { return lastError_; }
 
 private:
@@ -42,7 +43,7 @@ private:
     DeliveryLedger& ledger_;
     std::unique_ptr<TServerStore> store_;
     std::mt19937 random_;
-    int failedAttempts_ = 0;
+    std::vector<Clock::time_point> failures_, deliveries_;
     QString lastError_;
 };
 
