@@ -14,6 +14,7 @@
 #include "app/NetworkRun.h"
 #include "app/NetworkSettings.h"
 #include "app/ProgressWindow.h"
+#include "app/ServerLink.h"
 #include "model/AccountMessages.h"
 #include "model/Competitor.h"
 #include "model/Competitors.h"
@@ -150,6 +151,7 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
     // Nothing of an earlier load may be saved by a run that is refused or fails to load.
     dataLoaded_ = false;
     unattended_ = false;
+    link_.reset();
     removals_.reset();
     recovery_.reset();
     saved_.reset();
@@ -209,6 +211,7 @@ bool TDM::DataModuleCreate(FirstStart firstStart, const Progress& loadProgress) 
     if (dataLoaded_) {
         saved_ = std::make_unique<TStudyReferences>(root);
         RecoverResults();
+        StartServerLink();
     } else {
         // The unread file is never written by this run; its results go to the recovery file,
         // after those an earlier run may have left there, and come back once the file reads.
@@ -455,6 +458,7 @@ void TDM::Report(const QString& text) const {
 
 void TDM::ReleaseDataFile() {
     dataLoaded_ = false;
+    link_.reset();
     removals_.reset();
     recovery_.reset();
     saved_.reset();
@@ -528,11 +532,16 @@ void TDM::StudyJournaled(const TStudy& study) {
 }
 
 void TDM::SaveToServer() {
+    if (link_) {
+        link_->RequireServer();
+    }
     bool reloaded = false;
     try {
         network_->Save(kvalorRoot());
     } catch (const ServerConflict& conflict) {
-        if (unattended_ || !NetworkRun::OfferReload(conflict)) {
+        if (unattended_ ||
+            !NetworkRun::OfferReload(conflict.message(),
+                                     QStringLiteral("оставить изменения несохранёнными."))) {
             throw KvalorError("Изменения этого компьютера не сохранены на сервере");
         }
         reloaded = true;
@@ -547,6 +556,10 @@ void TDM::SaveToServer() {
 }
 
 void TDM::SendStudy(const TStudy& study) {
+    if (link_) {
+        guarded([this, &study] { link_->Send(study); });
+        return;
+    }
     // Kept on this computer until the server has it: a lost connection or a crash loses none.
     if (recovery_) {
         guarded([this, &study] { recovery_->Record(study); });
@@ -577,25 +590,13 @@ void TDM::FinalServerSave() {
         } catch (const std::exception& error) {
             failure = messageOf(error);
         }
+        const QString kept =
+            recovery_ ? NetworkRun::KeptForNextStart(recovery_->FileName()) : QString();
         if (unattended_) {
-            Report(failure);
+            Report(failure + kept);
             return;
         }
-        const QString kept = recovery_
-                                 ? QStringLiteral(
-                                       "; результаты тестирования, которых нет на сервере, "
-                                       "останутся в файле %1 и будут отправлены при следующем "
-                                       "запуске")
-                                       .arg(QDir::toNativeSeparators(recovery_->FileName()))
-                                 : QString();
-        const QMessageBox::StandardButton answer = prompts().ask(
-            failure + QStringLiteral("\n\n«Повторить» - попытаться снова, устранив причину.\n"
-                                     "«Сохранить» - сохранить данные этой работы в файл.\n"
-                                     "«Пропустить» - не сохранять: несохранённые изменения "
-                                     "этой работы пропадут%1.")
-                          .arg(kept),
-            kProgramCaption, QMessageBox::Critical,
-            QMessageBox::Retry | QMessageBox::Save | QMessageBox::Ignore, QMessageBox::Retry);
+        const QMessageBox::StandardButton answer = NetworkRun::AskAtFailedEnd(failure, kept);
         if (answer == QMessageBox::Save) {
             // What the server refused is kept whole in a data file of its own.
             const QString chosen = prompts().saveFile(
@@ -619,6 +620,7 @@ void TDM::ReloadFromServer() {
         return;
     }
     emit dataReplacing();
+    link_.reset();
     // Emptying the journal is no deletion of results: the recovery file keeps them.
     removals_.reset();
     saved_.reset();
@@ -645,6 +647,7 @@ void TDM::ReloadFromServer() {
         if (recovery_) {
             RecoverResults(true);
         }
+        StartServerLink();
     } else {
         showLoadError(
             loadError +
@@ -654,6 +657,25 @@ void TDM::ReloadFromServer() {
     }
     WatchRemovals();
     emit dataReplaced();
+}
+
+void TDM::StartServerLink() {
+    if (!network_ || !dataLoaded_ || !recovery_) {
+        return;
+    }
+    const auto complete = [this](const TStudy& study) {
+        return saved_ && saved_->HasEverything(study);
+    };
+    const auto saveAll = [this] {
+        network_->Save(kvalorRoot());
+        Saved();
+    };
+    link_ = std::make_unique<ServerLink>(*network_, *recovery_, kvalorRoot(),
+                                         ServerLink::DataSaving{complete, saveAll});
+    connect(link_.get(), &ServerLink::serverStateChanged, this, &TDM::serverStateChanged);
+    connect(link_.get(), &ServerLink::studiesArrived, this, &TDM::studiesArrived);
+    connect(link_.get(), &ServerLink::listsChanged, this, &TDM::listsChanged);
+    emit serverStateChanged(link_->Connected(), link_->Queued());
 }
 
 TDM& dataModule() {

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include "model/StudyList.h"
 #include "util/Progress.h"
 
 namespace kvalor {
@@ -15,6 +16,7 @@ class DataFileLock;
 class NetworkRun;
 struct PackedData;
 class RecoveryFile;
+class ServerLink;
 class StudyRemovalWatch;
 class TStudy;
 class TStudyReferences;
@@ -115,12 +117,22 @@ public:
     // are sent. A failed load is reported, and nothing of this run is saved any more.
     void ReloadFromServer();
 
+    // The network mode's tie to the server while the data are loaded from it; nullptr
+    // otherwise (and when no recovery file can be kept). Finished runs go through its queue.
+    ServerLink* Link() const { return link_.get(); }
+
 signals:
     // The windows enable their actions from the run mode.
     void runModeChanged(TRunMode mode);
     // Around ReloadFromServer: nothing may point into the data while they are replaced.
     void dataReplacing();
     void dataReplaced();
+    // The network mode: the server there or away, and the finished runs waiting for it.
+    void serverStateChanged(bool connected, int queued);
+    // Results of other computers, appended to the journal.
+    void studiesArrived(const StudyView& studies);
+    // Another computer saved the list named in words ("пользователи").
+    void listsChanged(const QString& words);
 
 private:
     // Takes the results that an earlier run left in the recovery file as pending; a file that
@@ -144,6 +156,8 @@ private:
     void FinalServerSave();
     // The store holds the data now: the recovery file is done with.
     void Saved();
+    // Once the data are loaded from the server.
+    void StartServerLink();
 
     bool unattended_ = false;
     bool dataLoaded_ = false;
@@ -158,6 +172,8 @@ private:
     std::unique_ptr<StudyRemovalWatch> removals_;
     // What the data file on disk holds, as of its last load or save.
     std::unique_ptr<TStudyReferences> saved_;
+    // Last, so that it goes before the recovery file and the connection it uses.
+    std::unique_ptr<ServerLink> link_;
 };
 
 // The program's one data module.

@@ -9,18 +9,22 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
 #include "app/Authorization.h"
 #include "app/DataModule.h"
+#include "app/NetworkRun.h"
 #include "app/ProgressWindow.h"
 #include "app/RunMode.h"
+#include "app/ServerLink.h"
 #include "app/Settings.h"
 #include "model/BuiltinAccounts.h"
 #include "model/Competitors.h"
@@ -82,7 +86,8 @@ TfmKvalor::TfmKvalor()
       actClose_(makeAction(this, QStringLiteral("Завершение работы"), ActionIcon::Exit)),
       actInportStudies_(
           makeAction(this, QStringLiteral("Импорт результатов тестов"), ActionIcon::Import)),
-      actReload_(new QAction(QStringLiteral("Обновить с сервера"), this)) {
+      actReload_(new QAction(QStringLiteral("Обновить с сервера"), this)),
+      lbServerState_(new QLabel) {
     setWindowTitle(kProgramCaption);
     setWindowIcon(actionIcon(ActionIcon::Examination));
     // The working windows never scroll the frame.
@@ -90,6 +95,9 @@ TfmKvalor::TfmKvalor()
     mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setCentralWidget(mdiArea_);
     buildToolBar();
+    lbServerState_->setObjectName(QStringLiteral("lbServerState"));
+    statusBar()->addWidget(lbServerState_);
+    statusBar()->setVisible(false);
 
     const std::pair<QAction*, void (TfmKvalor::*)()> handlers[] = {
         {actEditTests_, &TfmKvalor::actEditTestsExecute},
@@ -119,7 +127,17 @@ TfmKvalor::TfmKvalor()
                  {actReload_, "actReload"}});
 
     TDM& module = dataModule();
-    connect(&module, &TDM::runModeChanged, this, [this] { updateActions(); });
+    connect(&module, &TDM::runModeChanged, this, [this] {
+        updateActions();
+        OfferReload();
+    });
+    connect(&module, &TDM::serverStateChanged, this, [this] { ShowServerState(); });
+    connect(&module, &TDM::listsChanged, this, [this](const QString& words) {
+        if (!changedLists_.contains(words)) {
+            changedLists_ << words;
+        }
+        OfferReload();
+    });
     // The windows point into the data: they close before the data are replaced and the same
     // ones open again on the new data.
     connect(&module, &TDM::dataReplacing, this, [this] {
@@ -136,6 +154,8 @@ TfmKvalor::TfmKvalor()
         CloseAllWorkingWindows();
     });
     connect(&module, &TDM::dataReplaced, this, [this] {
+        changedLists_.clear();
+        reloadDeclined_ = false;
         for (const QString& className : std::exchange(reopened_, {})) {
             ShowWorkingWindow(className);
         }
@@ -382,6 +402,40 @@ void TfmKvalor::actReloadExecute() {
         module.SaveDataFile();
     }
     module.ReloadFromServer();
+}
+
+void TfmKvalor::ShowServerState() {
+    const ServerLink* link = dataModule().Link();
+    statusBar()->setVisible(link != nullptr);
+    lbServerState_->setText(link ? link->StateText() : QString());
+    lbServerState_->setToolTip(link ? link->Failure() : QString());
+}
+
+void TfmKvalor::OfferReload() {
+    const TRunMode mode = dataModule().RunMode();
+    if (changedLists_.isEmpty() || reloadDeclined_ || offeringReload_ ||
+        (mode != TRunMode::Administrator && mode != TRunMode::Teacher)) {
+        return;
+    }
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(1000, this, [this] { OfferReload(); });
+        return;
+    }
+    // Notices that arrive while the question is open join this one offer.
+    offeringReload_ = true;
+    bool reload = false;
+    guarded([this, &reload] {
+        reload = NetworkRun::OfferReload(
+            QStringLiteral("На другом компьютере сохранены изменения (%1)")
+                .arg(changedLists_.join(QStringLiteral(", "))),
+            QStringLiteral("работать дальше с данными, загруженными раньше; «Обновить с "
+                           "сервера» в меню «Файл» загрузит новые позже."));
+    });
+    offeringReload_ = false;
+    reloadDeclined_ = !reload;
+    if (reload) {
+        guarded([] { dataModule().ReloadFromServer(); });
+    }
 }
 
 void TfmKvalor::actSettingExecute() {

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class QAction;
+class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QToolBar;
@@ -96,6 +97,11 @@ private:
     void actReloadExecute();
     // Decides who looks at the journal (a login outside administration) and opens it.
     void JournalAccess();
+    // The network mode: the server's state in the status bar.
+    void ShowServerState();
+    // Another computer saved lists that this one shows: staff are asked once whether to load
+    // them, never an applicant during an examination, never under another dialog.
+    void OfferReload();
 
     QMdiArea* mdiArea_;
     QToolBar* tbMainMenu_ = nullptr;
@@ -111,6 +117,11 @@ private:
     bool closingAllowed_ = false;
     // The working windows to open again once the data are replaced.
     QStringList reopened_;
+    QLabel* lbServerState_;
+    // The lists saved elsewhere since the load, until a reload or the offer is declined.
+    QStringList changedLists_;
+    bool reloadDeclined_ = false;
+    bool offeringReload_ = false;
     bool shownBefore_ = false;
     TfmAuthorization* authorization_;
     TfmRunMode* runMode_;

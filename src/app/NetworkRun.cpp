@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include <QDir>
+
 #include "app/NetworkSettings.h"
 #include "ui/ErrorGuard.h"
 #include "ui/ProgramCaption.h"
@@ -46,6 +48,7 @@ void NetworkRun::Load(TKvalor& root, const Progress& progress) {
         // A connection that failed is not kept: the next load tries afresh.
         try {
             Store().Load(root, true, progress);
+            loadedSeq_ = Store().LastStudySeq();
         } catch (...) {
             store_.reset();
             throw;
@@ -64,15 +67,39 @@ void NetworkRun::WriteStudy(const TStudy& study) {
         [&] { Store().WriteStudy(study); });
 }
 
-bool NetworkRun::OfferReload(const ServerConflict& conflict) {
+bool NetworkRun::OfferReload(const QString& reason, const QString& otherwise) {
     return confirmDestructive(
-        withFullStop(conflict.message()) +
+        withFullStop(reason) +
             QStringLiteral(
                 "\n\nЗагрузить данные с сервера заново? Несохранённые изменения тестов, "
                 "пользователей и заданий, сделанные на этом компьютере, и удаления из журнала "
                 "пропадут: их заменит то, что сохранено на сервере. Результаты тестирования "
-                "этого компьютера сохранятся.\n«Нет» - оставить изменения несохранёнными."),
+                "этого компьютера сохранятся.\n«Нет» - %1")
+                .arg(otherwise),
         kProgramCaption, QMessageBox::Warning);
+}
+
+}  // namespace kvalor
+
+namespace kvalor {
+
+QString NetworkRun::KeptForNextStart(const QString& recoveryFile) {
+    return QStringLiteral(
+               "; результаты тестирования, которых нет на сервере, останутся в файле %1 и будут "
+               "отправлены при следующем запуске")
+        .arg(QDir::toNativeSeparators(recoveryFile));
+}
+
+QMessageBox::StandardButton NetworkRun::AskAtFailedEnd(const QString& failure,
+                                                       const QString& kept) {
+    return prompts().ask(failure + QStringLiteral("\n\n«Повторить» - попытаться снова, устранив "
+                                                  "причину.\n«Сохранить» - сохранить данные этой "
+                                                  "работы в файл.\n«Пропустить» - не сохранять: "
+                                                  "несохранённые изменения этой работы пропадут%1.")
+                                       .arg(kept),
+                         kProgramCaption, QMessageBox::Critical,
+                         QMessageBox::Retry | QMessageBox::Save | QMessageBox::Ignore,
+                         QMessageBox::Retry);
 }
 
 }  // namespace kvalor

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
+#include <QMessageBox>
 #include <QString>
 
 #include "server/ServerStore.h"
@@ -35,14 +37,25 @@ public:
     void WriteStudy(const TStudy& study);
 
     // Asks whether to give up this computer's unsaved edits and load the server's data again,
-    // after another computer saved first. Default "Нет".
-    static bool OfferReload(const ServerConflict& conflict);
+    // for the reason given (another computer saved first); otherwise says what "Нет" does.
+    // Default "Нет".
+    static bool OfferReload(const QString& reason, const QString& otherwise);
+    // The end of a run could not save to the server: "; результаты ... останутся в файле ..."
+    // for the recovery file, and the question what to do (retry, save to a file, skip).
+    static QString KeptForNextStart(const QString& recoveryFile);
+    static QMessageBox::StandardButton AskAtFailedEnd(const QString& failure, const QString& kept);
 
-private:
+    const ServerAddress& Where() const { return where_; }
+    // The store's study position right after the last load, before this seat wrote anything:
+    // where reading what other seats store starts.
+    std::int64_t LoadedSeq() const { return loadedSeq_; }
+    // The connection of the run, connecting first when there is none.
     TServerStore& Store();
 
+private:
     ServerAddress where_;
     std::unique_ptr<TServerStore> store_;
+    std::int64_t loadedSeq_ = 0;
 };
 
 }  // namespace kvalor

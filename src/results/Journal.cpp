@@ -20,8 +20,6 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QStandardItem>
-#include <QStandardItemModel>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -66,36 +64,6 @@ namespace {
 constexpr int kColumnWidths[JournalModel::ColumnCount] = {232, 146, 63, 79, 81, 90};
 // More rows than this in the results view are built only when the user says so.
 constexpr std::uint64_t kManyResultRows = 300000;
-
-// The list holds the entries by the text of their id, in display order. With keepChoice the
-// entry chosen before stays chosen when it is still there; returns whether a choice was lost
-// (its entry is gone), which leaves the list without one.
-template <class T>
-bool fillSorted(QComboBox& list, std::vector<T*> entries, bool keepChoice) {
-    SortByDisplayName(entries);
-    const QVariant chosen = keepChoice ? list.currentData() : QVariant();
-    list.clear();
-    // The rows go into the list's model at once: added one by one, each would be announced
-    // to the list on its own, which costs more than the rest of the journal's first screen.
-    QList<QStandardItem*> rows;
-    rows.reserve(static_cast<qsizetype>(entries.size()));
-    for (T* entry : entries) {
-        auto* row = new QStandardItem(fromCp1251(entry->GetName()));
-        row->setData(entry->Id().toQString(), Qt::UserRole);
-        rows.append(row);
-    }
-    // The journal's lists keep the model every list starts with.
-    qobject_cast<QStandardItemModel*>(list.model())->invisibleRootItem()->appendRows(rows);
-    list.setCurrentIndex(chosen.isValid() ? list.findData(chosen) : -1);
-    return chosen.isValid() && list.currentIndex() < 0;
-}
-
-// The chosen entry among the candidates; nullptr when none is chosen or it is gone meanwhile.
-template <class T>
-T* chosenAmong(const QComboBox& list, const std::vector<T*>& candidates) {
-    return list.currentIndex() < 0 ? nullptr
-                                   : EntryWithId(candidates, list.currentData().toString());
-}
 
 // Captions of the filter panel are bold.
 QLabel* caption(const QString& text) {
@@ -325,6 +293,9 @@ void TfmJournal::ConnectControls() {
             [this] { UpdateActions(); });
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { UpdateActions(); });
     connect(model_, &QAbstractItemModel::rowsRemoved, this, [this] { UpdateActions(); });
+    connect(&dataModule(), &TDM::studiesArrived, this, [this](const StudyView& studies) {
+        guarded([this, &studies] { StudiesArrived(studies); });
+    });
     // Coming back to the journal: runs journaled meanwhile (the examination) enable the
     // filter, and accounts, groups and tests changed in the other windows reach its lists.
     connect(mainWindow_.mdiArea(), &QMdiArea::subWindowActivated, this,
@@ -343,6 +314,7 @@ void TfmJournal::FormShow() {
     FillCompetitors(true, false);
     FillTests(false);
     filtered_.clear();
+    applied_.reset();
     List(kvalorRoot().Studies().View());
 }
 
@@ -360,19 +332,19 @@ void TfmJournal::ResetFilterControls() {
 }
 
 bool TfmJournal::FillGroups(bool keepChoice) {
-    return fillSorted(*cbCompetitorList_, UserGroups(kvalorRoot().Users()), keepChoice);
+    return FillSorted(*cbCompetitorList_, UserGroups(kvalorRoot().Users()), keepChoice);
 }
 
 bool TfmJournal::FillCompetitors(bool withApplicant, bool keepChoice) {
     competitorsWithApplicant_ = withApplicant;
     const TCompetitors* group = SelectedGroup();
-    return fillSorted(*cbCompetitor_,
+    return FillSorted(*cbCompetitor_,
                       GroupAccounts(group ? *group : kvalorRoot().Users(), withApplicant),
                       keepChoice);
 }
 
 bool TfmJournal::FillTests(bool keepChoice) {
-    return fillSorted(*cbTests_, TestsOfKind(kvalorRoot(), rbComplex_->isChecked()), keepChoice);
+    return FillSorted(*cbTests_, TestsOfKind(kvalorRoot(), rbComplex_->isChecked()), keepChoice);
 }
 
 QStringList TfmJournal::RefreshFilterLists() {
@@ -391,16 +363,16 @@ QStringList TfmJournal::RefreshFilterLists() {
 
 TCompetitors* TfmJournal::SelectedGroup() const {
     return dynamic_cast<TCompetitors*>(
-        chosenAmong(*cbCompetitorList_, UserGroups(kvalorRoot().Users())));
+        ChosenAmong(*cbCompetitorList_, UserGroups(kvalorRoot().Users())));
 }
 
 TCompetitor* TfmJournal::SelectedCompetitor() const {
     return dynamic_cast<TCompetitor*>(
-        chosenAmong(*cbCompetitor_, GroupAccounts(kvalorRoot().Users(), true)));
+        ChosenAmong(*cbCompetitor_, GroupAccounts(kvalorRoot().Users(), true)));
 }
 
 TQuestions* TfmJournal::SelectedTest() const {
-    return chosenAmong(*cbTests_, TestsOfKind(kvalorRoot(), rbComplex_->isChecked()));
+    return ChosenAmong(*cbTests_, TestsOfKind(kvalorRoot(), rbComplex_->isChecked()));
 }
 
 void TfmJournal::MarkDate(QLineEdit& field, bool valid) {
@@ -533,6 +505,21 @@ void TfmJournal::DropRemovedStudies() {
     UpdateActions();
 }
 
+void TfmJournal::StudiesArrived(const StudyView& studies) {
+    DropRemovedStudies();
+    StudyView passed;
+    std::ranges::copy_if(studies, std::back_inserter(passed), [this](const TStudy* study) {
+        return !applied_ || applied_->Passes(*study);
+    });
+    if (applied_) {
+        filtered_.insert(filtered_.end(), passed.begin(), passed.end());
+    }
+    const QHeaderView* header = lvStudies_->header();
+    model_->AppendStudies(ListedStudies(passed, kvalorRoot().CurrentUser()),
+                          header->sortIndicatorSection(), header->sortIndicatorOrder());
+    UpdateActions();
+}
+
 bool TfmJournal::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
@@ -661,6 +648,7 @@ void TfmJournal::actSetFilterExecute() {
         return;
     }
     filtered_.clear();
+    applied_ = filter;
     if (filter->viewer && filter->viewer->Id() == ApplicantAccountId()) {
         return;
     }
@@ -681,6 +669,7 @@ void TfmJournal::actClearFilterExecute() {
     }
     // Whatever the last filter found, nothing is filtered any more.
     filtered_.clear();
+    applied_.reset();
     List(kvalorRoot().Studies().View());
 }
 

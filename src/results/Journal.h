@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "model/StudyList.h"
+#include "results/JournalFilter.h"
 
 class QAction;
 class QCheckBox;
@@ -26,7 +27,6 @@ class TCompetitor;
 class TCompetitors;
 class TfmKvalor;
 class TQuestions;
-struct JournalFilter;
 
 // "Журнал тестирования": the studies of the journal listed for the account that looks,
 // filtered, sorted by a column, deleted, and handed to the results view or reviewed question
@@ -87,6 +87,8 @@ private:
     void StudyRemoved(const TStudy& study);
     // Lets go of the studies freed since: their rows and their places in the filtered list.
     void DropRemovedStudies();
+    // Studies of other computers: the lines of those that the filter applied passes.
+    void StudiesArrived(const StudyView& studies);
 
     void actViewAsListExecute();
     void actViewAsStudyExecute();
@@ -102,6 +104,8 @@ private:
 
     TfmKvalor& mainWindow_;
     StudyView filtered_;
+    // The filter of filtered_, for the studies that arrive later.
+    std::optional<JournalFilter> applied_;
     std::vector<const TStudy*> removed_;
     JournalModel* model_;
     bool competitorsWithApplicant_ = true;

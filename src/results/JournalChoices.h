@@ -4,7 +4,9 @@
 #include <utility>
 #include <vector>
 
+#include <QComboBox>
 #include <QItemSelection>
+#include <QStandardItemModel>
 #include <QString>
 
 #include "util/Codepage.h"
@@ -51,6 +53,36 @@ T* EntryWithId(const std::vector<T*>& entries, const QString& idText) {
     const auto found = std::ranges::find_if(
         entries, [&idText](const T* entry) { return entry->Id().toQString() == idText; });
     return found == entries.end() ? nullptr : *found;
+}
+
+// The list holds the entries by the text of their id, in display order. With keepChoice the
+// entry chosen before stays chosen when it is still there; returns whether a choice was lost
+// (its entry is gone), which leaves the list without one.
+template <class T>
+bool FillSorted(QComboBox& list, std::vector<T*> entries, bool keepChoice) {
+    SortByDisplayName(entries);
+    const QVariant chosen = keepChoice ? list.currentData() : QVariant();
+    list.clear();
+    // The rows go into the list's model at once: added one by one, each would be announced
+    // to the list on its own, which costs more than the rest of the journal's first screen.
+    QList<QStandardItem*> rows;
+    rows.reserve(static_cast<qsizetype>(entries.size()));
+    for (T* entry : entries) {
+        auto* row = new QStandardItem(fromCp1251(entry->GetName()));
+        row->setData(entry->Id().toQString(), Qt::UserRole);
+        rows.append(row);
+    }
+    // The journal's lists keep the model every list starts with.
+    qobject_cast<QStandardItemModel*>(list.model())->invisibleRootItem()->appendRows(rows);
+    list.setCurrentIndex(chosen.isValid() ? list.findData(chosen) : -1);
+    return chosen.isValid() && list.currentIndex() < 0;
+}
+
+// The chosen entry among the candidates; nullptr when none is chosen or it is gone meanwhile.
+template <class T>
+T* ChosenAmong(const QComboBox& list, const std::vector<T*>& candidates) {
+    return list.currentIndex() < 0 ? nullptr
+                                   : EntryWithId(candidates, list.currentData().toString());
 }
 
 // The rows of the selection, each once, in order; with a limit, only enough of them to tell

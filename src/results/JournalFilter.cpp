@@ -32,7 +32,8 @@ bool JournalFilter::Passes(const TStudy& study) const {
     if (group && !(study.User() && study.User()->Parent() == group)) {
         return false;
     }
-    if (user && study.UserId() != user->Id()) {
+    // Compared as the entry, never read: another window may have freed the chosen account.
+    if (user && study.User() != user) {
         return false;
     }
     if (test && study.Test() != test) {

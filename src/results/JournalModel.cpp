@@ -67,6 +67,18 @@ StudyView JournalModel::Studies() const {
     return studies;
 }
 
+void JournalModel::AppendStudies(const StudyView& studies, int column, Qt::SortOrder order) {
+    if (studies.empty()) {
+        return;
+    }
+    beginInsertRows(QModelIndex(), rowCount(), rowCount() + static_cast<int>(studies.size()) - 1);
+    for (TStudy* study : studies) {
+        rows_.push_back({study, nullptr});
+    }
+    endInsertRows();
+    SortRows(column, order);
+}
+
 void JournalModel::StudyRemoved(const TStudy& study) {
     removed_.insert(&study);
 }

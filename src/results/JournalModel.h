@@ -47,6 +47,8 @@ public:
     StudyView Studies() const;
     // Sorts stably by the column's values; equal values keep their order.
     void SortRows(int column, Qt::SortOrder order);
+    // Adds lines for the studies and sorts again, the selection and the lines' texts kept.
+    void AppendStudies(const StudyView& studies, int column, Qt::SortOrder order);
 
     // The study is about to be freed: its line shows nothing from now on and goes at the next
     // Compact (queued by the caller, or called at once after a deletion of its own).

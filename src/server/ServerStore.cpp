@@ -681,6 +681,10 @@ bool TServerStore::KnowsStudy(const TStudy& study) const {
     return studyKeys_.contains(studyKey(study));
 }
 
+void TServerStore::ForgetStudy(const TStudy& study) {
+    studyKeys_.erase(studyKey(study));
+}
+
 std::optional<std::int64_t> TServerStore::ListVersion(std::string_view name) const {
     for (int i = 0; i < kListCount; ++i) {
         if (name == *kListNames[i]) {

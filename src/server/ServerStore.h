@@ -97,6 +97,9 @@ public:
     std::vector<std::unique_ptr<TStudy>> ReadStudiesAfter(std::int64_t& seq, int limit = 500);
     // The study's row is known to be on the server (loaded, read or written by this store).
     bool KnowsStudy(const TStudy& study) const;
+    // A study read that the journal does not take (its account or test is not loaded yet):
+    // unknown again, so that Save neither deletes its row nor counts it as sent.
+    void ForgetStudy(const TStudy& study);
     // The version of a list (by its stored name, "SimpleTests") as loaded or last written by
     // this store; nullopt for a name of no list.
     std::optional<std::int64_t> ListVersion(std::string_view name) const;

@@ -24,6 +24,14 @@ std::unique_ptr<TStudy> copyOf(const TStudy& study) {
 
 }  // namespace
 
+std::chrono::milliseconds RetryDelay(int failures) {
+    using std::chrono::seconds;
+    if (failures <= 1) {
+        return seconds(1);
+    }
+    return failures <= 5 ? seconds(1 << (failures - 1)) : seconds(30);
+}
+
 StudyOutbox::StudyOutbox(RecoveryFile& file) : file_(file) {}
 
 void StudyOutbox::Enqueue(const TStudy& study) {
@@ -49,14 +57,6 @@ bool StudyOutbox::Deliver(TServerStore& store) {
     failures_ = 0;
     lastError_.clear();
     return true;
-}
-
-std::chrono::milliseconds StudyOutbox::NextRetry() const {
-    using std::chrono::seconds;
-    if (failures_ <= 1) {
-        return seconds(1);
-    }
-    return failures_ <= 5 ? seconds(1 << (failures_ - 1)) : seconds(30);
 }
 
 }  // namespace kvalor

@@ -10,6 +10,10 @@ class RecoveryFile;
 class TServerStore;
 class TStudy;
 
+// The wait before another attempt after that many failures in a row: 1 s after the first,
+// doubling up to 16 s, then 30 s.
+std::chrono::milliseconds RetryDelay(int failures);
+
 // A seat's finished studies that the server has not confirmed yet, kept in the recovery file so
 // that a seat closed or killed meanwhile sends them at its next start. Sending a study twice
 // changes nothing on the server, so a confirmation lost on the way costs nothing either.
@@ -24,9 +28,8 @@ public:
     // stops at the first failure and returns false, its text in LastError().
     bool Deliver(TServerStore& store);
     int Pending() const;
-    // How long to wait before the next attempt: 1 s after the first failure in a row, doubling
-    // up to 16 s, then 30 s; 1 s again after a delivery.
-    std::chrono::milliseconds NextRetry() const;
+    // The RetryDelay of the failures of Deliver in a row: 1 s again after a delivery.
+    std::chrono::milliseconds NextRetry() const { return RetryDelay(failures_); }
     const QString& LastError() const { return lastError_; }
 
 private:

@@ -1,13 +1,22 @@
 #include <gtest/gtest.h>
 #include <QAction>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QThread>
+#include <QTreeView>
 
 #include "AppTest.h"
 #include "app/MainWindow.h"
 #include "app/NetworkSettings.h"
+#include "app/ServerLink.h"
 #include "model/Questions.h"
 #include "model/StarterData.h"
 #include "model/StudyList.h"
+#include "results/Journal.h"
+#include "results/JournalModel.h"
 #include "support/ScriptedPrompts.h"
 #include "support/ServerCluster.h"
 #include "ui/ErrorGuard.h"
@@ -39,7 +48,33 @@ void journalRun() {
     dataModule().StudyJournaled(root.Studies().StudyAt(root.Studies().Count() - 1));
 }
 
-using NetworkModeTest = AppTest;
+// Runs the event loop until the condition holds, for at most a few seconds.
+bool settles(const std::function<bool()>& condition) {
+    const QDeadlineTimer deadline(5000);
+    while (!condition() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+    return condition();
+}
+
+class NetworkModeTest : public AppTest {
+protected:
+    // A fresh store with the starter data that this seat's settings point at; another seat's
+    // copy of the data in other.
+    ServerAddress serverFor(const QString& name) {
+        const ServerAddress where = ServerCluster::Shared()->FreshStore(name);
+        BuildStarterData(other);
+        TServerStore(where).Push(other, false);
+        WriteNetworkSettings(folderFile(kSettingsFileName), {true, where.address, where.port});
+        return where;
+    }
+    std::unique_ptr<TStudy> otherRun(double date) {
+        return TStudyList::NewStudy(kModeTesting, *other.Users().SortedAccounts().front(),
+                                    firstTest(other), date);
+    }
+    TKvalor other;
+};
 
 TEST_F(NetworkModeTest, SeatsShareTheServerAndAConflictOffersToReload) {
     ServerCluster* cluster = ServerCluster::Shared();
@@ -132,6 +167,103 @@ TEST_F(NetworkModeTest, SeatsShareTheServerAndAConflictOffersToReload) {
     for (const char* file : {kDataFileName, kStudiesFileName, "KvalorData.exd.lock"}) {
         EXPECT_FALSE(QFile::exists(folderFile(file))) << file;
     }
+    EXPECT_TRUE(prompts.finished());
+}
+
+// Another seat's results reach the open journal through the server's notices, each once, in
+// the order of the column sorted by, the selected line staying selected.
+TEST_F(NetworkModeTest, TheJournalGainsOtherSeatsResultsByItself) {
+    if (!ServerCluster::Shared()) {
+        GTEST_SKIP() << "PostgreSQL is not installed and KVALOR_REQUIRE_SERVER is unset";
+    }
+    const ServerAddress where = serverFor("live");
+    ScriptedPrompts prompts;
+    registerDummyWindows();
+    TfmKvalor window;
+    ASSERT_TRUE(dataModule().DataModuleCreate());
+    journalRun();
+    kvalorRoot().SetCurrentUser(kvalorRoot().Users().Administrator());
+    kvalor::TfmJournal journal(window);
+    journal.FormShow();
+    auto* list = journal.findChild<QTreeView*>("lvStudies");
+    list->header()->setSortIndicator(JournalModel::ColDate, Qt::DescendingOrder);
+    list->selectionModel()->select(journal.Model()->index(0, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const TStudy* selected = journal.Model()->StudyAt(0);
+    TServerStore otherSeat(where);
+    const auto first = otherRun(45700.5), second = otherRun(45500.5);
+    const std::pair<std::function<void()>, std::vector<double>> steps[] = {
+        {[&] { otherSeat.WriteStudy(*first); }, {45700.5, 45600.5}},
+        // Sent again it stays silent: only the second one's line comes.
+        {[&] {
+             otherSeat.WriteStudy(*first);
+             otherSeat.WriteStudy(*second);
+         },
+         {45700.5, 45600.5, 45500.5}},
+    };
+    for (const auto& [step, dates] : steps) {
+        step();
+        EXPECT_TRUE(settles([&] { return journal.Model()->rowCount() == int(dates.size()); }));
+        ASSERT_EQ(journal.Model()->rowCount(), int(dates.size()));
+        for (int row = 0; row < int(dates.size()); ++row) {
+            EXPECT_EQ(journal.Model()->StudyAt(row)->Date(), dates[row]) << row;
+        }
+        const QModelIndexList chosen = list->selectionModel()->selectedRows();
+        ASSERT_EQ(chosen.size(), 1);
+        EXPECT_EQ(journal.Model()->StudyAt(chosen[0].row()), selected);
+    }
+    EXPECT_EQ(kvalorRoot().Studies().Count(), 3);
+    EXPECT_TRUE(prompts.finished());
+}
+
+// With the server away a finished run waits in the queue, without a box, and goes once the
+// server is back; staff saves are refused meanwhile; a seat closed with a run queued sends it
+// at its next start.
+TEST_F(NetworkModeTest, AnOutageQueuesResultsAndDeliversThemOnce) {
+    ServerCluster* cluster = ServerCluster::Shared();
+    if (!cluster) {
+        GTEST_SKIP() << "PostgreSQL is not installed and KVALOR_REQUIRE_SERVER is unset";
+    }
+    const ServerAddress where = serverFor("outage");
+    const auto stored = [&where] { return TServerStore(where).ReadStatus().studies; };
+    ScriptedPrompts prompts;
+    registerDummyWindows();
+    TfmKvalor window;
+    TDM& module = dataModule();
+    ASSERT_TRUE(module.DataModuleCreate());
+    const auto* state = window.findChild<QLabel*>("lbServerState");
+    const QString connected = "сервер: " + where.address;
+    EXPECT_EQ(state->text(), connected);
+    cluster->Stop();
+    journalRun();
+    EXPECT_EQ(state->text(), "нет связи с сервером, результатов в очереди: 1");
+    EXPECT_TRUE(raised<KvalorError>([&module] { module.SaveDataFile(); })
+                    .startsWith("Нет связи с сервером " + where.address +
+                                ", поэтому изменения не сохранены"));
+    cluster->Start();
+    EXPECT_TRUE(module.Link()->Retry());
+    EXPECT_TRUE(module.Link()->Retry());
+    EXPECT_EQ(state->text(), connected);
+    EXPECT_EQ(stored(), 1);
+
+    cluster->Stop();
+    journalRun();
+    const QString away = raised<KvalorError>([&where] { TServerStore store(where); });
+    prompts.expectAsk("Не удалось сохранить данные на сервере " + where.address + ":\n" + away +
+                          "\n\n«Повторить» - попытаться снова, устранив причину.\n«Сохранить» - "
+                          "сохранить данные этой работы в файл.\n«Пропустить» - не сохранять: "
+                          "несохранённые изменения этой работы пропадут; результаты "
+                          "тестирования, которых нет на сервере, останутся в файле " +
+                          folderFile("KvalorServer.recovery.exd") +
+                          " и будут отправлены при следующем запуске.",
+                      QMessageBox::Ignore);
+    module.DataModuleDestroy();
+    cluster->Start();
+    prompts.expectInform(
+        "Предыдущая работа с программой не была завершена. Из файла восстановления в журнал "
+        "возвращено результатов тестирования: 1.\nОни сохранены на сервере.");
+    ASSERT_TRUE(module.DataModuleCreate());
+    EXPECT_EQ(stored(), 2);
     EXPECT_TRUE(prompts.finished());
 }
 
