@@ -56,6 +56,17 @@ Clock::time_point DeliveryLedger::LastCommit() const {
     return last;
 }
 
+Clock::time_point DeliveryLedger::FirstArrivalFrom(Clock::time_point moment) const {
+    const std::lock_guard lock(mutex_);
+    Clock::time_point first = Clock::time_point::max();
+    for (const auto& [key, read] : arrivals_) {
+        if (read >= moment) {
+            first = std::min(first, read);
+        }
+    }
+    return first;
+}
+
 std::vector<double> DeliveryLedger::Latencies(Clock::time_point Commit::*from) const {
     const std::lock_guard lock(mutex_);
     std::vector<double> seconds;

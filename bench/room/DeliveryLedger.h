@@ -30,6 +30,8 @@ public:
     int ArrivalCount() const;
     int DuplicateArrivals() const;
     Clock::time_point LastCommit() const;
+    // The teacher's first read at or after a moment; time_point::max() when there is none.
+    Clock::time_point FirstArrivalFrom(Clock::time_point moment) const;
 
     // Seconds from each study's sending, or from its confirmation, to its arrival, sorted, for
     // the studies that have both. The teacher may read a study before its seat has taken the

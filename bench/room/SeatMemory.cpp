@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "Figures.h"
 #include "ProcessMemory.h"
 #include "RoomOptions.h"
 #include "SchoolData.h"
@@ -16,10 +17,6 @@
 namespace kvalor::room {
 
 namespace {
-
-double megabytes(std::size_t bytes) {
-    return static_cast<double>(bytes) / (1024.0 * 1024.0);
-}
 
 struct ChildPeak {
     std::size_t before = 0, after = 0;

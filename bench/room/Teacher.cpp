@@ -7,59 +7,64 @@
 
 #include "DeliveryLedger.h"
 #include "model/Study.h"
-#include "server/ServerListener.h"
+#include "server/StudyOutbox.h"
 
 namespace kvalor::room {
 
 Teacher::Teacher(const ServerAddress& where, DeliveryLedger& ledger)
-    : where_(where), ledger_(ledger) {}
+    : ledger_(ledger), store_(where), listener_(where), seq_(store_.LastStudySeq()) {}
+
+void Teacher::ReadNew() {
+    for (;;) {
+        const auto studies = store_.ReadStudiesAfter(seq_);
+        ++reads_;
+        const auto now = Clock::now();
+        for (const auto& study : studies) {
+            ledger_.Arrived(DeliveryLedger::KeyOf(*study), now);
+        }
+        if (studies.size() < 500) {
+            return;
+        }
+    }
+}
 
 void Teacher::Run(const std::atomic<bool>& stop) {
-    TServerStore store(where_);
-    ServerListener listener(where_);
-    std::int64_t seq = store.LastStudySeq();
-    listening_ = true;
-    // Something may wait on the server that this seat has not read: after a loss, until a read
-    // succeeds.
+    // Something may wait on the server that the teacher has not read: after a loss, until a
+    // read succeeds.
     bool behind = false;
-    const auto readNew = [&] {
-        for (;;) {
-            const auto studies = store.ReadStudiesAfter(seq);
-            ++reads_;
-            const auto now = Clock::now();
-            for (const auto& study : studies) {
-                ledger_.Arrived(DeliveryLedger::KeyOf(*study), now);
-            }
-            if (studies.size() < 500) {
-                return;
-            }
-        }
-    };
+    int failuresInRow = 0;
     while (!stop) {
         try {
-            if (!listener.Connected()) {
-                listener.Reconnect();
-                behind = true;
-            }
             if (behind) {
-                readNew();
+                // As the program's retry does: a listening connection that the server closed
+                // meanwhile counts as connected until it is read, so read it first.
+                try {
+                    listener_.TakeNotices();
+                } catch (const KvalorError&) {
+                }
+                listener_.Reconnect();
+                ReadNew();
                 behind = false;
             }
-            pollfd wait{listener.Socket(), POLLIN, 0};
+            pollfd wait{listener_.Socket(), POLLIN, 0};
             ::poll(&wait, 1, 100);
             bool fresh = false;
-            for (const ServerNotice& notice : listener.TakeNotices()) {
+            for (const ServerNotice& notice : listener_.TakeNotices()) {
                 ++notices_;
-                fresh = fresh || notice.channel == "kvalor_studies";
+                fresh = fresh || notice.channel == kStudiesChannel;
             }
             if (fresh) {
-                readNew();
+                ReadNew();
             }
+            failuresInRow = 0;
         } catch (const KvalorError&) {
-            // The server went away: try again shortly, as the program's retry timer does.
+            // The server went away: try again after the program's own retry delays.
             ++losses_;
             behind = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            const auto until = Clock::now() + RetryDelay(++failuresInRow);
+            while (!stop && Clock::now() < until) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
         }
     }
 }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <memory>
 
+#include "server/ServerListener.h"
 #include "server/ServerStore.h"
 
 namespace kvalor::room {
@@ -10,15 +13,15 @@ class DeliveryLedger;
 
 // The teacher's seat with the journal open: a listening connection waited on with poll(), and
 // on each notice of new studies a read of those after the last one it has, as the journal does;
-// a lost connection is tried again, and what it missed is read after the reconnect.
+// a lost connection is tried again after the seats' retry delays, and what it missed is read
+// after the reconnect.
 class Teacher {
 public:
+    // Connects and listens: notices sent from then on reach the teacher.
     Teacher(const ServerAddress& where, DeliveryLedger& ledger);
 
     // Listens until told to stop.
     void Run(const std::atomic<bool>& stop);
-    // Set once the first LISTEN is in place: notices sent from then on reach the teacher.
-    bool Listening() const { return listening_; }
 
     int Notices() const { return notices_; }
     int Reads() const { return reads_; }
@@ -26,9 +29,12 @@ public:
     int Losses() const { return losses_; }
 
 private:
-    ServerAddress where_;
+    void ReadNew();
+
     DeliveryLedger& ledger_;
-    std::atomic<bool> listening_{false};
+    TServerStore store_;
+    ServerListener listener_;
+    std::int64_t seq_;
     int notices_ = 0, reads_ = 0, losses_ = 0;
 };
 
