@@ -674,7 +674,8 @@ void TDM::StartServerLink() {
                                          ServerLink::DataSaving{complete, saveAll});
     connect(link_.get(), &ServerLink::serverStateChanged, this, &TDM::serverStateChanged);
     connect(link_.get(), &ServerLink::studiesArrived, this, &TDM::studiesArrived);
-    connect(link_.get(), &ServerLink::listsChanged, this, &TDM::listsChanged);
+    // Queued: the offer to reload may replace the data, and the link with them.
+    connect(link_.get(), &ServerLink::listsChanged, this, &TDM::listsChanged, Qt::QueuedConnection);
     emit serverStateChanged(link_->Connected(), link_->Queued());
 }
 

@@ -161,6 +161,8 @@ TfmKvalor::TfmKvalor()
         }
     });
     module.SetRunMode(TRunMode::None);
+    // The data module may have loaded from the server before this window was made.
+    ShowServerState();
 
     qApp->installEventFilter(this);
     // Coming back to the program counts as an activation of its main window.

@@ -11,6 +11,7 @@
 #include "server/ServerListener.h"
 #include "server/ServerStore.h"
 #include "storage/RecoveryFile.h"
+#include "ui/ErrorGuard.h"
 #include "util/Error.h"
 
 namespace kvalor {
@@ -35,16 +36,17 @@ ServerLink::ServerLink(NetworkRun& run, RecoveryFile& recovery, TKvalor& root, D
       outbox_(recovery),
       seq_(run.LoadedSeq()) {
     retry_.setSingleShot(true);
-    connect(&retry_, &QTimer::timeout, this, [this] {
+    // Failures of the server end in the state; anything else is shown as the program's errors.
+    connect(&retry_, &QTimer::timeout, this, guard([this] {
         if (examining()) {
             ScheduleRetry();
         } else {
             Retry();
         }
-    });
+    }));
     catchUp_.setSingleShot(true);
     catchUp_.setInterval(kCatchUpDelayMs);
-    connect(&catchUp_, &QTimer::timeout, this, [this] { CatchUp(); });
+    connect(&catchUp_, &QTimer::timeout, this, guard([this] { CatchUp(); }));
     Retry();
 }
 
@@ -134,9 +136,10 @@ void ServerLink::Listen() {
         }
         listener_->Reconnect();
     }
-    if (!notifier_) {
+    if (!notifier_ && listener_->Socket() >= 0) {
         notifier_ = std::make_unique<QSocketNotifier>(listener_->Socket(), QSocketNotifier::Read);
-        connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { SocketReady(); });
+        connect(notifier_.get(), &QSocketNotifier::activated, this,
+                guard([this] { SocketReady(); }));
     }
 }
 
@@ -191,7 +194,15 @@ bool ServerLink::CatchUp() {
         return connected_;
     }
     const TStudyReferences known(root_);
-    root_.SynchronizeStudies(read);
+    try {
+        root_.SynchronizeStudies(read);
+    } catch (...) {
+        // Not in the journal, they must not count as known: a save would delete their rows.
+        for (int i = 0; i < read.Count(); ++i) {
+            store.ForgetStudy(read.StudyAt(i));
+        }
+        throw;
+    }
     // Taken from the back, which is cheap, then appended in the order read.
     std::vector<std::unique_ptr<TStudy>> taken;
     while (read.Count() > 0) {

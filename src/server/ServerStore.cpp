@@ -623,19 +623,28 @@ std::vector<std::unique_ptr<TStudy>> TServerStore::ReadStudiesAfter(std::int64_t
         const int want = limit - static_cast<int>(fresh.size());
         const std::string wanted = std::to_string(want);
         const std::string lowList = numberArray(lows), highList = numberArray(highs);
-        const QueryResult rows = connection_->Exec(
-            "SELECT seq, record FROM kvalor_studies WHERE seq > $1 UNION ALL "
-            "SELECT s.seq, s.record FROM kvalor_studies s "
-            "JOIN unnest($3::int8[], $4::int8[]) AS g(low, high) ON s.seq BETWEEN g.low AND g.high "
-            "ORDER BY 1 LIMIT $2",
-            {{after}, {wanted}, {lowList}, {highList}});
-        // Read whole before anything counts as seen: a damaged row leaves the position as it was.
+        // Read whole before anything counts as seen: a failure leaves the position as it was.
+        // The studies of earlier batches count as seen already, so they are returned.
+        std::optional<QueryResult> rows;
         std::vector<std::unique_ptr<TStudy>> batch;
-        for (int row = 0; row < rows.rows(); ++row) {
-            batch.push_back(readStudy(*connection_, rows.bytes(row, 1)));
+        try {
+            rows.emplace(connection_->Exec(
+                "SELECT seq, record FROM kvalor_studies WHERE seq > $1 UNION ALL "
+                "SELECT s.seq, s.record FROM kvalor_studies s JOIN unnest($3::int8[], $4::int8[]) "
+                "AS g(low, high) ON s.seq BETWEEN g.low AND g.high ORDER BY 1 LIMIT $2",
+                {{after}, {wanted}, {lowList}, {highList}}));
+            for (int row = 0; row < rows->rows(); ++row) {
+                batch.push_back(readStudy(*connection_, rows->bytes(row, 1)));
+            }
+        } catch (const KvalorError&) {
+            connection_->SetLossConsequence({});
+            if (fresh.empty()) {
+                throw;
+            }
+            return fresh;
         }
-        for (int row = 0; row < rows.rows(); ++row) {
-            const std::int64_t next = rows.integer(row, 0);
+        for (int row = 0; row < rows->rows(); ++row) {
+            const std::int64_t next = rows->integer(row, 0);
             if (next > seq) {
                 if (next > seq + 1) {
                     NoteGap(seq + 1, next - 1);
@@ -649,7 +658,7 @@ std::vector<std::unique_ptr<TStudy>> TServerStore::ReadStudiesAfter(std::int64_t
             }
         }
         lastSeq_ = std::max(lastSeq_, seq);
-        if (rows.rows() < want || static_cast<int>(fresh.size()) >= limit) {
+        if (rows->rows() < want || static_cast<int>(fresh.size()) >= limit) {
             break;
         }
     }

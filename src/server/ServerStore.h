@@ -92,8 +92,10 @@ public:
     // The studies stored after seq (and those of seats whose transactions committed after a
     // later one's, which a plain "after seq" would miss), in seq order, read as Load reads
     // them, that this store did not know yet: its own and those read before are left out. At
-    // most limit: fewer means none are left for now. Advances seq to the highest read; their
-    // keys count as known, so that Save does not send them back. They are not linked.
+    // most limit: fewer means none are left for now (or a later batch failed: what was read
+    // before it is returned, the failure raises at the next call). Advances seq to the highest
+    // read; their keys count as known, so that Save neither sends them back nor, while they
+    // are in the journal, deletes them. They are not linked.
     std::vector<std::unique_ptr<TStudy>> ReadStudiesAfter(std::int64_t& seq, int limit = 500);
     // The study's row is known to be on the server (loaded, read or written by this store).
     bool KnowsStudy(const TStudy& study) const;

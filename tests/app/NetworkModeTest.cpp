@@ -12,6 +12,7 @@
 #include "app/MainWindow.h"
 #include "app/NetworkSettings.h"
 #include "app/ServerLink.h"
+#include "model/BuiltinAccounts.h"
 #include "model/Questions.h"
 #include "model/StarterData.h"
 #include "model/StudyList.h"
@@ -265,6 +266,46 @@ TEST_F(NetworkModeTest, AnOutageQueuesResultsAndDeliversThemOnce) {
     ASSERT_TRUE(module.DataModuleCreate());
     EXPECT_EQ(stored(), 2);
     EXPECT_TRUE(prompts.finished());
+}
+
+// Users saved on another computer: staff are asked once whether to load them again, an
+// applicant in testing never.
+TEST_F(NetworkModeTest, ListsSavedElsewhereOfferStaffOneReload) {
+    if (!ServerCluster::Shared()) {
+        GTEST_SKIP() << "PostgreSQL is not installed and KVALOR_REQUIRE_SERVER is unset";
+    }
+    const ServerAddress where = serverFor("lists");
+    ScriptedPrompts prompts;
+    registerDummyWindows();
+    TfmKvalor window;
+    TDM& module = dataModule();
+    ASSERT_TRUE(module.DataModuleCreate());
+    int notices = 0;
+    const QObject counting;
+    QObject::connect(&module, &TDM::listsChanged, &counting, [&notices] { ++notices; });
+    TServerStore otherSeat(where);
+    otherSeat.Load(other, true);
+    const std::pair<TRunMode, const char*> saves[] = {{TRunMode::Testing, "Первый"},
+                                                      {TRunMode::Administrator, "Второй"},
+                                                      {TRunMode::Administrator, "Третий"}};
+    prompts
+        .expectAsk(
+            "На другом компьютере сохранены изменения (пользователи)\n\nЗагрузить данные с "
+            "сервера заново? Несохранённые изменения тестов, пользователей и заданий, "
+            "сделанные на этом компьютере, и удаления из журнала пропадут: их заменит то, "
+            "что сохранено на сервере. Результаты тестирования этого компьютера "
+            "сохранятся.\n«Нет» - работать дальше с данными, загруженными раньше; "
+            "«Обновить с сервера» в меню «Файл» загрузит новые позже.",
+            QMessageBox::No)
+        .defaultButton(QMessageBox::No);
+    for (int save = 0; save < 3; ++save) {
+        module.SetRunMode(saves[save].first);
+        other.Users().FindItem(ApplicantAccountId())->SetName(saves[save].second);
+        otherSeat.Save(other);
+        EXPECT_TRUE(settles([&] { return notices == save + 1; }));
+        // The offer waits for staff, and comes once.
+        EXPECT_EQ(prompts.finished(), save > 0);
+    }
 }
 
 }  // namespace
