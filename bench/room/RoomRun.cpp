@@ -72,7 +72,9 @@ void RoomRun::BreakServer() {
     outage_.stopped = Clock::now();
     sampler_.SetServerPid(0);
     cluster_.StopAbruptly();
+    outage_.gone = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(options_.outageSeconds));
+    outage_.starting = Clock::now();
     cluster_.Start();
     outage_.back = Clock::now();
     sampler_.SetServerPid(cluster_.ServerPid());
@@ -192,10 +194,12 @@ void RoomRun::ReportOutage() const {
     std::sort(resumed.begin(), resumed.end());
     std::sort(firstFailure.begin(), firstFailure.end());
     std::printf(
-        "outage: server killed at %.2f s (pg_ctl stop -m immediate), back at %.2f s "
-        "(%.2f s away, its start and recovery included)\n",
-        secondsBetween(start_, outage_.stopped), secondsBetween(start_, outage_.back),
-        secondsBetween(outage_.stopped, outage_.back));
+        "outage: server killed at %.2f s (pg_ctl stop -m immediate, %.2f s), started "
+        "again after %d s (pg_ctl start, recovery included, %.2f s), back at %.2f s: "
+        "%.2f s away\n",
+        secondsBetween(start_, outage_.stopped), secondsBetween(outage_.stopped, outage_.gone),
+        options_.outageSeconds, secondsBetween(outage_.starting, outage_.back),
+        secondsBetween(start_, outage_.back), secondsBetween(outage_.stopped, outage_.back));
     std::printf(
         "outage: delivery resumed after the server was back: first seat %.2f s, "
         "median seat %.2f s, last seat %.2f s (%zu seats had studies waiting)\n",

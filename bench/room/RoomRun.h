@@ -31,8 +31,10 @@ public:
     bool Run();
 
 private:
+    // When the kill began, when the server's processes were gone, when its start began and
+    // when it accepted connections again.
     struct Outage {
-        Clock::time_point stopped, back;
+        Clock::time_point stopped, gone, starting, back;
     };
     // When half the studies are stored, kills the server as a power cut would and starts it
     // again after the pause.
