@@ -30,12 +30,14 @@ QString text(const QStringList& arguments, int& i) {
 }  // namespace
 
 const char* RoomOptions::Usage() {
-    return "Usage: kvalor_room_bench [--seats N] [--exams M] [--pause MS] [--outage]\n"
-           "                         [--outage-seconds S] [--no-fsync]\n"
+    return "Usage: kvalor_room_bench [--seats N] [--exams M] [--pause MS] [--seats-listen]\n"
+           "                         [--outage] [--outage-seconds S] [--no-fsync]\n"
            "       kvalor_room_bench --memory SCALE [--no-fsync]\n"
            "  --seats N           concurrent seats, each with its own connection (30)\n"
            "  --exams M           examinations each seat finishes (20)\n"
            "  --pause MS          mean pause before each examination; 0 = back to back (0)\n"
+           "  --seats-listen      every seat also listens and reads the others' studies, as\n"
+           "                      the program's seats do (two connections a seat)\n"
            "  --outage            stop the server abruptly (pg_ctl -m immediate) when half the\n"
            "                      studies are stored, and start it again\n"
            "  --outage-seconds S  how long the server stays away (3)\n"
@@ -54,6 +56,8 @@ RoomOptions RoomOptions::Parse(const QStringList& arguments) {
             options.examsPerSeat = static_cast<int>(number(arguments, i, 1, 10000));
         } else if (name == "--pause") {
             options.pauseMs = static_cast<int>(number(arguments, i, 0, 600000));
+        } else if (name == "--seats-listen") {
+            options.seatsListen = true;
         } else if (name == "--outage") {
             options.outage = true;
         } else if (name == "--outage-seconds") {

@@ -11,6 +11,8 @@ struct RoomOptions {
     int examsPerSeat = 20;
     // The mean pause of a seat before each finished examination; 0 finishes them back to back.
     int pauseMs = 0;
+    // Every seat also listens and reads the others' studies, as each seat of the program does.
+    bool seatsListen = false;
     // Stop the server abruptly when half the studies are stored, start it again after this pause.
     bool outage = false;
     int outageSeconds = 3;

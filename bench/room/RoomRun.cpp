@@ -42,11 +42,12 @@ std::vector<std::unique_ptr<TStudy>> prepareData(const ServerAddress& where, int
 
 }  // namespace
 
-// Every seat and the teacher's two connections, with room for the benchmark's own.
+// Every seat's connections and the teacher's two, with room for the benchmark's own.
 RoomRun::RoomRun(const RoomOptions& options)
     : options_(options),
       expected_(options.seats * options.examsPerSeat),
-      cluster_({.maxConnections = options.seats + 20, .durable = options.durable}),
+      cluster_({.maxConnections = options.seats * (options.seatsListen ? 2 : 1) + 20,
+                .durable = options.durable}),
       where_(cluster_.FreshStore("room")) {
     sampler_.SetServerPid(cluster_.ServerPid());
     std::vector<std::unique_ptr<TStudy>> studies = prepareData(where_, expected_);
@@ -57,8 +58,8 @@ RoomRun::RoomRun(const RoomOptions& options)
         QDir().mkpath(seatFolder);
         std::vector<std::unique_ptr<TStudy>> own(
             std::make_move_iterator(next), std::make_move_iterator(next + options_.examsPerSeat));
-        seats_.push_back(
-            std::make_unique<Seat>(where_, seatFolder, std::move(own), options_.pauseMs, ledger_));
+        seats_.push_back(std::make_unique<Seat>(where_, seatFolder, std::move(own),
+                                                options_.pauseMs, options_.seatsListen, ledger_));
         seats_.back()->Connect();
     }
 }
@@ -114,15 +115,17 @@ bool RoomRun::Run() {
     teacherThread.join();
 
     const auto [stored, distinct] = CountRows();
-    std::size_t failedAttempts = 0;
+    std::size_t failedAttempts = 0, readBySeats = 0;
     for (const auto& seat : seats_) {
         failedAttempts += seat->Failures().size();
+        readBySeats += seat->Read();
     }
     const double storeSeconds = secondsBetween(start_, ledger_.LastCommit());
     std::printf(
         "room: %d seats x %d examinations = %d studies of 20 questions, pause %d ms, "
-        "server %s\n",
+        "seats %s, server %s\n",
         options_.seats, options_.examsPerSeat, expected_, options_.pauseMs,
+        options_.seatsListen ? "listening and reading" : "only writing",
         options_.durable ? "with fsync" : "without fsync");
     std::printf("stored on the server: %lld rows, %lld distinct keys (expected %d)%s\n",
                 static_cast<long long>(stored), static_cast<long long>(distinct), expected_,
@@ -136,6 +139,10 @@ bool RoomRun::Run() {
         "confirmed; %d notices, %d reads, %d failed calls while away\n",
         ledger_.ArrivalCount(), ledger_.DuplicateArrivals(), ledger_.CommittedNotArrived(),
         ledger_.ArrivedNotCommitted(), teacher.Notices(), teacher.Reads(), teacher.Losses());
+    if (options_.seatsListen) {
+        std::printf("the seats read %zu studies of other seats (%.1f a seat)\n", readBySeats,
+                    static_cast<double>(readBySeats) / options_.seats);
+    }
     // The commit lies between the seat's sending and its confirmation: both bounds.
     ReportLatency("seat's sending", ledger_.LatenciesFromSent());
     ReportLatency("seat's confirmation", ledger_.LatenciesFromConfirmed());

@@ -1,5 +1,7 @@
 #include "Seat.h"
 
+#include <poll.h>
+
 #include <deque>
 #include <string>
 #include <thread>
@@ -12,11 +14,13 @@
 namespace kvalor::room {
 
 Seat::Seat(const ServerAddress& where, const QString& folder,
-           std::vector<std::unique_ptr<TStudy>> studies, int pauseMs, DeliveryLedger& ledger)
+           std::vector<std::unique_ptr<TStudy>> studies, int pauseMs, bool listens,
+           DeliveryLedger& ledger)
     : where_(where),
       folder_(folder),
       studies_(std::move(studies)),
       pauseMs_(pauseMs),
+      listens_(listens),
       ledger_(ledger),
       random_(std::hash<std::string>{}(folder.toStdString())) {}
 
@@ -24,6 +28,45 @@ Seat::~Seat() = default;
 
 void Seat::Connect() {
     store_ = std::make_unique<TServerStore>(where_);
+    if (listens_) {
+        listener_ = std::make_unique<ServerListener>(where_);
+        seq_ = store_->LastStudySeq();
+    }
+}
+
+void Seat::ReadOthers() {
+    try {
+        // Nothing when connected; a lost listener is connected again on the next chance.
+        listener_->Reconnect();
+        bool fresh = false;
+        for (const ServerNotice& notice : listener_->TakeNotices()) {
+            fresh = fresh || notice.channel == kStudiesChannel;
+        }
+        while (fresh) {
+            const auto studies = store_->ReadStudiesAfter(seq_);
+            read_ += studies.size();
+            fresh = studies.size() == 500;
+        }
+    } catch (const KvalorError&) {
+        // The delivery's own retries say when the server is back; reading follows them.
+    }
+}
+
+void Seat::WaitReading(Clock::time_point until) {
+    if (!listener_) {
+        std::this_thread::sleep_until(until);
+        return;
+    }
+    for (auto now = Clock::now(); now < until; now = Clock::now()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
+        pollfd wait{listener_->Socket(), POLLIN, 0};
+        if (wait.fd < 0) {
+            std::this_thread::sleep_until(until);
+        } else {
+            ::poll(&wait, 1, static_cast<int>(left));
+        }
+        ReadOthers();
+    }
 }
 
 void Seat::Run() {
@@ -53,7 +96,9 @@ void Seat::Run() {
     std::uniform_int_distribution<int> pause(pauseMs_ / 2, pauseMs_ + pauseMs_ / 2);
     for (std::unique_ptr<TStudy>& study : studies_) {
         if (pauseMs_ > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(pause(random_)));
+            WaitReading(Clock::now() + std::chrono::milliseconds(pause(random_)));
+        } else if (listener_) {
+            ReadOthers();
         }
         // The seat's examination ends: the outbox keeps its own copy in the recovery file.
         outbox.Enqueue(*study);
@@ -65,9 +110,10 @@ void Seat::Run() {
         }
     }
     while (outbox.Pending() > 0) {
-        std::this_thread::sleep_until(nextAttempt);
+        WaitReading(nextAttempt);
         deliver();
     }
+    listener_.reset();
     store_.reset();
 }
 
