@@ -14,7 +14,8 @@ std::size_t PeakResidentBytes();
 // backend per connection, the writer, the checkpointer...).
 struct ServerMemory {
     std::size_t rss = 0;  // the sum of their resident sizes, shared memory counted in each
-    // Their own memory plus the shared memory once: what the server really takes.
+    // Their own (anonymous) memory plus the shared memory once, as the largest part of it any
+    // one process touched: close to what the server really takes.
     std::size_t unique = 0;
     int processes = 0;
 };

@@ -221,7 +221,8 @@ void RoomRun::ReportOutage() const {
     for (const Clock::time_point failure : seats_.front()->Failures()) {
         std::printf(" %.2f", secondsBetween(outage_.stopped, failure));
     }
-    std::printf("\n");
+    std::printf("\noutage: the first seat's last failure: %s\n",
+                seats_.front()->LastError().toUtf8().constData());
 }
 
 }  // namespace kvalor::room
