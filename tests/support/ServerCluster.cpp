@@ -1,6 +1,5 @@
 #include "ServerCluster.h"
 
-#include <gtest/gtest.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -27,28 +26,16 @@ QString serverBin() {
     return {};
 }
 
-std::unique_ptr<ServerCluster> shared;
-
-// Stops the cluster once every test has run, however they ended.
-class ClusterEnvironment : public ::testing::Environment {
-    void TearDown() override { shared.reset(); }
-};
-[[maybe_unused]] ::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new ClusterEnvironment);
-
 }  // namespace
 
-ServerCluster* ServerCluster::Shared() {
-    if (!shared && !serverBin().isEmpty()) {
-        shared.reset(new ServerCluster());
-    } else if (!shared && qEnvironmentVariableIsSet("KVALOR_REQUIRE_SERVER")) {
-        throw std::runtime_error(
-            "initdb is missing, and KVALOR_REQUIRE_SERVER asks for the server");
-    }
-    return shared.get();
+bool ServerCluster::Installed() {
+    return !serverBin().isEmpty();
 }
 
-ServerCluster::ServerCluster() : bin_(serverBin()) {
+ServerCluster::ServerCluster(const Options& options) : options_(options), bin_(serverBin()) {
+    if (bin_.isEmpty()) {
+        throw std::runtime_error("initdb is missing: install PostgreSQL's server");
+    }
     const QString folder = dir_.path();
     try {
         const passwd* nobody = ::getpwnam("nobody");
@@ -106,15 +93,35 @@ void ServerCluster::RunTool(const QString& tool, const QStringList& arguments) {
 
 void ServerCluster::Start() {
     const QString folder = dir_.path();
-    RunTool("pg_ctl",
-            {"-D", folder + "/data", "-l", folder + "/log", "-w", "-o",
-             "-c listen_addresses='' -k " + folder + " -p " + Port() + " -c fsync=off", "start"});
+    QString settings = "-c listen_addresses='' -k " + folder + " -p " + Port() +
+                       " -c max_connections=" + QString::number(options_.maxConnections);
+    if (!options_.durable) {
+        settings += " -c fsync=off";
+    }
+    RunTool("pg_ctl", {"-D", DataFolder(), "-l", folder + "/log", "-w", "-t", "120", "-o", settings,
+                       "start"});
     running_ = true;
 }
 
 void ServerCluster::Stop() {
-    RunTool("pg_ctl", {"-D", dir_.path() + "/data", "-m", "fast", "-w", "stop"});
+    StopIn("fast");
+}
+
+void ServerCluster::StopAbruptly() {
+    StopIn("immediate");
+}
+
+void ServerCluster::StopIn(const char* mode) {
+    RunTool("pg_ctl", {"-D", DataFolder(), "-m", mode, "-w", "stop"});
     running_ = false;
+}
+
+qint64 ServerCluster::ServerPid() const {
+    QFile file(DataFolder() + "/postmaster.pid");
+    if (!running_ || !file.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    return file.readLine().trimmed().toLongLong();
 }
 
 QString ServerCluster::Uri(const QString& database, const QString& user,
