@@ -107,7 +107,7 @@ bool RoomRun::Run() {
         thread.join();
     }
     const Clock::time_point seatsDone = Clock::now();
-    // The teacher has more time for the last notices, or for its next retry (at most 30 s).
+    // The teacher has time for the last notices, and for a retry after an outage.
     while (ledger_.ArrivalCount() < expected_ && secondsBetween(seatsDone, Clock::now()) < 35.0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
