@@ -7,7 +7,7 @@
 #include <gsf/gsf-input.h>
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
-#include <gsf/gsf-output-memory.h>
+#include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-output.h>
 #include <gsf/gsf-utils.h>
 
@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -345,19 +346,44 @@ CompoundStorageWriter CompoundStorageWriter::createStorage(const std::string& na
 }
 
 void CompoundStorageWriter::writeStream(const std::string& name, std::string_view bytes) {
+    CompoundStreamWriter stream = createStream(name);
+    stream.write(bytes);
+    stream.close();
+}
+
+CompoundStreamWriter CompoundStorageWriter::createStream(const std::string& name) {
     claimName(name);
-    const GsfObjectRef child(
+    GsfObjectRef child(
         gsf_outfile_new_child(static_cast<GsfOutfile*>(outfile_.get()), name.c_str(), FALSE));
     if (child.get() == nullptr) {
         failWriting(StorageResult::WriteFault);
     }
-    auto* output = static_cast<GsfOutput*>(child.get());
-    const bool written =
-        bytes.empty() ||
-        gsf_output_write(output, bytes.size(), reinterpret_cast<const guint8*>(bytes.data()));
-    const bool closed = gsf_output_close(output);
-    if (!written || !closed) {
-        failWriting(StorageResult::WriteFault);
+    return CompoundStreamWriter(std::move(child));
+}
+
+CompoundStreamWriter::~CompoundStreamWriter() {
+    if (output_.get() != nullptr && !closed_) {
+        gsf_output_close(static_cast<GsfOutput*>(output_.get()));
+    }
+}
+
+void CompoundStreamWriter::write(std::string_view bytes) {
+    if (closed_) {
+        throw std::logic_error("compound file stream already closed");
+    }
+    if (!bytes.empty() && !gsf_output_write(static_cast<GsfOutput*>(output_.get()), bytes.size(),
+                                            reinterpret_cast<const guint8*>(bytes.data()))) {
+        failWriting(resultOf(errno, StorageResult::WriteFault));
+    }
+}
+
+void CompoundStreamWriter::close() {
+    if (closed_) {
+        throw std::logic_error("compound file stream already closed");
+    }
+    closed_ = true;
+    if (!gsf_output_close(static_cast<GsfOutput*>(output_.get()))) {
+        failWriting(resultOf(errno, StorageResult::WriteFault));
     }
 }
 
@@ -368,7 +394,9 @@ struct CompoundFileWriter::Target {
     Target(const Target&) = delete;
     Target& operator=(const Target&) = delete;
 
-    void replaceWith(const guint8* bytes, std::size_t size);
+    // Syncs the temporary file, which the container has been written to, and renames it over
+    // the target.
+    void replace();
 
     std::string path;
     std::string folder;
@@ -449,18 +477,7 @@ CompoundFileWriter::Target::~Target() {
     }
 }
 
-void CompoundFileWriter::Target::replaceWith(const guint8* bytes, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t count = ::write(tempFd.get(), bytes + done, size - done);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            failWriting(resultOf(errno, StorageResult::WriteFault));
-        }
-        done += static_cast<std::size_t>(count);
-    }
+void CompoundFileWriter::Target::replace() {
     if (::fsync(tempFd.get()) != 0) {
         failWriting(resultOf(errno, StorageResult::WriteFault));
     }
@@ -482,9 +499,22 @@ void CompoundFileWriter::Target::syncFolder() const {
 
 namespace {
 
-GsfObjectRef newMemorySink() {
+// The container goes straight to the temporary file, through a descriptor of its own, so that
+// the file's bytes are never held in memory; the temporary file's lock stays with tempFd.
+GsfObjectRef newFileSink(int tempFd, const std::string& tempPath) {
     ensureGsf();
-    return GsfObjectRef(gsf_output_memory_new());
+    UniqueFd fd(::dup(tempFd));
+    FILE* file = fd.isOpen() ? ::fdopen(fd.get(), "wb") : nullptr;
+    if (file == nullptr) {
+        failWriting(resultOf(errno, StorageResult::WriteFault));
+    }
+    fd.release();
+    GsfObjectRef sink(gsf_output_stdio_new_FILE(tempPath.c_str(), file, FALSE));
+    if (sink.get() == nullptr) {
+        std::fclose(file);
+        failWriting(StorageResult::WriteFault);
+    }
+    return sink;
 }
 
 GsfObjectRef newContainer(const GsfObjectRef& sink) {
@@ -495,15 +525,19 @@ GsfObjectRef newContainer(const GsfObjectRef& sink) {
 
 CompoundFileWriter::CompoundFileWriter(const QString& fileName)
     : target_(std::make_unique<Target>(fileName)),
-      sink_(newMemorySink()),
+      sink_(newFileSink(target_->tempFd.get(), target_->tempPath)),
       outfile_(newContainer(sink_)),
       closed_(std::make_shared<bool>(false)),
       root_(outfile_, closed_) {}
 
 CompoundFileWriter::~CompoundFileWriter() {
     if (!*closed_) {
-        // The libgsf root holds a reference to itself until it is closed.
+        // The libgsf root holds a reference to itself until it is closed; the sink's file goes
+        // with the temporary file.
         gsf_output_close(static_cast<GsfOutput*>(outfile_.get()));
+        if (!gsf_output_is_closed(static_cast<GsfOutput*>(sink_.get()))) {
+            gsf_output_close(static_cast<GsfOutput*>(sink_.get()));
+        }
     }
 }
 
@@ -515,13 +549,15 @@ void CompoundFileWriter::commit() {
     // Released whatever the outcome: an unfinished temporary file goes, the locks go.
     const std::unique_ptr<Target> target = std::move(target_);
     auto* sink = static_cast<GsfOutput*>(sink_.get());
-    // libgsf reports a failed write only here.
-    if (!gsf_output_close(static_cast<GsfOutput*>(outfile_.get())) ||
-        gsf_output_error(sink) != nullptr) {
-        failWriting(StorageResult::WriteFault);
+    // libgsf reports a failed write only here. Closing the container closes the sink, which
+    // flushes and closes its file.
+    const bool closed = gsf_output_close(static_cast<GsfOutput*>(outfile_.get()));
+    const int closeErrno = errno;
+    const bool sinkClosed = gsf_output_is_closed(sink) || gsf_output_close(sink);
+    if (!closed || !sinkClosed || gsf_output_error(sink) != nullptr) {
+        failWriting(resultOf(closeErrno, StorageResult::WriteFault));
     }
-    target->replaceWith(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink)),
-                        static_cast<std::size_t>(gsf_output_size(sink)));
+    target->replace();
 }
 
 int RemoveAbandonedTemporaryFiles(const QString& fileName) {

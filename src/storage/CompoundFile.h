@@ -18,9 +18,10 @@ namespace kvalor {
 // ours are short ASCII names such as "Version", "Studies" or "Data".
 //
 // Reading keeps the whole file in memory and an exclusive lock on it for as long as the
-// CompoundFileReader lives. Writing builds the container in memory and, on commit(), replaces
-// the file through a synced temporary file: an interrupted save leaves the previous file as it
-// was. Every failure is a StorageError with a structured-storage result code.
+// CompoundFileReader lives. Writing goes to a temporary file beside the target as the streams
+// are written and, on commit(), syncs it and renames it over the file: an interrupted save
+// leaves the previous file as it was. Every failure is a StorageError with a structured-storage
+// result code.
 
 namespace detail {
 
@@ -123,10 +124,31 @@ private:
     CompoundStorageReader root_;
 };
 
-// The root or a storage of a compound file being written. Each stream is written whole at
-// once. A name that is empty, longer than 31 characters, holds one of / \ : ! or is already
-// used in the storage is a programming error (std::invalid_argument), as is writing after
-// the file writer's commit() (std::logic_error).
+// A stream being written a part at a time. It is finished by close(), or by its destruction
+// (then without telling of a failure); another stream of the file may start only then.
+class CompoundStreamWriter {
+public:
+    CompoundStreamWriter(CompoundStreamWriter&&) = default;
+    CompoundStreamWriter& operator=(CompoundStreamWriter&&) = delete;
+    CompoundStreamWriter(const CompoundStreamWriter&) = delete;
+    CompoundStreamWriter& operator=(const CompoundStreamWriter&) = delete;
+    ~CompoundStreamWriter();
+
+    void write(std::string_view bytes);
+    void close();
+
+private:
+    friend class CompoundStorageWriter;
+    explicit CompoundStreamWriter(detail::GsfObjectRef output) : output_(std::move(output)) {}
+
+    detail::GsfObjectRef output_;
+    bool closed_ = false;
+};
+
+// The root or a storage of a compound file being written. A stream is written whole at once,
+// or a part at a time through createStream. A name that is empty, longer than 31 characters, holds
+// one of / \ : ! or is already used in the storage is a programming error (std::invalid_argument),
+// as is writing after the file writer's commit() (std::logic_error).
 class CompoundStorageWriter {
 public:
     CompoundStorageWriter(CompoundStorageWriter&&) = default;
@@ -136,6 +158,7 @@ public:
 
     CompoundStorageWriter createStorage(const std::string& name);
     void writeStream(const std::string& name, std::string_view bytes);
+    CompoundStreamWriter createStream(const std::string& name);
 
 private:
     friend class CompoundFileWriter;
@@ -162,8 +185,8 @@ public:
     CompoundFileWriter& operator=(const CompoundFileWriter&) = delete;
 
     CompoundStorageWriter& root() noexcept { return root_; }
-    // Closes the container, writes it to a temporary file in the same folder, syncs it and
-    // renames it over the target. The writer is finished afterwards, whatever the outcome.
+    // Closes the container, syncs the temporary file in the same folder and renames it over
+    // the target. The writer is finished afterwards, whatever the outcome.
     void commit();
 
 private:

@@ -11,6 +11,7 @@
 #include "model/Questions.h"
 #include "model/TypeIds.h"
 #include "storage/Packing.h"
+#include "storage/PiecePacker.h"
 #include "storage/StreamInflater.h"
 #include "util/Error.h"
 
@@ -161,32 +162,33 @@ void PackCache::Keep(const std::string& storageName, std::shared_ptr<const Packe
     }
 }
 
-std::vector<PackedData> PackDataStreams(std::vector<ByteStream> contents,
-                                        const Progress& progress) {
-    std::vector<const std::string*> data;
-    for (const ByteStream& content : contents) {
-        data.push_back(&content.data());
-    }
-    std::vector<PackedData> packed;
-    for (std::shared_ptr<const PackedStream>& stream : PackContents(data, {}, progress)) {
-        packed.push_back({std::move(stream)});
-    }
-    return packed;
-}
-
 void WritePackedData(CompoundStorageWriter& parent, const std::string& storageName,
                      const PackedData& data) {
     // Checked before anything is committed, so the file on disk stays as it was.
-    RequireUnpackable(data.stream->UnpackedSize(), data.stream->Bytes().size(),
+    RequireUnpackable(data.stream->UnpackedSize(), data.stream->Size(),
                       QString::fromStdString(storageName));
-    parent.createStorage(storageName).writeStream(kDataStream, data.stream->Bytes());
+    CompoundStreamWriter stream = parent.createStorage(storageName).createStream(kDataStream);
+    for (const PackedPart& part : data.stream->Parts()) {
+        stream.write(part.View());
+    }
+    stream.close();
+}
+
+std::shared_ptr<const PackedStream> WriteSourcedData(
+    CompoundStorageWriter& parent, const std::string& storageName, const PackSource& source,
+    const std::shared_ptr<const PackedStream>& earlier, const Progress& progress) {
+    CompoundStreamWriter stream = parent.createStorage(storageName).createStream(kDataStream);
+    std::shared_ptr<const PackedStream> packed = PackSourced(
+        source, earlier, [&stream](std::string_view bytes) { stream.write(bytes); }, progress);
+    // Checked before the file is committed, so the file on disk stays as it was.
+    RequireUnpackable(packed->UnpackedSize(), packed->Size(), QString::fromStdString(storageName));
+    stream.close();
+    return packed;
 }
 
 void WriteDataStream(CompoundStorageWriter& parent, const std::string& storageName,
                      ByteStream content) {
-    std::vector<ByteStream> contents;
-    contents.push_back(std::move(content));
-    WritePackedData(parent, storageName, PackDataStreams(std::move(contents)).front());
+    WriteSourcedData(parent, storageName, HeldSource(content.data()), nullptr);
 }
 
 void SaveTestsStream(const TQuestions& root, ByteStream& stream) {

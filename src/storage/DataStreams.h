@@ -20,6 +20,7 @@ class TExaminerCollection;
 class TKvalor;
 class TQuestions;
 class PackCache;
+class PackSource;
 
 // The parts that the data file, the user exchange file and the Studies file share: a root
 // stream "Version" whose first byte is the format version, and one storage per list holding
@@ -93,16 +94,17 @@ private:
     std::map<std::string, std::shared_ptr<const PackedStream>> streams_;
 };
 
-// Packs the contents side by side on all cores, consuming them; progress counts bytes.
-std::vector<PackedData> PackDataStreams(std::vector<ByteStream> contents,
-                                        const Progress& progress = {});
-
 // Creates the storage under the parent with the packed data as its stream "Data". Data that
 // could not be unpacked again on this machine is refused with an error naming the storage
 // (RequireUnpackable).
 void WritePackedData(CompoundStorageWriter& parent, const std::string& storageName,
                      const PackedData& data);
-// The same, packing the content first.
+// The same, packing the content as it is written (PackSourced), taking over what is unchanged
+// of the earlier stream; returns the packed stream. Progress counts bytes.
+std::shared_ptr<const PackedStream> WriteSourcedData(
+    CompoundStorageWriter& parent, const std::string& storageName, const PackSource& source,
+    const std::shared_ptr<const PackedStream>& earlier, const Progress& progress = {});
+// The same, packing a content held whole.
 void WriteDataStream(CompoundStorageWriter& parent, const std::string& storageName,
                      ByteStream content);
 

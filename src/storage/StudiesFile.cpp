@@ -7,6 +7,7 @@
 #include "model/StudyList.h"
 #include "storage/CompoundFile.h"
 #include "storage/DataStreams.h"
+#include "storage/JournalSource.h"
 #include "util/Error.h"
 
 namespace kvalor {
@@ -49,9 +50,7 @@ void TStudyList::SaveToFile(const QString& fileName, const PackedData* packed) {
         if (packed) {
             WritePackedData(file.root(), kStudiesStorage, *packed);
         } else {
-            ByteStream studies;
-            SaveToStream(studies);
-            WriteDataStream(file.root(), kStudiesStorage, std::move(studies));
+            WriteSourcedData(file.root(), kStudiesStorage, JournalSource(*this), nullptr);
         }
         file.commit();
     } catch (const StorageError& error) {
@@ -65,11 +64,14 @@ void TStudyList::LoadFromFile(const QString& fileName, const StudyFilter& admit)
         throw KvalorError("Чтение из файла.\nВыполнение невозможно");
     }
     try {
-        const CompoundFileReader file(fileName);
+        auto file = std::make_unique<const CompoundFileReader>(fileName);
         const ListFlag reading(*this, &TStudyList::SetReading);
-        const int version = ReadFormatVersion(file.root());
+        const int version = ReadFormatVersion(file->root());
         // A missing storage "Studies" or stream "Data" is the container's "not found".
-        LoadStudiesStream(*this, ReadStoredStream(file.root().storage(kStudiesStorage)), version,
+        ByteStream stored = ReadStoredStream(file->root().storage(kStudiesStorage));
+        // The file's bytes are let go before the studies are built: only its stream is needed.
+        file.reset();
+        LoadStudiesStream(*this, std::move(stored), version,
                           StorageTitle(kStudiesStorage, StoredFile::Studies), nullptr, admit);
     } catch (const StorageError& error) {
         throw containerError("Ошибка чтения", error);

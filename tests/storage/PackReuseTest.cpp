@@ -16,6 +16,7 @@
 #include "model/Questions.h"
 #include "model/StudyList.h"
 #include "storage/DataStreams.h"
+#include "storage/JournalSource.h"
 
 using namespace kvalor;
 using namespace storagetest;
@@ -115,6 +116,14 @@ TEST(PackReuseTest, ASaveTakesOverWhatDidNotChangeAndReadsBackAsASaveFromScratch
         EXPECT_EQ(takenOver(stored(file("Data.exd"), kStudiesStorage),
                             stored(file("Reused.exd"), kStudiesStorage)),
                   c.studies);
+        // What a save writes as it packs is what it keeps for the next, which takes over its
+        // pieces in turn.
+        EXPECT_EQ(stored(file("Fresh.exd"), kStudiesStorage),
+                  scratch.PackStudies().stream->Bytes());
+        AppendExaminations(scratch, 1, 4000.0);
+        ByteStream grown;
+        scratch.Studies().SaveToStream(grown);
+        EXPECT_EQ(inflated(scratch.PackStudies().stream->Bytes()), grown.data());
         run.LoadFromFile(file("Reused.exd"), true);
         scratch.LoadFromFile(file("Fresh.exd"), true);
         EXPECT_EQ(describe(run), describe(scratch));
@@ -192,6 +201,8 @@ TEST(PackReuseTest, AJournalReadAsItUnpacksComesBackWhole) {
     }
     EXPECT_EQ(storedSize, journal.size());
     const std::string pieces = PackContents({&journal.data()}, {}).front()->Bytes();
+    // Made a study at a time, the journal packs the same.
+    EXPECT_EQ(PackSourced(JournalSource(root.Studies()), nullptr, {})->Bytes(), pieces);
     std::string badCheck = pieces;
     badCheck.back() = static_cast<char>(badCheck.back() ^ 1);
 
