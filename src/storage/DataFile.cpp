@@ -16,7 +16,7 @@
 #include "model/TaskList.h"
 #include "storage/CompoundFile.h"
 #include "storage/DataStreams.h"
-#include "storage/JournalSource.h"
+#include "storage/EntrySource.h"
 #include "storage/PiecePacker.h"
 #include "util/Codepage.h"
 #include "util/Error.h"
@@ -152,18 +152,23 @@ void TKvalor::SaveToFile(const QString& fileName, const PackedData* packedStudie
                             static_cast<char>(option2_)};
     root.writeStream(kVersionStream, std::string_view(version, sizeof version));
 
-    // Each stream is packed on all cores and written as its pieces are done; the journal is
-    // never held whole. What has not changed since the last load or save is taken over as it
-    // was packed.
-    std::vector<ByteStream> lists(kListStorages.size());
-    SaveTestsStream(*simpleTests_, lists[0]);
-    SaveTestsStream(*complexTests_, lists[1]);
-    SaveUsersStream(*users_, lists[2]);
-    tasks_->SaveToStream(lists[3], complexTests_.get());
-    const JournalSource journal(*studies_);
+    // Each stream is packed on all cores and written as its pieces are done; the tests and the
+    // journal, most of the data, are never held whole. What has not changed since the last load
+    // or save is taken over as it was packed.
+    ByteStream users;
+    ByteStream tasks;
+    SaveUsersStream(*users_, users);
+    tasks_->SaveToStream(tasks, complexTests_.get());
+    const EntrySource simpleTests = TestsSource(*simpleTests_);
+    const EntrySource complexTests = TestsSource(*complexTests_);
+    const HeldSource usersSource(users.data());
+    const HeldSource tasksSource(tasks.data());
+    const EntrySource journal = JournalSource(*studies_);
+    const std::vector<const PackSource*> lists = {&simpleTests, &complexTests, &usersSource,
+                                                  &tasksSource};
     std::uint64_t total = packedStudies ? 0 : journal.Size();
-    for (const ByteStream& list : lists) {
-        total += list.size();
+    for (const PackSource* list : lists) {
+        total += list->Size();
     }
     std::uint64_t before = 0;
     const auto write = [&](const std::string& storage, const PackSource& source) {
@@ -176,8 +181,7 @@ void TKvalor::SaveToFile(const QString& fileName, const PackedData* packedStudie
         before += source.Size();
     };
     for (std::size_t i = 0; i < kListStorages.size(); ++i) {
-        write(kListStorages[i], HeldSource(lists[i].data()));
-        lists[i] = ByteStream();
+        write(kListStorages[i], *lists[i]);
     }
     if (packedStudies) {
         WritePackedData(root, kStudiesStorage, *packedStudies);

@@ -10,6 +10,7 @@
 #include "model/Competitors.h"
 #include "model/Questions.h"
 #include "model/TypeIds.h"
+#include "storage/EntrySource.h"
 #include "storage/Packing.h"
 #include "storage/PiecePacker.h"
 #include "storage/StreamInflater.h"
@@ -191,13 +192,32 @@ void WriteDataStream(CompoundStorageWriter& parent, const std::string& storageNa
     WriteSourcedData(parent, storageName, HeldSource(content.data()), nullptr);
 }
 
-void SaveTestsStream(const TQuestions& root, ByteStream& stream) {
-    stream.writeI32(root.Count());
-    // A root of tests accepts no elements: every entry is a test.
-    for (int i = 0; i < root.Count(); ++i) {
-        RequireReadableNesting(*root.CollectionAt(i));
-        root.CollectionAt(i)->SaveToStream(stream);
+namespace {
+
+// Entry 0 of a root of tests' stream is the count, entry i + 1 test i. A root of tests accepts
+// no elements: every entry is a test.
+void writeTestsEntry(const TQuestions& root, std::size_t entry, ByteStream& stream) {
+    if (entry == 0) {
+        stream.writeI32(root.Count());
+        return;
     }
+    const auto& test = *root.CollectionAt(static_cast<int>(entry - 1));
+    RequireReadableNesting(test);
+    test.SaveToStream(stream);
+}
+
+}  // namespace
+
+void SaveTestsStream(const TQuestions& root, ByteStream& stream) {
+    for (std::size_t entry = 0; entry <= static_cast<std::size_t>(root.Count()); ++entry) {
+        writeTestsEntry(root, entry, stream);
+    }
+}
+
+EntrySource TestsSource(const TQuestions& root) {
+    return EntrySource(
+        [&root](std::size_t entry, ByteStream& stream) { writeTestsEntry(root, entry, stream); },
+        static_cast<std::size_t>(root.Count()) + 1);
 }
 
 void LoadTestsStream(TQuestions& root, ByteStream& stream, const ReadContext& context) {

@@ -20,6 +20,7 @@ class TExaminerCollection;
 class TKvalor;
 class TQuestions;
 class PackCache;
+class EntrySource;
 class PackSource;
 
 // The parts that the data file, the user exchange file and the Studies file share: a root
@@ -112,6 +113,9 @@ void WriteDataStream(CompoundStorageWriter& parent, const std::string& storageNa
 // Reading appends the tests and numbers them 1, 2, 3 ... in stream order. Writing refuses a
 // test nested deeper than reading takes (kMaxRecordNesting), as it does a users group.
 void SaveTestsStream(const TQuestions& root, ByteStream& stream);
+// The same stream made a part at a time for packing (EntrySource), each test written once
+// first to learn its size.
+EntrySource TestsSource(const TQuestions& root);
 void LoadTestsStream(TQuestions& root, ByteStream& stream, const ReadContext& context);
 
 // The users list: a 4-byte count, then per entry tag 0 and an account record or tag 1 and a

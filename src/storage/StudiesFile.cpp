@@ -7,7 +7,7 @@
 #include "model/StudyList.h"
 #include "storage/CompoundFile.h"
 #include "storage/DataStreams.h"
-#include "storage/JournalSource.h"
+#include "storage/EntrySource.h"
 #include "util/Error.h"
 
 namespace kvalor {

@@ -16,7 +16,7 @@
 #include "model/Questions.h"
 #include "model/StudyList.h"
 #include "storage/DataStreams.h"
-#include "storage/JournalSource.h"
+#include "storage/EntrySource.h"
 
 using namespace kvalor;
 using namespace storagetest;
