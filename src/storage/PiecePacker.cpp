@@ -95,6 +95,9 @@ void openEnd(std::string& deflated) {
 struct Worker {
     int level;
     std::string scratch;
+    // Room for the deflate data of one piece: kept for the next, since a buffer of that size
+    // made and let go for every piece beside the exact copies kept would scatter the heap.
+    std::string deflated;
     Compressor compressor;
 
     libdeflate_compressor* Compress() {
@@ -115,7 +118,7 @@ template <class Work, class Between>
 void onAllCores(std::size_t count, int level, const Work& work, const Between& between) {
     std::atomic<std::size_t> next{0};
     const auto run = [&](bool caller) {
-        Worker worker{level, {}, {}};
+        Worker worker{level, {}, {}, {}};
         try {
             for (std::size_t i = next++; i < count; i = next++) {
                 work(i, worker);
@@ -251,27 +254,26 @@ struct DonePiece {
 };
 
 void packPiece(const PackSource& source, const Planned& planned, Worker& worker, DonePiece& done) {
-    auto output = std::make_shared<std::string>();
     const std::string_view input =
         source.Range(planned.from, planned.from + planned.size, worker.scratch);
+    std::string& deflated = worker.deflated;
     if (input.empty()) {
         // An empty stream: one empty final block of fixed codes, as zlib writes it, two bytes
         // shorter than the stored block libdeflate would write.
-        output->assign("\x03\x00", 2);
+        deflated.assign("\x03\x00", 2);
     } else {
         libdeflate_compressor* compressor = worker.Compress();
-        output->resize(libdeflate_deflate_compress_bound(compressor, input.size()));
-        output->resize(libdeflate_deflate_compress(compressor, input.data(), input.size(),
-                                                   output->data(), output->size()));
-        output->shrink_to_fit();
+        deflated.resize(libdeflate_deflate_compress_bound(compressor, input.size()));
+        deflated.resize(libdeflate_deflate_compress(compressor, input.data(), input.size(),
+                                                    deflated.data(), deflated.size()));
         if (!planned.last) {
-            openEnd(*output);
+            openEnd(deflated);
         }
     }
     done.adler = adlerOf(input);
     done.crc = crcOf(input);
-    done.part = {std::move(output), 0, 0};
-    done.part.size = done.part.bytes->size();
+    auto kept = std::make_shared<const std::string>(deflated);
+    done.part = {kept, 0, kept->size()};
 }
 
 // Whether data of that size packed into that many bytes is better stored unpacked: its
