@@ -4,6 +4,7 @@
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
+#include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-input.h>
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
@@ -16,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -191,6 +193,19 @@ std::string CompoundStreamReader::readAll() const {
     return bytes;
 }
 
+bool CompoundStreamReader::readNext(std::string& chunk, std::size_t most) {
+    auto* input = static_cast<GsfInput*>(input_.get());
+    const gsf_off_t left = gsf_input_remaining(input);
+    if (left <= 0) {
+        return false;
+    }
+    chunk.resize(std::min(most, static_cast<std::size_t>(left)));
+    if (gsf_input_read(input, chunk.size(), reinterpret_cast<guint8*>(chunk.data())) == nullptr) {
+        failReading(StorageResult::DamagedFile);
+    }
+    return true;
+}
+
 std::optional<GsfObjectRef> CompoundStorageReader::findChild(const std::string& name,
                                                              bool wantStorage) const {
     auto* infile = static_cast<GsfInfile*>(infile_.get());
@@ -268,29 +283,11 @@ UniqueFd openForReading(const QString& fileName) {
     return fd;
 }
 
-}  // namespace
-
-CompoundFileReader::CompoundFileReader(const QString& fileName)
-    : fd_(openForReading(fileName)), root_(parse(fd_.get())) {}
-
-CompoundStorageReader CompoundFileReader::parse(int fd) {
-    ensureGsf();
-    struct stat info;
-    if (::fstat(fd, &info) != 0) {
-        failReading(resultOf(errno, StorageResult::ReadFault));
-    }
-    const auto fileSize = static_cast<std::size_t>(info.st_size);
-    if (fileSize < sizeof kSignature) {
-        failReading(StorageResult::NotCompoundFile);
-    }
-    std::unique_ptr<guint8, decltype(&g_free)> buffer(static_cast<guint8*>(g_try_malloc(fileSize)),
-                                                      &g_free);
-    if (buffer == nullptr) {
-        failReading(StorageResult::InsufficientMemory);
-    }
-    std::size_t size = 0;
-    while (size < fileSize) {
-        const ssize_t count = ::pread(fd, buffer.get() + size, fileSize - size, off_t(size));
+// Reads up to `size` bytes of the file from its start; returns how many there were.
+std::size_t readFileStart(int fd, guint8* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t count = ::pread(fd, buffer + done, size - done, off_t(done));
         if (count < 0 && errno == EINTR) {
             continue;
         }
@@ -300,16 +297,62 @@ CompoundStorageReader CompoundFileReader::parse(int fd) {
         if (count == 0) {
             break;
         }
-        size += static_cast<std::size_t>(count);
+        done += static_cast<std::size_t>(count);
     }
+    return done;
+}
 
-    if (!startsWithSignature(buffer.get(), size)) {
+// The file on disk as libgsf input, through a descriptor of its own that shares the lock.
+GsfObjectRef diskInput(int fd) {
+    UniqueFd own(::dup(fd));
+    FILE* file = own.isOpen() ? ::fdopen(own.get(), "rb") : nullptr;
+    if (file == nullptr) {
+        failReading(resultOf(errno, StorageResult::ReadFault));
+    }
+    own.release();
+    GsfObjectRef input(gsf_input_stdio_new_FILE("", file, FALSE));
+    if (input.get() == nullptr) {
+        std::fclose(file);
+        failReading(StorageResult::ReadFault);
+    }
+    return input;
+}
+
+}  // namespace
+
+CompoundFileReader::CompoundFileReader(const QString& fileName, Reading reading)
+    : fd_(openForReading(fileName)), root_(parse(fd_.get(), reading)) {}
+
+CompoundStorageReader CompoundFileReader::parse(int fd, Reading reading) {
+    ensureGsf();
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
+        failReading(resultOf(errno, StorageResult::ReadFault));
+    }
+    const auto fileSize = static_cast<std::size_t>(info.st_size);
+    if (fileSize < sizeof kSignature) {
         failReading(StorageResult::NotCompoundFile);
     }
-    if (size < kHeaderSize) {
+    const std::size_t wanted =
+        reading == Reading::InMemory ? fileSize : std::min(fileSize, kHeaderSize);
+    std::unique_ptr<guint8, decltype(&g_free)> buffer(static_cast<guint8*>(g_try_malloc(wanted)),
+                                                      &g_free);
+    if (buffer == nullptr) {
+        failReading(StorageResult::InsufficientMemory);
+    }
+    const std::size_t read = readFileStart(fd, buffer.get(), wanted);
+    const std::size_t size = reading == Reading::InMemory ? read : fileSize;
+
+    if (!startsWithSignature(buffer.get(), read)) {
+        failReading(StorageResult::NotCompoundFile);
+    }
+    if (size < kHeaderSize || read < std::min(size, kHeaderSize)) {
         failReading(StorageResult::DamagedFile);
     }
-    const GsfObjectRef input(gsf_input_memory_new(buffer.release(), gsf_off_t(size), TRUE));
+    const GsfObjectRef input =
+        reading == Reading::InMemory
+            ? GsfObjectRef(gsf_input_memory_new(buffer.release(), gsf_off_t(size), TRUE))
+            : diskInput(fd);
     GError* error = nullptr;
     GsfObjectRef root(gsf_infile_msole_new(static_cast<GsfInput*>(input.get()), &error));
     g_clear_error(&error);

@@ -17,11 +17,11 @@ namespace kvalor {
 // Compound files (OLE2 structured storage) over libgsf. Element names are case-sensitive;
 // ours are short ASCII names such as "Version", "Studies" or "Data".
 //
-// Reading keeps the whole file in memory and an exclusive lock on it for as long as the
-// CompoundFileReader lives. Writing goes to a temporary file beside the target as the streams
-// are written and, on commit(), syncs it and renames it over the file: an interrupted save
-// leaves the previous file as it was. Every failure is a StorageError with a structured-storage
-// result code.
+// Reading keeps the whole file in memory (or, if asked, reads it from disk as the streams are
+// read) and an exclusive lock on it for as long as the CompoundFileReader lives. Writing goes to a
+// temporary file beside the target as the streams are written and, on commit(), syncs it and
+// renames it over the file: an interrupted save leaves the previous file as it was. Every failure
+// is a StorageError with a structured-storage result code.
 
 namespace detail {
 
@@ -73,6 +73,9 @@ public:
     std::uint64_t size() const noexcept { return size_; }
     // The whole content; DamagedFile when the container cannot deliver it.
     std::string readAll() const;
+    // The content a part at a time from its start: replaces chunk with the next bytes, at most
+    // `most` of them; false once all are read. DamagedFile as for readAll.
+    bool readNext(std::string& chunk, std::size_t most);
 
 private:
     friend class CompoundStorageReader;
@@ -110,15 +113,18 @@ private:
 // DamagedFile, ReadFault or InsufficientMemory.
 class CompoundFileReader {
 public:
-    explicit CompoundFileReader(const QString& fileName);
+    // Where the streams are read from: the whole file read into memory at once, or the file on
+    // disk as they are read, which keeps it open, and locked, as long as any of them lives.
+    enum class Reading { InMemory, FromDisk };
+    explicit CompoundFileReader(const QString& fileName, Reading reading = Reading::InMemory);
     CompoundFileReader(const CompoundFileReader&) = delete;
     CompoundFileReader& operator=(const CompoundFileReader&) = delete;
 
     const CompoundStorageReader& root() const noexcept { return root_; }
 
 private:
-    // Reads the whole locked file and parses its container.
-    static CompoundStorageReader parse(int fd);
+    // Parses the container of the locked file, read as told.
+    static CompoundStorageReader parse(int fd, Reading reading);
 
     detail::UniqueFd fd_;
     CompoundStorageReader root_;

@@ -14,9 +14,12 @@
 #include "storage/Packing.h"
 #include "storage/PiecePacker.h"
 #include "storage/StreamInflater.h"
+#include "storage/ZlibFormat.h"
 #include "util/Error.h"
 
 namespace kvalor {
+
+using zlibformat::kPieceSize;
 
 namespace {
 
@@ -107,6 +110,28 @@ void UnpackDataStream(ByteStream& stream, int version, const QString& title, Pac
     cache.Keep(storageName, std::move(pieces));
 }
 
+namespace {
+
+// Merges the studies as the inflater unpacks them; the rest of the stream is unpacked all the
+// same, since its check value vouches for what was read.
+void mergeUnpacked(TStudyList& list, StreamInflater& inflater, std::size_t memoryCap,
+                   const QString& title, const TStudyList::StudyFilter& admit) {
+    const TStudyList::MoreBytes more = [&inflater, &title](std::string& out) {
+        try {
+            return inflater.More(out);
+        } catch (const UnpackError& error) {
+            throw ReadError(error.MessageAbout(title));
+        }
+    };
+    list.LoadFromParts(more, memoryCap, admit);
+    std::string rest;
+    while (more(rest)) {
+        rest.clear();
+    }
+}
+
+}  // namespace
+
 void LoadStudiesStream(TStudyList& list, ByteStream stored, int version, const QString& title,
                        PackCache* cache, const TStudyList::StudyFilter& admit) {
     if (version < kCurrentFormatVersion) {
@@ -120,23 +145,24 @@ void LoadStudiesStream(TStudyList& list, ByteStream stored, int version, const Q
     const std::size_t packedSize = stored.size();
     const std::size_t maxSize = UnpackLimit(packedSize);
     StreamInflater inflater(stored.takeData(), maxSize);
-    const TStudyList::MoreBytes more = [&inflater, &title](std::string& out) {
-        try {
-            return inflater.More(out);
-        } catch (const UnpackError& error) {
-            throw ReadError(error.MessageAbout(title));
-        }
-    };
-    list.LoadFromParts(more, UnpackedMemoryBudget(maxSize, packedSize), admit);
-    // The rest of the stream is unpacked all the same: its check value vouches for what was
-    // read, and its pieces are kept only whole.
-    std::string rest;
-    while (more(rest)) {
-        rest.clear();
-    }
+    // Its pieces are kept only whole.
+    mergeUnpacked(list, inflater, UnpackedMemoryBudget(maxSize, packedSize), title, admit);
     if (cache != nullptr) {
         cache->Keep(kStudiesStorage, inflater.TakePieces());
     }
+}
+
+void LoadStudiesStream(TStudyList& list, CompoundStreamReader stored, int version,
+                       const QString& title, const TStudyList::StudyFilter& admit) {
+    if (version < kCurrentFormatVersion) {
+        LoadStudiesStream(list, ByteStream(stored.readAll()), version, title, nullptr, admit);
+        return;
+    }
+    const std::size_t packedSize = stored.size();
+    const std::size_t maxSize = UnpackLimit(packedSize);
+    StreamInflater inflater(
+        [&stored](std::string& packed) { return stored.readNext(packed, kPieceSize); }, maxSize);
+    mergeUnpacked(list, inflater, UnpackedMemoryBudget(maxSize, packedSize), title, admit);
 }
 
 ByteStream ReadDataStream(const CompoundStorageReader& storage, int version, const QString& title) {

@@ -75,6 +75,10 @@ void UnpackDataStream(ByteStream& stream, int version, const QString& title, Pac
 // unpack fails as UnpackDataStream does, the studies read before it failed merged.
 void LoadStudiesStream(TStudyList& list, ByteStream stored, int version, const QString& title,
                        PackCache* cache, const TStudyList::StudyFilter& admit = {});
+// The same, the packed stream read from the file a part at a time as it unpacks, so that it is
+// never held whole either; nothing is kept for a later save.
+void LoadStudiesStream(TStudyList& list, CompoundStreamReader stored, int version,
+                       const QString& title, const TStudyList::StudyFilter& admit = {});
 
 // A stream "Data" packed for the current version, with its pieces.
 struct PackedData {

@@ -64,15 +64,13 @@ void TStudyList::LoadFromFile(const QString& fileName, const StudyFilter& admit)
         throw KvalorError("Чтение из файла.\nВыполнение невозможно");
     }
     try {
-        auto file = std::make_unique<const CompoundFileReader>(fileName);
+        // Read from disk as it unpacks: neither the file nor its stream is held whole.
+        const CompoundFileReader file(fileName, CompoundFileReader::Reading::FromDisk);
         const ListFlag reading(*this, &TStudyList::SetReading);
-        const int version = ReadFormatVersion(file->root());
+        const int version = ReadFormatVersion(file.root());
         // A missing storage "Studies" or stream "Data" is the container's "not found".
-        ByteStream stored = ReadStoredStream(file->root().storage(kStudiesStorage));
-        // The file's bytes are let go before the studies are built: only its stream is needed.
-        file.reset();
-        LoadStudiesStream(*this, std::move(stored), version,
-                          StorageTitle(kStudiesStorage, StoredFile::Studies), nullptr, admit);
+        LoadStudiesStream(*this, file.root().storage(kStudiesStorage).stream(kDataStream), version,
+                          StorageTitle(kStudiesStorage, StoredFile::Studies), admit);
     } catch (const StorageError& error) {
         throw containerError("Ошибка чтения", error);
     }
