@@ -4,10 +4,11 @@
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
+#include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-input.h>
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
-#include <gsf/gsf-output-memory.h>
+#include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-output.h>
 #include <gsf/gsf-utils.h>
 
@@ -16,7 +17,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -190,6 +193,19 @@ std::string CompoundStreamReader::readAll() const {
     return bytes;
 }
 
+bool CompoundStreamReader::readNext(std::string& chunk, std::size_t most) {
+    auto* input = static_cast<GsfInput*>(input_.get());
+    const gsf_off_t left = gsf_input_remaining(input);
+    if (left <= 0) {
+        return false;
+    }
+    chunk.resize(std::min(most, static_cast<std::size_t>(left)));
+    if (gsf_input_read(input, chunk.size(), reinterpret_cast<guint8*>(chunk.data())) == nullptr) {
+        failReading(StorageResult::DamagedFile);
+    }
+    return true;
+}
+
 std::optional<GsfObjectRef> CompoundStorageReader::findChild(const std::string& name,
                                                              bool wantStorage) const {
     auto* infile = static_cast<GsfInfile*>(infile_.get());
@@ -267,29 +283,11 @@ UniqueFd openForReading(const QString& fileName) {
     return fd;
 }
 
-}  // namespace
-
-CompoundFileReader::CompoundFileReader(const QString& fileName)
-    : fd_(openForReading(fileName)), root_(parse(fd_.get())) {}
-
-CompoundStorageReader CompoundFileReader::parse(int fd) {
-    ensureGsf();
-    struct stat info;
-    if (::fstat(fd, &info) != 0) {
-        failReading(resultOf(errno, StorageResult::ReadFault));
-    }
-    const auto fileSize = static_cast<std::size_t>(info.st_size);
-    if (fileSize < sizeof kSignature) {
-        failReading(StorageResult::NotCompoundFile);
-    }
-    std::unique_ptr<guint8, decltype(&g_free)> buffer(static_cast<guint8*>(g_try_malloc(fileSize)),
-                                                      &g_free);
-    if (buffer == nullptr) {
-        failReading(StorageResult::InsufficientMemory);
-    }
-    std::size_t size = 0;
-    while (size < fileSize) {
-        const ssize_t count = ::pread(fd, buffer.get() + size, fileSize - size, off_t(size));
+// Reads up to `size` bytes of the file from its start; returns how many there were.
+std::size_t readFileStart(int fd, guint8* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t count = ::pread(fd, buffer + done, size - done, off_t(done));
         if (count < 0 && errno == EINTR) {
             continue;
         }
@@ -299,16 +297,62 @@ CompoundStorageReader CompoundFileReader::parse(int fd) {
         if (count == 0) {
             break;
         }
-        size += static_cast<std::size_t>(count);
+        done += static_cast<std::size_t>(count);
     }
+    return done;
+}
 
-    if (!startsWithSignature(buffer.get(), size)) {
+// The file on disk as libgsf input, through a descriptor of its own that shares the lock.
+GsfObjectRef diskInput(int fd) {
+    UniqueFd own(::dup(fd));
+    FILE* file = own.isOpen() ? ::fdopen(own.get(), "rb") : nullptr;
+    if (file == nullptr) {
+        failReading(resultOf(errno, StorageResult::ReadFault));
+    }
+    own.release();
+    GsfObjectRef input(gsf_input_stdio_new_FILE("", file, FALSE));
+    if (input.get() == nullptr) {
+        std::fclose(file);
+        failReading(StorageResult::ReadFault);
+    }
+    return input;
+}
+
+}  // namespace
+
+CompoundFileReader::CompoundFileReader(const QString& fileName, Reading reading)
+    : fd_(openForReading(fileName)), root_(parse(fd_.get(), reading)) {}
+
+CompoundStorageReader CompoundFileReader::parse(int fd, Reading reading) {
+    ensureGsf();
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
+        failReading(resultOf(errno, StorageResult::ReadFault));
+    }
+    const auto fileSize = static_cast<std::size_t>(info.st_size);
+    if (fileSize < sizeof kSignature) {
         failReading(StorageResult::NotCompoundFile);
     }
-    if (size < kHeaderSize) {
+    const std::size_t wanted =
+        reading == Reading::InMemory ? fileSize : std::min(fileSize, kHeaderSize);
+    std::unique_ptr<guint8, decltype(&g_free)> buffer(static_cast<guint8*>(g_try_malloc(wanted)),
+                                                      &g_free);
+    if (buffer == nullptr) {
+        failReading(StorageResult::InsufficientMemory);
+    }
+    const std::size_t read = readFileStart(fd, buffer.get(), wanted);
+    const std::size_t size = reading == Reading::InMemory ? read : fileSize;
+
+    if (!startsWithSignature(buffer.get(), read)) {
+        failReading(StorageResult::NotCompoundFile);
+    }
+    if (size < kHeaderSize || read < std::min(size, kHeaderSize)) {
         failReading(StorageResult::DamagedFile);
     }
-    const GsfObjectRef input(gsf_input_memory_new(buffer.release(), gsf_off_t(size), TRUE));
+    const GsfObjectRef input =
+        reading == Reading::InMemory
+            ? GsfObjectRef(gsf_input_memory_new(buffer.release(), gsf_off_t(size), TRUE))
+            : diskInput(fd);
     GError* error = nullptr;
     GsfObjectRef root(gsf_infile_msole_new(static_cast<GsfInput*>(input.get()), &error));
     g_clear_error(&error);
@@ -345,19 +389,44 @@ CompoundStorageWriter CompoundStorageWriter::createStorage(const std::string& na
 }
 
 void CompoundStorageWriter::writeStream(const std::string& name, std::string_view bytes) {
+    CompoundStreamWriter stream = createStream(name);
+    stream.write(bytes);
+    stream.close();
+}
+
+CompoundStreamWriter CompoundStorageWriter::createStream(const std::string& name) {
     claimName(name);
-    const GsfObjectRef child(
+    GsfObjectRef child(
         gsf_outfile_new_child(static_cast<GsfOutfile*>(outfile_.get()), name.c_str(), FALSE));
     if (child.get() == nullptr) {
         failWriting(StorageResult::WriteFault);
     }
-    auto* output = static_cast<GsfOutput*>(child.get());
-    const bool written =
-        bytes.empty() ||
-        gsf_output_write(output, bytes.size(), reinterpret_cast<const guint8*>(bytes.data()));
-    const bool closed = gsf_output_close(output);
-    if (!written || !closed) {
-        failWriting(StorageResult::WriteFault);
+    return CompoundStreamWriter(std::move(child));
+}
+
+CompoundStreamWriter::~CompoundStreamWriter() {
+    if (output_.get() != nullptr && !closed_) {
+        gsf_output_close(static_cast<GsfOutput*>(output_.get()));
+    }
+}
+
+void CompoundStreamWriter::write(std::string_view bytes) {
+    if (closed_) {
+        throw std::logic_error("compound file stream already closed");
+    }
+    if (!bytes.empty() && !gsf_output_write(static_cast<GsfOutput*>(output_.get()), bytes.size(),
+                                            reinterpret_cast<const guint8*>(bytes.data()))) {
+        failWriting(resultOf(errno, StorageResult::WriteFault));
+    }
+}
+
+void CompoundStreamWriter::close() {
+    if (closed_) {
+        throw std::logic_error("compound file stream already closed");
+    }
+    closed_ = true;
+    if (!gsf_output_close(static_cast<GsfOutput*>(output_.get()))) {
+        failWriting(resultOf(errno, StorageResult::WriteFault));
     }
 }
 
@@ -368,7 +437,9 @@ struct CompoundFileWriter::Target {
     Target(const Target&) = delete;
     Target& operator=(const Target&) = delete;
 
-    void replaceWith(const guint8* bytes, std::size_t size);
+    // Syncs the temporary file, which the container has been written to, and renames it over
+    // the target.
+    void replace();
 
     std::string path;
     std::string folder;
@@ -449,18 +520,7 @@ CompoundFileWriter::Target::~Target() {
     }
 }
 
-void CompoundFileWriter::Target::replaceWith(const guint8* bytes, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t count = ::write(tempFd.get(), bytes + done, size - done);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            failWriting(resultOf(errno, StorageResult::WriteFault));
-        }
-        done += static_cast<std::size_t>(count);
-    }
+void CompoundFileWriter::Target::replace() {
     if (::fsync(tempFd.get()) != 0) {
         failWriting(resultOf(errno, StorageResult::WriteFault));
     }
@@ -482,9 +542,22 @@ void CompoundFileWriter::Target::syncFolder() const {
 
 namespace {
 
-GsfObjectRef newMemorySink() {
+// The container goes straight to the temporary file, through a descriptor of its own, so that
+// the file's bytes are never held in memory; the temporary file's lock stays with tempFd.
+GsfObjectRef newFileSink(int tempFd, const std::string& tempPath) {
     ensureGsf();
-    return GsfObjectRef(gsf_output_memory_new());
+    UniqueFd fd(::dup(tempFd));
+    FILE* file = fd.isOpen() ? ::fdopen(fd.get(), "wb") : nullptr;
+    if (file == nullptr) {
+        failWriting(resultOf(errno, StorageResult::WriteFault));
+    }
+    fd.release();
+    GsfObjectRef sink(gsf_output_stdio_new_FILE(tempPath.c_str(), file, FALSE));
+    if (sink.get() == nullptr) {
+        std::fclose(file);
+        failWriting(StorageResult::WriteFault);
+    }
+    return sink;
 }
 
 GsfObjectRef newContainer(const GsfObjectRef& sink) {
@@ -495,15 +568,19 @@ GsfObjectRef newContainer(const GsfObjectRef& sink) {
 
 CompoundFileWriter::CompoundFileWriter(const QString& fileName)
     : target_(std::make_unique<Target>(fileName)),
-      sink_(newMemorySink()),
+      sink_(newFileSink(target_->tempFd.get(), target_->tempPath)),
       outfile_(newContainer(sink_)),
       closed_(std::make_shared<bool>(false)),
       root_(outfile_, closed_) {}
 
 CompoundFileWriter::~CompoundFileWriter() {
     if (!*closed_) {
-        // The libgsf root holds a reference to itself until it is closed.
+        // The libgsf root holds a reference to itself until it is closed; the sink's file goes
+        // with the temporary file.
         gsf_output_close(static_cast<GsfOutput*>(outfile_.get()));
+        if (!gsf_output_is_closed(static_cast<GsfOutput*>(sink_.get()))) {
+            gsf_output_close(static_cast<GsfOutput*>(sink_.get()));
+        }
     }
 }
 
@@ -515,13 +592,15 @@ void CompoundFileWriter::commit() {
     // Released whatever the outcome: an unfinished temporary file goes, the locks go.
     const std::unique_ptr<Target> target = std::move(target_);
     auto* sink = static_cast<GsfOutput*>(sink_.get());
-    // libgsf reports a failed write only here.
-    if (!gsf_output_close(static_cast<GsfOutput*>(outfile_.get())) ||
-        gsf_output_error(sink) != nullptr) {
-        failWriting(StorageResult::WriteFault);
+    // libgsf reports a failed write only here. Closing the container closes the sink, which
+    // flushes and closes its file.
+    const bool closed = gsf_output_close(static_cast<GsfOutput*>(outfile_.get()));
+    const int closeErrno = errno;
+    const bool sinkClosed = gsf_output_is_closed(sink) || gsf_output_close(sink);
+    if (!closed || !sinkClosed || gsf_output_error(sink) != nullptr) {
+        failWriting(resultOf(closeErrno, StorageResult::WriteFault));
     }
-    target->replaceWith(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink)),
-                        static_cast<std::size_t>(gsf_output_size(sink)));
+    target->replace();
 }
 
 int RemoveAbandonedTemporaryFiles(const QString& fileName) {

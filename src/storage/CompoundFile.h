@@ -17,10 +17,11 @@ namespace kvalor {
 // Compound files (OLE2 structured storage) over libgsf. Element names are case-sensitive;
 // ours are short ASCII names such as "Version", "Studies" or "Data".
 //
-// Reading keeps the whole file in memory and an exclusive lock on it for as long as the
-// CompoundFileReader lives. Writing builds the container in memory and, on commit(), replaces
-// the file through a synced temporary file: an interrupted save leaves the previous file as it
-// was. Every failure is a StorageError with a structured-storage result code.
+// Reading keeps the whole file in memory (or, if asked, reads it from disk as the streams are
+// read) and an exclusive lock on it for as long as the CompoundFileReader lives. Writing goes to a
+// temporary file beside the target as the streams are written and, on commit(), syncs it and
+// renames it over the file: an interrupted save leaves the previous file as it was. Every failure
+// is a StorageError with a structured-storage result code.
 
 namespace detail {
 
@@ -72,6 +73,9 @@ public:
     std::uint64_t size() const noexcept { return size_; }
     // The whole content; DamagedFile when the container cannot deliver it.
     std::string readAll() const;
+    // The content a part at a time from its start: replaces chunk with the next bytes, at most
+    // `most` of them; false once all are read. DamagedFile as for readAll.
+    bool readNext(std::string& chunk, std::size_t most);
 
 private:
     friend class CompoundStorageReader;
@@ -109,24 +113,48 @@ private:
 // DamagedFile, ReadFault or InsufficientMemory.
 class CompoundFileReader {
 public:
-    explicit CompoundFileReader(const QString& fileName);
+    // Where the streams are read from: the whole file read into memory at once, or the file on
+    // disk as they are read, which keeps it open, and locked, as long as any of them lives.
+    enum class Reading { InMemory, FromDisk };
+    explicit CompoundFileReader(const QString& fileName, Reading reading = Reading::InMemory);
     CompoundFileReader(const CompoundFileReader&) = delete;
     CompoundFileReader& operator=(const CompoundFileReader&) = delete;
 
     const CompoundStorageReader& root() const noexcept { return root_; }
 
 private:
-    // Reads the whole locked file and parses its container.
-    static CompoundStorageReader parse(int fd);
+    // Parses the container of the locked file, read as told.
+    static CompoundStorageReader parse(int fd, Reading reading);
 
     detail::UniqueFd fd_;
     CompoundStorageReader root_;
 };
 
-// The root or a storage of a compound file being written. Each stream is written whole at
-// once. A name that is empty, longer than 31 characters, holds one of / \ : ! or is already
-// used in the storage is a programming error (std::invalid_argument), as is writing after
-// the file writer's commit() (std::logic_error).
+// A stream being written a part at a time. It is finished by close(), or by its destruction
+// (then without telling of a failure); another stream of the file may start only then.
+class CompoundStreamWriter {
+public:
+    CompoundStreamWriter(CompoundStreamWriter&&) = default;
+    CompoundStreamWriter& operator=(CompoundStreamWriter&&) = delete;
+    CompoundStreamWriter(const CompoundStreamWriter&) = delete;
+    CompoundStreamWriter& operator=(const CompoundStreamWriter&) = delete;
+    ~CompoundStreamWriter();
+
+    void write(std::string_view bytes);
+    void close();
+
+private:
+    friend class CompoundStorageWriter;
+    explicit CompoundStreamWriter(detail::GsfObjectRef output) : output_(std::move(output)) {}
+
+    detail::GsfObjectRef output_;
+    bool closed_ = false;
+};
+
+// The root or a storage of a compound file being written. A stream is written whole at once,
+// or a part at a time through createStream. A name that is empty, longer than 31 characters, holds
+// one of / \ : ! or is already used in the storage is a programming error (std::invalid_argument),
+// as is writing after the file writer's commit() (std::logic_error).
 class CompoundStorageWriter {
 public:
     CompoundStorageWriter(CompoundStorageWriter&&) = default;
@@ -136,6 +164,7 @@ public:
 
     CompoundStorageWriter createStorage(const std::string& name);
     void writeStream(const std::string& name, std::string_view bytes);
+    CompoundStreamWriter createStream(const std::string& name);
 
 private:
     friend class CompoundFileWriter;
@@ -162,8 +191,8 @@ public:
     CompoundFileWriter& operator=(const CompoundFileWriter&) = delete;
 
     CompoundStorageWriter& root() noexcept { return root_; }
-    // Closes the container, writes it to a temporary file in the same folder, syncs it and
-    // renames it over the target. The writer is finished afterwards, whatever the outcome.
+    // Closes the container, syncs the temporary file in the same folder and renames it over
+    // the target. The writer is finished afterwards, whatever the outcome.
     void commit();
 
 private:

@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <exception>
-#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +16,8 @@
 #include "model/TaskList.h"
 #include "storage/CompoundFile.h"
 #include "storage/DataStreams.h"
+#include "storage/EntrySource.h"
+#include "storage/PiecePacker.h"
 #include "util/Codepage.h"
 #include "util/Error.h"
 
@@ -44,41 +45,6 @@ private:
 // The lists beside the journal, in the order of their streams.
 const std::vector<std::string> kListStorages = {kSimpleTestsStorage, kComplexTestsStorage,
                                                 kCompetitorsStorage, kComplexTasksStorage};
-
-// The journal's stream (TStudyList::SaveToStream) written by both cores: the studies of its
-// second half on another thread, joined to the first. Writing out 4 million question records
-// is most of what the end of a run waits for once nothing else needs packing. Both buffers
-// are made at their exact size first: growing them would hold the old and the new buffer of
-// a stream of hundreds of megabytes at once.
-ByteStream journalStream(const TStudyList& list) {
-    const int half = list.Count() / 2;
-    const auto storedSize = [&list](int from, int to) {
-        std::size_t size = 0;
-        for (int i = from; i < to; ++i) {
-            size += list.StudyAt(i).StoredSize();
-        }
-        return size;
-    };
-    const std::size_t firstSize = storedSize(0, half);
-    const std::size_t secondSize = storedSize(half, list.Count());
-    auto secondHalf = std::async(std::launch::async, [&list, half, secondSize] {
-        ByteStream part;
-        part.data().reserve(secondSize);
-        for (int i = half; i < list.Count(); ++i) {
-            list.StudyAt(i).SaveToStream(part);
-        }
-        return part;
-    });
-    ByteStream stream;
-    stream.data().reserve(sizeof(std::uint8_t) + sizeof(std::int32_t) + firstSize + secondSize);
-    stream.writeU8(TStudyList::kStreamVersion);
-    stream.writeI32(list.Count());
-    for (int i = 0; i < half; ++i) {
-        list.StudyAt(i).SaveToStream(stream);
-    }
-    stream.writeBytes(secondHalf.get().data());
-    return stream;
-}
 
 }  // namespace
 
@@ -168,10 +134,8 @@ void ApplyLoadFixups(TKvalor& data) {
 }
 
 PackedData TKvalor::PackStudies(const Progress& progress) {
-    const std::vector<std::shared_ptr<const PackedStream>> earlier =
-        packCache_->Find({kStudiesStorage});
-    const ByteStream studies = journalStream(*studies_);
-    PackedData packed{PackContents({&studies.data()}, earlier, progress).front()};
+    PackedData packed{PackSourced(JournalSource(*studies_),
+                                  packCache_->Find({kStudiesStorage}).front(), {}, progress)};
     packCache_->Keep(kStudiesStorage, packed.stream);
     return packed;
 }
@@ -188,38 +152,43 @@ void TKvalor::SaveToFile(const QString& fileName, const PackedData* packedStudie
                             static_cast<char>(option2_)};
     root.writeStream(kVersionStream, std::string_view(version, sizeof version));
 
-    // The lists are packed while the journal is written out, so that both cores work from the
-    // start; what has not changed since the last load or save is taken over as it was packed.
-    std::vector<ByteStream> lists(kListStorages.size());
-    SaveTestsStream(*simpleTests_, lists[0]);
-    SaveTestsStream(*complexTests_, lists[1]);
-    SaveUsersStream(*users_, lists[2]);
-    tasks_->SaveToStream(lists[3], complexTests_.get());
-    std::vector<const std::string*> listData;
-    for (const ByteStream& list : lists) {
-        listData.push_back(&list.data());
+    // Each stream is packed on all cores and written as its pieces are done; the tests and the
+    // journal, most of the data, are never held whole. What has not changed since the last load
+    // or save is taken over as it was packed.
+    ByteStream users;
+    ByteStream tasks;
+    SaveUsersStream(*users_, users);
+    tasks_->SaveToStream(tasks, complexTests_.get());
+    const EntrySource simpleTests = TestsSource(*simpleTests_);
+    const EntrySource complexTests = TestsSource(*complexTests_);
+    const HeldSource usersSource(users.data());
+    const HeldSource tasksSource(tasks.data());
+    const EntrySource journal = JournalSource(*studies_);
+    const std::vector<const PackSource*> lists = {&simpleTests, &complexTests, &usersSource,
+                                                  &tasksSource};
+    std::uint64_t total = packedStudies ? 0 : journal.Size();
+    for (const PackSource* list : lists) {
+        total += list->Size();
     }
-    auto packingLists = std::async(std::launch::async, PackContents, listData,
-                                   packCache_->Find(kListStorages), Progress());
-    // The progress counts the lists as packed first: they are the smaller part.
-    std::uint64_t listsSize = 0;
-    for (const ByteStream& list : lists) {
-        listsSize += list.size();
-    }
-    const PackedData studies =
-        packedStudies
-            ? *packedStudies
-            : PackStudies([&progress, listsSize](std::uint64_t done, std::uint64_t total) {
-                  ReportProgress(progress, listsSize + done, listsSize + total);
-              });
-    const std::vector<std::shared_ptr<const PackedStream>> packed = packingLists.get();
-    const std::uint64_t total = listsSize + (packedStudies ? 0 : studies.stream->UnpackedSize());
-    ReportProgress(progress, total, total);
+    std::uint64_t before = 0;
+    const auto write = [&](const std::string& storage, const PackSource& source) {
+        const Progress part = [&](std::uint64_t done, std::uint64_t) {
+            ReportProgress(progress, before + done, total);
+        };
+        packCache_->Keep(
+            storage, WriteSourcedData(root, storage, source, packCache_->Find({storage}).front(),
+                                      progress ? part : Progress()));
+        before += source.Size();
+    };
     for (std::size_t i = 0; i < kListStorages.size(); ++i) {
-        packCache_->Keep(kListStorages[i], packed[i]);
-        WritePackedData(root, kListStorages[i], {packed[i]});
+        write(kListStorages[i], *lists[i]);
     }
-    WritePackedData(root, kStudiesStorage, studies);
+    if (packedStudies) {
+        WritePackedData(root, kStudiesStorage, *packedStudies);
+    } else {
+        write(kStudiesStorage, journal);
+    }
+    ReportProgress(progress, total, total);
 
     file.commit();
 }

@@ -10,11 +10,16 @@
 #include "model/Competitors.h"
 #include "model/Questions.h"
 #include "model/TypeIds.h"
+#include "storage/EntrySource.h"
 #include "storage/Packing.h"
+#include "storage/PiecePacker.h"
 #include "storage/StreamInflater.h"
+#include "storage/ZlibFormat.h"
 #include "util/Error.h"
 
 namespace kvalor {
+
+using zlibformat::kPieceSize;
 
 namespace {
 
@@ -105,6 +110,28 @@ void UnpackDataStream(ByteStream& stream, int version, const QString& title, Pac
     cache.Keep(storageName, std::move(pieces));
 }
 
+namespace {
+
+// Merges the studies as the inflater unpacks them; the rest of the stream is unpacked all the
+// same, since its check value vouches for what was read.
+void mergeUnpacked(TStudyList& list, StreamInflater& inflater, std::size_t memoryCap,
+                   const QString& title, const TStudyList::StudyFilter& admit) {
+    const TStudyList::MoreBytes more = [&inflater, &title](std::string& out) {
+        try {
+            return inflater.More(out);
+        } catch (const UnpackError& error) {
+            throw ReadError(error.MessageAbout(title));
+        }
+    };
+    list.LoadFromParts(more, memoryCap, admit);
+    std::string rest;
+    while (more(rest)) {
+        rest.clear();
+    }
+}
+
+}  // namespace
+
 void LoadStudiesStream(TStudyList& list, ByteStream stored, int version, const QString& title,
                        PackCache* cache, const TStudyList::StudyFilter& admit) {
     if (version < kCurrentFormatVersion) {
@@ -118,23 +145,24 @@ void LoadStudiesStream(TStudyList& list, ByteStream stored, int version, const Q
     const std::size_t packedSize = stored.size();
     const std::size_t maxSize = UnpackLimit(packedSize);
     StreamInflater inflater(stored.takeData(), maxSize);
-    const TStudyList::MoreBytes more = [&inflater, &title](std::string& out) {
-        try {
-            return inflater.More(out);
-        } catch (const UnpackError& error) {
-            throw ReadError(error.MessageAbout(title));
-        }
-    };
-    list.LoadFromParts(more, UnpackedMemoryBudget(maxSize, packedSize), admit);
-    // The rest of the stream is unpacked all the same: its check value vouches for what was
-    // read, and its pieces are kept only whole.
-    std::string rest;
-    while (more(rest)) {
-        rest.clear();
-    }
+    // Its pieces are kept only whole.
+    mergeUnpacked(list, inflater, UnpackedMemoryBudget(maxSize, packedSize), title, admit);
     if (cache != nullptr) {
         cache->Keep(kStudiesStorage, inflater.TakePieces());
     }
+}
+
+void LoadStudiesStream(TStudyList& list, CompoundStreamReader stored, int version,
+                       const QString& title, const TStudyList::StudyFilter& admit) {
+    if (version < kCurrentFormatVersion) {
+        LoadStudiesStream(list, ByteStream(stored.readAll()), version, title, nullptr, admit);
+        return;
+    }
+    const std::size_t packedSize = stored.size();
+    const std::size_t maxSize = UnpackLimit(packedSize);
+    StreamInflater inflater(
+        [&stored](std::string& packed) { return stored.readNext(packed, kPieceSize); }, maxSize);
+    mergeUnpacked(list, inflater, UnpackedMemoryBudget(maxSize, packedSize), title, admit);
 }
 
 ByteStream ReadDataStream(const CompoundStorageReader& storage, int version, const QString& title) {
@@ -161,41 +189,61 @@ void PackCache::Keep(const std::string& storageName, std::shared_ptr<const Packe
     }
 }
 
-std::vector<PackedData> PackDataStreams(std::vector<ByteStream> contents,
-                                        const Progress& progress) {
-    std::vector<const std::string*> data;
-    for (const ByteStream& content : contents) {
-        data.push_back(&content.data());
-    }
-    std::vector<PackedData> packed;
-    for (std::shared_ptr<const PackedStream>& stream : PackContents(data, {}, progress)) {
-        packed.push_back({std::move(stream)});
-    }
-    return packed;
-}
-
 void WritePackedData(CompoundStorageWriter& parent, const std::string& storageName,
                      const PackedData& data) {
     // Checked before anything is committed, so the file on disk stays as it was.
-    RequireUnpackable(data.stream->UnpackedSize(), data.stream->Bytes().size(),
+    RequireUnpackable(data.stream->UnpackedSize(), data.stream->Size(),
                       QString::fromStdString(storageName));
-    parent.createStorage(storageName).writeStream(kDataStream, data.stream->Bytes());
+    CompoundStreamWriter stream = parent.createStorage(storageName).createStream(kDataStream);
+    for (const PackedPart& part : data.stream->Parts()) {
+        stream.write(part.View());
+    }
+    stream.close();
+}
+
+std::shared_ptr<const PackedStream> WriteSourcedData(
+    CompoundStorageWriter& parent, const std::string& storageName, const PackSource& source,
+    const std::shared_ptr<const PackedStream>& earlier, const Progress& progress) {
+    CompoundStreamWriter stream = parent.createStorage(storageName).createStream(kDataStream);
+    std::shared_ptr<const PackedStream> packed = PackSourced(
+        source, earlier, [&stream](std::string_view bytes) { stream.write(bytes); }, progress);
+    // Checked before the file is committed, so the file on disk stays as it was.
+    RequireUnpackable(packed->UnpackedSize(), packed->Size(), QString::fromStdString(storageName));
+    stream.close();
+    return packed;
 }
 
 void WriteDataStream(CompoundStorageWriter& parent, const std::string& storageName,
                      ByteStream content) {
-    std::vector<ByteStream> contents;
-    contents.push_back(std::move(content));
-    WritePackedData(parent, storageName, PackDataStreams(std::move(contents)).front());
+    WriteSourcedData(parent, storageName, HeldSource(content.data()), nullptr);
 }
 
-void SaveTestsStream(const TQuestions& root, ByteStream& stream) {
-    stream.writeI32(root.Count());
-    // A root of tests accepts no elements: every entry is a test.
-    for (int i = 0; i < root.Count(); ++i) {
-        RequireReadableNesting(*root.CollectionAt(i));
-        root.CollectionAt(i)->SaveToStream(stream);
+namespace {
+
+// Entry 0 of a root of tests' stream is the count, entry i + 1 test i. A root of tests accepts
+// no elements: every entry is a test.
+void writeTestsEntry(const TQuestions& root, std::size_t entry, ByteStream& stream) {
+    if (entry == 0) {
+        stream.writeI32(root.Count());
+        return;
     }
+    const auto& test = *root.CollectionAt(static_cast<int>(entry - 1));
+    RequireReadableNesting(test);
+    test.SaveToStream(stream);
+}
+
+}  // namespace
+
+void SaveTestsStream(const TQuestions& root, ByteStream& stream) {
+    for (std::size_t entry = 0; entry <= static_cast<std::size_t>(root.Count()); ++entry) {
+        writeTestsEntry(root, entry, stream);
+    }
+}
+
+EntrySource TestsSource(const TQuestions& root) {
+    return EntrySource(
+        [&root](std::size_t entry, ByteStream& stream) { writeTestsEntry(root, entry, stream); },
+        static_cast<std::size_t>(root.Count()) + 1);
 }
 
 void LoadTestsStream(TQuestions& root, ByteStream& stream, const ReadContext& context) {

@@ -20,6 +20,8 @@ class TExaminerCollection;
 class TKvalor;
 class TQuestions;
 class PackCache;
+class EntrySource;
+class PackSource;
 
 // The parts that the data file, the user exchange file and the Studies file share: a root
 // stream "Version" whose first byte is the format version, and one storage per list holding
@@ -73,6 +75,10 @@ void UnpackDataStream(ByteStream& stream, int version, const QString& title, Pac
 // unpack fails as UnpackDataStream does, the studies read before it failed merged.
 void LoadStudiesStream(TStudyList& list, ByteStream stored, int version, const QString& title,
                        PackCache* cache, const TStudyList::StudyFilter& admit = {});
+// The same, the packed stream read from the file a part at a time as it unpacks, so that it is
+// never held whole either; nothing is kept for a later save.
+void LoadStudiesStream(TStudyList& list, CompoundStreamReader stored, int version,
+                       const QString& title, const TStudyList::StudyFilter& admit = {});
 
 // A stream "Data" packed for the current version, with its pieces.
 struct PackedData {
@@ -93,16 +99,17 @@ private:
     std::map<std::string, std::shared_ptr<const PackedStream>> streams_;
 };
 
-// Packs the contents side by side on all cores, consuming them; progress counts bytes.
-std::vector<PackedData> PackDataStreams(std::vector<ByteStream> contents,
-                                        const Progress& progress = {});
-
 // Creates the storage under the parent with the packed data as its stream "Data". Data that
 // could not be unpacked again on this machine is refused with an error naming the storage
 // (RequireUnpackable).
 void WritePackedData(CompoundStorageWriter& parent, const std::string& storageName,
                      const PackedData& data);
-// The same, packing the content first.
+// The same, packing the content as it is written (PackSourced), taking over what is unchanged
+// of the earlier stream; returns the packed stream. Progress counts bytes.
+std::shared_ptr<const PackedStream> WriteSourcedData(
+    CompoundStorageWriter& parent, const std::string& storageName, const PackSource& source,
+    const std::shared_ptr<const PackedStream>& earlier, const Progress& progress = {});
+// The same, packing a content held whole.
 void WriteDataStream(CompoundStorageWriter& parent, const std::string& storageName,
                      ByteStream content);
 
@@ -110,6 +117,9 @@ void WriteDataStream(CompoundStorageWriter& parent, const std::string& storageNa
 // Reading appends the tests and numbers them 1, 2, 3 ... in stream order. Writing refuses a
 // test nested deeper than reading takes (kMaxRecordNesting), as it does a users group.
 void SaveTestsStream(const TQuestions& root, ByteStream& stream);
+// The same stream made a part at a time for packing (EntrySource), each test written once
+// first to learn its size.
+EntrySource TestsSource(const TQuestions& root);
 void LoadTestsStream(TQuestions& root, ByteStream& stream, const ReadContext& context);
 
 // The users list: a 4-byte count, then per entry tag 0 and an account record or tag 1 and a

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "util/ByteStream.h"
@@ -64,20 +65,40 @@ struct PackedPiece {
     std::uint32_t crc = 0;
 };
 
+// Bytes of a packed stream, shared between the streams that hold them: a save that takes over
+// a piece of the stream read keeps pointing at the bytes read.
+struct PackedPart {
+    std::shared_ptr<const std::string> bytes;
+    std::size_t offset = 0;
+    std::size_t size = 0;
+
+    std::string_view View() const { return std::string_view(*bytes).substr(offset, size); }
+};
+
 // A zlib stream of the current format cut into pieces, each of which unpacks without the
 // window of those before it (all but the last end on a flush point). A later pack of the same
 // storage takes over the pieces whose content comes again at the same place instead of packing
-// them again: a journal that only grew is packed again only from its old end.
+// them again: a journal that only grew is packed again only from its old end. Its bytes are
+// the parts laid end to end; each piece's deflate data lie within one part.
 class PackedStream {
 public:
+    // The whole stream in one string.
     PackedStream(std::string bytes, std::vector<PackedPiece> pieces);
-    const std::string& Bytes() const { return bytes_; }
+    PackedStream(std::vector<PackedPart> parts, std::vector<PackedPiece> pieces);
+    // A copy of the whole stream.
+    std::string Bytes() const;
+    const std::vector<PackedPart>& Parts() const { return parts_; }
+    std::size_t Size() const { return size_; }
     const std::vector<PackedPiece>& Pieces() const { return pieces_; }
     std::size_t UnpackedSize() const { return unpackedSize_; }
+    // The deflate data of the piece.
+    PackedPart PieceBytes(std::size_t index) const;
 
 private:
-    std::string bytes_;
+    std::vector<PackedPart> parts_;
     std::vector<PackedPiece> pieces_;
+    std::vector<std::size_t> partEnds_;
+    std::size_t size_ = 0;
     std::size_t unpackedSize_ = 0;
 };
 

@@ -16,6 +16,8 @@ using namespace zlibformat;
 
 struct StreamInflater::State {
     std::string packed;
+    // Where the packed bytes come from when they come a part at a time.
+    MorePacked more;
     std::size_t maxSize = 0;
     z_stream zs{};
     bool open = false;
@@ -56,6 +58,13 @@ StreamInflater::StreamInflater(std::string packed, std::size_t maxSize)
     s.inPieces = true;
     s.zs.next_in = reinterpret_cast<Bytef*>(s.packed.data()) + kZlibHeaderSize;
     s.zs.avail_in = static_cast<uInt>(s.packed.size() - kZlibHeaderSize);
+}
+
+StreamInflater::StreamInflater(MorePacked more, std::size_t maxSize)
+    : state_(std::make_unique<State>()) {
+    state_->more = std::move(more);
+    state_->maxSize = maxSize;
+    StartWhole();
 }
 
 StreamInflater::~StreamInflater() = default;
@@ -157,6 +166,9 @@ void StreamInflater::MoreWhole(std::string& out, std::size_t until) {
             const std::size_t slice = std::min<std::size_t>(s.inputLeft, UINT_MAX);
             s.zs.avail_in = static_cast<uInt>(slice);
             s.inputLeft -= slice;
+        } else if (s.zs.avail_in == 0 && s.more && s.more(s.packed)) {
+            s.zs.next_in = reinterpret_cast<Bytef*>(s.packed.data());
+            s.zs.avail_in = static_cast<uInt>(std::min<std::size_t>(s.packed.size(), UINT_MAX));
         }
         s.zs.next_out = reinterpret_cast<Bytef*>(s.chunk.data());
         s.zs.avail_out = static_cast<uInt>(s.chunk.size());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,11 @@ class StreamInflater {
 public:
     // maxSize bounds the unpacked size as for UnpackStream.
     StreamInflater(std::string packed, std::size_t maxSize);
+    // The packed bytes a part at a time: more replaces its argument with the next ones, false
+    // once there are none. They are unpacked as one stream and never held whole, so that no
+    // pieces are kept.
+    using MorePacked = std::function<bool(std::string& packed)>;
+    StreamInflater(MorePacked more, std::size_t maxSize);
     ~StreamInflater();
     StreamInflater(const StreamInflater&) = delete;
     StreamInflater& operator=(const StreamInflater&) = delete;

@@ -7,6 +7,7 @@
 #include "model/StudyList.h"
 #include "storage/CompoundFile.h"
 #include "storage/DataStreams.h"
+#include "storage/EntrySource.h"
 #include "util/Error.h"
 
 namespace kvalor {
@@ -49,9 +50,7 @@ void TStudyList::SaveToFile(const QString& fileName, const PackedData* packed) {
         if (packed) {
             WritePackedData(file.root(), kStudiesStorage, *packed);
         } else {
-            ByteStream studies;
-            SaveToStream(studies);
-            WriteDataStream(file.root(), kStudiesStorage, std::move(studies));
+            WriteSourcedData(file.root(), kStudiesStorage, JournalSource(*this), nullptr);
         }
         file.commit();
     } catch (const StorageError& error) {
@@ -65,12 +64,13 @@ void TStudyList::LoadFromFile(const QString& fileName, const StudyFilter& admit)
         throw KvalorError("Чтение из файла.\nВыполнение невозможно");
     }
     try {
-        const CompoundFileReader file(fileName);
+        // Read from disk as it unpacks: neither the file nor its stream is held whole.
+        const CompoundFileReader file(fileName, CompoundFileReader::Reading::FromDisk);
         const ListFlag reading(*this, &TStudyList::SetReading);
         const int version = ReadFormatVersion(file.root());
         // A missing storage "Studies" or stream "Data" is the container's "not found".
-        LoadStudiesStream(*this, ReadStoredStream(file.root().storage(kStudiesStorage)), version,
-                          StorageTitle(kStudiesStorage, StoredFile::Studies), nullptr, admit);
+        LoadStudiesStream(*this, file.root().storage(kStudiesStorage).stream(kDataStream), version,
+                          StorageTitle(kStudiesStorage, StoredFile::Studies), admit);
     } catch (const StorageError& error) {
         throw containerError("Ошибка чтения", error);
     }

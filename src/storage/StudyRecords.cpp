@@ -9,7 +9,6 @@
 #include <memory>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -96,6 +95,43 @@ struct StudyKeyHash {
         mix(std::hash<Guid>{}(key.testId));
         return hash;
     }
+};
+
+// The first study entered under each key: an open table of the studies themselves, whose keys
+// are read from them when compared, a quarter of the memory of a map holding the keys.
+class FirstOfKey {
+public:
+    // Room for that many studies, at most half of the table full.
+    explicit FirstOfKey(std::size_t most)
+        : slots_(std::bit_ceil(std::max<std::size_t>(16, 2 * most))),
+          shift_(64 - std::countr_zero(slots_.size())) {}
+
+    // The study entered under the key, or null.
+    TStudy* Find(const StudyKey& key) const {
+        for (std::size_t slot = SlotOf(key);; slot = (slot + 1) & (slots_.size() - 1)) {
+            if (slots_[slot] == nullptr || StudyKey(*slots_[slot]) == key) {
+                return slots_[slot];
+            }
+        }
+    }
+    // Enters a study under a key that has none yet.
+    void Enter(const StudyKey& key, TStudy* study) {
+        std::size_t slot = SlotOf(key);
+        while (slots_[slot] != nullptr) {
+            slot = (slot + 1) & (slots_.size() - 1);
+        }
+        slots_[slot] = study;
+    }
+
+private:
+    // The hash's high bits after a multiplication, which spreads keys that differ in few bits.
+    std::size_t SlotOf(const StudyKey& key) const {
+        return static_cast<std::size_t>(
+            (std::uint64_t{StudyKeyHash{}(key)} * 0x9E3779B97F4A7C15ull) >> shift_);
+    }
+
+    std::vector<TStudy*> slots_;
+    int shift_;
 };
 
 }  // namespace
@@ -281,12 +317,11 @@ void TStudyList::LoadStudies(StudyWindow& window, const StudyFilter& admit) {
         throw ReadError(kDamagedDataMessage);
     }
     // The first study of each key, so that a merge costs no scan per record.
-    std::unordered_map<StudyKey, TStudy*, StudyKeyHash> firstOfKey;
-    firstOfKey.reserve(studies_.size() + static_cast<std::size_t>(count));
+    FirstOfKey firstOfKey(studies_.size() + static_cast<std::size_t>(count));
     for (const auto& study : studies_) {
         const StudyKey key(*study);
-        if (key.indexable()) {
-            firstOfKey.try_emplace(key, study.get());
+        if (key.indexable() && firstOfKey.Find(key) == nullptr) {
+            firstOfKey.Enter(key, study.get());
         }
     }
     for (std::int32_t i = 0; i < count; ++i) {
@@ -302,11 +337,11 @@ void TStudyList::LoadStudies(StudyWindow& window, const StudyFilter& admit) {
         }
         // A study read has a finite date, so its key is always indexable.
         const StudyKey key(*study);
-        if (auto found = firstOfKey.find(key); found != firstOfKey.end()) {
-            found->second->Assign(*study);
+        if (TStudy* found = firstOfKey.Find(key)) {
+            found->Assign(*study);
             continue;
         }
-        firstOfKey.emplace(key, study.get());
+        firstOfKey.Enter(key, study.get());
         studies_.push_back(std::move(study));
     }
 }

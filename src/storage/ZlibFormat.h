@@ -24,6 +24,13 @@ inline constexpr std::size_t kZlibTrailerSize = 4;
 // The empty stored block that ends every piece but the last (a flush point).
 inline constexpr std::string_view kFlushMarker("\0\0\xFF\xFF", 4);
 
+// Releases zlib's state however the step that uses it ends.
+struct ZlibStreamEnd {
+    z_stream& zs;
+    int (*end)(z_streamp);
+    ~ZlibStreamEnd() { end(&zs); }
+};
+
 // zlib's reason for a failure, in words for the user.
 QString zlibReason(const z_stream& zs, int code);
 // Whether the two bytes open a zlib stream of deflate data without a preset dictionary.

@@ -214,6 +214,21 @@ TEST_F(CompoundFileTest, RoundTripThroughOwnAndIndependentReader) {
     EXPECT_EQ(*listing, expected);
 }
 
+// A stream written a part at a time, across the size below which streams are kept in small
+// blocks, makes the same file as one written whole.
+TEST_F(CompoundFileTest, AStreamWrittenInPartsMakesTheSameFile) {
+    const std::string content = pattern(20000, 7);
+    writeSingleStream(path("Whole.exd"), content);
+    CompoundFileWriter writer(QString::fromStdString(path("Parts.exd")));
+    CompoundStreamWriter stream = writer.root().createStorage("Studies").createStream("Data");
+    for (std::size_t at = 0; at < content.size(); at += 3000) {
+        stream.write(std::string_view(content).substr(at, 3000));
+    }
+    stream.close();
+    writer.commit();
+    EXPECT_EQ(fileBytes(path("Parts.exd")), fileBytes(path("Whole.exd")));
+}
+
 TEST_F(CompoundFileTest, SavingReplacesTheWholeFileInPlace) {
     const std::string file = path("Studies.exd");
     writeSample(file);

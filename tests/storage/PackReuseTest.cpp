@@ -16,6 +16,7 @@
 #include "model/Questions.h"
 #include "model/StudyList.h"
 #include "storage/DataStreams.h"
+#include "storage/EntrySource.h"
 
 using namespace kvalor;
 using namespace storagetest;
@@ -64,6 +65,8 @@ TEST(PackReuseTest, ASaveTakesOverWhatDidNotChangeAndReadsBackAsASaveFromScratch
     }
     root.Studies().SaveToFile(file("Import.exd"));
     ASSERT_GT(inflated(stored(file("Data.exd"), kStudiesStorage)).size(), std::size_t{3} << 20);
+    // The import reads its packed stream from the file in more than one part.
+    ASSERT_GT(stored(file("Import.exd"), kStudiesStorage).size(), std::size_t{1} << 20);
 
     struct Case {
         const char* what;
@@ -115,6 +118,14 @@ TEST(PackReuseTest, ASaveTakesOverWhatDidNotChangeAndReadsBackAsASaveFromScratch
         EXPECT_EQ(takenOver(stored(file("Data.exd"), kStudiesStorage),
                             stored(file("Reused.exd"), kStudiesStorage)),
                   c.studies);
+        // What a save writes as it packs is what it keeps for the next, which takes over its
+        // pieces in turn.
+        EXPECT_EQ(stored(file("Fresh.exd"), kStudiesStorage),
+                  scratch.PackStudies().stream->Bytes());
+        AppendExaminations(scratch, 1, 4000.0);
+        ByteStream grown;
+        scratch.Studies().SaveToStream(grown);
+        EXPECT_EQ(inflated(scratch.PackStudies().stream->Bytes()), grown.data());
         run.LoadFromFile(file("Reused.exd"), true);
         scratch.LoadFromFile(file("Fresh.exd"), true);
         EXPECT_EQ(describe(run), describe(scratch));
@@ -192,6 +203,8 @@ TEST(PackReuseTest, AJournalReadAsItUnpacksComesBackWhole) {
     }
     EXPECT_EQ(storedSize, journal.size());
     const std::string pieces = PackContents({&journal.data()}, {}).front()->Bytes();
+    // Made a study at a time, the journal packs the same.
+    EXPECT_EQ(PackSourced(JournalSource(root.Studies()), nullptr, {})->Bytes(), pieces);
     std::string badCheck = pieces;
     badCheck.back() = static_cast<char>(badCheck.back() ^ 1);
 

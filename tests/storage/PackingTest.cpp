@@ -11,6 +11,7 @@
 
 #include "StorageTestSupport.h"
 #include "cipher/KVTEACrypt.h"
+#include "storage/PiecePacker.h"
 #include "util/Error.h"
 
 namespace kvalor {
@@ -233,6 +234,11 @@ TEST(Packing, StreamsPackedInPiecesAreOneZlibStreamEach) {
 // stored unpacked, so that it reads back within its budget; other content is compressed.
 TEST(Packing, WhatIsPackedReadsBackWithinItsMemoryBudget) {
     for (const std::string& data : {std::string(8 << 20, '\0'), sampleData(200000)}) {
+        // What is written as it is packed is what is kept, stored unpacked or not.
+        std::string written;
+        const auto kept = PackSourced(HeldSource(data), nullptr,
+                                      [&written](std::string_view bytes) { written += bytes; });
+        EXPECT_EQ(written, kept->Bytes());
         ByteStream stream(data);
         PackStream(stream, 3);
         EXPECT_EQ(stream.size() > data.size(), data.size() == 8 << 20);
