@@ -302,9 +302,15 @@ std::size_t readFileStart(int fd, guint8* buffer, std::size_t size) {
     return done;
 }
 
+// A second descriptor of the same open file, closed on exec: one inherited by a program that
+// this process starts meanwhile would hold the file's lock for as long as that program runs.
+UniqueFd duplicate(int fd) {
+    return UniqueFd(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+}
+
 // The file on disk as libgsf input, through a descriptor of its own that shares the lock.
 GsfObjectRef diskInput(int fd) {
-    UniqueFd own(::dup(fd));
+    UniqueFd own = duplicate(fd);
     FILE* file = own.isOpen() ? ::fdopen(own.get(), "rb") : nullptr;
     if (file == nullptr) {
         failReading(resultOf(errno, StorageResult::ReadFault));
@@ -546,7 +552,7 @@ namespace {
 // the file's bytes are never held in memory; the temporary file's lock stays with tempFd.
 GsfObjectRef newFileSink(int tempFd, const std::string& tempPath) {
     ensureGsf();
-    UniqueFd fd(::dup(tempFd));
+    UniqueFd fd = duplicate(tempFd);
     FILE* file = fd.isOpen() ? ::fdopen(fd.get(), "wb") : nullptr;
     if (file == nullptr) {
         failWriting(resultOf(errno, StorageResult::WriteFault));

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <QProcess>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -396,6 +397,18 @@ TEST_F(CompoundFileTest, OneOpenerAtATimeWithinTheProcess) {
         writer.commit();
         // A committed writer holds nothing any more.
         EXPECT_EQ(readSingleStream(file), "new");
+    }
+    {
+        // Nor does a program started while the file was being written.
+        CompoundFileWriter writer(QString::fromStdString(file));
+        QProcess program;
+        program.start("sleep", {"30"});
+        ASSERT_TRUE(program.waitForStarted());
+        writer.root().createStorage("Studies").writeStream("Data", "again");
+        writer.commit();
+        EXPECT_EQ(readError(file), std::nullopt);
+        program.kill();
+        program.waitForFinished();
     }
 }
 
