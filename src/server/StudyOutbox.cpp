@@ -16,7 +16,7 @@ std::chrono::milliseconds RetryDelay(int failures) {
     // Short enough that a seat notices a server that is back within a few seconds; a refused
     // attempt costs the server next to nothing, even from a whole room. A quarter more or less
     // at random, so that the seats of a room do not all come back in the same instant.
-    const std::chrono::milliseconds wait = seconds(std::clamp(failures, 1, 3));
+    const std::chrono::milliseconds wait = seconds(std::clamp(failures, 1, 2));
     return wait * (750 + randomBelow(501)) / 1000;
 }
 

@@ -11,7 +11,7 @@ class TServerStore;
 class TStudy;
 
 // The wait before another attempt after that many failures in a row: about 1 s after the
-// first, then 2 s, then 3 s from the third on (a quarter more or less at random).
+// first, then 2 s (a quarter more or less at random).
 std::chrono::milliseconds RetryDelay(int failures);
 
 // A seat's finished studies that the server has not confirmed yet, kept in the recovery file so
