@@ -133,8 +133,10 @@ TfmKvalor::TfmKvalor()
     });
     connect(&module, &TDM::serverStateChanged, this, [this] { ShowServerState(); });
     connect(&module, &TDM::listsChanged, this, [this](const QString& words) {
+        // A list not named in an offer declined before is news worth another question.
         if (!changedLists_.contains(words)) {
             changedLists_ << words;
+            reloadDeclined_ = false;
         }
         OfferReload();
     });
