@@ -45,11 +45,11 @@ private:
     QString reason_;
 };
 
-// Replaces the whole content of the stream with its zlib compression (level 9, header 78 DA,
-// read by any zlib inflate) and, for the old format versions below 3, wraps that in the
-// cipher container. Content that would pack beyond what its records may cost in memory when
-// read back (UnpackedMemoryBudget) is stored in the stream without compression. The position
-// ends at 0.
+// Replaces the whole content of the stream with its zlib compression (about as small as zlib's
+// level 9, header 78 DA, read by any zlib inflate) and, for the old format versions below 3,
+// wraps that in the cipher container. Content that would pack beyond what its records may cost in
+// memory when read back (UnpackedMemoryBudget) is stored in the stream without compression. The
+// position ends at 0.
 void PackStream(ByteStream& stream, int version);
 // The same for several streams at once: their pieces are packed side by side on all cores.
 // Progress counts the bytes packed.
@@ -63,6 +63,14 @@ struct PackedPiece {
     std::size_t packedEnd = 0;
     std::uint32_t adler = 1;
     std::uint32_t crc = 0;
+};
+
+// Where the pieces of a packed stream lie, without its bytes: enough to take them over once
+// the bytes are read back from a file and found to be those described.
+struct PackedLayout {
+    std::vector<PackedPiece> pieces;
+    std::size_t size = 0;   // of the whole zlib stream
+    std::uint32_t crc = 0;  // of its bytes
 };
 
 // Bytes of a packed stream, shared between the streams that hold them: a save that takes over
@@ -93,6 +101,7 @@ public:
     std::size_t UnpackedSize() const { return unpackedSize_; }
     // The deflate data of the piece.
     PackedPart PieceBytes(std::size_t index) const;
+    PackedLayout Layout() const;
 
 private:
     std::vector<PackedPart> parts_;
