@@ -14,6 +14,7 @@
 #include "model/TaskList.h"
 #include "model/TypeIds.h"
 #include "storage/DataStreams.h"
+#include "storage/PackCache.h"
 #include "util/Codepage.h"
 #include "util/Error.h"
 

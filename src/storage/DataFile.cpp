@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <exception>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "storage/CompoundFile.h"
 #include "storage/DataStreams.h"
 #include "storage/EntrySource.h"
+#include "storage/PackCache.h"
 #include "storage/PiecePacker.h"
 #include "util/Codepage.h"
 #include "util/Error.h"
@@ -50,9 +52,10 @@ const std::vector<std::string> kListStorages = {kSimpleTestsStorage, kComplexTes
 
 void TKvalor::LoadFromFile(const QString& fileName, bool withFixups, const Progress& progress) {
     RequireExistingFile(fileName);
-    // The container's errors carry "Ошибка чтения $<code>".
-    auto file = std::make_unique<const CompoundFileReader>(fileName);
-    const CompoundStorageReader& root = file->root();
+    // The container's errors carry "Ошибка чтения $<code>". The file is read as its streams
+    // are, so that its bytes are not held while the records are built.
+    const CompoundFileReader file(fileName, CompoundFileReader::Reading::FromDisk);
+    const CompoundStorageReader& root = file.root();
     const StateMark loading(state_, Loading);
     Clear();
 
@@ -61,57 +64,81 @@ void TKvalor::LoadFromFile(const QString& fileName, bool withFixups, const Progr
     option1_ = 1;
     option2_ = 1;
 
-    // The stored streams are taken out first and the file let go, so that its bytes are not
-    // held while the records are built; each unpacked stream goes once its records are read.
-    // A storage that cannot be read fails in its turn, once the lists before it are loaded.
+    // The lists are taken out first, each unpacked stream let go once its records are read. A
+    // storage that cannot be read fails in its turn, once the lists before it are loaded.
     struct Stored {
         ByteStream stream;
         std::exception_ptr failure;
     };
-    const std::string* const storages[] = {&kSimpleTestsStorage, &kComplexTestsStorage,
-                                           &kCompetitorsStorage, &kComplexTasksStorage,
-                                           &kStudiesStorage};
     std::vector<Stored> stored;
     std::uint64_t total = 0;
-    for (const std::string* storage : storages) {
+    for (const std::string& storage : kListStorages) {
         Stored entry;
         try {
-            entry.stream = ReadStoredStream(RequireStorage(root, *storage));
+            entry.stream = ReadStoredStream(RequireStorage(root, storage));
         } catch (...) {
             entry.failure = std::current_exception();
         }
         total += entry.stream.size();
         stored.push_back(std::move(entry));
     }
-    file.reset();
+    // The journal's stored size counts for the progress; what keeps it from being read fails
+    // in its turn below.
+    try {
+        if (const auto journal = root.findStorage(kStudiesStorage)) {
+            if (const auto journalStream = journal->findStream(kDataStream)) {
+                total += journalStream->size();
+            }
+        }
+    } catch (const KvalorError&) {
+    }
+    // Each list is unpacked on a thread of its own while the records of the one before it are
+    // read, so that on two cores reading hides most of the unpacking.
+    struct Unpacked {
+        ByteStream stream;
+        std::shared_ptr<const PackedStream> pieces;
+        std::size_t storedSize = 0;
+    };
+    const auto unpackAhead = [&stored, version = context.version](std::size_t index) {
+        return std::async(std::launch::async, [&stored, version, index] {
+            if (stored[index].failure) {
+                std::rethrow_exception(stored[index].failure);
+            }
+            Unpacked unpacked{std::move(stored[index].stream), nullptr, 0};
+            unpacked.storedSize = unpacked.stream.size();
+            unpacked.pieces = UnpackDataStreamInPieces(
+                unpacked.stream, version, StorageTitle(kListStorages[index], StoredFile::Data));
+            return unpacked;
+        });
+    };
     // Each list is counted as read once the next one starts.
     std::uint64_t done = 0;
+    std::future<Unpacked> next = unpackAhead(0);
     const auto take = [&](std::size_t index) {
         ReportProgress(progress, done, total);
-        if (stored[index].failure) {
-            std::rethrow_exception(stored[index].failure);
+        Unpacked unpacked = next.get();
+        if (index + 1 < kListStorages.size()) {
+            next = unpackAhead(index + 1);
         }
-        done += stored[index].stream.size();
-        return std::move(stored[index].stream);
+        packCache_->Keep(kListStorages[index], std::move(unpacked.pieces));
+        done += unpacked.storedSize;
+        return std::move(unpacked.stream);
     };
-    const auto unpacked = [&](std::size_t index) {
-        ByteStream stream = take(index);
-        UnpackDataStream(stream, context.version, StorageTitle(*storages[index], StoredFile::Data),
-                         *packCache_, *storages[index]);
-        return stream;
-    };
-    ByteStream stream = unpacked(0);
+    ByteStream stream = take(0);
     LoadTestsStream(*simpleTests_, stream, context);
-    stream = unpacked(1);
+    stream = take(1);
     LoadTestsStream(*complexTests_, stream, context);
-    stream = unpacked(2);
+    stream = take(2);
     LoadUsersStream(*users_, stream, context);
-    stream = unpacked(3);
+    stream = take(3);
     tasks_->LoadFromStream(stream);
     stream = ByteStream();
-    // The journal, most of the data, is read as it unpacks.
-    LoadStudiesStream(*studies_, take(4), context.version,
-                      StorageTitle(kStudiesStorage, StoredFile::Data), packCache_.get(), {});
+    // What the lists were packed into lies in the file as read.
+    packCache_->RestOn(fileName);
+    // The journal, most of the data, is read from the file as it unpacks.
+    ReportProgress(progress, done, total);
+    LoadStudiesStream(*studies_, RequireStorage(root, kStudiesStorage), context.version,
+                      StorageTitle(kStudiesStorage, StoredFile::Data), *packCache_, fileName);
 
     if (withFixups) {
         ApplyLoadFixups(*this);
@@ -142,6 +169,11 @@ PackedData TKvalor::PackStudies(const Progress& progress) {
 
 void TKvalor::SaveToFile(const QString& fileName, const PackedData* packedStudies,
                          const Progress& progress) {
+    // What the file holds that may be taken over is read back before the writer locks it.
+    std::vector<std::string> storages = kListStorages;
+    storages.push_back(kStudiesStorage);
+    const std::vector<std::shared_ptr<const PackedStream>> earlier =
+        packedStudies ? packCache_->Find(kListStorages) : packCache_->Find(storages);
     // The container's errors carry "Ошибка записи $<code>"; until commit the file on disk
     // stays as it was.
     CompoundFileWriter file(fileName);
@@ -171,26 +203,27 @@ void TKvalor::SaveToFile(const QString& fileName, const PackedData* packedStudie
         total += list->Size();
     }
     std::uint64_t before = 0;
-    const auto write = [&](const std::string& storage, const PackSource& source) {
+    const auto write = [&](std::size_t index, const PackSource& source) {
         const Progress part = [&](std::uint64_t done, std::uint64_t) {
             ReportProgress(progress, before + done, total);
         };
-        packCache_->Keep(
-            storage, WriteSourcedData(root, storage, source, packCache_->Find({storage}).front(),
-                                      progress ? part : Progress()));
+        packCache_->Keep(storages[index],
+                         WriteSourcedData(root, storages[index], source, earlier[index],
+                                          progress ? part : Progress()));
         before += source.Size();
     };
     for (std::size_t i = 0; i < kListStorages.size(); ++i) {
-        write(kListStorages[i], *lists[i]);
+        write(i, *lists[i]);
     }
     if (packedStudies) {
         WritePackedData(root, kStudiesStorage, *packedStudies);
     } else {
-        write(kStudiesStorage, journal);
+        write(kListStorages.size(), journal);
     }
     ReportProgress(progress, total, total);
 
     file.commit();
+    packCache_->RestOn(fileName);
 }
 
 }  // namespace kvalor

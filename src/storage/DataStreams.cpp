@@ -11,6 +11,8 @@
 #include "model/Questions.h"
 #include "model/TypeIds.h"
 #include "storage/EntrySource.h"
+#include "storage/InflateAhead.h"
+#include "storage/PackCache.h"
 #include "storage/Packing.h"
 #include "storage/PiecePacker.h"
 #include "storage/StreamInflater.h"
@@ -98,8 +100,8 @@ void UnpackDataStream(ByteStream& stream, int version, const QString& title) {
     }
 }
 
-void UnpackDataStream(ByteStream& stream, int version, const QString& title, PackCache& cache,
-                      const std::string& storageName) {
+std::shared_ptr<const PackedStream> UnpackDataStreamInPieces(ByteStream& stream, int version,
+                                                             const QString& title) {
     std::shared_ptr<const PackedStream> pieces;
     if (version >= kCurrentFormatVersion) {
         pieces = UnpackInPieces(stream, UnpackLimit(stream.size()));
@@ -107,14 +109,15 @@ void UnpackDataStream(ByteStream& stream, int version, const QString& title, Pac
     if (!pieces) {
         UnpackDataStream(stream, version, title);
     }
-    cache.Keep(storageName, std::move(pieces));
+    return pieces;
 }
 
 namespace {
 
 // Merges the studies as the inflater unpacks them; the rest of the stream is unpacked all the
 // same, since its check value vouches for what was read.
-void mergeUnpacked(TStudyList& list, StreamInflater& inflater, std::size_t memoryCap,
+template <class Inflater>
+void mergeUnpacked(TStudyList& list, Inflater& inflater, std::size_t memoryCap,
                    const QString& title, const TStudyList::StudyFilter& admit) {
     const TStudyList::MoreBytes more = [&inflater, &title](std::string& out) {
         try {
@@ -132,30 +135,48 @@ void mergeUnpacked(TStudyList& list, StreamInflater& inflater, std::size_t memor
 
 }  // namespace
 
-void LoadStudiesStream(TStudyList& list, ByteStream stored, int version, const QString& title,
-                       PackCache* cache, const TStudyList::StudyFilter& admit) {
+namespace {
+
+// The journal of an old format version, held whole: it has no pieces to keep.
+void loadOldJournal(TStudyList& list, const CompoundStreamReader& stored, int version,
+                    const QString& title, const TStudyList::StudyFilter& admit) {
+    ByteStream whole(stored.readAll());
+    UnpackDataStream(whole, version, title);
+    list.LoadFromStream(whole, admit);
+}
+
+}  // namespace
+
+void LoadStudiesStream(TStudyList& list, const CompoundStorageReader& storage, int version,
+                       const QString& title, PackCache& cache, const QString& fileName) {
+    const CompoundStreamReader stored = storage.stream(kDataStream);
+    cache.Keep(kStudiesStorage, nullptr);
     if (version < kCurrentFormatVersion) {
-        UnpackDataStream(stored, version, title);
-        if (cache != nullptr) {
-            cache->Keep(kStudiesStorage, nullptr);
-        }
-        list.LoadFromStream(stored, admit);
+        loadOldJournal(list, stored, version, title, {});
         return;
     }
     const std::size_t packedSize = stored.size();
     const std::size_t maxSize = UnpackLimit(packedSize);
-    StreamInflater inflater(stored.takeData(), maxSize);
-    // Its pieces are kept only whole.
-    mergeUnpacked(list, inflater, UnpackedMemoryBudget(maxSize, packedSize), title, admit);
-    if (cache != nullptr) {
-        cache->Keep(kStudiesStorage, inflater.TakePieces());
+    // Read from the start again when the stream turns out not to be made of pieces.
+    StreamInflater inflater(
+        [&storage]() -> StreamInflater::MorePacked {
+            auto stream = std::make_shared<CompoundStreamReader>(storage.stream(kDataStream));
+            return [stream](std::string& packed) { return stream->readNext(packed, kPieceSize); };
+        },
+        maxSize);
+    {
+        InflateAhead ahead(inflater);
+        mergeUnpacked(list, ahead, UnpackedMemoryBudget(maxSize, packedSize), title, {});
+    }
+    if (std::optional<PackedLayout> layout = inflater.TakeLayout()) {
+        cache.KeepInFile(kStudiesStorage, fileName, std::move(*layout));
     }
 }
 
 void LoadStudiesStream(TStudyList& list, CompoundStreamReader stored, int version,
                        const QString& title, const TStudyList::StudyFilter& admit) {
     if (version < kCurrentFormatVersion) {
-        LoadStudiesStream(list, ByteStream(stored.readAll()), version, title, nullptr, admit);
+        loadOldJournal(list, stored, version, title, admit);
         return;
     }
     const std::size_t packedSize = stored.size();
@@ -169,24 +190,6 @@ ByteStream ReadDataStream(const CompoundStorageReader& storage, int version, con
     ByteStream stream = ReadStoredStream(storage);
     UnpackDataStream(stream, version, title);
     return stream;
-}
-
-std::vector<std::shared_ptr<const PackedStream>> PackCache::Find(
-    const std::vector<std::string>& storageNames) const {
-    std::vector<std::shared_ptr<const PackedStream>> found;
-    for (const std::string& name : storageNames) {
-        const auto stream = streams_.find(name);
-        found.push_back(stream == streams_.end() ? nullptr : stream->second);
-    }
-    return found;
-}
-
-void PackCache::Keep(const std::string& storageName, std::shared_ptr<const PackedStream> stream) {
-    if (stream) {
-        streams_[storageName] = std::move(stream);
-    } else {
-        streams_.erase(storageName);
-    }
 }
 
 void WritePackedData(CompoundStorageWriter& parent, const std::string& storageName,

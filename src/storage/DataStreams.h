@@ -64,39 +64,26 @@ ByteStream ReadDataStream(const CompoundStorageReader& storage, int version, con
 // The same in two steps: the stream as stored, then unpacked in place.
 ByteStream ReadStoredStream(const CompoundStorageReader& storage);
 void UnpackDataStream(ByteStream& stream, int version, const QString& title);
-// The same, keeping the packed pieces of a stream of the current format in the cache under the
-// storage's name (or dropping what the cache held of it when the stream has none).
-void UnpackDataStream(ByteStream& stream, int version, const QString& title, PackCache& cache,
-                      const std::string& storageName);
+// The same, returning the packed pieces of a stream of the current format for a later save
+// (null when the stream has none).
+std::shared_ptr<const PackedStream> UnpackDataStreamInPieces(ByteStream& stream, int version,
+                                                             const QString& title);
 
-// Merges the journal's stream "Data", as read by ReadStoredStream, into the list as it
-// unpacks (TStudyList::LoadFromParts), so that its unpacked content is never held whole; the
-// cache, when given, keeps its packed pieces under the storage's name. A stream that does not
-// unpack fails as UnpackDataStream does, the studies read before it failed merged.
-void LoadStudiesStream(TStudyList& list, ByteStream stored, int version, const QString& title,
-                       PackCache* cache, const TStudyList::StudyFilter& admit = {});
-// The same, the packed stream read from the file a part at a time as it unpacks, so that it is
-// never held whole either; nothing is kept for a later save.
+// Merges the journal's stream "Data" of the storage into the list as it is read from the
+// file and unpacked (TStudyList::LoadFromParts), so that neither its packed nor its unpacked
+// content is ever held whole; the cache keeps where its pieces lie in the file of that name. A
+// stream that does not unpack fails as UnpackDataStream does, the studies read before it
+// failed merged.
+void LoadStudiesStream(TStudyList& list, const CompoundStorageReader& storage, int version,
+                       const QString& title, PackCache& cache, const QString& fileName);
+// The same without keeping anything for a later save, and admitting only the studies admit
+// accepts.
 void LoadStudiesStream(TStudyList& list, CompoundStreamReader stored, int version,
                        const QString& title, const TStudyList::StudyFilter& admit = {});
 
 // A stream "Data" packed for the current version, with its pieces.
 struct PackedData {
     std::shared_ptr<const PackedStream> stream;
-};
-
-// The streams "Data" of a file's storages as last packed or read, by storage name: a save
-// takes over their pieces whose content has not changed (PackContents).
-class PackCache {
-public:
-    // What the cache holds of each storage, null where it holds nothing.
-    std::vector<std::shared_ptr<const PackedStream>> Find(
-        const std::vector<std::string>& storageNames) const;
-    // Null forgets the storage's stream.
-    void Keep(const std::string& storageName, std::shared_ptr<const PackedStream> stream);
-
-private:
-    std::map<std::string, std::shared_ptr<const PackedStream>> streams_;
 };
 
 // Creates the storage under the parent with the packed data as its stream "Data". Data that

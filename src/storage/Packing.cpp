@@ -288,6 +288,14 @@ PackedPart PackedStream::PieceBytes(std::size_t index) const {
     return {holder.bytes, holder.offset + start - partStart, end - start};
 }
 
+PackedLayout PackedStream::Layout() const {
+    PackedLayout layout{pieces_, size_, 0};
+    for (const PackedPart& part : parts_) {
+        layout.crc = libdeflate_crc32(layout.crc, part.View().data(), part.size);
+    }
+    return layout;
+}
+
 std::vector<std::shared_ptr<const PackedStream>> PackContents(
     const std::vector<const std::string*>& contents,
     const std::vector<std::shared_ptr<const PackedStream>>& earlier, const Progress& progress) {

@@ -15,49 +15,60 @@ namespace kvalor {
 using namespace zlibformat;
 
 struct StreamInflater::State {
-    std::string packed;
-    // Where the packed bytes come from when they come a part at a time.
+    OpenPacked open;
     MorePacked more;
     std::size_t maxSize = 0;
     z_stream zs{};
-    bool open = false;
+    bool open_ = false;
     bool inPieces = false;
     bool ended = false;
+    // The packed bytes from windowStart on that zlib may still read, and the few before them
+    // that tell a flush point.
+    std::string window;
+    std::size_t windowStart = 0;
+    std::string arrived;
+    // The checksum of the packed bytes let go of so far.
+    std::uint32_t packedCrc = 0;
     // Unpacked by the current pass, and handed out by any pass.
     std::size_t produced = 0;
     std::size_t delivered = 0;
-    // Packed bytes not yet given to zlib, which counts input in 32-bit units.
-    std::size_t inputLeft = 0;
     std::vector<PackedPiece> pieces;
     std::size_t pieceStart = 0;
     std::size_t atBlockEnd = 0;
     PackedPiece piece;
     uLong adler = 1;
+    std::optional<PackedLayout> layout;
     std::string chunk = std::string(kChunkSize, '\0');
 
     void close() {
-        if (open) {
+        if (open_) {
             inflateEnd(&zs);
-            open = false;
+            open_ = false;
         }
+    }
+    // Where zlib reads, as a place in the packed stream.
+    std::size_t readAt() const {
+        return windowStart +
+               static_cast<std::size_t>(reinterpret_cast<const char*>(zs.next_in) - window.data());
     }
     ~State() { close(); }
 };
 
-StreamInflater::StreamInflater(std::string packed, std::size_t maxSize)
+StreamInflater::StreamInflater(OpenPacked open, std::size_t maxSize)
     : state_(std::make_unique<State>()) {
     State& s = *state_;
-    s.packed = std::move(packed);
+    s.open = std::move(open);
+    s.more = s.open();
     s.maxSize = maxSize;
-    if (s.packed.size() < kZlibHeaderSize + kZlibTrailerSize || s.packed.size() > UINT_MAX ||
-        !isZlibHeader(s.packed) || inflateInit2(&s.zs, -MAX_WBITS) != Z_OK) {
+    // The header is checked once its bytes are there.
+    if (inflateInit2(&s.zs, -MAX_WBITS) != Z_OK) {
         StartWhole();
         return;
     }
-    s.open = true;
+    s.open_ = true;
     s.inPieces = true;
-    s.zs.next_in = reinterpret_cast<Bytef*>(s.packed.data()) + kZlibHeaderSize;
-    s.zs.avail_in = static_cast<uInt>(s.packed.size() - kZlibHeaderSize);
+    s.zs.next_in = reinterpret_cast<Bytef*>(s.window.data());
+    s.zs.avail_in = 0;
 }
 
 StreamInflater::StreamInflater(MorePacked more, std::size_t maxSize)
@@ -69,6 +80,25 @@ StreamInflater::StreamInflater(MorePacked more, std::size_t maxSize)
 
 StreamInflater::~StreamInflater() = default;
 
+// Lets go of what zlib has read but the bytes that may end a flush point, and appends the next
+// packed bytes; false when there are none.
+bool StreamInflater::Fill() {
+    State& s = *state_;
+    if (!s.more || !s.more(s.arrived) || s.arrived.empty()) {
+        return false;
+    }
+    const std::size_t read = s.readAt() - s.windowStart;
+    const std::size_t drop = read - std::min(read, kFlushMarker.size());
+    s.packedCrc = libdeflate_crc32(s.packedCrc, s.window.data(), drop);
+    const std::size_t unread = s.zs.avail_in;
+    s.window.erase(0, drop);
+    s.windowStart += drop;
+    s.window.append(s.arrived);
+    s.zs.next_in = reinterpret_cast<Bytef*>(s.window.data()) + (read - drop);
+    s.zs.avail_in = static_cast<uInt>(unread + s.arrived.size());
+    return true;
+}
+
 void StreamInflater::StartWhole() {
     State& s = *state_;
     s.close();
@@ -76,13 +106,17 @@ void StreamInflater::StartWhole() {
     s.ended = false;
     s.produced = 0;
     s.zs = z_stream{};
+    if (s.open) {
+        s.more = s.open();
+    }
+    s.window.clear();
+    s.windowStart = 0;
     if (const int init = inflateInit(&s.zs); init != Z_OK) {
         throw UnpackError(zlibReason(s.zs, init));
     }
-    s.open = true;
-    s.zs.next_in = reinterpret_cast<Bytef*>(s.packed.data());
+    s.open_ = true;
+    s.zs.next_in = reinterpret_cast<Bytef*>(s.window.data());
     s.zs.avail_in = 0;
-    s.inputLeft = s.packed.size();
 }
 
 bool StreamInflater::More(std::string& out) {
@@ -101,8 +135,25 @@ bool StreamInflater::More(std::string& out) {
 // pass over the whole stream.
 void StreamInflater::MorePieces(std::string& out, std::size_t until) {
     State& s = *state_;
-    const auto* start = reinterpret_cast<const Bytef*>(s.packed.data()) + kZlibHeaderSize;
+    while (s.windowStart + s.window.size() < kZlibHeaderSize) {
+        if (!Fill()) {
+            StartWhole();
+            return;
+        }
+    }
+    if (s.windowStart == 0 && s.readAt() == 0) {
+        if (!isZlibHeader(s.window)) {
+            StartWhole();
+            return;
+        }
+        s.zs.next_in += kZlibHeaderSize;
+        s.zs.avail_in -= kZlibHeaderSize;
+    }
     while (!s.ended && out.size() < until) {
+        if (s.zs.avail_in == 0 && !Fill()) {
+            StartWhole();  // the stream ends too soon, which the whole pass tells
+            return;
+        }
         s.zs.next_out = reinterpret_cast<Bytef*>(s.chunk.data());
         s.zs.avail_out = static_cast<uInt>(s.chunk.size());
         const int code = inflate(&s.zs, Z_BLOCK);
@@ -117,12 +168,12 @@ void StreamInflater::MorePieces(std::string& out, std::size_t until) {
         out.append(bytes);
         s.produced += produced;
         s.delivered = s.produced;
-        const auto consumed = static_cast<std::size_t>(s.zs.next_in - start);
+        const std::size_t at = s.readAt();
         const bool streamEnd = code == Z_STREAM_END;
         // 128: a block has just ended; 64: the final one; below: bits not yet used.
         const bool flushPoint =
             !streamEnd && (s.zs.data_type & 128) != 0 && (s.zs.data_type & 127) == 0 &&
-            s.produced == s.atBlockEnd && consumed >= kFlushMarker.size() &&
+            s.produced == s.atBlockEnd && at >= kZlibHeaderSize + kFlushMarker.size() &&
             std::string_view(reinterpret_cast<const char*>(s.zs.next_in) - kFlushMarker.size(),
                              kFlushMarker.size()) == kFlushMarker;
         if ((s.zs.data_type & 128) != 0) {
@@ -132,7 +183,7 @@ void StreamInflater::MorePieces(std::string& out, std::size_t until) {
             continue;
         }
         s.piece.size = s.produced - s.pieceStart;
-        s.piece.packedEnd = kZlibHeaderSize + consumed;
+        s.piece.packedEnd = at;
         s.adler = adler32_combine(s.adler, s.piece.adler, static_cast<z_off_t>(s.piece.size));
         s.pieces.push_back(s.piece);
         s.piece = PackedPiece{};
@@ -145,15 +196,21 @@ void StreamInflater::MorePieces(std::string& out, std::size_t until) {
             }
             continue;
         }
-        const std::size_t end = s.pieces.back().packedEnd;
-        uLong stored = 0;
-        for (std::size_t i = 0; end + i < s.packed.size() && i < kZlibTrailerSize; ++i) {
-            stored = (stored << 8) | static_cast<unsigned char>(s.packed[end + i]);
+        const std::size_t end = at + kZlibTrailerSize;
+        while (s.windowStart + s.window.size() < end && Fill()) {
         }
-        if (end + kZlibTrailerSize > s.packed.size() || stored != s.adler) {
+        uLong stored = 0;
+        for (std::size_t i = at; i < end && i < s.windowStart + s.window.size(); ++i) {
+            stored = (stored << 8) | static_cast<unsigned char>(s.window[i - s.windowStart]);
+        }
+        if (s.windowStart + s.window.size() < end || stored != s.adler) {
             StartWhole();  // which tells what is wrong
             return;
         }
+        // What follows the zlib stream is not part of it, as for UnpackStream.
+        s.layout =
+            PackedLayout{std::move(s.pieces), end,
+                         libdeflate_crc32(s.packedCrc, s.window.data(), end - s.windowStart)};
         s.ended = true;
         s.close();
     }
@@ -162,13 +219,8 @@ void StreamInflater::MorePieces(std::string& out, std::size_t until) {
 void StreamInflater::MoreWhole(std::string& out, std::size_t until) {
     State& s = *state_;
     while (!s.ended && out.size() < until) {
-        if (s.zs.avail_in == 0 && s.inputLeft > 0) {
-            const std::size_t slice = std::min<std::size_t>(s.inputLeft, UINT_MAX);
-            s.zs.avail_in = static_cast<uInt>(slice);
-            s.inputLeft -= slice;
-        } else if (s.zs.avail_in == 0 && s.more && s.more(s.packed)) {
-            s.zs.next_in = reinterpret_cast<Bytef*>(s.packed.data());
-            s.zs.avail_in = static_cast<uInt>(std::min<std::size_t>(s.packed.size(), UINT_MAX));
+        if (s.zs.avail_in == 0) {
+            Fill();
         }
         s.zs.next_out = reinterpret_cast<Bytef*>(s.chunk.data());
         s.zs.avail_out = static_cast<uInt>(s.chunk.size());
@@ -194,14 +246,8 @@ void StreamInflater::MoreWhole(std::string& out, std::size_t until) {
     }
 }
 
-std::shared_ptr<const PackedStream> StreamInflater::TakePieces() {
-    State& s = *state_;
-    if (!s.ended || !s.inPieces) {
-        return nullptr;
-    }
-    // What follows the zlib stream is not part of it, as for UnpackStream.
-    s.packed.resize(s.pieces.back().packedEnd + kZlibTrailerSize);
-    return std::make_shared<const PackedStream>(std::move(s.packed), std::move(s.pieces));
+std::optional<PackedLayout> StreamInflater::TakeLayout() {
+    return std::move(state_->layout);
 }
 
 }  // namespace kvalor

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "SampleData.h"
@@ -17,6 +18,10 @@
 #include "model/StudyList.h"
 #include "storage/DataStreams.h"
 #include "storage/EntrySource.h"
+#include "storage/InflateAhead.h"
+#include "storage/PackCache.h"
+#include "storage/StreamInflater.h"
+#include "storage/ZlibFormat.h"
 
 using namespace kvalor;
 using namespace storagetest;
@@ -221,12 +226,22 @@ TEST(PackReuseTest, AJournalReadAsItUnpacksComesBackWhole) {
         {"check value wrong", badCheck, false, "контрольная сумма не сходится"},
         {"cut short", pieces.substr(0, pieces.size() / 2), false, "сжатые данные неполны"},
     };
+    QTemporaryDir folder;
+    const QString file = folder.filePath("Journal.exd");
+    const auto writeFile = [&file](const std::string& packed) {
+        CompoundFileWriter writer(file);
+        writer.root().createStorage(kStudiesStorage).writeStream(kDataStream, packed);
+        writer.commit();
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TStudyList list;
         PackCache cache;
+        writeFile(c.packed);
         const auto load = [&] {
-            LoadStudiesStream(list, ByteStream(c.packed), kCurrentFormatVersion, "Журнал", &cache);
+            const CompoundFileReader reader(file, CompoundFileReader::Reading::FromDisk);
+            LoadStudiesStream(list, reader.root().storage(kStudiesStorage), kCurrentFormatVersion,
+                              "Журнал", cache, file);
         };
         if (c.error != nullptr) {
             try {
@@ -241,10 +256,32 @@ TEST(PackReuseTest, AJournalReadAsItUnpacksComesBackWhole) {
         ByteStream back;
         list.SaveToStream(back);
         EXPECT_TRUE(back.data() == journal.data());
+        // Kept as where its pieces lie, and read back from the file while it is as it was.
         const auto kept = cache.Find({kStudiesStorage}).front();
         EXPECT_EQ(kept != nullptr, c.keepsPieces);
         if (kept) {
             EXPECT_TRUE(kept->Bytes() == c.packed);
+            writeFile(badCheck);
+            EXPECT_EQ(cache.Find({kStudiesStorage}).front(), nullptr);
         }
     }
+}
+
+// A reader that gives up early, as on a damaged study, stops the thread unpacking ahead of it,
+// even while that thread waits for room.
+TEST(PackReuseTest, AReaderThatStopsEarlyStopsTheUnpackingAhead) {
+    const std::string content(8 * zlibformat::kPieceSize, 'x');
+    const std::string packed = PackContents({&content}, {}).front()->Bytes();
+    StreamInflater inflater(
+        [&packed]() -> StreamInflater::MorePacked {
+            return [&packed, given = false](std::string& out) mutable {
+                out = given ? std::string() : packed;
+                return !std::exchange(given, true);
+            };
+        },
+        content.size());
+    InflateAhead ahead(inflater);
+    std::string part;
+    ASSERT_TRUE(ahead.More(part));
+    EXPECT_EQ(part, content.substr(0, part.size()));
 }
