@@ -19,7 +19,7 @@ struct StreamInflater::State {
     MorePacked more;
     std::size_t maxSize = 0;
     z_stream zs{};
-    bool open_ = false;
+    bool zlibOpen = false;
     bool inPieces = false;
     bool ended = false;
     // The packed bytes from windowStart on that zlib may still read, and the few before them
@@ -41,9 +41,9 @@ struct StreamInflater::State {
     std::string chunk = std::string(kChunkSize, '\0');
 
     void close() {
-        if (open_) {
+        if (zlibOpen) {
             inflateEnd(&zs);
-            open_ = false;
+            zlibOpen = false;
         }
     }
     // Where zlib reads, as a place in the packed stream.
@@ -65,7 +65,7 @@ StreamInflater::StreamInflater(OpenPacked open, std::size_t maxSize)
         StartWhole();
         return;
     }
-    s.open_ = true;
+    s.zlibOpen = true;
     s.inPieces = true;
     s.zs.next_in = reinterpret_cast<Bytef*>(s.window.data());
     s.zs.avail_in = 0;
@@ -114,7 +114,7 @@ void StreamInflater::StartWhole() {
     if (const int init = inflateInit(&s.zs); init != Z_OK) {
         throw UnpackError(zlibReason(s.zs, init));
     }
-    s.open_ = true;
+    s.zlibOpen = true;
     s.zs.next_in = reinterpret_cast<Bytef*>(s.window.data());
     s.zs.avail_in = 0;
 }
