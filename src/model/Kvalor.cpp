@@ -13,7 +13,6 @@
 #include "model/StudyList.h"
 #include "model/TaskList.h"
 #include "model/TypeIds.h"
-#include "storage/DataStreams.h"
 #include "storage/PackCache.h"
 #include "util/Codepage.h"
 #include "util/Error.h"

@@ -133,10 +133,6 @@ void mergeUnpacked(TStudyList& list, Inflater& inflater, std::size_t memoryCap,
     }
 }
 
-}  // namespace
-
-namespace {
-
 // The journal of an old format version, held whole: it has no pieces to keep.
 void loadOldJournal(TStudyList& list, const CompoundStreamReader& stored, int version,
                     const QString& title, const TStudyList::StudyFilter& admit) {
