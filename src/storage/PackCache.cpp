@@ -2,6 +2,7 @@
 
 #include <libdeflate.h>
 
+#include <QFileInfo>
 #include <algorithm>
 #include <optional>
 
@@ -83,12 +84,14 @@ void PackCache::Keep(const std::string& storageName, std::shared_ptr<const Packe
 void PackCache::KeepInFile(const std::string& storageName, const QString& fileName,
                            PackedLayout layout) {
     held_.erase(storageName);
-    inFiles_[storageName] = {fileName, std::move(layout)};
+    inFiles_[storageName] = {QFileInfo(fileName).absoluteFilePath(), std::move(layout)};
 }
 
 void PackCache::RestOn(const QString& fileName) {
+    // Found again by the same name whatever the working folder is then.
+    const QString path = QFileInfo(fileName).absoluteFilePath();
     for (const auto& [name, stream] : held_) {
-        inFiles_[name] = {fileName, stream->Layout()};
+        inFiles_[name] = {path, stream->Layout()};
     }
     held_.clear();
 }
